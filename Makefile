@@ -1,0 +1,30 @@
+# The two commands a newcomer needs: `make run` and `make test` (see README.md).
+BUILD      ?= build
+TEST_BUILD ?= build-test
+DIST       ?= $(CURDIR)/dist
+JOBS       ?= $(shell nproc)
+
+.PHONY: run test deps build install clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVA_TESTS=OFF
+	cmake --build $(BUILD) -j$(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(DIST)
+	scripts/register.sh $(DIST)
+
+run: install
+	scripts/run-suite.sh $(DIST)
+
+test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUARVA_SANITIZE=ON -DQUARVA_WERROR=ON
+	cmake --build $(TEST_BUILD) -j$(JOBS)
+	cmake --install $(TEST_BUILD) --prefix $(CURDIR)/$(TEST_BUILD)/dist > /dev/null
+	xvfb-run -a -s "-screen 0 1280x800x24" ctest --test-dir $(TEST_BUILD) --output-on-failure -j$(JOBS) --timeout 900
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) $(DIST)

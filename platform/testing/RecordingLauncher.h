@@ -1,0 +1,37 @@
+#pragma once
+// Test double for Launcher: records each command line instead of running it.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Launcher.h"
+
+namespace quarva::platform::testing {
+
+class RecordingLauncher : public Launcher {
+public:
+    struct Launch {
+        std::string commandLine;
+        bool shown;
+    };
+    explicit RecordingLauncher(bool succeed = true) : succeed_(succeed) {}
+    bool launch(const std::string& commandLine, bool shown) override
+    {
+        std::lock_guard lock(mutex_);
+        launches_.push_back({commandLine, shown});
+        return succeed_;
+    }
+    std::vector<Launch> launches() const
+    {
+        std::lock_guard lock(mutex_);
+        return launches_;
+    }
+
+private:
+    bool succeed_;
+    mutable std::mutex mutex_;
+    std::vector<Launch> launches_;
+};
+
+}  // namespace quarva::platform::testing

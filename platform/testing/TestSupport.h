@@ -1,0 +1,58 @@
+#pragma once
+// Helpers shared by every test: a fresh temp folder per test, a private registry
+// store, file helpers, and where the source and build trees are.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quarva::testing {
+
+// A fresh empty folder, removed when the object goes away
+// (kept when $QUARVA_KEEP_TEST_DIRS is set, for a look after a failure).
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Base fixture: a temp folder, and $QUARVA_REGISTRY_DIR and $TMPDIR pointed into it
+// for the length of the test (restored afterwards).
+class FolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::filesystem::path dir() const { return temp_->path(); }
+    std::filesystem::path registryDir() const { return temp_->path() / "registry"; }
+    std::filesystem::path tmpDir() const { return temp_->path() / "tmp"; }
+
+private:
+    std::unique_ptr<TempFolder> temp_;
+    std::string oldRegistry_, oldTmp_;
+    bool hadRegistry_ = false, hadTmp_ = false;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& content);
+void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& content);
+std::string readFile(const std::filesystem::path& path);
+// Deterministic pseudo-random bytes.
+std::vector<std::uint8_t> randomBytes(std::size_t size, std::uint32_t seed);
+
+std::filesystem::path sourceDir();  // $QUARVA_SOURCE_DIR
+std::filesystem::path buildDir();   // $QUARVA_BUILD_DIR
+// True when `tool` is on PATH (peer tools are skipped, with a reason, when missing).
+bool haveTool(const std::string& tool);
+// Runs a shell command; returns its exit status and fills `output` with stdout+stderr.
+int runCommand(const std::string& command, std::string* output = nullptr);
+
+}  // namespace quarva::testing
