@@ -103,9 +103,12 @@ public:
     // hive name ("HKEY_CURRENT_USER\\Software\\..."; HKCU, HKCR, HKLM are accepted too).
     long importFile(const std::filesystem::path& regFile);
     long exportKey(std::string_view fullKey, const std::filesystem::path& regFile) const;
+    // What went wrong in the last failed importFile or exportKey (file, line, reason).
+    const std::string& lastError() const { return lastError_; }
 
 private:
     std::filesystem::path folder_;
+    mutable std::string lastError_;
 };
 
 // "HKEY_CLASSES_ROOT\\x\\y" → {ClassesRoot, "x\\y"}; nullopt for an unknown hive name.
