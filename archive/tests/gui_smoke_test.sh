@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Starts the archive manager under a display, finds its main window by title,
+# takes a screenshot, closes it with Alt+F4 and checks that it ended cleanly.
+set -euo pipefail
+program=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+export QUARVA_REGISTRY_DIR=$work/registry
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR" "$work/installed"
+reg=$(dirname "$program")/../platform/tools/quarva-reg
+[[ -x $reg ]] || reg=$(command -v quarva-reg || true)
+if [[ -z ${reg:-} || ! -x $reg ]]; then
+    reg=$(find "${QUARVA_BUILD_DIR:-$(dirname "$program")/../..}" -name quarva-reg -type f -perm -u+x | head -1)
+fi
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
+
+run_under_display() {
+    if [[ -z ${DISPLAY:-} ]]; then
+        exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    fi
+}
+run_under_display "$@"
+
+"$program" > "$work/out.txt" 2>&1 &
+pid=$!
+win=""
+for _ in $(seq 1 100); do
+    win=$(xdotool search --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    [[ -n $win ]] && break
+    sleep 0.2
+done
+if [[ -z $win ]]; then
+    echo "main window 'Quarva.Zip Suite' did not appear"; cat "$work/out.txt"; kill "$pid" 2>/dev/null; exit 1
+fi
+geometry=$(xdotool getwindowgeometry "$win")
+echo "$geometry"
+# No saved placement: the window comes up 500 x 400.
+grep -q 'Geometry: 500x400' <<<"$geometry" || { echo "expected the default size 500x400"; kill "$pid"; exit 1; }
+shot=${QUARVA_SCREENSHOT:-$work/shot.png}
+import -window root "$shot"
+[[ -s $shot ]] || { echo "no screenshot"; kill "$pid"; exit 1; }
+# The first start creates the default folders inside the installed path.
+[[ -d $work/installed/Extraction && -d $work/installed/Archives ]] || { echo "folders not created"; kill "$pid"; exit 1; }
+
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+xdotool key --clearmodifiers alt+F4
+for _ in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+done
+if kill -0 "$pid" 2>/dev/null; then
+    echo "window did not close on Alt+F4"; kill "$pid"; exit 1
+fi
+wait "$pid"
+echo "ok"

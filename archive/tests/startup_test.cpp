@@ -1,0 +1,77 @@
+// Start-up steps of the archive manager without its window.
+#include "archive/core/QuarvaZipApp.h"
+#include "platform/testing/ScriptedPrompts.h"
+#include "platform/testing/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace quarva::archive;
+using quarva::platform::Buttons;
+using quarva::platform::Icon;
+using quarva::platform::MessageBoxRequest;
+
+namespace {
+
+class StartupTest : public quarva::testing::FolderTest {
+protected:
+    quarva::platform::testing::ScriptedPrompts prompts;
+};
+
+TEST_F(StartupTest, EmptyInstalledPathStopsWithItsMessage)
+{
+    CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
+    EXPECT_FALSE(app.readInstallation());
+    ASSERT_EQ(prompts.boxes().size(), 1u);
+    EXPECT_EQ(prompts.boxes()[0], (MessageBoxRequest{"Quarva.Zip Suite was not properly installed", "Quarva.Zip Suite",
+                                                     Buttons::Ok, Icon::Stop, 0}));
+}
+
+TEST_F(StartupTest, InstalledPathGivesLibraryAndDefaultFolders)
+{
+    auto store = SettingsStore::fromEnvironment();
+    fs::path installed = dir() / "suite";
+    store.writeString(suiteKey("Settings"), "Installed Path", installed.string());
+    store.writeString(suiteKey("Settings"), "Scanner Path", "/usr/bin/clamscan");
+    CQuarvaZipApp app(store, prompts);
+    ASSERT_TRUE(app.readInstallation());
+    app.prepareFolders();
+    EXPECT_EQ(app.libraryPath, installed / "libqzip32.so");
+    EXPECT_EQ(app.extractionFolder, installed / "Extraction");
+    EXPECT_EQ(app.archivesFolder, installed / "Archives");
+    EXPECT_TRUE(fs::is_directory(installed / "Extraction"));
+    EXPECT_TRUE(fs::is_directory(installed / "Archives"));
+    EXPECT_EQ(app.scannerPath, "/usr/bin/clamscan");
+    EXPECT_TRUE(prompts.boxes().empty());
+}
+
+TEST_F(StartupTest, StoredFoldersAreUsedAsTheyStand)
+{
+    auto store = SettingsStore::fromEnvironment();
+    store.writeString(suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    store.writeString(suiteKey("Settings"), "Extract Folder", (dir() / "ex").string());
+    CQuarvaZipApp app(store, prompts);
+    ASSERT_TRUE(app.readInstallation());
+    app.prepareFolders();
+    EXPECT_EQ(app.extractionFolder, dir() / "ex");
+    EXPECT_FALSE(fs::exists(dir() / "suite" / "Extraction"));
+}
+
+TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded)
+{
+    auto store = SettingsStore::fromEnvironment();
+    store.writeString(suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    store.writeNumber(suiteKey("Settings"), "Config View Settings", 0x3F);
+    CQuarvaZipApp app(store, prompts);
+    ASSERT_TRUE(app.readInstallation());
+    app.openDeletionList();
+    EXPECT_EQ(app.deletionList.path(), tmpDir() / "~QuarvaDel.tmp");
+    app.parseCommandLine({"/noadddialog", "/x/list.tmp"});
+    app.loadSettings();
+    EXPECT_EQ(app.flatView, 0);
+    EXPECT_EQ(app.commandLine.switchName(), "noadddialog");
+    app.addRecentFile("/x/a.zip");
+    EXPECT_EQ(app.recentPaths.back(), "/x/a.zip");
+    app.exitInstance();
+    EXPECT_FALSE(fs::exists(tmpDir() / "~QuarvaDel.tmp"));
+}
+
+}  // namespace

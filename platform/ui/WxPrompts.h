@@ -1,0 +1,23 @@
+#pragma once
+// Prompts answered by real wx dialogs, owned by the given parent window.
+
+#include "platform/Prompts.h"
+
+class wxWindow;
+
+namespace quarva::platform {
+
+class WxPrompts : public Prompts {
+public:
+    explicit WxPrompts(wxWindow* parent = nullptr) : parent_(parent) {}
+    void setParent(wxWindow* parent) { parent_ = parent; }
+
+    Answer messageBox(const MessageBoxRequest& request) override;
+    std::optional<std::string> askText(const TextRequest& request) override;
+    std::optional<std::filesystem::path> chooseFile(const FileRequest& request) override;
+
+private:
+    wxWindow* parent_;
+};
+
+}  // namespace quarva::platform

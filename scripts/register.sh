@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# The installer's registry step: records where the suite is installed and
+# registers the shell extension with the desktop shell host.
+set -euo pipefail
+dist=$(cd "${1:?usage: register.sh INSTALLED_FOLDER}" && pwd)
+"$dist/quarva-reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$dist"
+if [[ -x $dist/qzipshell && -f $dist/libQZipShell32.so ]]; then
+    "$dist/qzipshell" register "$dist"
+fi
+echo "Installed into $dist and registered (registry store: ${QUARVA_REGISTRY_DIR:-${XDG_CONFIG_HOME:-$HOME/.config}/quarva/registry})."
