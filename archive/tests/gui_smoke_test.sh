@@ -9,11 +9,7 @@ trap 'rm -rf "$work"' EXIT
 export QUARVA_REGISTRY_DIR=$work/registry
 export TMPDIR=$work/tmp
 mkdir -p "$TMPDIR" "$work/installed"
-reg=$(dirname "$program")/../platform/tools/quarva-reg
-[[ -x $reg ]] || reg=$(command -v quarva-reg || true)
-if [[ -z ${reg:-} || ! -x $reg ]]; then
-    reg=$(find "${QUARVA_BUILD_DIR:-$(dirname "$program")/../..}" -name quarva-reg -type f -perm -u+x | head -1)
-fi
+reg=${2:?usage: gui_smoke_test.sh QUARVAZIP QUARVA-REG}
 "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
 
 run_under_display() {
