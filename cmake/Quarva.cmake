@@ -1,4 +1,4 @@
-# quarva_add_test(NAME SOURCES... LIBS ...)
+# quarva_add_test(NAME SOURCES ... LIBS ...)
 # One GoogleTest executable per test topic; every test gets a fresh temp folder
 # from the test helpers, and the registry store is redirected per test.
 function(quarva_add_test name)
@@ -7,9 +7,8 @@ function(quarva_add_test name)
         return()
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} quarva_testsupport GTest::gtest GTest::gtest_main)
-    gtest_discover_tests(${name}
-        DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QUARVA_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUARVA_BUILD_DIR=${CMAKE_BINARY_DIR};QUARVA_DIST_DIR=${CMAKE_BINARY_DIR}/dist;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp"
-        TEST_PREFIX "${name}.")
+    # quarva_testsupport brings main(), which sets QUARVA_SOURCE_DIR, QUARVA_BUILD_DIR
+    # and QUARVA_DIST_DIR (the installed layout of `make test`) when they are unset.
+    target_link_libraries(${name} PRIVATE quarva_testsupport ${T_LIBS} GTest::gtest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}.")
 endfunction()

@@ -40,14 +40,38 @@ import -window root "$shot"
 # The first start creates the default folders inside the installed path.
 [[ -d $work/installed/Extraction && -d $work/installed/Archives ]] || { echo "folders not created"; kill "$pid"; exit 1; }
 
-xdotool windowfocus --sync "$win" 2>/dev/null || true
-xdotool key --clearmodifiers alt+F4
-for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
+close_window() {
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    xdotool key --clearmodifiers alt+F4
+    for _ in $(seq 1 50); do
+        kill -0 "$2" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$2" 2>/dev/null; then
+        echo "window did not close on Alt+F4"; kill "$2"; exit 1
+    fi
+    wait "$2"
+}
+close_window "$win" "$pid"
+
+# A saved placement is used at the next start.
+key='HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip'
+"$reg" add "$key" xPos dword 40
+"$reg" add "$key" yPos dword 30
+"$reg" add "$key" width dword 640
+"$reg" add "$key" height dword 480
+"$program" > "$work/out2.txt" 2>&1 &
+pid=$!
+win=""
+for _ in $(seq 1 100); do
+    win=$(xdotool search --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    [[ -n $win ]] && break
     sleep 0.2
 done
-if kill -0 "$pid" 2>/dev/null; then
-    echo "window did not close on Alt+F4"; kill "$pid"; exit 1
-fi
-wait "$pid"
+[[ -n $win ]] || { echo "main window did not appear the second time"; cat "$work/out2.txt"; kill "$pid"; exit 1; }
+geometry=$(xdotool getwindowgeometry "$win")
+echo "$geometry"
+grep -q 'Geometry: 640x480' <<<"$geometry" || { echo "expected the saved size 640x480"; kill "$pid"; exit 1; }
+grep -q 'Position: 40,30' <<<"$geometry" || { echo "expected the saved position 40,30"; kill "$pid"; exit 1; }
+close_window "$win" "$pid"
 echo "ok"

@@ -1,0 +1,39 @@
+// The QuarvaZip program started as a user would start it, without a display.
+#include "platform/testing/TestSupport.h"
+
+#include "archive/core/SettingsStore.h"
+
+namespace fs = std::filesystem;
+using namespace quarva::testing;
+
+namespace {
+
+class ProgramTest : public FolderTest {
+protected:
+    std::string program() const { return (buildDir() / "archive" / "ui" / "QuarvaZip").string(); }
+    int run(const std::string& args, std::string* out)
+    {
+        return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 '" + program() + "' " + args + " </dev/null", out);
+    }
+};
+
+TEST_F(ProgramTest, NotInstalledSaysSoAndEnds)
+{
+    std::string out;
+    EXPECT_NE(run("", &out), 0);
+    EXPECT_NE(out.find("Quarva.Zip Suite was not properly installed"), std::string::npos) << out;
+}
+
+TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage)
+{
+    auto store = quarva::archive::SettingsStore::fromEnvironment();
+    store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    std::string out;
+    EXPECT_NE(run("/open", &out), 0);
+    EXPECT_NE(out.find("no display"), std::string::npos) << out;
+    EXPECT_NE(out.find("/open"), std::string::npos) << out;
+    // The first start still creates the default folders.
+    EXPECT_TRUE(fs::is_directory(dir() / "suite" / "Extraction"));
+}
+
+}  // namespace
