@@ -1,0 +1,127 @@
+// Drives, free space, attributes and the errno → system error mapping.
+
+#include "platform/FileSystem.h"
+#include "platform/testing/TestSupport.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace quarva::platform;
+
+namespace {
+
+class FileSystemTest : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override
+    {
+        FolderTest::SetUp();
+        const char* old = std::getenv("QUARVA_REMOVABLE_ROOTS");
+        hadRoots_ = old != nullptr;
+        if (old) oldRoots_ = old;
+        unsetenv("QUARVA_REMOVABLE_ROOTS");
+    }
+    void TearDown() override
+    {
+        if (hadRoots_) setenv("QUARVA_REMOVABLE_ROOTS", oldRoots_.c_str(), 1);
+        else unsetenv("QUARVA_REMOVABLE_ROOTS");
+        FolderTest::TearDown();
+    }
+    void setRoots(const std::string& roots) { setenv("QUARVA_REMOVABLE_ROOTS", roots.c_str(), 1); }
+
+private:
+    std::string oldRoots_;
+    bool hadRoots_ = false;
+};
+
+TEST_F(FileSystemTest, AFolderListedAsRemovableIsADriveRoot)
+{
+    fs::path stick = dir() / "stick";
+    fs::path inner = stick / "sub" / "deeper";
+    fs::create_directories(inner);
+    setRoots("/nonexistent/quarva-root:" + stick.string() + "/");
+
+    EXPECT_EQ(driveType(stick), DriveType::Removable);
+    EXPECT_EQ(driveType(inner), DriveType::Removable);
+    EXPECT_EQ(driveType(stick / "not yet there.spl"), DriveType::Removable);
+    EXPECT_EQ(driveRoot(inner), fs::weakly_canonical(stick));
+    EXPECT_EQ(driveRoot(stick / "x.spl"), fs::weakly_canonical(stick));
+    EXPECT_TRUE(isDriveRoot(stick));
+    EXPECT_TRUE(isDriveRoot(stick.string() + "/"));
+    EXPECT_FALSE(isDriveRoot(inner));
+    // A folder beside the listed one is not part of it.
+    fs::create_directories(dir() / "stick2");
+    EXPECT_NE(driveType(dir() / "stick2"), DriveType::Removable);
+    EXPECT_NE(driveRoot(dir() / "stick2"), fs::weakly_canonical(stick));
+}
+
+TEST_F(FileSystemTest, WithoutRemovableRootsTheMountPointIsTheRoot)
+{
+    EXPECT_TRUE(isDriveRoot("/"));
+    EXPECT_EQ(driveRoot("/"), fs::path("/"));
+    EXPECT_FALSE(isDriveRoot(dir()));
+    fs::path root = driveRoot(dir());
+    EXPECT_TRUE(isDriveRoot(root));
+    EXPECT_EQ(dir().string().rfind(fs::weakly_canonical(root).string(), 0), 0u) << root;
+    DriveType t = driveType(dir());
+    EXPECT_TRUE(t == DriveType::Fixed || t == DriveType::RamDisk || t == DriveType::Removable || t == DriveType::Remote)
+        << static_cast<int>(t);
+}
+
+TEST_F(FileSystemTest, FreeSpaceIsKnownForExistingFolders)
+{
+    auto tmp = freeSpace("/tmp");
+    ASSERT_TRUE(tmp.has_value());
+    EXPECT_TRUE(freeSpace(dir()).has_value());
+    EXPECT_FALSE(freeSpace(dir() / "missing" / "folder").has_value());
+}
+
+TEST_F(FileSystemTest, AttributesFollowNameAndPermissions)
+{
+    quarva::testing::writeFile(dir() / "plain.txt", "x");
+    quarva::testing::writeFile(dir() / ".hidden", "x");
+    fs::create_directories(dir() / ".config");
+
+    EXPECT_EQ(fileAttributes(dir() / "plain.txt"), kAttrNormal);
+    std::uint32_t hidden = fileAttributes(dir() / ".hidden");
+    EXPECT_TRUE(hidden & kAttrHidden);
+    EXPECT_FALSE(hidden & kAttrDirectory);
+    std::uint32_t folder = fileAttributes(dir() / ".config");
+    EXPECT_TRUE(folder & kAttrDirectory);
+    EXPECT_TRUE(folder & kAttrHidden);
+    EXPECT_EQ(fileAttributes(dir()) & (kAttrDirectory | kAttrHidden), kAttrDirectory);
+    EXPECT_EQ(fileAttributes(dir() / "missing"), kInvalidAttributes);
+
+    ASSERT_TRUE(setFileAttributes(dir() / "plain.txt", kAttrReadOnly));
+    EXPECT_TRUE(fileAttributes(dir() / "plain.txt") & kAttrReadOnly);
+    ASSERT_TRUE(setFileAttributes(dir() / "plain.txt", kAttrNormal));
+    EXPECT_EQ(fileAttributes(dir() / "plain.txt"), kAttrNormal);
+    EXPECT_FALSE(setFileAttributes(dir() / "missing", kAttrNormal));
+}
+
+TEST(SystemError, ErrnoMapsToTheSuitesNumbers)
+{
+    EXPECT_EQ(systemErrorFromErrno(0), 0);
+    EXPECT_EQ(systemErrorFromErrno(ENOSPC), 112);
+    EXPECT_EQ(systemErrorFromErrno(EDQUOT), 112);
+    EXPECT_EQ(systemErrorFromErrno(EROFS), 19);
+    EXPECT_EQ(systemErrorFromErrno(ENOENT), 2);
+    EXPECT_EQ(systemErrorFromErrno(ENOTDIR), 3);
+    EXPECT_EQ(systemErrorFromErrno(EACCES), 5);
+    EXPECT_EQ(systemErrorFromErrno(EIO, true), 29);
+    EXPECT_EQ(systemErrorFromErrno(EIO, false), 30);
+    EXPECT_EQ(systemErrorFromErrno(EIO), 30);
+    EXPECT_EQ(systemErrorFromErrno(ENOMEDIUM), 21);
+    EXPECT_EQ(systemErrorFromErrno(EEXIST), 80);
+    errno = ENOSPC;
+    EXPECT_EQ(lastSystemError(true), 112);
+}
+
+TEST_F(FileSystemTest, TempFolderFollowsTmpdir)
+{
+    EXPECT_EQ(tempFolder(), tmpDir());
+    EXPECT_FALSE(currentDirectory().empty());
+}
+
+}  // namespace
