@@ -1,0 +1,563 @@
+// add: gathering the files, compressing them on every core, writing in order.
+
+#include "engine/EngineOps.h"
+#include "engine/NameList.h"
+#include "engine/OrderedParallel.h"
+#include "engine/ZipCrypto.h"
+#include "engine/ZipReader.h"
+#include "engine/ZipWriter.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <thread>
+
+namespace quarva::engine {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Files up to this size are compressed as one buffer by one worker; larger files
+// are cut into chunks compressed side by side.
+constexpr std::uint64_t kWholeFileLimit = 8ull << 20;
+constexpr std::size_t kChunk = 2u << 20;
+
+struct Source {
+    std::string path;         // host path
+    std::string archiveName;  // "/" separators
+    struct stat st {};
+    bool isDir = false, isLink = false;
+};
+
+bool hiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
+
+std::string lexicalAbsolute(const std::string& p) {
+    std::error_code ec;
+    fs::path a = fs::absolute(fs::path(p), ec);
+    return a.lexically_normal().string();
+}
+
+std::string archiveNameFor(const std::string& hostPath, bool savePath) {
+    std::string abs = lexicalAbsolute(hostPath);
+    while (abs.size() > 1 && abs.back() == '/') abs.pop_back();
+    if (!savePath) {
+        auto pos = abs.find_last_of('/');
+        return pos == std::string::npos ? abs : abs.substr(pos + 1);
+    }
+    std::size_t i = 0;
+    while (i < abs.size() && abs[i] == '/') ++i;
+    return abs.substr(i);
+}
+
+bool hasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+class Gatherer {
+public:
+    Gatherer(bool recurse, bool hidden, bool savePath, ZipEngine::Raiser& raise)
+        : recurse_(recurse), hidden_(hidden), savePath_(savePath), raise_(raise) {}
+
+    void line(const std::string& text, const std::vector<std::string>& filters) {
+        std::string path = text;
+        for (char& c : path)
+            if (c == '\\') c = '/';
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        auto slash = path.find_last_of('/');
+        std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (hasWildcard(last)) {
+            std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+            DIR* d = ::opendir(folder.c_str());
+            if (!d) return;
+            std::vector<std::string> found;
+            while (dirent* de = ::readdir(d)) {
+                std::string n = de->d_name;
+                if (n == "." || n == "..") continue;
+                if (wildcardMatch(last, n)) found.push_back(n);
+            }
+            ::closedir(d);
+            std::sort(found.begin(), found.end());
+            for (auto& n : found) {
+                if (hiddenName(n) && !hidden_) continue;
+                std::string p = folder == "/" ? "/" + n : folder + "/" + n;
+                struct stat st {};
+                if (::lstat(p.c_str(), &st) != 0) continue;
+                if (S_ISDIR(st.st_mode)) {
+                    if (recurse_) walk(p, filters, true);
+                } else {
+                    file(p, st, filters, true);
+                }
+            }
+            return;
+        }
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            raise_.skipped(text, std::int16_t(SkipReason::CannotRead));
+            return;
+        }
+        if (S_ISDIR(st.st_mode)) walk(path, filters, true);
+        else file(path, st, {}, false);
+    }
+
+    std::vector<Source> sources;
+
+private:
+    void file(const std::string& p, const struct stat& st, const std::vector<std::string>& filters, bool filtered) {
+        std::string base = fs::path(p).filename().string();
+        if (filtered && !filters.empty()) {
+            bool hit = false;
+            for (auto& f : filters)
+                if (wildcardMatch(f, base)) hit = true;
+            if (!hit) return;
+        }
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            if (hidden_) raise_.skipped(p, std::int16_t(SkipReason::NotRegular));
+            return;
+        }
+        Source s;
+        s.path = p;
+        s.st = st;
+        s.isLink = S_ISLNK(st.st_mode);
+        s.archiveName = archiveNameFor(p, savePath_);
+        sources.push_back(std::move(s));
+    }
+
+    void walk(const std::string& folder, const std::vector<std::string>& filters, bool top) {
+        if (savePath_ && (recurse_ || top)) {
+            struct stat st {};
+            if (::lstat(folder.c_str(), &st) == 0 && !archiveNameFor(folder, true).empty()) {
+                Source s;
+                s.path = folder;
+                s.st = st;
+                s.isDir = true;
+                s.archiveName = archiveNameFor(folder, true) + "/";
+                sources.push_back(std::move(s));
+            }
+        }
+        DIR* d = ::opendir(folder.c_str());
+        if (!d) {
+            raise_.skipped(folder, std::int16_t(SkipReason::CannotRead));
+            return;
+        }
+        std::vector<std::string> names;
+        while (dirent* de = ::readdir(d)) {
+            std::string n = de->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        ::closedir(d);
+        std::sort(names.begin(), names.end());
+        for (auto& n : names) {
+            if (hiddenName(n) && !hidden_) continue;
+            std::string p = folder == "/" ? "/" + n : folder + "/" + n;
+            struct stat st {};
+            if (::lstat(p.c_str(), &st) != 0) continue;
+            if (S_ISDIR(st.st_mode)) {
+                if (recurse_) walk(p, filters, false);
+            } else {
+                file(p, st, filters, true);
+            }
+        }
+    }
+
+    bool recurse_, hidden_, savePath_;
+    ZipEngine::Raiser& raise_;
+};
+
+// One compressed piece: a whole small file, or one chunk of a large one.
+struct Piece {
+    bool ok = true;
+    int err = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t rawSize = 0;
+    std::uint16_t method = kMethodDeflate;
+    std::vector<unsigned char> data;
+};
+
+libdeflate_compressor* compressorFor(int level) {
+    thread_local std::map<int, std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>> cache;
+    auto it = cache.find(level);
+    if (it == cache.end())
+        it = cache.emplace(level, std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>(
+                                      libdeflate_alloc_compressor(level), libdeflate_free_compressor))
+                 .first;
+    return it->second.get();
+}
+
+bool readAll(const std::string& path, std::uint64_t offset, std::size_t n, std::vector<unsigned char>& out, int& err,
+             bool link) {
+    out.resize(n);
+    if (link) {
+        std::vector<char> buf(4097);
+        ssize_t r = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
+        if (r < 0) {
+            err = errno;
+            return false;
+        }
+        out.assign(buf.begin(), buf.begin() + r);
+        return true;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        err = errno;
+        return false;
+    }
+    std::size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::pread(fd, out.data() + got, n - got, off_t(offset + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            err = r < 0 ? errno : EIO;
+            ::close(fd);
+            return false;
+        }
+        got += std::size_t(r);
+    }
+    ::close(fd);
+    return true;
+}
+
+Piece failedPiece(int err) {
+    Piece p;
+    p.ok = false;
+    p.err = err;
+    return p;
+}
+
+Piece compressWhole(const Source& s, int level) {
+    Piece p;
+    std::vector<unsigned char> raw;
+    if (!readAll(s.path, 0, s.isLink ? 0 : std::size_t(s.st.st_size), raw, p.err, s.isLink)) {
+        p.ok = false;
+        return p;
+    }
+    p.rawSize = raw.size();
+    p.crc = std::uint32_t(libdeflate_crc32(0, raw.data(), raw.size()));
+    if (level > 0 && !raw.empty()) {
+        libdeflate_compressor* c = compressorFor(level);
+        std::size_t bound = libdeflate_deflate_compress_bound(c, raw.size());
+        p.data.resize(bound);
+        std::size_t n = libdeflate_deflate_compress(c, raw.data(), raw.size(), p.data.data(), bound);
+        if (n > 0 && n < raw.size()) {
+            p.data.resize(n);
+            p.method = kMethodDeflate;
+            return p;
+        }
+    }
+    p.method = kMethodStored;
+    p.data = std::move(raw);
+    return p;
+}
+
+// One chunk of a large file as raw deflate blocks that join the neighbours': the
+// previous 32 KiB prime the window, the chunk ends on a byte boundary (sync flush)
+// or, for the last, with the final block.
+Piece compressChunk(const Source& s, std::size_t index, std::size_t chunks, int level) {
+    Piece p;
+    std::uint64_t size = std::uint64_t(s.st.st_size);
+    std::uint64_t start = std::uint64_t(index) * kChunk;
+    std::size_t n = std::size_t(std::min<std::uint64_t>(kChunk, size - start));
+    std::size_t dictLen = index == 0 ? 0 : 32768;
+    std::vector<unsigned char> raw;
+    if (!readAll(s.path, start - dictLen, n + dictLen, raw, p.err, false)) {
+        p.ok = false;
+        return p;
+    }
+    p.rawSize = n;
+    p.crc = std::uint32_t(crc32_z(0, raw.data() + dictLen, n));
+    if (level == 0) {
+        p.method = kMethodStored;
+        p.data.assign(raw.begin() + std::ptrdiff_t(dictLen), raw.end());
+        return p;
+    }
+    z_stream zs{};
+    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        p.ok = false;
+        p.err = ENOMEM;
+        return p;
+    }
+    if (dictLen) deflateSetDictionary(&zs, raw.data(), uInt(dictLen));
+    p.data.resize(deflateBound(&zs, uLong(n)) + 64);
+    zs.next_in = raw.data() + dictLen;
+    zs.avail_in = uInt(n);
+    zs.next_out = p.data.data();
+    zs.avail_out = uInt(p.data.size());
+    int r = deflate(&zs, index + 1 == chunks ? Z_FINISH : Z_SYNC_FLUSH);
+    if (r != Z_STREAM_END && r != Z_OK) p.ok = false;
+    p.data.resize(p.data.size() - zs.avail_out);
+    deflateEnd(&zs);
+    return p;
+}
+
+struct Encrypter {
+    std::unique_ptr<TraditionalCipher> trad;
+    std::unique_ptr<AesCipher> aes;
+    std::string header;  // written before the data
+    bool apply(std::vector<unsigned char>& d) {
+        if (trad) trad->encrypt(d.data(), d.size());
+        else if (aes) return aes->encrypt(d.data(), d.size());
+        return true;
+    }
+};
+
+}  // namespace
+
+std::int16_t ZipEngine::add(std::int16_t action) {
+    abort_ = false;
+    if (action < 0 || action > 2) return kStatusConfiguration;
+    if (level_ < 0 || level_ > 9) return kStatusConfiguration;
+    if (archiveName_.empty()) return kStatusArchiveNotFound;
+    Raiser raise(*this);
+
+    // The archive as it is now (none yet, or an empty file, is a new archive).
+    InputFile in;
+    ZipDirectory dir;
+    bool haveOld = false;
+    struct stat archiveStat {};
+    if (::stat(archiveName_.c_str(), &archiveStat) == 0 && archiveStat.st_size > 0) {
+        if (auto st = in.open(archiveName_)) return st;
+        if (auto st = readDirectory(in, dir)) return st;
+        haveOld = true;
+    } else if (errno != ENOENT && archiveStat.st_size != 0) {
+        return kStatusAccess;
+    }
+    std::string archiveAbs = lexicalAbsolute(archiveName_);
+
+    // What to add.
+    Gatherer g(recurse_, includeHidden_, savePathInfo_, raise);
+    NameList names(names_);
+    for (const auto& grp : names.groups())
+        for (const auto& l : grp.lines) g.line(l, grp.filters);
+    std::vector<Source> sources;
+    std::set<std::string> seen;
+    std::map<std::string, std::string> byName;  // archive name -> host path
+    for (auto& s : g.sources) {
+        if (lexicalAbsolute(s.path) == archiveAbs) continue;  // never the archive into itself
+        auto it = byName.find(s.archiveName);
+        if (it != byName.end()) {
+            if (lexicalAbsolute(it->second) == lexicalAbsolute(s.path) || s.isDir) continue;
+            return kStatusDuplicateNames;
+        }
+        byName[s.archiveName] = s.path;
+        sources.push_back(std::move(s));
+    }
+
+    // Which old entries stay, which sources go in.
+    std::map<std::string, std::size_t> oldByName;
+    for (std::size_t i = 0; i < dir.entries.size(); ++i) oldByName[dir.entries[i].name] = i;
+    std::vector<bool> replaced(dir.entries.size());
+    std::vector<Source> todo;
+    for (auto& s : sources) {
+        auto it = oldByName.find(s.archiveName);
+        bool inArchive = it != oldByName.end();
+        if (action == 1 && !inArchive) continue;
+        if (action != 0 && inArchive) {
+            // Freshen and update replace only what is newer (zip times are 2 s exact).
+            if (std::int64_t(s.st.st_mtime) <= dir.entries[it->second].mtime + 1) continue;
+        }
+        if (inArchive) replaced[it->second] = true;
+        todo.push_back(std::move(s));
+    }
+    if (todo.empty()) return sources.empty() ? kStatusNoMatches : kStatusOk;
+
+    OutputFile out;
+    if (!out.createBeside(archiveName_)) return writeStatus(out.error());
+    ZipWriter w(out);
+    for (std::size_t i = 0; i < dir.entries.size(); ++i) {
+        if (replaced[i]) continue;
+        bool aborted = false;
+        if (!w.copyEntry(in, dir, dir.entries[i], abort_, aborted)) {
+            if (aborted) return kStatusUserAborted;
+            if (out.error()) return writeStatus(out.error());
+            return kStatusCorrupt;
+        }
+    }
+
+    unsigned threads = threads_ > 0 ? unsigned(threads_) : std::max(1u, std::thread::hardware_concurrency());
+    int level = level_;
+    std::int16_t status = kStatusOk;
+    std::vector<std::string> added;
+    mode_t um = ::umask(0);
+    ::umask(um);
+
+    auto makeEntry = [&](const Source& s) {
+        ZipEntry e;
+        e.name = s.archiveName;
+        e.rawName = s.archiveName;
+        bool ascii = std::all_of(e.name.begin(), e.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        e.flags = ascii ? 0 : kFlagUtf8;
+        e.versionMadeBy = (3 << 8) | 63;
+        e.versionNeeded = s.isDir ? 10 : 20;
+        e.mtime = s.st.st_mtime;
+        unixToDos(e.mtime, e.dosDate, e.dosTime);
+        std::uint32_t mode = std::uint32_t(s.st.st_mode);
+        e.externalAttr = (mode << 16) | (s.isDir ? 0x10 : 0) | ((mode & 0200) ? 0 : 0x01);
+        return e;
+    };
+
+    // Sets up encryption for an entry; `checkFromTime` uses the time check byte.
+    auto startEncryption = [&](ZipEntry& e, Encrypter& enc, std::uint32_t crc, bool checkFromTime) -> bool {
+        if (password_.empty()) return true;
+        e.flags |= kFlagEncrypted;
+        if (aes256_) {
+            e.aesMethod = e.method;
+            e.method = kMethodAes;
+            e.aesStrength = 3;
+            e.aesVersion = 2;
+            e.versionNeeded = 51;
+            unsigned char salt[16], verifier[2];
+            if (!randomFill(salt, 16)) return false;
+            enc.aes = AesCipher::create(password_, 3, salt, verifier);
+            if (!enc.aes) return false;
+            enc.header.assign(reinterpret_cast<char*>(salt), 16);
+            enc.header.push_back(char(verifier[0]));
+            enc.header.push_back(char(verifier[1]));
+            return true;
+        }
+        unsigned char head[12];
+        if (!randomFill(head, 11)) return false;
+        if (checkFromTime) e.flags |= kFlagDescriptor;
+        head[11] = checkFromTime ? static_cast<unsigned char>(e.dosTime >> 8) : static_cast<unsigned char>(crc >> 24);
+        enc.trad = std::make_unique<TraditionalCipher>(password_);
+        enc.trad->encrypt(head, 12);
+        enc.header.assign(reinterpret_cast<char*>(head), 12);
+        return true;
+    };
+    auto finishEncryption = [&](ZipEntry& e, Encrypter& enc) -> bool {
+        if (enc.aes) {
+            unsigned char code[kAesAuthLength];
+            if (!enc.aes->finish(code) || !w.writeData(code, kAesAuthLength)) return false;
+            e.crc = 0;  // AE-2 stores no CRC
+        }
+        return true;
+    };
+    auto report = [&](const ZipEntry& e, const Source& s) {
+        raise.record(EventId::Processed, makeRecord(e, true));
+        added.push_back(s.path);
+    };
+
+    std::size_t i = 0;
+    while (i < todo.size() && status == kStatusOk) {
+        if (abort_) {
+            status = kStatusUserAborted;
+            break;
+        }
+        const Source& big = todo[i];
+        if (!big.isDir && !big.isLink && std::uint64_t(big.st.st_size) > kWholeFileLimit) {
+            // A large file: its chunks are compressed side by side.
+            std::uint64_t size = std::uint64_t(big.st.st_size);
+            std::size_t chunks = std::size_t((size + kChunk - 1) / kChunk);
+            ZipEntry e = makeEntry(big);
+            e.method = level == 0 ? kMethodStored : kMethodDeflate;
+            e.size = size;
+            Encrypter enc;
+            std::uint64_t entryStart = out.position();
+            bool begun = false;
+            std::uint32_t crc = 0;
+            raise.record(EventId::Starting, makeRecord(e, false));
+            bool ok = orderedParallel<Piece>(
+                chunks, threads, threads * 2,
+                [&](std::size_t k) { return abort_ ? failedPiece(EINTR) : compressChunk(big, k, chunks, level); },
+                [&](std::size_t k, Piece& p) -> bool {
+                    if (abort_) return false;
+                    if (!p.ok) return false;
+                    if (!begun) {
+                        if (!startEncryption(e, enc, 0, true)) return false;
+                        if (!w.beginEntry(e, size >= 0xFFFF0000ull)) return false;
+                        if (!w.writeData(enc.header.data(), enc.header.size())) return false;
+                        begun = true;
+                    }
+                    crc = k == 0 ? p.crc : std::uint32_t(crc32_combine(crc, p.crc, z_off_t(p.rawSize)));
+                    if (!enc.apply(p.data) || !w.writeData(p.data.data(), p.data.size())) return false;
+                    return true;
+                });
+            if (ok) {
+                e.crc = crc;
+                ok = finishEncryption(e, enc) && w.endEntry(e);
+            }
+            if (!ok) {
+                if (abort_) {
+                    status = kStatusUserAborted;
+                    break;
+                }
+                if (out.error()) {
+                    status = writeStatus(out.error());
+                    break;
+                }
+                if (!out.rewind(entryStart)) {
+                    status = writeStatus(out.error());
+                    break;
+                }
+                raise.skipped(big.path, std::int16_t(SkipReason::CannotRead));
+            } else {
+                report(e, big);
+            }
+            ++i;
+            continue;
+        }
+        // A run of small files: one worker per file.
+        std::size_t j = i;
+        while (j < todo.size() &&
+               (todo[j].isDir || todo[j].isLink || std::uint64_t(todo[j].st.st_size) <= kWholeFileLimit))
+            ++j;
+        orderedParallel<Piece>(
+            j - i, threads, threads * 4,
+            [&](std::size_t k) -> Piece {
+                const Source& s = todo[i + k];
+                if (abort_) return failedPiece(EINTR);
+                if (s.isDir) return Piece{};
+                return compressWhole(s, level);
+            },
+            [&](std::size_t k, Piece& p) -> bool {
+                const Source& s = todo[i + k];
+                if (abort_) {
+                    status = kStatusUserAborted;
+                    return false;
+                }
+                if (!p.ok) {
+                    raise.skipped(s.path, std::int16_t(SkipReason::CannotRead));
+                    return true;
+                }
+                ZipEntry e = makeEntry(s);
+                e.method = s.isDir ? kMethodStored : p.method;
+                e.crc = p.crc;
+                e.size = p.rawSize;
+                Encrypter enc;
+                if (!s.isDir && !startEncryption(e, enc, p.crc, false)) {
+                    status = kStatusUnexpected;
+                    return false;
+                }
+                bool ok = w.beginEntry(e, false) && w.writeData(enc.header.data(), enc.header.size()) && enc.apply(p.data) &&
+                          w.writeData(p.data.data(), p.data.size()) && finishEncryption(e, enc) && w.endEntry(e);
+                if (!ok) {
+                    status = out.error() ? writeStatus(out.error()) : kStatusUnexpected;
+                    return false;
+                }
+                report(e, s);
+                return true;
+            });
+        i = j;
+    }
+    if (status == kStatusOk && abort_) status = kStatusUserAborted;
+    if (status != kStatusOk) return status;  // `out` removes the temporary file
+    if (!w.finish(dir.comment)) return writeStatus(out.error());
+    if (!out.commit(archiveName_, haveOld ? archiveStat.st_mode : 0)) return writeStatus(out.error());
+    if (deleteAfterAdding_) {
+        for (auto& p : added) {
+            struct stat st {};
+            if (::lstat(p.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(p.c_str());
+        }
+    }
+    return kStatusOk;
+}
+
+}  // namespace quarva::engine

@@ -1,0 +1,32 @@
+#pragma once
+// Internal helpers shared by the engine's operations.
+
+#include "engine/ZipEngine.h"
+#include "engine/ZipFormat.h"
+
+#include <string>
+
+namespace quarva::engine {
+
+class ZipEngine::Raiser {
+public:
+    explicit Raiser(ZipEngine& engine) : engine_(engine) {}
+    void record(EventId id, const EntryRecord& r);
+    void deleted(const std::string& name);
+    void skipped(const std::string& name, std::int16_t reason);
+    void diskRequest(std::int16_t disk);
+    // Event 8: true when the answer asks for a retry with `password`.
+    bool passwordRequest(std::string& password);
+
+private:
+    ZipEngine& engine_;
+};
+
+// The archive-side name as reported: "\" separators.
+std::string reportedName(const std::string& name);
+// The entry record of a zip entry.
+EntryRecord makeRecord(const ZipEntry& e, bool complete);
+// Status for an errno met while writing.
+std::int16_t writeStatus(int err);
+
+}  // namespace quarva::engine

@@ -1,0 +1,381 @@
+#include "engine/ZipReader.h"
+
+#include "engine/ZipCrypto.h"
+#include "engine/ZipEngine.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace quarva::engine {
+
+namespace {
+constexpr std::size_t kBlock = 256 * 1024;
+// Entries up to this size are decoded as one buffer; larger ones stream.
+constexpr std::uint64_t kWholeBufferLimit = 32ull << 20;
+}  // namespace
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::int16_t InputFile::open(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return (errno == ENOENT || errno == ENOTDIR) ? kStatusArchiveNotFound : kStatusAccess;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return kStatusAccess;
+    if (S_ISDIR(st.st_mode)) return kStatusAccess;
+    size_ = std::uint64_t(st.st_size);
+    return kStatusOk;
+}
+
+bool InputFile::read(std::uint64_t offset, void* buf, std::size_t n) const {
+    if (offset > size_ || n > size_ - offset) return false;
+    auto* p = static_cast<char*>(buf);
+    while (n > 0) {
+        ssize_t r = ::pread(fd_, p, n, off_t(offset));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= std::size_t(r);
+        offset += std::uint64_t(r);
+    }
+    return true;
+}
+
+std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir) {
+    dir = ZipDirectory{};
+    dir.fileSize = file.size();
+    if (file.size() == 0) return kStatusZeroLength;
+    if (file.size() < 22) return kStatusZeroLength;
+    std::uint64_t tail = std::min<std::uint64_t>(file.size(), 65535 + 22 + 20);
+    std::vector<unsigned char> buf(tail);
+    std::uint64_t tailStart = file.size() - tail;
+    if (!file.read(tailStart, buf.data(), buf.size())) return kStatusUnexpectedEof;
+    // The end record nearest the end whose comment fits; trailing junk is allowed.
+    long found = -1;
+    for (long i = long(tail) - 22; i >= 0; --i) {
+        if (rd32(&buf[i]) != kSigEnd) continue;
+        std::uint16_t clen = rd16(&buf[i + 20]);
+        if (std::uint64_t(i) + 22 + clen <= tail) {
+            found = i;
+            break;
+        }
+    }
+    if (found < 0) return kStatusZeroLength;
+    const unsigned char* e = &buf[found];
+    std::uint64_t endPos = tailStart + std::uint64_t(found);
+    std::uint32_t diskNo = rd16(e + 4), cdDisk = rd16(e + 6);
+    std::uint64_t count = rd16(e + 10), cdSize = rd32(e + 12), cdOffset = rd32(e + 16);
+    dir.comment.assign(reinterpret_cast<const char*>(e + 22), rd16(e + 20));
+    if (!isValidUtf8(dir.comment)) dir.comment = cp437ToUtf8(dir.comment);
+    std::uint64_t directoryEnd = endPos;  // where the central directory must end
+    dir.endOffset = endPos;
+    // zip64 end record, through its locator just before the end record.
+    if (endPos >= 20) {
+        unsigned char loc[20];
+        if (file.read(endPos - 20, loc, 20) && rd32(loc) == kSigEnd64Locator) {
+            std::uint64_t declared = rd64(loc + 8);
+            unsigned char z[56];
+            std::uint64_t at = declared;
+            bool ok = file.read(at, z, 56) && rd32(z) == kSigEnd64;
+            if (!ok && endPos >= 76) {
+                at = endPos - 20 - 56;  // usually right before the locator (prefix moved it)
+                ok = file.read(at, z, 56) && rd32(z) == kSigEnd64;
+            }
+            if (!ok) return kStatusCorrupt;
+            diskNo = rd32(z + 16);
+            cdDisk = rd32(z + 20);
+            count = rd64(z + 32);
+            cdSize = rd64(z + 40);
+            cdOffset = rd64(z + 48);
+            directoryEnd = at;
+            dir.endOffset = at;
+        }
+    }
+    dir.diskNumber = diskNo;
+    if (diskNo != 0 || cdDisk != 0) return kStatusSpanned;
+    if (cdSize > directoryEnd) return kStatusCorrupt;
+    std::uint64_t cdStart = directoryEnd - cdSize;
+    dir.bias = std::int64_t(cdStart) - std::int64_t(cdOffset);
+    if (dir.bias < 0) {
+        // The directory claims to lie further on than it can; trust the offset if a
+        // directory is there instead (archives with junk between data and directory).
+        unsigned char sig[4];
+        if (cdOffset + cdSize <= file.size() && file.read(cdOffset, sig, 4) && rd32(sig) == kSigCentral) {
+            dir.bias = 0;
+            cdStart = cdOffset;
+        } else {
+            return kStatusCorrupt;
+        }
+    }
+    dir.centralOffset = cdOffset;
+    dir.centralSize = cdSize;
+    if (count > cdSize / 46 + 1) return kStatusCorrupt;
+    if (cdSize > (std::uint64_t(1) << 31)) return kStatusNoMemory;
+    std::vector<unsigned char> cd(cdSize);
+    if (cdSize && !file.read(cdStart, cd.data(), cd.size())) return kStatusUnexpectedEof;
+    dir.entries.reserve(count);
+    std::size_t p = 0;
+    while (p + 46 <= cd.size() && rd32(&cd[p]) == kSigCentral) {
+        const unsigned char* c = &cd[p];
+        ZipEntry en;
+        en.versionMadeBy = rd16(c + 4);
+        en.versionNeeded = rd16(c + 6);
+        en.flags = rd16(c + 8);
+        en.method = rd16(c + 10);
+        en.dosTime = rd16(c + 12);
+        en.dosDate = rd16(c + 14);
+        en.crc = rd32(c + 16);
+        en.packedSize = rd32(c + 20);
+        en.size = rd32(c + 24);
+        std::size_t nameLen = rd16(c + 28), extraLen = rd16(c + 30), commentLen = rd16(c + 32);
+        en.disk = rd16(c + 34);
+        en.internalAttr = rd16(c + 36);
+        en.externalAttr = rd32(c + 38);
+        en.localOffset = rd32(c + 42);
+        if (p + 46 + nameLen + extraLen + commentLen > cd.size()) return kStatusCorrupt;
+        en.rawName.assign(reinterpret_cast<const char*>(c + 46), nameLen);
+        en.centralExtra.assign(reinterpret_cast<const char*>(c + 46 + nameLen), extraLen);
+        std::string comment(reinterpret_cast<const char*>(c + 46 + nameLen + extraLen), commentLen);
+        bool utf8 = (en.flags & kFlagUtf8) != 0;
+        int host = en.versionMadeBy >> 8;
+        if ((utf8 || host == 3 || host == 19) && isValidUtf8(en.rawName)) en.name = en.rawName;
+        else en.name = cp437ToUtf8(en.rawName);
+        en.comment = ((utf8 || host == 3) && isValidUtf8(comment)) ? comment : cp437ToUtf8(comment);
+        en.mtime = dosToUnix(en.dosDate, en.dosTime);
+        if (!parseExtra(en.centralExtra, en, true, en.size == 0xFFFFFFFF, en.packedSize == 0xFFFFFFFF,
+                        en.localOffset == 0xFFFFFFFF, en.disk == 0xFFFF))
+            return kStatusCorrupt;
+        dir.entries.push_back(std::move(en));
+        p += 46 + nameLen + extraLen + commentLen;
+    }
+    if (dir.entries.size() != count && count != 0xFFFF) {
+        // A count that disagrees with the records means a damaged directory.
+        if (dir.entries.size() < count) return kStatusCorrupt;
+    }
+    return kStatusOk;
+}
+
+std::vector<std::uint64_t> dataLimits(const ZipDirectory& dir) {
+    std::vector<std::uint64_t> starts;
+    starts.reserve(dir.entries.size() + 1);
+    for (const auto& e : dir.entries) starts.push_back(e.localOffset);
+    std::uint64_t cdAt = dir.centralOffset;
+    starts.push_back(cdAt);
+    std::sort(starts.begin(), starts.end());
+    std::vector<std::uint64_t> limits(dir.entries.size());
+    for (std::size_t i = 0; i < dir.entries.size(); ++i) {
+        std::uint64_t off = dir.entries[i].localOffset;
+        auto lo = std::lower_bound(starts.begin(), starts.end(), off);
+        auto hi = std::upper_bound(starts.begin(), starts.end(), off);
+        if (hi - lo > 1) {
+            limits[i] = 0;  // two entries share one local header
+        } else if (hi == starts.end()) {
+            limits[i] = off <= cdAt ? cdAt : dir.fileSize;  // behind the directory: only the file bounds it
+        } else {
+            limits[i] = *hi;
+        }
+    }
+    return limits;
+}
+
+bool localDataStart(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t& dataStart) {
+    std::uint64_t at = e.localOffset + std::uint64_t(dir.bias);
+    unsigned char h[30];
+    if (!file.read(at, h, 30) || rd32(h) != kSigLocal) return false;
+    dataStart = at + 30 + rd16(h + 26) + rd16(h + 28);
+    return dataStart <= file.size();
+}
+
+namespace {
+
+struct Decryptor {
+    std::unique_ptr<TraditionalCipher> trad;
+    std::unique_ptr<AesCipher> aes;
+    bool apply(unsigned char* d, std::size_t n) {
+        if (trad) trad->decrypt(d, n);
+        else if (aes) return aes->decrypt(d, n);
+        return true;
+    }
+};
+
+}  // namespace
+
+DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t limit,
+                          const std::string& password, const std::atomic<bool>& abort, const DataSink& sink) {
+    DecodeOutcome out;
+    auto fail = [&](SkipReason r) {
+        out.result = DecodeResult::Reason;
+        out.reason = std::int16_t(r);
+        return out;
+    };
+    Encryption enc = e.encryption();
+    if (enc == Encryption::Other) return fail(SkipReason::UnsupportedEncryption);
+    std::uint16_t method = e.realMethod();
+    if (method != kMethodStored && method != kMethodDeflate) return fail(SkipReason::UnsupportedMethod);
+    std::uint64_t dataStart = 0;
+    if (!localDataStart(file, dir, e, dataStart)) return fail(SkipReason::Damaged);
+    if (limit == 0) return fail(SkipReason::Overlap);
+    std::uint64_t biasedLimit = limit + std::uint64_t(dir.bias);
+    if (dataStart > biasedLimit || e.packedSize > biasedLimit - dataStart) {
+        // Its data runs into the next entry (or beyond the file).
+        return fail(dataStart + e.packedSize > file.size() ? SkipReason::Damaged : SkipReason::Overlap);
+    }
+    std::uint64_t pos = dataStart, remaining = e.packedSize;
+    Decryptor dec;
+    bool checkCrc = true;
+    if (enc == Encryption::Traditional) {
+        if (remaining < 12) return fail(SkipReason::Damaged);
+        if (password.empty()) {
+            out.result = DecodeResult::NeedPassword;
+            return out;
+        }
+        unsigned char head[12];
+        if (!file.read(pos, head, 12)) return fail(SkipReason::Damaged);
+        dec.trad = std::make_unique<TraditionalCipher>(password);
+        dec.trad->decrypt(head, 12);
+        unsigned char check = (e.flags & kFlagDescriptor) ? static_cast<unsigned char>(e.dosTime >> 8)
+                                                          : static_cast<unsigned char>(e.crc >> 24);
+        if (head[11] != check) {
+            out.result = DecodeResult::NeedPassword;
+            return out;
+        }
+        pos += 12;
+        remaining -= 12;
+    } else if (enc != Encryption::None) {
+        std::size_t saltLen = aesSaltLength(e.aesStrength);
+        if (remaining < saltLen + 2 + kAesAuthLength) return fail(SkipReason::Damaged);
+        if (password.empty()) {
+            out.result = DecodeResult::NeedPassword;
+            return out;
+        }
+        unsigned char salt[18];
+        if (!file.read(pos, salt, saltLen + 2)) return fail(SkipReason::Damaged);
+        unsigned char verifier[2];
+        dec.aes = AesCipher::create(password, e.aesStrength, salt, verifier);
+        if (!dec.aes) return fail(SkipReason::UnsupportedEncryption);
+        if (verifier[0] != salt[saltLen] || verifier[1] != salt[saltLen + 1]) {
+            out.result = DecodeResult::NeedPassword;
+            return out;
+        }
+        pos += saltLen + 2;
+        remaining -= saltLen + 2 + kAesAuthLength;
+        checkCrc = e.aesVersion != 2;  // AE-2 stores no CRC
+    }
+    if (method == kMethodStored && remaining != e.size) return fail(SkipReason::Damaged);
+
+    std::uint32_t crc = 0;
+    std::uint64_t written = 0;
+    auto emit = [&](const unsigned char* d, std::size_t n) -> bool {
+        crc = std::uint32_t(crc32_z(crc, d, n));
+        written += n;
+        return sink(d, n);
+    };
+
+    if (method == kMethodDeflate && e.size <= kWholeBufferLimit && remaining <= kWholeBufferLimit) {
+        // Whole buffer: one read, one libdeflate call.
+        std::vector<unsigned char> in(remaining ? remaining : 1);
+        if (remaining && !file.read(pos, in.data(), remaining)) return fail(SkipReason::Damaged);
+        if (!dec.apply(in.data(), remaining)) return fail(SkipReason::Damaged);
+        if (abort.load()) {
+            out.result = DecodeResult::Aborted;
+            return out;
+        }
+        std::vector<unsigned char> plain(e.size ? e.size : 1);
+        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+        if (!d) {
+            out.result = DecodeResult::Reason;
+            out.reason = std::int16_t(SkipReason::Damaged);
+            return out;
+        }
+        std::size_t actual = 0;
+        libdeflate_result r = libdeflate_deflate_decompress(d, in.data(), remaining, plain.data(), e.size, &actual);
+        libdeflate_free_decompressor(d);
+        if (r != LIBDEFLATE_SUCCESS || actual != e.size) return fail(SkipReason::Damaged);
+        for (std::uint64_t off = 0; off < e.size; off += kBlock) {
+            if (abort.load()) {
+                out.result = DecodeResult::Aborted;
+                return out;
+            }
+            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, e.size - off));
+            if (!emit(plain.data() + off, n)) {
+                out.result = DecodeResult::SinkFailed;
+                return out;
+            }
+        }
+    } else {
+        std::vector<unsigned char> in(kBlock), outBuf(kBlock);
+        z_stream zs{};
+        bool inflating = method == kMethodDeflate;
+        if (inflating && inflateInit2(&zs, -15) != Z_OK) return fail(SkipReason::Damaged);
+        struct ZGuard {
+            z_stream* z;
+            bool on;
+            ~ZGuard() {
+                if (on) inflateEnd(z);
+            }
+        } guard{&zs, inflating};
+        bool ended = !inflating;
+        while (remaining > 0 || (inflating && !ended)) {
+            if (abort.load()) {
+                out.result = DecodeResult::Aborted;
+                return out;
+            }
+            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, remaining));
+            if (n && !file.read(pos, in.data(), n)) return fail(SkipReason::Damaged);
+            if (!dec.apply(in.data(), n)) return fail(SkipReason::Damaged);
+            pos += n;
+            remaining -= n;
+            if (!inflating) {
+                if (!emit(in.data(), n)) {
+                    out.result = DecodeResult::SinkFailed;
+                    return out;
+                }
+                continue;
+            }
+            zs.next_in = in.data();
+            zs.avail_in = uInt(n);
+            do {
+                zs.next_out = outBuf.data();
+                zs.avail_out = uInt(outBuf.size());
+                int r = inflate(&zs, Z_NO_FLUSH);
+                if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return fail(SkipReason::Damaged);
+                std::size_t got = outBuf.size() - zs.avail_out;
+                if (written + got > e.size) return fail(SkipReason::Damaged);  // more than declared
+                if (got && !emit(outBuf.data(), got)) {
+                    out.result = DecodeResult::SinkFailed;
+                    return out;
+                }
+                if (r == Z_STREAM_END) {
+                    ended = true;
+                    break;
+                }
+                if (r == Z_BUF_ERROR && zs.avail_in == 0) break;
+                if (r == Z_BUF_ERROR && got == 0) return fail(SkipReason::Damaged);
+            } while (zs.avail_in > 0 || zs.avail_out == 0);
+            if (!ended && remaining == 0 && zs.avail_in == 0) return fail(SkipReason::Damaged);  // stream cut short
+        }
+        if (written != e.size) return fail(SkipReason::Damaged);
+    }
+    if (dec.aes) {
+        unsigned char code[kAesAuthLength], stored[kAesAuthLength];
+        if (!dec.aes->finish(code) || !file.read(dataStart + e.packedSize - kAesAuthLength, stored, kAesAuthLength) ||
+            std::memcmp(code, stored, kAesAuthLength) != 0)
+            return fail(SkipReason::Damaged);
+    }
+    out.crc = crc;
+    out.written = written;
+    if (checkCrc && crc != e.crc) return fail(SkipReason::Crc);
+    return out;
+}
+
+}  // namespace quarva::engine

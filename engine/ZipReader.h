@@ -1,0 +1,59 @@
+#pragma once
+// Reading an archive: the central directory, local headers, and the data of one
+// entry (decrypted, decompressed, checked) into a sink.
+
+#include "engine/ZipFormat.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quarva::engine {
+
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    // errno-based status: 0, 100 (missing), 400 (no access).
+    std::int16_t open(const std::string& path);
+    bool read(std::uint64_t offset, void* buf, std::size_t n) const;
+    std::uint64_t size() const { return size_; }
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// Reads the directory. Status: 0; 110 zero length or no end record; 410 corrupt;
+// 430 a spanned set (the end record is on a later disk); 120 when it is too large.
+std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir);
+
+// Limits on where each entry's data may lie: the next local header start (or the
+// central directory). Entries that share their header with another get 0.
+std::vector<std::uint64_t> dataLimits(const ZipDirectory& dir);
+
+enum class DecodeResult { Ok, Aborted, NeedPassword, Reason, SinkFailed };
+
+struct DecodeOutcome {
+    DecodeResult result = DecodeResult::Ok;
+    std::int16_t reason = 0;  // skip reason when result is Reason
+    std::uint32_t crc = 0;
+    std::uint64_t written = 0;
+};
+
+using DataSink = std::function<bool(const unsigned char* data, std::size_t n)>;
+
+// Decodes one entry. `limit` is the end of the region the entry may use (from
+// dataLimits). Output never exceeds the declared size; the CRC is checked.
+DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t limit,
+                          const std::string& password, const std::atomic<bool>& abort, const DataSink& sink);
+
+// The start of the entry's data after its local header; false when the header is
+// damaged or lies outside the file.
+bool localDataStart(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t& dataStart);
+
+}  // namespace quarva::engine

@@ -1,0 +1,325 @@
+#include "engine/ZipWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace quarva::engine {
+
+namespace {
+constexpr std::size_t kBufSize = 1 << 20;
+constexpr std::uint32_t k32Max = 0xFFFFFFFF;
+}  // namespace
+
+OutputFile::~OutputFile() { discard(); }
+
+bool OutputFile::createBeside(const std::string& target) {
+    std::filesystem::path t(target);
+    std::filesystem::path folder = t.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string templ = (folder / ("." + t.filename().string() + ".qz-XXXXXX")).string();
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        err_ = errno;
+        return false;
+    }
+    path_ = name.data();
+    buf_.reserve(kBufSize);
+    return true;
+}
+
+bool OutputFile::flush() {
+    std::size_t off = 0;
+    while (off < buf_.size()) {
+        ssize_t w = ::write(fd_, buf_.data() + off, buf_.size() - off);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            if (!err_) err_ = w < 0 ? errno : ENOSPC;
+            return false;
+        }
+        off += std::size_t(w);
+    }
+    buf_.clear();
+    return true;
+}
+
+bool OutputFile::write(const void* data, std::size_t n) {
+    if (err_ || fd_ < 0) return false;
+    auto* p = static_cast<const unsigned char*>(data);
+    pos_ += n;
+    if (buf_.size() + n > kBufSize) {
+        if (!flush()) return false;
+        if (n >= kBufSize) {
+            buf_.assign(p, p + n);
+            return flush();
+        }
+    }
+    buf_.insert(buf_.end(), p, p + n);
+    return true;
+}
+
+bool OutputFile::patch(std::uint64_t offset, const void* data, std::size_t n) {
+    if (err_ || !flush()) return false;
+    if (::pwrite(fd_, data, n, off_t(offset)) != ssize_t(n)) {
+        err_ = errno ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::commit(const std::string& target, unsigned mode) {
+    if (err_ || !flush()) return false;
+    if (mode) ::fchmod(fd_, mode & 07777);
+    else {
+        mode_t um = ::umask(0);
+        ::umask(um);
+        ::fchmod(fd_, 0666 & ~um);
+    }
+    if (::fsync(fd_) != 0) {
+        err_ = errno;
+        return false;
+    }
+    ::close(fd_);
+    fd_ = -1;
+    if (::rename(path_.c_str(), target.c_str()) != 0) {
+        err_ = errno;
+        ::unlink(path_.c_str());
+        path_.clear();
+        return false;
+    }
+    path_.clear();
+    std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+bool OutputFile::rewind(std::uint64_t offset) {
+    if (err_ || !flush()) return false;
+    if (::ftruncate(fd_, off_t(offset)) != 0 || ::lseek(fd_, off_t(offset), SEEK_SET) < 0) {
+        err_ = errno;
+        return false;
+    }
+    pos_ = offset;
+    return true;
+}
+
+void OutputFile::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!path_.empty()) {
+        ::unlink(path_.c_str());
+        path_.clear();
+    }
+}
+
+std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
+    std::string x;
+    if (zip64) {
+        put16(x, 0x0001);
+        put16(x, 16);
+        put64(x, e.size);
+        put64(x, e.packedSize);
+    }
+    put16(x, 0x5455);  // modification time
+    put16(x, 5);
+    x.push_back(1);
+    put32(x, std::uint32_t(e.mtime));
+    if (e.method == kMethodAes) {
+        put16(x, 0x9901);
+        put16(x, 7);
+        put16(x, e.aesVersion);
+        x.push_back('A');
+        x.push_back('E');
+        x.push_back(char(e.aesStrength));
+        put16(x, e.aesMethod);
+    }
+    return x;
+}
+
+bool ZipWriter::beginEntry(ZipEntry& e, bool mayNeedZip64) {
+    headerAt_ = out_.position();
+    e.localOffset = headerAt_;
+    zip64Local_ = mayNeedZip64;
+    std::string extra = localExtra(e, zip64Local_);
+    std::string h;
+    put32(h, kSigLocal);
+    put16(h, e.versionNeeded);
+    put16(h, e.flags);
+    put16(h, e.method);
+    put16(h, e.dosTime);
+    put16(h, e.dosDate);
+    put32(h, e.crc);
+    put32(h, zip64Local_ ? k32Max : std::uint32_t(e.packedSize));
+    put32(h, zip64Local_ ? k32Max : std::uint32_t(e.size));
+    put16(h, std::uint16_t(e.rawName.size()));
+    put16(h, std::uint16_t(extra.size()));
+    h += e.rawName;
+    h += extra;
+    dataAt_ = headerAt_ + h.size();
+    return out_.write(h);
+}
+
+bool ZipWriter::endEntry(ZipEntry& e) {
+    std::uint64_t end = out_.position();
+    e.packedSize = end - dataAt_;
+    if (!zip64Local_ && (e.packedSize >= k32Max || e.size >= k32Max)) {
+        return false;  // the caller predicted the sizes wrongly; cannot happen for files read by size
+    }
+    unsigned char fix[12];
+    std::string f;
+    put32(f, e.crc);
+    put32(f, zip64Local_ ? k32Max : std::uint32_t(e.packedSize));
+    put32(f, zip64Local_ ? k32Max : std::uint32_t(e.size));
+    std::memcpy(fix, f.data(), 12);
+    if (!out_.patch(headerAt_ + 14, fix, 12)) return false;
+    if (zip64Local_) {
+        std::string z;
+        put64(z, e.size);
+        put64(z, e.packedSize);
+        // The zip64 field is the first extra field: after header, name, id and length.
+        if (!out_.patch(headerAt_ + 30 + e.rawName.size() + 4, z.data(), 16)) return false;
+    }
+    if (e.flags & kFlagDescriptor) {
+        std::string d;
+        put32(d, kSigDescriptor);
+        put32(d, e.crc);
+        if (zip64Local_) {
+            put64(d, e.packedSize);
+            put64(d, e.size);
+        } else {
+            put32(d, std::uint32_t(e.packedSize));
+            put32(d, std::uint32_t(e.size));
+        }
+        if (!out_.write(d)) return false;
+    }
+    entries_.push_back(e);
+    return true;
+}
+
+bool ZipWriter::copyEntry(const InputFile& in, const ZipDirectory& dir, const ZipEntry& src,
+                          const std::atomic<bool>& abort, bool& aborted) {
+    aborted = false;
+    std::uint64_t dataStart = 0;
+    if (!localDataStart(in, dir, src, dataStart)) return false;
+    if (dataStart + src.packedSize > in.size()) return false;
+    ZipEntry e = src;
+    // Keep the descriptor flag only where the traditional cipher's check byte needs it.
+    if (!(e.flags & kFlagEncrypted) || e.method == kMethodAes) e.flags &= std::uint16_t(~kFlagDescriptor);
+    std::uint64_t packed = src.packedSize;
+    bool zip64 = src.size >= k32Max || packed >= k32Max;
+    if (!beginEntry(e, zip64)) return false;
+    std::vector<unsigned char> buf(1 << 20);
+    std::uint64_t pos = dataStart, left = packed;
+    while (left > 0) {
+        if (abort.load()) {
+            aborted = true;
+            return false;
+        }
+        std::size_t n = std::size_t(std::min<std::uint64_t>(left, buf.size()));
+        if (!in.read(pos, buf.data(), n)) return false;
+        if (!out_.write(buf.data(), n)) return false;
+        pos += n;
+        left -= n;
+    }
+    e.size = src.size;
+    return endEntry(e);
+}
+
+bool ZipWriter::finish(const std::string& comment) {
+    std::uint64_t cdStart = out_.position();
+    for (const auto& e : entries_) {
+        bool bigSize = e.size >= k32Max, bigPacked = e.packedSize >= k32Max, bigOffset = e.localOffset >= k32Max;
+        std::string z;
+        if (bigSize || bigPacked || bigOffset) {
+            std::string body;
+            if (bigSize) put64(body, e.size);
+            if (bigPacked) put64(body, e.packedSize);
+            if (bigOffset) put64(body, e.localOffset);
+            put16(z, 0x0001);
+            put16(z, std::uint16_t(body.size()));
+            z += body;
+        }
+        put16(z, 0x5455);
+        put16(z, 5);
+        z.push_back(1);
+        put32(z, std::uint32_t(e.mtime));
+        if (e.method == kMethodAes) {
+            put16(z, 0x9901);
+            put16(z, 7);
+            put16(z, e.aesVersion);
+            z.push_back('A');
+            z.push_back('E');
+            z.push_back(char(e.aesStrength));
+            put16(z, e.aesMethod);
+        }
+        std::string c;
+        put32(c, kSigCentral);
+        put16(c, e.versionMadeBy);
+        put16(c, std::max<std::uint16_t>(e.versionNeeded, (bigSize || bigPacked || bigOffset) ? 45 : 0));
+        put16(c, e.flags);
+        put16(c, e.method);
+        put16(c, e.dosTime);
+        put16(c, e.dosDate);
+        put32(c, e.crc);
+        put32(c, bigPacked ? k32Max : std::uint32_t(e.packedSize));
+        put32(c, bigSize ? k32Max : std::uint32_t(e.size));
+        put16(c, std::uint16_t(e.rawName.size()));
+        put16(c, std::uint16_t(z.size()));
+        std::string comm = e.comment.substr(0, 0xFFFF);
+        put16(c, std::uint16_t(comm.size()));
+        put16(c, 0);  // disk
+        put16(c, e.internalAttr);
+        put32(c, e.externalAttr);
+        put32(c, bigOffset ? k32Max : std::uint32_t(e.localOffset));
+        c += e.rawName;
+        c += z;
+        c += comm;
+        if (!out_.write(c)) return false;
+    }
+    std::uint64_t cdEnd = out_.position();
+    std::uint64_t count = entries_.size(), cdSize = cdEnd - cdStart;
+    bool zip64 = count >= 0xFFFF || cdSize >= k32Max || cdStart >= k32Max;
+    std::string t;
+    if (zip64) {
+        put32(t, kSigEnd64);
+        put64(t, 44);
+        put16(t, 0x031E);
+        put16(t, 45);
+        put32(t, 0);
+        put32(t, 0);
+        put64(t, count);
+        put64(t, count);
+        put64(t, cdSize);
+        put64(t, cdStart);
+        put32(t, kSigEnd64Locator);
+        put32(t, 0);
+        put64(t, cdEnd);
+        put32(t, 1);
+    }
+    std::string comm = comment.substr(0, 0xFFFF);
+    put32(t, kSigEnd);
+    put16(t, 0);
+    put16(t, 0);
+    put16(t, zip64 ? 0xFFFF : std::uint16_t(count));
+    put16(t, zip64 ? 0xFFFF : std::uint16_t(count));
+    put32(t, zip64 ? k32Max : std::uint32_t(cdSize));
+    put32(t, zip64 ? k32Max : std::uint32_t(cdStart));
+    put16(t, std::uint16_t(comm.size()));
+    t += comm;
+    return out_.write(t);
+}
+
+}  // namespace quarva::engine
