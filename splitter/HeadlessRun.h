@@ -1,0 +1,42 @@
+#pragma once
+// The splitter without its window, for scripts and tests:
+//   QuarvaSplit --split FILE --dest FOLDER [--size floppy|10mb|100mb|N|NKB|NMB | --files N]
+//   QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER
+// It drives the window model and the engines exactly as the window does; the questions
+// are answered on the console or with a fixed answer (--answer ok|cancel).
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Prompts.h"
+
+namespace quarva::splitter {
+
+class CVantorSplitDlg;
+
+struct HeadlessOptions {
+    enum class Mode { Window, Split, Rejoin } mode = Mode::Window;
+    std::string file;
+    std::string dest;
+    std::string size;   // --size as given
+    std::string files;  // --files as given
+    std::optional<platform::Answer> answer;
+    bool help = false;
+};
+
+// nullopt with `error` set on a malformed command line.
+std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::string>& args, std::string* error);
+const char* headlessUsage();
+
+// Applies --size / --files to the model (split mode). false with `error` on a bad value.
+bool applySizeOptions(CVantorSplitDlg& dlg, const HeadlessOptions& options, std::string* error);
+
+// Runs one split or rejoin; 0 only when the run ended with
+// "Operation Status:\n Completed successfully", else 1.
+// `pump` is called while the worker runs (the front end checks for an interrupt there).
+int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
+                const std::function<void(CVantorSplitDlg&)>& pump = {});
+
+}  // namespace quarva::splitter

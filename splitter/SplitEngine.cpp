@@ -1,0 +1,343 @@
+// The worker thread: its entry, the split engine, and the media routines both engines use.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "splitter/MediaRoutines.h"
+#include "splitter/SplitTexts.h"
+#include "splitter/VantorSplitDlg.h"
+
+namespace fs = std::filesystem;
+using quarva::platform::Answer;
+using quarva::platform::Buttons;
+namespace syserr = quarva::platform::syserr;
+
+namespace quarva::splitter {
+
+namespace {
+
+void removeQuietly(const std::string& path)
+{
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+std::string writeErrorText(const std::string& path, int err)
+{
+    return texts::kWriteErrorPrefix + path + ":\n" + std::strerror(err);
+}
+
+}  // namespace
+
+int CVantorSplitDlg::RunOperation()
+{
+    int rc = -1;
+    try {
+        rc = op_.split ? SplitFile() : RejoinFile();
+    } catch (const std::bad_alloc&) {
+        Message(texts::kMemoryInsufficient);
+        rc = op_.split ? EndSplitRun(true, false) : EndRejoinRun(false);
+    } catch (const std::exception&) {
+        Message(texts::kVerifyValues);
+        rc = op_.split ? EndSplitRun(true, false) : EndRejoinRun(false);
+    }
+    EndOperation();
+    running_ = false;
+    // Exactly once, whatever happened above.
+    completion_->set();
+    return rc;
+}
+
+void CVantorSplitDlg::BeginBusy()
+{
+    EnableControls(false);
+    Update([](SplitterView& v) {
+        v.progressBarStep = 10;
+        v.progressPos = 0;
+        v.progressBarVisible = true;
+    });
+}
+
+void CVantorSplitDlg::SetProgress(int pos, const std::string& label)
+{
+    Update([&](SplitterView& v) {
+        v.progressPos = pos;
+        v.progressLabel = label;
+    });
+}
+
+bool CVantorSplitDlg::Checkpoint()
+{
+    if (checkpointHook_) checkpointHook_(op_.currentChunk);
+    std::unique_lock lock(controlMutex_);
+    controlChanged_.wait(lock, [this] { return !pauseRequested_; });
+    return cancelRequested_;
+}
+
+bool CVantorSplitDlg::GetFreeSpace(const std::string& path)
+{
+    auto bytes = queryFreeSpace(path);
+    if (!bytes) return false;
+    op_.freeBytes = *bytes;
+    return true;
+}
+
+void CVantorSplitDlg::ReportWindowsError(int code)
+{
+    if (auto text = windowsErrorMessage(code)) Message(*text);
+    op_.mediaError = true;
+}
+
+bool CVantorSplitDlg::AskRetryOnDrive()
+{
+    Answer answer = Message(retryOnDriveText(op_.destFolder, op_.destDriveType), texts::kRetryCaption, Buttons::OkCancel);
+    if (answer == Answer::Ok) return true;
+    EndOperation();
+    return false;
+}
+
+void CVantorSplitDlg::RemoveSplitOutput()
+{
+    if (op_.infoCreated) removeQuietly(joinPath(op_.destFolder, infoFileName(op_.sourceName)));
+    for (long i = 0; i <= op_.currentChunk; ++i)
+        removeQuietly(joinPath(op_.destFolder, chunkFileName(op_.sourceName, static_cast<std::uint32_t>(i))));
+}
+
+int CVantorSplitDlg::EndSplitRun(bool removeOutput, bool hideProgress)
+{
+    bool closed = op_.infoFile.close();
+    closed = op_.dataFile.close() && closed;
+    closed = op_.splitChunk.close() && closed;
+    if (!closed && !removeOutput) Message(writeErrorText(op_.destFolder, errno));
+    if (removeOutput) RemoveSplitOutput();
+    EnableControls(true);
+    if (hideProgress) Update([](SplitterView& v) { v.progressBarVisible = false; });
+    EndOperation();
+    return -1;
+}
+
+CVantorSplitDlg::Step CVantorSplitDlg::WriteSplitBlock(const std::uint8_t* data, std::size_t size,
+                                                       const std::string& chunkPath)
+{
+    std::size_t done = 0;
+    for (;;) {
+        RawFile::Result r = op_.splitChunk.write(data + done, size - done);
+        done += r.bytes;
+        if (r.error == 0) return Step::Ok;
+        const int code = platform::systemErrorFromErrno(r.error, true);
+        if (code == syserr::kNotReady) {
+            Message(texts::kDiskNotInserted);
+            op_.mediaError = true;
+        }
+        if (code != syserr::kDiskFull && !op_.mediaError) {
+            // Neither a full disk nor a missing one: the block did not reach the disk.
+            Message(writeErrorText(chunkPath, r.error));
+            return Step::Failed;
+        }
+        op_.mediaError = false;
+        // Whatever still fits stays on this disk; the rest of the chunk goes to the next
+        // one under the same name.
+        if (GetFreeSpace(op_.destFolder)) {
+            std::size_t fit = static_cast<std::size_t>(std::min<std::uint64_t>(op_.freeBytes, size - done));
+            if (fit > 0) done += op_.splitChunk.write(data + done, fit).bytes;
+        }
+        op_.splitChunk.close();
+        if (Message(texts::kInsertAnotherDisk, texts::kInsertAnotherDiskCaption, Buttons::OkCancel) != Answer::Ok) {
+            EnableControls(true);
+            return Step::Abandoned;
+        }
+        while (!op_.splitChunk.create(chunkPath)) {
+            if (!AskRetryOnDrive()) return Step::Abandoned;
+        }
+        if (done == size) return Step::Ok;
+    }
+}
+
+int CVantorSplitDlg::SplitFile()
+{
+    OperationState& s = op_;
+    BeginBusy();
+
+    // Custom size from the custom-size box.
+    if (s.customSize) {
+        const std::string box = view().customBox;
+        errno = 0;
+        const long long value = std::strtoll(box.c_str(), nullptr, 10);
+        if (box.empty() && value == 0) {
+            EndOperation();
+            return 0;
+        }
+        if (s.multiplier > 0) {
+            if (value < 0) {
+                Message(texts::kCheckValues);
+                return EndSplitRun(false, false);
+            }
+            // The set format holds 32-bit sizes; a product beyond them is refused.
+            if (errno == ERANGE || static_cast<unsigned long long>(value) > 0xFFFFFFFFull / s.multiplier) {
+                Message(texts::kChunkSizeTooLarge);
+                return EndSplitRun(false, false);
+            }
+            s.chunkSize = static_cast<std::uint32_t>(value) * s.multiplier;
+        } else {
+            if (value == 0) {
+                Message(texts::kVerifyValues);
+                return EndSplitRun(false, false);
+            }
+            if (value < 0 || errno == ERANGE || static_cast<unsigned long long>(value) > s.fileSize) {
+                Message(texts::kCheckValues);
+                return EndSplitRun(false, false);
+            }
+            const auto files = static_cast<std::uint64_t>(value);
+            std::uint64_t chunk = s.fileSize / files;
+            // Raise until the wanted number of chunks more than holds the file, then once more.
+            while (chunk * files <= s.fileSize) ++chunk;
+            ++chunk;
+            s.chunkSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk, 0xFFFFFFFFull));
+        }
+    }
+
+    // One transfer buffer for the whole run.
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.resize(std::min(s.chunkSize, kPassSize));
+    } catch (const std::bad_alloc&) {
+        Message(texts::kMemoryInsufficient);
+        return EndSplitRun(false, false);
+    }
+
+    if (s.sourcePath.empty() || s.destFolder.empty()) {
+        Message(texts::kNameEmpty);
+        return EndSplitRun(false, false);
+    }
+
+    if (!GetFreeSpace(s.destFolder)) {
+        Message(texts::kDiskInfoFailed);
+        return EndSplitRun(false, false);
+    }
+    // A full removable disk is handled by a disk change instead.
+    if (platform::driveType(s.destFolder) != platform::DriveType::Removable && s.freeBytes < s.chunkSize) {
+        Message(texts::kNotEnoughSpace);
+        return EndSplitRun(false, false);
+    }
+
+    const std::string infoPath = joinPath(s.destFolder, infoFileName(s.sourceName));
+
+    if (settings_.eraseBeforeSplit && platform::driveType(s.destFolder) == platform::DriveType::Removable &&
+        platform::isDriveRoot(s.destFolder)) {
+        // Erasing the disk that holds the source would destroy the source.
+        const fs::path root = platform::driveRoot(s.destFolder);
+        const fs::path source = fs::weakly_canonical(fs::absolute(s.sourcePath));
+        const auto rel = source.lexically_relative(root);
+        if (!rel.empty() && *rel.begin() != "..") {
+            Message(texts::kSourceOnErasedDisk);
+            return EndSplitRun(false, false);
+        }
+        std::string failed;
+        if (!eraseRemovableDrive(s.destFolder, &failed)) {
+            Message(texts::kCannotErasePrefix + failed);
+            return EndSplitRun(false, false);
+        }
+    }
+
+    while (!s.infoFile.create(infoPath, true)) {
+        ReportWindowsError(platform::lastSystemError(true));
+        if (!AskRetryOnDrive()) return -1;
+    }
+    s.infoCreated = true;
+
+    if (!s.dataFile.openRead(s.sourcePath)) {
+        Message(texts::kErrorReadingPrefix + s.sourcePath);
+        return EndSplitRun(true, false);
+    }
+
+    if (s.fileSize < s.chunkSize) {
+        Message(texts::kChunkTooLarge);
+        return EndSplitRun(true, false);
+    }
+    if (s.fileSize == s.chunkSize) {
+        Message(texts::kChunkSameSize);
+        return EndSplitRun(true, false);
+    }
+    if (s.chunkSize == 0) {
+        Message(texts::kChunkZero);
+        return EndSplitRun(true, false);
+    }
+
+    s.chunkCount = chunkCountFor(s.fileSize, s.chunkSize);
+    {
+        auto record = encodeInfo({s.chunkCount, s.sourceName, s.fileSize});
+        if (!record) {
+            Message(texts::kNameTooLong);
+            return EndSplitRun(true, false);
+        }
+        s.infoFile.rewind();
+        s.dataFile.rewind();
+        RawFile::Result r = s.infoFile.write(record->data(), record->size());
+        if (r.error != 0 || !s.infoFile.close()) {
+            Message(writeErrorText(infoPath, r.error ? r.error : errno));
+            return EndSplitRun(true, false);
+        }
+    }
+
+    std::uint64_t processed = 0;  // bytes read from the source
+    for (std::uint32_t i = 0; i < s.chunkCount; ++i) {
+        if (Checkpoint()) return EndSplitRun(true, true);
+        const std::string chunkPath = joinPath(s.destFolder, chunkFileName(s.sourceName, i));
+        while (!s.splitChunk.create(chunkPath)) {
+            ReportWindowsError(platform::lastSystemError(true));
+            if (!AskRetryOnDrive()) return -1;
+        }
+        s.currentChunk = i;
+
+        const std::uint64_t sourceLeft = s.fileSize - processed;
+        const bool lastPiece = sourceLeft <= buffer.size();
+        std::uint64_t chunkLeft = lastPiece ? sourceLeft : std::min<std::uint64_t>(s.chunkSize, sourceLeft);
+        while (chunkLeft > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), chunkLeft));
+            RawFile::Result r = s.dataFile.read(buffer.data(), want);
+            processed += r.bytes;
+            if (r.error != 0 || r.bytes != want) {
+                // The source failed or shrank under us: the set would not match its information file.
+                Message(texts::kErrorReadingPrefix + s.sourcePath);
+                return EndSplitRun(true, false);
+            }
+            switch (WriteSplitBlock(buffer.data(), want, chunkPath)) {
+            case Step::Ok: break;
+            case Step::Failed: return EndSplitRun(true, false);
+            case Step::Abandoned: return -1;
+            case Step::Cancelled: return EndSplitRun(true, true);
+            }
+            chunkLeft -= want;
+            if (!lastPiece) {
+                SetProgress(static_cast<int>(processed * 100 / s.fileSize),
+                            progressText(static_cast<long>(i) + 1, static_cast<long>(s.chunkCount - i - 1)));
+                if (Checkpoint()) return EndSplitRun(true, true);
+            }
+        }
+        if (!s.splitChunk.close()) {
+            Message(writeErrorText(chunkPath, errno));
+            return EndSplitRun(true, false);
+        }
+        if (lastPiece) break;
+    }
+    if (Checkpoint()) return EndSplitRun(true, true);
+
+    // Finished.
+    s.dataFile.close();
+    buffer = {};
+    s.customSize = false;
+    Update([](SplitterView& v) {
+        v.progressPos = 100;
+        v.customBoxVisible = false;
+    });
+    EnableControls(true);
+    RefreshStatusBar("", 0);
+    EndOperation();
+    Message(texts::kCompleted);
+    return 0;
+}
+
+}  // namespace quarva::splitter
