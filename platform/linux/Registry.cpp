@@ -22,6 +22,8 @@ namespace quarva::platform {
 namespace {
 
 constexpr long kErrorDiskFull = 112;
+// A change that found the hive already as asked: success, and nothing to write.
+constexpr long kUnchanged = -1;
 
 // ---------------------------------------------------------------- names and keys
 
@@ -548,6 +550,7 @@ public:
             }
         }
         fd_.fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_.fd < 0 && !exclusive) fd_.fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_.fd < 0) {
             if (exclusive) error_ = errorFromErrno(errno);
             return;
@@ -668,7 +671,8 @@ void removeStaleTemps(const fs::path& folder, const fs::path& file)
 }
 
 // Read-modify-write of one hive under its exclusive lock. `change` returns
-// kErrorSuccess to have the hive written back, anything else to leave it as it was.
+// kErrorSuccess to have the hive written back, kUnchanged when there is nothing to
+// write, or an error that leaves the hive as it was.
 template <class Change>
 long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&& change)
 {
@@ -689,6 +693,7 @@ long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&
         return errorFromErrno(err);
     }
     long result = change(root);
+    if (result == kUnchanged) return kErrorSuccess;
     if (result != kErrorSuccess) return result;
     removeStaleTemps(folder, file);
     struct stat st {};
@@ -815,6 +820,11 @@ long Registry::setValue(Hive hive, std::string_view key, std::string_view name, 
     value.type = type;
     if (size) value.data.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
     return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
+        Key* k = findKey(root, path);
+        if (k) {
+            const RegistryValue* old = k->value(value.name);
+            if (old && old->type == value.type && old->data == value.data) return kUnchanged;
+        }
         setValueIn(makeKey(root, path), std::move(value));
         return kErrorSuccess;
     });

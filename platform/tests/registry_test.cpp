@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -281,6 +282,35 @@ TEST_F(RegistryTest, DeletesValuesAndKeysWithTheirSubkeys)
     EXPECT_EQ(r.deleteKey(Hive::CurrentUser, "A\\B"), kErrorFileNotFound);
     EXPECT_EQ(r.deleteKey(Hive::CurrentUser, ""), kErrorInvalidData);
     EXPECT_EQ(hiveText().find("\\B"), std::string::npos);
+}
+
+TEST_F(RegistryTest, WritingTheSameValueAgainLeavesTheFileAlone)
+{
+    Registry r = reg();
+    ASSERT_EQ(r.writeString(Hive::ClassesRoot, ".zip", "", "QuarvaZip"), kErrorSuccess);
+    auto inode = [&] {
+        struct stat st {};
+        ::stat(r.hiveFile(Hive::ClassesRoot).c_str(), &st);
+        return st.st_ino;
+    };
+    auto before = inode();
+    ASSERT_EQ(r.writeString(Hive::ClassesRoot, ".ZIP", "", "QuarvaZip"), kErrorSuccess);
+    ASSERT_EQ(r.createKey(Hive::ClassesRoot, ".zip"), kErrorSuccess);
+    EXPECT_EQ(inode(), before);
+    ASSERT_EQ(r.writeString(Hive::ClassesRoot, ".zip", "", "Other"), kErrorSuccess);
+    EXPECT_EQ(r.readString(Hive::ClassesRoot, ".zip", ""), "Other");
+}
+
+TEST_F(RegistryTest, AReadOnlyStoreRefusesWritesAndStillReads)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+    Registry r = reg();
+    ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Q", "a", "1"), kErrorSuccess);
+    fs::permissions(registryDir(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(r.writeString(Hive::CurrentUser, "Software\\Q", "a", "2"), kErrorAccessDenied);
+    EXPECT_EQ(r.writeString(Hive::LocalMachine, "Software\\Q", "a", "2"), kErrorAccessDenied);
+    EXPECT_EQ(r.readString(Hive::CurrentUser, "Software\\Q", "a"), "1");
+    fs::permissions(registryDir(), fs::perms::owner_all);
 }
 
 TEST_F(RegistryTest, RejectsNamesThatWouldBreakTheFile)
