@@ -1,0 +1,44 @@
+#pragma once
+// The format library as the archive manager calls it: each call loads the library,
+// looks the entry point up, calls it and frees the library again. Every call
+// returns 0, 1000 when the library does not load, or 1010 when the entry point
+// is missing.
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/WindowMessages.h"
+
+namespace quarva::archive {
+
+constexpr int kLibraryOk = 0;
+constexpr int kLibraryNotLoaded = 1000;
+constexpr int kLibraryNoEntryPoint = 1010;
+
+class IFormatLibrary {
+public:
+    virtual ~IFormatLibrary() = default;
+    virtual int listArchive(const std::string& archive, const std::string& filters, platform::WindowHandle window) = 0;
+    virtual int compressFile(const std::string& archive, const std::string& files, const std::string& password,
+                             bool hiddenFiles, bool deleteAfter, bool savePathInfo, bool subfolders,
+                             platform::WindowHandle window) = 0;
+    virtual int extractFile(const std::string& archive, const std::string& files, const std::string& destination,
+                            bool overwrite, bool useStoredPaths, platform::WindowHandle window) = 0;
+    virtual int deleteFile(const std::string& archive, const std::string& files, platform::WindowHandle window) = 0;
+    virtual int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) = 0;
+    virtual int arcToSfx(const std::string& archive, const std::string& output, const std::string& systemFolder,
+                         platform::WindowHandle window) = 0;
+    // `count` is the library's answer (below 1: no archive).
+    virtual int fileCount(const std::string& archive, int& count) = 0;
+    virtual int abort() = 0;
+};
+
+// The library at `libraryPath`, loaded with dlopen for each call.
+std::unique_ptr<IFormatLibrary> createFormatLibrary(std::filesystem::path libraryPath);
+// The same, with the path asked afresh for every call (it is known only once the
+// installed path has been read).
+std::unique_ptr<IFormatLibrary> createFormatLibrary(std::function<std::filesystem::path()> libraryPath);
+
+}  // namespace quarva::archive

@@ -1,0 +1,215 @@
+#include "archive/core/QuarvaZipDoc.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "archive/commands/FilterPatterns.h"
+#include "archive/commands/Texts.h"
+#include "archive/core/ArchiveSession.h"
+#include "archive/core/CoreTexts.h"
+#include "archive/core/PathText.h"
+#include "archive/core/SettingsStore.h"
+#include "platform/FileSystem.h"
+
+namespace fs = std::filesystem;
+
+namespace quarva::archive {
+
+CQuarvaZipDoc::CQuarvaZipDoc(CArchiveSession& session, std::unique_ptr<IEngineControl> engine,
+                             std::unique_ptr<IFormatLibrary> library)
+    : session_(session), wrapper_(std::make_unique<CEngineWrapper>(session, std::move(engine), std::move(library)))
+{
+}
+
+bool CQuarvaZipDoc::addEntry(const EntryValues& values)
+{
+    return entries_.addEntry(values) == CArchiveEntries::AddResult::Replaced;
+}
+
+void CQuarvaZipDoc::setRemovableFlag()
+{
+    session_.flags.removable = platform::driveType(archivePath) == platform::DriveType::Removable;
+}
+
+bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& fileName)
+{
+    closeArchive();
+    auto& frame = session_.frame();
+    frame.addToRecentMenu(fullPath);
+    frame.setTitle(text::kTitleOpening);
+
+    archiveFileName = fileName;
+    archivePath = fullPath;
+    open = 1;
+    setRemovableFlag();
+    wrapper_->setArchiveName(fullPath);
+
+    std::string extension = extensionOf(fileName.empty() ? fullPath : fileName);
+    session_.flags.sfxCapable = isSfxCapable(extension);
+    session_.flags.modifiable = isModifiable(extension);
+    session_.archiveKind() = kindForOpening(extension);
+
+    return listAndPopulate();
+}
+
+bool CQuarvaZipDoc::listAndPopulate()
+{
+    auto& frame = session_.frame();
+    auto& state = session_.progress.state;
+    std::vector<std::string> patterns = splitFilterPatterns(trim(state.filterBoxText));
+    state.filterPatterns = patterns;
+    frame.enableFilterBox(true);
+
+    frame.setStatusText(text::kListing);
+    std::uint16_t status = wrapper_->listArchive(archivePath, patterns);
+    if (status != 0) {
+        frame.setStatusText(text::kErrorInListing);
+        session_.outcome.reportOutcome(status, false);
+        closeArchive();
+        return false;
+    }
+
+    frame.setStatusText(text::kPopulatingList);
+    frame.setTitle(archivePath + text::kTitleSuffix);
+    entries_.buildTree();
+    frame.showArchiveTree();
+    frame.refreshTotals();
+    session_.app.addRecentFile(archivePath);
+    applyFolderRules();
+    frame.setStatusText(text::kCompleted);
+    return true;
+}
+
+void CQuarvaZipDoc::applyFolderRules()
+{
+    auto& config = session_.app.configuration;
+    std::string folder = fs::path(archivePath).parent_path().string();
+    if (config.folderBits & folderbits::kRememberStartupFolder) config.startupFolder = folder;
+    if (config.folderBits & folderbits::kOpenedFolderIsAddFolder) config.addFolder = folder;
+    if (config.folderBits & folderbits::kOpenedFolderIsExtractFolder) config.extractionFolder = folder;
+}
+
+bool CQuarvaZipDoc::createArchive(const std::string& fullPath, const std::string& fileName)
+{
+    if (fileName.find('.') != std::string::npos) {
+        auto kind = kindForCreating(extensionOf(fileName));
+        if (!kind) {
+            session_.prompts.message(text::kCreationNotSupported, text::kCaption, platform::Buttons::Ok,
+                                     platform::Icon::Stop);
+            return false;
+        }
+        session_.archiveKind() = *kind;
+    }
+    if (open) closeArchive();
+    wrapper_->setArchiveName(fullPath);
+    archivePath = fullPath;
+    archiveFileName = fileName;
+    open = 1;
+    session_.frame().setTitle(fullPath + text::kTitleSuffix);
+    session_.frame().enableFilterBox(true);
+    setRemovableFlag();
+    return true;
+}
+
+bool CQuarvaZipDoc::frameworkOpen(const std::string& path)
+{
+    std::error_code ec;
+    if (fs::exists(path, ec))
+        openArchive(path, fileNamePart(path));
+    else
+        std::erase(session_.app.recentPaths, path);
+    return true;
+}
+
+void CQuarvaZipDoc::closeArchive()
+{
+    auto& frame = session_.frame();
+    entries_.deleteAll();
+    frame.clearViews();
+    frame.enableFilterBox(false);
+    archivePath.clear();
+    archiveFileName.clear();
+    open = 0;
+    installer = 0;
+    session_.progress.state.entryCount = 0;
+    session_.progress.state.totalSize = 0;
+    frame.setTitle(text::kTitle);
+    frame.refreshTotals();
+}
+
+void CQuarvaZipDoc::takePath(const std::string& fullPath)
+{
+    archivePath = fullPath;
+    archiveFileName = fileNamePart(fullPath);
+    wrapper_->setArchiveName(fullPath);
+    session_.app.addRecentFile(fullPath);
+    session_.frame().addToRecentMenu(fullPath);
+}
+
+bool CQuarvaZipDoc::openInSplitter()
+{
+    std::string installed = session_.app.store().readString(suiteKey("Settings"), "Installed Path");
+    std::string program = (fs::path(installed) / "QuarvaSplit").string();
+    return session_.launcher.launch("\"" + program + "\" \"" + archivePath + "\"", true);
+}
+
+bool CQuarvaZipDoc::scanForViruses()
+{
+    std::string scanner = session_.app.store().readString(suiteKey("Settings"), "Scanner Path");
+    if (scanner.size() < 4) {
+        session_.prompts.message(text::kSetScanner, text::kCaption, platform::Buttons::Ok, platform::Icon::None);
+        return false;
+    }
+    std::error_code ec;
+    fs::current_path(fs::path(scanner).parent_path(), ec);
+    return session_.launcher.launch("\"" + scanner + "\"  \"" + archivePath + "\"", true);
+}
+
+bool CQuarvaZipDoc::sendByMail()
+{
+    std::error_code ec;
+    if (archivePath.empty() || !fs::is_regular_file(archivePath, ec)) {
+        session_.prompts.message(text::kMailMissingArchive + archivePath, text::kCaption, platform::Buttons::Ok,
+                                 platform::Icon::Stop);
+        return false;
+    }
+    if (!session_.launcher.launch("xdg-email --attach \"" + archivePath + "\"", true)) {
+        session_.prompts.message(text::kNoMailClient, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
+        return false;
+    }
+    return true;
+}
+
+bool CQuarvaZipDoc::addToFavourites()
+{
+    if (archivePath.empty()) return false;
+    fs::path base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        base = data;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = fs::path(home) / ".local" / "share";
+    else
+        return false;
+    fs::path favourites = base / "quarva" / "Favorites";
+    std::error_code ec;
+    fs::create_directories(favourites, ec);
+
+    platform::FileRequest request;
+    request.kind = platform::FileRequest::Kind::Save;
+    request.title = text::kAddToFavoritesTitle;
+    request.initialFolder = favourites;
+    request.initialName = archiveFileName;
+    auto chosen = session_.prompts.chooseFile(request);
+    if (!chosen) return false;
+
+    std::string target = chosen->string();
+    if (target.size() >= 4 && toLower(std::string_view(target).substr(target.size() - 4)) == ".url")
+        target.resize(target.size() - 4);
+    fs::path link = target + ".desktop";
+    std::ofstream out(link, std::ios::binary | std::ios::trunc);
+    out << "[Desktop Entry]\nType=Link\nName=" << fileNamePart(archivePath) << "\nComment=" << text::kShortcutTo
+        << archivePath << "\nURL=file://" << archivePath << "\n";
+    return static_cast<bool>(out);
+}
+
+}  // namespace quarva::archive
