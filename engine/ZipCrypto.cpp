@@ -29,8 +29,8 @@ void TraditionalCipher::update(unsigned char c) {
 }
 
 unsigned char TraditionalCipher::streamByte() const {
-    std::uint16_t t = std::uint16_t((k2_ & 0xffff) | 2);
-    return static_cast<unsigned char>((t * (t ^ 1)) >> 8);
+    std::uint32_t t = (k2_ & 0xffff) | 2;
+    return static_cast<unsigned char>(((t * (t ^ 1)) >> 8) & 0xff);
 }
 
 void TraditionalCipher::decrypt(unsigned char* data, std::size_t n) {

@@ -1,0 +1,271 @@
+// qzip: a scriptable front end over the zip engine.
+//
+//   qzip l [--json] ARCHIVE [PATTERN...]
+//   qzip a|u|f ARCHIVE [-r] [-p] [-0..-9] [--password PW] [--aes] [--hidden] PATH...
+//   qzip x ARCHIVE [-d DEST] [-o] [-j] [--password PW] [PATTERN...]
+//   qzip t ARCHIVE [--password PW] [PATTERN...]
+//   qzip d ARCHIVE PATTERN...
+//   qzip r ARCHIVE [--aggressive]
+//   qzip c ARCHIVE [--set TEXT]
+// Exit status: 0 all went well, 1 some entries were skipped, 2 failure.
+
+#include "engine/ZipEngine.h"
+#include "engine/ZipReader.h"
+#include "tools/qzip/ArchiveKind.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+using namespace quarva::engine;
+
+namespace {
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage:\n"
+                 "  qzip l [--json] ARCHIVE [PATTERN...]\n"
+                 "  qzip a|u|f ARCHIVE [-r] [-p] [-0..-9] [--password PW] [--aes] [--hidden] PATH...\n"
+                 "  qzip x ARCHIVE [-d DEST] [-o] [-j] [--password PW] [PATTERN...]\n"
+                 "  qzip t ARCHIVE [--password PW] [PATTERN...]\n"
+                 "  qzip d ARCHIVE PATTERN...\n"
+                 "  qzip r ARCHIVE [--aggressive]\n"
+                 "  qzip c ARCHIVE [--set TEXT]\n"
+                 "options anywhere: --quiet\n");
+}
+
+std::string jsonEscape(const std::string& s) {
+    std::string o;
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': o += "\\\""; break;
+            case '\\': o += "\\\\"; break;
+            case '\n': o += "\\n"; break;
+            case '\r': o += "\\r"; break;
+            case '\t': o += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char b[8];
+                    std::snprintf(b, sizeof b, "\\u%04x", c);
+                    o += b;
+                } else {
+                    o.push_back(char(c));
+                }
+        }
+    }
+    return o;
+}
+
+const char* methodName(int m) {
+    switch (m) {
+        case 0: return "stored";
+        case 8: return "deflate";
+        case 9: return "deflate64";
+        case 12: return "bzip2";
+        case 14: return "lzma";
+        case 93: return "zstd";
+        case 95: return "xz";
+        case 98: return "ppmd";
+        default: return "other";
+    }
+}
+
+const char* encryptionName(int e) {
+    switch (e) {
+        case 0: return "none";
+        case 1: return "zipcrypto";
+        case 2: return "aes128";
+        case 3: return "aes192";
+        case 4: return "aes256";
+        default: return "other";
+    }
+}
+
+class Printer : public ZipEngineEvents {
+public:
+    char command = 'l';
+    bool quiet = false;
+    bool json = false;
+    std::size_t skipped = 0, listed = 0;
+    std::string givenPassword;
+
+    void onListed(const EntryRecord& r) override {
+        if (json) {
+            std::printf("%s{\"name\":\"%s\",\"size\":%llu,\"packed\":%llu,\"ratio\":%d,\"modified\":\"%s\","
+                        "\"mtime\":%lld,\"method\":\"%s\",\"encrypted\":%s,\"encryption\":\"%s\",\"crc\":\"%08x\"}",
+                        listed ? ",\n " : "[", jsonEscape(r.name).c_str(), (unsigned long long)r.size64,
+                        (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), (long long)r.mtime,
+                        methodName(r.method), r.encryption ? "true" : "false", encryptionName(r.encryption),
+                        std::uint32_t(r.crc));
+        } else {
+            if (!listed) std::printf("%12s %12s %5s  %-14s  %-8s %-4s  %s\n", "Size", "Packed", "Ratio", "Modified",
+                                     "Method", "Enc", "Name");
+            std::printf("%12llu %12llu %4d%%  %-14s  %-8s %-4s  %s\n", (unsigned long long)r.size64,
+                        (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), methodName(r.method),
+                        r.encryption ? "yes" : "no", r.name.c_str());
+        }
+        ++listed;
+    }
+    void onProcessed(const EntryRecord& r) override {
+        if (!quiet) std::printf("File : %s : OK\n", r.name.c_str());
+    }
+    void onTested(const EntryRecord& r) override {
+        if (!quiet) std::printf("Testing  : %s : OK\n", r.name.c_str());
+    }
+    void onDeleted(const std::string& name) override {
+        if (!quiet) std::printf("Deleted : %s\n", name.c_str());
+    }
+    void onSkipped(const std::string& name, std::int16_t reason) override {
+        ++skipped;
+        const char* why = skipReasonText(reason);
+        switch (command) {
+            case 't': std::printf("Testing : %s : Error (%s)\n", name.c_str(), why); break;
+            case 'a': case 'u': case 'f': std::printf("Skiping File : %s (%s)\n", name.c_str(), why); break;
+            default: std::printf("File : %s : Skipped (%s)\n", name.c_str(), why); break;
+        }
+    }
+    void onPasswordRequest(const std::string&, std::string&, std::int16_t&) override {
+        // No prompt in scripts: the entry is skipped with its reason.
+    }
+};
+
+std::string patternLines(const std::vector<std::string>& patterns) {
+    std::string s;
+    for (const auto& p : patterns) s += p + "\r\n";
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    bool quiet = false;
+    std::vector<std::string> rest;
+    for (auto& a : args) {
+        if (a == "--quiet" || a == "-q") quiet = true;
+        else rest.push_back(a);
+    }
+    if (rest.size() < 2 || rest[0].size() != 1 || std::strchr("lauf xtdrc", rest[0][0]) == nullptr || rest[0] == " ") {
+        usage();
+        return 2;
+    }
+    char cmd = rest[0][0];
+    std::string archive = rest[1];
+    std::vector<std::string> operands;
+    bool json = false, recurse = false, paths = false, aes = false, hidden = false, overwrite = false, junk = false,
+         aggressive = false, setComment = false;
+    int level = 6;
+    std::string password, dest = ".", commentText;
+    for (std::size_t i = 2; i < rest.size(); ++i) {
+        const std::string& a = rest[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= rest.size()) {
+                std::fprintf(stderr, "qzip: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            out = rest[++i];
+        };
+        if (a == "--json" && cmd == 'l') json = true;
+        else if (a == "-r") recurse = true;
+        else if (a == "-p") paths = true;
+        else if (a.size() == 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9') level = a[1] - '0';
+        else if (a == "--password") value(password);
+        else if (a == "--aes") aes = true;
+        else if (a == "--hidden") hidden = true;
+        else if (a == "-d" && cmd == 'x') value(dest);
+        else if (a == "-o") overwrite = true;
+        else if (a == "-j") junk = true;
+        else if (a == "--aggressive") aggressive = true;
+        else if (a == "--set") {
+            value(commentText);
+            setComment = true;
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            std::fprintf(stderr, "qzip: unknown option %s\n", a.c_str());
+            usage();
+            return 2;
+        } else {
+            operands.push_back(a);
+        }
+    }
+
+    if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {
+        std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());
+        return 2;
+    }
+
+    ZipEngine engine;
+    Printer printer;
+    printer.command = cmd;
+    printer.quiet = quiet;
+    printer.json = json;
+    engine.setEvents(&printer);
+    engine.setArchiveName(archive);
+    engine.setPassword(password);
+    std::int16_t status = 0;
+    switch (cmd) {
+        case 'l':
+            engine.setNames(patternLines(operands));
+            status = engine.list();
+            if (json) std::printf(printer.listed ? "]\n" : "[]\n");
+            break;
+        case 'a':
+        case 'u':
+        case 'f':
+            if (operands.empty()) {
+                usage();
+                return 2;
+            }
+            engine.setNames(patternLines(operands));
+            engine.setRecurse(recurse);
+            engine.setSavePathInfo(paths);
+            engine.setLevel(std::int16_t(level));
+            engine.setAes256(aes);
+            engine.setIncludeHidden(hidden);
+            status = engine.add(cmd == 'a' ? 0 : cmd == 'f' ? 1 : 2);
+            break;
+        case 'x':
+            engine.setNames(patternLines(operands));
+            engine.setExtractFolder(dest);
+            engine.setOverwrite(overwrite ? 1 : 0);
+            engine.setSavePathInfo(!junk);
+            status = engine.extract(0);
+            break;
+        case 't':
+            engine.setNames(patternLines(operands));
+            status = engine.test();
+            break;
+        case 'd':
+            if (operands.empty()) {
+                usage();
+                return 2;
+            }
+            engine.setNames(patternLines(operands));
+            status = engine.deleteEntries();
+            break;
+        case 'r':
+            status = engine.repair(aggressive ? 1 : 0);
+            break;
+        case 'c':
+            if (setComment) {
+                status = engine.setComment(commentText);
+            } else {
+                InputFile f;
+                ZipDirectory dir;
+                status = f.open(archive);
+                if (status == 0) status = readDirectory(f, dir);
+                if (status == 0) std::printf("%s\n", dir.comment.c_str());
+            }
+            break;
+        default:
+            usage();
+            return 2;
+    }
+    std::fflush(stdout);
+    if (status != 0) {
+        std::fprintf(stderr, "qzip: error %d: %s\n", status, statusText(status));
+        return 2;
+    }
+    return printer.skipped ? 1 : 0;
+}
