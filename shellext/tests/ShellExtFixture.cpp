@@ -1,0 +1,214 @@
+#include "shellext/tests/ShellExtFixture.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/Registry.h"
+#include "shellext/com/WideText.h"
+
+namespace fs = std::filesystem;
+
+namespace quarva::shellext::testing {
+
+using platform::Hive;
+using platform::Registry;
+
+namespace {
+constexpr const char* kSettingsKey = "Software\\Quarva Software\\Quarva.Zip\\Settings";
+}
+
+const shellhost::ServerLibrary& server()
+{
+    static shellhost::ServerLibrary lib = [] {
+        shellhost::ServerLibrary l;
+        std::string error;
+        if (!l.load(QZIPSHELL_LIBRARY, &error)) ADD_FAILURE() << error;
+        return l;
+    }();
+    return lib;
+}
+
+void ShellExtTest::SetUp()
+{
+    FolderTest::SetUp();
+    const char* v = std::getenv("QUARVA_REMOVABLE_ROOTS");
+    hadRemovable_ = v != nullptr;
+    if (v) oldRemovable_ = v;
+    unsetenv("QUARVA_REMOVABLE_ROOTS");
+    setenv("QUARVA_SHELLEXT_LAUNCH_LOG", (dir() / "launches.log").c_str(), 1);
+    setenv("QUARVA_TEST_FILECOUNT_LOG", (dir() / "filecount.log").c_str(), 1);
+    fs::create_directories(installDir());
+    setInstalledPath(installDir().string());
+    installFormatLibrary();
+    setSettings(0x3FF);
+    ASSERT_NE(server().getClassObject, nullptr);
+}
+
+void ShellExtTest::TearDown()
+{
+    unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
+    unsetenv("QUARVA_TEST_FILECOUNT_LOG");
+    if (hadRemovable_) setenv("QUARVA_REMOVABLE_ROOTS", oldRemovable_.c_str(), 1);
+    else unsetenv("QUARVA_REMOVABLE_ROOTS");
+    FolderTest::TearDown();
+}
+
+void ShellExtTest::setSettings(std::uint32_t bits)
+{
+    ASSERT_EQ(Registry(registryDir()).writeDword(Hive::CurrentUser, kSettingsKey, "Config System Settings", bits), 0);
+}
+
+void ShellExtTest::removeSettings()
+{
+    Registry(registryDir()).deleteValue(Hive::CurrentUser, kSettingsKey, "Config System Settings");
+}
+
+void ShellExtTest::setInstalledPath(const std::string& path)
+{
+    ASSERT_EQ(Registry(registryDir()).writeString(Hive::CurrentUser, kSettingsKey, "Installed Path", path), 0);
+}
+
+void ShellExtTest::installFormatLibrary()
+{
+    std::error_code ec;
+    fs::copy_file(FAKE_QZIP32_LIBRARY, installDir() / "libqzip32.so", fs::copy_options::overwrite_existing, ec);
+    ASSERT_FALSE(ec) << ec.message();
+}
+
+std::string ShellExtTest::makeArchive(const std::string& relative, int count)
+{
+    fs::path p = dir() / relative;
+    quarva::testing::writeFile(p, "QZIPTEST-COUNT " + std::to_string(count) + "\n");
+    return p.string();
+}
+
+std::string ShellExtTest::makeFile(const std::string& relative, const std::string& content)
+{
+    fs::path p = dir() / relative;
+    quarva::testing::writeFile(p, content);
+    return p.string();
+}
+
+std::string ShellExtTest::makeFolder(const std::string& relative)
+{
+    fs::path p = dir() / relative;
+    fs::create_directories(p);
+    return p.string();
+}
+
+void ShellExtTest::markRemovable(const std::string& folder)
+{
+    removable_ = removable_.empty() ? folder : removable_ + ":" + folder;
+    setenv("QUARVA_REMOVABLE_ROOTS", removable_.c_str(), 1);
+}
+
+std::vector<Launch> ShellExtTest::launches() const
+{
+    std::vector<Launch> result;
+    std::istringstream in(quarva::testing::readFile(dir() / "launches.log"));
+    std::string line;
+    while (std::getline(in, line)) {
+        auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        result.push_back({line.substr(0, tab) == "shown", line.substr(tab + 1)});
+    }
+    return result;
+}
+
+std::string ShellExtTest::listFile() const { return quarva::testing::readFile(tmpDir() / "~QuarvaZip.tmp"); }
+
+bool ShellExtTest::listFileExists() const { return fs::exists(tmpDir() / "~QuarvaZip.tmp"); }
+
+std::vector<std::string> ShellExtTest::fileCountCalls() const
+{
+    std::vector<std::string> calls;
+    std::istringstream in(quarva::testing::readFile(dir() / "filecount.log"));
+    std::string line;
+    while (std::getline(in, line)) calls.push_back(line);
+    return calls;
+}
+
+IContextMenu* ShellExtTest::initialised(REFCLSID clsid, const std::vector<std::string>& paths, HRESULT* hr,
+                                        const char* folder)
+{
+    IShellExtInit* init = create<IShellExtInit>(clsid, IID_IShellExtInit);
+    if (!init) return nullptr;
+    shellhost::CDropData* data = shellhost::CDropData::create(paths);
+    ITEMIDLIST pidl{folder};
+    *hr = init->Initialize(folder ? &pidl : nullptr, data, nullptr);
+    data->Release();
+    IContextMenu* cm = nullptr;
+    EXPECT_EQ(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&cm)), S_OK);
+    init->Release();
+    return cm;
+}
+
+ShellExtTest::Queried::~Queried()
+{
+    if (handler) handler->Release();
+    if (menu) menu->Release();
+}
+
+void ShellExtTest::query(Queried& q, REFCLSID clsid, const std::vector<std::string>& paths, UINT flags,
+                         const char* folder)
+{
+    q.handler = initialised(clsid, paths, &q.initResult, folder);
+    q.menu = CMenu::create();
+    if (q.handler && SUCCEEDED(q.initResult))
+        q.queryResult = q.handler->QueryContextMenu(q.menu, 0, kFirstId, kFirstId + 50, flags);
+}
+
+namespace {
+void collect(IMenu* menu, int depth, std::vector<MenuRow>& out)
+{
+    for (int i = 0; i < menu->GetMenuItemCount(); ++i) {
+        char text[256] = {};
+        menu->GetMenuString(static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        HBITMAP bitmap = menu->GetMenuItemBitmap(i);
+        out.push_back({depth, text, menu->GetMenuItemID(i), bitmap ? bitmap->id : 0});
+        if (IMenu* sub = menu->GetSubMenu(i)) collect(sub, depth + 1, out);
+    }
+}
+}  // namespace
+
+std::vector<MenuRow> ShellExtTest::rows(IMenu* menu)
+{
+    std::vector<MenuRow> out;
+    collect(menu, 0, out);
+    return out;
+}
+
+std::vector<std::string> ShellExtTest::texts(IMenu* menu)
+{
+    std::vector<std::string> out;
+    for (const auto& r : rows(menu))
+        if (r.id != 0xFFFFFFFFu) out.push_back(r.text);
+    return out;
+}
+
+HRESULT ShellExtTest::invoke(IContextMenu* handler, unsigned offset)
+{
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(offset);
+    info.nShow = SW_SHOWNORMAL;
+    return handler->InvokeCommand(&info);
+}
+
+std::string ShellExtTest::help(IContextMenu* handler, unsigned offset, HRESULT* hr)
+{
+    char buf[300] = {};
+    HRESULT r = handler->GetCommandString(offset, GCS_HELPTEXTA, nullptr, buf, sizeof buf);
+    if (hr) *hr = r;
+    return buf;
+}
+
+std::string ShellExtTest::helpWide(IContextMenu* handler, unsigned offset, HRESULT* hr)
+{
+    OLECHAR buf[300] = {};
+    HRESULT r = handler->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(buf), 300);
+    if (hr) *hr = r;
+    return toUtf8(buf);
+}
+
+}  // namespace quarva::shellext::testing

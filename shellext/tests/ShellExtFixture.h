@@ -1,0 +1,100 @@
+#pragma once
+// The shell's part in the tests: the library is loaded by file and driven only
+// through its four exports and the interfaces it hands out.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/testing/TestSupport.h"
+#include "shellext/com/ComTypes.h"
+#include "shellext/com/Guids.h"
+#include "shellext/com/Menu.h"
+#include "shellext/host/ShellHost.h"
+
+namespace quarva::shellext::testing {
+
+using namespace quarva::com;
+
+// The library under test, loaded once for the test program.
+const shellhost::ServerLibrary& server();
+
+struct Launch {
+    bool shown;
+    std::string commandLine;
+    bool operator==(const Launch&) const = default;
+};
+
+// A menu as the tests read it: one row per item, submenus flattened after their item.
+struct MenuRow {
+    int depth;
+    std::string text;
+    UINT id;  // 0xFFFFFFFF for a submenu
+    int bitmap;  // 0 when none
+};
+
+class ShellExtTest : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::filesystem::path installDir() const { return dir() / "install"; }
+    // "Config System Settings"
+    void setSettings(std::uint32_t bits);
+    void removeSettings();
+    void setInstalledPath(const std::string& path);
+    // Puts the stand-in format library into the installed folder.
+    void installFormatLibrary();
+
+    // A file whose FileCount is `count`.
+    std::string makeArchive(const std::string& relative, int count);
+    std::string makeFile(const std::string& relative, const std::string& content = "text\n");
+    std::string makeFolder(const std::string& relative);
+    // Declares `folder` a removable drive root.
+    void markRemovable(const std::string& folder);
+
+    std::vector<Launch> launches() const;
+    std::string listFile() const;
+    bool listFileExists() const;
+    std::vector<std::string> fileCountCalls() const;
+
+    // Creates a handler of `clsid` through its factory and asks for `iid`.
+    template <class I>
+    I* create(REFCLSID clsid, REFIID iid)
+    {
+        void* p = nullptr;
+        HRESULT hr = shellhost::createObject(server(), clsid, iid, &p);
+        EXPECT_EQ(hr, S_OK);
+        return static_cast<I*>(p);
+    }
+
+    // Initialize with the selection; the result of Initialize in *hr.
+    IContextMenu* initialised(REFCLSID clsid, const std::vector<std::string>& paths, HRESULT* hr,
+                              const char* folder = nullptr);
+    // Initialize + QueryContextMenu into a fresh shell menu (index 0, first id 100).
+    struct Queried {
+        IContextMenu* handler = nullptr;
+        IMenu* menu = nullptr;
+        HRESULT initResult = E_FAIL;
+        HRESULT queryResult = E_FAIL;
+        ~Queried();
+    };
+    void query(Queried& q, REFCLSID clsid, const std::vector<std::string>& paths, UINT flags = CMF_NORMAL,
+               const char* folder = nullptr);
+    static std::vector<MenuRow> rows(IMenu* menu);
+    static std::vector<std::string> texts(IMenu* menu);  // the item texts, submenus flattened
+    static HRESULT invoke(IContextMenu* handler, unsigned offset);
+    static std::string help(IContextMenu* handler, unsigned offset, HRESULT* hr = nullptr);
+    static std::string helpWide(IContextMenu* handler, unsigned offset, HRESULT* hr = nullptr);
+
+    static constexpr UINT kFirstId = 100;
+
+private:
+    std::string oldRemovable_;
+    bool hadRemovable_ = false;
+    std::string removable_;
+};
+
+}  // namespace quarva::shellext::testing
