@@ -1,0 +1,36 @@
+#pragma once
+// The command-line front of the format library, for qzip's non-zip formats.
+//
+//   l ARCHIVE [FILTER...]                      list
+//   t ARCHIVE [NAME...]                        test
+//   x ARCHIVE [-d FOLDER] [-o] [-j] [-p PASSWORD] [NAME...]
+//                                              extract (-o overwrite, -j without stored paths)
+//   a ARCHIVE [-p PASSWORD] [-r] [-P] [-H] [-m] FILE...
+//                                              add (-r subfolders, -P full paths, -H hidden files,
+//                                              -m delete the files after adding)
+//   d ARCHIVE NAME...                          delete entries
+//   convert SOURCE TARGET [FORMAT]             FORMAT: cab lzh zip tar gz jar bh (default: by TARGET's extension)
+//   sfx SOURCE OUTPUT [STUBFOLDER]             self-extracting program
+//   encode SOURCE TARGET [uu|xx] [--table]     UU/XX text (default by TARGET's extension)
+//   count ARCHIVE                              number of entries
+//   find ARCHIVE TEXT [-i]                     lines holding TEXT
+//
+// The library is loaded from $QUARVA_FORMATLIB, else from beside the running program.
+// Result: 0 success, 1 the library reported errors, 2 usage, 3 the library could
+// not be loaded or lacks the entry point.
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quarva::formatlib::cli {
+
+int run(const std::vector<std::string>& args);
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const std::filesystem::path& library);
+
+// Where run() loads the library from.
+std::filesystem::path defaultLibraryPath();
+
+}  // namespace quarva::formatlib::cli

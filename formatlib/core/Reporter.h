@@ -1,0 +1,38 @@
+#pragma once
+// Sends the library's window messages to the host. Every record and text lives on
+// this side only for the duration of the SendMessage call.
+
+#include <string>
+
+#include "formatlib/FormatLibrary.h"
+#include "formatlib/formats/Format.h"
+
+namespace quarva::formatlib {
+
+class Reporter {
+public:
+    explicit Reporter(platform::WindowHandle window) : window_(window) {}
+
+    void listed(const EntryInfo& entry) { sendEntry(kMsgListed, entry); }
+    void processed(const EntryInfo& entry) { sendEntry(kMsgProcessed, entry); }
+    void deleted(const std::string& name);
+    void tested(const std::string& name, bool passed);
+    void kind(unsigned archiveKind);
+    void error(const std::string& entryName, const std::string& fileName, const std::string& cause,
+               const std::string& details = {});
+    void searchMatch(const std::string& entryName, unsigned line, const std::string& text);
+
+    int errors() const { return errors_; }
+
+private:
+    void sendEntry(unsigned message, const EntryInfo& entry);
+    platform::WindowHandle window_;
+    int errors_ = 0;
+};
+
+// "dd-mm-yy hh:mm" in local time.
+std::string formatModified(std::time_t t);
+// A listing record for `entry`; the texts point into `name`, `modified` and `method`.
+ListingRecord makeListingRecord(const EntryInfo& entry, const std::string& name, const std::string& modified);
+
+}  // namespace quarva::formatlib

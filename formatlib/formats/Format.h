@@ -1,0 +1,125 @@
+#pragma once
+// One interface for every archive format of the library. Each format is a
+// FormatHandler registered in one table (formats/Registry.cpp) with its
+// extensions, its capabilities and a bid on the first bytes of a file. Readers
+// and writers stream entry by entry, so memory stays bounded whatever the size.
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quarva::formatlib {
+
+struct EntryInfo {
+    std::string name;            // "/" between folders, as stored (not yet checked)
+    bool isDir = false;
+    bool isSymlink = false;
+    bool isHardlink = false;
+    std::string linkTarget;      // symlink or hard-link target
+    bool sizeKnown = true;
+    std::uint64_t size = 0;
+    std::uint64_t packedSize = 0;
+    std::time_t mtime = 0;
+    std::uint32_t mode = 0644;   // permission bits
+    std::uint32_t crc = 0;
+    bool encrypted = false;
+    std::string method = "stored";
+};
+
+// Bytes of one entry. read returns the count, 0 at the end, -1 on an error (error()).
+class DataSource {
+public:
+    virtual ~DataSource() = default;
+    virtual long read(void* buffer, std::size_t size) = 0;
+    virtual std::string error() const { return {}; }
+};
+
+class ArchiveReader : public DataSource {
+public:
+    // 1: an entry is ready, 0: the end, -1: an error (error() says what).
+    virtual int next(EntryInfo& entry) = 0;
+    // Archive kind for the host (kKindZip, kKindCab, kKindOther).
+    virtual unsigned kind() const = 0;
+    // Short name of what was found ("tar.gz", "zip (self-extracting)", ...).
+    virtual std::string formatName() const = 0;
+};
+
+struct WriteOptions {
+    std::string password;  // zip only: ZipCrypto
+};
+
+class ArchiveWriter {
+public:
+    virtual ~ArchiveWriter() = default;
+    // Writers that must know an entry's size before its data say so; the caller
+    // spools sources of unknown size first.
+    virtual bool needsSize() const { return true; }
+    // Adds one entry; data is null for folders and links.
+    virtual bool add(const EntryInfo& entry, DataSource* data) = 0;
+    // Completes the file. Nothing written is valid before finish() returned true.
+    virtual bool finish() = 0;
+    virtual std::string error() const = 0;
+};
+
+enum Capability : unsigned {
+    kCanRead = 1,
+    kCanCreate = 2,
+    kCanAdd = 4,
+    kCanDelete = 8,
+    kCanEncrypt = 16,
+};
+
+class FormatHandler {
+public:
+    virtual ~FormatHandler() = default;
+    virtual const char* name() const = 0;
+    // Lower-case extensions without the dot ("tar.gz" allowed).
+    virtual std::vector<std::string> extensions() const = 0;
+    virtual unsigned capabilities() const = 0;
+    // 0 = not mine; higher wins. `head` is up to the first 4 KiB of the file,
+    // `path` lets a handler look further (a zip after a program stub).
+    virtual int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const = 0;
+    virtual std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path,
+                                                      const std::string& password,
+                                                      std::string* error) const = 0;
+    // Writes a new archive at `path` (the caller passes a temporary file).
+    virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path,
+                                                      const WriteOptions& options,
+                                                      std::string* error) const;
+    // Extra text for the error when a capability is missing ("install unar ...").
+    virtual std::string unsupportedReason() const { return {}; }
+};
+
+// The table of handlers.
+const std::vector<const FormatHandler*>& allHandlers();
+// The handler for an existing file: best bid on its content, else by extension.
+const FormatHandler* handlerForFile(const std::filesystem::path& path);
+// The handler that creates files with this name (longest matching extension).
+const FormatHandler* handlerForName(const std::filesystem::path& path);
+const FormatHandler* handlerByName(const std::string& name);
+
+// Reads the first bytes of a file (at most `limit`).
+std::vector<std::uint8_t> readHead(const std::filesystem::path& path, std::size_t limit = 4096);
+
+// The handlers themselves, one per file in formats/.
+const FormatHandler& tarHandler();
+const FormatHandler& tarGzHandler();
+const FormatHandler& tarBz2Handler();
+const FormatHandler& tarXzHandler();
+const FormatHandler& gzHandler();
+const FormatHandler& zipHandler();
+const FormatHandler& jarHandler();
+const FormatHandler& sfxHandler();
+const FormatHandler& cabHandler();
+const FormatHandler& lhaHandler();
+const FormatHandler& rarHandler();
+const FormatHandler& sevenZipHandler();
+const FormatHandler& uuHandler();
+const FormatHandler& xxHandler();
+const FormatHandler& blakHoleHandler();
+std::vector<const FormatHandler*> externalHandlers();
+
+}  // namespace quarva::formatlib

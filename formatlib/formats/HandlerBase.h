@@ -1,0 +1,34 @@
+#pragma once
+// Common ground of the handlers: fixed name, extensions and capabilities.
+
+#include <cstring>
+
+#include "formatlib/formats/Format.h"
+
+namespace quarva::formatlib {
+
+class HandlerBase : public FormatHandler {
+public:
+    HandlerBase(const char* name, std::vector<std::string> extensions, unsigned caps)
+        : name_(name), extensions_(std::move(extensions)), caps_(caps) {}
+    const char* name() const override { return name_; }
+    std::vector<std::string> extensions() const override { return extensions_; }
+    unsigned capabilities() const override { return caps_; }
+
+protected:
+    static bool startsWith(const std::uint8_t* head, std::size_t size, const char* magic, std::size_t len,
+                           std::size_t offset = 0)
+    {
+        return size >= offset + len && std::memcmp(head + offset, magic, len) == 0;
+    }
+
+private:
+    const char* name_;
+    std::vector<std::string> extensions_;
+    unsigned caps_;
+};
+
+// The file name without its last extension ("a.txt.gz" → "a.txt").
+std::string stripLastExtension(const std::filesystem::path& path);
+
+}  // namespace quarva::formatlib

@@ -1,0 +1,114 @@
+#include "formatlib/formats/LibarchiveWriter.h"
+
+#include <archive_entry.h>
+
+#include <sys/stat.h>
+
+#include "formatlib/core/Abort.h"
+
+namespace quarva::formatlib {
+
+LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setup& setup, bool needsSize)
+    : needsSize_(needsSize)
+{
+    a_ = archive_write_new();
+    if (!a_) {
+        error_ = "Not enough memory";
+        return;
+    }
+    if (!setup(a_)) {
+        takeError("cannot set up the writer");
+        return;
+    }
+    if (archive_write_open_filename(a_, path.c_str()) != ARCHIVE_OK) {
+        takeError("cannot create the file");
+        return;
+    }
+    open_ = true;
+}
+
+LibarchiveWriter::~LibarchiveWriter()
+{
+    if (a_) archive_write_free(a_);
+}
+
+void LibarchiveWriter::takeError(const char* fallback)
+{
+    const char* e = a_ ? archive_error_string(a_) : nullptr;
+    error_ = e ? e : fallback;
+}
+
+bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
+{
+    if (!ok()) return false;
+    struct archive_entry* e = archive_entry_new();
+    std::string name = info.name;
+    if (info.isDir && !name.empty() && name.back() != '/') name.push_back('/');
+    archive_entry_set_pathname_utf8(e, name.c_str());
+    archive_entry_set_mtime(e, info.mtime, 0);
+    archive_entry_set_perm(e, info.mode & 0777);
+    if (info.isDir) {
+        archive_entry_set_filetype(e, AE_IFDIR);
+        archive_entry_set_size(e, 0);
+    } else if (info.isSymlink) {
+        archive_entry_set_filetype(e, AE_IFLNK);
+        archive_entry_set_symlink_utf8(e, info.linkTarget.c_str());
+        archive_entry_set_size(e, 0);
+    } else {
+        archive_entry_set_filetype(e, AE_IFREG);
+        if (info.sizeKnown) archive_entry_set_size(e, static_cast<la_int64_t>(info.size));
+    }
+    bool good = archive_write_header(a_, e) >= ARCHIVE_WARN;
+    archive_entry_free(e);
+    if (!good) {
+        takeError("cannot write the entry header");
+        return false;
+    }
+    if (data && !info.isDir && !info.isSymlink) {
+        std::vector<char> buf(64 * 1024);
+        std::uint64_t written = 0;
+        for (;;) {
+            if (abortRequested()) {
+                error_ = "Operation aborted";
+                return false;
+            }
+            long n = data->read(buf.data(), buf.size());
+            if (n < 0) {
+                error_ = data->error().empty() ? "cannot read the data" : data->error();
+                return false;
+            }
+            if (n == 0) break;
+            if (info.sizeKnown && written + static_cast<std::uint64_t>(n) > info.size) {
+                error_ = "the data is longer than its recorded size";
+                return false;
+            }
+            if (archive_write_data(a_, buf.data(), static_cast<std::size_t>(n)) < 0) {
+                takeError("cannot write the data");
+                return false;
+            }
+            written += static_cast<std::uint64_t>(n);
+        }
+        if (info.sizeKnown && written != info.size) {
+            error_ = "the data is shorter than its recorded size";
+            return false;
+        }
+    }
+    if (archive_write_finish_entry(a_) < ARCHIVE_WARN) {
+        takeError("cannot complete the entry");
+        return false;
+    }
+    return true;
+}
+
+bool LibarchiveWriter::finish()
+{
+    if (!ok()) return false;
+    open_ = false;
+    if (archive_write_close(a_) != ARCHIVE_OK) {
+        takeError("cannot complete the archive");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quarva::formatlib

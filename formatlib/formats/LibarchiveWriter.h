@@ -1,0 +1,31 @@
+#pragma once
+// A writer over libarchive (tar, tar.gz, zip, jar).
+
+#include <archive.h>
+
+#include <functional>
+
+#include "formatlib/formats/Format.h"
+
+namespace quarva::formatlib {
+
+class LibarchiveWriter : public ArchiveWriter {
+public:
+    using Setup = std::function<bool(struct archive*)>;
+    LibarchiveWriter(const std::filesystem::path& path, const Setup& setup, bool needsSize);
+    ~LibarchiveWriter() override;
+    bool ok() const { return a_ && open_; }
+    bool needsSize() const override { return needsSize_; }
+    bool add(const EntryInfo& entry, DataSource* data) override;
+    bool finish() override;
+    std::string error() const override { return error_; }
+
+private:
+    void takeError(const char* fallback);
+    struct archive* a_ = nullptr;
+    bool open_ = false;
+    bool needsSize_;
+    std::string error_;
+};
+
+}  // namespace quarva::formatlib

@@ -1,0 +1,54 @@
+// lha/lzh: read through libarchive (lh0, lh5, lh6, lh7, lzs ...), written by our own
+// writer (formats/LhaWriter.cpp).
+
+#include <archive.h>
+
+#include "formatlib/FormatLibrary.h"
+#include "formatlib/formats/HandlerBase.h"
+#include "formatlib/formats/LhaWriter.h"
+#include "formatlib/formats/LibarchiveReader.h"
+
+namespace quarva::formatlib {
+namespace {
+
+class LhaHandler : public HandlerBase {
+public:
+    LhaHandler() : HandlerBase("lha", {"lzh", "lha"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
+    {
+        if (size < 21 || head[2] != '-' || head[6] != '-') return 0;
+        if ((head[3] == 'l' && head[4] == 'h') || (head[3] == 'l' && head[4] == 'z')) return 85;
+        return 0;
+    }
+    std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
+                                              std::string* error) const override
+    {
+        auto r = std::make_unique<LibarchiveReader>(
+            path, [](struct archive* a) { archive_read_support_format_lha(a); }, std::string(), kKindOther, "lha");
+        if (!r->opened()) {
+            *error = r->error();
+            return nullptr;
+        }
+        return r;
+    }
+    std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
+                                              std::string* error) const override
+    {
+        auto w = std::make_unique<LhaWriter>(path);
+        if (!w->ok()) {
+            *error = "cannot create the file";
+            return nullptr;
+        }
+        return w;
+    }
+};
+
+}  // namespace
+
+const FormatHandler& lhaHandler()
+{
+    static LhaHandler h;
+    return h;
+}
+
+}  // namespace quarva::formatlib
