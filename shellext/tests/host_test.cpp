@@ -1,0 +1,225 @@
+// qzipshell as a file manager uses it: registration into the store, handlers
+// found through the registry, and the archive manager really started.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/Registry.h"
+#include "shellext/tests/ShellExtFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace quarva::shellext::testing {
+
+namespace {
+
+std::string quote(const std::string& s)
+{
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Waits for `path` to exist and hold `marker` (a started program runs on its own).
+bool waitForFile(const fs::path& path, const std::string& marker, int seconds)
+{
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (fs::exists(path) && quarva::testing::readFile(path).find(marker) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+}  // namespace
+
+class HostTest : public ShellExtTest {
+protected:
+    void SetUp() override
+    {
+        ShellExtTest::SetUp();
+        // The server lives in the installed folder, as the install step puts it.
+        fs::copy_file(QZIPSHELL_LIBRARY, installDir() / "libQZipShell32.so", fs::copy_options::overwrite_existing);
+        std::string out;
+        ASSERT_EQ(run("register " + quote(installDir().string()), &out), 0) << out;
+    }
+    int run(const std::string& args, std::string* out = nullptr)
+    {
+        std::string output;
+        int rc = quarva::testing::runCommand(quote(QZIPSHELL_HOST) + " " + args + " 2>&1", &output);
+        if (out) *out = output;
+        return rc;
+    }
+    std::string program() const { return "\"" + installDir().string() + "/QuarvaZip\""; }
+    std::string list() const { return "\"" + (tmpDir() / "~QuarvaZip.tmp").string() + "\""; }
+};
+
+TEST_F(HostTest, MenuListsTheItemsWithOffsetsAndHelp)
+{
+    const std::string doc = makeFile("Data/report.doc");
+    std::string out;
+    ASSERT_EQ(run("menu " + quote(doc), &out), 0) << out;
+    EXPECT_NE(out.find("Quarva.Zip Suite > [bitmap 203]"), std::string::npos) << out;
+    EXPECT_NE(out.find("0  Add To &Zip"), std::string::npos) << out;
+    EXPECT_NE(out.find("help: Add the selected item to an archive"), std::string::npos) << out;
+    EXPECT_NE(out.find("1  &Add to report.zip"), std::string::npos) << out;
+    EXPECT_NE(out.find("2  Zip and E-Ma&il report.zip"), std::string::npos) << out;
+}
+
+TEST_F(HostTest, MenuAsJson)
+{
+    setSettings(0x3FF & ~0x20u & ~0x40u);
+    const std::string folder = makeFolder("my.dir");
+    std::string out;
+    ASSERT_EQ(run("menu --json " + quote(folder), &out), 0) << out;
+    // One handler, although it is registered for directories and for folders.
+    EXPECT_NE(out.find("\"handlers\":[{\"name\":\"Quarvazip\",\"clsid\":\"" + guidToString(CLSID_ZipContext) +
+                       "\",\"firstId\":1,\"count\":3}]"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("{\"position\":1,\"text\":\"&Add to my.dir.zip\",\"id\":2,\"handler\":\"Quarvazip\",\"offset\":1,"
+                       "\"help\":\"Add the selected item to the archive " + folder + ".zip\",\"helpWide\":"),
+              std::string::npos)
+        << out;
+    if (quarva::testing::haveTool("python3")) {
+        fs::path json = dir() / "menu.json";
+        quarva::testing::writeFile(json, out);
+        EXPECT_EQ(quarva::testing::runCommand("python3 -m json.tool " + quote(json.string()) + " > /dev/null"), 0);
+    }
+}
+
+TEST_F(HostTest, InvokeWritesTheListFileAndStartsTheCommand)
+{
+    const std::string folder = makeFolder("my.dir");
+    std::string out;
+    ASSERT_EQ(run("invoke 1 " + quote(folder), &out), 0) << out;
+    EXPECT_EQ(listFile(), folder + ".zip\r\n" + folder);
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, program() + " /noadddialog " + list()}}));
+    EXPECT_NE(run("invoke 9 " + quote(folder), &out), 0);
+    EXPECT_NE(out.find("refused"), std::string::npos) << out;
+    EXPECT_NE(run("invoke x " + quote(folder)), 0);
+}
+
+TEST_F(HostTest, SwitchedOffShowsNoItems)
+{
+    setSettings(0x3FF & ~0x10u);
+    std::string out;
+    ASSERT_EQ(run("menu " + quote(makeFile("a.txt")), &out), 0) << out;
+    EXPECT_EQ(out, "");
+    EXPECT_NE(run("invoke 0 " + quote(makeFile("b.txt")), &out), 0);
+}
+
+TEST_F(HostTest, UnapprovedExtensionIsNotLoaded)
+{
+    platform::Registry(registryDir())
+        .deleteValue(platform::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+                     guidToString(CLSID_ZipContext));
+    std::string out;
+    ASSERT_EQ(run("menu " + quote(makeFile("a.txt")), &out), 0) << out;
+    EXPECT_NE(out.find("is not approved"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Add To &Zip"), std::string::npos) << out;
+}
+
+TEST_F(HostTest, DragMenuAndItsCommand)
+{
+    const std::string zip = makeFile("in/b.zip", "PK");
+    const std::string out = makeFolder("o");
+    std::string text;
+    ASSERT_EQ(run("dragmenu " + quote(out) + " " + quote(zip), &text), 0) << text;
+    EXPECT_NE(text.find("0  E&xtract to folder "), std::string::npos) << text;
+    EXPECT_NE(text.find("1  E&xtract to folder "), std::string::npos) << text;
+    ASSERT_EQ(run("dragmenu-invoke 1 " + quote(out) + " " + quote(zip), &text), 0) << text;
+    EXPECT_EQ(listFile(), zip + "\r\n" + out + "/b");
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, program() + " /noextractdialog " + list()}}));
+    // A plain text file is no archive: nothing to offer.
+    ASSERT_EQ(run("dragmenu " + quote(out) + " " + quote(makeFile("t.txt")), &text), 0);
+    EXPECT_EQ(text, "");
+}
+
+TEST_F(HostTest, DropOnAZip)
+{
+    const std::string zip = makeFile("a.zip", "PK");
+    const std::string x = makeFile("x.txt"), y = makeFile("y.txt");
+    std::string out;
+    ASSERT_EQ(run("drop " + quote(zip) + " " + quote(x) + " " + quote(y), &out), 0) << out;
+    EXPECT_EQ(listFile(), zip + "\r\n" + x + "\r\n" + y + "\r\n");
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, installDir().string() + "/QuarvaZip /noadddialog " + list()}}));
+    // Files of other types take no drops.
+    EXPECT_NE(run("drop " + quote(x) + " " + quote(y), &out), 0);
+    EXPECT_NE(out.find("accepts no drops"), std::string::npos) << out;
+}
+
+TEST_F(HostTest, InfoTipAndSearch)
+{
+    std::string out;
+    ASSERT_EQ(run("infotip " + quote(makeArchive("a.zip", 12)), &out), 0) << out;
+    EXPECT_EQ(out, "Quarva.Zip Suite info\nFiles/Folders in Archive: 12\n");
+    EXPECT_NE(run("infotip " + quote(makeFile("a.txt")), &out), 0);
+    ASSERT_EQ(run("search", &out), 0) << out;
+    EXPECT_NE(run("search 1", &out), 0);
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, installDir().string() + "/QuarvaZip /findinzip"}}));
+}
+
+TEST_F(HostTest, UnregisterTakesTheHandlersAway)
+{
+    std::string out;
+    ASSERT_EQ(run("unregister " + quote(installDir().string()), &out), 0) << out;
+    ASSERT_EQ(run("menu " + quote(makeFile("a.txt")), &out), 0) << out;
+    EXPECT_EQ(out, "");
+    EXPECT_NE(run("register " + quote((dir() / "nowhere").string()), &out), 0);
+    EXPECT_NE(out.find("cannot load"), std::string::npos) << out;
+}
+
+// The real launcher: a stand-in archive manager notes its command line and
+// the list file it was handed.
+TEST_F(HostTest, InvokeStartsTheProgramInTheInstalledFolder)
+{
+    unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
+    const fs::path seen = dir() / "seen.txt";
+    quarva::testing::writeFile(installDir() / "QuarvaZip",
+                               "#!/bin/sh\n"
+                               "{ printf '%s|' \"$@\"; echo; cat \"$2\"; echo; echo END; } > " + quote(seen.string()) + ".part\n"
+                               "mv " + quote(seen.string()) + ".part " + quote(seen.string()) + "\n");
+    fs::permissions(installDir() / "QuarvaZip", fs::perms::owner_all);
+    const std::string folder = makeFolder("my.dir");
+    std::string out;
+    ASSERT_EQ(run("invoke 1 " + quote(folder), &out), 0) << out;
+    ASSERT_TRUE(waitForFile(seen, "END", 60)) << "the archive manager was not started";
+    EXPECT_EQ(quarva::testing::readFile(seen), "/noadddialog|" + (tmpDir() / "~QuarvaZip.tmp").string() + "|\n" + folder +
+                                                   ".zip\r\n" + folder + "\nEND\n");
+}
+
+// End to end with the installed suite: the archive really appears.
+TEST_F(HostTest, InvokeMakesTheArchiveWithTheInstalledSuite)
+{
+    const char* distEnv = std::getenv("QUARVA_DIST_DIR");
+    if (!distEnv || !fs::exists(fs::path(distEnv) / "QuarvaZip") || !fs::exists(fs::path(distEnv) / "libQZipShell32.so"))
+        GTEST_SKIP() << "QuarvaZip and libQZipShell32.so are not installed in $QUARVA_DIST_DIR (run cmake --install first)";
+    const fs::path dist = distEnv;
+    unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
+    setInstalledPath(dist.string());
+    std::string out;
+    ASSERT_EQ(run("register " + quote(dist.string()), &out), 0) << out;
+    const std::string folder = makeFolder("photos");
+    makeFile("photos/one.txt", "one\n");
+    makeFile("photos/sub/two.txt", "two\n");
+    ASSERT_EQ(run("invoke 1 " + quote(folder), &out), 0) << out;
+    EXPECT_EQ(listFile(), folder + ".zip\r\n" + folder);
+    const fs::path zip = folder + ".zip";
+    bool appeared = false;
+    for (int i = 0; i < 1200 && !appeared; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        appeared = fs::exists(zip);
+    }
+    ASSERT_TRUE(appeared) << "QuarvaZip did not create " << zip;
+    if (!quarva::testing::haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
+    // The archive manager writes to a temporary file and renames it: once it exists it is whole.
+    std::string listing;
+    ASSERT_EQ(quarva::testing::runCommand("unzip -Z1 " + quote(zip.string()), &listing), 0) << listing;
+    EXPECT_NE(listing.find("one.txt"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("two.txt"), std::string::npos) << listing;
+}
+
+}  // namespace quarva::shellext::testing
