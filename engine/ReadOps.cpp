@@ -168,7 +168,7 @@ std::int16_t ZipEngine::test() {
     if (auto st = openArchive(archiveName_, a)) return st;
     NameList names(names_);
     Raiser raise(*this);
-    std::size_t selected = 0, failed = 0, tested = 0;
+    std::size_t selected = 0, failed = 0, tested = 0, files = 0;
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
         const ZipEntry& e = a.dir.entries[i];
         if (!names.matches(e.name)) continue;
@@ -176,9 +176,9 @@ std::int16_t ZipEngine::test() {
         if (abort_) return kStatusUserAborted;
         if (e.isDirectory()) {
             raise.record(EventId::Tested, makeRecord(e, true));
-            ++tested;
             continue;
         }
+        ++files;
         raise.record(EventId::Starting, makeRecord(e, false));
         std::set<std::string> tried;
         DecodeOutcome o;
@@ -207,7 +207,7 @@ std::int16_t ZipEngine::test() {
         }
     }
     if (selected == 0) return names.empty() ? kStatusOk : kStatusNoMatches;
-    if (tested == 0) return kStatusCouldNotTest;
+    if (files > 0 && tested == 0) return kStatusCouldNotTest;
     return failed ? kStatusCrcFailed : kStatusOk;
 }
 
