@@ -44,6 +44,11 @@ std::string withoutExtension(std::string_view path)
     return std::string(path.substr(0, dot));
 }
 
+std::string cutExtension(std::string_view path)
+{
+    return std::string(path.substr(0, path.size() - extensionOf(path).size()));
+}
+
 bool isArchiveExtension(std::string_view ext)
 {
     static constexpr std::array<std::string_view, 19> kArchives = {

@@ -16,8 +16,11 @@ std::string extensionOf(std::string_view path);
 // The text after the last separator.
 std::string fileNamePart(std::string_view path);
 // The path up to (not including) the last dot of its last component, when that
-// dot is not the component's first character; otherwise the path itself.
+// dot is not the component's first character; otherwise the path itself
+// (".profile" has no extension to take away when naming a new archive).
 std::string withoutExtension(std::string_view path);
+// The path without extensionOf(path): what an archive is extracted into.
+std::string cutExtension(std::string_view path);
 
 bool isArchiveExtension(std::string_view ext);
 bool offersSelfExtractor(std::string_view ext);

@@ -99,7 +99,7 @@ std::vector<std::string> ZipContext::buildItems()
     switch (kind_) {
     case kOneArchive: {
         archivePath_ = P;
-        folder_ = withoutExtension(P);
+        folder_ = cutExtension(P);
         const std::string name = fileNamePart(archivePath_);
         items.push_back(texts::kExtractTo);
         items.push_back(std::string(texts::kExtractToFolder) + compactPath(folder_, 45));

@@ -48,7 +48,7 @@ HRESULT ZipDrag::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT las
         if (archives_.size() == 1) {
             // The target gains a trailing separator (a drive root has one already) and keeps it.
             if (target_.empty() || target_.back() != kSeparator) target_ += kSeparator;
-            subFolderTarget_ = target_ + withoutExtension(fileNamePart(firstArchive_));
+            subFolderTarget_ = target_ + cutExtension(fileNamePart(firstArchive_));
             items.push_back(std::string(texts::kExtractToFolder) + compactPath(subFolderTarget_, 35));
         }
     }

@@ -414,4 +414,23 @@ TEST_F(ContextMenuTest, MissingInstalledPathStillStartsWithAnEmptyPath)
     EXPECT_EQ(launches(), (std::vector<Launch>{{true, "\"/QuarvaZip\" /add " + list()}}));
 }
 
+TEST_F(ContextMenuTest, LongArchiveNameIsCutAtItsEnd)
+{
+    const std::string name(60, 'n');
+    const std::string zip = makeFile(name + ".zip", "PK");
+    Queried q;
+    query(q, CLSID_ZipContext, {zip});
+    const std::string shown = texts(q.menu)[1].substr(std::string("E&xtract to folder ").size());
+    EXPECT_EQ(shown, name.substr(0, 41) + "...");
+}
+
+TEST_F(ContextMenuTest, HiddenArchiveIsExtractedBesideIt)
+{
+    const std::string zip = makeFile("a/.zip", "PK");
+    Queried q;
+    query(q, CLSID_ZipContext, {zip});
+    ASSERT_EQ(invoke(q.handler, 1), S_OK);
+    EXPECT_EQ(listFile(), zip + "\r\n" + (dir() / "a/").string());
+}
+
 }  // namespace quarva::shellext::testing
