@@ -114,7 +114,8 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
     // The archive's comment survives when its end record can still be read.
     ZipDirectory old;
     std::string comment;
-    if (readDirectory(f, old) == kStatusOk) comment = old.comment;
+    readDirectory(f, old);  // fills the comment as soon as the end record is found
+    comment = old.comment;
 
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());

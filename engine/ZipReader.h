@@ -30,6 +30,8 @@ private:
 
 // Reads the directory. Status: 0; 110 zero length or no end record; 410 corrupt;
 // 430 a spanned set (the end record is on a later disk); 120 when it is too large.
+// The archive comment is filled in as soon as the end record is found, even when
+// the directory itself turns out damaged.
 std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir);
 
 // Limits on where each entry's data may lie: the next local header start (or the

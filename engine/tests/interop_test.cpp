@@ -1,0 +1,204 @@
+// Interoperability with the peer tools: what we write they accept, what they write
+// we read byte for byte.
+
+#include "engine/ZipEngine.h"
+#include "EngineTestUtil.h"
+
+using namespace quarva::engine;
+using namespace quarva::engine::testutil;
+using quarva::testing::haveTool;
+using quarva::testing::readFile;
+using quarva::testing::runCommand;
+using quarva::testing::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Interop : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        src = dir() / "src";
+        fs::create_directories(src / "sub" / "deeper");
+        writeFile(src / "a.txt", "alpha\n");
+        writeFile(src / "empty.txt", "");
+        std::string text;
+        for (int i = 0; i < 30000; ++i) text += "record " + std::to_string(i % 977) + ";value\n";
+        writeFile(src / "sub" / "text.csv", text);
+        writeFile(src / "sub" / "deeper" / "noise.bin", quarva::testing::randomBytes(150000, 11));
+        writeFile(src / "sub" / "gr\xc3\xbc\xc3\x9f" "e.txt", "utf-8 name\n");
+    }
+
+    // Our archive of src, with names relative to dir() (through a folder line we
+    // enter from dir(): the engine keeps the full path, so archive the relative one).
+    fs::path ourArchive(const std::string& password = {}, bool aes = false, int level = 6) {
+        fs::path z = dir() / "ours.zip";
+        ZipEngine e;
+        e.setArchiveName(z.string());
+        e.setNames(src.string() + "\r\n");
+        e.setRecurse(true);
+        e.setSavePathInfo(true);
+        e.setPassword(password);
+        e.setAes256(aes);
+        e.setLevel(std::int16_t(level));
+        EXPECT_EQ(e.add(0), 0);
+        return z;
+    }
+
+    std::int16_t extractWith(const fs::path& archive, const fs::path& dest, const std::string& password = {}) {
+        ZipEngine e;
+        e.setArchiveName(archive.string());
+        e.setExtractFolder(dest.string());
+        e.setPassword(password);
+        e.setOverwrite(1);
+        std::int16_t st = e.test();
+        if (st) return st;
+        return e.extract(0);
+    }
+
+    void expectSameTree(const fs::path& a, const fs::path& b) {
+        std::string out;
+        EXPECT_EQ(runCommand("diff -r " + q(a) + " " + q(b), &out), 0) << out;
+    }
+
+    fs::path src;
+};
+
+}  // namespace
+
+TEST_F(Interop, OurArchivesPassUnzip) {
+    if (!haveTool("unzip")) GTEST_SKIP() << "unzip missing";
+    for (int level : {0, 6, 9}) {
+        fs::path z = ourArchive({}, false, level);
+        std::string out;
+        EXPECT_EQ(runCommand("unzip -t " + q(z), &out), 0) << out;
+        fs::path o = dir() / ("u" + std::to_string(level));
+        EXPECT_EQ(runCommand("unzip -q " + q(z) + " -d " + q(o), &out), 0) << out;
+        expectSameTree(src, o / src.relative_path());
+        fs::remove(z);
+    }
+}
+
+TEST_F(Interop, OurArchivesPass7z) {
+    if (!haveTool("7z")) GTEST_SKIP() << "7z missing";
+    fs::path z = ourArchive();
+    std::string out;
+    EXPECT_EQ(runCommand("7z t " + q(z), &out), 0) << out;
+    fs::remove(z);
+    z = ourArchive("pw", true);
+    EXPECT_EQ(runCommand("7z t -ppw " + q(z), &out), 0) << out;
+    EXPECT_EQ(runCommand("7z x -y -ppw -o" + q(dir() / "s") + " " + q(z), &out), 0) << out;
+    expectSameTree(src, dir() / "s" / src.relative_path());
+    fs::remove(z);
+    z = ourArchive("pw");
+    EXPECT_EQ(runCommand("7z t -ppw " + q(z), &out), 0) << out;
+}
+
+TEST_F(Interop, OurArchivesPassPythonZipfile) {
+    if (!haveTool("python3")) GTEST_SKIP() << "python3 missing";
+    fs::path z = ourArchive();
+    std::string out;
+    std::string script =
+        "import zipfile,sys,os\n"
+        "z=zipfile.ZipFile(sys.argv[1])\n"
+        "assert z.testzip() is None\n"
+        "root=sys.argv[2]\n"
+        "for i in z.infolist():\n"
+        "  if i.is_dir(): continue\n"
+        "  assert open('/'+i.filename,'rb').read()==z.read(i), i.filename\n"
+        "print(len(z.infolist()))\n";
+    writeFile(dir() / "check.py", script);
+    EXPECT_EQ(runCommand("python3 " + q(dir() / "check.py") + " " + q(z) + " " + q(src), &out), 0) << out;
+    // The traditional cipher as python reads it.
+    fs::remove(z);
+    z = ourArchive("secret");
+    writeFile(dir() / "enc.py",
+              "import zipfile,sys\nz=zipfile.ZipFile(sys.argv[1])\nz.setpassword(b'secret')\nassert z.testzip() is None\n");
+    EXPECT_EQ(runCommand("python3 " + q(dir() / "enc.py") + " " + q(z), &out), 0) << out;
+}
+
+TEST_F(Interop, InfoZipArchives) {
+    if (!haveTool("zip")) GTEST_SKIP() << "zip missing";
+    std::string out;
+    ASSERT_EQ(runCommand("cd " + q(src) + " && zip -qr " + q(dir() / "plain.zip") + " .", &out), 0) << out;
+    EXPECT_EQ(extractWith(dir() / "plain.zip", dir() / "p"), 0);
+    expectSameTree(src, dir() / "p");
+    ASSERT_EQ(runCommand("cd " + q(src) + " && zip -qr -P s3cr3t " + q(dir() / "enc.zip") + " .", &out), 0) << out;
+    EXPECT_EQ(extractWith(dir() / "enc.zip", dir() / "e", "s3cr3t"), 0);
+    expectSameTree(src, dir() / "e");
+    // Streamed from standard input: data descriptors, no sizes in the local header.
+    ASSERT_EQ(runCommand("zip -q - - < " + q(src / "sub" / "text.csv") + " > " + q(dir() / "stdin.zip"), &out), 0);
+    EXPECT_EQ(extractWith(dir() / "stdin.zip", dir() / "s"), 0);
+    EXPECT_TRUE(readFile(dir() / "s" / "-") == readFile(src / "sub" / "text.csv"));
+    // With a self-extractor style prefix and trailing junk.
+    std::string z = readFile(dir() / "plain.zip");
+    writeFile(dir() / "prefixed.zip", std::string(4096, '\x7f') + z + std::string(100, '\0'));
+    EXPECT_EQ(extractWith(dir() / "prefixed.zip", dir() / "x"), 0);
+    expectSameTree(src, dir() / "x");
+}
+
+TEST_F(Interop, SevenZipAesArchives) {
+    if (!haveTool("7z")) GTEST_SKIP() << "7z missing";
+    std::string out;
+    for (const char* method : {"AES128", "AES256"}) {
+        fs::path z = dir() / (std::string(method) + ".zip");
+        ASSERT_EQ(runCommand("cd " + q(src) + " && 7z a -tzip -pPW -mem=" + method + " " + q(z) + " . >/dev/null", &out), 0);
+        fs::path o = dir() / method;
+        EXPECT_EQ(extractWith(z, o, "PW"), 0) << method;
+        expectSameTree(src, o);
+        ZipEngine e;
+        Recorder r;
+        r.attach(e);
+        e.setArchiveName(z.string());
+        e.setNames("a.txt\r\n");
+        ASSERT_EQ(e.list(), 0);
+        EXPECT_EQ(r.events.at(0).int16At(11), std::string(method) == "AES128" ? 2 : 4);
+    }
+}
+
+TEST_F(Interop, PythonZip64AndBsdtar) {
+    std::string out;
+    if (haveTool("python3")) {
+        writeFile(dir() / "mk.py",
+                  "import zipfile,sys\n"
+                  "with zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED) as z:\n"
+                  "  with z.open('big.txt','w',force_zip64=True) as f: f.write(open(sys.argv[2],'rb').read())\n"
+                  "  z.writestr('n/x.txt','x')\n");
+        ASSERT_EQ(runCommand("python3 " + q(dir() / "mk.py") + " " + q(dir() / "p64.zip") + " " +
+                                 q(src / "sub" / "text.csv"), &out), 0) << out;
+        EXPECT_EQ(extractWith(dir() / "p64.zip", dir() / "p"), 0);
+        EXPECT_TRUE(readFile(dir() / "p" / "big.txt") == readFile(src / "sub" / "text.csv"));
+    }
+    if (haveTool("bsdtar")) {
+        ASSERT_EQ(runCommand("cd " + q(src) + " && bsdtar -a -cf " + q(dir() / "bt.zip") + " .", &out), 0) << out;
+        EXPECT_EQ(extractWith(dir() / "bt.zip", dir() / "b"), 0);
+        expectSameTree(src, dir() / "b");
+    }
+}
+
+TEST_F(Interop, Cp437NamesBecomeUtf8) {
+    // A name stored without the UTF-8 flag by a DOS host: 0x81 is u-umlaut in code page 437.
+    ASSERT_TRUE(makeZip(dir() / "dos.zip", {{"\x81" "ber.txt", "x"}}));
+    std::string z = readFile(dir() / "dos.zip");
+    auto cd = z.rfind(std::string("PK\x01\x02", 4));
+    z[cd + 5] = 0;  // made by: DOS
+    writeFile(dir() / "dos.zip", z);
+    ZipEngine e;
+    Recorder r;
+    r.attach(e);
+    e.setArchiveName((dir() / "dos.zip").string());
+    ASSERT_EQ(e.list(), 0);
+    EXPECT_EQ(r.names(6), (std::vector<std::string>{"\xc3\xbc" "ber.txt"}));
+}
+
+TEST_F(Interop, CommentsAreSharedWithUnzip) {
+    if (!haveTool("unzip")) GTEST_SKIP() << "unzip missing";
+    fs::path z = ourArchive();
+    ZipEngine e;
+    e.setArchiveName(z.string());
+    ASSERT_EQ(e.setComment("shared comment"), 0);
+    std::string out;
+    ASSERT_EQ(runCommand("unzip -z " + q(z), &out), 0);
+    EXPECT_NE(out.find("shared comment"), std::string::npos) << out;
+    EXPECT_EQ(runCommand("unzip -tq " + q(z), &out), 0) << out;
+}
