@@ -10,7 +10,8 @@ inline constexpr char kCreationNotSupported[] = "Creation of archive of this typ
 inline constexpr char kSetScanner[] =
     "Set virus scanner options from Options-Configuration menu and selecting Folders page";
 inline constexpr char kNoMailClient[] =
-    "No mail program could be started to send the archive.\nInstall xdg-utils and a mail client, then try again.";
+    "Couldn't start the mail program (xdg-email) to send the archive.\n"
+    "Install a mail client and the xdg-utils package, then try again.";
 inline constexpr char kMailMissingArchive[] = "The archive to send does not exist:\n";
 inline constexpr char kShortcutTo[] = "Shortcut to ";
 inline constexpr char kAddToFavoritesTitle[] = "Add to Favorites";
