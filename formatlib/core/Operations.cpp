@@ -244,7 +244,7 @@ bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target
             rep.error(e.name, e.name, "Cannot copy the entry", why);
             return false;
         }
-        if (reportEach) rep.processed(e);
+        if (reportEach && !e.isDir) rep.processed(e);
     }
 }
 

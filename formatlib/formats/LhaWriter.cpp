@@ -229,7 +229,12 @@ void Lh5Encoder::flushBlock()
     std::vector<std::uint32_t> freqC(kNC, 0), freqP(kNP, 0);
     for (auto s : symbols_) ++freqC[s];
     for (auto o : offsets_) ++freqP[positionCode(o)];
-    const auto lenC = huffmanLengths(freqC, 16);
+    // A block of one repeated symbol still gets a two-symbol code: some readers
+    // reject the single-value form of the literal table.
+    unsigned onlyC = 0;
+    auto shapeC = freqC;
+    if (usedCount(freqC, &onlyC) == 1) shapeC[onlyC == 0 ? 1 : 0] = 1;
+    const auto lenC = huffmanLengths(shapeC, 16);
     const auto codeC = canonicalCodes(lenC);
     const auto lenP = huffmanLengths(freqP, 16);
     const auto codeP = canonicalCodes(lenP);
@@ -263,7 +268,7 @@ void Lh5Encoder::flushBlock()
     };
 
     unsigned singleC = 0;
-    if (usedCount(freqC, &singleC) >= 2) {
+    if (usedCount(shapeC, &singleC) >= 2) {
         // The literal/length lengths, run-length coded with the code-length code.
         struct TSym {
             unsigned sym, extraBits, extra;

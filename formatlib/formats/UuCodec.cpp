@@ -154,6 +154,9 @@ std::optional<TextCode> sniffText(const std::uint8_t* head, std::size_t size)
 TextCodeReader::TextCodeReader(const std::filesystem::path& path, TextCode code)
     : in_(path, std::ios::binary), code_(code)
 {
+    std::error_code ec;
+    const auto t = std::filesystem::last_write_time(path, ec);
+    if (!ec) mtime_ = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(t));
     fillTable(table_, code);
     opened_ = static_cast<bool>(in_);
     if (!opened_) error_ = "cannot open the file";
@@ -288,7 +291,7 @@ int TextCodeReader::next(EntryInfo& entry)
         entry.sizeKnown = true;
         entry.mode = mode ? mode : 0644;
         entry.method = formatName();
-        entry.mtime = 0;
+        entry.mtime = mtime_;  // the text keeps no time: the encoded file's own
         inBody_ = true;
         pending_.clear();
         pendingAt_ = 0;

@@ -52,6 +52,7 @@ private:
     std::size_t pendingAt_ = 0;
     bool inBody_ = false;
     std::uint64_t lineNo_ = 0;
+    std::time_t mtime_ = 0;
 };
 
 }  // namespace quarva::formatlib

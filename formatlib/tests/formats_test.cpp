@@ -1,0 +1,311 @@
+// Round trips through peer tools, and peer-made archives read byte-exactly.
+
+#include <sys/stat.h>
+
+#include "FormatLibTestSupport.h"
+
+namespace quarva::formatlib::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using quarva::testing::haveTool;
+using quarva::testing::readFile;
+using quarva::testing::runCommand;
+using quarva::testing::writeFile;
+
+std::string q(const fs::path& p)
+{
+    return "'" + p.string() + "'";
+}
+
+class FormatsTest : public FormatLibTest {
+protected:
+    // Extracts through the library and compares with the source tree.
+    void expectExtractsTo(const fs::path& archive, const fs::path& expectedRoot, const std::string& prefix = "")
+    {
+        host_.clear();
+        const fs::path out = dir() / ("out-" + archive.filename().string());
+        extract(archive, out);
+        ASSERT_TRUE(host_.errors.empty()) << archive << host_.errorText();
+        EXPECT_EQ(tree(prefix.empty() ? out : out / prefix), tree(expectedRoot)) << archive;
+    }
+};
+
+TEST_F(FormatsTest, OurArchivesReadBackByPeers)
+{
+    const auto src = makeTree();
+    struct Case {
+        const char* file;
+        const char* tool;
+        const char* check;  // shell command; %A archive, %O out folder
+    } cases[] = {
+        {"r.tar", "bsdtar", "bsdtar -xf %A -C %O"},
+        {"r.tar.gz", "bsdtar", "bsdtar -xzf %A -C %O"},
+        {"r.tgz", "bsdtar", "bsdtar -xzf %A -C %O"},
+        {"r.zip", "unzip", "unzip -q %A -d %O"},
+        {"r.jar", "bsdtar", "bsdtar -xf %A -C %O"},
+        {"r.cab", "cabextract", "cabextract -q -t %A && cabextract -q -d %O %A"},
+        {"r.lzh", "lha", "lha tq %A && cd %O && lha xq %A"},
+    };
+    for (const auto& c : cases) {
+        if (!haveTool(c.tool)) {
+            std::cout << "skipping " << c.file << ": " << c.tool << " not installed\n";
+            continue;
+        }
+        host_.clear();
+        const fs::path archive = dir() / c.file;
+        compress(archive, {src.string()});
+        ASSERT_TRUE(host_.errors.empty()) << c.file << host_.errorText();
+        const fs::path out = dir() / ("peer-" + std::string(c.file));
+        fs::create_directories(out);
+        std::string cmd = c.check;
+        for (std::size_t p; (p = cmd.find("%A")) != std::string::npos;) cmd.replace(p, 2, q(archive));
+        for (std::size_t p; (p = cmd.find("%O")) != std::string::npos;) cmd.replace(p, 2, q(out));
+        std::string output;
+        ASSERT_EQ(runCommand(cmd, &output), 0) << c.file << ": " << output;
+        EXPECT_EQ(tree(out / "src"), tree(src)) << c.file;
+        expectExtractsTo(archive, src, "src");
+    }
+}
+
+TEST_F(FormatsTest, OneFileGzKeepsNameAndBytes)
+{
+    if (!haveTool("gzip")) GTEST_SKIP() << "gzip not installed";
+    const auto src = makeTree();
+    compress(dir() / "b.txt.gz", {(src / "docs" / "b.txt").string()});
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    std::string out;
+    ASSERT_EQ(runCommand("gzip -t " + q(dir() / "b.txt.gz")), 0);
+    ASSERT_EQ(runCommand("gzip -l -N " + q(dir() / "b.txt.gz") + " | tail -1", &out), 0);
+    EXPECT_NE(out.find("b.txt"), std::string::npos) << out;
+    host_.clear();
+    list(dir() / "b.txt.gz");
+    EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"b.txt"});
+    host_.clear();
+    extract(dir() / "b.txt.gz", dir() / "gzout");
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_EQ(readFile(dir() / "gzout" / "b.txt"), readFile(src / "docs" / "b.txt"));
+}
+
+TEST_F(FormatsTest, SeveralFilesIntoANewGzMakeATarGz)
+{
+    const auto src = makeTree();
+    compress(dir() / "many.gz", {src.string()});
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    host_.clear();
+    list(dir() / "many.gz");
+    EXPECT_EQ(host_.listedNames().size(), 4u);
+    // A plain gz takes no second file, and stays as it was.
+    compress(dir() / "one.gz", {(src / "a.txt").string()});
+    const std::string before = readFile(dir() / "one.gz");
+    host_.clear();
+    compress(dir() / "one.gz", {(src / "empty.txt").string()});
+    ASSERT_EQ(host_.errors.size(), 1u);
+    EXPECT_EQ(readFile(dir() / "one.gz"), before);
+}
+
+TEST_F(FormatsTest, PeerMadeArchivesListAndExtractByteExactly)
+{
+    const auto src = makeTree();
+    const std::string in = "cd " + q(dir()) + " && ";
+    struct Case {
+        const char* file;
+        const char* tool;
+        const char* make;
+    } cases[] = {
+        {"p.tar", "bsdtar", "bsdtar cf p.tar src"},
+        {"p.pax.tar", "bsdtar", "bsdtar --format pax -cf p.pax.tar src"},
+        {"p.gnu.tar", "tar", "tar --format=gnu -cf p.gnu.tar src"},
+        {"p.tar.gz", "bsdtar", "bsdtar czf p.tar.gz src"},
+        {"p.tar.bz2", "bsdtar", "bsdtar cjf p.tar.bz2 src"},
+        {"p.tar.xz", "bsdtar", "bsdtar cJf p.tar.xz src"},
+        {"p.zip", "zip", "zip -qr p.zip src"},
+        {"p.7z", "7z", "7z a -bd -y p.7z src > /dev/null"},
+        {"p.bsd.zip", "bsdtar", "bsdtar --format zip -cf p.bsd.zip src"},
+    };
+    for (const auto& c : cases) {
+        if (!haveTool(c.tool)) {
+            std::cout << "skipping " << c.file << ": " << c.tool << " not installed\n";
+            continue;
+        }
+        std::string out;
+        ASSERT_EQ(runCommand(in + c.make, &out), 0) << out;
+        host_.clear();
+        list(dir() / c.file);
+        ASSERT_TRUE(host_.errors.empty()) << c.file << host_.errorText();
+        EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt",
+                                                                 "src\\docs\\deep\\c.bin", "src\\empty.txt"}))
+            << c.file;
+        expectExtractsTo(dir() / c.file, src, "src");
+        host_.clear();
+        test(dir() / c.file);
+        EXPECT_EQ(host_.tested.size(), 4u) << c.file;
+        for (const auto& t : host_.tested) EXPECT_TRUE(t.second) << c.file << " " << t.first;
+    }
+}
+
+TEST_F(FormatsTest, PeerGzipAndUuencode)
+{
+    const auto src = makeTree();
+    if (haveTool("gzip")) {
+        ASSERT_EQ(runCommand("gzip -c " + q(src / "docs" / "b.txt") + " > " + q(dir() / "b.txt.gz")), 0);
+        host_.clear();
+        extract(dir() / "b.txt.gz", dir() / "g");
+        ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+        EXPECT_EQ(readFile(dir() / "g" / "b.txt"), readFile(src / "docs" / "b.txt"));
+    }
+    if (haveTool("uuencode")) {
+        ASSERT_EQ(runCommand("uuencode " + q(src / "docs" / "deep" / "c.bin") + " c.bin > " + q(dir() / "c.uue")), 0);
+        host_.clear();
+        list(dir() / "c.uue");
+        ASSERT_EQ(host_.listed.size(), 1u) << host_.errorText();
+        EXPECT_EQ(host_.listed[0].name, "c.bin");
+        EXPECT_EQ(host_.listed[0].size, 70000u);
+        extract(dir() / "c.uue", dir() / "u");
+        ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+        EXPECT_EQ(readFile(dir() / "u" / "c.bin"), readFile(src / "docs" / "deep" / "c.bin"));
+    }
+}
+
+TEST_F(FormatsTest, EncodedTextRoundTripsThroughUudecodeAndOurDecoder)
+{
+    const auto src = makeTree();
+    compress(dir() / "e.zip", {src.string()});
+    for (int method : {kEncodeUU, kEncodeXX}) {
+        for (bool table : {false, true}) {
+            const fs::path target = dir() / (std::string("e") + (table ? "t" : "") + (method ? ".xxe" : ".uue"));
+            host_.clear();
+            encode(dir() / "e.zip", target, method, table);
+            ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+            const std::string text = readFile(target);
+            EXPECT_EQ(text.rfind("table\n", 0) == 0, table);
+            if (method == kEncodeUU && !table && haveTool("uudecode")) {
+                ASSERT_EQ(runCommand("uudecode -o " + q(dir() / "peer.zip") + " " + q(target)), 0);
+                EXPECT_EQ(readFile(dir() / "peer.zip"), readFile(dir() / "e.zip"));
+            }
+            host_.clear();
+            list(target);
+            ASSERT_EQ(host_.listedNames(), std::vector<std::string>{"e.zip"}) << target << host_.errorText();
+            const fs::path out = dir() / ("dec-" + target.filename().string());
+            extract(target, out);
+            ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+            EXPECT_EQ(readFile(out / "e.zip"), readFile(dir() / "e.zip")) << target;
+        }
+    }
+}
+
+TEST_F(FormatsTest, PasswordZipUsesZipCrypto)
+{
+    if (!haveTool("unzip")) GTEST_SKIP() << "unzip not installed";
+    const auto src = makeTree();
+    compress(dir() / "secret.zip", {(src / "a.txt").string()}, true, false, "s3cret");
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    std::string out;
+    EXPECT_NE(runCommand("unzip -P wrong -o -q " + q(dir() / "secret.zip") + " -d " + q(dir() / "w"), &out), 0);
+    ASSERT_EQ(runCommand("unzip -P s3cret -o -q " + q(dir() / "secret.zip") + " -d " + q(dir() / "r"), &out), 0) << out;
+    EXPECT_EQ(readFile(dir() / "r" / "a.txt"), readFile(src / "a.txt"));
+    // Without the password the library reports it and writes nothing.
+    host_.clear();
+    extract(dir() / "secret.zip", dir() / "nopw");
+    ASSERT_EQ(host_.errors.size(), 1u);
+    EXPECT_FALSE(fs::exists(dir() / "nopw" / "a.txt"));
+    host_.clear();
+    lib_->entry<void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle)>(
+        "ExtractFileWithPassword")((dir() / "secret.zip").c_str(), "*.*", (dir() / "pw").c_str(), 1, 1, "s3cret",
+                                   &host_);
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_EQ(readFile(dir() / "pw" / "a.txt"), readFile(src / "a.txt"));
+}
+
+TEST_F(FormatsTest, AddReplacesAndDeleteRemovesThroughATemporaryFile)
+{
+    const auto src = makeTree();
+    for (const char* name : {"m.tar", "m.zip", "m.cab", "m.lzh", "m.tgz"}) {
+        host_.clear();
+        const fs::path archive = dir() / name;
+        compress(archive, {(src / "a.txt").string()});
+        writeFile(dir() / "a.txt", std::string("newer content"));
+        compress(archive, {(dir() / "a.txt").string(), (src / "empty.txt").string()});
+        ASSERT_TRUE(host_.errors.empty()) << name << host_.errorText();
+        host_.clear();
+        list(archive);
+        EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{"a.txt", "empty.txt"})) << name;
+        extract(archive, dir() / ("x-" + std::string(name)));
+        EXPECT_EQ(readFile(dir() / ("x-" + std::string(name)) / "a.txt"), "newer content") << name;
+        // Deleting what is not there changes nothing.
+        const std::string before = readFile(archive);
+        host_.clear();
+        remove(archive, {"nothing.here"});
+        EXPECT_EQ(host_.errors.size(), 1u) << name;
+        EXPECT_EQ(readFile(archive), before) << name;
+        host_.clear();
+        remove(archive, {"a.txt"});
+        ASSERT_TRUE(host_.errors.empty()) << name << host_.errorText();
+        host_.clear();
+        list(archive);
+        EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"empty.txt"}) << name;
+        // No temporary files are left behind.
+        for (auto& e : fs::directory_iterator(dir())) EXPECT_NE(e.path().filename().string().rfind(".~", 0), 0u);
+    }
+}
+
+TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly)
+{
+    if (!haveTool("7z")) GTEST_SKIP() << "7z not installed";
+    const auto src = makeTree();
+    ASSERT_EQ(runCommand("cd " + q(dir()) + " && 7z a -bd -y r.7z src > /dev/null"), 0);
+    const std::string before = readFile(dir() / "r.7z");
+    remove(dir() / "r.7z", {"src\\a.txt"});
+    ASSERT_EQ(host_.errors.size(), 1u);
+    EXPECT_EQ(readFile(dir() / "r.7z"), before);
+}
+
+TEST_F(FormatsTest, FormatsNeedingAnOutsideToolSayWhatToInstall)
+{
+    if (haveTool("unar")) GTEST_SKIP() << "unar is installed here";
+    // An ARJ main header signature.
+    writeFile(dir() / "old.arj", std::string("\x60\xEA\x22\x00rest of a header", 20));
+    writeFile(dir() / "old.ace", std::string("0123456**ACE**more", 18));
+    for (const char* f : {"old.arj", "old.ace"}) {
+        host_.clear();
+        list(dir() / f);
+        ASSERT_EQ(host_.errors.size(), 1u) << f;
+        EXPECT_NE(host_.errors[0].details.find("format not supported on this system: install unar"), std::string::npos)
+            << host_.errors[0].details;
+    }
+}
+
+TEST_F(FormatsTest, HiddenFilesAndSavedPaths)
+{
+    const auto src = makeTree();
+    writeFile(src / ".hidden", std::string("h"));
+    compress(dir() / "h.tar", {src.string()});
+    host_.clear();
+    list(dir() / "h.tar");
+    EXPECT_EQ(host_.listedNames().size(), 4u);
+    compress(dir() / "h2.tar", {src.string()}, true, false, "", true);
+    host_.clear();
+    list(dir() / "h2.tar");
+    EXPECT_EQ(host_.listedNames().size(), 5u);
+    compress(dir() / "full.tar", {(src / "a.txt").string()}, true, true);
+    host_.clear();
+    list(dir() / "full.tar");
+    std::string expected = fs::absolute(src / "a.txt").string().substr(1);
+    for (auto& c : expected)
+        if (c == '/') c = '\\';
+    EXPECT_EQ(host_.listedNames(), std::vector<std::string>{expected});
+}
+
+TEST_F(FormatsTest, DeleteAfterAddingRemovesTheSources)
+{
+    const auto src = makeTree();
+    compress(dir() / "mv.zip", {(src / "a.txt").string()}, true, false, "", false, true);
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_FALSE(fs::exists(src / "a.txt"));
+    host_.clear();
+    list(dir() / "mv.zip");
+    EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"a.txt"});
+}
+
+}  // namespace
+}  // namespace quarva::formatlib::testing
