@@ -316,6 +316,7 @@ EntryInfo infoForHost(const NewItem& item)
         e.isDir = S_ISDIR(st.st_mode);
         e.isSymlink = S_ISLNK(st.st_mode);
         e.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (!S_ISREG(st.st_mode) && !e.isDir && !e.isSymlink) e.method = "special";
         e.packedSize = e.size;
     }
     if (e.isSymlink) {
@@ -480,6 +481,11 @@ void compressFiles(const std::string& archive, const std::string& files, const s
                     return false;
                 }
                 EntryInfo e = infoForHost(it);
+                if (e.method == "special") {
+                    rep.error(e.name, it.host.string(), "Special file left out",
+                              "devices, pipes and sockets are not added");
+                    continue;
+                }
                 if (e.isSymlink && !writerHoldsLinks(*h)) {
                     rep.error(e.name, it.host.string(), "Link left out",
                               std::string(h->name()) + " archives cannot hold links");
