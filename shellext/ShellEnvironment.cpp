@@ -2,11 +2,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "formatlib/host/FormatLibraryHost.h"
 #include "platform/FileSystem.h"
 #include "platform/Launcher.h"
 #include "platform/Registry.h"
@@ -46,13 +46,12 @@ std::string unquotedProgram(const std::string& installedPath)
 
 int formatLibraryFileCount(const std::string& installedPath, const std::string& archive)
 {
-    std::string libraryPath = installedPath + "/" + texts::kFormatLibraryName;
-    void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) return 0;
+    // Without an installed folder there is no library to trust: a relative path
+    // would load whatever the current folder holds into the caller's process.
+    if (installedPath.empty() || installedPath.front() != '/') return 0;
     int count = 0;
-    using FileCountFn = int (*)(const char*);
-    if (auto fn = reinterpret_cast<FileCountFn>(dlsym(library, texts::kFileCountEntry))) count = fn(archive.c_str());
-    dlclose(library);
+    if (formatlib::callFileCount(formatlib::libraryPath(installedPath), archive, &count) != formatlib::kStatusOk)
+        return 0;
     return count;
 }
 

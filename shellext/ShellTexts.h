@@ -48,7 +48,5 @@ inline constexpr const char* kInstalledPathValue = "Installed Path";
 // Files.
 inline constexpr const char* kListFileName = "~QuarvaZip.tmp";
 inline constexpr const char* kProgramName = "QuarvaZip";
-inline constexpr const char* kFormatLibraryName = "libqzip32.so";
-inline constexpr const char* kFileCountEntry = "FileCount";
 
 }  // namespace quarva::shellext::texts

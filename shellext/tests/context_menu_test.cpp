@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Registry.h"
 #include "shellext/tests/ShellExtFixture.h"
 
 namespace quarva::shellext::testing {
@@ -431,6 +432,20 @@ TEST_F(ContextMenuTest, HiddenArchiveIsExtractedBesideIt)
     query(q, CLSID_ZipContext, {zip});
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
     EXPECT_EQ(listFile(), zip + "\r\n" + (dir() / "a/").string());
+}
+
+TEST_F(ContextMenuTest, WithoutInstalledPathNoLibraryIsLoadedFromTheCurrentFolder)
+{
+    platform::Registry(registryDir()).deleteValue(platform::Hive::CurrentUser,
+                                                  "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
+    const std::string setup = makeArchive("a/setup.exe", 12);
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(installDir());  // holds a libqzip32.so
+    Queried q;
+    query(q, CLSID_ZipContext, {setup});
+    std::filesystem::current_path(old);
+    EXPECT_EQ(texts(q.menu)[0], "Add To &Zip");
+    EXPECT_TRUE(fileCountCalls().empty());
 }
 
 }  // namespace quarva::shellext::testing
