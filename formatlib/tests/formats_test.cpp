@@ -263,16 +263,49 @@ TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly)
 TEST_F(FormatsTest, FormatsNeedingAnOutsideToolSayWhatToInstall)
 {
     if (haveTool("unar")) GTEST_SKIP() << "unar is installed here";
-    // An ARJ main header signature.
-    writeFile(dir() / "old.arj", std::string("\x60\xEA\x22\x00rest of a header", 20));
     writeFile(dir() / "old.ace", std::string("0123456**ACE**more", 18));
-    for (const char* f : {"old.arj", "old.ace"}) {
+    writeFile(dir() / "old.zoo", std::string("ZOO 2.10 Archive.\x1a\0\0\xdc\xa7\xc4\xfd", 24));
+    for (const char* f : {"old.ace", "old.zoo"}) {
         host_.clear();
         list(dir() / f);
         ASSERT_EQ(host_.errors.size(), 1u) << f;
         EXPECT_NE(host_.errors[0].details.find("format not supported on this system: install unar"), std::string::npos)
             << host_.errors[0].details;
     }
+}
+
+TEST_F(FormatsTest, PeerCabAndArjListAndExtractByteExactly)
+{
+    const auto src = makeTree();
+    const std::string in = "cd " + q(dir()) + " && ";
+    int done = 0;
+    if (haveTool("gcab")) {
+        ASSERT_EQ(runCommand(in + "gcab -c -z p.cab src/a.txt src/docs/b.txt src/docs/deep/c.bin src/empty.txt"), 0);
+        host_.clear();
+        list(dir() / "p.cab");
+        EXPECT_EQ(host_.kinds, std::vector<unsigned>{kKindCab});
+        EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt",
+                                                                 "src\\docs\\deep\\c.bin", "src\\empty.txt"}));
+        expectExtractsTo(dir() / "p.cab", src, "src");
+        ++done;
+    }
+    if (haveTool("arj")) {
+        ASSERT_EQ(runCommand(in + "arj a -r p.arj src > /dev/null"), 0);
+        host_.clear();
+        list(dir() / "p.arj");
+        ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+        EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt",
+                                                                 "src\\docs\\deep\\c.bin", "src\\empty.txt"}));
+        expectExtractsTo(dir() / "p.arj", src, "src");
+        // Read only: changes are refused, the archive stays.
+        const std::string before = readFile(dir() / "p.arj");
+        host_.clear();
+        remove(dir() / "p.arj", {"src\\a.txt"});
+        EXPECT_EQ(host_.errors.size(), 1u);
+        EXPECT_EQ(readFile(dir() / "p.arj"), before);
+        ++done;
+    }
+    if (done == 0) GTEST_SKIP() << "neither gcab nor arj installed";
 }
 
 TEST_F(FormatsTest, HiddenFilesAndSavedPaths)
