@@ -433,6 +433,10 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
     std::vector<std::uint8_t> buf(64 * 1024);
     std::uint64_t original = 0, packed = 0;
     std::uint16_t crc = 0;
+    // Small entries are kept aside, so that one that does not compress is stored instead.
+    constexpr std::uint64_t kKeepLimit = 1 << 20;
+    std::vector<std::uint8_t> raw;
+    bool keeping = true;
     for (;;) {
         if (abortRequested()) {
             error_ = "Operation aborted";
@@ -454,6 +458,13 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
             return false;
         }
         crc = lhaCrc16(crc, buf.data(), static_cast<std::size_t>(n));
+        if (keeping && original <= kKeepLimit) {
+            raw.insert(raw.end(), buf.begin(), buf.begin() + n);
+        } else {
+            keeping = false;
+            raw.clear();
+            raw.shrink_to_fit();
+        }
         enc.feed(buf.data(), static_cast<std::size_t>(n));
         packed += packedBytes.size();
         if (!writeAll(packedBytes)) return false;
@@ -472,6 +483,21 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
         std::fflush(out_);
         if (ftruncate(fileno(out_), start + static_cast<long>(h.size())) != 0) return false;
         return std::fseek(out_, 0, SEEK_END) == 0;
+    }
+    if (keeping && packed >= original) {
+        if (std::fseek(out_, start, SEEK_SET) != 0) {
+            error_ = "cannot seek in the output";
+            return false;
+        }
+        auto h = header(entry, "-lh0-", static_cast<std::uint32_t>(original), static_cast<std::uint32_t>(original), crc);
+        if (!writeAll(h) || !writeAll(raw)) return false;
+        std::fflush(out_);
+        const long stored = std::ftell(out_);
+        if (ftruncate(fileno(out_), stored) != 0) {
+            error_ = "cannot write the file";
+            return false;
+        }
+        return true;
     }
     const long end = std::ftell(out_);
     if (std::fseek(out_, start, SEEK_SET) != 0) {
