@@ -3,9 +3,12 @@
 #include "engine/EngineOps.h"
 #include "engine/NameList.h"
 #include "engine/OrderedParallel.h"
+#include "engine/Span.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
+
+#include <platform/FileSystem.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -369,8 +372,11 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     }
     if (todo.empty()) return sources.empty() ? kStatusNoMatches : kStatusOk;
 
+    // A spanned set is built whole in the temporary folder, then laid out on disks.
+    bool span = spanning_ && onRemovableDrive(archiveName_);
+    std::string buildAt = span ? (platform::tempFolder() / fs::path(archiveName_).filename()).string() : archiveName_;
     OutputFile out;
-    if (!out.createBeside(archiveName_)) return writeStatus(out.error());
+    if (!out.createBeside(buildAt)) return writeStatus(out.error());
     ZipWriter w(out);
     for (std::size_t i = 0; i < dir.entries.size(); ++i) {
         if (replaced[i]) continue;
@@ -550,7 +556,16 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     if (status == kStatusOk && abort_) status = kStatusUserAborted;
     if (status != kStatusOk) return status;  // `out` removes the temporary file
     if (!w.finish(dir.comment)) return writeStatus(out.error());
-    if (!out.commit(archiveName_, haveOld ? archiveStat.st_mode : 0)) return writeStatus(out.error());
+    if (span) {
+        std::string whole = out.path() + ".zip";
+        if (!out.commit(whole, 0600)) return writeStatus(out.error());
+        in.close();
+        std::int16_t st = writeSpannedSet(raise, whole, archiveName_);
+        ::unlink(whole.c_str());
+        if (st) return st;
+    } else if (!out.commit(archiveName_, haveOld ? archiveStat.st_mode : 0)) {
+        return writeStatus(out.error());
+    }
     if (deleteAfterAdding_) {
         for (auto& p : added) {
             struct stat st {};

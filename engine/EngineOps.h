@@ -17,6 +17,8 @@ public:
     void diskRequest(std::int16_t disk);
     // Event 8: true when the answer asks for a retry with `password`.
     bool passwordRequest(std::string& password);
+    const std::atomic<bool>& abortFlag() const { return engine_.abort_; }
+    bool wipeRequested() const { return engine_.wipeDisk_; }
 
 private:
     ZipEngine& engine_;

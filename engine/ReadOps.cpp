@@ -3,6 +3,7 @@
 #include "engine/EngineOps.h"
 #include "engine/NameList.h"
 #include "engine/SafePath.h"
+#include "engine/Span.h"
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
 
@@ -69,18 +70,45 @@ struct OpenArchive {
     InputFile file;
     ZipDirectory dir;
     std::vector<std::uint64_t> limits;
+    std::string joined;  // a spanned set joined into one temporary file
+    ~OpenArchive() {
+        if (!joined.empty()) ::unlink(joined.c_str());
+    }
 };
 
-std::int16_t openArchive(const std::string& path, OpenArchive& a) {
+enum class Use { List, Read, Modify };
+
+// Opens the archive for a method. A spanned set can be listed from its last disk;
+// reading it asks for the other disks (with spanning on); changing it is refused.
+std::int16_t openArchive(const std::string& path, OpenArchive& a, ZipEngine::Raiser& raise, bool spanning, Use use) {
     if (path.empty()) return kStatusArchiveNotFound;
     std::int16_t st = a.file.open(path);
     if (st) return st;
     try {
-        st = readDirectory(a.file, a.dir);
+        st = readDirectory(a.file, a.dir, true);
+        if (st == kStatusZeroLength && spanning) {
+            unsigned char sig[4];
+            if (a.file.size() >= 4 && a.file.read(0, sig, 4) && rd32(sig) == kSigSpanMarker) {
+                // The first disk of a set is in the drive: the directory is on the last one.
+                a.file.close();
+                if ((st = askForLastDisk(raise, path))) return st;
+                if ((st = a.file.open(path))) return st;
+                st = readDirectory(a.file, a.dir, true);
+            }
+        }
+        if (st) return st;
+        if (a.dir.diskNumber != 0) {
+            if (use == Use::Modify || (use == Use::Read && !spanning)) return kStatusSpanned;
+            if (use == Use::Read) {
+                ZipDirectory last = a.dir;
+                a.file.close();
+                if ((st = joinSpannedSet(raise, path, last, a.joined, a.dir))) return st;
+                if ((st = a.file.open(a.joined))) return st;
+            }
+        }
     } catch (const std::bad_alloc&) {
         return kStatusNoMemory;
     }
-    if (st) return st;
     a.limits = dataLimits(a.dir);
     return kStatusOk;
 }
@@ -89,10 +117,10 @@ std::int16_t openArchive(const std::string& path, OpenArchive& a) {
 
 std::int16_t ZipEngine::list() {
     abort_ = false;
-    OpenArchive a;
-    if (auto st = openArchive(archiveName_, a)) return st;
-    NameList names(names_);
     Raiser raise(*this);
+    OpenArchive a;
+    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::List)) return st;
+    NameList names(names_);
     std::size_t hits = 0;
     for (const auto& e : a.dir.entries) {
         if (abort_) return kStatusUserAborted;
@@ -113,15 +141,18 @@ std::int16_t ZipEngine::diskCount() {
 }
 
 std::string ZipEngine::comment() {
-    OpenArchive a;
-    if (openArchive(archiveName_, a)) return {};
-    return a.dir.comment;
+    InputFile f;
+    ZipDirectory dir;
+    if (f.open(archiveName_)) return {};
+    readDirectory(f, dir, true);
+    return dir.comment;
 }
 
 std::int16_t ZipEngine::setComment(const std::string& text) {
     abort_ = false;
+    Raiser raise(*this);
     OpenArchive a;
-    if (auto st = openArchive(archiveName_, a)) return st;
+    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Modify)) return st;
     if (text.size() > 0xFFFF) return kStatusConfiguration;
     struct stat st {};
     ::stat(archiveName_.c_str(), &st);
@@ -164,10 +195,10 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
 
 std::int16_t ZipEngine::test() {
     abort_ = false;
-    OpenArchive a;
-    if (auto st = openArchive(archiveName_, a)) return st;
-    NameList names(names_);
     Raiser raise(*this);
+    OpenArchive a;
+    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
+    NameList names(names_);
     std::size_t selected = 0, failed = 0, tested = 0, files = 0;
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
         const ZipEntry& e = a.dir.entries[i];
@@ -236,14 +267,14 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     abort_ = false;
     if (mode != 0 && mode != 1) return kStatusConfiguration;
     if (overwrite_ < 0 || overwrite_ > 2) return kStatusConfiguration;
+    Raiser raise(*this);
     OpenArchive a;
-    if (auto st = openArchive(archiveName_, a)) return st;
+    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
     std::filesystem::path root = extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
     if (!std::filesystem::is_directory(root, ec)) return kStatusAccess;
     NameList names(names_);
-    Raiser raise(*this);
     std::size_t selected = 0, dataErrors = 0;
     mode_t um = ::umask(0);
     ::umask(um);
@@ -415,8 +446,9 @@ std::int16_t ZipEngine::deleteEntries() {
     abort_ = false;
     NameList names(names_);
     if (names.empty()) return kStatusNoMatches;
+    Raiser raise(*this);
     OpenArchive a;
-    if (auto st = openArchive(archiveName_, a)) return st;
+    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Modify)) return st;
     std::vector<bool> drop(a.dir.entries.size());
     std::size_t hits = 0;
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
@@ -441,7 +473,6 @@ std::int16_t ZipEngine::deleteEntries() {
     }
     if (abort_) return kStatusUserAborted;
     if (!w.finish(a.dir.comment) || !out.commit(archiveName_, st.st_mode)) return writeStatus(out.error());
-    Raiser raise(*this);
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (drop[i]) raise.deleted(reportedName(a.dir.entries[i].name));
     return kStatusOk;

@@ -62,6 +62,7 @@ struct ZipDirectory {
     std::uint64_t centralSize = 0;
     std::uint64_t endOffset = 0;      // file position of the end record (zip64 end if any)
     std::uint32_t diskNumber = 0;     // disk of the end record (0 = single file)
+    std::uint32_t centralDisk = 0;    // disk where the central directory starts
     std::uint64_t fileSize = 0;
 };
 

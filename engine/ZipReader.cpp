@@ -27,7 +27,15 @@ InputFile::~InputFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+void InputFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+}
+
 std::int16_t InputFile::open(const std::string& path) {
+    if (fd_ >= 0) ::close(fd_);
+    size_ = 0;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return (errno == ENOENT || errno == ENOTDIR) ? kStatusArchiveNotFound : kStatusAccess;
     struct stat st {};
@@ -51,7 +59,7 @@ bool InputFile::read(std::uint64_t offset, void* buf, std::size_t n) const {
     return true;
 }
 
-std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir) {
+std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned) {
     dir = ZipDirectory{};
     dir.fileSize = file.size();
     if (file.size() == 0) return kStatusZeroLength;
@@ -102,7 +110,10 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir) {
         }
     }
     dir.diskNumber = diskNo;
-    if (diskNo != 0 || cdDisk != 0) return kStatusSpanned;
+    dir.centralDisk = cdDisk;
+    if (diskNo != 0 || cdDisk != 0) {
+        if (!allowSpanned || cdDisk != diskNo) return kStatusSpanned;
+    }
     if (cdSize > directoryEnd) return kStatusCorrupt;
     std::uint64_t cdStart = directoryEnd - cdSize;
     dir.bias = std::int64_t(cdStart) - std::int64_t(cdOffset);

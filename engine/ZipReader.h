@@ -20,6 +20,8 @@ public:
     // errno-based status: 0, 100 (missing), 400 (no access).
     std::int16_t open(const std::string& path);
     bool read(std::uint64_t offset, void* buf, std::size_t n) const;
+    // Lets go of the file (before a disk is taken out of the drive).
+    void close();
     std::uint64_t size() const { return size_; }
     int fd() const { return fd_; }
 
@@ -32,7 +34,9 @@ private:
 // 430 a spanned set (the end record is on a later disk); 120 when it is too large.
 // The archive comment is filled in as soon as the end record is found, even when
 // the directory itself turns out damaged.
-std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir);
+// With `allowSpanned`, the last disk of a spanned set is read too (its directory
+// must start on that disk; local offsets then refer to each entry's own disk).
+std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned = false);
 
 // Limits on where each entry's data may lie: the next local header start (or the
 // central directory). Entries that share their header with another get 0.
