@@ -2,6 +2,7 @@
 
 #include <wx/docview.h>
 
+#include "archive/core/Associations.h"
 #include "archive/ui/ArchiveDocument.h"
 #include "archive/ui/LeftView.h"
 #include "archive/ui/MainFrame.h"
@@ -34,6 +35,8 @@ bool CQuarvaZipWxApp::OnInit()
     frame_->SetTitle(kAppName);
     WindowPlacement saved = WindowPlacement::load(app_->store());
     frame_->showInState(saved.show);
+
+    registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry());
     return true;
 }
 
