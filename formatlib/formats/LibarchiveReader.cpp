@@ -27,6 +27,8 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
         return;
     }
     opened_ = true;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) rawTime_ = st.st_mtime;
 }
 
 LibarchiveReader::~LibarchiveReader()
@@ -73,6 +75,7 @@ int LibarchiveReader::next(EntryInfo& entry)
     entry.size = entry.sizeKnown ? static_cast<std::uint64_t>(archive_entry_size(e)) : 0;
     entry.packedSize = entry.size;
     entry.mtime = archive_entry_mtime_is_set(e) ? archive_entry_mtime(e) : 0;
+    if (raw_ && entry.mtime == 0) entry.mtime = rawTime_;
     entry.mode = archive_entry_perm(e) & 07777;
     if (entry.mode == 0) entry.mode = entry.isDir ? 0755 : 0644;
     entry.encrypted = archive_entry_is_encrypted(e) != 0;
@@ -115,6 +118,14 @@ std::string gzipStoredName(const std::filesystem::path& path)
     const auto slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name = name.substr(slash + 1);
     return name;
+}
+
+std::time_t gzipStoredTime(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    unsigned char h[10];
+    if (!in.read(reinterpret_cast<char*>(h), 10) || h[0] != 0x1f || h[1] != 0x8b) return 0;
+    return static_cast<std::time_t>(h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::uint32_t>(h[7]) << 24));
 }
 
 bool gzipHoldsTar(const std::filesystem::path& path)

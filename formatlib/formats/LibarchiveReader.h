@@ -23,6 +23,8 @@ public:
     std::string error() const override { return error_; }
     unsigned kind() const override { return kind_; }
     std::string formatName() const override;
+    // Time for the single entry of a plain compressed file (the file's own by default).
+    void setRawTime(std::time_t t) { rawTime_ = t; }
 
 private:
     struct archive* a_ = nullptr;
@@ -32,10 +34,13 @@ private:
     std::string rawName_;
     std::string error_;
     bool raw_ = false;
+    std::time_t rawTime_ = 0;
 };
 
 // The name stored in a gzip header (FNAME), empty when there is none.
 std::string gzipStoredName(const std::filesystem::path& path);
+// The time stored in a gzip header (MTIME), 0 when there is none.
+std::time_t gzipStoredTime(const std::filesystem::path& path);
 // True when the data after a gzip header starts a tar archive.
 bool gzipHoldsTar(const std::filesystem::path& path);
 

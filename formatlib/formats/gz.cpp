@@ -121,6 +121,7 @@ public:
                 archive_read_support_format_raw(a);
             },
             std::string(), kKindOther, "gz", stored);
+        if (const std::time_t t = gzipStoredTime(path)) r->setRawTime(t);
         if (!r->opened()) {
             *error = r->error();
             return nullptr;

@@ -4,6 +4,7 @@
 #include <archive.h>
 
 #include <fstream>
+#include <map>
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/formats/HandlerBase.h"
@@ -28,11 +29,81 @@ bool hasZipTrailer(const std::filesystem::path& path)
     return false;
 }
 
+// What libarchive does not tell of a zip entry: its packed size, CRC and method,
+// read from the central directory (found from its end, so a stub in front does not matter).
+struct CentralInfo {
+    std::uint64_t packed;
+    std::uint32_t crc;
+    unsigned method;
+};
+
+std::map<std::string, CentralInfo> readCentralDirectory(const std::filesystem::path& path)
+{
+    std::map<std::string, CentralInfo> out;
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return out;
+    const auto size = static_cast<std::uint64_t>(in.tellg());
+    const std::uint64_t span = std::min<std::uint64_t>(size, 66 * 1024);
+    std::vector<unsigned char> tail(span);
+    in.seekg(static_cast<std::streamoff>(size - span));
+    if (!in.read(reinterpret_cast<char*>(tail.data()), static_cast<std::streamsize>(span))) return out;
+    auto le16 = [](const unsigned char* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); };
+    auto le32 = [](const unsigned char* p) {
+        return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+    };
+    for (std::size_t i = span >= 22 ? span - 22 + 1 : 0; i-- > 0;) {
+        if (std::memcmp(&tail[i], "PK\x05\x06", 4) != 0) continue;
+        const std::uint32_t cdSize = le32(&tail[i + 12]);
+        const std::uint64_t eocdAt = size - span + i;
+        if (cdSize == 0xFFFFFFFFu || cdSize > eocdAt || cdSize > (64u << 20)) return out;
+        std::vector<unsigned char> cd(cdSize);
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(eocdAt - cdSize));
+        if (!in.read(reinterpret_cast<char*>(cd.data()), static_cast<std::streamsize>(cdSize))) return out;
+        for (std::size_t p = 0; p + 46 <= cd.size();) {
+            if (std::memcmp(&cd[p], "PK\x01\x02", 4) != 0) break;
+            const unsigned n = le16(&cd[p + 28]), x = le16(&cd[p + 30]), c = le16(&cd[p + 32]);
+            if (p + 46 + n > cd.size()) break;
+            std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
+            out[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]), le16(&cd[p + 10])};
+            p += 46 + n + x + c;
+        }
+        return out;
+    }
+    return out;
+}
+
+// libarchive's zip reader, with packed sizes, CRCs and methods filled in.
+class ZipReader : public LibarchiveReader {
+public:
+    ZipReader(const std::filesystem::path& path, const std::string& password, const char* name)
+        : LibarchiveReader(
+              path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, kKindZip, name),
+          central_(readCentralDirectory(path))
+    {
+    }
+    int next(EntryInfo& entry) override
+    {
+        const int r = LibarchiveReader::next(entry);
+        if (r == 1) {
+            const auto it = central_.find(entry.name);
+            if (it != central_.end()) {
+                entry.packedSize = it->second.packed;
+                entry.crc = it->second.crc;
+                entry.method = it->second.method == 0 ? "stored" : it->second.method == 8 ? "deflate" : "zip";
+            }
+        }
+        return r;
+    }
+
+private:
+    std::map<std::string, CentralInfo> central_;
+};
+
 std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const std::string& password,
                                        const char* name, std::string* error)
 {
-    auto r = std::make_unique<LibarchiveReader>(
-        path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, kKindZip, name);
+    auto r = std::make_unique<ZipReader>(path, password, name);
     if (!r->opened()) {
         *error = r->error();
         return nullptr;

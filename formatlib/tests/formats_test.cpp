@@ -1,5 +1,6 @@
 // Round trips through peer tools, and peer-made archives read byte-exactly.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "FormatLibTestSupport.h"
@@ -81,6 +82,19 @@ TEST_F(FormatsTest, OneFileGzKeepsNameAndBytes)
     host_.clear();
     list(dir() / "b.txt.gz");
     EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"b.txt"});
+    // The file's time is kept in the gzip header, not taken from the .gz itself.
+    struct timespec old[2] = {{1500000000, 0}, {1500000000, 0}};
+    utimensat(AT_FDCWD, (src / "a.txt").c_str(), old, 0);
+    compress(dir() / "a.txt.gz", {(src / "a.txt").string()});
+    host_.clear();
+    list(dir() / "a.txt.gz");
+    ASSERT_EQ(host_.listed.size(), 1u);
+    const std::time_t t = 1500000000;
+    struct tm tmv {};
+    localtime_r(&t, &tmv);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%d-%m-%y %H:%M", &tmv);
+    EXPECT_EQ(host_.listed[0].modified, stamp);
     host_.clear();
     extract(dir() / "b.txt.gz", dir() / "gzout");
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();

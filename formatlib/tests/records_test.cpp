@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <zlib.h>
+
 #include <ctime>
 
 #include "FormatLibTestSupport.h"
@@ -58,6 +60,28 @@ TEST_F(RecordsTest, ListingRecordsOfAPeerTar)
     EXPECT_EQ(ro.name, "ro.txt");
     EXPECT_EQ(ro.attributes, 0x21);  // archive + read-only
     EXPECT_EQ(ro.size, 9u);
+}
+
+TEST_F(RecordsTest, ZipListingCarriesPackedSizeRatioAndCrc)
+{
+    if (!haveTool("zip")) GTEST_SKIP() << "zip not installed";
+    const auto src = makeTree();
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && zip -qr z.zip src"), 0);
+    list(dir() / "z.zip");
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    bool sawText = false;
+    for (const auto& e : host_.listed) {
+        if (e.name != "src\\docs\\b.txt") continue;
+        sawText = true;
+        const std::string content = quarva::testing::readFile(src / "docs" / "b.txt");
+        EXPECT_EQ(e.size, content.size());
+        EXPECT_LT(e.packedSize, e.size / 4);
+        EXPECT_EQ(e.ratio, (e.size - e.packedSize) * 100 / e.size);
+        EXPECT_EQ(e.crc, crc32(0, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
+        EXPECT_EQ(e.methodName, "deflate");
+        EXPECT_EQ(e.method, 8);
+    }
+    EXPECT_TRUE(sawText);
 }
 
 TEST_F(RecordsTest, FiltersSelectByPatternAtAnyDepth)

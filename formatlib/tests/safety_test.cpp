@@ -213,6 +213,18 @@ TEST_F(SafetyTest, TruncatedArchivesGiveErrorRecords)
     }
 }
 
+TEST_F(SafetyTest, DataOfUndeclaredSizeIsCutAtAPlausibleSize)
+{
+    if (!haveTool("bzip2")) GTEST_SKIP() << "bzip2 not installed";
+    // 80 MiB of one letter squeeze into a few hundred bytes: far beyond any plausible ratio.
+    ASSERT_EQ(runCommand("head -c 83886080 /dev/zero | tr '\\0' a | bzip2 -9 > '" + (dir() / "bomb.bz2").string() + "'"), 0);
+    ASSERT_LT(fs::file_size(dir() / "bomb.bz2"), 4096u);
+    extract(dir() / "bomb.bz2", dir() / "out");
+    ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
+    EXPECT_NE(host_.errors[0].details.find("plausible"), std::string::npos) << host_.errorText();
+    EXPECT_TRUE(fs::is_empty(dir() / "out"));
+}
+
 TEST_F(SafetyTest, AbortFromAnotherThreadStopsAtTheNextEntry)
 {
     const fs::path in = dir() / "many";
