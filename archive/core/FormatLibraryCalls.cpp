@@ -1,33 +1,11 @@
 #include "archive/core/FormatLibraryCalls.h"
 
-#include <dlfcn.h>
-
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/host/FormatLibraryHost.h"
 
 namespace quarva::archive {
 
 namespace {
-
-// The library loaded for the length of one call.
-class LoadedLibrary {
-public:
-    explicit LoadedLibrary(const std::filesystem::path& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
-    ~LoadedLibrary()
-    {
-        if (handle_) dlclose(handle_);
-    }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-    bool loaded() const { return handle_ != nullptr; }
-    template <typename Fn>
-    Fn entry(const char* name) const
-    {
-        return reinterpret_cast<Fn>(dlsym(handle_, name));
-    }
-
-private:
-    void* handle_;
-};
 
 class DynamicFormatLibrary : public IFormatLibrary {
 public:
@@ -81,7 +59,7 @@ private:
     template <typename Fn, typename Body>
     int call(const char* name, Body body)
     {
-        LoadedLibrary library(path_());
+        formatlib::LoadedLibrary library(path_());
         if (!library.loaded()) return kLibraryNotLoaded;
         Fn fn = library.entry<Fn>(name);
         if (!fn) return kLibraryNoEntryPoint;

@@ -1,0 +1,172 @@
+// The archive logic over the real engines: our zip engine and the format library
+// built beside these tests. Unattended add and extraction round-trip real files,
+// and the listing builds the document from what the engines report.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "archive/core/CommandLineActions.h"
+#include "archive/core/ListFile.h"
+#include "archive/tests/ArchiveTestDoubles.h"
+#include "formatlib/host/FormatLibraryHost.h"
+
+namespace quarva::archive {
+namespace {
+
+using namespace quarva::archive::testing;
+namespace fs = std::filesystem;
+
+fs::path findFormatLibrary()
+{
+    for (const char* env : {"QUARVA_BUILD_DIR", "QUARVA_DIST_DIR"}) {
+        const char* v = std::getenv(env);
+        if (!v || !*v) continue;
+        for (const fs::path& p : {fs::path(v) / "formatlib" / "libqzip32.so", fs::path(v) / "libqzip32.so"}) {
+            std::error_code ec;
+            if (fs::exists(p, ec)) return p;
+        }
+    }
+    return {};
+}
+
+class RealEngines : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override
+    {
+        FolderTest::SetUp();
+        fs::create_directories(tmpDir());
+        app = std::make_unique<CQuarvaZipApp>(SettingsStore(platform::Registry(registryDir())), prompts);
+        app->libraryPath = findFormatLibrary();
+        auto engine = createZipEngineControl();
+        ASSERT_NE(engine, nullptr) << "this build has no zip engine";
+        session = std::make_unique<CArchiveSession>(*app, launcher, std::move(engine));
+        session->busyFactory = &busy;
+        session->setFrame(&frame);
+
+        // The sample: files at two levels, an empty file, a binary one.
+        source = dir() / "sample";
+        quarva::testing::writeFile(source / "readme.txt", "hello\n");
+        quarva::testing::writeFile(source / "empty.dat", "");
+        quarva::testing::writeFile(source / "docs" / "guide.txt", std::string(5000, 'g'));
+        quarva::testing::writeFile(source / "docs" / "deep" / "bin.raw", quarva::testing::randomBytes(70000, 7));
+        loose = dir() / "loose.txt";
+        quarva::testing::writeFile(loose, "loose file");
+    }
+    void TearDown() override
+    {
+        session.reset();
+        app.reset();
+        FolderTest::TearDown();
+    }
+    std::string writeList(const std::vector<std::string>& lines)
+    {
+        std::string text;
+        for (const auto& l : lines) text += l + "\r\n";
+        fs::path list = tmpDir() / kListFileName;
+        quarva::testing::writeFile(list, text);
+        return list.string();
+    }
+    bool run(const std::string& sw, const std::string& arg)
+    {
+        ActionContext context{*session, sw, arg, 5};
+        return runCommandLineAction(context);
+    }
+    // The stored folders of an added folder keep its whole path without the root.
+    fs::path stored(const fs::path& dest, const fs::path& original)
+    {
+        return dest / original.relative_path();
+    }
+    void expectSame(const fs::path& a, const fs::path& b)
+    {
+        ASSERT_TRUE(fs::exists(b)) << b;
+        EXPECT_EQ(quarva::testing::readFile(a), quarva::testing::readFile(b)) << b;
+    }
+    void roundTrip(const std::string& archiveName)
+    {
+        std::string archive = (dir() / archiveName).string();
+        EXPECT_FALSE(run("noadddialog", writeList({archive, loose.string(), source.string()})));
+        ASSERT_TRUE(fs::exists(archive)) << activityLog() << (prompts.boxes().empty() ? "" : prompts.boxes()[0].text);
+        EXPECT_TRUE(prompts.boxes().empty()) << prompts.boxes()[0].text << "\n" << activityLog();
+
+        fs::path dest = dir() / "restored";
+        EXPECT_FALSE(run("noextractdialog", writeList({archive, dest.string()})));
+        EXPECT_TRUE(prompts.boxes().empty()) << activityLog();
+        expectSame(loose, stored(dest, loose));
+        expectSame(source / "readme.txt", stored(dest, source / "readme.txt"));
+        expectSame(source / "empty.dat", stored(dest, source / "empty.dat"));
+        expectSame(source / "docs" / "guide.txt", stored(dest, source / "docs" / "guide.txt"));
+        expectSame(source / "docs" / "deep" / "bin.raw", stored(dest, source / "docs" / "deep" / "bin.raw"));
+
+        // Listing builds the tree from what the engine reports.
+        ASSERT_TRUE(session->openWithBusyDialog(archive)) << activityLog();
+        const auto& entries = session->doc.entries();
+        EXPECT_EQ(entries.entryCount(), 5u);
+        std::string key = source.relative_path().string() + "/docs/deep/bin.raw";
+        for (auto& c : key)
+            if (c == '/') c = '\\';
+        const CZipFileInfo* bin = entries.find(key);
+        ASSERT_NE(bin, nullptr) << key;
+        EXPECT_EQ(bin->size, 70000u);
+        EXPECT_EQ(session->progress.state.totalSize, 6u + 0 + 5000 + 70000 + 10);
+    }
+    std::string& activityLog() { return app->activityLog; }
+
+    platform::testing::ScriptedPrompts prompts;
+    platform::testing::RecordingLauncher launcher;
+    RecordingBusyFactory busy;
+    RecordingFrame frame;
+    std::unique_ptr<CQuarvaZipApp> app;
+    std::unique_ptr<CArchiveSession> session;
+    fs::path source, loose;
+};
+
+TEST_F(RealEngines, ZipRoundTripThroughTheEngine)
+{
+    roundTrip("sample.zip");
+}
+
+TEST_F(RealEngines, ZipLogLinesComeFromTheEngine)
+{
+    std::string archive = (dir() / "log.zip").string();
+    run("noadddialog", writeList({archive, loose.string()}));
+    std::string expectedName = loose.relative_path().string();
+    for (auto& c : expectedName)
+        if (c == '/') c = '\\';
+    EXPECT_EQ(activityLog(), "Action: Add (and replace) files \r\nInclude hidden files : No\r\n"
+                             "Include Subfolders : Yes\r\nSave Path Info : Yes\r\nFile : " +
+                                 expectedName + " : OK\r\n");
+    ASSERT_EQ(session->doc.wrapper().testFiles({"*"}), 0);
+    EXPECT_EQ(activityLog(), "Action: Testing files \r\nTesting  : " + expectedName + " : OK\r\n");
+}
+
+TEST_F(RealEngines, TarRoundTripThroughTheFormatLibrary)
+{
+    if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
+    formatlib::LoadedLibrary probe(app->libraryPath);
+    if (!probe.loaded()) GTEST_SKIP() << "libqzip32.so does not load: " << probe.loadError();
+    roundTrip("sample.tar");
+}
+
+TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion)
+{
+    std::string archive = (dir() / "t.zip").string();
+    run("noadddialog", writeList({archive, loose.string()}));
+    ASSERT_TRUE(app->deletionList.open(dir()));
+    fs::path dest = tmpDir() / "view";
+    run("noextractdialog", writeList({archive, dest.string()}));
+    std::string recorded = quarva::testing::readFile(dir() / "~QuarvaDel.tmp");
+    EXPECT_EQ(recorded, stored(dest, loose).string() + "\r\n");
+    EXPECT_TRUE(app->deletionList.deleteRecordedFiles());
+    EXPECT_FALSE(fs::exists(stored(dest, loose)));
+}
+
+TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound)
+{
+    EXPECT_FALSE(session->openWithBusyDialog((dir() / "missing.zip").string()));
+    ASSERT_EQ(prompts.boxes().size(), 1u);
+    EXPECT_EQ(prompts.boxes()[0].text, "Archive Not Found");
+}
+
+}  // namespace
+}  // namespace quarva::archive
