@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "archive/core/CommandLineActions.h"
+#include "archive/core/HiddenActions.h"
 #include "archive/core/ListFile.h"
 #include "archive/tests/ArchiveTestDoubles.h"
 #include "formatlib/host/FormatLibraryHost.h"
@@ -166,6 +167,21 @@ TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound)
     EXPECT_FALSE(session->openWithBusyDialog((dir() / "missing.zip").string()));
     ASSERT_EQ(prompts.boxes().size(), 1u);
     EXPECT_EQ(prompts.boxes()[0].text, "Archive Not Found");
+}
+
+TEST_F(RealEngines, HiddenRunWithoutAWindow)
+{
+    session.reset();
+    std::string archive = (dir() / "hidden.zip").string();
+    std::string list = writeList({archive, loose.string()});
+    app->parseCommandLine({"/noadddialog", list});
+    EXPECT_EQ(runHiddenAction(*app, launcher), 0);
+    EXPECT_TRUE(fs::exists(archive));
+    app->parseCommandLine({"/new"});
+    EXPECT_EQ(runHiddenAction(*app, launcher), 1);
+    EXPECT_FALSE(isHiddenSwitch("open"));
+    EXPECT_TRUE(isHiddenSwitch("SFX"));
+    EXPECT_FALSE(isHiddenSwitch("sfx"));
 }
 
 }  // namespace

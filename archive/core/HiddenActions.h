@@ -1,0 +1,21 @@
+#pragma once
+// The command line's hidden actions without any window: the run a desktop shell
+// starts for "noadddialog", "zipandmail", "mail", "SFX" and "noextractdialog",
+// also where there is no display.
+
+#include "archive/core/QuarvaZipApp.h"
+#include "platform/Launcher.h"
+
+namespace quarva::archive {
+
+// True for the switches whose action needs no window.
+bool isHiddenSwitch(const std::string& switchName);
+
+// After start-up steps 4-9: runs the switch's action on a session with our zip
+// engine, the format library at the application's library path, no busy dialog
+// and no window. The caller ends the run as usual (exitInstance). Returns the
+// process exit status: 0 when a hidden action ran, 1 when the switch needs the
+// main window (a note says so on stderr).
+int runHiddenAction(CQuarvaZipApp& app, platform::Launcher& launcher);
+
+}  // namespace quarva::archive
