@@ -18,6 +18,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -446,7 +447,9 @@ std::int16_t ZipEngine::add(std::int16_t action) {
         }
         return true;
     };
+    std::uint64_t handled = 0;
     auto report = [&](const ZipEntry& e, const Source& s) {
+        handled += e.size;
         raise.record(EventId::Processed, makeRecord(e, true));
         added.push_back(s.path);
     };
@@ -484,6 +487,11 @@ std::int16_t ZipEngine::add(std::int16_t action) {
                     }
                     crc = k == 0 ? p.crc : std::uint32_t(crc32_combine(crc, p.crc, z_off_t(p.rawSize)));
                     if (!enc.apply(p.data) || !w.writeData(p.data.data(), p.data.size())) return false;
+                    EntryRecord pr = makeRecord(e, false);
+                    std::uint64_t done = std::min<std::uint64_t>(size, std::uint64_t(k + 1) * kChunk);
+                    pr.done = std::int32_t(std::min<std::uint64_t>(done, INT32_MAX));
+                    pr.percent = std::int16_t(done * 100 / size);
+                    raise.record(EventId::Progress, pr);
                     return true;
                 });
             if (ok) {
@@ -566,6 +574,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     } else if (!out.commit(archiveName_, haveOld ? archiveStat.st_mode : 0)) {
         return writeStatus(out.error());
     }
+    raise.finished(handled);
     if (deleteAfterAdding_) {
         for (auto& p : added) {
             struct stat st {};

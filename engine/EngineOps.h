@@ -15,6 +15,8 @@ public:
     void deleted(const std::string& name);
     void skipped(const std::string& name, std::int16_t reason);
     void diskRequest(std::int16_t disk);
+    // Event 13 with the bytes handled by the method.
+    void finished(std::uint64_t bytes);
     // Event 8: true when the answer asks for a retry with `password`.
     bool passwordRequest(std::string& password);
     const std::atomic<bool>& abortFlag() const { return engine_.abort_; }

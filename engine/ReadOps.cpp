@@ -200,6 +200,7 @@ std::int16_t ZipEngine::test() {
     if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
     NameList names(names_);
     std::size_t selected = 0, failed = 0, tested = 0, files = 0;
+    std::uint64_t handled = 0;
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
         const ZipEntry& e = a.dir.entries[i];
         if (!names.matches(e.name)) continue;
@@ -228,6 +229,7 @@ std::int16_t ZipEngine::test() {
         if (o.result == DecodeResult::Aborted) return kStatusUserAborted;
         if (o.result == DecodeResult::Ok) {
             ++tested;
+            handled += e.size;
             raise.record(EventId::Tested, makeRecord(e, true));
         } else {
             ++failed;
@@ -239,6 +241,7 @@ std::int16_t ZipEngine::test() {
     }
     if (selected == 0) return names.empty() ? kStatusOk : kStatusNoMatches;
     if (files > 0 && tested == 0) return kStatusCouldNotTest;
+    raise.finished(handled);
     return failed ? kStatusCrcFailed : kStatusOk;
 }
 
@@ -276,6 +279,7 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     if (!std::filesystem::is_directory(root, ec)) return kStatusAccess;
     NameList names(names_);
     std::size_t selected = 0, dataErrors = 0;
+    std::uint64_t handled = 0;
     mode_t um = ::umask(0);
     ::umask(um);
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
@@ -434,9 +438,11 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
             raise.skipped(shown, std::int16_t(SkipReason::CannotWrite));
             continue;
         }
+        handled += e.size;
         raise.record(EventId::Processed, makeRecord(e, true));
     }
     if (selected == 0 && !names.empty()) return kStatusNoMatches;
+    raise.finished(handled);
     return dataErrors ? kStatusCrcFailed : kStatusOk;
 }
 

@@ -2,6 +2,8 @@
 
 #include "engine/EngineOps.h"
 
+#include <climits>
+
 namespace quarva::engine {
 
 const char* statusText(std::int16_t status) {
@@ -173,6 +175,14 @@ void ZipEngine::Raiser::skipped(const std::string& name, std::int16_t reason) {
         std::vector<DispatchValue> args{name, reason};
         engine_.handler_(int(EventId::Skipped), args);
     }
+}
+
+void ZipEngine::Raiser::finished(std::uint64_t bytes) {
+    EntryRecord r;
+    r.size = r.done = bytes > std::uint64_t(INT32_MAX) ? INT32_MAX : std::int32_t(bytes);
+    r.size64 = bytes;
+    r.percent = 100;
+    record(EventId::Finished, r);
 }
 
 void ZipEngine::Raiser::diskRequest(std::int16_t disk) {

@@ -20,7 +20,11 @@
 //   4  string  extraction folder (host path)
 //   6  bool    include hidden files (names starting with '.') and special files
 //   9  bool    delete the added files after a successful add
-//  10  bool    spanning: write a set over removable disks / read one (event 7)
+//  10  bool    spanning: on a removable drive, add writes a spanned set (the
+//              same file name on every disk, event 7 for each further disk);
+//              test and extract of a spanned set ask for its disks (event 7) and
+//              read them. Listing needs only the last disk (the directory).
+//              Elsewhere the property changes nothing.
 //  11  int16   overwrite when extracting: 0 never (the file is skipped, reason 1),
 //              1 always, except read-only files (skipped, reason 7),
 //              2 replace without asking, read-only files included (edit in place)
@@ -55,7 +59,8 @@
 //                          that do not exist or are older at the destination.
 //                          Other modes are refused with 130.
 //  26 list()            raises event 6 for every selected entry
-//  28 delete()          removes the selected entries (event 2 each)
+//  28 delete()          removes the selected entries (event 2 each); an empty
+//                          name list selects nothing (140), never everything
 //
 // Names (property 21): lines ended by "\r\n". Archive-side names use "\" as the
 // separator ("/" is accepted too); "*" matches any run (also across "\"), "?" one
@@ -69,11 +74,14 @@
 // Events (id: arguments)
 //   1  entry record     an entry is about to be processed (progress; may be ignored)
 //   2  name             entry deleted
-//   3  entry record     progress inside a large entry (value 3 = bytes done)
+//   3  entry record     progress inside a large entry (value 3 = bytes done,
+//                       value 8 = percent), while adding or extracting
 //   6  entry record     listed entry
 //   7  int16 disk       insert disk number n (1-based) of a spanned set; 0 = the last
 //                       disk. The handler returns after the disk is in the drive, or
-//                       sets property 1 to abort; it may set property 3 first.
+//                       sets property 1 to abort; it may set property 3 first. While
+//                       writing, a disk that still holds the piece just written is
+//                       asked for again.
 //   8  archive, password (in/out), int16 action (out)
 //                       password needed or wrong for the entry being read (or the
 //                       archive when adding encrypted files without a password).
@@ -81,9 +89,12 @@
 //                       anything else skips the entry (reason 4).
 //  10  name, int16 reason
 //                       entry (or host file while adding) skipped or failed
-//  11  entry record     file added or extracted (value 1 == value 3: complete)
+//  11  entry record     file or folder added or extracted (value 1 == value 3:
+//                       complete; folders end with "\")
 //  12  entry record     file passed the test
-//  13  entry record     operation finished for an entry (may be ignored)
+//  13  entry record     the method is done: empty name, value 1 = value 3 = bytes
+//                       of all entries it handled, value 8 = 100 (may be ignored);
+//                       raised by add, extract and test when they return 0 or 200
 //
 // Entry record: name, then 12 values in this order
 //   name    archive-side name with "\" separators; folders end with "\"
@@ -126,11 +137,11 @@
 //   160 unexpected end of file; 190 user aborted; 200 CRC check failed (test: one
 //   or more entries failed; extract: data errors); 210 could not test any file;
 //   250 unexpected error; 370 two files with the same name without paths;
-//   380 archive empty (delete left nothing to write: the archive is removed,
-//   the status is 0 — 380 is only returned for a comment on an empty archive);
 //   400 cannot access the archive or a file (read-only, permission); 410 archive
-//   corrupt; 420 wrong disk inserted repeatedly; 430 the archive is spanned (a
-//   change to a spanned set is refused).
+//   corrupt (also: repair found nothing to rescue); 420 wrong disk inserted
+//   repeatedly (3 times); 430 the archive is spanned (changing a spanned set, or
+//   reading one with property 10 off). Deleting every entry leaves a valid empty
+//   archive (status 0); 380 is never returned.
 // Per-entry problems raise event 10 and let the method go on; the method then
 // returns 0 when it did its work otherwise, except test (200 when any entry failed)
 // and extract (200 when an entry had a data error).
