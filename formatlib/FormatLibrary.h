@@ -45,13 +45,13 @@
 //      12  ptr    cause           short cause text
 //      16  ptr    details         details text ("" when none)
 //
-// Message parameters: every pointer travels in lParam, every number in wParam.
-//   10000, 10002, 1067  lParam = the record's address, wParam = 0
-//   10004               lParam = the ErrorRecord's address, wParam = 0
-//   10003               lParam = the deleted name (zero-terminated), wParam = 0
+// Message parameters, as the window's first (wParam) and second (lParam) parameter:
+//   10000, 10002, 1067  wParam = the record's address, lParam = 0
+//   10004               wParam = the ErrorRecord's address, lParam = 0
+//   10003               wParam = the deleted name (zero-terminated), lParam = 0
 //   10005               wParam = the archive kind (0 zip, 3 cab, 10 other), lParam = 0
-//   10007               lParam = the tested name, wParam = 1 passed, 0 failed or skipped
-//   10008               lParam = a SearchMatch's address (text search, our addition)
+//   10007               wParam = the tested name, lParam = 1 passed, 0 failed or skipped
+//   10008               wParam = a SearchMatch's address (text search, our addition)
 
 #include <cstddef>
 #include <cstdint>

@@ -22,35 +22,35 @@ public:
     {
         switch (message) {
         case kMsgListed: {
-            const auto* r = reinterpret_cast<const ListingRecord*>(lParam);
+            const auto* r = reinterpret_cast<const ListingRecord*>(wParam);
             std::string name = r->name;
             if (!name.empty() && name.back() == '\\') break;
             out_ << r->size << "\t" << r->modified << "\t" << toSlashes(name) << "\n";
             break;
         }
         case kMsgProcessed:
-            if (verbose_) out_ << toSlashes(reinterpret_cast<const ListingRecord*>(lParam)->name) << "\n";
+            if (verbose_) out_ << toSlashes(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
             break;
-        case kMsgDeleted: out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(lParam)) << "\n"; break;
+        case kMsgDeleted: out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n"; break;
         case kMsgTested:
             ++tests;
-            if (wParam) {
-                out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(lParam)) << "\n";
+            if (lParam) {
+                out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             } else {
                 ++testFailures;
-                out_ << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(lParam)) << "\n";
+                out_ << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             }
             break;
         case kMsgError: {
             ++errors;
-            const auto* r = reinterpret_cast<const ErrorRecord*>(lParam);
+            const auto* r = reinterpret_cast<const ErrorRecord*>(wParam);
             err_ << "error: " << (r->fileName && *r->fileName ? r->fileName : r->entryName) << ": " << r->cause;
             if (r->details && *r->details) err_ << " (" << r->details << ")";
             err_ << "\n";
             break;
         }
         case kMsgSearchMatch: {
-            const auto* m = reinterpret_cast<const SearchMatch*>(lParam);
+            const auto* m = reinterpret_cast<const SearchMatch*>(wParam);
             out_ << toSlashes(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
             break;
         }

@@ -40,19 +40,19 @@ void Reporter::sendEntry(unsigned message, const EntryInfo& entry)
     if (entry.isDir && (name.empty() || name.back() != '\\')) name.push_back('\\');
     const std::string modified = formatModified(entry.mtime);
     ListingRecord r = makeListingRecord(entry, name, modified);
-    platform::SendMessage(window_, message, 0, reinterpret_cast<std::intptr_t>(&r));
+    platform::SendMessage(window_, message, reinterpret_cast<std::uintptr_t>(&r), 0);
 }
 
 void Reporter::deleted(const std::string& name)
 {
     const std::string n = toHostEntryName(name);
-    platform::SendMessage(window_, kMsgDeleted, 0, reinterpret_cast<std::intptr_t>(n.c_str()));
+    platform::SendMessage(window_, kMsgDeleted, reinterpret_cast<std::uintptr_t>(n.c_str()), 0);
 }
 
 void Reporter::tested(const std::string& name, bool passed)
 {
     const std::string n = toHostEntryName(name);
-    platform::SendMessage(window_, kMsgTested, passed ? 1 : 0, reinterpret_cast<std::intptr_t>(n.c_str()));
+    platform::SendMessage(window_, kMsgTested, reinterpret_cast<std::uintptr_t>(n.c_str()), passed ? 1 : 0);
 }
 
 void Reporter::kind(unsigned archiveKind)
@@ -71,14 +71,14 @@ void Reporter::error(const std::string& entryName, const std::string& fileName, 
     r.reserved = nullptr;
     r.cause = cause.c_str();
     r.details = details.c_str();
-    platform::SendMessage(window_, kMsgError, 0, reinterpret_cast<std::intptr_t>(&r));
+    platform::SendMessage(window_, kMsgError, reinterpret_cast<std::uintptr_t>(&r), 0);
 }
 
 void Reporter::searchMatch(const std::string& entryName, unsigned line, const std::string& text)
 {
     const std::string e = toHostEntryName(entryName);
     SearchMatch m{e.c_str(), line, text.c_str()};
-    platform::SendMessage(window_, kMsgSearchMatch, 0, reinterpret_cast<std::intptr_t>(&m));
+    platform::SendMessage(window_, kMsgSearchMatch, reinterpret_cast<std::uintptr_t>(&m), 0);
 }
 
 }  // namespace quarva::formatlib

@@ -14,7 +14,7 @@ HostWindow::HostWindow()
         switch (m.message) {
         case kMsgListed:
         case kMsgProcessed: {
-            const auto* r = reinterpret_cast<const ListingRecord*>(m.lParam);
+            const auto* r = reinterpret_cast<const ListingRecord*>(m.wParam);
             CopiedEntry e;
             e.message = m.message;
             e.name = r->name ? r->name : "<null>";
@@ -29,18 +29,18 @@ HostWindow::HostWindow()
             (m.message == kMsgListed ? listed : processed).push_back(e);
             break;
         }
-        case kMsgDeleted: deleted.push_back(reinterpret_cast<const char*>(m.lParam)); break;
-        case kMsgTested: tested.push_back({reinterpret_cast<const char*>(m.lParam), m.wParam != 0}); break;
+        case kMsgDeleted: deleted.push_back(reinterpret_cast<const char*>(m.wParam)); break;
+        case kMsgTested: tested.push_back({reinterpret_cast<const char*>(m.wParam), m.lParam != 0}); break;
         case kMsgArchiveKind: kinds.push_back(static_cast<unsigned>(m.wParam)); break;
         case kMsgError: {
-            const auto* r = reinterpret_cast<const ErrorRecord*>(m.lParam);
+            const auto* r = reinterpret_cast<const ErrorRecord*>(m.wParam);
             errors.push_back({r->entryName ? r->entryName : "<null>", r->fileName ? r->fileName : "<null>",
                               r->cause ? r->cause : "<null>", r->details ? r->details : "<null>",
                               r->reserved == nullptr});
             break;
         }
         case kMsgSearchMatch: {
-            const auto* s = reinterpret_cast<const SearchMatch*>(m.lParam);
+            const auto* s = reinterpret_cast<const SearchMatch*>(m.wParam);
             matches.push_back({s->entryName, s->lineNumber, s->lineText});
             break;
         }

@@ -139,6 +139,23 @@ TEST_F(RecordsTest, ProcessedDeletedAndTestedMessages)
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
     ASSERT_EQ(host_.tested.size(), 3u);
     for (const auto& t : host_.tested) EXPECT_TRUE(t.second) << t.first;
+    // The name is the first parameter, the result the second.
+    for (const auto& m : host_.messages) {
+        if (m.message != kMsgTested) continue;
+        EXPECT_NE(m.wParam, 0u);
+        EXPECT_EQ(m.lParam, 1);
+    }
+    // Records and names travel in the first parameter; the second stays 0.
+    host_.clear();
+    list(dir() / "t.zip");
+    remove(dir() / "t.zip", {"nothing"});
+    for (const auto& m : host_.messages) {
+        if (m.message == kMsgListed || m.message == kMsgError) {
+            EXPECT_NE(m.wParam, 0u);
+            EXPECT_EQ(m.lParam, 0);
+        }
+    }
+    EXPECT_EQ(host_.count(kMsgError), 1u);
 }
 
 TEST_F(RecordsTest, ExtractingOverAnExistingFileWithoutOverwriteReportsItSkipped)
