@@ -52,6 +52,35 @@ TEST_F(LhaTest, WriterOutputPassesLhaAndReadsBackExactly)
     EXPECT_LT(fs::file_size(dir() / "w.lzh"), 300000u + 200000u);
 }
 
+TEST_F(LhaTest, MatchesAtTheWindowEdgeAndAcrossBlocks)
+{
+    // Repeats at distances around the 8 KiB window, runs longer than the longest
+    // match, three-byte matches, and enough symbols for many blocks.
+    const auto noise = randomBytes(8200, 11);
+    std::string data;
+    for (int round = 0; round < 6; ++round) {
+        for (std::size_t d : {8190u, 8191u, 8192u, 8193u}) {
+            const std::string chunk(reinterpret_cast<const char*>(noise.data()), d);
+            data += chunk + chunk.substr(0, 300);
+        }
+        data += std::string(1000 + round, static_cast<char>('A' + round));
+        for (int i = 0; i < 3000; ++i) data += "ab" + std::string(1, static_cast<char>('0' + i % 10));
+    }
+    writeFile(dir() / "edge.bin", data);
+    compress(dir() / "edge.lzh", {(dir() / "edge.bin").string()});
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_LT(fs::file_size(dir() / "edge.lzh"), data.size());
+    if (haveTool("lha")) {
+        std::string out;
+        ASSERT_EQ(runCommand("lha tq '" + (dir() / "edge.lzh").string() + "'", &out), 0) << out;
+        ASSERT_EQ(runCommand("cd '" + dir().string() + "' && mkdir peer && cd peer && lha xq ../edge.lzh", &out), 0);
+        EXPECT_EQ(readFile(dir() / "peer" / "edge.bin"), data);
+    }
+    extract(dir() / "edge.lzh", dir() / "ours");
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_EQ(readFile(dir() / "ours" / "edge.bin"), data);
+}
+
 TEST_F(LhaTest, PeerMadeLzhIsRead)
 {
     if (!haveTool("lha")) GTEST_SKIP() << "lha not installed";
