@@ -20,6 +20,8 @@ public:
     virtual void setTitle(const std::string& /*title*/) {}
     // The filter box: enabled with its first item selected, or disabled.
     virtual void enableFilterBox(bool /*enabled*/) {}
+    // A filter text the user applied joins the box's list.
+    virtual void addFilterEntry(const std::string& /*text*/) {}
     // The document's tree was rebuilt: fill the tree view (or the flat list) and show the root.
     virtual void showArchiveTree() {}
     // The archive was closed: empty the tree view and the file list.

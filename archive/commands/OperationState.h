@@ -32,6 +32,9 @@ struct COperationState {
     std::vector<std::string> filterPatterns;
     std::string filterText;     // the text last applied
     std::string filterBoxText;  // what the filter box shows now
+    // The filter box's list, in order.
+    std::vector<std::string> filterEntries = {"*.*",   "*.bmp", "*.c",   "*.cpp", "*.doc",  "*.exe", "*.gif", "*.h",
+                                              "*.htm", "*.ico", "*.java", "*.jpg", "*.mdb", "*.txt", "*.xls"};
     bool errorSeen = false;
     std::optional<std::int16_t> lastDisk;  // none until the first write prompt
     std::string installProgramPath;

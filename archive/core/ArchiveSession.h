@@ -61,6 +61,9 @@ public:
     // nothing when the path is the open archive, else "Opening..." while the
     // document opens it. True when the archive is open afterwards.
     bool openWithBusyDialog(const std::string& fullPath);
+    // The user picked a filter: the open archive is listed again with the text's
+    // patterns. False when the listing reported an error (what was listed is shown).
+    bool applyFilter(const std::string& filterText);
 
 private:
     IMainFrameActions* frame_ = nullptr;

@@ -28,6 +28,8 @@ int runHiddenAction(CQuarvaZipApp& app, platform::Launcher& launcher)
         ActionContext context{session, sw, app.commandLine.argument(), 5};
         runCommandLineAction(context);
     }
+    // Nobody can open the log window here: what the operations reported goes to stdout.
+    if (!app.activityLog.empty()) std::cout << app.activityLog << std::flush;
     return 0;
 }
 

@@ -194,6 +194,7 @@ public:
     void setTitle(const std::string& t) override { log.push_back("title:" + t); }
     void enableFilterBox(bool on) override { log.push_back(on ? "filter:on" : "filter:off"); }
     void showArchiveTree() override { log.push_back("tree"); }
+    void addFilterEntry(const std::string& t) override { log.push_back("filter-entry:" + t); }
     void clearViews() override { log.push_back("clear"); }
     void addToRecentMenu(const std::string& p) override { log.push_back("recent:" + p); }
     void removeFromRecentMenu(const std::string& p) override { log.push_back("unrecent:" + p); }

@@ -314,3 +314,52 @@ TEST_F(Document, AddToFavouritesWritesALink)
 
 }  // namespace
 }  // namespace quarva::archive
+
+namespace quarva::archive {
+namespace {
+
+using namespace quarva::archive::testing;
+
+class Filter : public SessionTest {
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        quarva::testing::writeFile(dir() / "a.zip", "x");
+        session->doc.openArchive((dir() / "a.zip").string(), "a.zip");
+        frame.log.clear();
+    }
+};
+
+TEST_F(Filter, PickingAFilterListsAgainAndAddsNewTextsOnce)
+{
+    engine->onInvoke = [this](int, std::int16_t) -> std::int16_t {
+        engine->sink().onEngineEntry(dispid::kEventListed, entry("k.txt", 4));
+        return 0;
+    };
+    EXPECT_TRUE(session->applyFilter("*.txt *.log"));
+    EXPECT_EQ(engine->str(dispid::kNames), "*.txt\r\n*\\*.txt\r\n*.log\r\n*\\*.log\r\n");
+    EXPECT_EQ(state().entryCount, 1u);
+    EXPECT_EQ(state().filterText, "*.txt *.log");
+    EXPECT_EQ(frame.log, (std::vector<std::string>{"clear", "status:Listing...", "status:Populating list...", "tree",
+                                                   "filter-entry:*.txt *.log", "status:Completed..."}));
+    std::size_t before = state().filterEntries.size();
+    session->applyFilter("*.txt *.log");
+    EXPECT_EQ(state().filterEntries.size(), before);  // no duplicate
+    session->applyFilter("*.txt");                    // already in the box's list
+    EXPECT_EQ(state().filterEntries.size(), before);
+}
+
+TEST_F(Filter, AListingErrorShowsWhatWasListedAndReportsWithoutTheLog)
+{
+    engine->onInvoke = [](int, std::int16_t) -> std::int16_t { return 160; };
+    EXPECT_FALSE(session->applyFilter("*.doc"));
+    EXPECT_TRUE(frame.has("status:Error in listing..."));
+    EXPECT_TRUE(frame.has("tree"));
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "Unexpected End of File.Corrupt Archive");
+    EXPECT_EQ(boxes()[0].buttons, platform::Buttons::Ok);
+}
+
+}  // namespace
+}  // namespace quarva::archive
