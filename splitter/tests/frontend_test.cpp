@@ -1,0 +1,127 @@
+// The headless front end: QuarvaSplit --split / --rejoin as a script would run it.
+#include <gtest/gtest.h>
+
+#include "SplitterTestSupport.h"
+#include "splitter/SplitSet.h"
+
+using namespace quarva::splitter;
+using namespace quarva::splitter::testing;
+using quarva::testing::readFile;
+using quarva::testing::runCommand;
+using quarva::testing::writeFile;
+
+namespace {
+
+std::string quote(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace
+
+class FrontEndTest : public SplitterTest {
+protected:
+    int run(const std::string& args, std::string* output = nullptr)
+    {
+        std::string o;
+        int rc = runCommand(std::string(QUARVA_SPLIT_PROGRAM) + " " + args + " </dev/null", &o);
+        if (output) *output = o;
+        return rc;
+    }
+};
+
+TEST_F(FrontEndTest, RoundTripsOfManySizes)
+{
+    struct Case {
+        std::size_t size;
+        std::string option;
+        std::uint32_t chunks;
+    } cases[] = {
+        {2, "--size 1", 2},
+        {1000, "--size 999", 2},
+        {1457665, "", 2},
+        {2 * 1457664, "--size floppy", 2},
+        {3000000, "", 3},
+        {3000001, "--size 1000KB", 4},
+        {1000000, "--files 4", 4},
+        {10, "--files 5", 3},
+        {777777, "--size 100000", 8},
+        {2500000, "--size 1MB", 3},
+        {12345, "--files 12345", 4115},
+    };
+    std::uint32_t seed = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("size " + std::to_string(c.size) + " " + c.option);
+        std::string name = "file-" + std::to_string(seed) + ".dat";
+        auto source = makeSource(name, c.size, seed++);
+        fs::path set = out / name;
+        fs::path target = back / name;
+        fs::create_directories(set);
+        fs::create_directories(target);
+        std::string output;
+        ASSERT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(set.string()) + " " + c.option, &output), 0)
+            << output;
+        EXPECT_NE(output.find("Operation Status:\n Completed successfully"), std::string::npos);
+        EXPECT_EQ(filesIn(set).size(), c.chunks + 1);
+        std::string rejoinFrom = c.size % 2 ? (set / chunkFileName(name, 0)).string() : (set / infoFileName(name)).string();
+        ASSERT_EQ(run("--rejoin " + quote(rejoinFrom) + " --dest " + quote(target.string()), &output), 0) << output;
+        EXPECT_TRUE(readFile(target / name) == readFile(source)) << "rejoined file differs";
+    }
+}
+
+TEST_F(FrontEndTest, MalformedInformationFileIsRefusedAndWritesNothing)
+{
+    auto bytes = encodeInfo({2, "../../escape.bin", 10});
+    ASSERT_TRUE(bytes);
+    writeFile(out / "evil.sio", std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
+    writeFile(out / "short.sio", std::string(100, 'x'));
+    std::string output;
+    EXPECT_EQ(run("--rejoin " + quote((out / "evil.sio").string()) + " --dest " + quote(back.string()), &output), 1);
+    EXPECT_NE(output.find("The information file is damaged"), std::string::npos) << output;
+    EXPECT_EQ(run("--rejoin " + quote((out / "short.sio").string()) + " --dest " + quote(back.string()), &output), 1);
+    EXPECT_TRUE(filesIn(back).empty());
+    EXPECT_FALSE(fs::exists(dir() / "escape.bin"));
+}
+
+TEST_F(FrontEndTest, FailuresExitNonZero)
+{
+    auto source = makeSource("x.bin", 5000);
+    std::string output;
+    // Same size as the file: nothing to split.
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 5000", &output), 1);
+    EXPECT_NE(output.find("Splitting is not necessary."), std::string::npos);
+    // Too large for the set format.
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 5000MB", &output), 1);
+    EXPECT_NE(output.find("smaller than 4 GB"), std::string::npos);
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote((dir() / "none").string()), &output), 1);
+    EXPECT_NE(output.find("Destination folder is not defined"), std::string::npos);
+    EXPECT_EQ(run("--split " + quote((src / "none").string()) + " --dest " + quote(out.string()), &output), 1);
+    EXPECT_TRUE(filesIn(out).empty());
+    // A missing chunk: the prompts get their default answer (OK), and the run gives up.
+    ASSERT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 2000"), 0);
+    fs::remove(out / "x.bin.1.spl");
+    EXPECT_EQ(run("--rejoin " + quote((out / "x.bin.sio").string()) + " --dest " + quote(back.string()), &output), 1);
+    EXPECT_NE(output.find("Doubtful inconsistence of data"), std::string::npos) << output;
+    EXPECT_TRUE(filesIn(back).empty());
+    // --answer cancel gives up at the first question.
+    EXPECT_EQ(run("--rejoin " + quote((out / "x.bin.sio").string()) + " --dest " + quote(back.string()) + " --answer cancel", &output), 1);
+    EXPECT_EQ(output.find("Doubtful"), std::string::npos) << output;
+}
+
+TEST_F(FrontEndTest, CommandLineErrors)
+{
+    std::string output;
+    EXPECT_EQ(run("--split", &output), 2);
+    EXPECT_EQ(run("--split a", &output), 2);
+    EXPECT_NE(output.find("--dest FOLDER is required"), std::string::npos);
+    EXPECT_EQ(run("--split a --dest b --size 12GB", &output), 1);
+    EXPECT_EQ(run("--rejoin a.sio --dest b --size 10", &output), 2);
+    EXPECT_EQ(run("--bogus", &output), 2);
+    EXPECT_EQ(run("--help", &output), 0);
+    EXPECT_NE(output.find("--rejoin"), std::string::npos);
+}
+
+TEST_F(FrontEndTest, WithoutADisplayTheWindowIsNotOpened)
+{
+    std::string output;
+    EXPECT_EQ(runCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(QUARVA_SPLIT_PROGRAM) + " </dev/null", &output), 2);
+    EXPECT_NE(output.find("needs a display"), std::string::npos) << output;
+    EXPECT_NE(output.find("--split"), std::string::npos);
+}
