@@ -67,3 +67,30 @@ TEST_F(LoaderTest, LibraryPathIsTheInstalledFolderPlusTheFileName)
 
 }  // namespace
 }  // namespace quarva::formatlib::testing
+
+namespace quarva::formatlib::testing {
+namespace {
+
+// The record header compiled as a 32-bit program: its static assertions pin every
+// offset of the tables; this test makes sure they are really compiled.
+TEST_F(LoaderTest, RecordLayoutHoldsOnA32BitBuild)
+{
+    writeFile(dir() / "probe.cpp", std::string("int main() { return 0; }\n"));
+    const std::string cxx = QZ_CXX;
+    if (quarva::testing::runCommand(cxx + " -m32 -fsyntax-only '" + (dir() / "probe.cpp").string() + "'") != 0)
+        GTEST_SKIP() << "no 32-bit compiler support (g++-multilib)";
+    writeFile(dir() / "layout32.cpp",
+              std::string("#include \"formatlib/FormatLibrary.h\"\n"
+                          "static_assert(sizeof(void*) == 4);\n"
+                          "static_assert(sizeof(quarva::formatlib::ListingRecord) == 44);\n"
+                          "int main() { return 0; }\n"));
+    std::string out;
+    EXPECT_EQ(quarva::testing::runCommand(cxx + " -m32 -std=c++20 -fsyntax-only -I'" + std::string(QZ_SOURCE_ROOT) +
+                                              "' '" + (dir() / "layout32.cpp").string() + "'",
+                                          &out),
+              0)
+        << out;
+}
+
+}  // namespace
+}  // namespace quarva::formatlib::testing
