@@ -169,6 +169,44 @@ TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound)
     EXPECT_EQ(prompts.boxes()[0].text, "Archive Not Found");
 }
 
+// Presses "Cancel" as soon as the first file shows in the busy dialog.
+class CancellingBusyFactory : public IBusyDialogFactory {
+public:
+    std::unique_ptr<IBusyDialog> create(std::function<void()> onCancel) override
+    {
+        return std::make_unique<Dialog>(std::move(onCancel));
+    }
+
+private:
+    class Dialog : public IBusyDialog {
+    public:
+        explicit Dialog(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
+        void setText(const std::string&) override
+        {
+            if (cancel_) std::exchange(cancel_, nullptr)();
+        }
+        void hideCancel() override {}
+
+    private:
+        std::function<void()> cancel_;
+    };
+};
+
+TEST_F(RealEngines, CancelDuringAnAddEndsWithUserAborted)
+{
+    for (int i = 0; i < 50; ++i)
+        quarva::testing::writeFile(source / "many" / ("f" + std::to_string(i) + ".bin"),
+                                   quarva::testing::randomBytes(20000, static_cast<std::uint32_t>(i)));
+    CancellingBusyFactory cancelling;
+    session->busyFactory = &cancelling;
+    prompts.queue(platform::Answer::No);
+    std::string archive = (dir() / "cancelled.zip").string();
+    run("noadddialog", writeList({archive, source.string()}));
+    ASSERT_EQ(prompts.boxes().size(), 1u) << activityLog();
+    EXPECT_EQ(prompts.boxes()[0].text, "User Aborted\nDo you want to see the log file ?");
+    EXPECT_FALSE(fs::exists(archive));  // nothing half-written is left
+}
+
 TEST_F(RealEngines, HiddenRunWithoutAWindow)
 {
     session.reset();
