@@ -74,7 +74,10 @@ bool selected(const std::vector<std::string>& patterns, std::string_view name)
         if (p.size() > 2 && p[0] == '*' && p[1] == '/' && wildcardMatch(p.substr(2), file)) return true;
         // A folder selects everything below it.
         std::string folder = p;
+        const bool namesFolder = !folder.empty() && folder.back() == '/';
         while (!folder.empty() && folder.back() == '/') folder.pop_back();
+        // "docs\" names the folder itself as well as everything below it.
+        if (namesFolder && !folder.empty() && wildcardMatch(folder, slashed)) return true;
         if (!folder.empty() && slashed.size() > folder.size() && slashed[folder.size()] == '/' &&
             wildcardMatch(folder, slashed.substr(0, folder.size())))
             return true;

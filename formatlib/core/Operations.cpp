@@ -839,7 +839,7 @@ void makeSelfExtractor(const std::string& source, const std::string& target, con
         }
         payload = converted;
     }
-    writeThroughTemp(
+    const bool made = writeThroughTemp(
         target,
         [&](const fs::path& temp) {
             const int fd = ::open(temp.c_str(), O_RDWR | O_TRUNC);
@@ -861,7 +861,7 @@ void makeSelfExtractor(const std::string& source, const std::string& target, con
             return good;
         },
         rep);
-    chmod(target.c_str(), 0755);
+    if (made) chmod(target.c_str(), 0755);
     if (!converted.empty()) unlink(converted.c_str());
 }
 

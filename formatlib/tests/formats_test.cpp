@@ -263,6 +263,23 @@ TEST_F(FormatsTest, AddReplacesAndDeleteRemovesThroughATemporaryFile)
     }
 }
 
+TEST_F(FormatsTest, DeletingAFolderTakesItsEntriesAndItself)
+{
+    const auto src = makeTree();
+    for (const char* name : {"f.tar", "f.zip", "f.lzh"}) {
+        host_.clear();
+        compress(dir() / name, {src.string()});
+        host_.clear();
+        remove(dir() / name, {"src\\docs\\"});
+        ASSERT_TRUE(host_.errors.empty()) << name << host_.errorText();
+        host_.clear();
+        list(dir() / name);
+        std::vector<std::string> all;
+        for (const auto& e : host_.listed) all.push_back(e.name);
+        EXPECT_EQ(all, (std::vector<std::string>{"src\\", "src\\a.txt", "src\\empty.txt"})) << name;
+    }
+}
+
 TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly)
 {
     if (!haveTool("7z")) GTEST_SKIP() << "7z not installed";

@@ -33,6 +33,9 @@ TEST(NamesTest, SelectionByNameFilePartOrFolder)
     EXPECT_FALSE(selected(txt, "c.doc"));
     EXPECT_TRUE(selected({"docs"}, "docs/deep/c.bin"));
     EXPECT_FALSE(selected({"docs"}, "docsx/c.bin"));
+    EXPECT_TRUE(selected({"docs\\"}, "docs"));
+    EXPECT_TRUE(selected({"docs\\"}, "docs/b.txt"));
+    EXPECT_FALSE(selected({"docs\\"}, "docsx"));
     EXPECT_TRUE(selected({"docs\\b.txt"}, "docs/b.txt"));
     EXPECT_TRUE(selected({}, "anything"));
     EXPECT_TRUE(selected({"*.*"}, "noext"));
