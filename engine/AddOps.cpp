@@ -262,43 +262,130 @@ Piece compressWhole(const Source& s, int level) {
     return p;
 }
 
-// One chunk of a large file as raw deflate blocks that join the neighbours': the
-// previous 32 KiB prime the window, the chunk ends on a byte boundary (sync flush)
-// or, for the last, with the final block.
+// Turns a complete raw deflate stream into one that the next chunk's stream can
+// follow: the final-block bit of its last block is cleared and an empty stored block
+// ends it on a byte boundary (as a sync flush would). The block boundaries are found
+// by inflating with Z_BLOCK.
+bool makeJoinable(std::vector<unsigned char>& d, const unsigned char* raw) {
+    std::vector<unsigned char> sink(1 << 16);
+    // Pass 1: where does the last block start?
+    z_stream zs{};
+    if (inflateInit2(&zs, -15) != Z_OK) return false;
+    zs.next_in = d.data();
+    zs.avail_in = uInt(d.size());
+    std::uint64_t lastStart = 0, lastOut = 0;
+    bool ended = false;
+    for (;;) {
+        zs.next_out = sink.data();
+        zs.avail_out = uInt(sink.size());
+        int r = inflate(&zs, Z_BLOCK);
+        if (r == Z_STREAM_END) {
+            ended = true;
+            break;
+        }
+        if (r != Z_OK && r != Z_BUF_ERROR) break;
+        if (r == Z_BUF_ERROR && zs.avail_in == 0) break;
+        // At a block boundary (bit 128) fewer than 8 bits are held back.
+        if ((zs.data_type & 128) && !(zs.data_type & 64)) {
+            lastStart = std::uint64_t(d.size() - zs.avail_in) * 8 - std::uint64_t(zs.data_type & 7);
+            lastOut = zs.total_out;
+        }
+    }
+    inflateEnd(&zs);
+    if (!ended) return false;
+    d[std::size_t(lastStart / 8)] &= static_cast<unsigned char>(~(1u << (lastStart % 8)));
+    // Pass 2: decode that block again, now not final, to learn exactly where it ends
+    // (at the end of a stream zlib does not report the bit position).
+    z_stream z2{};
+    if (inflateInit2(&z2, -15) != Z_OK) return false;
+    // The block refers back into the data before it.
+    std::size_t dict = std::size_t(std::min<std::uint64_t>(lastOut, 32768));
+    if (dict) inflateSetDictionary(&z2, raw + lastOut - dict, uInt(dict));
+    std::size_t startByte = std::size_t(lastStart / 8);
+    if (lastStart % 8) {
+        inflatePrime(&z2, int(8 - lastStart % 8), d[startByte] >> (lastStart % 8));
+        ++startByte;
+    }
+    z2.next_in = d.data() + startByte;
+    z2.avail_in = uInt(d.size() - startByte);
+    std::uint64_t endBit = 0;
+    bool found = false;
+    for (;;) {
+        z2.next_out = sink.data();
+        z2.avail_out = uInt(sink.size());
+        int r = inflate(&z2, Z_BLOCK);
+        if (r != Z_OK && r != Z_BUF_ERROR) break;
+        if (z2.data_type & 128) {
+            endBit = std::uint64_t(startByte) * 8 + std::uint64_t(d.size() - startByte - z2.avail_in) * 8 -
+                     std::uint64_t(z2.data_type & 7);
+            found = true;
+            break;
+        }
+        if (z2.avail_in == 0 && z2.avail_out != 0) break;
+    }
+    inflateEnd(&z2);
+    if (!found) return false;
+    // An empty stored block after it: three zero bits (not final, stored), then
+    // byte alignment and the lengths 0 / 0xFFFF.
+    std::size_t headerEnd = std::size_t((endBit + 3 + 7) / 8);
+    d.resize(std::size_t((endBit + 7) / 8));
+    if (endBit % 8) d.back() &= static_cast<unsigned char>((1u << (endBit % 8)) - 1);
+    d.resize(headerEnd, 0);
+    const unsigned char lengths[4] = {0x00, 0x00, 0xFF, 0xFF};
+    d.insert(d.end(), lengths, lengths + 4);
+    return true;
+}
+
+// One chunk of a large file, compressed on its own; all but the last are made
+// joinable so that the chunks form one deflate stream.
 Piece compressChunk(const Source& s, std::size_t index, std::size_t chunks, int level) {
     Piece p;
     std::uint64_t size = std::uint64_t(s.st.st_size);
     std::uint64_t start = std::uint64_t(index) * kChunk;
     std::size_t n = std::size_t(std::min<std::uint64_t>(kChunk, size - start));
-    std::size_t dictLen = index == 0 ? 0 : 32768;
     std::vector<unsigned char> raw;
-    if (!readAll(s.path, start - dictLen, n + dictLen, raw, p.err, false)) {
+    if (!readAll(s.path, start, n, raw, p.err, false)) {
         p.ok = false;
         return p;
     }
     p.rawSize = n;
-    p.crc = std::uint32_t(crc32_z(0, raw.data() + dictLen, n));
+    p.crc = std::uint32_t(libdeflate_crc32(0, raw.data(), n));
     if (level == 0) {
         p.method = kMethodStored;
-        p.data.assign(raw.begin() + std::ptrdiff_t(dictLen), raw.end());
+        p.data = std::move(raw);
         return p;
     }
-    z_stream zs{};
-    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    libdeflate_compressor* c = compressorFor(level);
+    std::size_t bound = libdeflate_deflate_compress_bound(c, n);
+    p.data.resize(bound);
+    std::size_t got = libdeflate_deflate_compress(c, raw.data(), n, p.data.data(), bound);
+    if (got == 0) {
         p.ok = false;
         p.err = ENOMEM;
         return p;
     }
-    if (dictLen) deflateSetDictionary(&zs, raw.data(), uInt(dictLen));
-    p.data.resize(deflateBound(&zs, uLong(n)) + 64);
-    zs.next_in = raw.data() + dictLen;
-    zs.avail_in = uInt(n);
-    zs.next_out = p.data.data();
-    zs.avail_out = uInt(p.data.size());
-    int r = deflate(&zs, index + 1 == chunks ? Z_FINISH : Z_SYNC_FLUSH);
-    if (r != Z_STREAM_END && r != Z_OK) p.ok = false;
-    p.data.resize(p.data.size() - zs.avail_out);
-    deflateEnd(&zs);
+    p.data.resize(got);
+    if (index + 1 < chunks && !makeJoinable(p.data, raw.data())) {
+        // Should the block walk ever fail, zlib's sync flush gives the same shape.
+        z_stream zs{};
+        if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            p.ok = false;
+            p.err = ENOMEM;
+            return p;
+        }
+        p.data.resize(deflateBound(&zs, uLong(n)) + 64);
+        zs.next_in = raw.data();
+        zs.avail_in = uInt(n);
+        zs.next_out = p.data.data();
+        zs.avail_out = uInt(p.data.size());
+        int r = deflate(&zs, Z_SYNC_FLUSH);
+        p.data.resize(p.data.size() - zs.avail_out);
+        deflateEnd(&zs);
+        if (r != Z_OK) {
+            p.ok = false;
+            p.err = EIO;
+        }
+    }
     return p;
 }
 

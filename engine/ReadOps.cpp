@@ -2,6 +2,7 @@
 
 #include "engine/EngineOps.h"
 #include "engine/NameList.h"
+#include "engine/OrderedParallel.h"
 #include "engine/SafePath.h"
 #include "engine/Span.h"
 #include "engine/ZipReader.h"
@@ -16,6 +17,7 @@
 #include <climits>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 namespace quarva::engine {
 
@@ -191,63 +193,16 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
     return kStatusOk;
 }
 
-// ---- test ----
-
-std::int16_t ZipEngine::test() {
-    abort_ = false;
-    Raiser raise(*this);
-    OpenArchive a;
-    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
-    NameList names(names_);
-    std::size_t selected = 0, failed = 0, tested = 0, files = 0;
-    std::uint64_t handled = 0;
-    for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
-        const ZipEntry& e = a.dir.entries[i];
-        if (!names.matches(e.name)) continue;
-        ++selected;
-        if (abort_) return kStatusUserAborted;
-        if (e.isDirectory()) {
-            raise.record(EventId::Tested, makeRecord(e, true));
-            continue;
-        }
-        ++files;
-        raise.record(EventId::Starting, makeRecord(e, false));
-        std::set<std::string> tried;
-        DecodeOutcome o;
-        for (;;) {
-            tried.insert(password_);
-            o = decodeEntry(a.file, a.dir, e, a.limits[i], password_, abort_,
-                            [](const unsigned char*, std::size_t) { return true; });
-            if (o.result != DecodeResult::NeedPassword) break;
-            std::string pw;
-            if (!raise.passwordRequest(pw) || tried.count(pw)) {
-                o.result = DecodeResult::Reason;
-                o.reason = std::int16_t(SkipReason::Password);
-                break;
-            }
-        }
-        if (o.result == DecodeResult::Aborted) return kStatusUserAborted;
-        if (o.result == DecodeResult::Ok) {
-            ++tested;
-            handled += e.size;
-            raise.record(EventId::Tested, makeRecord(e, true));
-        } else {
-            ++failed;
-            if (o.reason == std::int16_t(SkipReason::Crc) || o.reason == std::int16_t(SkipReason::Damaged) ||
-                o.reason == std::int16_t(SkipReason::Overlap))
-                ++tested;
-            raise.skipped(reportedName(e.name), o.reason);
-        }
-    }
-    if (selected == 0) return names.empty() ? kStatusOk : kStatusNoMatches;
-    if (files > 0 && tested == 0) return kStatusCouldNotTest;
-    raise.finished(handled);
-    return failed ? kStatusCrcFailed : kStatusOk;
-}
-
-// ---- extract ----
+// ---- test and extract: entries decoded on worker threads, events in order ----
 
 namespace {
+
+// Entries larger than this are handled on the calling thread (with progress events).
+constexpr std::uint64_t kWorkerLimit = 8ull << 20;
+
+unsigned workerCount(std::int16_t threads) {
+    return threads > 0 ? unsigned(threads) : std::max(1u, std::thread::hardware_concurrency());
+}
 
 struct FdGuard {
     int fd = -1;
@@ -264,7 +219,266 @@ void setTimes(const std::filesystem::path& p, std::int64_t mtime, bool link) {
     ::utimensat(AT_FDCWD, p.c_str(), ts, link ? AT_SYMLINK_NOFOLLOW : 0);
 }
 
+// What happened to one entry, as the calling thread reports it.
+struct Outcome {
+    enum Kind { Done, Skip, NeedPassword, Aborted, DiskFull, Deferred, Quiet } kind = Done;
+    std::int16_t reason = 0;
+    bool dataError = false;
+    bool folder = false;
+};
+
+struct ExtractSettings {
+    std::filesystem::path root;
+    bool usePaths = true;
+    std::int16_t overwrite = 0;
+    std::int16_t mode = 0;
+    mode_t umask = 022;
+};
+
+// Extracts one entry (file, folder or link) under the root. `progress` (may be
+// null) is called with the bytes written so far, on the calling thread only.
+Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings& set, const std::string& password,
+                     const std::atomic<bool>& abort, const std::function<void(std::uint64_t)>& progress) {
+    Outcome out;
+    auto skip = [&](SkipReason r) {
+        out.kind = Outcome::Skip;
+        out.reason = std::int16_t(r);
+        return out;
+    };
+    const ZipEntry& e = a.dir.entries[i];
+    std::vector<std::string> parts;
+    if (!safeComponents(e.name, set.usePaths, parts)) return skip(SkipReason::UnsafeName);
+    if (e.isDirectory()) {
+        if (!set.usePaths) {
+            out.kind = Outcome::Quiet;
+            return out;
+        }
+        parts.push_back(".");  // the folder itself is made by preparePlace
+        std::filesystem::path place;
+        auto r = preparePlace(set.root, parts, place);
+        struct stat st {};
+        if (r == PlaceResult::Ok && ::lstat(place.parent_path().c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            out.folder = true;
+            return out;
+        }
+        return skip(r == PlaceResult::ThroughLink ? SkipReason::LinkOutside : SkipReason::CannotWrite);
+    }
+    std::filesystem::path target;
+    auto r = preparePlace(set.root, parts, target);
+    if (r != PlaceResult::Ok) return skip(r == PlaceResult::ThroughLink ? SkipReason::LinkOutside : SkipReason::CannotWrite);
+    struct stat existing {};
+    bool exists = ::lstat(target.c_str(), &existing) == 0;
+    if (exists) {
+        if (S_ISDIR(existing.st_mode)) return skip(SkipReason::CannotWrite);
+        if (set.overwrite == 0 || (set.mode == 1 && existing.st_mtime >= e.mtime)) return skip(SkipReason::Exists);
+        if (set.overwrite == 1 && !S_ISLNK(existing.st_mode) && ::access(target.c_str(), W_OK) != 0)
+            return skip(SkipReason::CannotWrite);
+    }
+    bool isLink = e.isSymlink();
+    std::string linkText;
+    FdGuard fd;
+    std::string tempPath;
+    if (!isLink) {
+        // Into a temporary file beside the target; it replaces the target only when
+        // complete, so a damaged entry never destroys an existing file.
+        std::string leaf(".");
+        leaf += target.filename().string();
+        leaf += ".qx-XXXXXX";
+        std::string tmpl = (target.parent_path() / leaf).string();
+        std::vector<char> tname(tmpl.begin(), tmpl.end());
+        tname.push_back('\0');
+        fd.fd = ::mkostemp(tname.data(), O_CLOEXEC);
+        if (fd.fd < 0) {
+            if (errno == ENOSPC || errno == EDQUOT) {
+                out.kind = Outcome::DiskFull;
+                return out;
+            }
+            return skip(SkipReason::CannotWrite);
+        }
+        tempPath = tname.data();
+    }
+    int writeErr = 0;
+    std::uint64_t written = 0, reported = 0;
+    DataSink sink = [&](const unsigned char* d, std::size_t n) -> bool {
+        if (isLink) {
+            if (linkText.size() + n > 4096) return false;
+            linkText.append(reinterpret_cast<const char*>(d), n);
+            return true;
+        }
+        while (n > 0) {
+            ssize_t w = ::write(fd.fd, d, n);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                writeErr = w < 0 ? errno : ENOSPC;
+                return false;
+            }
+            d += w;
+            n -= std::size_t(w);
+            written += std::uint64_t(w);
+        }
+        if (progress && written - reported >= (4u << 20)) {
+            reported = written;
+            progress(written);
+        }
+        return true;
+    };
+    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink);
+    auto dropTemp = [&] {
+        if (!tempPath.empty()) ::unlink(tempPath.c_str());
+    };
+    if (o.result != DecodeResult::Ok) {
+        dropTemp();
+        switch (o.result) {
+            case DecodeResult::Aborted: out.kind = Outcome::Aborted; return out;
+            case DecodeResult::NeedPassword: out.kind = Outcome::NeedPassword; return out;
+            case DecodeResult::SinkFailed:
+                if (writeErr == ENOSPC || writeErr == EDQUOT) {
+                    out.kind = Outcome::DiskFull;
+                    return out;
+                }
+                return skip(isLink ? SkipReason::Damaged : SkipReason::CannotWrite);
+            default:
+                out = skip(SkipReason(o.reason));
+                out.dataError = o.reason == std::int16_t(SkipReason::Crc) || o.reason == std::int16_t(SkipReason::Damaged);
+                return out;
+        }
+    }
+    if (isLink) {
+        if (!linkTargetInside(parts, linkText)) return skip(SkipReason::LinkOutside);
+        if (exists) ::unlink(target.c_str());
+        if (::symlink(linkText.c_str(), target.c_str()) != 0) return skip(SkipReason::CannotWrite);
+        setTimes(target, e.mtime, true);
+        return out;
+    }
+    std::uint32_t umode = e.unixMode();
+    mode_t perm = umode ? (umode & 0777) : (0666 & ~set.umask);
+    if (e.dosAttributes() & 0x01) perm &= ~mode_t(0222);
+    ::fchmod(fd.fd, perm);
+    int closed = ::close(fd.fd);
+    fd.fd = -1;
+    if (closed != 0) {
+        int err = errno;
+        dropTemp();
+        if (err == ENOSPC || err == EDQUOT) {
+            out.kind = Outcome::DiskFull;
+            return out;
+        }
+        return skip(SkipReason::CannotWrite);
+    }
+    setTimes(tempPath, e.mtime, false);
+    if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+        dropTemp();
+        return skip(SkipReason::CannotWrite);
+    }
+    return out;
+}
+
 }  // namespace
+
+// Runs `one` for every selected entry: on workers when it can, on the calling
+// thread for large entries and for the password dialogue; `report` raises the
+// events in archive order. Returns false when `report` stops the run.
+// An archive that holds links is extracted strictly in order on the calling thread,
+// so that whether a later entry meets a link never depends on timing.
+template <class One, class Report>
+static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& a, unsigned threads, One one,
+                        Report report) {
+    bool inOrder = std::any_of(a.dir.entries.begin(), a.dir.entries.end(), [](const ZipEntry& e) { return e.isSymlink(); });
+    std::function<Outcome(std::size_t)> work = [&](std::size_t k) -> Outcome {
+        const ZipEntry& e = a.dir.entries[sel[k]];
+        if (inOrder || e.size > kWorkerLimit) {
+            Outcome d;
+            d.kind = Outcome::Deferred;
+            return d;
+        }
+        return one(sel[k], false);
+    };
+    std::function<bool(std::size_t, Outcome&)> consume = [&](std::size_t k, Outcome& o) { return report(sel[k], o); };
+    return orderedParallel<Outcome>(sel.size(), threads, threads * 4, work, consume);
+}
+
+std::int16_t ZipEngine::test() {
+    abort_ = false;
+    Raiser raise(*this);
+    OpenArchive a;
+    if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
+    NameList names(names_);
+    std::vector<std::size_t> sel;
+    for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
+        if (names.matches(a.dir.entries[i].name)) sel.push_back(i);
+    if (sel.empty()) return names.empty() ? kStatusOk : kStatusNoMatches;
+    std::size_t failed = 0, tested = 0, files = 0;
+    std::uint64_t handled = 0;
+    std::string snapshot = password_;
+    auto one = [&](std::size_t i, bool mainThread) -> Outcome {
+        Outcome o;
+        const ZipEntry& e = a.dir.entries[i];
+        if (e.isDirectory()) {
+            o.folder = true;
+            return o;
+        }
+        DecodeOutcome d = decodeEntry(a.file, a.dir, e, a.limits[i], mainThread ? password_ : snapshot, abort_,
+                                      [](const unsigned char*, std::size_t) { return true; });
+        switch (d.result) {
+            case DecodeResult::Ok: break;
+            case DecodeResult::Aborted: o.kind = Outcome::Aborted; break;
+            case DecodeResult::NeedPassword: o.kind = Outcome::NeedPassword; break;
+            default:
+                o.kind = Outcome::Skip;
+                o.reason = d.reason;
+                o.dataError = d.reason == std::int16_t(SkipReason::Crc) || d.reason == std::int16_t(SkipReason::Damaged) ||
+                              d.reason == std::int16_t(SkipReason::Overlap);
+        }
+        return o;
+    };
+    bool aborted = false;
+    forSelected(sel, a, workerCount(threads_), one, [&](std::size_t i, Outcome& o) -> bool {
+        const ZipEntry& e = a.dir.entries[i];
+        if (abort_) {
+            aborted = true;
+            return false;
+        }
+        if (!e.isDirectory()) {
+            ++files;
+            raise.record(EventId::Starting, makeRecord(e, false));
+        }
+        if (o.kind == Outcome::Deferred) o = one(i, true);
+        std::set<std::string> tried{snapshot};
+        while (o.kind == Outcome::NeedPassword) {
+            if (!tried.count(password_)) {
+                tried.insert(password_);
+                o = one(i, true);
+                continue;
+            }
+            std::string pw;
+            if (!raise.passwordRequest(pw) || tried.count(pw)) {
+                o.kind = Outcome::Skip;
+                o.reason = std::int16_t(SkipReason::Password);
+                break;
+            }
+        }
+        if (o.kind == Outcome::Aborted) {
+            aborted = true;
+            return false;
+        }
+        if (o.kind == Outcome::Done) {
+            if (!o.folder) {
+                ++tested;
+                handled += e.size;
+            }
+            raise.record(EventId::Tested, makeRecord(e, true));
+        } else {
+            ++failed;
+            if (o.dataError) ++tested;
+            raise.skipped(reportedName(e.name), o.reason);
+        }
+        return true;
+    });
+    if (aborted || abort_) return kStatusUserAborted;
+    if (files > 0 && tested == 0) return kStatusCouldNotTest;
+    raise.finished(handled);
+    return failed ? kStatusCrcFailed : kStatusOk;
+}
 
 std::int16_t ZipEngine::extract(std::int16_t mode) {
     abort_ = false;
@@ -273,175 +487,75 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     Raiser raise(*this);
     OpenArchive a;
     if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
-    std::filesystem::path root = extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
+    ExtractSettings set;
+    set.root = extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
     std::error_code ec;
-    std::filesystem::create_directories(root, ec);
-    if (!std::filesystem::is_directory(root, ec)) return kStatusAccess;
+    std::filesystem::create_directories(set.root, ec);
+    if (!std::filesystem::is_directory(set.root, ec)) return kStatusAccess;
+    set.usePaths = savePathInfo_;
+    set.overwrite = overwrite_;
+    set.mode = mode;
+    set.umask = ::umask(0);
+    ::umask(set.umask);
     NameList names(names_);
-    std::size_t selected = 0, dataErrors = 0;
+    std::vector<std::size_t> sel;
+    for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
+        if (names.matches(a.dir.entries[i].name)) sel.push_back(i);
+    if (sel.empty() && !names.empty()) return kStatusNoMatches;
+    std::size_t dataErrors = 0;
     std::uint64_t handled = 0;
-    mode_t um = ::umask(0);
-    ::umask(um);
-    for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
+    std::string snapshot = password_;
+    std::int16_t status = kStatusOk;
+    auto one = [&](std::size_t i, bool mainThread) -> Outcome {
+        std::function<void(std::uint64_t)> progress;
         const ZipEntry& e = a.dir.entries[i];
-        if (!names.matches(e.name)) continue;
-        ++selected;
-        if (abort_) return kStatusUserAborted;
-        std::string shown = reportedName(e.name);
-        std::vector<std::string> parts;
-        if (!safeComponents(e.name, savePathInfo_, parts)) {
-            raise.skipped(shown, std::int16_t(SkipReason::UnsafeName));
-            continue;
-        }
-        if (e.isDirectory()) {
-            if (!savePathInfo_) continue;
-            parts.push_back(".");  // create the folder itself through preparePlace
-            std::filesystem::path place;
-            auto r = preparePlace(root, parts, place);
-            std::filesystem::path folder = place.parent_path();
-            struct stat st {};
-            if (r == PlaceResult::Ok && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-                raise.record(EventId::Processed, makeRecord(e, true));
-            } else {
-                raise.skipped(shown, std::int16_t(r == PlaceResult::ThroughLink ? SkipReason::LinkOutside
-                                                                                   : SkipReason::CannotWrite));
-            }
-            continue;
-        }
-        std::filesystem::path target;
-        auto r = preparePlace(root, parts, target);
-        if (r != PlaceResult::Ok) {
-            raise.skipped(shown, std::int16_t(r == PlaceResult::ThroughLink ? SkipReason::LinkOutside
-                                                                               : SkipReason::CannotWrite));
-            continue;
-        }
-        struct stat existing {};
-        bool exists = ::lstat(target.c_str(), &existing) == 0;
-        if (exists) {
-            if (S_ISDIR(existing.st_mode)) {
-                raise.skipped(shown, std::int16_t(SkipReason::CannotWrite));
-                continue;
-            }
-            if (overwrite_ == 0 || (mode == 1 && existing.st_mtime >= e.mtime)) {
-                raise.skipped(shown, std::int16_t(SkipReason::Exists));
-                continue;
-            }
-            if (overwrite_ == 1 && !S_ISLNK(existing.st_mode) && ::access(target.c_str(), W_OK) != 0) {
-                raise.skipped(shown, std::int16_t(SkipReason::CannotWrite));
-                continue;
-            }
-        }
-        raise.record(EventId::Starting, makeRecord(e, false));
-        // Decode into a temporary file beside the target; it replaces the target only
-        // when complete, so a damaged entry never destroys an existing file.
-        std::string tmpl = (target.parent_path() / ("." + target.filename().string() + ".qx-XXXXXX")).string();
-        std::vector<char> tname(tmpl.begin(), tmpl.end());
-        tname.push_back('\0');
-        FdGuard out;
-        out.fd = ::mkostemp(tname.data(), O_CLOEXEC);
-        if (out.fd < 0) {
-            if (errno == ENOSPC || errno == EDQUOT) return kStatusDiskFull;
-            raise.skipped(shown, std::int16_t(SkipReason::CannotWrite));
-            continue;
-        }
-        std::string tempPath = tname.data();
-        int writeErr = 0;
-        bool isLink = e.isSymlink();
-        std::string linkText;
-        std::uint64_t progressed = 0;
-        DataSink sink = [&](const unsigned char* d, std::size_t n) -> bool {
-            if (isLink) {
-                if (linkText.size() + n > 4096) {
-                    writeErr = ENAMETOOLONG;
-                    return false;
-                }
-                linkText.append(reinterpret_cast<const char*>(d), n);
-                return true;
-            }
-            while (n > 0) {
-                ssize_t w = ::write(out.fd, d, n);
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) {
-                    writeErr = w < 0 ? errno : ENOSPC;
-                    return false;
-                }
-                d += w;
-                n -= std::size_t(w);
-                progressed += std::uint64_t(w);
-            }
-            if (e.size > (8u << 20) && (progressed & ((4u << 20) - 1)) < (256u << 10)) {
+        if (mainThread)
+            progress = [&](std::uint64_t done) {
                 EntryRecord pr = makeRecord(e, false);
-                pr.done = std::int32_t(std::min<std::uint64_t>(progressed, INT32_MAX));
-                pr.percent = std::int16_t(progressed * 100 / e.size);
+                pr.done = std::int32_t(std::min<std::uint64_t>(done, INT32_MAX));
+                pr.percent = std::int16_t(e.size ? done * 100 / e.size : 100);
                 raise.record(EventId::Progress, pr);
+            };
+        return extractEntry(a, i, set, mainThread ? password_ : snapshot, abort_, progress);
+    };
+    forSelected(sel, a, workerCount(threads_), one, [&](std::size_t i, Outcome& o) -> bool {
+        const ZipEntry& e = a.dir.entries[i];
+        if (abort_) {
+            status = kStatusUserAborted;
+            return false;
+        }
+        if (!e.isDirectory()) raise.record(EventId::Starting, makeRecord(e, false));
+        if (o.kind == Outcome::Deferred) o = one(i, true);
+        std::set<std::string> tried{snapshot};
+        while (o.kind == Outcome::NeedPassword) {
+            if (!tried.count(password_)) {
+                tried.insert(password_);
+                o = one(i, true);
+                continue;
             }
-            return true;
-        };
-        std::set<std::string> tried;
-        DecodeOutcome o;
-        for (;;) {
-            tried.insert(password_);
-            o = decodeEntry(a.file, a.dir, e, a.limits[i], password_, abort_, sink);
-            if (o.result != DecodeResult::NeedPassword) break;
             std::string pw;
             if (!raise.passwordRequest(pw) || tried.count(pw)) {
-                o.result = DecodeResult::Reason;
+                o.kind = Outcome::Skip;
                 o.reason = std::int16_t(SkipReason::Password);
                 break;
             }
         }
-        auto dropTemp = [&] { ::unlink(tempPath.c_str()); };
-        if (o.result == DecodeResult::Aborted) {
-            dropTemp();
-            return kStatusUserAborted;
+        switch (o.kind) {
+            case Outcome::Aborted: status = kStatusUserAborted; return false;
+            case Outcome::DiskFull: status = kStatusDiskFull; return false;
+            case Outcome::Quiet: return true;
+            case Outcome::Skip:
+                if (o.dataError) ++dataErrors;
+                raise.skipped(reportedName(e.name), o.reason);
+                return true;
+            default:
+                handled += e.size;
+                raise.record(EventId::Processed, makeRecord(e, true));
+                return true;
         }
-        if (o.result == DecodeResult::SinkFailed) {
-            dropTemp();
-            if (writeErr == ENOSPC || writeErr == EDQUOT) return kStatusDiskFull;
-            raise.skipped(shown, std::int16_t(isLink ? SkipReason::Damaged : SkipReason::CannotWrite));
-            continue;
-        }
-        if (o.result != DecodeResult::Ok) {
-            dropTemp();
-            if (o.reason == std::int16_t(SkipReason::Crc) || o.reason == std::int16_t(SkipReason::Damaged)) ++dataErrors;
-            raise.skipped(shown, o.reason);
-            continue;
-        }
-        if (isLink) {
-            dropTemp();
-            if (!linkTargetInside(parts, linkText)) {
-                raise.skipped(shown, std::int16_t(SkipReason::LinkOutside));
-                continue;
-            }
-            if (exists) ::unlink(target.c_str());
-            if (::symlink(linkText.c_str(), target.c_str()) != 0) {
-                raise.skipped(shown, std::int16_t(SkipReason::CannotWrite));
-                continue;
-            }
-            setTimes(target, e.mtime, true);
-            raise.record(EventId::Processed, makeRecord(e, true));
-            continue;
-        }
-        std::uint32_t umode = e.unixMode();
-        mode_t perm = umode ? (umode & 0777) : (0666 & ~um);
-        if (e.dosAttributes() & 0x01) perm &= ~mode_t(0222);
-        ::fchmod(out.fd, perm);
-        if (::fsync(out.fd) != 0 && (errno == ENOSPC || errno == EDQUOT)) {
-            dropTemp();
-            return kStatusDiskFull;
-        }
-        ::close(out.fd);
-        out.fd = -1;
-        setTimes(tempPath, e.mtime, false);
-        if (::rename(tempPath.c_str(), target.c_str()) != 0) {
-            dropTemp();
-            raise.skipped(shown, std::int16_t(SkipReason::CannotWrite));
-            continue;
-        }
-        handled += e.size;
-        raise.record(EventId::Processed, makeRecord(e, true));
-    }
-    if (selected == 0 && !names.empty()) return kStatusNoMatches;
+    });
+    if (status == kStatusOk && abort_) status = kStatusUserAborted;
+    if (status) return status;
     raise.finished(handled);
     return dataErrors ? kStatusCrcFailed : kStatusOk;
 }

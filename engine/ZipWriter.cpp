@@ -22,7 +22,10 @@ bool OutputFile::createBeside(const std::string& target) {
     std::filesystem::path t(target);
     std::filesystem::path folder = t.parent_path();
     if (folder.empty()) folder = ".";
-    std::string templ = (folder / ("." + t.filename().string() + ".qz-XXXXXX")).string();
+    std::string leaf(".");
+    leaf += t.filename().string();
+    leaf += ".qz-XXXXXX";
+    std::string templ = (folder / leaf).string();
     std::vector<char> name(templ.begin(), templ.end());
     name.push_back('\0');
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
