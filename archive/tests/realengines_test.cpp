@@ -149,6 +149,14 @@ TEST_F(RealEngines, TarRoundTripThroughTheFormatLibrary)
     roundTrip("sample.tar");
 }
 
+TEST_F(RealEngines, CabRoundTripThroughTheFormatLibrary)
+{
+    if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
+    formatlib::LoadedLibrary probe(app->libraryPath);
+    if (!probe.loaded()) GTEST_SKIP() << "libqzip32.so does not load: " << probe.loadError();
+    roundTrip("sample.cab");
+}
+
 TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion)
 {
     std::string archive = (dir() / "t.zip").string();
