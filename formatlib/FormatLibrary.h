@@ -20,7 +20,7 @@
 //     off  width  field
 //       0  ptr    name            entry path inside the archive, "\" between folders
 //       4  8      reserved        zero
-//      12  32     crc             CRC-32 of the data when the format keeps one, else 0
+//      12  32     crc             the format's CRC of the data (CRC-32 zip, CRC-16 lha), else 0
 //      16  ptr    modified        "dd-mm-yy hh:mm", local time
 //      20  32     packedSize      bytes the entry takes in the archive (estimate for solid formats)
 //      24  32     size            uncompressed size (saturated at 0xFFFFFFFF)

@@ -4,6 +4,7 @@
 #include <archive.h>
 
 #include <functional>
+#include <map>
 
 #include "formatlib/formats/Format.h"
 
@@ -35,6 +36,40 @@ private:
     std::string error_;
     bool raw_ = false;
     std::time_t rawTime_ = 0;
+};
+
+// What libarchive does not tell of an entry but the archive's own headers do.
+struct StoredInfo {
+    std::uint64_t packed;
+    std::uint32_t crc;
+    std::string method;
+};
+
+// A libarchive reader whose entries get packed size, CRC and method from a table
+// the handler read from the archive's headers (matched by name).
+class AnnotatedReader : public LibarchiveReader {
+public:
+    AnnotatedReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
+                    unsigned kind, std::string formatName, std::map<std::string, StoredInfo> info)
+        : LibarchiveReader(path, setup, password, kind, std::move(formatName)), info_(std::move(info))
+    {
+    }
+    int next(EntryInfo& entry) override
+    {
+        const int r = LibarchiveReader::next(entry);
+        if (r == 1 && !entry.isDir) {
+            const auto it = info_.find(entry.name);
+            if (it != info_.end()) {
+                entry.packedSize = it->second.packed;
+                entry.crc = it->second.crc;
+                entry.method = it->second.method;
+            }
+        }
+        return r;
+    }
+
+private:
+    std::map<std::string, StoredInfo> info_;
 };
 
 // The name stored in a gzip header (FNAME), empty when there is none.

@@ -29,17 +29,11 @@ bool hasZipTrailer(const std::filesystem::path& path)
     return false;
 }
 
-// What libarchive does not tell of a zip entry: its packed size, CRC and method,
-// read from the central directory (found from its end, so a stub in front does not matter).
-struct CentralInfo {
-    std::uint64_t packed;
-    std::uint32_t crc;
-    unsigned method;
-};
-
-std::map<std::string, CentralInfo> readCentralDirectory(const std::filesystem::path& path)
+// Packed size, CRC and method of every zip entry, from the central directory
+// (found from its end, so a stub in front does not matter).
+std::map<std::string, StoredInfo> readCentralDirectory(const std::filesystem::path& path)
 {
-    std::map<std::string, CentralInfo> out;
+    std::map<std::string, StoredInfo> out;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return out;
     const auto size = static_cast<std::uint64_t>(in.tellg());
@@ -65,7 +59,9 @@ std::map<std::string, CentralInfo> readCentralDirectory(const std::filesystem::p
             const unsigned n = le16(&cd[p + 28]), x = le16(&cd[p + 30]), c = le16(&cd[p + 32]);
             if (p + 46 + n > cd.size()) break;
             std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
-            out[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]), le16(&cd[p + 10])};
+            const unsigned method = le16(&cd[p + 10]);
+            out[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]),
+                         method == 0 ? "stored" : method == 8 ? "deflate" : "zip"};
             p += 46 + n + x + c;
         }
         return out;
@@ -73,37 +69,12 @@ std::map<std::string, CentralInfo> readCentralDirectory(const std::filesystem::p
     return out;
 }
 
-// libarchive's zip reader, with packed sizes, CRCs and methods filled in.
-class ZipReader : public LibarchiveReader {
-public:
-    ZipReader(const std::filesystem::path& path, const std::string& password, const char* name)
-        : LibarchiveReader(
-              path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, kKindZip, name),
-          central_(readCentralDirectory(path))
-    {
-    }
-    int next(EntryInfo& entry) override
-    {
-        const int r = LibarchiveReader::next(entry);
-        if (r == 1) {
-            const auto it = central_.find(entry.name);
-            if (it != central_.end()) {
-                entry.packedSize = it->second.packed;
-                entry.crc = it->second.crc;
-                entry.method = it->second.method == 0 ? "stored" : it->second.method == 8 ? "deflate" : "zip";
-            }
-        }
-        return r;
-    }
-
-private:
-    std::map<std::string, CentralInfo> central_;
-};
-
 std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const std::string& password,
                                        const char* name, std::string* error)
 {
-    auto r = std::make_unique<ZipReader>(path, password, name);
+    auto r = std::make_unique<AnnotatedReader>(
+        path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, kKindZip, name,
+        readCentralDirectory(path));
     if (!r->opened()) {
         *error = r->error();
         return nullptr;

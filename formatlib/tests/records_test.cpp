@@ -84,6 +84,37 @@ TEST_F(RecordsTest, ZipListingCarriesPackedSizeRatioAndCrc)
     EXPECT_TRUE(sawText);
 }
 
+TEST_F(RecordsTest, LhaListingCarriesPackedSizeRatioAndCrc)
+{
+    const auto src = makeTree();
+    compress(dir() / "l.lzh", {src.string()});
+    host_.clear();
+    list(dir() / "l.lzh");
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    int seen = 0;
+    for (const auto& e : host_.listed) {
+        if (e.name == "src\\docs\\b.txt") {
+            ++seen;
+            const std::string content = quarva::testing::readFile(src / "docs" / "b.txt");
+            unsigned crc = 0;
+            for (unsigned char c : content) {
+                crc ^= c;
+                for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+            }
+            EXPECT_EQ(e.crc, crc);
+            EXPECT_LT(e.packedSize, e.size / 4);
+            EXPECT_GT(e.ratio, 75);
+            EXPECT_EQ(e.methodName, "lh5");
+        }
+        if (e.name == "src\\docs\\deep\\c.bin") {
+            ++seen;
+            EXPECT_EQ(e.packedSize, e.size);  // random data is stored
+            EXPECT_EQ(e.methodName, "lh0");
+        }
+    }
+    EXPECT_EQ(seen, 2);
+}
+
 TEST_F(RecordsTest, FiltersSelectByPatternAtAnyDepth)
 {
     const auto src = makeTree();
