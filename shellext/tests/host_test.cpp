@@ -212,36 +212,88 @@ TEST_F(HostTest, InvokeStartsTheProgramInTheInstalledFolder)
                                                    ".zip\r\n" + folder + "\nEND\n");
 }
 
-// End to end with the installed suite: the archive really appears.
-TEST_F(HostTest, InvokeMakesTheArchiveWithTheInstalledSuite)
+// End to end with the installed suite: the archives really change.
+class InstalledSuiteTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        const char* distEnv = std::getenv("QUARVA_DIST_DIR");
+        if (!distEnv || !fs::exists(fs::path(distEnv) / "QuarvaZip") ||
+            !fs::exists(fs::path(distEnv) / "libQZipShell32.so"))
+            GTEST_SKIP() << "QuarvaZip and libQZipShell32.so are not installed in $QUARVA_DIST_DIR (run cmake --install first)";
+        dist_ = distEnv;
+        unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
+        setInstalledPath(dist_.string());
+        std::string out;
+        ASSERT_EQ(run("register " + quote(dist_.string()), &out), 0) << out;
+    }
+    // Waits until `check` holds; the archive manager runs on its own.
+    template <class Check>
+    bool waitFor(Check check)
+    {
+        bool ok = false;
+        for (int i = 0; i < 1200 && !(ok = check()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        endStartedPrograms();
+        return ok;
+    }
+    std::string zipListing(const fs::path& zip)
+    {
+        std::string listing;
+        if (quarva::testing::runCommand("unzip -Z1 " + quote(zip.string()) + " 2>/dev/null", &listing) != 0) return {};
+        return listing;
+    }
+    fs::path dist_;
+};
+
+TEST_F(InstalledSuiteTest, InvokeMakesTheArchive)
 {
-    const char* distEnv = std::getenv("QUARVA_DIST_DIR");
-    if (!distEnv || !fs::exists(fs::path(distEnv) / "QuarvaZip") || !fs::exists(fs::path(distEnv) / "libQZipShell32.so"))
-        GTEST_SKIP() << "QuarvaZip and libQZipShell32.so are not installed in $QUARVA_DIST_DIR (run cmake --install first)";
-    const fs::path dist = distEnv;
-    unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
-    setInstalledPath(dist.string());
-    std::string out;
-    ASSERT_EQ(run("register " + quote(dist.string()), &out), 0) << out;
+    if (!quarva::testing::haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
     const std::string folder = makeFolder("photos");
     makeFile("photos/one.txt", "one\n");
     makeFile("photos/sub/two.txt", "two\n");
+    std::string out;
     ASSERT_EQ(runDetached("invoke 1 " + quote(folder), &out), 0) << out;
     EXPECT_EQ(listFile(), folder + ".zip\r\n" + folder);
     const fs::path zip = folder + ".zip";
-    bool appeared = false;
-    for (int i = 0; i < 1200 && !appeared; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        appeared = fs::exists(zip);
-    }
-    endStartedPrograms();
-    ASSERT_TRUE(appeared) << "QuarvaZip did not create " << zip;
-    if (!quarva::testing::haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
-    // The archive manager writes to a temporary file and renames it: once it exists it is whole.
-    std::string listing;
-    ASSERT_EQ(quarva::testing::runCommand("unzip -Z1 " + quote(zip.string()), &listing), 0) << listing;
+    // The archive manager writes a temporary file and renames it: once it exists it is whole.
+    ASSERT_TRUE(waitFor([&] { return fs::exists(zip); })) << "QuarvaZip did not create " << zip;
+    const std::string listing = zipListing(zip);
     EXPECT_NE(listing.find("one.txt"), std::string::npos) << listing;
     EXPECT_NE(listing.find("two.txt"), std::string::npos) << listing;
+}
+
+TEST_F(InstalledSuiteTest, DropAddsToTheArchive)
+{
+    if (!quarva::testing::haveTool("zip") || !quarva::testing::haveTool("unzip"))
+        GTEST_SKIP() << "Info-ZIP zip and unzip are needed";
+    makeFile("first.txt", "first\n");
+    const fs::path zip = dir() / "a.zip";
+    ASSERT_EQ(quarva::testing::runCommand("cd " + quote(dir().string()) + " && zip -q a.zip first.txt"), 0);
+    const std::string added = makeFile("added.txt", "added\n");
+    std::string out;
+    ASSERT_EQ(runDetached("drop " + quote(zip.string()) + " " + quote(added), &out), 0) << out;
+    ASSERT_TRUE(waitFor([&] { return zipListing(zip).find("added.txt") != std::string::npos; }))
+        << "QuarvaZip did not add to " << zip << ": " << zipListing(zip);
+    EXPECT_NE(zipListing(zip).find("first.txt"), std::string::npos);
+}
+
+TEST_F(InstalledSuiteTest, RightDragExtractsIntoASubFolder)
+{
+    if (!quarva::testing::haveTool("zip")) GTEST_SKIP() << "Info-ZIP zip is needed";
+    makeFile("src/inside.txt", "inside\n");
+    const fs::path zip = dir() / "in" / "b.zip";
+    fs::create_directories(zip.parent_path());
+    ASSERT_EQ(quarva::testing::runCommand("cd " + quote((dir() / "src").string()) + " && zip -q " + quote(zip.string()) +
+                                          " inside.txt"),
+              0);
+    const std::string target = makeFolder("out");
+    std::string out;
+    ASSERT_EQ(runDetached("dragmenu-invoke 1 " + quote(target) + " " + quote(zip.string()), &out), 0) << out;
+    const fs::path extracted = fs::path(target) / "b" / "inside.txt";
+    ASSERT_TRUE(waitFor([&] {
+        return fs::exists(extracted) && quarva::testing::readFile(extracted) == "inside\n";
+    })) << "QuarvaZip did not extract to " << extracted;
 }
 
 }  // namespace quarva::shellext::testing
