@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/FileSystem.h"
+#include "shellext/Registration.h"
 #include "shellext/com/Guids.h"
 
 namespace fs = std::filesystem;
@@ -122,8 +123,6 @@ HRESULT createObject(const ServerLibrary& server, REFCLSID clsid, REFIID riid, v
 
 namespace {
 
-constexpr const char* kApprovedKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-
 std::string lowered(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -147,7 +146,7 @@ std::optional<HandlerRef> HandlerRegistry::resolve(const std::string& name, cons
         return std::nullopt;
     }
     // Only approved extensions are loaded into the shell.
-    if (!registry_.readString(Hive::LocalMachine, kApprovedKey, canonical)) {
+    if (!registry_.readString(Hive::LocalMachine, shellext::kApprovedKey, canonical)) {
         if (note) *note = "handler " + name + ": class " + canonical + " is not approved";
         return std::nullopt;
     }
