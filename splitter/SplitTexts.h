@@ -111,4 +111,20 @@ inline constexpr const char* kSourceOnErasedDisk =
 inline constexpr const char* kCannotErasePrefix = "Cannot erase ";
 inline constexpr const char* kAlreadyRunning = "An operation is already running.";
 
+// For the window: tooltips, commands and help topics (paths below the installed folder).
+inline constexpr const char* kTipSelectFile = "Select a file to split";
+inline constexpr const char* kTipDestination = "Select the working folder";
+inline constexpr const char* kTipSplitMode = "Select split mode";
+inline constexpr const char* kTipRejoinMode = "Select rejoin mode";
+inline constexpr const char* kTipCustomSize = "Enter the custom size";
+inline constexpr const char* kTipCancel = "Exit Quarva.Split";
+inline constexpr const char* kTipSizeMenu = "Select chunk size";
+inline constexpr const char* kTrayTip = "Restore window";
+inline constexpr const char* kAboutCaption = "About Quarva.Split";
+inline constexpr const char* kAboutVersion = "Quarva.Split Version 6.0";
+inline constexpr const char* kHelpBook = "/Quarva Split.chm";
+inline constexpr const char* kHelpSplitting = "/Quarva Split.chm::/Splitting a file.htm";
+inline constexpr const char* kHelpJoining = "/Quarva Split.chm::/Joining split files.htm";
+inline constexpr const char* kHelpSettings = "/Quarva Split.chm::/Setting up options.htm";
+
 }  // namespace quarva::splitter::texts

@@ -421,6 +421,16 @@ void CVantorSplitDlg::OnCancelOperation()
     });
 }
 
+void CVantorSplitDlg::RequestCancel()
+{
+    if (!running_) return;
+    {
+        std::lock_guard lock(controlMutex_);
+        cancelRequested_ = true;
+    }
+    controlChanged_.notify_all();
+}
+
 bool CVantorSplitDlg::Run()
 {
     if (running_) {

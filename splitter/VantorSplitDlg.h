@@ -123,6 +123,9 @@ public:
     void OnDropFiles(const std::vector<std::string>& paths);
     bool OnAction();
     void OnCancelOperation();
+    // Cancels a running operation without asking (an interrupt of the headless run);
+    // the worker cleans up as after "Cancel" to the suspend question.
+    void RequestCancel();
     void OnClose() { OnCancelOperation(); }
     void ToggleSettingsPane();
     CSettingsPane& settingsPane() { return pane_; }

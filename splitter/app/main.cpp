@@ -21,6 +21,7 @@ void onInterrupt(int)
     interrupted = 1;
     // A second interrupt ends the program the ordinary way.
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
 }
 
 std::string programFolder()
@@ -76,13 +77,20 @@ int main(int argc, char** argv)
 
     // Questions go to the terminal when there is one, else they get the default answer
     // (or the one given with --answer).
-    quarva::platform::ConsolePrompts prompts(isatty(STDIN_FILENO) != 0, options->answer);
+    const bool interactive = isatty(STDIN_FILENO) != 0;
+    quarva::platform::ConsolePrompts prompts(interactive, options->answer);
     std::signal(SIGINT, onInterrupt);
-    // Ctrl+C acts as the window's "Cancel": the run holds while it asks whether to go on.
-    auto pump = [](CVantorSplitDlg& dlg) {
-        if (interrupted) {
-            interrupted = 0;
+    std::signal(SIGTERM, onInterrupt);
+    // An interrupt acts as the window's "Cancel": on a terminal the run holds while it
+    // asks whether to go on; otherwise the operation is cancelled and cleaned up.
+    auto pump = [interactive, &options](CVantorSplitDlg& dlg) {
+        if (!interrupted) return;
+        interrupted = 0;
+        if (interactive && !options->answer) {
             dlg.OnCancelOperation();
+        } else {
+            dlg.RequestCancel();
+            std::cerr << "QuarvaSplit: interrupted; cancelling the operation.\n";
         }
     };
     return runHeadless(*options, prompts, programFolder(), pump);

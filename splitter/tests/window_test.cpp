@@ -345,3 +345,19 @@ TEST_F(WindowTest, SettingsPaneOkMakesTheWorkingFolderTheDestination)
     EXPECT_FALSE(dlg->view().settingsPaneOpen);
     EXPECT_EQ(dlg->view().destinationBox, out.string());
 }
+
+TEST_F(WindowTest, RequestCancelEndsTheRunWithoutAQuestion)
+{
+    auto source = makeSource("rc.bin", 1000000);
+    auto dlg = makeDlg();
+    dlg->setCheckpointHook([&](long chunk) {
+        if (chunk == 2) dlg->RequestCancel();
+    });
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("100000");
+    split(*dlg, source, out);
+    EXPECT_TRUE(prompts.boxes().empty());
+    EXPECT_TRUE(filesIn(out).empty());
+    dlg->RequestCancel();  // idle: nothing happens
+    EXPECT_FALSE(dlg->view().closed);
+}
