@@ -139,6 +139,30 @@ TEST_F(SpanningTest, TwoDisksEndingInTheLastChunkAskForTheNextDisk)
     EXPECT_TRUE(readFile(back / "two.bin") == readFile(source));
 }
 
+TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt)
+{
+    setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
+    ASSERT_EQ(mount(nullptr, floppy.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
+    auto source = makeSource("wp.bin", 300000);
+    prompts.onBox = [&](const MessageBoxRequest& box) {
+        // The user slides the protection off and answers OK.
+        if (box.caption == "Continue?") mount(nullptr, floppy.c_str(), nullptr, MS_REMOUNT, nullptr);
+    };
+    prompts.queue(Answer::Ok);
+    auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("100000");
+    split(*dlg, source, floppy);
+    auto boxes = prompts.boxes();
+    ASSERT_EQ(boxes.size(), 2u) << ::testing::PrintToString(prompts.boxTexts());
+    // Code 19 (write protected) has no message of its own.
+    EXPECT_EQ(boxes[0].text, "Operations on drive " + floppy.string() +
+                                 " removable media unsuccessful \n You can continue by clicking OK \n after inserting "
+                                 "another disk for a write operation");
+    EXPECT_EQ(boxes[1].text, texts::kCompleted);
+    EXPECT_EQ(filesIn(floppy).size(), 4u);
+}
+
 TEST_F(SpanningTest, FixedVolumeWithLessSpaceThanOneChunk)
 {
     // Not listed as removable: a small fixed volume.

@@ -39,6 +39,7 @@ TEST_F(SplitterTest, ThreeMillionBytesMakeThreeFloppyChunks)
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{texts::kCompleted});
     EXPECT_EQ(prompts.boxes().front().caption, "Quarva.Split");
     EXPECT_EQ(prompts.boxes().front().buttons, Buttons::Ok);
+    EXPECT_EQ(prompts.boxes().front().icon, quarva::platform::Icon::None);  // plain boxes
     EXPECT_EQ(filesIn(out), (std::vector<std::string>{"movie.avi.0.spl", "movie.avi.1.spl", "movie.avi.2.spl", "movie.avi.sio"}));
     EXPECT_EQ(sizeOf(out / "movie.avi.0.spl"), 1457664u);
     EXPECT_EQ(sizeOf(out / "movie.avi.1.spl"), 1457664u);
