@@ -152,13 +152,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     char cmd = rest[0][0];
-    std::string archive = rest[1];
+    std::string archive;
     std::vector<std::string> operands;
     bool json = false, recurse = false, paths = false, aes = false, hidden = false, overwrite = false, junk = false,
          aggressive = false, setComment = false;
     int level = 6;
     std::string password, dest = ".", commentText;
-    for (std::size_t i = 2; i < rest.size(); ++i) {
+    for (std::size_t i = 1; i < rest.size(); ++i) {
         const std::string& a = rest[i];
         auto value = [&](std::string& out) {
             if (i + 1 >= rest.size()) {
@@ -185,9 +185,15 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qzip: unknown option %s\n", a.c_str());
             usage();
             return 2;
+        } else if (archive.empty()) {
+            archive = a;  // the first operand, wherever the options are
         } else {
             operands.push_back(a);
         }
+    }
+    if (archive.empty()) {
+        usage();
+        return 2;
     }
 
     if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Benchmarks qzip side by side with Info-ZIP on the benchmark corpus and prints the
+# ratios: create (time and size), extract, test, and listing 100,000 entries.
+#
+#   bench/run.sh                 build qzip (Release) into build-bench/ and run
+#   QZIP=/path/to/qzip bench/run.sh
+# Environment: QUARVA_BENCH_DIR (corpus and archives, default /tmp/quarva-bench),
+# RUNS (timed runs per command, median reported, default 3).
+#
+# Extraction runs into /dev/shm over an existing tree: deleting and re-creating a
+# large tree on this disk slows file creation for minutes and would skew the result.
+set -euo pipefail
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(dirname "$HERE")
+WORK=${QUARVA_BENCH_DIR:-/tmp/quarva-bench}
+RUNS=${RUNS:-3}
+SHM=/dev/shm/quarva-bench-$$
+
+for tool in zip unzip python3; do
+    command -v "$tool" >/dev/null || { echo "bench: $tool is needed" >&2; exit 2; }
+done
+
+if [ -z "${QZIP:-}" ]; then
+    cmake -S "$ROOT" -B "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DQUARVA_TESTS=OFF >/dev/null
+    cmake --build "$ROOT/build-bench" --target qzip -j"$(nproc)" >/dev/null
+    QZIP=$ROOT/build-bench/tools/qzip/qzip
+fi
+[ -x "$QZIP" ] || { echo "bench: no qzip at $QZIP" >&2; exit 2; }
+
+mkdir -p "$WORK"
+[ -d "$WORK/main" ] || python3 "$HERE/make_corpus.py" "$WORK/main" >/dev/null
+[ -d "$WORK/small" ] || python3 "$HERE/make_corpus.py" "$WORK/small" --small >/dev/null
+
+# median_time CMD... : runs CMD once to warm up, then RUNS times; prints the median seconds.
+median_time() {
+    "$@" >/dev/null 2>&1 || true
+    local times=()
+    for _ in $(seq "$RUNS"); do
+        local t0 t1
+        t0=$(date +%s.%N)
+        "$@" >/dev/null 2>&1 || true
+        t1=$(date +%s.%N)
+        times+=("$(echo "$t1 - $t0" | bc -l)")
+    done
+    printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
+ratio() { echo "scale=2; $1 / $2" | bc -l; }
+
+trap 'rm -rf "$SHM"' EXIT
+mkdir -p "$SHM"
+REL=${WORK#/}
+
+# --- create ---
+create_zip() { rm -f "$WORK/iz.zip"; (cd / && zip -r -q -6 "$WORK/iz.zip" "$REL/main"); }
+create_qzip() { rm -f "$WORK/q.zip"; "$QZIP" a "$WORK/q.zip" -r -p -6 --quiet "$WORK/main"; }
+t_zip_c=$(median_time create_zip)
+t_q_c=$(median_time create_qzip)
+s_zip=$(stat -c %s "$WORK/iz.zip")
+s_q=$(stat -c %s "$WORK/q.zip")
+
+# --- extract (the Info-ZIP archive, for both, over an existing tree) ---
+mkdir -p "$SHM/u" "$SHM/q"
+t_zip_x=$(median_time unzip -q -o "$WORK/iz.zip" -d "$SHM/u")
+t_q_x=$(median_time "$QZIP" x "$WORK/iz.zip" -d "$SHM/q" -o --quiet)
+diff -r "$SHM/u" "$SHM/q" >/dev/null || echo "bench: WARNING extracted trees differ" >&2
+
+# --- test ---
+t_zip_t=$(median_time unzip -tq "$WORK/iz.zip")
+t_q_t=$(median_time "$QZIP" t "$WORK/iz.zip" --quiet)
+
+# --- list 100,000 entries ---
+if [ ! -f "$WORK/list100k.zip" ]; then
+    [ -d "$WORK/small2" ] || cp -al "$WORK/small" "$WORK/small2"
+    "$QZIP" a "$WORK/list100k.zip" -r -p -0 --quiet "$WORK/small" "$WORK/small2"
+fi
+entries=$("$QZIP" l --json "$WORK/list100k.zip" | grep -c '"name"')
+t_q_l=$(median_time "$QZIP" l "$WORK/list100k.zip")
+t_zip_l=$(median_time unzip -l "$WORK/list100k.zip")
+
+printf 'qzip %s, corpus %s, %s runs each (median), %s cores\n' "$QZIP" "$WORK" "$RUNS" "$(nproc)"
+printf 'create   Info-ZIP zip -r -6 %6.2fs  qzip a -6 %6.2fs  speed ratio %5sx (target >= 4)\n' "$t_zip_c" "$t_q_c" "$(ratio "$t_zip_c" "$t_q_c")"
+printf '         archive size   %12d  %12d  size ratio %s (target <= 1.005)\n' "$s_zip" "$s_q" "$(echo "scale=4; $s_q / $s_zip" | bc -l)"
+printf 'extract  unzip -o         %6.2fs  qzip x -o %6.2fs  speed ratio %5sx (target >= 2.5)\n' "$t_zip_x" "$t_q_x" "$(ratio "$t_zip_x" "$t_q_x")"
+printf 'test     unzip -t         %6.2fs  qzip t    %6.2fs  speed ratio %5sx (target >= 4)\n' "$t_zip_t" "$t_q_t" "$(ratio "$t_zip_t" "$t_q_t")"
+printf 'list     %d entries: unzip -l %6.2fs  qzip l %6.2fs (target < 1 s)\n' "$entries" "$t_zip_l" "$t_q_l"
+printf 'load average while measuring: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,102 @@
+// The qzip tool as a user runs it: commands, exit statuses, output.
+
+#include <platform/testing/TestSupport.h>
+
+#include <filesystem>
+#include <string>
+
+using quarva::testing::readFile;
+using quarva::testing::runCommand;
+using quarva::testing::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Qzip : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        qzip = quarva::testing::buildDir() / "tools" / "qzip" / "qzip";
+        if (!fs::exists(qzip)) GTEST_SKIP() << "qzip not built at " << qzip;
+        fs::create_directories(dir() / "src" / "sub");
+        writeFile(dir() / "src" / "a.txt", "alpha\n");
+        writeFile(dir() / "src" / "sub" / "b.log", std::string(5000, 'b'));
+    }
+    int run(const std::string& args, std::string* out = nullptr) {
+        std::string o;
+        int rc = runCommand("cd '" + dir().string() + "' && '" + qzip.string() + "' " + args, &o);
+        if (out) *out = o;
+        return rc;
+    }
+    fs::path qzip;
+};
+
+}  // namespace
+
+TEST_F(Qzip, AddListTestExtract) {
+    std::string out;
+    ASSERT_EQ(run("a t.zip -r -9 src", &out), 0) << out;
+    EXPECT_NE(out.find("File : a.txt : OK"), std::string::npos) << out;
+    ASSERT_EQ(run("l --json t.zip", &out), 0) << out;
+    EXPECT_NE(out.find("\"name\":\"b.log\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"method\":\"deflate\""), std::string::npos) << out;
+    ASSERT_EQ(run("l t.zip '*.txt'", &out), 0);
+    EXPECT_EQ(out.find("b.log"), std::string::npos) << out;
+    ASSERT_EQ(run("t t.zip", &out), 0);
+    EXPECT_NE(out.find("Testing  : a.txt : OK"), std::string::npos) << out;
+    ASSERT_EQ(run("x t.zip -d out --quiet", &out), 0);
+    EXPECT_TRUE(out.empty()) << out;
+    EXPECT_EQ(readFile(dir() / "out" / "a.txt"), "alpha\n");
+    // Existing files are skipped without -o: exit 1 with the reason.
+    EXPECT_EQ(run("x t.zip -d out", &out), 1);
+    EXPECT_NE(out.find("File : a.txt : Skipped (exists, not overwritten)"), std::string::npos) << out;
+    EXPECT_EQ(run("x t.zip -d out -o", &out), 0);
+}
+
+TEST_F(Qzip, PathsPasswordsDeleteCommentRepair) {
+    std::string out;
+    ASSERT_EQ(run("a p.zip -r -p --password pw --aes src", &out), 0) << out;
+    EXPECT_EQ(run("t p.zip", &out), 2);  // no password: nothing could be tested
+    EXPECT_NE(out.find("qzip: error 210"), std::string::npos) << out;
+    ASSERT_EQ(run("t p.zip --password pw", &out), 0) << out;
+    ASSERT_EQ(run("x p.zip -d o -j --password pw --quiet", &out), 0) << out;
+    EXPECT_EQ(readFile(dir() / "o" / "b.log"), std::string(5000, 'b'));
+    ASSERT_EQ(run("d p.zip '*.log'", &out), 0) << out;
+    ASSERT_EQ(run("l --json p.zip", &out), 0);
+    EXPECT_EQ(out.find("b.log"), std::string::npos) << out;
+    EXPECT_EQ(run("d p.zip '*.none'", &out), 2);
+    EXPECT_NE(out.find("error 140"), std::string::npos) << out;
+    ASSERT_EQ(run("c p.zip --set 'hello there'", &out), 0) << out;
+    ASSERT_EQ(run("c p.zip", &out), 0);
+    EXPECT_EQ(out, "hello there\n");
+    ASSERT_EQ(run("r p.zip", &out), 0) << out;
+    ASSERT_EQ(run("r p.zip --aggressive", &out), 0) << out;
+}
+
+TEST_F(Qzip, UpdateAndFreshen) {
+    std::string out;
+    ASSERT_EQ(run("a u.zip src/a.txt", &out), 0) << out;
+    ASSERT_EQ(run("f u.zip src/a.txt src/sub/b.log", &out), 0) << out;
+    EXPECT_EQ(out.find("b.log"), std::string::npos) << out;  // freshen adds nothing new
+    ASSERT_EQ(run("u u.zip src/a.txt src/sub/b.log", &out), 0) << out;
+    EXPECT_NE(out.find("File : b.log : OK"), std::string::npos) << out;
+    EXPECT_EQ(out.find("a.txt"), std::string::npos) << out;  // not newer
+}
+
+TEST_F(Qzip, FailuresAndOtherFormats) {
+    std::string out;
+    EXPECT_EQ(run("l missing.zip", &out), 2);
+    EXPECT_NE(out.find("qzip: error 100: Archive not found"), std::string::npos) << out;
+    writeFile(dir() / "junk.zip", "not a zip at all");
+    EXPECT_EQ(run("t junk.zip", &out), 2);
+    EXPECT_NE(out.find("error 110"), std::string::npos) << out;
+    EXPECT_EQ(run("a dup.zip src/a.txt src/sub/../a.txt", &out), 0) << out;  // the same file twice is one
+    writeFile(dir() / "src" / "sub" / "a.txt", "other");
+    EXPECT_EQ(run("a dup2.zip src/a.txt src/sub/a.txt", &out), 2);
+    EXPECT_NE(out.find("error 370"), std::string::npos) << out;
+    writeFile(dir() / "x.tar.gz", "whatever");
+    EXPECT_EQ(run("l x.tar.gz", &out), 2);
+    EXPECT_NE(out.find("format not supported by qzip yet"), std::string::npos) << out;
+    EXPECT_EQ(run("z t.zip", &out), 2);
+    EXPECT_EQ(run("", &out), 2);
+}
