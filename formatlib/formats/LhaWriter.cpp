@@ -365,6 +365,9 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
 {
     std::string folder, file = entry.name;
     while (!file.empty() && file.back() == '/') file.pop_back();
+    // A link is stored as "name|target"; readers join folder and file part again
+    // before they split at "|", so the whole text is split at its last "/".
+    if (entry.isSymlink) file += "|" + entry.linkTarget;
     if (entry.isDir) {
         folder = file;
         file.clear();
@@ -375,7 +378,6 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
             file = file.substr(slash + 1);
         }
     }
-    if (entry.isSymlink) file += "|" + entry.linkTarget;
     std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> ext;
     ext.push_back({0x00, {0, 0}});
     if (!file.empty()) ext.push_back({0x01, std::vector<std::uint8_t>(file.begin(), file.end())});

@@ -280,6 +280,36 @@ TEST_F(FormatsTest, DeletingAFolderTakesItsEntriesAndItself)
     }
 }
 
+TEST_F(FormatsTest, LinksInsideTheTreeSurviveTheRoundTrip)
+{
+    const auto src = makeTree();
+    fs::create_symlink("docs/b.txt", src / "link");
+    for (const char* name : {"k.tar", "k.zip", "k.lzh"}) {
+        host_.clear();
+        compress(dir() / name, {src.string()});
+        ASSERT_TRUE(host_.errors.empty()) << name << host_.errorText();
+        const fs::path out = dir() / ("k-" + std::string(name));
+        extract(dir() / name, out);
+        ASSERT_TRUE(host_.errors.empty()) << name << host_.errorText();
+        ASSERT_TRUE(fs::is_symlink(out / "src" / "link")) << name;
+        EXPECT_EQ(fs::read_symlink(out / "src" / "link"), fs::path("docs/b.txt")) << name;
+    }
+    if (haveTool("lha")) {
+        fs::create_directories(dir() / "peer");
+        std::string out;
+        ASSERT_EQ(runCommand("cd '" + (dir() / "peer").string() + "' && lha xq ../k.lzh", &out), 0) << out;
+        ASSERT_TRUE(fs::is_symlink(dir() / "peer" / "src" / "link"));
+        EXPECT_EQ(fs::read_symlink(dir() / "peer" / "src" / "link"), fs::path("docs/b.txt"));
+    }
+    // A cabinet cannot hold the link: it is left out with a report, the rest goes in.
+    host_.clear();
+    compress(dir() / "k.cab", {src.string()});
+    ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
+    host_.clear();
+    list(dir() / "k.cab");
+    EXPECT_EQ(host_.listedNames().size(), 4u);
+}
+
 TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly)
 {
     if (!haveTool("7z")) GTEST_SKIP() << "7z not installed";
