@@ -187,7 +187,16 @@ struct Piece {
     std::vector<unsigned char> data;
 };
 
-libdeflate_compressor* compressorFor(int level) {
+// Our levels 1-9 on libdeflate's scale of 1-12. Level 6, the default, is
+// libdeflate's 5: at this strength it already packs tighter than the classic
+// level 6 while running noticeably faster; 9 is libdeflate's strongest.
+int libdeflateLevel(int level) {
+    static const int map[10] = {0, 1, 1, 2, 3, 4, 5, 7, 9, 12};
+    return map[std::clamp(level, 0, 9)];
+}
+
+libdeflate_compressor* compressorFor(int ourLevel) {
+    int level = libdeflateLevel(ourLevel);
     thread_local std::map<int, std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>> cache;
     auto it = cache.find(level);
     if (it == cache.end())

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <unordered_map>
 
 namespace quarva::engine {
 
@@ -106,18 +107,25 @@ Encryption ZipEntry::encryption() const {
 }
 
 std::int64_t dosToUnix(std::uint16_t date, std::uint16_t time) {
-    std::tm tm{};
-    tm.tm_year = ((date >> 9) & 0x7F) + 80;
-    tm.tm_mon = ((date >> 5) & 0x0F) - 1;
-    tm.tm_mday = date & 0x1F;
-    tm.tm_hour = (time >> 11) & 0x1F;
-    tm.tm_min = (time >> 5) & 0x3F;
-    tm.tm_sec = (time & 0x1F) * 2;
-    tm.tm_isdst = -1;
-    if (tm.tm_mon < 0) tm.tm_mon = 0;
-    if (tm.tm_mday == 0) tm.tm_mday = 1;
-    std::time_t t = std::mktime(&tm);
-    return t == -1 ? 0 : std::int64_t(t);
+    // mktime is slow (it consults the time zone every call): the start of each
+    // local hour is converted once per thread and the minutes added.
+    thread_local std::unordered_map<std::uint32_t, std::int64_t> hours;
+    std::uint32_t key = (std::uint32_t(date) << 5) | ((time >> 11) & 0x1F);
+    auto it = hours.find(key);
+    if (it == hours.end()) {
+        std::tm tm{};
+        tm.tm_year = ((date >> 9) & 0x7F) + 80;
+        tm.tm_mon = ((date >> 5) & 0x0F) - 1;
+        tm.tm_mday = date & 0x1F;
+        tm.tm_hour = (time >> 11) & 0x1F;
+        tm.tm_isdst = -1;
+        if (tm.tm_mon < 0) tm.tm_mon = 0;
+        if (tm.tm_mday == 0) tm.tm_mday = 1;
+        std::time_t t = std::mktime(&tm);
+        if (hours.size() > 4096) hours.clear();
+        it = hours.emplace(key, t == -1 ? 0 : std::int64_t(t)).first;
+    }
+    return it->second + ((time >> 5) & 0x3F) * 60 + (time & 0x1F) * 2;
 }
 
 void unixToDos(std::int64_t t, std::uint16_t& date, std::uint16_t& time) {
@@ -135,12 +143,22 @@ void unixToDos(std::int64_t t, std::uint16_t& date, std::uint16_t& time) {
 }
 
 std::string modifiedText(std::int64_t t) {
-    std::time_t tt = static_cast<std::time_t>(t);
-    std::tm tm{};
-    localtime_r(&tt, &tm);
+    // Local offsets are whole quarter hours: one conversion per quarter hour.
+    thread_local std::unordered_map<std::int64_t, std::tm> quarters;
+    std::int64_t q = t >= 0 ? t / 900 : (t - 899) / 900;
+    auto it = quarters.find(q);
+    if (it == quarters.end()) {
+        std::time_t tt = static_cast<std::time_t>(q * 900);
+        std::tm tm{};
+        localtime_r(&tt, &tm);
+        if (quarters.size() > 4096) quarters.clear();
+        it = quarters.emplace(q, tm).first;
+    }
+    const std::tm& tm = it->second;
+    int minute = tm.tm_min + int((t - q * 900) / 60);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d-%02d-%02d %02d:%02d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year % 100, tm.tm_hour,
-                  tm.tm_min);
+                  minute);
     return buf;
 }
 
