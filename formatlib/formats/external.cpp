@@ -21,6 +21,7 @@ extern char** environ;
 
 namespace quarva::formatlib {
 namespace {
+namespace fs = std::filesystem;
 
 std::string findTool(const char* name)
 {
@@ -40,7 +41,8 @@ std::string findTool(const char* name)
     return {};
 }
 
-int runQuiet(const std::vector<std::string>& args)
+// Runs a program with its standard streams on /dev/null, in `folder`.
+int runQuiet(const std::vector<std::string>& args, const std::string& folder)
 {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -50,6 +52,7 @@ int runQuiet(const std::vector<std::string>& args)
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
     int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
@@ -137,9 +140,9 @@ public:
         const std::string arj = arjToo_ ? findTool("arj") : std::string();
         int rc = -1;
         if (!unar.empty()) {
-            rc = runQuiet({unar, "-q", "-f", "-D", "-o", tmpl, path.string()});
+            rc = runQuiet({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl);
         } else if (!arj.empty()) {
-            rc = runQuiet({arj, "x", "-y", path.string(), tmpl + "/"});
+            rc = runQuiet({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl);
         } else {
             std::filesystem::remove_all(tmpl);
             *error = unsupportedReason();
