@@ -94,6 +94,25 @@ t.close()
     EXPECT_EQ(everything(dest), inside);
 }
 
+TEST_F(SafetyTest, HostileZipIsRefused)
+{
+    if (!haveTool("python3")) GTEST_SKIP() << "python3 not installed";
+    writeFile(dir() / "mk.py", std::string("import sys, zipfile\n"
+                                           "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
+                                           "z.writestr('../evil1.txt', 'evil')\n"
+                                           "z.writestr('/evil2.txt', 'evil')\n"
+                                           "z.writestr('a\\\\..\\\\..\\\\evil3.txt', 'evil')\n"
+                                           "link = zipfile.ZipInfo('out')\n"
+                                           "link.external_attr = 0o120777 << 16\n"
+                                           "z.writestr(link, '/etc')\n"
+                                           "z.writestr('good.txt', 'good')\n"
+                                           "z.close()\n"));
+    ASSERT_EQ(runCommand("python3 '" + (dir() / "mk.py").string() + "' '" + (dir() / "h.zip").string() + "'"), 0);
+    extract(dir() / "h.zip", dir() / "box" / "dest");
+    EXPECT_EQ(everything(dir() / "box"), (std::vector<std::string>{"dest", "dest/good.txt"}));
+    EXPECT_EQ(host_.errors.size(), 4u) << host_.errorText();
+}
+
 TEST_F(SafetyTest, ExistingLinkInTheDestinationIsReplacedNotFollowed)
 {
     const auto src = makeTree();
