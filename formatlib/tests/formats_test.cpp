@@ -155,6 +155,17 @@ TEST_F(FormatsTest, PeerMadeArchivesListAndExtractByteExactly)
         test(dir() / c.file);
         EXPECT_EQ(host_.tested.size(), 4u) << c.file;
         for (const auto& t : host_.tested) EXPECT_TRUE(t.second) << c.file << " " << t.first;
+        EXPECT_EQ(count(dir() / c.file), 4) << c.file;
+        host_.clear();
+        lib_->entry<QzTurboFindTextFn>("TurboFindText")((dir() / c.file).c_str(), "needle", 1, &host_);
+        ASSERT_EQ(host_.matches.size(), 1u) << c.file << host_.errorText();
+        EXPECT_EQ(host_.matches[0].entry, "src\\a.txt");
+        // Through a conversion too.
+        const fs::path converted = dir() / (std::string(c.file) + ".lzh");
+        host_.clear();
+        convert(dir() / c.file, converted, kFormatLha);
+        ASSERT_TRUE(host_.errors.empty()) << c.file << host_.errorText();
+        expectExtractsTo(converted, src, "src");
     }
 }
 
@@ -348,6 +359,13 @@ TEST_F(FormatsTest, PeerCabAndArjListAndExtractByteExactly)
         EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt",
                                                                  "src\\docs\\deep\\c.bin", "src\\empty.txt"}));
         expectExtractsTo(dir() / "p.cab", src, "src");
+        host_.clear();
+        test(dir() / "p.cab");
+        EXPECT_EQ(host_.tested.size(), 4u);
+        host_.clear();
+        convert(dir() / "p.cab", dir() / "p.cab.tar", kFormatTar);
+        ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+        expectExtractsTo(dir() / "p.cab.tar", src, "src");
         ++done;
     }
     if (haveTool("arj")) {
