@@ -641,6 +641,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
                 e.method = s.isDir ? kMethodStored : p.method;
                 e.crc = p.crc;
                 e.size = p.rawSize;
+                if (!s.isDir) raise.record(EventId::Starting, makeRecord(e, false));
                 Encrypter enc;
                 if (!s.isDir && !startEncryption(e, enc, p.crc, false)) {
                     status = kStatusUnexpected;

@@ -20,7 +20,7 @@ namespace quarva::engine {
 namespace {
 constexpr std::size_t kBlock = 256 * 1024;
 // Entries up to this size are decoded as one buffer; larger ones stream.
-constexpr std::uint64_t kWholeBufferLimit = 32ull << 20;
+constexpr std::uint64_t kWholeBufferLimit = 64ull << 20;
 }  // namespace
 
 InputFile::~InputFile() {
