@@ -1,5 +1,6 @@
-// QuarvaZip: the archive manager. With a display it opens its main window; the
-// hidden command-line actions also run without one.
+// QuarvaZip: the archive manager. With a display it opens its main window. The
+// hidden command-line actions (the shell extension's unattended add, extraction,
+// mail and self-extractor) run without a window, and also without a display.
 
 #include <cstdlib>
 #include <iostream>
@@ -7,10 +8,15 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/init.h>
 
+#include "archive/core/Associations.h"
+#include "archive/core/HiddenActions.h"
 #include "archive/core/QuarvaZipApp.h"
 #include "archive/ui/QuarvaZipWxApp.h"
+#include "platform/Launcher.h"
 #include "platform/Prompts.h"
+#include "platform/ui/WxPrompts.h"
 
 namespace {
 
@@ -21,22 +27,22 @@ bool haveDisplay()
     return (x && *x) || (w && *w);
 }
 
-// Start-up without a window: the same steps, with questions answered on the console.
-int runWithoutDisplay(const std::vector<std::string>& params)
+// Start-up without a window: the same steps, then the switch's hidden action.
+// A switch that needs the window ends with a note saying so.
+int runWithoutWindow(const std::vector<std::string>& params, quarva::platform::Prompts& prompts)
 {
     using namespace quarva::archive;
-    quarva::platform::ConsolePrompts prompts(/*interactive=*/true);
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
     if (!app.readInstallation()) return 1;
     app.prepareFolders();
     app.openDeletionList();
     app.parseCommandLine(params);
     app.loadSettings();
-    const std::string& sw = app.commandLine.switchName();
-    std::cerr << "QuarvaZip: there is no display (DISPLAY is not set), so the main window cannot open"
-              << (sw.empty() ? std::string() : " for the switch /" + sw) << ".\n";
+    registerAssociations(app.libraryPath, nullptr, prompts, app.store().registry());
+    quarva::platform::ProcessLauncher launcher;
+    int status = runHiddenAction(app, launcher);
     app.exitInstance();
-    return 1;
+    return status;
 }
 
 }  // namespace
@@ -44,7 +50,26 @@ int runWithoutDisplay(const std::vector<std::string>& params)
 int main(int argc, char** argv)
 {
     std::vector<std::string> params(argv + 1, argv + argc);
-    if (!haveDisplay()) return runWithoutDisplay(params);
+    quarva::archive::CCommandLine commandLine;
+    commandLine.parse(params);
+    const bool hidden = quarva::archive::isHiddenSwitch(commandLine.switchName());
+
+    if (!haveDisplay()) {
+        // Questions of a hidden run go to the terminal when there is one.
+        quarva::platform::ConsolePrompts prompts(/*interactive=*/true);
+        return runWithoutWindow(params, prompts);
+    }
+    if (hidden) {
+        // wx is started for the dialogs the action may show, but no main window.
+        if (!wxEntryStart(argc, argv)) return 1;
+        int status;
+        {
+            quarva::platform::WxPrompts prompts;
+            status = runWithoutWindow(params, prompts);
+        }
+        wxEntryCleanup();
+        return status;
+    }
     wxApp::SetInstance(new quarva::archive::ui::CQuarvaZipWxApp(params));
     return wxEntry(argc, argv);
 }
