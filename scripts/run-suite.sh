@@ -26,7 +26,8 @@ echo "== QuarvaZip /noextractdialog: extract into \"$work/extracted\""
 "$dist/QuarvaZip" /noextractdialog "$list"
 
 echo "== compare"
-if diff -r "$sample" "$work/extracted/Sample Folder" >/dev/null 2>&1 || diff -r "$sample" "$work/extracted" >/dev/null 2>&1; then
+# With path information saved, entries carry their full path without its root.
+if diff -r "$sample" "$work/extracted$sample"; then
     echo "The extracted tree matches the sample folder. Work folder: $work"
 else
     echo "The extracted tree differs from the sample folder. Work folder: $work" >&2
