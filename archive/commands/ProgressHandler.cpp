@@ -86,6 +86,17 @@ bool isWithin(const fs::path& path, const fs::path& folder)
     return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 
+bool sameFolder(const fs::path& a, const fs::path& b)
+{
+    if (a.empty() || b.empty()) return false;
+    auto strip = [](fs::path p) {
+        std::string s = p.lexically_normal().string();
+        while (s.size() > 1 && s.back() == '/') s.pop_back();
+        return s;
+    };
+    return strip(a) == strip(b);
+}
+
 std::string formatNumber(const char* format, int number)
 {
     char buffer[128];
@@ -220,7 +231,11 @@ void CProgressHandler::fileProcessed(const EntryValues& values)
         appendLog(text::kLogFile + values.name + text::kLogOk);
         setBusyText(text::kExtractingFile + values.name);
         std::string written = writtenPath(values.name);
-        if (isWithin(written, state.tempFolder)) session_.recordTemporaryFile(written);
+        // Only the manager's own extractions into the temporary folder are removed at
+        // exit. A destination the user chose keeps its files, also when it lies
+        // beneath the temporary folder (as /tmp/... often does on Linux).
+        if (sameFolder(state.extractDestination, state.tempFolder) && isWithin(written, state.tempFolder))
+            session_.recordTemporaryFile(written);
         break;
     }
     case OperationKind::Add: {

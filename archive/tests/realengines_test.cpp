@@ -162,12 +162,24 @@ TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion)
     std::string archive = (dir() / "t.zip").string();
     run("noadddialog", writeList({archive, loose.string()}));
     ASSERT_TRUE(app->deletionList.open(dir()));
-    fs::path dest = tmpDir() / "view";
+    fs::path dest = session->progress.state.tempFolder;
     run("noextractdialog", writeList({archive, dest.string()}));
     std::string recorded = quarva::testing::readFile(dir() / "~QuarvaDel.tmp");
     EXPECT_EQ(recorded, stored(dest, loose).string() + "\r\n");
     EXPECT_TRUE(app->deletionList.deleteRecordedFiles());
     EXPECT_FALSE(fs::exists(stored(dest, loose)));
+}
+
+TEST_F(RealEngines, AChosenFolderBeneathTheTemporaryFolderKeepsItsFiles)
+{
+    std::string archive = (dir() / "t.zip").string();
+    run("noadddialog", writeList({archive, loose.string()}));
+    ASSERT_TRUE(app->deletionList.open(dir()));
+    fs::path dest = fs::path(session->progress.state.tempFolder) / "chosen";
+    run("noextractdialog", writeList({archive, dest.string()}));
+    EXPECT_EQ(quarva::testing::readFile(dir() / "~QuarvaDel.tmp"), "");
+    EXPECT_TRUE(app->deletionList.deleteRecordedFiles());
+    EXPECT_TRUE(fs::exists(stored(dest, loose)));
 }
 
 TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound)
