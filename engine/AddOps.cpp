@@ -647,7 +647,10 @@ std::int16_t ZipEngine::add(std::int16_t action) {
                     status = kStatusUnexpected;
                     return false;
                 }
-                bool ok = w.beginEntry(e, false) && w.writeData(enc.header.data(), enc.header.size()) && enc.apply(p.data) &&
+                // Everything is known up front: the local header is written once.
+                if (enc.aes) e.crc = 0;  // AE-2 stores no CRC
+                e.packedSize = enc.header.size() + p.data.size() + (enc.aes ? kAesAuthLength : 0);
+                bool ok = w.beginEntry(e, false, true) && w.writeData(enc.header.data(), enc.header.size()) && enc.apply(p.data) &&
                           w.writeData(p.data.data(), p.data.size()) && finishEncryption(e, enc) && w.endEntry(e);
                 if (!ok) {
                     status = out.error() ? writeStatus(out.error()) : kStatusUnexpected;

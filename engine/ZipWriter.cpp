@@ -152,10 +152,12 @@ std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
     return x;
 }
 
-bool ZipWriter::beginEntry(ZipEntry& e, bool mayNeedZip64) {
+bool ZipWriter::beginEntry(ZipEntry& e, bool mayNeedZip64, bool sizesKnown) {
     headerAt_ = out_.position();
     e.localOffset = headerAt_;
-    zip64Local_ = mayNeedZip64;
+    zip64Local_ = mayNeedZip64 || (sizesKnown && (e.size >= k32Max || e.packedSize >= k32Max));
+    sizesKnown_ = sizesKnown;
+    declaredPacked_ = e.packedSize;
     std::string extra = localExtra(e, zip64Local_);
     std::string h;
     put32(h, kSigLocal);
@@ -181,6 +183,7 @@ bool ZipWriter::endEntry(ZipEntry& e) {
     if (!zip64Local_ && (e.packedSize >= k32Max || e.size >= k32Max)) {
         return false;  // the caller predicted the sizes wrongly; cannot happen for files read by size
     }
+    if (sizesKnown_ && e.packedSize == declaredPacked_) return writeDescriptor(e);
     unsigned char fix[12];
     std::string f;
     put32(f, e.crc);
@@ -195,6 +198,10 @@ bool ZipWriter::endEntry(ZipEntry& e) {
         // The zip64 field is the first extra field: after header, name, id and length.
         if (!out_.patch(headerAt_ + 30 + e.rawName.size() + 4, z.data(), 16)) return false;
     }
+    return writeDescriptor(e);
+}
+
+bool ZipWriter::writeDescriptor(ZipEntry& e) {
     if (e.flags & kFlagDescriptor) {
         std::string d;
         put32(d, kSigDescriptor);
@@ -223,8 +230,10 @@ bool ZipWriter::copyEntry(const InputFile& in, const ZipDirectory& dir, const Zi
     if (!(e.flags & kFlagEncrypted) || e.method == kMethodAes) e.flags &= std::uint16_t(~kFlagDescriptor);
     std::uint64_t packed = src.packedSize;
     bool zip64 = src.size >= k32Max || packed >= k32Max;
-    if (!beginEntry(e, zip64)) return false;
-    std::vector<unsigned char> buf(1 << 20);
+    e.packedSize = packed;
+    if (!beginEntry(e, zip64, true)) return false;
+    std::vector<unsigned char>& buf = copyBuf_;
+    if (buf.size() < (1u << 20)) buf.resize(std::size_t(std::min<std::uint64_t>(1u << 20, std::max<std::uint64_t>(packed, 4096))));
     std::uint64_t pos = dataStart, left = packed;
     while (left > 0) {
         if (abort.load()) {

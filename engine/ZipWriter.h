@@ -52,9 +52,10 @@ public:
     // false with reason Damaged when its local header cannot be read.
     bool copyEntry(const InputFile& in, const ZipDirectory& dir, const ZipEntry& e, const std::atomic<bool>& abort,
                    bool& aborted);
-    // Starts an entry whose packed data follows through writeData; sizes and CRC
-    // are filled in by endEntry (the local header is patched).
-    bool beginEntry(ZipEntry& e, bool mayNeedZip64);
+    // Starts an entry whose packed data follows through writeData. With
+    // `sizesKnown`, e.crc, e.size and e.packedSize are final and the local header is
+    // written once; otherwise endEntry fills them in by patching the header.
+    bool beginEntry(ZipEntry& e, bool mayNeedZip64, bool sizesKnown = false);
     bool writeData(const void* data, std::size_t n) { return out_.write(data, n); }
     bool endEntry(ZipEntry& e);
     // Central directory and end records.
@@ -63,10 +64,14 @@ public:
 
 private:
     std::string localExtra(const ZipEntry& e, bool zip64) const;
+    bool writeDescriptor(ZipEntry& e);
     OutputFile& out_;
     std::vector<ZipEntry> entries_;
     std::uint64_t headerAt_ = 0, dataAt_ = 0;
     bool zip64Local_ = false;
+    bool sizesKnown_ = false;
+    std::uint64_t declaredPacked_ = 0;
+    std::vector<unsigned char> copyBuf_;
 };
 
 }  // namespace quarva::engine

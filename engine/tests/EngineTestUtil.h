@@ -55,7 +55,8 @@ inline bool makeZip(const std::filesystem::path& path, const std::vector<RawEntr
             deflateEnd(&zs);
             payload = buf;
         }
-        if (!w.beginEntry(e, false) || !w.writeData(payload.data(), payload.size()) || !w.endEntry(e)) return false;
+        e.packedSize = payload.size();
+        if (!w.beginEntry(e, false, true) || !w.writeData(payload.data(), payload.size()) || !w.endEntry(e)) return false;
     }
     return w.finish(comment) && out.commit(path.string(), 0644);
 }

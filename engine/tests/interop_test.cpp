@@ -4,6 +4,8 @@
 #include "engine/ZipEngine.h"
 #include "EngineTestUtil.h"
 
+#include <chrono>
+
 using namespace quarva::engine;
 using namespace quarva::engine::testutil;
 using quarva::testing::haveTool;
@@ -27,6 +29,12 @@ protected:
         writeFile(src / "sub" / "text.csv", text);
         writeFile(src / "sub" / "deeper" / "noise.bin", quarva::testing::randomBytes(150000, 11));
         writeFile(src / "sub" / "gr\xc3\xbc\xc3\x9f" "e.txt", "utf-8 name\n");
+        writeFile(src / "run.sh", "#!/bin/sh\necho hi\n");
+        fs::permissions(src / "run.sh", fs::perms(0750));
+        // Whole seconds, even: zip's own time field keeps two-second steps.
+        auto t = fs::file_time_type::clock::now();
+        t = std::chrono::time_point_cast<std::chrono::seconds>(t - std::chrono::hours(50));
+        fs::last_write_time(src / "sub" / "text.csv", t);
     }
 
     // Our archive of src, with names relative to dir() (through a folder line we
@@ -77,6 +85,12 @@ TEST_F(Interop, OurArchivesPassUnzip) {
         expectSameTree(src, o / src.relative_path());
         fs::remove(z);
     }
+    // Our own round trip keeps times and modes too.
+    fs::path z = ourArchive();
+    ASSERT_EQ(extractWith(z, dir() / "own"), 0);
+    fs::path back = dir() / "own" / src.relative_path();
+    EXPECT_EQ(fs::last_write_time(back / "sub" / "text.csv"), fs::last_write_time(src / "sub" / "text.csv"));
+    EXPECT_EQ(fs::status(back / "run.sh").permissions(), fs::perms(0750));
 }
 
 TEST_F(Interop, OurArchivesPass7z) {
@@ -123,6 +137,9 @@ TEST_F(Interop, InfoZipArchives) {
     ASSERT_EQ(runCommand("cd " + q(src) + " && zip -qr " + q(dir() / "plain.zip") + " .", &out), 0) << out;
     EXPECT_EQ(extractWith(dir() / "plain.zip", dir() / "p"), 0);
     expectSameTree(src, dir() / "p");
+    // Times (extended timestamp) and Unix modes come back as they were.
+    EXPECT_EQ(fs::last_write_time(dir() / "p" / "sub" / "text.csv"), fs::last_write_time(src / "sub" / "text.csv"));
+    EXPECT_EQ(fs::status(dir() / "p" / "run.sh").permissions(), fs::status(src / "run.sh").permissions());
     ASSERT_EQ(runCommand("cd " + q(src) + " && zip -qr -P s3cr3t " + q(dir() / "enc.zip") + " .", &out), 0) << out;
     EXPECT_EQ(extractWith(dir() / "enc.zip", dir() / "e", "s3cr3t"), 0);
     expectSameTree(src, dir() / "e");
@@ -253,4 +270,33 @@ TEST_F(Interop, LargeFilesInJoinedChunksPassPeers) {
             EXPECT_EQ(runCommand("unzip -tq -P pw " + q(z), &out), 0) << out;
         }
     }
+}
+
+TEST_F(Interop, SixtyFiveThousandEntriesUseTheZip64End) {
+    std::vector<RawEntry> entries;
+    for (int i = 0; i < 66000; ++i) entries.push_back({"d" + std::to_string(i % 50) + "/f" + std::to_string(i), "x"});
+    ASSERT_TRUE(makeZip(dir() / "many.zip", entries));
+    ZipEngine e;
+    Recorder r;
+    r.attach(e);
+    e.setArchiveName((dir() / "many.zip").string());
+    ASSERT_EQ(e.list(), 0);
+    EXPECT_EQ(r.count(6), 66000u);
+    e.setNames("d7\\f65507\r\n");
+    r.events.clear();
+    ASSERT_EQ(e.test(), 0);
+    EXPECT_EQ(r.count(12), 1u);
+    std::string out;
+    if (haveTool("python3")) {
+        EXPECT_EQ(runCommand("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); assert len(z.infolist())==66000\" " +
+                                 q(dir() / "many.zip"), &out), 0) << out;
+    }
+    // Adding to it keeps the zip64 end and every entry.
+    e.setNames((src / "a.txt").string() + "\r\n");
+    e.setSavePathInfo(false);
+    ASSERT_EQ(e.add(0), 0);
+    e.setNames("");
+    r.events.clear();
+    ASSERT_EQ(e.list(), 0);
+    EXPECT_EQ(r.count(6), 66001u);
 }
