@@ -423,11 +423,14 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     ZipDirectory dir;
     bool haveOld = false;
     struct stat archiveStat {};
-    if (::stat(archiveName_.c_str(), &archiveStat) == 0 && archiveStat.st_size > 0) {
-        if (auto st = in.open(archiveName_)) return st;
-        if (auto st = readDirectory(in, dir)) return st;
-        haveOld = true;
-    } else if (errno != ENOENT && archiveStat.st_size != 0) {
+    if (::stat(archiveName_.c_str(), &archiveStat) == 0) {
+        if (isReadOnly(archiveStat)) return kStatusAccess;
+        if (archiveStat.st_size > 0) {
+            if (auto st = in.open(archiveName_)) return st;
+            if (auto st = readDirectory(in, dir)) return st;
+            haveOld = true;
+        }
+    } else if (errno != ENOENT) {
         return kStatusAccess;
     }
     std::string archiveAbs = lexicalAbsolute(archiveName_);

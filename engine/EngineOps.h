@@ -4,6 +4,8 @@
 #include "engine/ZipEngine.h"
 #include "engine/ZipFormat.h"
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace quarva::engine {
@@ -30,6 +32,8 @@ private:
 std::string reportedName(const std::string& name);
 // The entry record of a zip entry.
 EntryRecord makeRecord(const ZipEntry& e, bool complete);
+// A read-only archive (no owner write permission) is never replaced.
+inline bool isReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 // Status for an errno met while writing.
 std::int16_t writeStatus(int err);
 

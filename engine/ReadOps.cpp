@@ -158,6 +158,7 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
     if (text.size() > 0xFFFF) return kStatusConfiguration;
     struct stat st {};
     ::stat(archiveName_.c_str(), &st);
+    if (isReadOnly(st)) return kStatusAccess;
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     // Everything up to the comment length of the end record stays as it is.
@@ -579,6 +580,7 @@ std::int16_t ZipEngine::deleteEntries() {
     if (hits == 0) return kStatusNoMatches;
     struct stat st {};
     ::stat(archiveName_.c_str(), &st);
+    if (isReadOnly(st)) return kStatusAccess;
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     ZipWriter w(out);

@@ -111,6 +111,7 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
     if (f.size() == 0) return kStatusZeroLength;
     struct stat archiveStat {};
     ::stat(archiveName_.c_str(), &archiveStat);
+    if (isReadOnly(archiveStat)) return kStatusAccess;  // the aggressive attempt clears the flag first
     // The archive's comment survives when its end record can still be read.
     ZipDirectory old;
     std::string comment;

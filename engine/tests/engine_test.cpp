@@ -615,3 +615,21 @@ TEST_F(Engine, ProgressAndFinishedEvents) {
     EXPECT_EQ(rec.count(13), 1u);
     EXPECT_EQ(rec.count(1), 2u);  // one "starting" per file
 }
+
+TEST_F(Engine, ReadOnlyArchiveIsNeverReplaced) {
+    ASSERT_EQ(addSource(), 0);
+    ::chmod(archive.c_str(), 0444);
+    std::string before = readFile(archive);
+    writeFile(src / "n.txt", "n");
+    EXPECT_EQ(addSource(), kStatusAccess);
+    engine.setNames("*a.txt\r\n");
+    EXPECT_EQ(engine.deleteEntries(), kStatusAccess);
+    EXPECT_EQ(engine.setComment("x"), kStatusAccess);
+    EXPECT_EQ(engine.repair(0), kStatusAccess);
+    EXPECT_TRUE(readFile(archive) == before);
+    // Reading still works.
+    engine.setNames("");
+    EXPECT_EQ(engine.test(), 0);
+    ::chmod(archive.c_str(), 0644);
+    EXPECT_EQ(engine.repair(1), 0);
+}
