@@ -283,6 +283,9 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
         checkCrc = e.aesVersion != 2;  // AE-2 stores no CRC
     }
     if (method == kMethodStored && remaining != e.size) return fail(SkipReason::Damaged);
+    // Deflate expands at most 1032 to 1: a larger declared size is a lie, found
+    // before any memory is set aside for it.
+    if (method == kMethodDeflate && e.size / 1032 > remaining + 1) return fail(SkipReason::Damaged);
 
     std::uint32_t crc = 0;
     std::uint64_t written = 0;
