@@ -60,7 +60,9 @@ std::int16_t writeStatus(int err) {
         case EFBIG: return kStatusDiskFull;
         case EACCES:
         case EPERM:
-        case EROFS: return kStatusAccess;
+        case EROFS:
+        case ENOENT:
+        case ENOTDIR: return kStatusAccess;
         case ENOMEM: return kStatusNoMemory;
         default: return kStatusUnexpected;
     }

@@ -98,7 +98,7 @@ bool ZipEngine::setProperty(int id, const DispatchValue& v) {
         case Property::SavePathInfo: if (!asBool(v, b)) return false; setSavePathInfo(b); return true;
         case Property::ArchiveName: if (!asString(v, s)) return false; setArchiveName(s); return true;
         case Property::DiskCount: return false;
-        case Property::Comment: if (!asString(v, s)) return false; setComment(s); return true;
+        case Property::Comment: if (!asString(v, s)) return false; return setComment(s) == kStatusOk;
         case Property::Names: if (!asString(v, s)) return false; setNames(s); return true;
         case Property::Aes256: if (!asBool(v, b)) return false; setAes256(b); return true;
         case Property::Threads: if (!asInt(v, i)) return false; setThreads(i); return true;

@@ -305,7 +305,8 @@ public:
 
     // --- dispatch surface ---
     // false for an unknown id, a read-only property or a value of the wrong type
-    // (int16 and int32 and bool convert into each other).
+    // (int16 and int32 and bool convert into each other), and for property 20 when
+    // the archive could not be rewritten (setComment gives the status).
     bool setProperty(int id, const DispatchValue& value);
     // monostate for an unknown id.
     DispatchValue getProperty(int id);

@@ -345,7 +345,13 @@ TEST_F(Engine, ArchiveStatusCodes) {
     EXPECT_FALSE(fs::exists(archive));
 }
 
-TEST_F(Engine, ReadOnlyFolderGives400) {
+TEST_F(Engine, UnwritablePlaceGives400) {
+    // A folder that does not exist, or a file where a folder should be.
+    engine.setArchiveName((dir() / "no-such-folder" / "x.zip").string());
+    EXPECT_EQ(addSource(), kStatusAccess);
+    writeFile(dir() / "plainfile", "x");
+    engine.setArchiveName((dir() / "plainfile" / "x.zip").string());
+    EXPECT_EQ(addSource(), kStatusAccess);
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     fs::create_directories(dir() / "ro");
     ::chmod((dir() / "ro").c_str(), 0555);
