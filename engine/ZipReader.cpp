@@ -209,6 +209,34 @@ bool localDataStart(const InputFile& file, const ZipDirectory& dir, const ZipEnt
 
 namespace {
 
+// Buffers for whole-entry decoding: small ones are kept per thread, large ones
+// live for one entry. Not zero-filled: every byte is written before it is read.
+struct Scratch {
+    std::unique_ptr<unsigned char[]> own;
+    unsigned char* ptr = nullptr;
+    unsigned char* data() { return ptr; }
+};
+
+Scratch scratch(int which, std::size_t n) {
+    constexpr std::size_t kKeep = 16u << 20;
+    thread_local std::unique_ptr<unsigned char[]> kept[2];
+    thread_local std::size_t keptSize[2] = {0, 0};
+    Scratch s;
+    if (n <= kKeep) {
+        if (keptSize[which] < n || !kept[which]) {
+            std::size_t grow = std::max<std::size_t>({n, keptSize[which] * 2, 64 * 1024});
+            grow = std::min(grow, kKeep);
+            kept[which].reset(new unsigned char[grow]);
+            keptSize[which] = grow;
+        }
+        s.ptr = kept[which].get();
+    } else {
+        s.own.reset(new unsigned char[n]);
+        s.ptr = s.own.get();
+    }
+    return s;
+}
+
 struct Decryptor {
     std::unique_ptr<TraditionalCipher> trad;
     std::unique_ptr<AesCipher> aes;
@@ -290,30 +318,27 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
     std::uint32_t crc = 0;
     std::uint64_t written = 0;
     auto emit = [&](const unsigned char* d, std::size_t n) -> bool {
-        crc = std::uint32_t(crc32_z(crc, d, n));
+        crc = std::uint32_t(libdeflate_crc32(crc, d, n));
         written += n;
         return sink(d, n);
     };
 
     if (method == kMethodDeflate && e.size <= kWholeBufferLimit && remaining <= kWholeBufferLimit) {
         // Whole buffer: one read, one libdeflate call.
-        std::vector<unsigned char> in(remaining ? remaining : 1);
+        Scratch in = scratch(0, std::size_t(remaining));
         if (remaining && !file.read(pos, in.data(), remaining)) return fail(SkipReason::Damaged);
         if (!dec.apply(in.data(), remaining)) return fail(SkipReason::Damaged);
         if (abort.load()) {
             out.result = DecodeResult::Aborted;
             return out;
         }
-        std::vector<unsigned char> plain(e.size ? e.size : 1);
-        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-        if (!d) {
-            out.result = DecodeResult::Reason;
-            out.reason = std::int16_t(SkipReason::Damaged);
-            return out;
-        }
+        Scratch plain = scratch(1, std::size_t(e.size));
+        thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
+            libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+        if (!d) return fail(SkipReason::Damaged);
         std::size_t actual = 0;
-        libdeflate_result r = libdeflate_deflate_decompress(d, in.data(), remaining, plain.data(), e.size, &actual);
-        libdeflate_free_decompressor(d);
+        libdeflate_result r =
+            libdeflate_deflate_decompress(d.get(), in.data(), remaining, plain.data(), std::size_t(e.size), &actual);
         if (r != LIBDEFLATE_SUCCESS || actual != e.size) return fail(SkipReason::Damaged);
         for (std::uint64_t off = 0; off < e.size; off += kBlock) {
             if (abort.load()) {
