@@ -18,7 +18,9 @@
 //   2  int16   compression level 0..9 (0 stores); default 6
 //   3  bool    erase a new disk before writing to it when spanning
 //   4  string  extraction folder (host path)
-//   6  bool    include hidden files (names starting with '.') and special files
+//   6  bool    include hidden files and folders (names starting with '.');
+//              special files (devices, fifos, sockets) are then reported with
+//              reason 12 instead of being passed over silently
 //   9  bool    delete the added files after a successful add
 //  10  bool    spanning: on a removable drive, add writes a spanned set (the
 //              same file name on every disk, event 7 for each further disk);
@@ -43,7 +45,8 @@
 //  -- our own --
 //  40  bool    encrypt new entries with AES-256 (WinZip AE-2) instead of the
 //              traditional zip encryption when a password is set
-//  41  int16   threads for compression: 0 = all cores (default)
+//  41  int16   worker threads for compressing, testing and extracting:
+//              0 = all cores (default)
 //
 // Methods (id: arguments → int16 status)
 //  22 test()            checks every selected entry (CRC, sizes, authentication)
@@ -83,15 +86,15 @@
 //                       writing, a disk that still holds the piece just written is
 //                       asked for again.
 //   8  archive, password (in/out), int16 action (out)
-//                       password needed or wrong for the entry being read (or the
-//                       archive when adding encrypted files without a password).
-//                       Setting action to 2 and the password retries with it;
-//                       anything else skips the entry (reason 4).
+//                       password needed or wrong for the entry being tested or
+//                       extracted. Setting action to 2 and the password retries
+//                       with it (and keeps it in property 12); anything else, or
+//                       an answer already tried, skips the entry (reason 4).
 //  10  name, int16 reason
 //                       entry (or host file while adding) skipped or failed
 //  11  entry record     file or folder added or extracted (value 1 == value 3:
 //                       complete; folders end with "\")
-//  12  entry record     file passed the test
+//  12  entry record     file (or folder record) passed the test
 //  13  entry record     the method is done: empty name, value 1 = value 3 = bytes
 //                       of all entries it handled, value 8 = 100 (may be ignored);
 //                       raised by add, extract and test when they return 0 or 200
@@ -137,7 +140,9 @@
 //   160 unexpected end of file; 190 user aborted; 200 CRC check failed (test: one
 //   or more entries failed; extract: data errors); 210 could not test any file;
 //   250 unexpected error; 370 two files with the same name without paths;
-//   400 cannot access the archive or a file (read-only, permission); 410 archive
+//   400 cannot access the archive or a file (permission, missing folder; a
+//   read-only archive is never changed: add, delete, comment and repair give 400,
+//   reading works); 410 archive
 //   corrupt (also: repair found nothing to rescue); 420 wrong disk inserted
 //   repeatedly (3 times); 430 the archive is spanned (changing a spanned set, or
 //   reading one with property 10 off). Deleting every entry leaves a valid empty
