@@ -33,7 +33,10 @@ void usage() {
                  "  qzip d ARCHIVE PATTERN...\n"
                  "  qzip r ARCHIVE [--aggressive]\n"
                  "  qzip c ARCHIVE [--set TEXT]\n"
-                 "options anywhere: --quiet\n");
+                 "-r recurse into folders, -p keep each file's full path (without its root),\n"
+                 "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
+                 "--hidden include hidden files; --quiet (anywhere) silences the per-file lines.\n"
+                 "Exit status: 0 all well, 1 some entries skipped, 2 failure.\n");
 }
 
 std::string jsonEscape(const std::string& s) {
