@@ -9,7 +9,11 @@ trap 'rm -rf "$work"' EXIT
 export QUARVA_REGISTRY_DIR=$work/registry
 export TMPDIR=$work/tmp
 mkdir -p "$TMPDIR" "$work/installed"
-reg=${2:?usage: gui_smoke_test.sh QUARVAZIP QUARVA-REG}
+reg=${2:?usage: gui_smoke_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}
+library=${3:?usage: gui_smoke_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}
+# The installed folder holds the format library, as an installation does; without it
+# start-up would stop at "Error in Associating Archives".
+ln -s "$(realpath "$library")" "$work/installed/libqzip32.so"
 "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
 
 run_under_display() {
@@ -30,6 +34,10 @@ done
 if [[ -z $win ]]; then
     echo "main window 'Quarva.Zip Suite' did not appear"; cat "$work/out.txt"; kill "$pid" 2>/dev/null; exit 1
 fi
+sleep 1
+# Start-up shows no message box (they carry the same caption as the main window).
+visible=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | wc -l)
+[[ $visible == 1 ]] || { echo "expected the main window alone, found $visible windows"; import -window root "$work/box.png"; kill "$pid"; exit 1; }
 geometry=$(xdotool getwindowgeometry "$win")
 echo "$geometry"
 # No saved placement: the window comes up 500 x 400.
@@ -41,10 +49,13 @@ import -window root "$shot"
 [[ -d $work/installed/Extraction && -d $work/installed/Archives ]] || { echo "folders not created"; kill "$pid"; exit 1; }
 
 close_window() {
+    # Alt+F4 to the focused window first; when something else holds the focus,
+    # the same keys sent to the window itself.
     xdotool windowfocus --sync "$1" 2>/dev/null || true
     xdotool key --clearmodifiers alt+F4
-    for _ in $(seq 1 50); do
+    for attempt in $(seq 1 50); do
         kill -0 "$2" 2>/dev/null || break
+        [[ $attempt == 15 ]] && xdotool key --window "$1" alt+F4
         sleep 0.2
     done
     if kill -0 "$2" 2>/dev/null; then
