@@ -1,5 +1,6 @@
 #include "archive/ui/MainFrame.h"
 
+#include <wx/accel.h>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
@@ -25,11 +26,14 @@ CMainFrame::CMainFrame(wxDocManager* manager, const WindowPlacement& placement)
     auto* file = new wxMenu;
     file->Append(wxID_EXIT, "E&xit\tAlt+F4");
     auto* view = new wxMenu;
-    view->Append(ID_TOGGLE_VIEW, "&Classic View\tCtrl+TAB");
+    // GTK cannot show Ctrl+Tab in a menu: the key is bound by the accelerator table instead.
+    view->Append(ID_TOGGLE_VIEW, "&Classic View");
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
     bar->Append(view, "&View");
     SetMenuBar(bar);
+    wxAcceleratorEntry keys[] = {{wxACCEL_CTRL, WXK_TAB, ID_TOGGLE_VIEW}};
+    SetAcceleratorTable(wxAcceleratorTable(1, keys));
     CreateStatusBar(4);
 
     splitter_ = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_3D | wxSP_LIVE_UPDATE);
