@@ -13,6 +13,10 @@
 #include "engine/ZipReader.h"
 #include "tools/qzip/ArchiveKind.h"
 
+#ifdef QZIP_HAVE_FORMATLIB
+#include "formatlib/cli/FormatCli.h"
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -200,8 +204,40 @@ int main(int argc, char** argv) {
     }
 
     if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {
+        // Every other format goes to the format library.
+#ifdef QZIP_HAVE_FORMATLIB
+        std::vector<std::string> lib;
+        switch (cmd) {
+            case 'l':
+            case 't':
+            case 'd':
+                lib = {std::string(1, cmd), archive};
+                break;
+            case 'x':
+                lib = {"x", archive, "-d", dest};
+                if (overwrite) lib.push_back("-o");
+                if (junk) lib.push_back("-j");
+                if (!password.empty()) lib.insert(lib.end(), {"-p", password});
+                break;
+            case 'a':
+                lib = {"a", archive};
+                if (!password.empty()) lib.insert(lib.end(), {"-p", password});
+                if (recurse) lib.push_back("-r");
+                if (paths) lib.push_back("-P");
+                if (hidden) lib.push_back("-H");
+                break;
+            default:
+                std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd);
+                return 2;
+        }
+        if (json) std::fprintf(stderr, "qzip: --json lists zip archives only; plain listing follows\n");
+        lib.insert(lib.end(), operands.begin(), operands.end());
+        int rc = quarva::formatlib::cli::run(lib);
+        return rc == 0 ? 0 : rc == 1 ? 1 : 2;
+#else
         std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());
         return 2;
+#endif
     }
 
     ZipEngine engine;
