@@ -101,6 +101,17 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
             raise.diskRequest(std::int16_t(disk + 1));
             continue;
         }
+        if (disk == 0 && dataEnd + tailSize <= capacity) {
+            // It all fits on the first disk: a plain archive, no spanning marker.
+            OutputFile whole;
+            if (!whole.createBeside(target)) return writeStatus(whole.error());
+            if (!copyRange(in, 0, in.size(), whole, abort)) {
+                if (abort.load()) return kStatusUserAborted;
+                return whole.error() ? writeStatus(whole.error()) : kStatusUnexpected;
+            }
+            if (!whole.commit(target, 0)) return writeStatus(whole.error());
+            return kStatusOk;
+        }
         OutputFile out;
         if (!out.createBeside(target)) return writeStatus(out.error());
         if (disk == 0) {

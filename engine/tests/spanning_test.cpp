@@ -178,3 +178,19 @@ TEST_F(Spanning, WipeDiskErasesTheNewDisk) {
     EXPECT_FALSE(fs::exists(drive / "old-stuff.dat"));
     EXPECT_FALSE(fs::exists(shelf(2) / "old-stuff.dat"));
 }
+
+TEST_F(Spanning, ASmallArchiveStaysOneOrdinaryFile) {
+    rec.onDisk = [&](std::int16_t) { ADD_FAILURE() << "no other disk is needed"; };
+    engine.setNames((src / "small.txt").string() + "\r\n");
+    engine.setSavePathInfo(false);
+    ASSERT_EQ(engine.add(0), 0);
+    EXPECT_EQ(std::get<std::int16_t>(engine.getProperty(19)), 0);
+    std::string z = readFile(archive);
+    EXPECT_EQ(z.substr(0, 4), std::string("PK\x03\x04", 4));
+    engine.setNames("");
+    EXPECT_EQ(engine.test(), 0);
+    std::string out;
+    if (quarva::testing::haveTool("unzip")) {
+        EXPECT_EQ(quarva::testing::runCommand("unzip -tq " + q(archive), &out), 0) << out;
+    }
+}
