@@ -639,3 +639,32 @@ TEST_F(Engine, ReadOnlyArchiveIsNeverReplaced) {
     ::chmod(archive.c_str(), 0644);
     EXPECT_EQ(engine.repair(1), 0);
 }
+
+TEST_F(Engine, SpecialFilesAreReportedWithHiddenOn) {
+    ASSERT_EQ(::mkfifo((src / "pipe").c_str(), 0644), 0);
+    ASSERT_EQ(addSource(), 0);  // passed over silently
+    EXPECT_EQ(rec.count(10), 0u);
+    engine.setIncludeHidden(true);
+    ASSERT_EQ(addSource(), 0);
+    EXPECT_EQ(lastSkip(), std::int16_t(SkipReason::NotRegular));
+}
+
+TEST_F(Engine, ExtractModeOneTakesOnlyNewerFiles) {
+    ASSERT_EQ(addSource(), 0);
+    fs::path out = dir() / "o";
+    engine.setExtractFolder(out.string());
+    engine.setSavePathInfo(false);
+    engine.setNames("*.txt\r\n");
+    ASSERT_EQ(engine.extract(0), 0);
+    writeFile(out / "a.txt", "edited later");  // newer than the archived copy
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, (out / "text.txt").c_str(), old, 0);  // older than the archived copy
+    writeFile(out / "text.txt", "stale");
+    ::utimensat(AT_FDCWD, (out / "text.txt").c_str(), old, 0);
+    engine.setOverwrite(1);
+    rec.events.clear();
+    ASSERT_EQ(engine.extract(1), 0);
+    EXPECT_EQ(readFile(out / "a.txt"), "edited later");
+    EXPECT_TRUE(readFile(out / "text.txt") == readFile(src / "sub" / "text.txt"));
+    EXPECT_EQ(lastSkip(), std::int16_t(SkipReason::Exists));
+}
