@@ -246,6 +246,44 @@ Piece failedPiece(int err) {
     return p;
 }
 
+// Data that a quick trial at the lowest level cannot shrink (pictures, archives,
+// media) is not worth the full effort. Samples of 16 KiB spread over the data
+// (up to eight) must each fail to gain even 1%; mixed data keeps full compression.
+bool looksIncompressible(const unsigned char* d, std::size_t n) {
+    constexpr std::size_t kSample = 16 * 1024;
+    if (n < 8 * kSample) return false;
+    thread_local std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> quick(
+        libdeflate_alloc_compressor(1), libdeflate_free_compressor);
+    thread_local std::vector<unsigned char> out(kSample);
+    std::size_t samples = std::min<std::size_t>(8, n / (256 * 1024) + 3);
+    for (std::size_t k = 0; k < samples; ++k) {
+        std::size_t at = (n - kSample) * k / (samples - 1);
+        // A result that does not fit in 99% of the sample comes back as 0.
+        if (libdeflate_deflate_compress(quick.get(), d + at, kSample, out.data(), kSample * 99 / 100) != 0) return false;
+    }
+    return true;
+}
+
+// Raw data as deflate stored blocks (byte aligned); the last one is final when
+// `final` is set.
+std::vector<unsigned char> storedBlocks(const unsigned char* d, std::size_t n, bool final) {
+    std::vector<unsigned char> out;
+    out.reserve(n + (n / 65535 + 1) * 5);
+    std::size_t pos = 0;
+    do {
+        std::size_t len = std::min<std::size_t>(65535, n - pos);
+        bool last = pos + len == n;
+        out.push_back(static_cast<unsigned char>(last && final ? 1 : 0));
+        out.push_back(static_cast<unsigned char>(len & 0xff));
+        out.push_back(static_cast<unsigned char>(len >> 8));
+        out.push_back(static_cast<unsigned char>(~len & 0xff));
+        out.push_back(static_cast<unsigned char>((~len >> 8) & 0xff));
+        out.insert(out.end(), d + pos, d + pos + len);
+        pos += len;
+    } while (pos < n);
+    return out;
+}
+
 Piece compressWhole(const Source& s, int level) {
     Piece p;
     std::vector<unsigned char> raw;
@@ -255,7 +293,7 @@ Piece compressWhole(const Source& s, int level) {
     }
     p.rawSize = raw.size();
     p.crc = std::uint32_t(libdeflate_crc32(0, raw.data(), raw.size()));
-    if (level > 0 && !raw.empty()) {
+    if (level > 0 && !raw.empty() && !looksIncompressible(raw.data(), raw.size())) {
         libdeflate_compressor* c = compressorFor(level);
         std::size_t bound = libdeflate_deflate_compress_bound(c, raw.size());
         p.data.resize(bound);
@@ -362,6 +400,10 @@ Piece compressChunk(const Source& s, std::size_t index, std::size_t chunks, int 
     if (level == 0) {
         p.method = kMethodStored;
         p.data = std::move(raw);
+        return p;
+    }
+    if (looksIncompressible(raw.data(), n)) {
+        p.data = storedBlocks(raw.data(), n, index + 1 == chunks);
         return p;
     }
     libdeflate_compressor* c = compressorFor(level);
