@@ -200,8 +200,10 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
 
 namespace {
 
-// Entries larger than this are handled on the calling thread (with progress events).
+// Extraction handles entries larger than this on the calling thread (with progress
+// events); testing gives workers everything up to the whole-buffer size.
 constexpr std::uint64_t kWorkerLimit = 8ull << 20;
+constexpr std::uint64_t kTestWorkerLimit = 64ull << 20;
 
 unsigned workerCount(std::int16_t threads) {
     return threads > 0 ? unsigned(threads) : std::max(1u, std::thread::hardware_concurrency());
@@ -384,12 +386,12 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
 // An archive that holds links is extracted strictly in order on the calling thread,
 // so that whether a later entry meets a link never depends on timing.
 template <class One, class Report>
-static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& a, unsigned threads, One one,
-                        Report report) {
+static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& a, unsigned threads,
+                        std::uint64_t workerLimit, One one, Report report) {
     bool inOrder = std::any_of(a.dir.entries.begin(), a.dir.entries.end(), [](const ZipEntry& e) { return e.isSymlink(); });
     std::function<Outcome(std::size_t)> work = [&](std::size_t k) -> Outcome {
         const ZipEntry& e = a.dir.entries[sel[k]];
-        if (inOrder || e.size > kWorkerLimit) {
+        if (inOrder || e.size > workerLimit) {
             Outcome d;
             d.kind = Outcome::Deferred;
             return d;
@@ -435,7 +437,7 @@ std::int16_t ZipEngine::test() {
         return o;
     };
     bool aborted = false;
-    forSelected(sel, a, workerCount(threads_), one, [&](std::size_t i, Outcome& o) -> bool {
+    forSelected(sel, a, workerCount(threads_), kTestWorkerLimit, one, [&](std::size_t i, Outcome& o) -> bool {
         const ZipEntry& e = a.dir.entries[i];
         if (abort_) {
             aborted = true;
@@ -521,7 +523,7 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
             };
         return extractEntry(a, i, set, mainThread ? password_ : snapshot, abort_, progress);
     };
-    forSelected(sel, a, workerCount(threads_), one, [&](std::size_t i, Outcome& o) -> bool {
+    forSelected(sel, a, workerCount(threads_), kWorkerLimit, one, [&](std::size_t i, Outcome& o) -> bool {
         const ZipEntry& e = a.dir.entries[i];
         if (abort_) {
             status = kStatusUserAborted;
