@@ -1,4 +1,5 @@
 #include "archive/core/PathText.h"
+#include "platform/Wildcard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,24 +57,7 @@ std::string replaceExtension(std::string_view path, std::string_view extension)
 
 bool wildcardMatch(std::string_view pattern, std::string_view text)
 {
-    // Iterative match with one backtrack point: linear in practice, no recursion.
-    std::size_t p = 0, t = 0, starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starT = t;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    return platform::wildcardMatch(pattern, text);
 }
 
 std::string trim(std::string_view text)

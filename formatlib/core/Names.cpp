@@ -1,4 +1,5 @@
 #include "formatlib/core/Names.h"
+#include "platform/Wildcard.h"
 
 #include <cctype>
 
@@ -36,29 +37,7 @@ std::string toLower(std::string_view s)
 
 bool wildcardMatch(std::string_view p, std::string_view t)
 {
-    // Iterative match with one backtrack point for the last "*".
-    std::size_t pi = 0, ti = 0, star = std::string_view::npos, mark = 0;
-    auto eq = [](char a, char b) {
-        if (a == '\\') a = '/';
-        if (b == '\\') b = '/';
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    };
-    while (ti < t.size()) {
-        if (pi < p.size() && (p[pi] == '?' || (p[pi] != '*' && eq(p[pi], t[ti])))) {
-            ++pi;
-            ++ti;
-        } else if (pi < p.size() && p[pi] == '*') {
-            star = pi++;
-            mark = ti;
-        } else if (star != std::string_view::npos) {
-            pi = star + 1;
-            ti = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (pi < p.size() && p[pi] == '*') ++pi;
-    return pi == p.size();
+    return platform::wildcardMatch(p, t, {platform::MatchCase::Insensitive, /*slashesEqual=*/true});
 }
 
 bool selected(const std::vector<std::string>& patterns, std::string_view name)
