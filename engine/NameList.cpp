@@ -2,14 +2,11 @@
 
 #include <cctype>
 
+#include "platform/Wildcard.h"
+
 namespace quarva::engine {
 
 namespace {
-char fold(char c) {
-    if (c == '/') return '\\';
-    return char(std::tolower(static_cast<unsigned char>(c)));
-}
-
 std::string baseName(const std::string& name) {
     std::string n = name;
     while (!n.empty() && (n.back() == '/' || n.back() == '\\')) n.pop_back();
@@ -19,24 +16,7 @@ std::string baseName(const std::string& name) {
 }  // namespace
 
 bool wildcardMatch(const std::string& pattern, const std::string& text) {
-    // Iterative match with one backtrack point for the last "*".
-    std::size_t p = 0, t = 0, star = std::string::npos, mark = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            mark = t;
-        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(text[t]))) {
-            ++p;
-            ++t;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            t = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    return platform::wildcardMatch(pattern, text, {platform::MatchCase::Insensitive, /*slashesEqual=*/true});
 }
 
 NameList::NameList(const std::string& text) {
