@@ -349,7 +349,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
         }
     }
     if (isLink) {
-        if (!linkTargetInside(parts, linkText)) return skip(SkipReason::LinkOutside);
+        if (!linkTargetInside(linkText)) return skip(SkipReason::LinkOutside);
         if (exists) ::unlink(target.c_str());
         if (::symlink(linkText.c_str(), target.c_str()) != 0) return skip(SkipReason::CannotWrite);
         setTimes(target, e.mtime, true);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/SafePath.h"
+
 namespace quarva::engine {
 
 // Splits an archive-side name ("/" or "\" separators) into safe components.
@@ -24,9 +26,7 @@ enum class PlaceResult { Ok, Unsafe, ThroughLink, CannotCreate };
 PlaceResult preparePlace(const std::filesystem::path& root, const std::vector<std::string>& components,
                          std::filesystem::path& out);
 
-// True when a symbolic link stored at `components` (relative to the root) with the
-// link text `target` may be made: relative, no drive, and no ".." at all, so that
-// no chain of links made by an archive can lead out of the root.
-bool linkTargetInside(const std::vector<std::string>& components, const std::string& target);
+// Links an archive may create: relative, no drive, no "..".
+using platform::linkTargetInside;
 
 }  // namespace quarva::engine

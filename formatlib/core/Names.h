@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SafePath.h"
+
 namespace quarva::formatlib {
 
 // "\"a\"|\"b c\"" → {"a", "b c"}; unquoted items are taken as they stand; empty items dropped.
@@ -30,13 +32,8 @@ std::string filePart(std::string_view name);
 std::string extensionOf(std::string_view name);
 std::string toLower(std::string_view s);
 
-// The safe relative form of an archive name ("a/b/c.txt"), or nullopt with a reason
-// when the name is absolute, carries a drive letter, climbs with "..", is empty or
-// holds control characters. "\" counts as a separator. "." components are dropped.
-std::optional<std::string> safeRelativePath(std::string_view name, std::string* reason = nullptr);
-
-// True when a symbolic link stored at `linkName` (a safe relative path) with
-// `target` stays inside the extraction folder.
-bool linkTargetInside(std::string_view linkName, std::string_view target);
+// Every extraction goes through the suite's one safe-path check.
+using platform::linkTargetInside;
+using platform::safeRelativePath;
 
 }  // namespace quarva::formatlib

@@ -70,7 +70,7 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
     if (exists && !overwrite_) return Result::Skipped;
 
     if (entry.isSymlink) {
-        if (!linkTargetInside(relative, entry.linkTarget))
+        if (!linkTargetInside(entry.linkTarget))
             return fail("the link points outside the destination folder: " + entry.linkTarget);
         if (exists && unlink(target.c_str()) != 0) return fail(std::string("cannot replace: ") + std::strerror(errno));
         if (symlink(entry.linkTarget.c_str(), target.c_str()) != 0)
