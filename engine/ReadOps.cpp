@@ -378,6 +378,28 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     return out;
 }
 
+// An entry that needs a password: the current password is tried once, then the
+// frame is asked (event 8) until it declines or repeats an answer already tried;
+// then the entry is skipped for its password.
+template <class Retry>
+void settlePassword(Outcome& o, const std::string& snapshot, const std::string& password, ZipEngine::Raiser& raise,
+                    Retry retry) {
+    std::set<std::string> tried{snapshot};
+    while (o.kind == Outcome::NeedPassword) {
+        if (!tried.count(password)) {
+            tried.insert(password);
+            o = retry();
+            continue;
+        }
+        std::string pw;
+        if (!raise.passwordRequest(pw) || tried.count(pw)) {
+            o.kind = Outcome::Skip;
+            o.reason = std::int16_t(SkipReason::Password);
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 // Runs `one` for every selected entry: on workers when it can, on the calling
@@ -448,20 +470,7 @@ std::int16_t ZipEngine::test() {
             raise.record(EventId::Starting, makeRecord(e, false));
         }
         if (o.kind == Outcome::Deferred) o = one(i, true);
-        std::set<std::string> tried{snapshot};
-        while (o.kind == Outcome::NeedPassword) {
-            if (!tried.count(password_)) {
-                tried.insert(password_);
-                o = one(i, true);
-                continue;
-            }
-            std::string pw;
-            if (!raise.passwordRequest(pw) || tried.count(pw)) {
-                o.kind = Outcome::Skip;
-                o.reason = std::int16_t(SkipReason::Password);
-                break;
-            }
-        }
+        settlePassword(o, snapshot, password_, raise, [&] { return one(i, true); });
         if (o.kind == Outcome::Aborted) {
             aborted = true;
             return false;
@@ -531,20 +540,7 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
         }
         if (!e.isDirectory()) raise.record(EventId::Starting, makeRecord(e, false));
         if (o.kind == Outcome::Deferred) o = one(i, true);
-        std::set<std::string> tried{snapshot};
-        while (o.kind == Outcome::NeedPassword) {
-            if (!tried.count(password_)) {
-                tried.insert(password_);
-                o = one(i, true);
-                continue;
-            }
-            std::string pw;
-            if (!raise.passwordRequest(pw) || tried.count(pw)) {
-                o.kind = Outcome::Skip;
-                o.reason = std::int16_t(SkipReason::Password);
-                break;
-            }
-        }
+        settlePassword(o, snapshot, password_, raise, [&] { return one(i, true); });
         switch (o.kind) {
             case Outcome::Aborted: status = kStatusUserAborted; return false;
             case Outcome::DiskFull: status = kStatusDiskFull; return false;
