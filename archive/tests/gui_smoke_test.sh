@@ -15,6 +15,8 @@ library=${3:?usage: gui_smoke_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}
 # start-up would stop at "Error in Associating Archives".
 ln -s "$(realpath "$library")" "$work/installed/libqzip32.so"
 "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
+# The tip of the day is switched off for the first two starts and checked in the third.
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Tip' StartUp dword 1
 
 run_under_display() {
     if [[ -z ${DISPLAY:-} ]]; then
@@ -84,5 +86,25 @@ geometry=$(xdotool getwindowgeometry "$win")
 echo "$geometry"
 grep -q 'Geometry: 640x480' <<<"$geometry" || { echo "expected the saved size 640x480"; kill "$pid"; exit 1; }
 grep -q 'Position: 40,30' <<<"$geometry" || { echo "expected the saved position 40,30"; kill "$pid"; exit 1; }
+close_window "$win" "$pid"
+
+# With tips on at start-up, "Tip of the Day" comes up over the main window.
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Tip' StartUp dword 0
+"$program" > "$work/out3.txt" 2>&1 &
+pid=$!
+tip=""
+for _ in $(seq 1 100); do
+    tip=$(xdotool search --onlyvisible --name '^Tip of the Day$' 2>/dev/null | head -1 || true)
+    [[ -n $tip ]] && break
+    sleep 0.2
+done
+[[ -n $tip ]] || { echo "the tip of the day did not appear"; cat "$work/out3.txt"; kill "$pid"; exit 1; }
+xdotool windowfocus --sync "$tip" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+for _ in $(seq 1 25); do
+    xdotool search --onlyvisible --name '^Tip of the Day$' >/dev/null 2>&1 || break
+    sleep 0.2
+done
+win=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | head -1)
 close_window "$win" "$pid"
 echo "ok"

@@ -5,9 +5,20 @@
 #include "archive/core/Associations.h"
 #include "archive/ui/ArchiveDocument.h"
 #include "archive/ui/LeftView.h"
+#include "archive/ui/TipDlg.h"
 #include "archive/ui/MainFrame.h"
 
 namespace quarva::archive::ui {
+
+namespace {
+// The folder of the running program, where tips.txt is installed beside it.
+std::filesystem::path programFolder()
+{
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::current_path(ec) : self.parent_path();
+}
+}  // namespace
 
 bool CQuarvaZipWxApp::OnInit()
 {
@@ -37,6 +48,14 @@ bool CQuarvaZipWxApp::OnInit()
     frame_->showInState(saved.show);
 
     registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry());
+
+    // The tip of the day, once the main loop runs, unless the user switched it off.
+    if (CTipFile::showAtStartup(app_->store())) {
+        CallAfter([this] {
+            CTipDlg dialog(frame_, app_->store(), programFolder() / kTipsFileName);
+            dialog.ShowModal();
+        });
+    }
     return true;
 }
 
