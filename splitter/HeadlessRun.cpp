@@ -57,6 +57,14 @@ const char* headlessUsage()
            "The exit status is 0 only when the operation completed successfully.\n";
 }
 
+// Paths on the command line are taken from the current folder, as a shell user expects.
+static std::string absolutePath(const std::string& path)
+{
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
 std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::string>& args, std::string* error)
 {
     HeadlessOptions o;
@@ -79,10 +87,10 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
             }
             if (!(v = need(i, a))) return std::nullopt;
             o.mode = a == "--split" ? HeadlessOptions::Mode::Split : HeadlessOptions::Mode::Rejoin;
-            o.file = *v;
+            o.file = absolutePath(*v);
         } else if (a == "--dest") {
             if (!(v = need(i, a))) return std::nullopt;
-            o.dest = *v;
+            o.dest = absolutePath(*v);
         } else if (a == "--size") {
             if (!(v = need(i, a))) return std::nullopt;
             o.size = *v;

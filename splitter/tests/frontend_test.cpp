@@ -73,6 +73,28 @@ TEST_F(FrontEndTest, RoundTripsOfManySizes)
     }
 }
 
+TEST_F(FrontEndTest, RelativePathsAreTakenFromTheCurrentFolder)
+{
+    auto source = makeSource("rel.dat", 3000000, 77);
+    fs::create_directories(out / "set");
+    fs::create_directories(back / "joined");
+    std::string output;
+    std::string cd = "cd " + quote(source.parent_path().string()) + " && ";
+    ASSERT_EQ(runCommand(cd + QUARVA_SPLIT_PROGRAM + " --split rel.dat --dest " +
+                             quote(fs::relative(out / "set", source.parent_path()).string()) + " </dev/null",
+                         &output),
+              0)
+        << output;
+    ASSERT_EQ(runCommand(cd + QUARVA_SPLIT_PROGRAM + " --rejoin " +
+                             quote(fs::relative(out / "set" / infoFileName("rel.dat"), source.parent_path()).string()) +
+                             " --dest " + quote(fs::relative(back / "joined", source.parent_path()).string()) +
+                             " </dev/null",
+                         &output),
+              0)
+        << output;
+    EXPECT_TRUE(readFile(back / "joined" / "rel.dat") == readFile(source));
+}
+
 TEST_F(FrontEndTest, MalformedInformationFileIsRefusedAndWritesNothing)
 {
     auto bytes = encodeInfo({2, "../../escape.bin", 10});
