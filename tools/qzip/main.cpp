@@ -37,6 +37,9 @@ void usage() {
                  "  qzip d ARCHIVE PATTERN...\n"
                  "  qzip r ARCHIVE [--aggressive]\n"
                  "  qzip c ARCHIVE [--set TEXT]\n"
+                 "  qzip convert SOURCE TARGET [cab|lzh|zip|tar|gz|jar|bh]\n"
+                 "  qzip sfx ARCHIVE PROGRAM [STUBFOLDER]\n"
+                 "  qzip encode ARCHIVE TARGET [uu|xx] [--table]\n"
                  "-r recurse into folders, -p keep each file's full path (without its root),\n"
                  "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
                  "--hidden include hidden files; --quiet (anywhere) silences the per-file lines.\n"
@@ -153,6 +156,16 @@ int main(int argc, char** argv) {
     for (auto& a : args) {
         if (a == "--quiet" || a == "-q") quiet = true;
         else rest.push_back(a);
+    }
+    if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
+#ifdef QZIP_HAVE_FORMATLIB
+        // Conversions, self-extractors and encodings are the format library's work.
+        int rc = quarva::formatlib::cli::run(rest);
+        return rc == 0 ? 0 : rc == 1 ? 1 : 2;
+#else
+        std::fprintf(stderr, "qzip: %s needs the format library, which this build does not have\n", rest[0].c_str());
+        return 2;
+#endif
     }
     if (rest.size() < 2 || rest[0].size() != 1 || std::strchr("lauf xtdrc", rest[0][0]) == nullptr || rest[0] == " ") {
         usage();

@@ -104,3 +104,22 @@ TEST_F(Qzip, FailuresAndOtherFormats) {
     EXPECT_EQ(run("z t.zip", &out), 2);
     EXPECT_EQ(run("", &out), 2);
 }
+
+TEST_F(Qzip, ConvertSelfExtractorAndEncodeReachTheFormatLibrary) {
+    fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
+    if (!fs::exists(library)) GTEST_SKIP() << "format library not built at " << library;
+    const std::string env = "QUARVA_FORMATLIB='" + library.string() + "' ";
+    std::string out;
+    ASSERT_EQ(run("a t.zip -r src", &out), 0) << out;
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' convert t.zip t.tar", &out), 0)
+        << out;
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' l t.tar", &out), 0) << out;
+    EXPECT_NE(out.find("b.log"), std::string::npos) << out;
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' encode t.zip t.uue uu", &out),
+              0)
+        << out;
+    EXPECT_EQ(readFile(dir() / "t.uue").rfind("begin ", 0), 0u);
+    // Usage names the three commands.
+    EXPECT_EQ(run("", &out), 2);
+    EXPECT_NE(out.find("qzip convert SOURCE TARGET"), std::string::npos) << out;
+}
