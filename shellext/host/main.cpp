@@ -83,6 +83,29 @@ HRESULT loadAndCreate(const HandlerRef& ref, REFIID riid, void** ppv, std::strin
     return createObject(lib, ref.clsid, riid, ppv);
 }
 
+// The shell's part for handlers bound to one file (drop target, info tip): create
+// the handler, load the file through IPersistFile, then ask for `riid`. On failure
+// the reason is printed and false returned.
+bool openFileHandler(const HandlerRef& ref, const std::string& path, REFIID riid, void** ppv, const char* what)
+{
+    std::string error;
+    IPersistFile* persist = nullptr;
+    HRESULT hr = loadAndCreate(ref, IID_IPersistFile, reinterpret_cast<void**>(&persist), &error);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "qzipshell: %s\n", error.empty() ? hresultText(hr).c_str() : error.c_str());
+        return false;
+    }
+    std::u16string wide = toWide(path);
+    hr = persist->Load(wide.c_str(), STGM_READ);
+    if (SUCCEEDED(hr)) hr = persist->QueryInterface(riid, ppv);
+    persist->Release();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "qzipshell: the %s handler failed (%s)\n", what, hresultText(hr).c_str());
+        return false;
+    }
+    return true;
+}
+
 // The shell's part for context and right-drag menus: every handler of the kind,
 // initialised with the selection, fills the same menu with its own range of ids.
 std::vector<MenuHandler> buildMenu(IMenu* menu, const std::vector<HandlerRef>& refs, const char* folder,
@@ -332,22 +355,9 @@ int runDrop(const std::vector<std::string>& args)
                      note.c_str());
         return 1;
     }
-    std::string error;
-    IPersistFile* persist = nullptr;
-    HRESULT hr = loadAndCreate(*ref, IID_IPersistFile, reinterpret_cast<void**>(&persist), &error);
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "qzipshell: %s\n", error.empty() ? hresultText(hr).c_str() : error.c_str());
-        return 1;
-    }
-    std::u16string wide = toWide(archive);
-    hr = persist->Load(wide.c_str(), STGM_READ);
     IDropTarget* target = nullptr;
-    if (SUCCEEDED(hr)) hr = persist->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&target));
-    persist->Release();
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "qzipshell: the drop handler failed (%s)\n", hresultText(hr).c_str());
-        return 1;
-    }
+    if (!openFileHandler(*ref, archive, IID_IDropTarget, reinterpret_cast<void**>(&target), "drop")) return 1;
+    HRESULT hr;
     CDropData* data = CDropData::create(files);
     int rc = 0;
     DWORD effect = DROPEFFECT_COPY;
@@ -386,21 +396,11 @@ int runInfoTip(const std::vector<std::string>& args)
         std::fprintf(stderr, "qzipshell: no info tip for %s%s%s\n", path.c_str(), note.empty() ? "" : ": ", note.c_str());
         return 1;
     }
-    std::string error;
-    IPersistFile* persist = nullptr;
-    HRESULT hr = loadAndCreate(*ref, IID_IPersistFile, reinterpret_cast<void**>(&persist), &error);
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "qzipshell: %s\n", error.empty() ? hresultText(hr).c_str() : error.c_str());
-        return 1;
-    }
-    std::u16string wide = toWide(path);
-    hr = persist->Load(wide.c_str(), STGM_READ);
     IQueryInfo* info = nullptr;
-    if (SUCCEEDED(hr)) hr = persist->QueryInterface(IID_IQueryInfo, reinterpret_cast<void**>(&info));
-    persist->Release();
+    if (!openFileHandler(*ref, path, IID_IQueryInfo, reinterpret_cast<void**>(&info), "info-tip")) return 1;
     LPOLESTR tip = nullptr;
-    if (SUCCEEDED(hr)) hr = info->GetInfoTip(0, &tip);
-    if (info) info->Release();
+    HRESULT hr = info->GetInfoTip(0, &tip);
+    info->Release();
     if (FAILED(hr) || !tip) {
         std::fprintf(stderr, "qzipshell: the info-tip handler failed (%s)\n", hresultText(hr).c_str());
         return 1;
