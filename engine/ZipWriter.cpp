@@ -128,15 +128,10 @@ void OutputFile::discard() {
     }
 }
 
-std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
-    std::string x;
-    if (zip64) {
-        put16(x, 0x0001);
-        put16(x, 16);
-        put64(x, e.size);
-        put64(x, e.packedSize);
-    }
-    put16(x, 0x5455);  // modification time
+// The extra fields both headers of an entry carry: the modification time
+// (extended timestamp) and, for AES entries, the encryption's own record.
+static void putTimeAndAesFields(std::string& x, const ZipEntry& e) {
+    put16(x, 0x5455);
     put16(x, 5);
     x.push_back(1);
     put32(x, std::uint32_t(e.mtime));
@@ -149,6 +144,17 @@ std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
         x.push_back(char(e.aesStrength));
         put16(x, e.aesMethod);
     }
+}
+
+std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
+    std::string x;
+    if (zip64) {
+        put16(x, 0x0001);
+        put16(x, 16);
+        put64(x, e.size);
+        put64(x, e.packedSize);
+    }
+    putTimeAndAesFields(x, e);
     return x;
 }
 
@@ -264,19 +270,7 @@ bool ZipWriter::finish(const std::string& comment) {
             put16(z, std::uint16_t(body.size()));
             z += body;
         }
-        put16(z, 0x5455);
-        put16(z, 5);
-        z.push_back(1);
-        put32(z, std::uint32_t(e.mtime));
-        if (e.method == kMethodAes) {
-            put16(z, 0x9901);
-            put16(z, 7);
-            put16(z, e.aesVersion);
-            z.push_back('A');
-            z.push_back('E');
-            z.push_back(char(e.aesStrength));
-            put16(z, e.aesMethod);
-        }
+        putTimeAndAesFields(z, e);
         std::string c;
         put32(c, kSigCentral);
         put16(c, e.versionMadeBy);
