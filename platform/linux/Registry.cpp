@@ -692,10 +692,12 @@ long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&
     case Load::Failed:
         return errorFromErrno(err);
     }
+    // Under the lock no other writer has a temp file open: whatever is left belongs to
+    // a writer that died, also when this write turns out to change nothing.
+    removeStaleTemps(folder, file);
     long result = change(root);
     if (result == kUnchanged) return kErrorSuccess;
     if (result != kErrorSuccess) return result;
-    removeStaleTemps(folder, file);
     struct stat st {};
     mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     return replaceFile(file, regText(root, hiveName(hive), false), mode);
