@@ -1,0 +1,68 @@
+#pragma once
+// Writing a file so that it is either wholly new or untouched: the data goes to a
+// short hidden name beside the target, and only a complete, flushed file is renamed
+// over it. A cancel, a crash, a kill or a full disk leaves the old file as it was.
+//
+// Every writer of the suite that replaces a file goes through this class (zip
+// writer, zip extraction, format library rewrite and extraction, registry store).
+//
+//  - The temporary name is short (".qz" + 12 characters) whatever the target's name,
+//    so a target of 255 bytes can still be written.
+//  - A target that is a symbolic link is not replaced by a file: the link's final
+//    target is written (in that target's folder), and the link stays.
+//  - The writer holds an exclusive lock on its temporary file. A temporary left by a
+//    killed writer (no lock held) is removed by the next AtomicFile in that folder.
+//  - Until commit() the temporary is on the process's interrupt list (Interrupt.h):
+//    it is removed on destruction and when the process ends on SIGINT/SIGTERM/SIGHUP.
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <sys/types.h>
+
+namespace quarva::platform {
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();  // discards an uncommitted temporary
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&& other) noexcept;
+
+    // Creates the temporary beside `target` (after following `target` through
+    // symbolic links). `mode` is used for a new target; an existing target's
+    // permission bits are carried over to the new file.
+    bool open(const std::filesystem::path& target, std::error_code& ec, mode_t mode = 0644);
+    // The same below an open folder: `name` is one path component inside `dirFd`
+    // (used by extraction through SafeDestination); links are not followed here:
+    // an existing link named `name` is replaced by the file.
+    bool openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode = 0644);
+
+    int fd() const { return fd_; }
+    bool isOpen() const { return fd_ >= 0; }
+    // Where the data goes now / where it will be on commit (the resolved target).
+    const std::filesystem::path& tempPath() const { return tempPath_; }
+    const std::filesystem::path& targetPath() const { return targetPath_; }
+
+    // Writes all of `size` bytes at the current position; false with ec on failure
+    // (ENOSPC becomes std::errc::no_space_on_device).
+    bool write(const void* data, std::size_t size, std::error_code& ec);
+
+    // fsync of the file, rename over the target, fsync of the folder. After a
+    // successful commit the object holds nothing.
+    bool commit(std::error_code& ec);
+    // Removes the temporary (idempotent).
+    void discard();
+
+private:
+    int fd_ = -1;
+    int dirFd_ = -1;
+    std::string tempName_;
+    std::string targetName_;
+    std::filesystem::path tempPath_;
+    std::filesystem::path targetPath_;
+};
+
+}  // namespace quarva::platform

@@ -1,0 +1,63 @@
+#pragma once
+// A destination folder that extraction writes into and never out of. The folder is
+// held open, and every folder and file beneath it is reached from the last open
+// folder with openat/mkdirat and O_NOFOLLOW, one component at a time: a folder that
+// is swapped for a symbolic link between a check and its use cannot redirect a
+// write, because nothing is ever looked up by its full path again.
+//
+// Names given here are already safe relative names (platform/SafePath.h).
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/AtomicFile.h"
+
+namespace quarva::platform {
+
+class SafeDestination {
+public:
+    SafeDestination() = default;
+    ~SafeDestination();
+    SafeDestination(const SafeDestination&) = delete;
+    SafeDestination& operator=(const SafeDestination&) = delete;
+
+    // Opens the root (which must exist; a link given as the root itself is
+    // followed, since the user chose it).
+    bool open(const std::filesystem::path& root, std::error_code& ec);
+    const std::filesystem::path& root() const { return root_; }
+
+    // Opens (creating when `create`) every folder of `components`, all beneath the
+    // root; returns an owned descriptor of the last one, or -1 with ec. A component
+    // that exists as a link or as a non-folder is refused (ec = not_a_directory or
+    // too_many_symbolic_link_levels).
+    int openFolder(const std::vector<std::string>& components, bool create, std::error_code& ec);
+
+    // Starts an atomic write of the file `components` (the last one is the file
+    // name; its folders are created). The file appears on `file.commit()`.
+    bool createFile(const std::vector<std::string>& components, AtomicFile& file, std::error_code& ec,
+                    mode_t mode = 0644);
+
+    // Creates a folder (and its parents).
+    bool createFolder(const std::vector<std::string>& components, std::error_code& ec);
+
+    // Creates a symbolic link `components` -> `target` when the target, resolved
+    // from the link's own folder, stays inside the root (linkTargetInside of
+    // SafePath.h); otherwise refused with ec = permission_denied.
+    bool createSymlink(const std::vector<std::string>& components, const std::string& target, std::error_code& ec);
+
+    // Creates a hard link `components` to the existing entry `existing`, both
+    // beneath the root.
+    bool createHardLink(const std::vector<std::string>& components, const std::vector<std::string>& existing,
+                        std::error_code& ec);
+
+    // lstat of an entry beneath the root, without following links on the way.
+    bool exists(const std::vector<std::string>& components) const;
+
+private:
+    int rootFd_ = -1;
+    std::filesystem::path root_;
+};
+
+}  // namespace quarva::platform
