@@ -931,6 +931,8 @@ int fileCount(const std::string& archive)
     // Only content decides: a file no format bids for is no archive, whatever its name.
     const auto head = readHead(archive);
     if (h->bid(head.data(), head.size(), archive) <= 0) return -1;
+    // Formats read by an outside program are counted from its list, never unpacked.
+    if (const auto quick = h->quickCount(archive)) return *quick;
     std::string why;
     auto r = h->openReader(archive, {}, &why);
     if (!r) return -1;

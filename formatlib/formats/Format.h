@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,10 @@ public:
     virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path,
                                                       const WriteOptions& options,
                                                       std::string* error) const;
+    // The number of file entries when the handler can tell it without reading their
+    // data (an outside program's list): a value (below 0 when the file is no readable
+    // archive), or nullopt when the entries must be read to count them.
+    virtual std::optional<int> quickCount(const std::filesystem::path&) const { return std::nullopt; }
     // Extra text for the error when a capability is missing ("install unar ...").
     virtual std::string unsupportedReason() const { return {}; }
 };

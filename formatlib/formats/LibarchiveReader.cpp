@@ -132,7 +132,12 @@ bool hasMagic(int filter, const unsigned char* p, std::size_t n)
 // turn (only its first bytes) and looked at. -1 when there are more than `most`.
 int countFilterLayers(const std::filesystem::path& path, int filter, int most)
 {
-    std::vector<std::uint8_t> head = readHead(path, 64);
+    std::vector<std::uint8_t> head(64);
+    {
+        std::ifstream in(path, std::ios::binary);
+        in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    }
     int layers = 0;
     while (hasMagic(filter, head.data(), head.size())) {
         if (layers == most) return -1;
