@@ -21,32 +21,6 @@ std::uint64_t undeclaredDataCeiling(std::uint64_t archiveBytes)
     return std::max<std::uint64_t>(archiveBytes * 2000, kFloor);
 }
 
-Utf8Locale::Utf8Locale()
-{
-    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-        locale_ = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
-        if (locale_) break;
-    }
-}
-
-Utf8Locale::~Utf8Locale()
-{
-    if (locale_) freelocale(locale_);
-}
-
-// Switches this thread to the reader's UTF-8 locale for the duration of a call.
-class LibarchiveReader::Scope {
-public:
-    explicit Scope(const Utf8Locale& l) : old_(l.get() ? uselocale(l.get()) : static_cast<locale_t>(0)) {}
-    ~Scope()
-    {
-        if (old_) uselocale(old_);
-    }
-
-private:
-    locale_t old_;
-};
-
 // Checks the CRC-32 and length trailer of every gzip member in the bytes it is fed
 // (libarchive does not): the file is inflated a second time, beside libarchive.
 class GzipTrailerCheck {
@@ -167,7 +141,7 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
                                    std::string rawName, int filter)
     : kind_(kind), formatName_(std::move(formatName)), rawName_(std::move(rawName))
 {
-    Scope scope(utf8_);
+    Utf8Locale::Scope scope(utf8_);
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
         error_ = std::string("cannot open the archive: ") + std::strerror(errno);
@@ -263,7 +237,7 @@ bool LibarchiveReader::finishGzipCheck()
 
 LibarchiveReader::~LibarchiveReader()
 {
-    Scope scope(utf8_);
+    Utf8Locale::Scope scope(utf8_);
     if (a_) archive_read_free(a_);
     if (fd_ >= 0) ::close(fd_);
 }
@@ -291,7 +265,7 @@ std::string LibarchiveReader::formatName() const
 int LibarchiveReader::next(EntryInfo& entry)
 {
     if (!opened_ || dead_) return -1;
-    Scope scope(utf8_);
+    Utf8Locale::Scope scope(utf8_);
     warning_.clear();
     struct archive_entry* e = nullptr;
     int r = ARCHIVE_RETRY;
@@ -358,7 +332,7 @@ int LibarchiveReader::next(EntryInfo& entry)
 long LibarchiveReader::read(void* buffer, std::size_t size)
 {
     if (!opened_ || dead_ || entryFailed_) return -1;
-    Scope scope(utf8_);
+    Utf8Locale::Scope scope(utf8_);
     la_ssize_t n = ARCHIVE_RETRY;
     for (int tries = 0; tries < 3 && n == ARCHIVE_RETRY; ++tries) n = archive_read_data(a_, buffer, size);
     if (n == ARCHIVE_FATAL || n == ARCHIVE_RETRY) {

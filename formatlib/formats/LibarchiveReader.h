@@ -3,31 +3,16 @@
 
 #include <archive.h>
 
-#include <locale.h>
-
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "formatlib/formats/Format.h"
+#include "formatlib/formats/Utf8Locale.h"
 
 namespace quarva::formatlib {
 
 class GzipTrailerCheck;
-
-// Every call into libarchive runs with UTF-8 as the character set (whatever the
-// process's locale), so that names come out as UTF-8 from every format.
-class Utf8Locale {
-public:
-    Utf8Locale();
-    ~Utf8Locale();
-    Utf8Locale(const Utf8Locale&) = delete;
-    Utf8Locale& operator=(const Utf8Locale&) = delete;
-    locale_t get() const { return locale_; }
-
-private:
-    locale_t locale_ = static_cast<locale_t>(0);
-};
 
 class LibarchiveReader : public ArchiveReader {
 public:
@@ -56,7 +41,6 @@ public:
     void setRawTime(std::time_t t) { rawTime_ = t; }
 
 private:
-    class Scope;
     static la_ssize_t readCallback(struct archive* a, void* self, const void** block);
     bool open(const std::filesystem::path& path, int filter);
     // Marks the archive as unusable: libarchive is never called again but to free it.
