@@ -154,25 +154,28 @@ int CVantorSplitDlg::RejoinFile()
         return true;
     };
     for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.storedCount); ++i) {
+        if (Checkpoint()) return EndRejoinRun(true);
         s.retryStage = 0;
         s.currentChunk = static_cast<long>(i);
         auto index = static_cast<std::uint32_t>(i);  // the index being read: one back after a disk change
-        bool steppedBack = false;
-        while (!openPiece(index)) {
+        if (!openPiece(index)) {
             if (errno != ENOENT) {
                 Message(texts::kErrorReadingPrefix + chunkPath(index));
                 return EndRejoinRun(false);
             }
-            if (steppedBack) s.retryStage = 1;
             if (Message(insertDiskText(chunkPath(index)), texts::kContinueCaption, Buttons::OkCancel) != Answer::Ok)
                 return EndRejoinRun(false);
-            if (s.retryStage == 1) {
-                Message(texts::kDoubtfulData);
+            // The disk now inserted may hold the rest of the previous chunk, which the split
+            // continued there, or the missing chunk itself, which the split moved there whole.
+            if (i > 0 && openPiece(index - 1)) {
+                --index;
+            } else if (!openPiece(index)) {
+                s.retryStage = 1;
+                const std::uint32_t asked = i > 0 ? index - 1 : index;
+                if (Message(insertDiskText(chunkPath(asked)), texts::kContinueCaption, Buttons::OkCancel) == Answer::Ok)
+                    Message(texts::kDoubtfulData);
                 return EndRejoinRun(false);
             }
-            // The split may have continued the previous chunk on the disk now inserted.
-            if (i > 0) index = static_cast<std::uint32_t>(i - 1);
-            steppedBack = true;
         }
         lastPiece = s.rejoinChunk.identity();
 

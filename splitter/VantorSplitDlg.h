@@ -166,7 +166,7 @@ private:
     int RunOperation();
     int SplitFile();
     int RejoinFile();
-    enum class Step { Ok, Abandoned, Failed, Cancelled };
+    enum class Step { Ok, Failed, Cancelled, DiskChange };
     Step WriteSplitBlock(const std::uint8_t* data, std::size_t size, const std::string& chunkPath);
     Step ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath);
     int EndSplitRun(bool removeOutput, bool hideProgress);

@@ -164,6 +164,27 @@ TEST_F(RejoinTest, ShortLastChunkAsksForTheNextDisk)
     EXPECT_EQ(readFile(back / "s.bin"), readFile(source));
 }
 
+TEST_F(RejoinTest, ChunkDividedBetweenTwoDisksIsAppendedFromTheNextDisk)
+{
+    auto source = makeSet("d.bin", 250000, 100000);
+    // Chunk 1 was begun on the first disk and finished on the second one.
+    std::string one = readFile(out / "d.bin.1.spl"), two = readFile(out / "d.bin.2.spl");
+    writeFile(out / "d.bin.1.spl", one.substr(0, 30000));
+    fs::remove(out / "d.bin.2.spl");
+    auto dlg = makeDlg();
+    prompts.onBox = [&](const MessageBoxRequest& box) {
+        if (box.caption != "Continue ?") return;
+        for (const auto& name : {"d.bin.sio", "d.bin.0.spl", "d.bin.1.spl"}) fs::remove(out / name);
+        writeFile(out / "d.bin.1.spl", one.substr(30000));
+        writeFile(out / "d.bin.2.spl", two);
+    };
+    prompts.queue(Answer::Ok);
+    rejoin(*dlg, out / "d.bin.sio", back);
+    EXPECT_EQ(prompts.boxTexts(), (std::vector<std::string>{"Insert disk containing file d.bin.2.spl \n and press OK",
+                                                            texts::kCompleted}));
+    EXPECT_EQ(readFile(back / "d.bin"), readFile(source));
+}
+
 class MalformedInfo : public RejoinTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(MalformedInfo, IsRefusedAndWritesNothing)
