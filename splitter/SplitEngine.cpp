@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
+#include "platform/Interrupt.h"
 #include "splitter/MediaRoutines.h"
 #include "splitter/SplitTexts.h"
 #include "splitter/VantorSplitDlg.h"
@@ -19,11 +21,8 @@ namespace quarva::splitter {
 
 namespace {
 
-void removeQuietly(const std::string& path)
-{
-    std::error_code ec;
-    fs::remove(path, ec);
-}
+// Removes a file of the set; a folder that happens to have such a name is not touched.
+void removeQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
 std::string writeErrorText(const std::string& path, int err)
 {
@@ -74,7 +73,8 @@ bool CVantorSplitDlg::Checkpoint()
     if (checkpointHook_) checkpointHook_(op_.currentChunk);
     std::unique_lock lock(controlMutex_);
     controlChanged_.wait(lock, [this] { return !pauseRequested_; });
-    return cancelRequested_;
+    // Ctrl-C and friends cancel as the window's "Cancel" does.
+    return cancelRequested_ || platform::interruptRequested();
 }
 
 bool CVantorSplitDlg::GetFreeSpace(const std::string& path)
@@ -282,13 +282,13 @@ int CVantorSplitDlg::SplitFile()
         const std::uint64_t length = std::min<std::uint64_t>(s.chunkSize, s.fileSize - start);
         // The rest of the source fits into one block: no progress steps for it.
         const bool lastPiece = s.fileSize - start <= buffer.size();
-        s.currentChunk = i;
         // One attempt per disk: a chunk that does not fit is written again, whole, on the next disk.
         for (bool written = false; !written;) {
             while (!s.splitChunk.create(chunkPath)) {
                 ReportWindowsError(platform::lastSystemError(true));
                 if (!AskRetryOnDrive()) return abandon();
             }
+            s.currentChunk = i;
             if (!s.dataFile.seek(start)) {
                 Message(texts::kErrorReadingPrefix + s.sourcePath);
                 return EndSplitRun(true, false);

@@ -379,7 +379,7 @@ bool CVantorSplitDlg::OnAction()
     op_.fileSize = static_cast<std::uint32_t>(size);
     op_.splitFilesFolder = folderPart(fs::absolute(source).string());
     op_.currentChunk = -1;
-    op_.infoCreated = op_.outputCreated = false;
+    op_.infoCreated = false;
 
     {
         std::lock_guard lock(controlMutex_);
@@ -515,6 +515,7 @@ void CVantorSplitDlg::EndOperation()
 {
     op_.infoFile.close();
     op_.dataFile.close();
+    op_.output.discard();  // nothing once it was committed
     op_.splitChunk.close();
     op_.rejoinChunk.close();
     Update([](SplitterView& v) {

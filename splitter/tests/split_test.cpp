@@ -284,6 +284,23 @@ TEST_F(SplitterTest, WriteFailureThatIsNotAFullDiskEndsTheRunAndRemovesTheSet)
     EXPECT_TRUE(filesIn(out).empty());
 }
 
+TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay)
+{
+    auto source = makeSource("k.bin", 300000);
+    // Chunk 1 cannot be created: a folder has its name.
+    fs::create_directory(out / "k.bin.1.spl");
+    auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("100000");
+    prompts.queue(Answer::Cancel);
+    split(*dlg, source, out);
+    EXPECT_EQ(prompts.boxTexts().back(), "Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n");
+    EXPECT_FALSE(prompts.shown(texts::kCompleted));
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"}) << "incomplete set left behind";
+    EXPECT_TRUE(fs::is_directory(out / "k.bin.1.spl"));
+    EXPECT_TRUE(dlg->view().controlsEnabled);
+}
+
 TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWritten)
 {
     auto source = makeSource("c.bin", 1000000);
