@@ -14,13 +14,25 @@ namespace quarva::splitter {
 
 namespace {
 
+// Questions nobody is there to answer differently: a retry that cannot succeed stops here.
+constexpr int kMaxUnattendedRepeats = 20;
+constexpr const char* kGivingUp = "The same question was asked 20 times with nobody to answer it.\n The operation is cancelled.";
+
 // Passes every box on and notes whether the run reported its success.
 class OutcomeWatch : public platform::Prompts {
 public:
-    explicit OutcomeWatch(platform::Prompts& inner) : inner_(inner) {}
+    OutcomeWatch(platform::Prompts& inner, bool attended) : inner_(inner), attended_(attended) {}
     platform::Answer messageBox(const platform::MessageBoxRequest& request) override
     {
         if (request.text == texts::kCompleted) completed = true;
+        if (!attended_ && request.buttons != platform::Buttons::Ok) {
+            repeats_ = request == last_ ? repeats_ + 1 : 1;
+            last_ = request;
+            if (repeats_ > kMaxUnattendedRepeats) {
+                inner_.message(kGivingUp, texts::kAppCaption);
+                return request.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Cancel;
+            }
+        }
         return inner_.messageBox(request);
     }
     std::optional<std::string> askText(const platform::TextRequest& request) override { return inner_.askText(request); }
@@ -29,6 +41,9 @@ public:
 
 private:
     platform::Prompts& inner_;
+    bool attended_;
+    platform::MessageBoxRequest last_;
+    int repeats_ = 0;
 };
 
 bool allDigits(const std::string& s)
@@ -189,7 +204,7 @@ bool applySizeOptions(CVantorSplitDlg& dlg, const HeadlessOptions& options, std:
 int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
                 const std::function<void(CVantorSplitDlg&)>& pump)
 {
-    OutcomeWatch watch(prompts);
+    OutcomeWatch watch(prompts, options.attended);
     // Paths are taken before the model enters the startup folder.
     const std::string file = absolute(options.file);
     const std::string dest = absolute(options.dest);

@@ -24,6 +24,9 @@ struct HeadlessOptions {
     std::string files;  // --files as given
     std::optional<platform::Answer> answer;
     bool overwrite = false;  // a rejoin may replace an existing file of the output's name
+    // A person answers the questions (a terminal, no --answer). Otherwise a question asked
+    // over and over with the same answer ends the run instead of repeating for ever.
+    bool attended = false;
     bool help = false;
 };
 

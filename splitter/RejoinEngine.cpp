@@ -79,8 +79,8 @@ bool CVantorSplitDlg::MayWriteOutput()
     case ReplaceExisting::Ask: break;
     }
     // "No" is the default: a stray Enter keeps the file.
-    return prompts_.message(path + texts::kReplaceExistingSuffix, texts::kAppCaption, Buttons::YesNo,
-                            platform::Icon::Question, 1) == Answer::Yes;
+    return Message(path + texts::kReplaceExistingSuffix, texts::kAppCaption, Buttons::YesNo, platform::Icon::Question, 1) ==
+           Answer::Yes;
 }
 
 int CVantorSplitDlg::EndRejoinRun(bool hideProgress)

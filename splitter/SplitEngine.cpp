@@ -212,6 +212,16 @@ int CVantorSplitDlg::SplitFile()
     }
 
     const std::string infoPath = joinPath(s.destFolder, infoFileName(s.sourceName));
+    {
+        // Every name of the set must be a valid file name; retrying a create that can
+        // never succeed would only repeat the question.
+        const std::uint32_t count = s.chunkSize > 0 ? chunkCountFor(s.fileSize, s.chunkSize) : 0;
+        const std::string longest = chunkFileName(s.sourceName, count > 0 ? count - 1 : 0);
+        if (infoFileName(s.sourceName).size() > NAME_MAX || longest.size() > NAME_MAX) {
+            Message(texts::kNameTooLong);
+            return EndSplitRun(false, false);
+        }
+    }
 
     if (settings_.eraseBeforeSplit && platform::driveType(s.destFolder) == platform::DriveType::Removable &&
         platform::isDriveRoot(s.destFolder)) {

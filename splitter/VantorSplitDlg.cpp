@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/Interrupt.h"
 #include "splitter/MediaRoutines.h"
 #include "splitter/SplitTexts.h"
 
@@ -104,9 +105,13 @@ std::string CVantorSplitDlg::splitFilesFolder() const
     return splitFilesFolder_;
 }
 
-Answer CVantorSplitDlg::Message(const std::string& text, const std::string& caption, Buttons buttons)
+Answer CVantorSplitDlg::Message(const std::string& text, const std::string& caption, Buttons buttons,
+                               platform::Icon icon, int defaultButton)
 {
-    return prompts_.message(text, caption.empty() ? texts::kAppCaption : caption, buttons);
+    // Nobody waits for an interrupted run: a retry or a disk change would only keep it going.
+    if (buttons != Buttons::Ok && platform::interruptRequested())
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    return prompts_.message(text, caption.empty() ? texts::kAppCaption : caption, buttons, icon, defaultButton);
 }
 
 void CVantorSplitDlg::OnInitDialog(bool checkFolders)

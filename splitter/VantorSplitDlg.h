@@ -183,8 +183,10 @@ private:
     bool Checkpoint();  // true when the user cancelled
     void BeginBusy();
     void SetProgress(int pos, const std::string& label);
+    // After an interrupt every question is answered "Cancel" (or "No") without asking.
     platform::Answer Message(const std::string& text, const std::string& caption = {},
-                             platform::Buttons buttons = platform::Buttons::Ok);
+                             platform::Buttons buttons = platform::Buttons::Ok,
+                             platform::Icon icon = platform::Icon::None, int defaultButton = 0);
 
     // Removable media (worker).
     bool GetFreeSpace(const std::string& path);

@@ -72,6 +72,7 @@ int main(int argc, char** argv)
     // (or the one given with --answer).
     const bool interactive = isatty(STDIN_FILENO) != 0;
     quarva::platform::ConsolePrompts prompts(interactive, options->answer);
+    options->attended = interactive && !options->answer;
     bool told = false;
     auto pump = [&told](CVantorSplitDlg& dlg) {
         if (told || !quarva::platform::interruptRequested()) return;

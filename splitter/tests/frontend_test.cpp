@@ -232,3 +232,21 @@ TEST_F(FrontEndTest, RejoinReplacesAnExistingFileOnlyWithOverwrite)
     EXPECT_TRUE(readFile(back / "o.bin") == readFile(source));
     EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --overwrite", &output), 2);
 }
+
+TEST_F(FrontEndTest, UnattendedRunsEndInsteadOfRetryingForEver)
+{
+    auto source = makeSource("k.bin", 5000);
+    // Chunk 1 can never be created: a folder has its name. Nobody can fix that here.
+    fs::create_directory(out / "k.bin.1.spl");
+    std::string output;
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 2000", &output), 1);
+    EXPECT_NE(output.find("The same question was asked 20 times"), std::string::npos) << output.substr(0, 2000);
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"});
+
+    // Names whose chunk names cannot exist are refused before anything is written.
+    auto longName = makeSource(std::string(250, 'n'), 5000);
+    fs::remove_all(out / "k.bin.1.spl");
+    EXPECT_EQ(run("--split " + quote(longName.string()) + " --dest " + quote(out.string()) + " --size 2000", &output), 1);
+    EXPECT_NE(output.find("The file name is too long"), std::string::npos) << output.substr(0, 2000);
+    EXPECT_TRUE(filesIn(out).empty());
+}

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "SplitterTestSupport.h"
+#include "platform/Interrupt.h"
 #include "splitter/SplitSet.h"
 
 using namespace quarva::splitter;
@@ -299,6 +300,23 @@ TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay)
     EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"}) << "incomplete set left behind";
     EXPECT_TRUE(fs::is_directory(out / "k.bin.1.spl"));
     EXPECT_TRUE(dlg->view().controlsEnabled);
+}
+
+TEST_F(SplitterTest, InterruptEndsARetryLoop)
+{
+    auto source = makeSource("k.bin", 300000);
+    fs::create_directory(out / "k.bin.1.spl");
+    quarva::platform::installInterruptHandlers();
+    prompts.onBox = [&](const MessageBoxRequest& box) {
+        if (box.caption == "Continue?") raise(SIGINT);  // Ctrl-C while the question is open
+    };
+    auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("100000");
+    split(*dlg, source, out);
+    quarva::platform::clearInterrupt();
+    EXPECT_EQ(prompts.count("Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"), 1);
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"});
 }
 
 TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWritten)
