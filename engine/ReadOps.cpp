@@ -491,7 +491,9 @@ std::int16_t ZipEngine::test() {
     if (aborted || abort_) return kStatusUserAborted;
     if (files > 0 && tested == 0) return kStatusCouldNotTest;
     raise.finished(handled);
-    return failed ? kStatusCrcFailed : kStatusOk;
+    if (failed) return kStatusCrcFailed;
+    // The entries read, but the records that lead to them are damaged.
+    return a.dir.endProblem.empty() ? kStatusOk : kStatusCorrupt;
 }
 
 std::int16_t ZipEngine::extract(std::int16_t mode) {
@@ -584,6 +586,9 @@ std::int16_t ZipEngine::deleteEntries() {
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     ZipWriter w(out);
+    bool prefixAborted = false;
+    if (!w.copyPrefix(a.file, a.dir, abort_, prefixAborted))
+        return prefixAborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
         if (drop[i]) continue;
         bool aborted = false;
@@ -594,7 +599,7 @@ std::int16_t ZipEngine::deleteEntries() {
         }
     }
     if (abort_) return kStatusUserAborted;
-    if (!w.finish(a.dir.comment) || !out.commit(archiveName_, st.st_mode)) return writeStatus(out.error());
+    if (!w.finish(a.dir.rawComment) || !out.commit(archiveName_, st.st_mode)) return writeStatus(out.error());
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (drop[i]) raise.deleted(reportedName(a.dir.entries[i].name));
     return kStatusOk;

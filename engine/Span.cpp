@@ -73,7 +73,7 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
     std::uint64_t dataEnd = dir.centralOffset;
     std::string central(dir.centralSize, '\0');
     if (!in.read(dir.centralOffset, central.data(), central.size())) return kStatusUnexpected;
-    std::uint64_t tailSize = central.size() + 22 + std::min<std::size_t>(dir.comment.size(), 0xFFFF);
+    std::uint64_t tailSize = central.size() + 22 + std::min<std::size_t>(dir.rawComment.size(), 0xFFFF);
 
     std::vector<std::int64_t> diskBase{-4};  // where each disk's byte 0 lies in the single file
     std::uint64_t pos = 0;
@@ -144,7 +144,7 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
                 p += 46 + rd16(c + 28) + rd16(c + 30) + rd16(c + 32);
             }
             std::string end;
-            std::string comment = dir.comment.substr(0, 0xFFFF);
+            std::string comment = dir.rawComment.substr(0, 0xFFFF);
             put32(end, kSigEnd);
             put16(end, std::uint16_t(disk));
             put16(end, std::uint16_t(disk));

@@ -131,10 +131,12 @@ void OutputFile::discard() {
 // The extra fields both headers of an entry carry: the modification time
 // (extended timestamp) and, for AES entries, the encryption's own record.
 static void putTimeAndAesFields(std::string& x, const ZipEntry& e) {
-    put16(x, 0x5455);
-    put16(x, 5);
-    x.push_back(1);
-    put32(x, std::uint32_t(e.mtime));
+    if (hasExtendedTime(e.mtime)) {  // 1901 to 2106; the DOS date alone holds the rest
+        put16(x, 0x5455);
+        put16(x, 5);
+        x.push_back(1);
+        put32(x, std::uint32_t(e.mtime));
+    }
     if (e.method == kMethodAes) {
         put16(x, 0x9901);
         put16(x, 7);
@@ -146,6 +148,13 @@ static void putTimeAndAesFields(std::string& x, const ZipEntry& e) {
     }
 }
 
+// A copied entry's own fields, with the zip64 field left to the writer; empty when
+// they would no longer fit.
+static std::string keptFields(const std::string& extra, std::size_t room) {
+    std::string kept = withoutExtraField(extra, 0x0001);
+    return kept.size() <= room ? kept : std::string();
+}
+
 std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
     std::string x;
     if (zip64) {
@@ -154,8 +163,26 @@ std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
         put64(x, e.size);
         put64(x, e.packedSize);
     }
-    putTimeAndAesFields(x, e);
+    if (e.verbatim) x += keptFields(e.localExtra, 0xFFFF - x.size());
+    else putTimeAndAesFields(x, e);
     return x;
+}
+
+bool ZipWriter::copyPrefix(const InputFile& in, const ZipDirectory& dir, const std::atomic<bool>& abort,
+                           bool& aborted) {
+    aborted = false;
+    std::uint64_t n = prefixLength(dir);
+    std::vector<unsigned char> buf(std::size_t(std::min<std::uint64_t>(n, 1u << 20)));
+    for (std::uint64_t pos = 0; pos < n;) {
+        if (abort.load()) {
+            aborted = true;
+            return false;
+        }
+        std::size_t k = std::size_t(std::min<std::uint64_t>(n - pos, buf.size()));
+        if (!in.read(pos, buf.data(), k) || !out_.write(buf.data(), k)) return false;
+        pos += k;
+    }
+    return true;
 }
 
 bool ZipWriter::beginEntry(ZipEntry& e, bool mayNeedZip64, bool sizesKnown) {
@@ -232,6 +259,15 @@ bool ZipWriter::copyEntry(const InputFile& in, const ZipDirectory& dir, const Zi
     if (!localDataStart(in, dir, src, dataStart)) return false;
     if (dataStart + src.packedSize > in.size()) return false;
     ZipEntry e = src;
+    e.verbatim = true;
+    {
+        unsigned char h[30];
+        std::uint64_t at = src.localOffset + std::uint64_t(dir.bias);
+        if (!in.read(at, h, 30)) return false;
+        e.localExtra.assign(rd16(h + 28), '\0');
+        if (!e.localExtra.empty() && !in.read(at + 30 + rd16(h + 26), e.localExtra.data(), e.localExtra.size()))
+            return false;
+    }
     // Keep the descriptor flag only where the traditional cipher's check byte needs it.
     if (!(e.flags & kFlagEncrypted) || e.method == kMethodAes) e.flags &= std::uint16_t(~kFlagDescriptor);
     std::uint64_t packed = src.packedSize;
@@ -270,7 +306,8 @@ bool ZipWriter::finish(const std::string& comment) {
             put16(z, std::uint16_t(body.size()));
             z += body;
         }
-        putTimeAndAesFields(z, e);
+        if (e.verbatim) z += keptFields(e.centralExtra, 0xFFFF - z.size());
+        else putTimeAndAesFields(z, e);
         std::string c;
         put32(c, kSigCentral);
         put16(c, e.versionMadeBy);
@@ -284,7 +321,7 @@ bool ZipWriter::finish(const std::string& comment) {
         put32(c, bigSize ? k32Max : std::uint32_t(e.size));
         put16(c, std::uint16_t(e.rawName.size()));
         put16(c, std::uint16_t(z.size()));
-        std::string comm = e.comment.substr(0, 0xFFFF);
+        std::string comm = (e.verbatim ? e.rawComment : e.comment).substr(0, 0xFFFF);
         put16(c, std::uint16_t(comm.size()));
         put16(c, 0);  // disk
         put16(c, e.internalAttr);

@@ -52,6 +52,9 @@ public:
     // false with reason Damaged when its local header cannot be read.
     bool copyEntry(const InputFile& in, const ZipDirectory& dir, const ZipEntry& e, const std::atomic<bool>& abort,
                    bool& aborted);
+    // Copies the bytes in front of the archive's first entry (a self-extractor's
+    // program); called before any entry, so that offsets count from the file's start.
+    bool copyPrefix(const InputFile& in, const ZipDirectory& dir, const std::atomic<bool>& abort, bool& aborted);
     // Starts an entry whose packed data follows through writeData. With
     // `sizesKnown`, e.crc, e.size and e.packedSize are final and the local header is
     // written once; otherwise endEntry fills them in by patching the header.

@@ -40,7 +40,7 @@ void usage() {
                  "  qzip convert SOURCE TARGET [cab|lzh|zip|tar|gz|jar|bh]\n"
                  "  qzip sfx ARCHIVE PROGRAM [STUBFOLDER]\n"
                  "  qzip encode ARCHIVE TARGET [uu|xx] [--table]\n"
-                 "-r recurse into folders, -p keep each file's full path (without its root),\n"
+                 "-r recurse into folders, -p keep each path as given (an absolute one without its root),\n"
                  "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
                  "--hidden include hidden files; --quiet (anywhere) silences the per-file lines.\n"
                  "Exit status: 0 all well, 1 some entries skipped, 2 failure.\n");
@@ -215,6 +215,11 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (aes && password.empty() && (cmd == 'a' || cmd == 'u' || cmd == 'f')) {
+        // Encryption was asked for and cannot be given: nothing is written.
+        std::fprintf(stderr, "qzip: --aes needs a password (--password PW); nothing was written\n");
+        return 2;
+    }
 
     if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {
         // Every other format goes to the format library.
@@ -293,6 +298,12 @@ int main(int argc, char** argv) {
         case 't':
             engine.setNames(patternLines(operands));
             status = engine.test();
+            if (status == kStatusCorrupt) {
+                InputFile f;
+                ZipDirectory dir;
+                if (f.open(archive) == 0 && readDirectory(f, dir, true) == 0 && !dir.endProblem.empty())
+                    std::fprintf(stderr, "qzip: %s: damaged end records: %s\n", archive.c_str(), dir.endProblem.c_str());
+            }
             break;
         case 'd':
             if (operands.empty()) {

@@ -123,3 +123,43 @@ TEST_F(Qzip, ConvertSelfExtractorAndEncodeReachTheFormatLibrary) {
     EXPECT_EQ(run("", &out), 2);
     EXPECT_NE(out.find("qzip convert SOURCE TARGET"), std::string::npos) << out;
 }
+
+TEST_F(Qzip, PathsAsGivenAndEncryptionThatCannotBeGiven) {
+    std::string out;
+    // -p keeps the paths as the command line gives them, relative ones relative.
+    ASSERT_EQ(run("a p.zip -p -r src ./src/../src/a.txt", &out), 0) << out;
+    ASSERT_EQ(run("l --json p.zip", &out), 0);
+    EXPECT_NE(out.find("\"name\":\"src\\\\sub\\\\b.log\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"name\":\"src\\\\a.txt\""), std::string::npos) << out;
+    EXPECT_EQ(out.find(dir().relative_path().string()), std::string::npos) << out;
+    // AES without a password: refused, nothing written.
+    EXPECT_EQ(run("a x.zip src/a.txt --aes", &out), 2);
+    EXPECT_NE(out.find("--aes needs a password"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir() / "x.zip"));
+}
+
+TEST_F(Qzip, TestReportsDamagedEndRecords) {
+    std::string out;
+    ASSERT_EQ(run("a t.zip src/a.txt", &out), 0) << out;
+    // A zip64 end record whose locator points past the end of the file.
+    std::string bytes = readFile(dir() / "t.zip");
+    std::string end = bytes.substr(bytes.size() - 22);
+    auto le = [](std::uint64_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+        return s;
+    };
+    auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(end[at + std::size_t(i)]);
+        return v;
+    };
+    std::string z = le(0x06064b50, 4) + le(44, 8) + le(45, 2) + le(45, 2) + le(0, 4) + le(0, 4) + le(1, 8) + le(1, 8) +
+                    le(u32(12), 8) + le(u32(16), 8) + le(0x07064b50, 4) + le(0, 4) + le(0x7FFFFFFFFFull, 8) + le(1, 4);
+    writeFile(dir() / "t.zip", bytes.substr(0, bytes.size() - 22) + z + end);
+    EXPECT_EQ(run("t t.zip", &out), 2);
+    EXPECT_NE(out.find("Testing  : a.txt : OK"), std::string::npos) << out;
+    EXPECT_NE(out.find("damaged end records: the zip64 end locator points past the end of the file"),
+              std::string::npos)
+        << out;
+}
