@@ -534,7 +534,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
 
     // A spanned set is built whole in the temporary folder, then laid out on disks.
     bool span = spanning_ && onRemovableDrive(archiveName_);
-    std::string buildAt = span ? (platform::tempFolder() / fs::path(archiveName_).filename()).string() : archiveName_;
+    std::string buildAt = span ? spanBuildPath("whole") : archiveName_;
     OutputFile out;
     if (!out.createBeside(buildAt)) return writeStatus(out.error());
     ZipWriter w(out);
@@ -745,13 +745,13 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     if (status != kStatusOk) return status;  // `out` removes the temporary file
     if (!w.finish(dir.rawComment)) return writeStatus(out.error());
     if (span) {
-        std::string whole = out.path() + ".zip";
-        if (!out.commit(whole, 0600)) return writeStatus(out.error());
+        const std::string& whole = buildAt;
+        if (!out.commit()) return writeStatus(out.error());
         in.close();
         std::int16_t st = writeSpannedSet(raise, whole, archiveName_);
         ::unlink(whole.c_str());
         if (st) return st;
-    } else if (!out.commit(archiveName_, haveOld ? archiveStat.st_mode : 0)) {
+    } else if (!out.commit()) {
         return writeStatus(out.error());
     }
     raise.finished(handled);

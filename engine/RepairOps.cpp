@@ -379,7 +379,7 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
     }
     if (abort_) return kStatusUserAborted;
     if (kept == 0) return kStatusCorrupt;
-    if (!w.finish(comment) || !out.commit(archiveName_, archiveStat.st_mode)) return writeStatus(out.error());
+    if (!w.finish(comment) || !out.commit()) return writeStatus(out.error());
     return kStatusOk;
 }
 

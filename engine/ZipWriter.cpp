@@ -16,52 +16,43 @@ constexpr std::size_t kBufSize = 1 << 20;
 constexpr std::uint32_t k32Max = 0xFFFFFFFF;
 }  // namespace
 
-OutputFile::~OutputFile() { discard(); }
-
-bool OutputFile::createBeside(const std::string& target) {
-    std::filesystem::path t(target);
-    std::filesystem::path folder = t.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string leaf(".");
-    leaf += t.filename().string();
-    leaf += ".qz-XXXXXX";
-    std::string templ = (folder / leaf).string();
-    std::vector<char> name(templ.begin(), templ.end());
-    name.push_back('\0');
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        err_ = errno;
+bool OutputFile::createBeside(const std::string& target, mode_t mode) {
+    std::error_code ec;
+    buf_.clear();
+    pos_ = 0;
+    err_ = 0;
+    if (!file_.open(target, ec, mode)) {
+        err_ = ec.value() ? ec.value() : EIO;
         return false;
     }
-    path_ = name.data();
     buf_.reserve(kBufSize);
     return true;
 }
 
 bool OutputFile::flush() {
-    std::size_t off = 0;
-    while (off < buf_.size()) {
-        ssize_t w = ::write(fd_, buf_.data() + off, buf_.size() - off);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            if (!err_) err_ = w < 0 ? errno : ENOSPC;
-            return false;
-        }
-        off += std::size_t(w);
+    if (buf_.empty()) return true;
+    std::error_code ec;
+    if (!file_.write(buf_.data(), buf_.size(), ec)) {
+        if (!err_) err_ = ec.value() ? ec.value() : EIO;
+        return false;
     }
     buf_.clear();
     return true;
 }
 
 bool OutputFile::write(const void* data, std::size_t n) {
-    if (err_ || fd_ < 0) return false;
+    if (err_ || !file_.isOpen()) return false;
     auto* p = static_cast<const unsigned char*>(data);
     pos_ += n;
     if (buf_.size() + n > kBufSize) {
         if (!flush()) return false;
         if (n >= kBufSize) {
-            buf_.assign(p, p + n);
-            return flush();
+            std::error_code ec;
+            if (!file_.write(p, n, ec)) {
+                err_ = ec.value() ? ec.value() : EIO;
+                return false;
+            }
+            return true;
         }
     }
     buf_.insert(buf_.end(), p, p + n);
@@ -70,62 +61,32 @@ bool OutputFile::write(const void* data, std::size_t n) {
 
 bool OutputFile::patch(std::uint64_t offset, const void* data, std::size_t n) {
     if (err_ || !flush()) return false;
-    if (::pwrite(fd_, data, n, off_t(offset)) != ssize_t(n)) {
+    if (::pwrite(file_.fd(), data, n, off_t(offset)) != ssize_t(n)) {
         err_ = errno ? errno : EIO;
         return false;
     }
     return true;
 }
 
-bool OutputFile::commit(const std::string& target, unsigned mode) {
+bool OutputFile::commit() {
     if (err_ || !flush()) return false;
-    if (mode) ::fchmod(fd_, mode & 07777);
-    else {
-        mode_t um = ::umask(0);
-        ::umask(um);
-        ::fchmod(fd_, 0666 & ~um);
-    }
-    if (::fsync(fd_) != 0) {
-        err_ = errno;
+    std::error_code ec;
+    if (!file_.commit(ec)) {
+        err_ = ec.value() ? ec.value() : EIO;
+        file_.discard();
         return false;
-    }
-    ::close(fd_);
-    fd_ = -1;
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-        err_ = errno;
-        ::unlink(path_.c_str());
-        path_.clear();
-        return false;
-    }
-    path_.clear();
-    std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
     }
     return true;
 }
 
 bool OutputFile::rewind(std::uint64_t offset) {
     if (err_ || !flush()) return false;
-    if (::ftruncate(fd_, off_t(offset)) != 0 || ::lseek(fd_, off_t(offset), SEEK_SET) < 0) {
+    if (::ftruncate(file_.fd(), off_t(offset)) != 0 || ::lseek(file_.fd(), off_t(offset), SEEK_SET) < 0) {
         err_ = errno;
         return false;
     }
     pos_ = offset;
     return true;
-}
-
-void OutputFile::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!path_.empty()) {
-        ::unlink(path_.c_str());
-        path_.clear();
-    }
 }
 
 // The extra fields both headers of an entry carry: the modification time

@@ -105,7 +105,7 @@ void makeForeignZip(const fs::path& path) {
     b.size = b.packedSize = 1;
     b.crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>("b"), 1));
     ASSERT_TRUE(w.beginEntry(b, false, true) && w.writeData("b", 1) && w.endEntry(b));
-    ASSERT_TRUE(w.finish("caf\xe9") && out.commit(path.string(), 0644));  // a CP437 archive comment
+    ASSERT_TRUE(w.finish("caf\xe9") && out.commit());  // a CP437 archive comment
 }
 
 }  // namespace
@@ -310,4 +310,45 @@ TEST_F(Rewrite, TestReportsDamagedEndRecords) {
     // Repair writes sound end records again.
     ASSERT_EQ(engine.repair(0), 0);
     EXPECT_EQ(engine.test(), 0);
+}
+
+TEST_F(Rewrite, AnArchiveReachedThroughALinkIsChangedWhereItLies) {
+    fs::create_directories(dir() / "real");
+    fs::path target = dir() / "real" / "t.zip", a = dir() / "a.txt", b = dir() / "b.txt";
+    writeFile(a, "alpha");
+    writeFile(b, "beta");
+    fs::create_symlink("real/t.zip", archive);
+    ASSERT_EQ(add({a}), 0);  // a new archive through a dangling link
+    ASSERT_EQ(add({b}), 0);
+    engine.setNames("a.txt\r\n");
+    ASSERT_EQ(engine.deleteEntries(), 0);
+    engine.setNames("");
+    ASSERT_EQ(engine.repair(0), 0);
+    ASSERT_EQ(engine.setComment("through the link"), 0);
+    EXPECT_TRUE(fs::is_symlink(archive));
+    ZipDirectory d = directory(target);
+    ASSERT_EQ(d.entries.size(), 1u);
+    EXPECT_EQ(d.entries[0].name, "b.txt");
+    EXPECT_EQ(d.comment, "through the link");
+    // Nothing was left beside the link or the target.
+    std::size_t files = 0;
+    for (auto& e : fs::directory_iterator(dir() / "real")) files += e.path().filename() != "t.zip";
+    EXPECT_EQ(files, 0u);
+}
+
+TEST_F(Rewrite, NamesOf255BytesExtract) {
+    std::vector<RawEntry> entries;
+    for (std::size_t len : {245u, 250u, 255u}) entries.push_back({std::string(len - 4, 'n') + ".txt", std::to_string(len)});
+    ASSERT_TRUE(makeZip(archive, entries));
+    engine.setExtractFolder((dir() / "out").string());
+    ASSERT_EQ(engine.extract(0), 0);
+    for (auto& e : entries) EXPECT_EQ(readFile(dir() / "out" / e.name), e.data) << e.name.size();
+    // Over themselves, and an archive of such a name changed in place.
+    engine.setOverwrite(1);
+    ASSERT_EQ(engine.extract(0), 0);
+    fs::path longArchive = dir() / (std::string(251, 'z') + ".zip");
+    fs::copy_file(archive, longArchive);
+    engine.setArchiveName(longArchive.string());
+    engine.setNames(entries[0].name + "\r\n");
+    EXPECT_EQ(engine.deleteEntries(), 0);
 }
