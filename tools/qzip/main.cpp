@@ -13,14 +13,19 @@
 #include "engine/ZipReader.h"
 #include "tools/qzip/ArchiveKind.h"
 
+#include "platform/Interrupt.h"
+
 #ifdef QZIP_HAVE_FORMATLIB
 #include "formatlib/cli/FormatCli.h"
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quarva::engine;
@@ -150,6 +155,9 @@ std::string patternLines(const std::vector<std::string>& patterns) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C, SIGTERM and SIGHUP stop the running command between two blocks; its
+    // temporary files go with it (a second signal ends at once, still removing them).
+    quarva::platform::installInterruptHandlers();
     std::vector<std::string> args(argv + 1, argv + argc);
     bool quiet = false;
     std::vector<std::string> rest;
@@ -259,6 +267,23 @@ int main(int argc, char** argv) {
     }
 
     ZipEngine engine;
+    // The engine polls its abort flag; an interrupt sets it (again after each method
+    // start, which clears it).
+    std::atomic<bool> finished{false};
+    std::thread watcher([&] {
+        while (!finished.load()) {
+            if (quarva::platform::interruptRequested()) engine.setAbort(true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    struct JoinWatcher {
+        std::atomic<bool>& finished;
+        std::thread& watcher;
+        ~JoinWatcher() {
+            finished = true;
+            watcher.join();
+        }
+    } joinWatcher{finished, watcher};
     Printer printer;
     printer.command = cmd;
     printer.quiet = quiet;
@@ -332,6 +357,10 @@ int main(int argc, char** argv) {
             return 2;
     }
     std::fflush(stdout);
+    if (quarva::platform::interruptRequested()) {
+        std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
+        return 128 + quarva::platform::interruptSignal();
+    }
     if (status != 0) {
         std::fprintf(stderr, "qzip: error %d: %s\n", status, statusText(status));
         return 2;

@@ -2,8 +2,14 @@
 
 #include <platform/testing/TestSupport.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using quarva::testing::readFile;
 using quarva::testing::runCommand;
@@ -162,4 +168,50 @@ TEST_F(Qzip, TestReportsDamagedEndRecords) {
     EXPECT_NE(out.find("damaged end records: the zip64 end locator points past the end of the file"),
               std::string::npos)
         << out;
+}
+
+namespace {
+
+std::vector<std::string> temporariesIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().rfind(".qz", 0) == 0) found.push_back(e.path().filename().string());
+    return found;
+}
+
+}  // namespace
+
+TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
+    std::string out;
+    ASSERT_EQ(run("a t.zip src/a.txt", &out), 0) << out;
+    const std::string before = readFile(dir() / "t.zip");
+    std::string text;
+    for (long i = 0; text.size() < (48u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100003) + " of the big file\n";
+    writeFile(dir() / "big.txt", text);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::chdir(dir().c_str()) != 0) ::_exit(99);
+            int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, 1);
+            ::execl(qzip.c_str(), "qzip", "a", "t.zip", "-9", "big.txt", static_cast<char*>(nullptr));
+            ::_exit(98);
+        }
+        // Wait until the add writes its temporary, then interrupt it.
+        for (int i = 0; i < 6000 && temporariesIn(dir()).empty(); ++i) ::usleep(10000);
+        EXPECT_FALSE(temporariesIn(dir()).empty());
+        ::kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+        EXPECT_TRUE(temporariesIn(dir()).empty());
+        EXPECT_EQ(readFile(dir() / "t.zip"), before);
+    }
+    // A temporary left by a killed writer goes with the next write to that folder.
+    writeFile(dir() / ".qzAbCdEfGhIjKl", std::string(1000, 'x'));
+    ASSERT_EQ(run("a t.zip src/sub/b.log", &out), 0) << out;
+    EXPECT_TRUE(temporariesIn(dir()).empty());
 }
