@@ -14,9 +14,11 @@ namespace {
 // Prints what the library reports.
 class ConsoleWindow : public platform::MessageWindow {
 public:
-    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose) : out_(out), err_(err), verbose_(verbose) {}
+    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose, bool quiet)
+        : out_(out), err_(err), verbose_(verbose && !quiet), quiet_(quiet) {}
     int errors = 0;
     int tests = 0, testFailures = 0;
+    int outcome = -1;  // as the library reported it (kMsgFinished), -1 when it did not
 
     std::intptr_t onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override
     {
@@ -31,11 +33,13 @@ public:
         case kMsgProcessed:
             if (verbose_) out_ << toSlashes(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
             break;
-        case kMsgDeleted: out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n"; break;
+        case kMsgDeleted:
+            if (!quiet_) out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+            break;
         case kMsgTested:
             ++tests;
             if (lParam) {
-                out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+                if (!quiet_) out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             } else {
                 ++testFailures;
                 out_ << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
@@ -49,6 +53,7 @@ public:
             err_ << "\n";
             break;
         }
+        case kMsgFinished: outcome = static_cast<int>(wParam); break;
         case kMsgSearchMatch: {
             const auto* m = reinterpret_cast<const SearchMatch*>(wParam);
             out_ << toSlashes(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
@@ -63,6 +68,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool verbose_;
+    bool quiet_;
 };
 
 std::string quoteList(const std::vector<std::string>& names)
@@ -116,15 +122,21 @@ int run(const std::vector<std::string>& args)
     return run(args, std::cout, std::cerr, defaultLibraryPath());
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const fs::path& lib)
+int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib)
 {
+    std::vector<std::string> args;
+    bool quiet = false;
+    for (const auto& a : allArgs) {
+        if (a == "-q" || a == "--quiet") quiet = true;
+        else args.push_back(a);
+    }
     if (args.size() < 2) {
         err << "usage: l|t|x|a|d|convert|sfx|encode|count|find ARCHIVE ...\n";
         return 2;
     }
     const std::string cmd = args[0];
     const std::string archive = args[1];
-    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert");
+    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert", quiet);
     int status = 0;
     std::vector<std::string> rest(args.begin() + 2, args.end());
 
@@ -134,7 +146,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (cmd == "t") {
         std::string names = rest.empty() ? "*.*" : quoteList(rest);
         status = callEntry<QzTestArchiveFn>(lib, "TestArchive", archive.c_str(), names.c_str(), &window);
-        if (status == 0 && window.errors == 0) out << window.tests << " file(s) tested, no errors\n";
+        if (status == 0 && window.errors == 0 && !quiet) out << window.tests << " file(s) tested, no errors\n";
     } else if (cmd == "x") {
         std::string dest = ".", password;
         bool overwrite = false, paths = true;
@@ -161,7 +173,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             else if (rest[i] == "-P") fullPaths = true;
             else if (rest[i] == "-H") hidden = true;
             else if (rest[i] == "-m") move = true;
-            else files.push_back(rest[i]);
+            else if (rest[i] == "--aes") {
+                err << "error: " << archive << ": AES encryption is for zip archives only; nothing was added\n";
+                return 2;
+            } else files.push_back(rest[i]);
         }
         if (files.empty()) {
             err << "nothing to add\n";
@@ -230,6 +245,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     const int failed = loadStatus(status, err, lib);
     if (failed >= 0) return failed;
+    if (window.outcome >= 0) return window.outcome == kOutcomeOk ? 0 : window.outcome == kOutcomeSkipped ? 1 : 2;
     return window.errors > 0 ? 1 : 0;
 }
 

@@ -89,6 +89,9 @@ public:
     virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path,
                                                       const WriteOptions& options,
                                                       std::string* error) const;
+    // Why an entry cannot be written in this format ("the name is too long"), empty
+    // when it can; asked before an archive is changed.
+    virtual std::string refuses(const EntryInfo&) const { return {}; }
     // Extra text for the error when a capability is missing ("install unar ...").
     virtual std::string unsupportedReason() const { return {}; }
 };

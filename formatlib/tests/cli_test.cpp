@@ -47,7 +47,7 @@ TEST_F(CliTest, AddListTestExtractDeleteConvertEncode)
 
 TEST_F(CliTest, ErrorsAndLoaderFailures)
 {
-    EXPECT_EQ(run({"l", (dir() / "missing.tar").string()}), 1);
+    EXPECT_EQ(run({"l", (dir() / "missing.tar").string()}), 2);
     EXPECT_NE(err_.str().find("Archive Not Found"), std::string::npos);
     EXPECT_EQ(run({"l", "x.tar"}, dir() / "nope.so"), 3);
     EXPECT_NE(err_.str().find("Dll Not loaded"), std::string::npos);

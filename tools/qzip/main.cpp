@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
 #ifdef QZIP_HAVE_FORMATLIB
         // Conversions, self-extractors and encodings are the format library's work.
+        if (quiet) rest.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(rest);
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
@@ -238,6 +239,7 @@ int main(int argc, char** argv) {
                 if (recurse) lib.push_back("-r");
                 if (paths) lib.push_back("-P");
                 if (hidden) lib.push_back("-H");
+                if (aes) lib.push_back("--aes");  // refused there: AES is for zip only
                 break;
             default:
                 std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd);
@@ -245,6 +247,7 @@ int main(int argc, char** argv) {
         }
         if (json) std::fprintf(stderr, "qzip: --json lists zip archives only; plain listing follows\n");
         lib.insert(lib.end(), operands.begin(), operands.end());
+        if (quiet) lib.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(lib);
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
