@@ -235,5 +235,18 @@ TEST_F(RewriteTest, AReplacementThatCannotBeReadKeepsTheOldEntry)
     if (root) std::cout << "running as root: the unreadable-file case is covered by /proc/self/mem only\n";
 }
 
+TEST_F(RewriteTest, ANameAnLhaHeaderCannotHoldFailsTheConversion)
+{
+    TarBuilder t;
+    t.add("short.txt", '0', "s");
+    t.add("d/" + std::string(70000, 'x'), '0', "long");
+    writeFile(dir() / "long.tar", t.archive());
+    convert(dir() / "long.tar", dir() / "long.lzh", kFormatLha);
+    EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeFailed));
+    EXPECT_NE(host_.errorText().find("too long"), std::string::npos) << host_.errorText();
+    EXPECT_FALSE(fs::exists(dir() / "long.lzh"));
+    EXPECT_TRUE(noTemporaries());
+}
+
 }  // namespace
 }  // namespace quarva::formatlib::testing
