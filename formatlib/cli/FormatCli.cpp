@@ -1,10 +1,14 @@
 #include "formatlib/cli/FormatCli.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 
 #include "formatlib/core/Names.h"
 #include "formatlib/host/FormatLibraryHost.h"
+#include "platform/Interrupt.h"
 
 namespace quarva::formatlib::cli {
 namespace fs = std::filesystem;
@@ -81,6 +85,31 @@ std::string quoteList(const std::vector<std::string>& names)
     return s;
 }
 
+// Calls one entry point like callEntry; an interrupt (Ctrl-C, SIGTERM, SIGHUP)
+// meanwhile calls the library's Abort, so the operation stops at its next entry or
+// data block and removes its temporary file.
+template <class Fn, class... Args>
+int callCancellable(const fs::path& library, const char* name, Args&&... args)
+{
+    LoadedLibrary lib(library);
+    if (!lib.loaded()) return kStatusNotLoaded;
+    Fn fn = lib.entry<Fn>(name);
+    if (!fn) return kStatusNoEntryPoint;
+    const auto abortFn = lib.entry<QzAbortFn>("Abort");
+    std::atomic<bool> done{false};
+    std::thread watcher([&done, abortFn] {
+        // Asked again while the interrupt stands: the call may reset the flag as it starts.
+        while (!done.load()) {
+            if (abortFn && platform::interruptRequested()) abortFn();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    fn(std::forward<Args>(args)...);
+    done = true;
+    watcher.join();
+    return kStatusOk;
+}
+
 int loadStatus(int status, std::ostream& err, const fs::path& library)
 {
     if (status == kStatusNotLoaded) {
@@ -119,6 +148,7 @@ fs::path defaultLibraryPath()
 
 int run(const std::vector<std::string>& args)
 {
+    platform::installInterruptHandlers();
     return run(args, std::cout, std::cerr, defaultLibraryPath());
 }
 
@@ -142,10 +172,10 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
 
     if (cmd == "l") {
         std::string filters = rest.empty() ? "*.*" : quoteList(rest);
-        status = callEntry<QzListArchiveFn>(lib, "ListArchive", archive.c_str(), filters.c_str(), &window);
+        status = callCancellable<QzListArchiveFn>(lib, "ListArchive", archive.c_str(), filters.c_str(), &window);
     } else if (cmd == "t") {
         std::string names = rest.empty() ? "*.*" : quoteList(rest);
-        status = callEntry<QzTestArchiveFn>(lib, "TestArchive", archive.c_str(), names.c_str(), &window);
+        status = callCancellable<QzTestArchiveFn>(lib, "TestArchive", archive.c_str(), names.c_str(), &window);
         if (status == 0 && window.errors == 0 && !quiet) out << window.tests << " file(s) tested, no errors\n";
     } else if (cmd == "x") {
         std::string dest = ".", password;
@@ -160,7 +190,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         }
         std::string list = names.empty() ? "*.*" : quoteList(names);
         using Fn = void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle);
-        status = callEntry<Fn>(lib, "ExtractFileWithPassword", archive.c_str(), list.c_str(), dest.c_str(),
+        status = callCancellable<Fn>(lib, "ExtractFileWithPassword", archive.c_str(), list.c_str(), dest.c_str(),
                                overwrite ? 1 : 0, paths ? 1 : 0, password.c_str(),
                                static_cast<platform::WindowHandle>(&window));
     } else if (cmd == "a") {
@@ -183,7 +213,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             return 2;
         }
         std::string list = quoteList(files);
-        status = callEntry<QzCompressFileFn>(lib, "CompressFile", archive.c_str(), list.c_str(), password.c_str(),
+        status = callCancellable<QzCompressFileFn>(lib, "CompressFile", archive.c_str(), list.c_str(), password.c_str(),
                                              hidden ? 1 : 0, move ? 1 : 0, fullPaths ? 1 : 0, subfolders ? 1 : 0,
                                              &window);
     } else if (cmd == "d") {
@@ -192,7 +222,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             return 2;
         }
         std::string list = quoteList(rest);
-        status = callEntry<QzDeleteFileFn>(lib, "DeleteFile", archive.c_str(), list.c_str(), &window);
+        status = callCancellable<QzDeleteFileFn>(lib, "DeleteFile", archive.c_str(), list.c_str(), &window);
     } else if (cmd == "convert") {
         if (rest.empty()) {
             err << "usage: convert SOURCE TARGET [FORMAT]\n";
@@ -205,14 +235,14 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             err << "unknown target format: " << word << "\n";
             return 2;
         }
-        status = callEntry<QzArcToArcFn>(lib, "ArcToArc", archive.c_str(), target.c_str(), code, 0, &window);
+        status = callCancellable<QzArcToArcFn>(lib, "ArcToArc", archive.c_str(), target.c_str(), code, 0, &window);
     } else if (cmd == "sfx") {
         if (rest.empty()) {
             err << "usage: sfx SOURCE OUTPUT [STUBFOLDER]\n";
             return 2;
         }
         const std::string stubs = rest.size() > 1 ? rest[1] : lib.parent_path().string();
-        status = callEntry<QzArcToSFXFn>(lib, "ArcToSFX", archive.c_str(), rest[0].c_str(), stubs.c_str(), &window);
+        status = callCancellable<QzArcToSFXFn>(lib, "ArcToSFX", archive.c_str(), rest[0].c_str(), stubs.c_str(), &window);
     } else if (cmd == "encode") {
         if (rest.empty()) {
             err << "usage: encode SOURCE TARGET [uu|xx] [--table]\n";
@@ -225,7 +255,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             else if (rest[i] == "uu") method = kEncodeUU;
             else if (rest[i] == "--table") table = true;
         }
-        status = callEntry<QzEncodeFn>(lib, "Encode", archive.c_str(), rest[0].c_str(), method, table ? 1 : 0, &window);
+        status = callCancellable<QzEncodeFn>(lib, "Encode", archive.c_str(), rest[0].c_str(), method, table ? 1 : 0, &window);
     } else if (cmd == "count") {
         int count = 0;
         status = callFileCount(lib, archive, &count);
@@ -237,7 +267,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             return 2;
         }
         const bool matchCase = !(rest.size() > 1 && rest[1] == "-i");
-        status = callEntry<QzTurboFindTextFn>(lib, "TurboFindText", archive.c_str(), rest[0].c_str(),
+        status = callCancellable<QzTurboFindTextFn>(lib, "TurboFindText", archive.c_str(), rest[0].c_str(),
                                               matchCase ? 1 : 0, &window);
     } else {
         err << "unknown command: " << cmd << "\n";

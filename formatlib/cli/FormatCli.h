@@ -30,6 +30,8 @@
 
 namespace quarva::formatlib::cli {
 
+// The program's front: installs the interrupt handlers (Ctrl-C cancels the running
+// operation cooperatively) and prints to stdout and stderr.
 int run(const std::vector<std::string>& args);
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::filesystem::path& library);

@@ -19,6 +19,7 @@
 #include "formatlib/formats/LibarchiveWriter.h"
 #include "formatlib/formats/TarStream.h"
 #include "formatlib/formats/UuCodec.h"
+#include "platform/AtomicFile.h"
 
 namespace quarva::formatlib {
 namespace fs = std::filesystem;
@@ -110,42 +111,30 @@ std::unique_ptr<ArchiveReader> openArchive(const std::string& archive, const std
     return r;
 }
 
-// Writes a new file through a temporary file in the target's folder; the target
-// is replaced only when `body` and the writer's finish both succeed.
+// Writes a new file through a temporary file beside the target (platform::AtomicFile:
+// a target that is a symbolic link has its final target written, the link stays);
+// the target is replaced only when `body` and the writer's finish both succeed.
 bool writeThroughTemp(const std::string& target, const std::function<bool(const fs::path& temp)>& body,
                       Reporter& rep)
 {
-    fs::path t(target);
-    fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
-    std::string tmpl = (folder / (".~" + t.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-        rep.error("", target, "Cannot create a temporary file", std::strerror(errno));
+    platform::AtomicFile file;
+    std::error_code ec;
+    if (!file.open(target, ec)) {
+        rep.failure("", target, "Cannot create a temporary file", ec.message());
         return false;
     }
-    ::close(fd);
-    bool good = body(tmpl);
+    bool good = body(file.tempPath());
     if (good && abortRequested()) {
-        rep.error("", target, kAborted);
+        rep.failure("", target, kAborted);
         good = false;
     }
-    if (good) {
-        // Keep the permissions of a file we replace.
-        struct stat st {};
-        if (stat(target.c_str(), &st) == 0) chmod(tmpl.c_str(), st.st_mode & 07777);
-        else chmod(tmpl.c_str(), 0644);
-        const int f = ::open(tmpl.c_str(), O_RDONLY);
-        if (f >= 0) {
-            fsync(f);
-            ::close(f);
-        }
-        if (rename(tmpl.c_str(), target.c_str()) != 0) {
-            rep.error("", target, "Cannot replace the archive", std::strerror(errno));
-            good = false;
-        }
+    if (good && !file.commit(ec)) {
+        rep.failure("", target, "Cannot replace the archive",
+                    ec == std::errc::no_space_on_device ? "disk full" : ec.message());
+        good = false;
     }
     if (!good) {
-        unlink(tmpl.c_str());
+        file.discard();
         rep.markFailed();
     }
     return good;

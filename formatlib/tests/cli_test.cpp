@@ -1,6 +1,8 @@
 // The command-line front that qzip calls for non-zip formats.
 
 #include <sys/mount.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +10,10 @@
 
 #include "FormatLibTestSupport.h"
 #include "formatlib/cli/FormatCli.h"
+#include "platform/Interrupt.h"
+
+#include <atomic>
+#include <thread>
 
 namespace quarva::formatlib::testing {
 namespace {
@@ -116,7 +122,7 @@ TEST_F(CliTest, ADiskFullAddFailsAndKeepsTheArchive)
     } unmount{small};
     writeFile(dir() / "a.txt", std::string("a"));
     writeFile(dir() / "big.bin", randomBytes(3 << 20, 5));
-    for (const char* name : {"s.tar", "s.lzh", "s.zip"}) {
+    for (const char* name : {"s.tar", "s.tgz", "s.lzh"}) {
         const std::string archive = (small / name).string();
         ASSERT_EQ(run({"a", archive, (dir() / "a.txt").string()}), 0) << err_.str();
         const std::string before = readFile(archive);
@@ -125,6 +131,41 @@ TEST_F(CliTest, ADiskFullAddFailsAndKeepsTheArchive)
         for (auto& e : fs::directory_iterator(small))
             EXPECT_NE(e.path().filename().string()[0], '.') << "temporary left: " << e.path();
     }
+}
+
+TEST_F(CliTest, AnInterruptCancelsAnAddAndRemovesTheTemporary)
+{
+    writeFile(dir() / "big.bin", randomBytes(40 << 20, 8));
+    writeFile(dir() / "a.txt", std::string("a"));
+    const std::string archive = (dir() / "i.lzh").string();
+    ASSERT_EQ(run({"a", archive, (dir() / "a.txt").string()}), 0) << err_.str();
+    const std::string before = readFile(archive);
+    platform::installInterruptHandlers();
+    // Ctrl-C once the temporary exists, that is while the add runs.
+    std::atomic<bool> stop{false};
+    std::thread interrupter([&] {
+        while (!stop.load()) {
+            for (auto& e : fs::directory_iterator(dir()))
+                if (e.path().filename().string().rfind(".qz", 0) == 0) {
+                    kill(getpid(), SIGINT);
+                    return;
+                }
+            std::this_thread::yield();
+        }
+    });
+    const int rc = run({"a", archive, (dir() / "big.bin").string()});
+    stop = true;
+    interrupter.join();
+    const bool interrupted = platform::interruptRequested();
+    platform::clearInterrupt();
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
+    ASSERT_TRUE(interrupted);
+    EXPECT_EQ(rc, 2) << err_.str();
+    EXPECT_NE(err_.str().find("aborted"), std::string::npos) << err_.str();
+    EXPECT_TRUE(readFile(archive) == before);
+    for (auto& e : fs::directory_iterator(dir())) EXPECT_NE(e.path().filename().string().rfind(".qz", 0), 0u) << e.path();
 }
 
 }  // namespace

@@ -248,5 +248,28 @@ TEST_F(RewriteTest, ANameAnLhaHeaderCannotHoldFailsTheConversion)
     EXPECT_TRUE(noTemporaries());
 }
 
+TEST_F(RewriteTest, AnArchiveReachedThroughALinkIsWrittenWhereTheLinkPoints)
+{
+    fs::create_directories(dir() / "real");
+    writeFile(dir() / "a.txt", std::string("a"));
+    writeFile(dir() / "b.txt", std::string("b"));
+    for (const char* name : {"k.tar", "k.lzh", "k.zip", "k.tgz"}) {
+        SCOPED_TRACE(name);
+        const fs::path real = dir() / "real" / name, link = dir() / (std::string("link-") + name);
+        host_.clear();
+        compress(real, {(dir() / "a.txt").string()});
+        fs::create_symlink(fs::path("real") / name, link);
+        compress(link, {(dir() / "b.txt").string()});
+        remove(link, {"a.txt"});
+        ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+        EXPECT_TRUE(fs::is_symlink(link));
+        host_.clear();
+        list(real);
+        EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"b.txt"});
+    }
+    EXPECT_TRUE(noTemporaries());
+    for (auto& e : fs::directory_iterator(dir() / "real")) EXPECT_NE(e.path().filename().string()[0], '.');
+}
+
 }  // namespace
 }  // namespace quarva::formatlib::testing
