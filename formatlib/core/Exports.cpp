@@ -2,9 +2,7 @@
 // operation synchronously and reports through the window; no exception and no
 // crash leaves the library: an unexpected failure becomes an error record.
 
-#include <clocale>
 #include <exception>
-#include <locale.h>
 #include <new>
 
 #include "formatlib/FormatLibrary.h"
@@ -21,38 +19,10 @@ const char* text(const char* s)
     return s ? s : "";
 }
 
-// Names are UTF-8 inside the library whatever the host's locale: libarchive turns
-// names into text through the calling thread's locale, so each call runs in a
-// UTF-8 one (the host's own locale is given back afterwards).
-class Utf8Locale {
-public:
-    Utf8Locale()
-    {
-        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-            locale_ = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
-            if (locale_) break;
-        }
-        if (locale_) previous_ = uselocale(locale_);
-    }
-    ~Utf8Locale()
-    {
-        if (!locale_) return;
-        uselocale(previous_);
-        freelocale(locale_);
-    }
-    Utf8Locale(const Utf8Locale&) = delete;
-    Utf8Locale& operator=(const Utf8Locale&) = delete;
-
-private:
-    locale_t locale_ = static_cast<locale_t>(0);
-    locale_t previous_ = static_cast<locale_t>(0);
-};
-
 template <class Fn>
 void guarded(WindowHandle window, const char* subject, Fn&& fn)
 {
     qf::abortFlag().store(false);
-    Utf8Locale utf8;
     qf::Reporter rep(window);
     try {
         fn(rep);
@@ -139,7 +109,6 @@ __attribute__((visibility("default"))) void Encode(const char* source, const cha
 __attribute__((visibility("default"))) int FileCount(const char* archive)
 {
     try {
-        Utf8Locale utf8;
         return qf::fileCount(text(archive));
     } catch (...) {
         return -1;

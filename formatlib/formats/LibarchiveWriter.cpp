@@ -12,6 +12,7 @@ namespace quarva::formatlib {
 LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setup& setup, bool needsSize)
     : needsSize_(needsSize)
 {
+    Utf8Locale::Scope utf8(utf8_);
     a_ = archive_write_new();
     if (!a_) {
         error_ = "Not enough memory";
@@ -40,6 +41,7 @@ la_ssize_t writeToSink(struct archive*, void* context, const void* buffer, std::
 LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needsSize)
     : needsSize_(needsSize), sink_(&sink)
 {
+    Utf8Locale::Scope utf8(utf8_);
     a_ = archive_write_new();
     if (!a_) {
         error_ = "Not enough memory";
@@ -58,6 +60,7 @@ LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needs
 
 LibarchiveWriter::~LibarchiveWriter()
 {
+    Utf8Locale::Scope utf8(utf8_);
     if (a_) archive_write_free(a_);
 }
 
@@ -74,6 +77,7 @@ void LibarchiveWriter::takeError(const char* fallback)
 bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
 {
     if (!ok()) return false;
+    Utf8Locale::Scope utf8(utf8_);
     struct archive_entry* e = archive_entry_new();
     std::string name = info.name;
     if (info.isDir && !name.empty() && name.back() != '/') name.push_back('/');
@@ -136,6 +140,7 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
 bool LibarchiveWriter::finish()
 {
     if (!ok()) return false;
+    Utf8Locale::Scope utf8(utf8_);
     open_ = false;
     if (archive_write_close(a_) != ARCHIVE_OK) {
         takeError("cannot complete the archive");
