@@ -266,6 +266,16 @@ int LibarchiveReader::next(EntryInfo& entry)
 {
     if (!opened_ || dead_) return -1;
     Utf8Locale::Scope scope(utf8_);
+    if (entryOpen_ && !entrySized_ && !entryFailed_) {
+        // libarchive would skip the rest of data of undeclared size by inflating it
+        // without bound: it is read here instead, within the ceiling.
+        std::vector<char> scratch(64 * 1024);
+        long n;
+        while ((n = read(scratch.data(), scratch.size())) > 0) {
+        }
+        if (dead_) return -1;
+    }
+    entryOpen_ = false;
     warning_.clear();
     struct archive_entry* e = nullptr;
     int r = ARCHIVE_RETRY;
@@ -326,6 +336,7 @@ int LibarchiveReader::next(EntryInfo& entry)
     entrySize_ = entry.size;
     entryBytes_ = 0;
     entryFailed_ = false;
+    entryOpen_ = true;
     return 1;
 }
 
@@ -361,9 +372,12 @@ long LibarchiveReader::read(void* buffer, std::size_t size)
             return -1;
         }
     }
-    if (n == 0 && raw_ && !finishGzipCheck()) {
-        dead_ = true;
-        return -1;
+    if (n == 0) {
+        entryOpen_ = false;
+        if (raw_ && !finishGzipCheck()) {
+            dead_ = true;
+            return -1;
+        }
     }
     return static_cast<long>(n);
 }

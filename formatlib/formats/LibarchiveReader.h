@@ -64,6 +64,7 @@ private:
     // The current entry: its declared size (when known) and the bytes handed out.
     bool entrySized_ = false;
     bool entryFailed_ = false;
+    bool entryOpen_ = false;  // its data not read to the end yet
     std::uint64_t entrySize_ = 0;
     std::uint64_t entryBytes_ = 0;
     // Data of undeclared size handed out so far, and its ceiling.

@@ -192,6 +192,12 @@ TEST_F(ReadingTest, DataOfUndeclaredSizeIsCappedOnEveryPath)
     extract(bomb, dir() / "out");
     EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
     EXPECT_TRUE(tree(dir() / "out").empty());
+    // Data left unread is not skipped without bound either.
+    fs::create_directories(dir() / "out2" / "repeated-100mb");
+    host_.clear();
+    extract(bomb, dir() / "out2");
+    EXPECT_TRUE(anyErrorSays("a folder of that name exists")) << host_.errorText();
+    EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
     for (int code : {kFormatZip, kFormatTar}) {
         host_.clear();
         convert(bomb, dir() / "bomb.out", code);
