@@ -89,6 +89,15 @@ private:
 
 namespace {
 
+// The process's resident memory in bytes (0 when it cannot be told).
+std::uint64_t residentBytes()
+{
+    std::ifstream in("/proc/self/statm");
+    std::uint64_t size = 0, resident = 0;
+    if (!(in >> size >> resident)) return 0;
+    return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
 bool hasMagic(int filter, const unsigned char* p, std::size_t n)
 {
     switch (filter) {
@@ -149,6 +158,7 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
     }
     rawTime_ = st.st_mtime;
     ceiling_ = undeclaredDataCeiling(static_cast<std::uint64_t>(st.st_size));
+    memoryAtStart_ = residentBytes();
     a_ = archive_read_new();
     if (!a_) {
         error_ = "Not enough memory";
@@ -242,6 +252,15 @@ LibarchiveReader::~LibarchiveReader()
     if (fd_ >= 0) ::close(fd_);
 }
 
+bool LibarchiveReader::memoryWithinCeiling()
+{
+    const std::uint64_t now = residentBytes();
+    if (memoryAtStart_ == 0 || now <= memoryAtStart_ + kMemoryCeiling) return true;
+    die("reading this archive takes more than " + std::to_string(kMemoryCeiling >> 20) +
+        " MiB of memory; stopped (damaged or hostile archive?)");
+    return false;
+}
+
 void LibarchiveReader::die(const std::string& why)
 {
     dead_ = true;
@@ -276,6 +295,7 @@ int LibarchiveReader::next(EntryInfo& entry)
         if (dead_) return -1;
     }
     entryOpen_ = false;
+    if (!memoryWithinCeiling()) return -1;
     warning_.clear();
     struct archive_entry* e = nullptr;
     int r = ARCHIVE_RETRY;
@@ -358,6 +378,7 @@ long LibarchiveReader::read(void* buffer, std::size_t size)
         return -1;
     }
     const auto got = static_cast<std::uint64_t>(n);
+    if (++reads_ % 64 == 0 && !memoryWithinCeiling()) return -1;
     entryBytes_ += got;
     if (entrySized_ && entryBytes_ > entrySize_) {
         die("the data is longer than the archive declares");
