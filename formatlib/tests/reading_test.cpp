@@ -223,6 +223,7 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
 
     // 1.7 KB holding 100 MB of zeros and two small files.
     const fs::path bomb = data("zeros-100mb.arj");
+    writeFile(dir() / "small.arj", readFile(bomb));
     EXPECT_EQ(count(bomb), 3);
     EXPECT_EQ(readFile(log), "l\n");
     host_.clear();
@@ -230,6 +231,18 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
     EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
     EXPECT_TRUE(tree(dir() / "out").empty());
     EXPECT_EQ(readFile(log).find('x'), std::string::npos) << "unpacked although the list was too big";
+
+    // A program that unpacks more than its list said is stopped all the same.
+    {
+        writeFile(bin / "arj",
+                  "#!/bin/sh\nif [ \"$1\" = l ]; then echo '     1 files         10         10 1.000'; exit 0; fi\n"
+                  "head -c 100000000 /dev/zero > \"$4/big\"\n");
+        host_.clear();
+        extract(dir() / "small.arj", dir() / "out3");
+        EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
+        EXPECT_TRUE(tree(dir() / "out3").empty());
+        writeFile(bin / "arj", "#!/bin/sh\necho \"$1\" >> " + q(log) + "\nexec /usr/bin/arj \"$@\"\n");
+    }
 
     // A plain one is counted the same way and still unpacks, in the private temporary folder.
     fs::create_directories(dir() / "src");
