@@ -170,6 +170,10 @@ int main(int argc, char** argv) {
         // Conversions, self-extractors and encodings are the format library's work.
         if (quiet) rest.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(rest);
+        if (quarva::platform::interruptRequested()) {
+            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", rest.size() > 2 ? rest[2].c_str() : "");
+            return 128 + quarva::platform::interruptSignal();
+        }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
         std::fprintf(stderr, "qzip: %s needs the format library, which this build does not have\n", rest[0].c_str());
@@ -262,6 +266,10 @@ int main(int argc, char** argv) {
         lib.insert(lib.end(), operands.begin(), operands.end());
         if (quiet) lib.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(lib);
+        if (quarva::platform::interruptRequested()) {
+            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
+            return 128 + quarva::platform::interruptSignal();
+        }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
         std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());
