@@ -43,7 +43,8 @@ wait_window() {
 start() {
     "$program" "$@" > "$work/out.txt" 2>&1 &
     pid=$!
-    win=$(wait_window '^Quarva\.Split') || fail "the splitter window did not appear"
+    # The caption is "Quarva.Split", "Quarva.Split: " + the file, or an information file's path.
+    win=$(wait_window '^(Quarva\.Split|/)') || fail "the splitter window did not appear"
     sleep 1
 }
 
@@ -130,7 +131,30 @@ finish
 unset QUARVA_SPLIT_TEST_CHECKPOINT_MS
 echo "cancel during a split: ok"
 
-# 4. Drop: in rejoin mode a dropped information file becomes the source, a dropped folder
+# 4. Settings pane ("General &Settings"): "&Remove split files after rejoin" is turned on
+#    and stored by the pane's OK (Enter); the About box opens from "&Help".
+start
+keys "$win" alt+s
+sleep 0.5
+xdotool key --clearmodifiers Return
+sleep 1.5
+import -window root "$shots/8-settings.png"
+xdotool key --clearmodifiers alt+r
+sleep 0.3
+xdotool key --clearmodifiers Return
+sleep 1
+"$reg" query 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' | grep -q 'Folder Options' || fail "the pane's OK stored no options"
+keys "$win" alt+h
+sleep 0.5
+xdotool key --clearmodifiers Return
+about=$(wait_window '^About Quarva\.Split$') || fail "no About box"
+import -window root "$shots/9-about.png"
+keys "$about" Escape
+sleep 0.5
+finish
+echo "settings pane and About box: ok"
+
+# 5. Drop: in rejoin mode a dropped information file becomes the source, a dropped folder
 #    the destination; "Rejoin" rebuilds the file there.
 export QUARVA_SPLIT_TEST_DROP=$work/drop.txt
 start
@@ -141,10 +165,11 @@ sleep 1
 echo "$work/joined" > "$work/drop.tmp" && mv "$work/drop.tmp" "$work/drop.txt"
 sleep 1
 [[ -e $work/drop.txt ]] && fail "the drops were not taken"
-import -window root "$shots/8-dropped.png"
+import -window root "$shots/10-dropped.png"
 win=$(wait_window 'five\.bin\.sio') || fail "the dropped information file is not in the caption"
 keys "$win" alt+r
-answer_box '^Quarva\.Split$' Return 9-drop-rejoin-done.png
+answer_box '^Quarva\.Split$' Return 11-drop-rejoin-done.png
 cmp "$work/src/five.bin" "$work/joined/five.bin" || fail "the file rejoined after the drop differs"
+[[ -z $(ls -A "$work/set") ]] || fail "the split files were not removed after the rejoin: $(ls "$work/set")"
 finish
 echo "drop and rejoin: ok"

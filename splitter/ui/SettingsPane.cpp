@@ -59,6 +59,16 @@ CSettingsPaneWnd::CSettingsPaneWnd(wxWindow* parent, CSettingsPane& pane, CSplit
     buttons->Add(cancel, 0);
     top->Add(buttons, 0, wxEXPAND | wxALL, 6);
     SetSizerAndFit(top);
+
+    // The pane is a dialog of its own inside the window: Enter is its OK, Escape its Cancel.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        switch (e.GetKeyCode()) {
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER: OnOk(); return;
+        case WXK_ESCAPE: done_(pane_.OnCancel()); return;
+        default: e.Skip();
+        }
+    });
 }
 
 void CSettingsPaneWnd::Load()

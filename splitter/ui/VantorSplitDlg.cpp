@@ -197,6 +197,7 @@ void CVantorSplitDlg::BuildControls()
 
     // Status bar: right edges at 10 %, 50 % and 70 % of the width; the progress bar in part 3.
     CreateStatusBar(4);
+    SetStatusBarPane(-1);  // the parts have fixed meanings: no menu help in part 0
     progressBar_ = new wxGauge(GetStatusBar(), wxID_ANY, 100);
     progressBar_->Hide();
     GetStatusBar()->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
@@ -340,7 +341,10 @@ void CVantorSplitDlg::ShowView(const SplitterView& v)
 void CVantorSplitDlg::ResizeForPane(bool open)
 {
     paneShown_ = open;
-    if (open) pane_->Load();
+    // The model fills its pane right after it reports the pane open.
+    if (open) CallAfter([this] {
+            if (paneShown_) pane_->Load();
+        });
     pane_->Show(open);
     panel_->Layout();
     const int target = open ? heightWithoutPane_ + pane_->GetBestSize().y + 8 : heightWithoutPane_;
