@@ -186,15 +186,13 @@ RawTarReader::RawTarReader(const std::filesystem::path& path)
         error_ = "Not enough memory";
         return;
     }
-    archive_read_support_filter_gzip(a_);
-    archive_read_support_filter_bzip2(a_);
-    archive_read_support_filter_xz(a_);
     archive_read_support_format_raw(a_);
     struct archive_entry* e = nullptr;
-    if (archive_read_open_filename(a_, path.c_str(), 64 * 1024) != ARCHIVE_OK ||
+    std::string why;
+    if (input_.open(a_, path, {ARCHIVE_FILTER_GZIP, ARCHIVE_FILTER_BZIP2, ARCHIVE_FILTER_XZ}, &why) < ARCHIVE_WARN ||
         archive_read_next_header(a_, &e) != ARCHIVE_OK) {
         const char* s = archive_error_string(a_);
-        error_ = s ? s : "cannot open the archive";
+        error_ = !why.empty() ? why : s ? s : "cannot open the archive";
         return;
     }
     isTar_ = fill(kTarBlock) && tarHeaderValid(buf_.data() + pos_);
@@ -224,7 +222,10 @@ bool RawTarReader::fill(std::size_t want)
             return false;
         }
         buf_.resize(have + static_cast<std::size_t>(n));
-        if (n == 0) ended_ = true;
+        if (n == 0) {
+            ended_ = true;
+            if (!input_.finish(&error_)) return false;
+        }
     }
     return buf_.size() >= want;
 }
@@ -267,7 +268,7 @@ int RawTarReader::next(RawTarEntry& e)
         bool zero = true;
         for (auto c : block) zero = zero && c == 0;
         if (zero) {
-            if (records == 0) return 0;
+            if (records == 0) return input_.finish(&error_) ? 0 : -1;
             error_ = "an entry's header is missing";
             return -1;
         }

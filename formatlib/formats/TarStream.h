@@ -15,6 +15,8 @@
 
 #include <zlib.h>
 
+#include "formatlib/formats/LibarchiveReader.h"
+
 namespace quarva::formatlib {
 
 constexpr std::size_t kTarBlock = 512;
@@ -82,6 +84,7 @@ public:
 private:
     bool fill(std::size_t want);
     bool readExact(std::uint8_t* out, std::size_t size);
+    CheckedInput input_;  // bounded compression layers, gzip trailers checked
     struct archive* a_ = nullptr;
     bool isTar_ = false;
     std::vector<std::uint8_t> buf_;
