@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/LibarchiveReader.h"
 
 namespace quarva::formatlib {
 namespace {
@@ -179,30 +181,21 @@ bool TarSink::finish(bool endMark)
 
 // --- RawTarReader ------------------------------------------------------------------
 
-RawTarReader::RawTarReader(const std::filesystem::path& path)
+RawTarReader::RawTarReader(const std::filesystem::path& path, int filter)
 {
-    a_ = archive_read_new();
-    if (!a_) {
-        error_ = "Not enough memory";
-        return;
-    }
-    archive_read_support_format_raw(a_);
-    struct archive_entry* e = nullptr;
-    std::string why;
-    if (input_.open(a_, path, {ARCHIVE_FILTER_GZIP, ARCHIVE_FILTER_BZIP2, ARCHIVE_FILTER_XZ}, &why) < ARCHIVE_WARN ||
-        archive_read_next_header(a_, &e) != ARCHIVE_OK) {
-        const char* s = archive_error_string(a_);
-        error_ = !why.empty() ? why : s ? s : "cannot open the archive";
+    r_ = std::make_unique<LibarchiveReader>(
+        path, [](struct archive* a) { archive_read_support_format_raw(a); }, std::string(), kKindOther, "tar",
+        std::string(), filter);
+    EntryInfo e;
+    if (!r_->opened() || r_->next(e) != 1) {
+        error_ = r_->error().empty() ? "cannot open the archive" : r_->error();
         return;
     }
     isTar_ = fill(kTarBlock) && tarHeaderValid(buf_.data() + pos_);
     if (!isTar_ && error_.empty()) error_ = "not a tar archive";
 }
 
-RawTarReader::~RawTarReader()
-{
-    if (a_) archive_read_free(a_);
-}
+RawTarReader::~RawTarReader() = default;
 
 // Makes at least `want` bytes available at buf_[pos_]; false at the end of the data.
 bool RawTarReader::fill(std::size_t want)
@@ -213,19 +206,15 @@ bool RawTarReader::fill(std::size_t want)
     while (buf_.size() < want && !ended_) {
         const std::size_t have = buf_.size();
         buf_.resize(have + 64 * 1024);
-        const la_ssize_t n = archive_read_data(a_, buf_.data() + have, 64 * 1024);
+        const long n = r_->read(buf_.data() + have, 64 * 1024);
         if (n < 0) {
             buf_.resize(have);
-            const char* s = archive_error_string(a_);
-            error_ = s ? s : "damaged data";
+            error_ = r_->error().empty() ? "damaged data" : r_->error();
             ended_ = true;
             return false;
         }
         buf_.resize(have + static_cast<std::size_t>(n));
-        if (n == 0) {
-            ended_ = true;
-            if (!input_.finish(&error_)) return false;
-        }
+        if (n == 0) ended_ = true;
     }
     return buf_.size() >= want;
 }
@@ -268,7 +257,7 @@ int RawTarReader::next(RawTarEntry& e)
         bool zero = true;
         for (auto c : block) zero = zero && c == 0;
         if (zero) {
-            if (records == 0) return input_.finish(&error_) ? 0 : -1;
+            if (records == 0) return 0;
             error_ = "an entry's header is missing";
             return -1;
         }

@@ -15,8 +15,6 @@
 
 #include <zlib.h>
 
-#include "formatlib/formats/LibarchiveReader.h"
-
 namespace quarva::formatlib {
 
 constexpr std::size_t kTarBlock = 512;
@@ -64,11 +62,13 @@ struct RawTarEntry {
     bool isDir() const { return type == '5'; }
 };
 
-// Reads the tar stream of a file (plain or compressed with gzip, bzip2 or xz) block
-// by block.
+class LibarchiveReader;
+
+// Reads the tar stream of a file block by block, through `filter` (ARCHIVE_FILTER_NONE,
+// _GZIP, _BZIP2 or _XZ) with every bound the library's reader keeps.
 class RawTarReader {
 public:
-    explicit RawTarReader(const std::filesystem::path& path);
+    RawTarReader(const std::filesystem::path& path, int filter);
     ~RawTarReader();
     RawTarReader(const RawTarReader&) = delete;
     RawTarReader& operator=(const RawTarReader&) = delete;
@@ -84,8 +84,7 @@ public:
 private:
     bool fill(std::size_t want);
     bool readExact(std::uint8_t* out, std::size_t size);
-    CheckedInput input_;  // bounded compression layers, gzip trailers checked
-    struct archive* a_ = nullptr;
+    std::unique_ptr<LibarchiveReader> r_;
     bool isTar_ = false;
     std::vector<std::uint8_t> buf_;
     std::size_t pos_ = 0;
