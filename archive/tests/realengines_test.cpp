@@ -64,7 +64,7 @@ protected:
     {
         std::string text;
         for (const auto& l : lines) text += l + "\r\n";
-        fs::path list = tmpDir() / kListFileName;
+        fs::path list = tmpDir() / (std::string(kListFilePrefix) + "RealEngines.tmp");
         quarva::testing::writeFile(list, text);
         return list.string();
     }

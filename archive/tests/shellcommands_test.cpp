@@ -1,5 +1,5 @@
-// The installed QuarvaZip driven as the shell extension drives it: the list file
-// "~QuarvaZip.tmp" in the temporary folder and one hidden switch, without a display.
+// The installed QuarvaZip driven as the shell extension drives it: a list file of
+// its own in the private temporary folder and one hidden switch, without a display.
 
 #include <gtest/gtest.h>
 
@@ -44,11 +44,11 @@ protected:
     {
         std::string text;
         for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\r\n" : "") + lines[i];
-        writeFile(tmpDir() / kListFileName, text);
+        writeFile(listPath(), text);
     }
     int runQuarvaZip(const std::string& sw, std::string* output)
     {
-        std::string list = (tmpDir() / kListFileName).string();
+        std::string list = listPath().string();
         std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY \"" + (dist / "QuarvaZip").string() + "\" /" + sw +
                               " \"" + list + "\" </dev/null 2>&1";
         int status = quarva::testing::runCommand(command, output);
@@ -56,6 +56,7 @@ protected:
             notWired = true;  // this build's program does not run its hidden actions yet
         return status;
     }
+    fs::path listPath() const { return tmpDir() / (std::string(kListFilePrefix) + "ShellCommands.tmp"); }
     fs::path storedPath(const fs::path& dest, const fs::path& original) { return dest / original.relative_path(); }
 
     void addThenExtract(const std::string& archiveName)
@@ -106,7 +107,7 @@ TEST_F(ShellCommands, TarFolderAndFileThroughTheFormatLibrary)
 TEST_F(ShellCommands, UnreadableListChangesNothing)
 {
     std::string out;
-    fs::remove(tmpDir() / kListFileName);
+    fs::remove(listPath());
     runQuarvaZip("noadddialog", &out);
     if (notWired) GTEST_SKIP() << "QuarvaZip does not run its hidden actions yet";
     EXPECT_NE(out.find("Cannot read the list of files"), std::string::npos) << out;
