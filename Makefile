@@ -4,7 +4,7 @@ TEST_BUILD ?= build-test
 DIST       ?= $(CURDIR)/dist
 JOBS       ?= $(shell nproc)
 
-.PHONY: run test deps build install clean
+.PHONY: run test deps build install clean fuzz
 
 deps:
 	@scripts/install-deps.sh
@@ -26,5 +26,9 @@ test: deps
 	cmake --install $(TEST_BUILD) --prefix $(CURDIR)/$(TEST_BUILD)/dist > /dev/null
 	xvfb-run -a -s "-screen 0 1280x800x24" ctest --test-dir $(TEST_BUILD) --output-on-failure -j$(JOBS) --timeout 900
 
+# Builds every fuzzer with clang (in build-fuzz) and runs each for FUZZ_SECONDS (default 60).
+fuzz: deps
+	scripts/fuzz.sh
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(DIST)
+	rm -rf $(BUILD) $(TEST_BUILD) $(DIST) build-fuzz

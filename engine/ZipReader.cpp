@@ -116,12 +116,14 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
     }
     if (cdSize > directoryEnd) return kStatusCorrupt;
     std::uint64_t cdStart = directoryEnd - cdSize;
-    dir.bias = std::int64_t(cdStart) - std::int64_t(cdOffset);
-    if (dir.bias < 0) {
+    if (cdOffset <= cdStart) {
+        dir.bias = std::int64_t(cdStart - cdOffset);  // both lie inside the file
+    } else {
         // The directory claims to lie further on than it can; trust the offset if a
         // directory is there instead (archives with junk between data and directory).
         unsigned char sig[4];
-        if (cdOffset + cdSize <= file.size() && file.read(cdOffset, sig, 4) && rd32(sig) == kSigCentral) {
+        if (cdOffset <= file.size() && cdSize <= file.size() - cdOffset && file.read(cdOffset, sig, 4) &&
+            rd32(sig) == kSigCentral) {
             dir.bias = 0;
             cdStart = cdOffset;
         } else {

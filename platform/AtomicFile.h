@@ -63,6 +63,14 @@ private:
     std::string targetName_;
     std::filesystem::path tempPath_;
     std::filesystem::path targetPath_;
+    int slot_ = -1;  // on the interrupt list
+
+    bool start(int dirFd, std::string targetName, bool followLinks, mode_t mode, std::error_code& ec);
+    void reset();
 };
+
+// Removes the temporaries in the open folder `dirFd` whose writer is gone (no lock
+// held). Called by every open; exposed for tests and tools.
+void removeStaleTemporaries(int dirFd);
 
 }  // namespace quarva::platform

@@ -5,6 +5,7 @@
 // signal removes every temporary still registered here and ends the process at once.
 
 #include <filesystem>
+#include <string>
 
 namespace quarva::platform {
 
@@ -19,6 +20,9 @@ void clearInterrupt();
 // Temporaries that must not outlive the process (AtomicFile registers its own).
 // Safe to call from any thread; the handler only reads a fixed-size table.
 int registerTemporary(const std::filesystem::path& path);   // returns a slot, -1 when full
+// The same for the entry `name` of the open folder `dirFd` (which must stay open
+// while registered): removed with unlinkat, no path lookup.
+int registerTemporaryAt(int dirFd, const std::string& name);
 void unregisterTemporary(int slot);
 
 }  // namespace quarva::platform

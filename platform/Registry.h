@@ -6,7 +6,9 @@
 // Key paths are relative to a hive and use "\" between key names
 // ("Software\\Quarva Software\\Quarva.Zip\\Settings"). Key and value names compare
 // without regard to case; the spelling first written is kept. The empty value
-// name is the key's default value.
+// name is the key's default value. As on the platform itself, keys nest at most
+// 512 levels below their hive, key names have at most 255 characters and value
+// names at most 16383; writes and imports beyond that are refused (lastError()).
 //
 // Reads behave as the platform's own registry calls do: a caller passes a buffer
 // size, and a value that does not fit is an error (kErrorMoreData) rather than a
@@ -14,8 +16,8 @@
 // n characters needs a buffer of n + 1 bytes.
 //
 // Every write is a read-modify-write of one hive file under an exclusive lock
-// (flock on "<hive>.lock") and replaces the file atomically (temp file, fsync,
-// rename): concurrent writers in several processes lose nothing, and a crash in
+// (flock on "<hive>.lock") and replaces the file atomically (AtomicFile.h):
+// concurrent writers in several processes lose nothing, and a crash in
 // the middle of a write leaves the previous hive. A hive file that cannot be
 // parsed is moved aside ("<hive>.reg.corrupt-<time>") with a note on stderr
 // before it is replaced, never overwritten silently.
@@ -103,10 +105,17 @@ public:
     // hive name ("HKEY_CURRENT_USER\\Software\\..."; HKCU, HKCR, HKLM are accepted too).
     long importFile(const std::filesystem::path& regFile);
     long exportKey(std::string_view fullKey, const std::filesystem::path& regFile) const;
-    // What went wrong in the last failed importFile or exportKey (file, line, reason).
+    // What went wrong in the last failed importFile or exportKey (file, line, reason),
+    // or why the last write refused its key or value name.
     const std::string& lastError() const { return lastError_; }
 
+    // How many times this process has parsed a hive file (readers reuse a parsed
+    // hive while its file is unchanged); for tests.
+    static std::uint64_t hiveParses();
+
 private:
+    bool writablePath(std::string_view key, std::vector<std::string>* path) const;
+
     std::filesystem::path folder_;
     mutable std::string lastError_;
 };

@@ -26,4 +26,12 @@ std::optional<std::string> safeRelativePath(std::string_view name, std::string* 
 // folder can never lead out of the destination, whatever order they are made in.
 bool linkTargetInside(std::string_view target);
 
+// True when a link at `linkPath` (a safe relative name inside the destination, as
+// safeRelativePath gives it: "dir2/symlink1") may point at `target`: the target,
+// resolved from the link's own folder, stays inside the destination
+// ("dir2/symlink1" -> "../file1" is allowed, "a" -> "../x" is not). Refused: absolute
+// targets, drive letters, and ".." after a name ("sub/../../x"), since that name
+// may itself be a link and the kernel would then climb from wherever it leads.
+bool linkTargetInside(std::string_view linkPath, std::string_view target);
+
 }  // namespace quarva::platform

@@ -1,7 +1,10 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <mntent.h>
 #include <sstream>
@@ -15,10 +18,73 @@ namespace fs = std::filesystem;
 
 namespace quarva::platform {
 
+namespace {
+
+// The private temporary folder, or empty with the reason in `problem`. The folder
+// is opened without following a link and judged by fstat of that very descriptor,
+// so nothing can be swapped in between the check and the answer.
+fs::path privateTempFolder(std::string& problem)
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    fs::path folder = runtime && runtime[0] == '/' ? fs::path(runtime) / "quarva"
+                                                   : fs::path("/tmp") / ("quarva-" + std::to_string(geteuid()));
+    const std::string shown = folder.string();
+    bool created = mkdir(folder.c_str(), 0700) == 0;
+    if (!created && errno != EEXIST) {
+        problem = "The temporary folder " + shown + " cannot be created: " + std::strerror(errno) + ".";
+        return {};
+    }
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        struct stat st {};
+        if (lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            problem = "The temporary folder " + shown + " is a symbolic link; it is not used. Remove it and try again.";
+        else if (err == ENOTDIR)
+            problem = "The temporary folder " + shown + " is not a folder; it is not used. Remove it and try again.";
+        else
+            problem = "The temporary folder " + shown + " cannot be opened: " + std::strerror(err) + ".";
+        return {};
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        problem = "The temporary folder " + shown + " cannot be read: " + std::strerror(errno) + ".";
+        close(fd);
+        return {};
+    }
+    if (created && (st.st_mode & 07777) != 0700 && st.st_uid == geteuid()) {
+        fchmod(fd, 0700);  // the umask may have taken bits away; never added any
+        st.st_mode = (st.st_mode & ~07777) | 0700;
+    }
+    close(fd);
+    if (st.st_uid != geteuid()) {
+        problem = "The temporary folder " + shown + " belongs to another user; it is not used. Remove it and try again.";
+        return {};
+    }
+    if ((st.st_mode & 07777) != 0700) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        problem = "The temporary folder " + shown + " has mode " + mode +
+                  " instead of 0700 (private to its owner); it is not used. Remove it or make it private and try again.";
+        return {};
+    }
+    problem.clear();
+    return folder;
+}
+
+}  // namespace
+
 fs::path tempFolder()
 {
-    const char* t = std::getenv("TMPDIR");
-    return t && *t ? fs::path(t) : fs::path("/tmp");
+    std::string problem;
+    return privateTempFolder(problem);
+}
+
+std::string tempFolderProblem()
+{
+    std::string problem;
+    privateTempFolder(problem);
+    return problem;
 }
 
 fs::path currentDirectory()

@@ -1,16 +1,22 @@
 #include "platform/Registry.h"
 
+#include "platform/AtomicFile.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <pwd.h>
 #include <set>
+#include <unordered_map>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,31 +57,69 @@ bool hasLineBreakOrZero(std::string_view s)
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// The platform's own limits: keys nest at most 512 levels below their hive, a key
+// name has at most 255 characters and a value name at most 16383.
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kMaxKeyName = 255;
+constexpr std::size_t kMaxValueName = 16383;
+
+std::size_t characters(std::string_view s)
+{
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string folded(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out) c = lowerAscii(c);
+    return out;
+}
+
+// Children and values are kept in the order first written (for listing and for
+// the file) and indexed by their case-folded names, so that a key with many
+// siblings is found without looking at them one by one.
 struct Key {
     std::string name;
-    std::vector<RegistryValue> values;
-    std::vector<std::unique_ptr<Key>> subkeys;
+    std::list<RegistryValue> values;
+    std::unordered_map<std::string, std::list<RegistryValue>::iterator> valueIndex;
+    std::list<Key> subkeys;
+    std::unordered_map<std::string, std::list<Key>::iterator> childIndex;
 
-    Key* child(std::string_view n) const
+    Key() = default;
+    explicit Key(std::string n) : name(std::move(n)) {}
+    Key(Key&&) = default;
+    Key& operator=(Key&&) = default;
+
+    const Key* child(std::string_view n) const
     {
-        for (const auto& k : subkeys)
-            if (sameName(k->name, n)) return k.get();
-        return nullptr;
+        auto it = childIndex.find(folded(n));
+        return it == childIndex.end() ? nullptr : &*it->second;
     }
-    RegistryValue* value(std::string_view n)
+    Key* child(std::string_view n)
     {
-        for (auto& v : values)
-            if (sameName(v.name, n)) return &v;
-        return nullptr;
+        auto it = childIndex.find(folded(n));
+        return it == childIndex.end() ? nullptr : &*it->second;
+    }
+    const RegistryValue* value(std::string_view n) const
+    {
+        auto it = valueIndex.find(folded(n));
+        return it == valueIndex.end() ? nullptr : &*it->second;
     }
 };
 
 using KeyPath = std::vector<std::string>;
 
 // "a\\b\\c" → {a, b, c}; empty parts (doubled or outer backslashes) are skipped.
-// False for names that could not be stored.
-bool splitKeyPath(std::string_view path, KeyPath* parts)
+// False, with the reason in *why, for names that could not be stored.
+bool splitKeyPath(std::string_view path, KeyPath* parts, std::string* why = nullptr)
 {
+    auto refuse = [&](std::string reason) {
+        if (why) *why = std::move(reason);
+        return false;
+    };
     parts->clear();
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -83,7 +127,11 @@ bool splitKeyPath(std::string_view path, KeyPath* parts)
         if (end == std::string_view::npos) end = path.size();
         std::string_view part = path.substr(start, end - start);
         if (!part.empty()) {
-            if (hasLineBreakOrZero(part)) return false;
+            if (hasLineBreakOrZero(part)) return refuse("a key name holds a line break or a zero character");
+            if (characters(part) > kMaxKeyName)
+                return refuse("a key name is longer than " + std::to_string(kMaxKeyName) + " characters");
+            if (parts->size() == kMaxKeyDepth)
+                return refuse("keys are nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
             parts->emplace_back(part);
         }
         start = end + 1;
@@ -91,9 +139,22 @@ bool splitKeyPath(std::string_view path, KeyPath* parts)
     return true;
 }
 
-Key* findKey(Key& root, const KeyPath& path)
+bool checkValueName(std::string_view name, std::string* why)
 {
-    Key* k = &root;
+    if (hasLineBreakOrZero(name)) {
+        *why = "a value name holds a line break or a zero character";
+        return false;
+    }
+    if (characters(name) > kMaxValueName) {
+        *why = "a value name is longer than " + std::to_string(kMaxValueName) + " characters";
+        return false;
+    }
+    return true;
+}
+
+const Key* findKey(const Key& root, const KeyPath& path)
+{
+    const Key* k = &root;
     for (const auto& part : path) {
         k = k->child(part);
         if (!k) return nullptr;
@@ -101,17 +162,19 @@ Key* findKey(Key& root, const KeyPath& path)
     return k;
 }
 
+Key* findKey(Key& root, const KeyPath& path) { return const_cast<Key*>(findKey(static_cast<const Key&>(root), path)); }
+
 Key& makeKey(Key& root, const KeyPath& path)
 {
     Key* k = &root;
     for (const auto& part : path) {
-        Key* c = k->child(part);
-        if (!c) {
-            k->subkeys.push_back(std::make_unique<Key>());
-            c = k->subkeys.back().get();
-            c->name = part;
+        std::string f = folded(part);
+        auto found = k->childIndex.find(f);
+        if (found == k->childIndex.end()) {
+            auto it = k->subkeys.emplace(k->subkeys.end(), part);
+            found = k->childIndex.emplace(std::move(f), it).first;
         }
-        k = c;
+        k = &*found->second;
     }
     return *k;
 }
@@ -122,28 +185,32 @@ bool removeKey(Key& root, const KeyPath& path)
     KeyPath parentPath(path.begin(), path.end() - 1);
     Key* parent = findKey(root, parentPath);
     if (!parent) return false;
-    auto& list = parent->subkeys;
-    auto it = std::find_if(list.begin(), list.end(), [&](const auto& k) { return sameName(k->name, path.back()); });
-    if (it == list.end()) return false;
-    list.erase(it);
+    auto found = parent->childIndex.find(folded(path.back()));
+    if (found == parent->childIndex.end()) return false;
+    parent->subkeys.erase(found->second);
+    parent->childIndex.erase(found);
     return true;
 }
 
 void setValueIn(Key& key, RegistryValue value)
 {
-    if (RegistryValue* old = key.value(value.name)) {
-        old->type = value.type;
-        old->data = std::move(value.data);
+    std::string f = folded(value.name);
+    auto found = key.valueIndex.find(f);
+    if (found != key.valueIndex.end()) {
+        found->second->type = value.type;
+        found->second->data = std::move(value.data);
     } else {
-        key.values.push_back(std::move(value));
+        auto it = key.values.insert(key.values.end(), std::move(value));
+        key.valueIndex.emplace(std::move(f), it);
     }
 }
 
 bool removeValue(Key& key, std::string_view name)
 {
-    auto it = std::find_if(key.values.begin(), key.values.end(), [&](const auto& v) { return sameName(v.name, name); });
-    if (it == key.values.end()) return false;
-    key.values.erase(it);
+    auto found = key.valueIndex.find(folded(name));
+    if (found == key.valueIndex.end()) return false;
+    key.values.erase(found->second);
+    key.valueIndex.erase(found);
     return true;
 }
 
@@ -269,7 +336,8 @@ Parsed parseRegText(std::string_view text)
             if (deletion) name.remove_prefix(1);
             auto split = splitFullKey(name);
             if (!split) return fail(i, "unknown hive in \"" + std::string(name) + "\"");
-            if (!splitKeyPath(split->second, &path)) return fail(i, "bad key name");
+            std::string why;
+            if (!splitKeyPath(split->second, &path, &why)) return fail(i, why);
             hive = split->first;
             if (deletion && path.empty()) return fail(i, "a whole hive cannot be deleted");
             inKey = !deletion;
@@ -290,6 +358,7 @@ Parsed parseRegText(std::string_view text)
         } else {
             return fail(i, "expected a key in [ ] or a value \"name\"=...");
         }
+        if (std::string why; !checkValueName(value.name, &why)) return fail(i, why);
         std::string_view rest = trimLeft(line.substr(pos));
         if (rest.empty() || rest.front() != '=') return fail(i, "expected \"=\" after the value name");
         rest = trimLeft(rest.substr(1));
@@ -409,22 +478,31 @@ void appendValue(std::string& out, const RegistryValue& v)
     out += line + "\r\n";
 }
 
-// The key and everything below it, as sections. `withEmptySelf` writes the key's
-// own section even when it holds no values.
-void appendKey(std::string& out, const Key& key, const std::string& fullName, bool withEmptySelf)
+// The key and everything below it, as sections, each headed by its full path.
+// A key without values that has subkeys needs no section of its own (reading its
+// subkeys' sections creates it), so a deep chain of empty keys costs one header,
+// not one per level. `withEmptySelf` writes the key's own section even so.
+void appendKey(std::string& out, const Key& key, std::string& fullName, bool withEmptySelf)
 {
-    if (withEmptySelf || !key.values.empty()) {
+    if (withEmptySelf || !key.values.empty() || key.subkeys.empty()) {
         out += "[" + fullName + "]\r\n";
         for (const auto& v : key.values) appendValue(out, v);
         out += "\r\n";
     }
-    for (const auto& sub : key.subkeys) appendKey(out, *sub, fullName + "\\" + sub->name, true);
+    for (const auto& sub : key.subkeys) {
+        std::size_t length = fullName.size();
+        fullName += '\\';
+        fullName += sub.name;
+        appendKey(out, sub, fullName, false);
+        fullName.resize(length);
+    }
 }
 
 std::string regText(const Key& key, const std::string& fullName, bool withEmptySelf)
 {
     std::string out = "REGEDIT4\r\n\r\n";
-    appendKey(out, key, fullName, withEmptySelf);
+    std::string path = fullName;
+    if (withEmptySelf || !key.values.empty() || !key.subkeys.empty()) appendKey(out, key, path, withEmptySelf);
     return out;
 }
 
@@ -474,15 +552,13 @@ struct FileDescriptor {
     }
 };
 
-// Reads a whole file; false with errno set on failure.
-bool readWhole(const fs::path& path, std::string* out)
+// Reads all of an open file; false with errno set on failure.
+bool readAll(int fd, std::string* out)
 {
-    FileDescriptor f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (f.fd < 0) return false;
     out->clear();
     char buf[65536];
     while (true) {
-        ssize_t n = ::read(f.fd, buf, sizeof buf);
+        ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -492,44 +568,21 @@ bool readWhole(const fs::path& path, std::string* out)
     }
 }
 
-bool writeAll(int fd, std::string_view data)
+// Reads a whole file; false with errno set on failure.
+bool readWhole(const fs::path& path, std::string* out)
 {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-void syncFolder(const fs::path& folder)
-{
-    FileDescriptor d(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d.fd >= 0) ::fsync(d.fd);
+    FileDescriptor f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return f.fd >= 0 && readAll(f.fd, out);
 }
 
 // Replaces `target` with `content` so that readers see either the old file or the
-// new one, never a part: temp file in the same folder, fsync, rename, fsync folder.
+// new one, never a part (a link as the target is written through, and stays).
 long replaceFile(const fs::path& target, std::string_view content, mode_t mode)
 {
-    fs::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string pattern = (folder / (target.filename().string() + ".tmp-XXXXXX")).string();
-    FileDescriptor f(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (f.fd < 0) return errorFromErrno(errno);
-    int err = 0;
-    if (::fchmod(f.fd, mode) != 0 || !writeAll(f.fd, content) || ::fsync(f.fd) != 0) err = errno;
-    if (!err && ::close(f.fd) != 0) err = errno;
-    f.fd = -1;
-    if (!err && ::rename(pattern.c_str(), target.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(pattern.c_str());
-        return errorFromErrno(err);
-    }
-    syncFolder(folder);
+    AtomicFile file;
+    std::error_code ec;
+    if (!file.open(target, ec, mode) || !file.write(content.data(), content.size(), ec) || !file.commit(ec))
+        return errorFromErrno(ec.value());
     return kErrorSuccess;
 }
 
@@ -575,18 +628,14 @@ fs::path lockFileFor(const fs::path& folder, Hive hive)
 
 enum class Load { Ok, Corrupt, Failed };
 
-// Reads and parses a hive file into `root`. A missing or blank file is an empty hive.
-Load loadHive(const fs::path& file, Hive hive, Key& root, std::string* error, int* err)
+std::atomic<std::uint64_t> g_hiveParses{0};
+
+// Parses a hive file's text into `root`. Blank text is an empty hive.
+Load parseHive(std::string_view text, Hive hive, Key& root, std::string* error)
 {
-    root = Key{};
-    root.name = hiveName(hive);
-    std::string text;
-    if (!readWhole(file, &text)) {
-        if (errno == ENOENT) return Load::Ok;
-        *err = errno;
-        return Load::Failed;
-    }
+    root = Key(hiveName(hive));
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return Load::Ok;
+    ++g_hiveParses;
     Parsed parsed = parseRegText(text);
     if (!parsed.error.empty()) {
         *error = parsed.error;
@@ -602,6 +651,19 @@ Load loadHive(const fs::path& file, Hive hive, Key& root, std::string* error, in
     return Load::Ok;
 }
 
+// Reads and parses a hive file into `root`. A missing file is an empty hive.
+Load loadHive(const fs::path& file, Hive hive, Key& root, std::string* error, int* err)
+{
+    root = Key(hiveName(hive));
+    std::string text;
+    if (!readWhole(file, &text)) {
+        if (errno == ENOENT) return Load::Ok;
+        *err = errno;
+        return Load::Failed;
+    }
+    return parseHive(text, hive, root, error);
+}
+
 // Readers only mention a damaged hive once per process; the next write sets it aside.
 void noteUnreadable(const fs::path& file, const std::string& why)
 {
@@ -613,28 +675,85 @@ void noteUnreadable(const fs::path& file, const std::string& why)
                  file.c_str(), why.c_str());
 }
 
-// Loads a hive for reading under a shared lock. Damaged or unreadable hives read as empty.
-Key readHive(const fs::path& folder, const fs::path& file, Hive hive)
-{
-    Key root;
-    root.name = hiveName(hive);
-    std::error_code ec;
-    if (!fs::exists(file, ec)) return root;
-    HiveLock lock(lockFileFor(folder, hive), false);
-    std::string error;
-    int err = 0;
-    switch (loadHive(file, hive, root, &error, &err)) {
-    case Load::Ok:
-        break;
-    case Load::Corrupt:
-        noteUnreadable(file, error);
-        root = Key{};
-        root.name = hiveName(hive);
-        break;
-    case Load::Failed:
-        noteUnreadable(file, std::strerror(err));
-        break;
+// Parsed hives, kept while their file stays the same. The cache holds the parsed
+// file open, so its inode number cannot be handed to a newer hive file: the same
+// device, inode, size and times mean the same contents.
+class HiveCache {
+public:
+    using Root = std::shared_ptr<const Key>;
+
+    Root find(const fs::path& file, const struct stat& now)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = entries_.find(file.string());
+        if (it == entries_.end() || !same(it->second.st, now)) return nullptr;
+        return it->second.root;
     }
+
+    // `fd` is the open hive file that `root` was parsed from; the cache takes it.
+    void store(const fs::path& file, int fd, Root root)
+    {
+        struct stat st {};
+        if (fstat(fd, &st) != 0) {
+            ::close(fd);
+            return;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (entries_.size() >= kMaxEntries && !entries_.count(file.string())) {
+            ::close(entries_.begin()->second.fd);
+            entries_.erase(entries_.begin());
+        }
+        Entry& e = entries_[file.string()];
+        if (e.fd >= 0) ::close(e.fd);
+        e = Entry{st, fd, std::move(root)};
+    }
+
+private:
+    struct Entry {
+        struct stat st {};
+        int fd = -1;
+        Root root;
+    };
+    static bool same(const struct stat& a, const struct stat& b)
+    {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+               a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+               a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    }
+    static constexpr std::size_t kMaxEntries = 16;
+    std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
+};
+
+HiveCache& hiveCache()
+{
+    static HiveCache* cache = new HiveCache;  // never destroyed: readers may run during exit
+    return *cache;
+}
+
+// The hive for reading: from the cache while the file is unchanged, else read under
+// a shared lock. Damaged or unreadable hives read as empty.
+std::shared_ptr<const Key> readHive(const fs::path& folder, const fs::path& file, Hive hive)
+{
+    struct stat now {};
+    if (::stat(file.c_str(), &now) != 0) return std::make_shared<const Key>(hiveName(hive));
+    if (auto cached = hiveCache().find(file, now)) return cached;
+
+    HiveLock lock(lockFileFor(folder, hive), false);
+    auto root = std::make_shared<Key>(hiveName(hive));
+    FileDescriptor f(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string text;
+    if (f.fd < 0 || !readAll(f.fd, &text)) {
+        if (errno != ENOENT) noteUnreadable(file, std::strerror(errno));
+        return root;
+    }
+    std::string error;
+    if (parseHive(text, hive, *root, &error) == Load::Corrupt) {
+        noteUnreadable(file, error);
+        *root = Key(hiveName(hive));
+    }
+    hiveCache().store(file, f.fd, root);
+    f.fd = -1;
     return root;
 }
 
@@ -655,10 +774,13 @@ bool setAside(const fs::path& file, const std::string& why)
     return true;
 }
 
-// Removes temp files that writers killed half-way left behind. Only called under
-// the exclusive lock, when no other writer can have one open.
+// Removes temp files that writers killed half-way left behind: those of the atomic
+// writer (no lock held), and those named after the hive by earlier versions. Only
+// called under the exclusive lock, when no other writer can have one open.
 void removeStaleTemps(const fs::path& folder, const fs::path& file)
 {
+    FileDescriptor d(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (d.fd >= 0) removeStaleTemporaries(d.fd);
     std::string prefix = file.filename().string() + ".tmp-";
     std::error_code ec;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -670,24 +792,24 @@ void removeStaleTemps(const fs::path& folder, const fs::path& file)
     }
 }
 
-// Read-modify-write of one hive under its exclusive lock. `change` returns
-// kErrorSuccess to have the hive written back, kUnchanged when there is nothing to
-// write, or an error that leaves the hive as it was.
+// Read-modify-write of one hive under its exclusive lock. The hive is always read
+// afresh here (never from the cache), so no other process's change can be lost.
+// `change` returns kErrorSuccess to have the hive written back, kUnchanged when
+// there is nothing to write, or an error that leaves the hive as it was.
 template <class Change>
 long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&& change)
 {
     HiveLock lock(lockFileFor(folder, hive), true);
     if (lock.error() != kErrorSuccess) return lock.error();
-    Key root;
+    auto root = std::make_shared<Key>(hiveName(hive));
     std::string error;
     int err = 0;
-    switch (loadHive(file, hive, root, &error, &err)) {
+    switch (loadHive(file, hive, *root, &error, &err)) {
     case Load::Ok:
         break;
     case Load::Corrupt:
         if (!setAside(file, error)) return kErrorAccessDenied;
-        root = Key{};
-        root.name = hiveName(hive);
+        *root = Key(hiveName(hive));
         break;
     case Load::Failed:
         return errorFromErrno(err);
@@ -695,12 +817,18 @@ long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&
     // Under the lock no other writer has a temp file open: whatever is left belongs to
     // a writer that died, also when this write turns out to change nothing.
     removeStaleTemps(folder, file);
-    long result = change(root);
+    long result = change(*root);
     if (result == kUnchanged) return kErrorSuccess;
     if (result != kErrorSuccess) return result;
     struct stat st {};
     mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    return replaceFile(file, regText(root, hiveName(hive), false), mode);
+    long rc = replaceFile(file, regText(*root, hiveName(hive), false), mode);
+    // Still under the lock: the file just written is the one to remember.
+    if (int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC); rc == kErrorSuccess && fd >= 0)
+        hiveCache().store(file, fd, std::move(root));
+    else if (fd >= 0)
+        ::close(fd);
+    return rc;
 }
 
 std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file, Hive hive, std::string_view key,
@@ -708,12 +836,12 @@ std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file
 {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return std::nullopt;
-    Key root = readHive(folder, file, hive);
-    Key* k = findKey(root, path);
+    auto root = readHive(folder, file, hive);
+    const Key* k = findKey(*root, path);
     if (!k) return std::nullopt;
-    RegistryValue* v = k->value(name);
+    const RegistryValue* v = k->value(name);
     if (!v) return std::nullopt;
-    return std::move(*v);
+    return *v;
 }
 
 std::string describe(long rc)
@@ -791,10 +919,10 @@ long Registry::queryValue(Hive hive, std::string_view key, std::string_view name
     if (data && !size) return kErrorInvalidData;
     KeyPath path;
     if (!splitKeyPath(key, &path)) return kErrorFileNotFound;
-    Key root = readHive(folder_, hiveFile(hive), hive);
-    Key* k = findKey(root, path);
+    auto root = readHive(folder_, hiveFile(hive), hive);
+    const Key* k = findKey(*root, path);
     if (!k) return kErrorFileNotFound;
-    RegistryValue* v = k->value(name);
+    const RegistryValue* v = k->value(name);
     if (!v) return kErrorFileNotFound;
     if (type) *type = v->type;
     auto stored = static_cast<std::uint32_t>(v->data.size());
@@ -811,19 +939,31 @@ long Registry::queryValue(Hive hive, std::string_view key, std::string_view name
     return kErrorSuccess;
 }
 
+bool Registry::writablePath(std::string_view key, std::vector<std::string>* path) const
+{
+    lastError_.clear();
+    std::string why;
+    if (splitKeyPath(key, path, &why)) return true;
+    lastError_ = "refused: " + why;
+    return false;
+}
+
 long Registry::setValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t type, const void* data,
                         std::uint32_t size)
 {
-    if (size > 0 && !data) return kErrorInvalidData;
     KeyPath path;
-    if (!splitKeyPath(key, &path) || hasLineBreakOrZero(name)) return kErrorInvalidData;
+    if (!writablePath(key, &path)) return kErrorInvalidData;
+    if (std::string why; !checkValueName(name, &why)) {
+        lastError_ = "refused: " + why;
+        return kErrorInvalidData;
+    }
+    if (size > 0 && !data) return kErrorInvalidData;
     RegistryValue value;
     value.name = std::string(name);
     value.type = type;
     if (size) value.data.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
     return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
-        Key* k = findKey(root, path);
-        if (k) {
+        if (const Key* k = findKey(root, path)) {
             const RegistryValue* old = k->value(value.name);
             if (old && old->type == value.type && old->data == value.data) return kUnchanged;
         }
@@ -835,7 +975,7 @@ long Registry::setValue(Hive hive, std::string_view key, std::string_view name, 
 long Registry::createKey(Hive hive, std::string_view key)
 {
     KeyPath path;
-    if (!splitKeyPath(key, &path)) return kErrorInvalidData;
+    if (!writablePath(key, &path)) return kErrorInvalidData;
     if (keyExists(hive, key)) return kErrorSuccess;
     return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
         makeKey(root, path);
@@ -846,7 +986,7 @@ long Registry::createKey(Hive hive, std::string_view key)
 long Registry::deleteValue(Hive hive, std::string_view key, std::string_view name)
 {
     KeyPath path;
-    if (!splitKeyPath(key, &path)) return kErrorFileNotFound;
+    if (!writablePath(key, &path)) return kErrorFileNotFound;
     return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
         Key* k = findKey(root, path);
         return k && removeValue(*k, name) ? kErrorSuccess : kErrorFileNotFound;
@@ -856,7 +996,7 @@ long Registry::deleteValue(Hive hive, std::string_view key, std::string_view nam
 long Registry::deleteKey(Hive hive, std::string_view key)
 {
     KeyPath path;
-    if (!splitKeyPath(key, &path)) return kErrorFileNotFound;
+    if (!writablePath(key, &path)) return kErrorFileNotFound;
     if (path.empty()) return kErrorInvalidData;  // a whole hive is never deleted
     return modifyHive(folder_, hiveFile(hive), hive,
                       [&](Key& root) { return removeKey(root, path) ? kErrorSuccess : kErrorFileNotFound; });
@@ -867,8 +1007,8 @@ bool Registry::keyExists(Hive hive, std::string_view key) const
     KeyPath path;
     if (!splitKeyPath(key, &path)) return false;
     if (path.empty()) return true;
-    Key root = readHive(folder_, hiveFile(hive), hive);
-    return findKey(root, path) != nullptr;
+    auto root = readHive(folder_, hiveFile(hive), hive);
+    return findKey(*root, path) != nullptr;
 }
 
 std::vector<std::string> Registry::subkeys(Hive hive, std::string_view key) const
@@ -876,9 +1016,9 @@ std::vector<std::string> Registry::subkeys(Hive hive, std::string_view key) cons
     std::vector<std::string> names;
     KeyPath path;
     if (!splitKeyPath(key, &path)) return names;
-    Key root = readHive(folder_, hiveFile(hive), hive);
-    if (Key* k = findKey(root, path))
-        for (const auto& s : k->subkeys) names.push_back(s->name);
+    auto root = readHive(folder_, hiveFile(hive), hive);
+    if (const Key* k = findKey(*root, path))
+        for (const auto& sub : k->subkeys) names.push_back(sub.name);
     return names;
 }
 
@@ -886,10 +1026,12 @@ std::vector<RegistryValue> Registry::values(Hive hive, std::string_view key) con
 {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return {};
-    Key root = readHive(folder_, hiveFile(hive), hive);
-    Key* k = findKey(root, path);
-    return k ? k->values : std::vector<RegistryValue>{};
+    auto root = readHive(folder_, hiveFile(hive), hive);
+    const Key* k = findKey(*root, path);
+    return k ? std::vector<RegistryValue>(k->values.begin(), k->values.end()) : std::vector<RegistryValue>{};
 }
+
+std::uint64_t Registry::hiveParses() { return g_hiveParses.load(); }
 
 std::optional<std::string> Registry::readString(Hive hive, std::string_view key, std::string_view name,
                                                  std::uint32_t bufferSize) const
@@ -983,15 +1125,15 @@ long Registry::exportKey(std::string_view fullKey, const fs::path& regFile) cons
         return kErrorInvalidData;
     }
     Hive hive = split->first;
-    Key root = readHive(folder_, hiveFile(hive), hive);
-    Key* k = findKey(root, path);
+    auto root = readHive(folder_, hiveFile(hive), hive);
+    const Key* k = findKey(*root, path);
     if (!k) {
         lastError_ = "no such key: " + std::string(fullKey);
         return kErrorFileNotFound;
     }
     // The written path uses the spelling stored in the hive.
     std::string fullName = hiveName(hive);
-    Key* walk = &root;
+    const Key* walk = root.get();
     for (const auto& part : path) {
         walk = walk->child(part);
         fullName += "\\" + walk->name;

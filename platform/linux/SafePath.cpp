@@ -64,4 +64,27 @@ bool linkTargetInside(std::string_view target)
     return true;
 }
 
+bool linkTargetInside(std::string_view linkPath, std::string_view target)
+{
+    if (target.empty() || target[0] == '/' || target[0] == '\\' || hasDrive(target)) return false;
+    for (unsigned char c : target)
+        if (c < 0x20 || c == 0x7f) return false;
+    auto link = safePathComponents(linkPath);
+    if (!link) return false;
+    std::size_t depth = link->size() - 1;  // folders above the link, inside the destination
+    bool descended = false;
+    for (std::string_view part : split(target)) {
+        if (part.empty() || part == ".") continue;
+        if (hasDrive(part)) return false;
+        if (part == "..") {
+            if (descended || depth == 0) return false;
+            --depth;
+        } else {
+            descended = true;
+            ++depth;
+        }
+    }
+    return true;
+}
+
 }  // namespace quarva::platform

@@ -49,7 +49,10 @@ void FolderTest::SetUp()
 {
     temp_ = std::make_unique<TempFolder>();
     fs::create_directories(tmpDir());
+    fs::permissions(tmpDir().parent_path(), fs::perms::owner_all, fs::perm_options::replace);
+    fs::permissions(tmpDir(), fs::perms::owner_all, fs::perm_options::replace);
     setEnv("QUARVA_REGISTRY_DIR", registryDir().string(), &oldRegistry_, &hadRegistry_);
+    setEnv("XDG_RUNTIME_DIR", tmpDir().parent_path().string(), &oldRuntime_, &hadRuntime_);
     setEnv("TMPDIR", tmpDir().string(), &oldTmp_, &hadTmp_);
 }
 
@@ -57,6 +60,7 @@ void FolderTest::TearDown()
 {
     restoreEnv("QUARVA_REGISTRY_DIR", oldRegistry_, hadRegistry_);
     restoreEnv("TMPDIR", oldTmp_, hadTmp_);
+    restoreEnv("XDG_RUNTIME_DIR", oldRuntime_, hadRuntime_);
     temp_.reset();
 }
 

@@ -26,20 +26,21 @@ private:
     std::filesystem::path path_;
 };
 
-// Base fixture: a temp folder, and $QUARVA_REGISTRY_DIR and $TMPDIR pointed into it
-// for the length of the test (restored afterwards).
+// Base fixture: a temp folder, and $QUARVA_REGISTRY_DIR, $XDG_RUNTIME_DIR and $TMPDIR
+// pointed into it for the length of the test (restored afterwards). tmpDir() is then
+// the suite's private temporary folder (platform::tempFolder()).
 class FolderTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
     std::filesystem::path dir() const { return temp_->path(); }
     std::filesystem::path registryDir() const { return temp_->path() / "registry"; }
-    std::filesystem::path tmpDir() const { return temp_->path() / "tmp"; }
+    std::filesystem::path tmpDir() const { return temp_->path() / "runtime" / "quarva"; }
 
 private:
     std::unique_ptr<TempFolder> temp_;
-    std::string oldRegistry_, oldTmp_;
-    bool hadRegistry_ = false, hadTmp_ = false;
+    std::string oldRegistry_, oldTmp_, oldRuntime_;
+    bool hadRegistry_ = false, hadTmp_ = false, hadRuntime_ = false;
 };
 
 void writeFile(const std::filesystem::path& path, const std::string& content);

@@ -118,10 +118,53 @@ TEST(SystemError, ErrnoMapsToTheSuitesNumbers)
     EXPECT_EQ(lastSystemError(true), 112);
 }
 
-TEST_F(FileSystemTest, TempFolderFollowsTmpdir)
+TEST_F(FileSystemTest, TempFolderIsPrivateAndRefusesWhatOthersCouldControl)
 {
+    // The fixture points XDG_RUNTIME_DIR into the test folder.
     EXPECT_EQ(tempFolder(), tmpDir());
+    EXPECT_EQ(tempFolderProblem(), "");
     EXPECT_FALSE(currentDirectory().empty());
+
+    // Missing: created with mode 0700.
+    fs::remove(tmpDir());
+    ASSERT_EQ(tempFolder(), tmpDir());
+    EXPECT_EQ(fs::status(tmpDir()).permissions(), fs::perms::owner_all);
+
+    auto refused = [&](const char* words) {
+        EXPECT_TRUE(tempFolder().empty());
+        std::string problem = tempFolderProblem();
+        EXPECT_NE(problem.find(tmpDir().string()), std::string::npos) << problem;
+        EXPECT_NE(problem.find(words), std::string::npos) << problem;
+    };
+    fs::permissions(tmpDir(), fs::perms(0755), fs::perm_options::replace);
+    refused("mode 0755");
+
+    fs::remove(tmpDir());
+    fs::create_directory(dir() / "elsewhere");
+    fs::permissions(dir() / "elsewhere", fs::perms::owner_all, fs::perm_options::replace);
+    fs::create_directory_symlink(dir() / "elsewhere", tmpDir());
+    refused("symbolic link");
+
+    fs::remove(tmpDir());
+    quarva::testing::writeFile(tmpDir(), "x");
+    refused("not a folder");
+
+    fs::remove(tmpDir());
+    if (geteuid() == 0) {
+        fs::create_directory(tmpDir());
+        fs::permissions(tmpDir(), fs::perms::owner_all, fs::perm_options::replace);
+        ASSERT_EQ(chown(tmpDir().c_str(), 65534, 65534), 0);  // nobody
+        refused("another user");
+    }
+
+    // Without XDG_RUNTIME_DIR: /tmp/quarva-<uid>, never /tmp itself.
+    std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    unsetenv("XDG_RUNTIME_DIR");
+    fs::path folder = tempFolder();
+    std::string problem = tempFolderProblem();
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_TRUE(folder == fs::path("/tmp/quarva-" + std::to_string(geteuid())) || (folder.empty() && !problem.empty()))
+        << folder << " " << problem;
 }
 
 }  // namespace

@@ -435,6 +435,77 @@ TEST_F(RegistryTest, ABadImportFileChangesNothing)
     EXPECT_EQ(r.importFile(dir() / "missing.reg"), kErrorFileNotFound);
 }
 
+TEST_F(RegistryTest, KeysTooDeepAndNamesTooLongAreRefused)
+{
+    Registry r = reg();
+    ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Q", "a", "1"), kErrorSuccess);
+    std::string before = hiveText();
+
+    std::string deep = "HKEY_CURRENT_USER";
+    for (int i = 0; i < 20000; ++i) deep += "\\k";
+    writeFile(dir() / "deep.reg", "REGEDIT4\r\n\r\n[" + deep + "]\r\n\"v\"=\"x\"\r\n");
+    EXPECT_EQ(r.importFile(dir() / "deep.reg"), kErrorInvalidData);
+    EXPECT_NE(r.lastError().find("line 3: keys are nested deeper than 512 levels"), std::string::npos) << r.lastError();
+    EXPECT_EQ(hiveText(), before);
+
+    std::string path512, path513;
+    for (int i = 0; i < 512; ++i) path512 += (i ? "\\" : "") + std::string("k");
+    path513 = path512 + "\\k";
+    EXPECT_EQ(r.createKey(Hive::CurrentUser, path513), kErrorInvalidData);
+    EXPECT_NE(r.lastError().find("512 levels"), std::string::npos) << r.lastError();
+    EXPECT_EQ(r.writeString(Hive::CurrentUser, "A\\" + std::string(256, 'n'), "v", "x"), kErrorInvalidData);
+    EXPECT_NE(r.lastError().find("255 characters"), std::string::npos) << r.lastError();
+    EXPECT_EQ(r.writeString(Hive::CurrentUser, "A", std::string(16384, 'n'), "x"), kErrorInvalidData);
+    EXPECT_NE(r.lastError().find("16383 characters"), std::string::npos) << r.lastError();
+    writeFile(dir() / "long.reg", "REGEDIT4\n\n[HKCU\\A]\n\"" + std::string(16384, 'n') + "\"=\"x\"\n");
+    EXPECT_EQ(r.importFile(dir() / "long.reg"), kErrorInvalidData);
+    EXPECT_EQ(hiveText(), before);
+
+    // At the limits everything works; a deep chain of empty keys costs its one leaf
+    // header, not one header per level.
+    std::string name255 = "\xc3\xa9" + std::string(254, 'n');  // 255 characters, 256 bytes
+    ASSERT_EQ(r.writeString(Hive::CurrentUser, "A\\" + name255, std::string(16383, 'v'), "x"), kErrorSuccess);
+    ASSERT_EQ(r.createKey(Hive::CurrentUser, "Deep\\" + path512.substr(2)), kErrorSuccess);
+    EXPECT_TRUE(r.keyExists(Hive::CurrentUser, "Deep\\" + path512.substr(2)));
+    EXPECT_LT(hiveText().size(), before.size() + 16383 + 256 + 4 * 1024);
+    ASSERT_EQ(r.exportKey("HKCU\\Deep", dir() / "deep-out.reg"), kErrorSuccess);
+    Registry fresh(dir() / "other-store");
+    ASSERT_EQ(fresh.importFile(dir() / "deep-out.reg"), kErrorSuccess) << fresh.lastError();
+    EXPECT_TRUE(fresh.keyExists(Hive::CurrentUser, "Deep\\" + path512.substr(2)));
+}
+
+// Readers neither look at siblings one by one nor parse the hive again while its
+// file is unchanged; a change by another process is seen at the next read.
+TEST_F(RegistryTest, ManySiblingsAreReadFromOneParse)
+{
+    constexpr int kKeys = 50000;
+    std::string text = "REGEDIT4\r\n\r\n";
+    for (int i = 0; i < kKeys; ++i)
+        text += "[HKEY_CURRENT_USER\\Software\\Many\\Key" + std::to_string(i) + "]\r\n\"n\"=dword:" + std::to_string(i % 10) + "\r\n\r\n";
+    writeFile(dir() / "many.reg", text);
+    Registry r = reg();
+    ASSERT_EQ(r.importFile(dir() / "many.reg"), kErrorSuccess) << r.lastError();
+
+    std::uint64_t parses = Registry::hiveParses();
+    for (int i = 0; i < 1000; ++i) {
+        int k = (i * 7919) % kKeys;
+        ASSERT_EQ(r.readDword(Hive::CurrentUser, "Software\\MANY\\key" + std::to_string(k), "N"),
+                  static_cast<std::uint32_t>(k % 10));
+    }
+    EXPECT_LE(Registry::hiveParses() - parses, 1u);
+    EXPECT_EQ(r.subkeys(Hive::CurrentUser, "Software\\Many").size(), static_cast<std::size_t>(kKeys));
+
+    pid_t child = fork();
+    if (child == 0) _exit(Registry(registryDir()).writeDword(Hive::CurrentUser, "Software\\Many\\Key7", "n", 70) == kErrorSuccess ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    parses = Registry::hiveParses();
+    EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Many\\Key7", "n"), 70u);
+    EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Many\\Key8", "n"), 8u);
+    EXPECT_EQ(Registry::hiveParses() - parses, 1u);
+}
+
 TEST_F(RegistryTest, ADamagedHiveIsSetAsideNotLost)
 {
     fs::create_directories(registryDir());
@@ -512,6 +583,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
             EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Race", "p" + std::to_string(p) + "-" + std::to_string(i)),
                       static_cast<std::uint32_t>(i));
     EXPECT_TRUE(filesNamed("HKEY_CURRENT_USER.reg.tmp-").empty());
+    EXPECT_TRUE(filesNamed(".qz").empty());
     EXPECT_TRUE(filesNamed("HKEY_CURRENT_USER.reg.corrupt-").empty());
 }
 
@@ -559,6 +631,7 @@ TEST_F(RegistryTest, AKilledWriterLeavesAReadableHive)
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         EXPECT_TRUE(filesNamed("HKEY_CURRENT_USER.reg.corrupt-").empty());
         EXPECT_TRUE(filesNamed("HKEY_CURRENT_USER.reg.tmp-").empty());
+        EXPECT_TRUE(filesNamed(".qz").empty());
     }
 }
 

@@ -235,6 +235,15 @@ int doQuery(Registry& reg, const std::vector<std::string>& args)
     return 0;
 }
 
+int writeFailed(const Registry& reg, Hive hive, long rc)
+{
+    if (!reg.lastError().empty())
+        std::fprintf(stderr, "quarva-reg: cannot write to %s: %s\n", reg.hiveFile(hive).c_str(), reg.lastError().c_str());
+    else
+        std::fprintf(stderr, "quarva-reg: cannot write to %s (error %ld)\n", reg.hiveFile(hive).c_str(), rc);
+    return kExitFailed;
+}
+
 int doAdd(Registry& reg, const std::vector<std::string>& args)
 {
     if (args.size() != 4) return usage("add takes a key, a value name, a type and the data");
@@ -258,10 +267,7 @@ int doAdd(Registry& reg, const std::vector<std::string>& args)
     } else {
         return usage("unknown type \"" + type + "\" (sz, dword or binary)");
     }
-    if (rc != kErrorSuccess) {
-        std::fprintf(stderr, "quarva-reg: cannot write to %s (error %ld)\n", reg.hiveFile(hive).c_str(), rc);
-        return kExitFailed;
-    }
+    if (rc != kErrorSuccess) return writeFailed(reg, hive, rc);
     return 0;
 }
 
@@ -286,10 +292,7 @@ int doDelete(Registry& reg, const std::vector<std::string>& args)
             return kExitFailed;
         }
     }
-    if (rc != kErrorSuccess) {
-        std::fprintf(stderr, "quarva-reg: cannot write to %s (error %ld)\n", reg.hiveFile(hive).c_str(), rc);
-        return kExitFailed;
-    }
+    if (rc != kErrorSuccess) return writeFailed(reg, hive, rc);
     return 0;
 }
 

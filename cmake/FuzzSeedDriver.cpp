@@ -1,4 +1,4 @@
-// Runs the fuzz target over seed files, and over deterministic variations of each
+// Runs a fuzz target over seed files (a folder or single files), and over deterministic variations of each
 // (truncations and flipped bytes), for compilers without libFuzzer.
 
 #include <cstdint>
