@@ -123,3 +123,12 @@ TEST_F(Qzip, ConvertSelfExtractorAndEncodeReachTheFormatLibrary) {
     EXPECT_EQ(run("", &out), 2);
     EXPECT_NE(out.find("qzip convert SOURCE TARGET"), std::string::npos) << out;
 }
+
+// Without a private temporary folder it can use, qzip says why and does nothing.
+TEST_F(Qzip, UnusableTemporaryFolderStopsWithItsReason) {
+    fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
+    std::string out;
+    EXPECT_EQ(run("a new.zip src 2>&1", &out), 2);
+    EXPECT_NE(out.find("temporary folder"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir() / "new.zip"));
+}
