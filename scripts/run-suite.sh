@@ -27,11 +27,8 @@ echo "== QuarvaZip /noextractdialog: extract into \"$work/extracted\""
 
 echo "== compare"
 # The unattended add names the entries below the folder that holds the selected
-# items ("Sample Folder/..."); an engine that still keeps the whole path stores
-# them under the full path without its root.
-extracted="$work/extracted/Sample Folder"
-[[ -d $extracted ]] || extracted="$work/extracted$sample"
-if diff -r "$sample" "$extracted"; then
+# items: "Sample Folder/...".
+if diff -r "$sample" "$work/extracted/Sample Folder"; then
     echo "The extracted tree matches the sample folder. Work folder: $work"
 else
     echo "The extracted tree differs from the sample folder. Work folder: $work" >&2
