@@ -297,6 +297,7 @@ int LibarchiveReader::next(EntryInfo& entry)
         if (dead_) return -1;
     }
     entryOpen_ = false;
+    entryFailed_ = true;  // no entry to read data from until a header is read
     if (!memoryWithinCeiling()) return -1;
     warning_.clear();
     struct archive_entry* e = nullptr;
