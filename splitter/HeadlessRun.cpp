@@ -14,13 +14,25 @@ namespace quarva::splitter {
 
 namespace {
 
+// Questions nobody is there to answer differently: a retry that cannot succeed stops here.
+constexpr int kMaxUnattendedRepeats = 20;
+constexpr const char* kGivingUp = "The same question was asked 20 times with nobody to answer it.\n The operation is cancelled.";
+
 // Passes every box on and notes whether the run reported its success.
 class OutcomeWatch : public platform::Prompts {
 public:
-    explicit OutcomeWatch(platform::Prompts& inner) : inner_(inner) {}
+    OutcomeWatch(platform::Prompts& inner, bool attended) : inner_(inner), attended_(attended) {}
     platform::Answer messageBox(const platform::MessageBoxRequest& request) override
     {
         if (request.text == texts::kCompleted) completed = true;
+        if (!attended_ && request.buttons != platform::Buttons::Ok) {
+            repeats_ = request == last_ ? repeats_ + 1 : 1;
+            last_ = request;
+            if (repeats_ > kMaxUnattendedRepeats) {
+                inner_.message(kGivingUp, texts::kAppCaption);
+                return request.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Cancel;
+            }
+        }
         return inner_.messageBox(request);
     }
     std::optional<std::string> askText(const platform::TextRequest& request) override { return inner_.askText(request); }
@@ -29,6 +41,9 @@ public:
 
 private:
     platform::Prompts& inner_;
+    bool attended_;
+    platform::MessageBoxRequest last_;
+    int repeats_ = 0;
 };
 
 bool allDigits(const std::string& s)
@@ -50,11 +65,15 @@ const char* headlessUsage()
     return "Usage:\n"
            "  QuarvaSplit [FILE]                     open the splitter window (needs a display)\n"
            "  QuarvaSplit --split FILE --dest FOLDER [--size floppy|10mb|100mb|N|NKB|NMB | --files N]\n"
-           "  QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER\n"
+           "  QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER [--overwrite]\n"
            "Options:\n"
            "  --answer ok|cancel   answer every question of the run this way instead of asking\n"
+           "  --overwrite          let the rejoined file replace a file of the same name in FOLDER\n"
+           "                       (without it such a file is left as it is and the rejoin fails)\n"
            "Sizes are decimal: 1500KB is 1,500,000 bytes; --files N cuts the file into about N chunks.\n"
-           "The exit status is 0 only when the operation completed successfully.\n";
+           "The exit status is 0 only when the operation completed successfully; after Ctrl-C\n"
+           "(or SIGTERM, SIGHUP) the operation is cancelled, its files are removed and the\n"
+           "status is 128 + the signal number.\n";
 }
 
 // Paths on the command line are taken from the current folder, as a shell user expects.
@@ -88,6 +107,8 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
             if (!(v = need(i, a))) return std::nullopt;
             o.mode = a == "--split" ? HeadlessOptions::Mode::Split : HeadlessOptions::Mode::Rejoin;
             o.file = absolutePath(*v);
+        } else if (a == "--overwrite") {
+            o.overwrite = true;
         } else if (a == "--dest") {
             if (!(v = need(i, a))) return std::nullopt;
             o.dest = absolutePath(*v);
@@ -119,14 +140,18 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
     }
     if (o.help) return o;
     if (o.mode == HeadlessOptions::Mode::Window) {
-        if (!o.dest.empty() || !o.size.empty() || !o.files.empty()) {
-            *error = "--dest, --size and --files need --split or --rejoin";
+        if (!o.dest.empty() || !o.size.empty() || !o.files.empty() || o.overwrite) {
+            *error = "--dest, --size, --files and --overwrite need --split or --rejoin";
             return std::nullopt;
         }
         return o;
     }
     if (o.dest.empty()) {
         *error = "--dest FOLDER is required";
+        return std::nullopt;
+    }
+    if (o.mode != HeadlessOptions::Mode::Rejoin && o.overwrite) {
+        *error = "--overwrite applies to --rejoin only";
         return std::nullopt;
     }
     if (o.mode == HeadlessOptions::Mode::Rejoin && (!o.size.empty() || !o.files.empty())) {
@@ -179,12 +204,13 @@ bool applySizeOptions(CVantorSplitDlg& dlg, const HeadlessOptions& options, std:
 int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
                 const std::function<void(CVantorSplitDlg&)>& pump)
 {
-    OutcomeWatch watch(prompts);
+    OutcomeWatch watch(prompts, options.attended);
     // Paths are taken before the model enters the startup folder.
     const std::string file = absolute(options.file);
     const std::string dest = absolute(options.dest);
     CVantorSplitDlg dlg(watch, programFolder);
     dlg.OnInitDialog(false);
+    dlg.setReplaceExisting(options.overwrite ? ReplaceExisting::Replace : ReplaceExisting::Refuse);
     if (pump) dlg.setPump([&] { pump(dlg); });
 
     if (options.mode == HeadlessOptions::Mode::Split) {

@@ -1,7 +1,7 @@
 #pragma once
 // The splitter without its window, for scripts and tests:
 //   QuarvaSplit --split FILE --dest FOLDER [--size floppy|10mb|100mb|N|NKB|NMB | --files N]
-//   QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER
+//   QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER [--overwrite]
 // It drives the window model and the engines exactly as the window does; the questions
 // are answered on the console or with a fixed answer (--answer ok|cancel).
 
@@ -23,6 +23,10 @@ struct HeadlessOptions {
     std::string size;   // --size as given
     std::string files;  // --files as given
     std::optional<platform::Answer> answer;
+    bool overwrite = false;  // a rejoin may replace an existing file of the output's name
+    // A person answers the questions (a terminal, no --answer). Otherwise a question asked
+    // over and over with the same answer ends the run instead of repeating for ever.
+    bool attended = false;
     bool help = false;
 };
 
@@ -35,6 +39,7 @@ bool applySizeOptions(CVantorSplitDlg& dlg, const HeadlessOptions& options, std:
 
 // Runs one split or rejoin; 0 only when the run ended with
 // "Operation Status:\n Completed successfully", else 1.
+// An interrupt (platform/Interrupt.h) cancels the run at its next checkpoint.
 // `pump` is called while the worker runs (the front end checks for an interrupt there).
 int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
                 const std::function<void(CVantorSplitDlg&)>& pump = {});

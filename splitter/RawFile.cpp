@@ -72,6 +72,11 @@ RawFile::Result RawFile::write(const void* data, std::size_t size)
 
 bool RawFile::rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
 
+bool RawFile::seek(std::uint64_t offset)
+{
+    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
 std::int64_t RawFile::size() const
 {
     struct stat st {};

@@ -32,6 +32,7 @@ public:
     // Writes until everything is written or an error.
     Result write(const void* data, std::size_t size);
     bool rewind();
+    bool seek(std::uint64_t offset);
     // Size of the open file; -1 with errno on failure.
     std::int64_t size() const;
 

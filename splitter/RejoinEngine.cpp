@@ -2,7 +2,6 @@
 // across removable disks.
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -63,16 +62,33 @@ bool CVantorSplitDlg::ReadSplitInfo(std::string* problem)
     return true;
 }
 
+// A file that already has the output's name is replaced only when the user agreed.
+bool CVantorSplitDlg::MayWriteOutput()
+{
+    const std::string& path = op_.outputPath;
+    std::error_code ec;
+    const fs::file_status linkStatus = fs::symlink_status(path, ec);
+    if (!fs::exists(linkStatus)) return true;
+    if (fs::is_directory(fs::status(path, ec))) {
+        Message(path + texts::kOutputIsFolderSuffix);
+        return false;
+    }
+    switch (replaceExisting_) {
+    case ReplaceExisting::Replace: return true;
+    case ReplaceExisting::Refuse: Message(path + texts::kExistingKeptSuffix); return false;
+    case ReplaceExisting::Ask: break;
+    }
+    // "No" is the default: a stray Enter keeps the file.
+    return Message(path + texts::kReplaceExistingSuffix, texts::kAppCaption, Buttons::YesNo, platform::Icon::Question, 1) ==
+           Answer::Yes;
+}
+
 int CVantorSplitDlg::EndRejoinRun(bool hideProgress)
 {
     op_.rejoinChunk.close();
-    op_.dataFile.close();
-    // A partial output is not the file the user asked for: it does not stay behind
-    // under the original's name.
-    if (op_.outputCreated) {
-        std::error_code ec;
-        fs::remove(op_.outputPath, ec);
-    }
+    // A partial output is not the file the user asked for: it never takes the output's
+    // name, and a file that had that name stays as it was.
+    op_.output.discard();
     EnableControls(true);
     if (hideProgress) Update([](SplitterView& v) { v.progressBarVisible = false; });
     EndOperation();
@@ -101,11 +117,11 @@ CVantorSplitDlg::Step CVantorSplitDlg::ReadChunkInto(std::vector<std::uint8_t>& 
             Message(texts::kSetDoesNotMatch);
             return Step::Failed;
         }
-        RawFile::Result w = s.dataFile.write(buffer.data(), want);
-        if (w.error != 0) {
-            const int code = platform::systemErrorFromErrno(w.error, true);
+        std::error_code ec;
+        if (!s.output.write(buffer.data(), want, ec)) {
+            const int code = platform::systemErrorFromErrno(ec.value(), true);
             auto text = windowsErrorMessage(code);
-            Message(text ? *text : texts::kWriteErrorPrefix + s.outputPath + ":\n" + std::strerror(w.error));
+            Message(text ? *text : texts::kWriteErrorPrefix + s.outputPath + ":\n" + ec.message());
             return Step::Failed;
         }
         s.totalWritten += want;
@@ -134,10 +150,11 @@ int CVantorSplitDlg::RejoinFile()
         Message(texts::kOutputIsInfoFile);
         return EndRejoinRun(false);
     }
-    while (!s.dataFile.create(s.outputPath)) {
+    if (!MayWriteOutput()) return EndRejoinRun(false);
+    // The output is written beside its name and takes it only when it is complete.
+    for (std::error_code ec; !s.output.open(s.outputPath, ec);) {
         if (!AskRetryOnDrive()) return -1;
     }
-    s.outputCreated = true;
     s.totalWritten = 0;
 
     std::vector<std::uint8_t> buffer;
@@ -154,25 +171,28 @@ int CVantorSplitDlg::RejoinFile()
         return true;
     };
     for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.storedCount); ++i) {
+        if (Checkpoint()) return EndRejoinRun(true);
         s.retryStage = 0;
         s.currentChunk = static_cast<long>(i);
         auto index = static_cast<std::uint32_t>(i);  // the index being read: one back after a disk change
-        bool steppedBack = false;
-        while (!openPiece(index)) {
+        if (!openPiece(index)) {
             if (errno != ENOENT) {
                 Message(texts::kErrorReadingPrefix + chunkPath(index));
                 return EndRejoinRun(false);
             }
-            if (steppedBack) s.retryStage = 1;
             if (Message(insertDiskText(chunkPath(index)), texts::kContinueCaption, Buttons::OkCancel) != Answer::Ok)
                 return EndRejoinRun(false);
-            if (s.retryStage == 1) {
-                Message(texts::kDoubtfulData);
+            // The disk now inserted may hold the rest of the previous chunk, which the split
+            // continued there, or the missing chunk itself, which the split moved there whole.
+            if (i > 0 && openPiece(index - 1)) {
+                --index;
+            } else if (!openPiece(index)) {
+                s.retryStage = 1;
+                const std::uint32_t asked = i > 0 ? index - 1 : index;
+                if (Message(insertDiskText(chunkPath(asked)), texts::kContinueCaption, Buttons::OkCancel) == Answer::Ok)
+                    Message(texts::kDoubtfulData);
                 return EndRejoinRun(false);
             }
-            // The split may have continued the previous chunk on the disk now inserted.
-            if (i > 0) index = static_cast<std::uint32_t>(i - 1);
-            steppedBack = true;
         }
         lastPiece = s.rejoinChunk.identity();
 
@@ -203,8 +223,8 @@ int CVantorSplitDlg::RejoinFile()
         Message(texts::kSetDoesNotMatch);
         return EndRejoinRun(false);
     }
-    if (!s.dataFile.close()) {
-        Message(texts::kWriteErrorPrefix + s.outputPath + ":\n" + std::strerror(errno));
+    if (std::error_code ec; !s.output.commit(ec)) {
+        Message(texts::kWriteErrorPrefix + s.outputPath + ":\n" + ec.message());
         return EndRejoinRun(false);
     }
     buffer = {};

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
+#include "platform/Interrupt.h"
 #include "splitter/MediaRoutines.h"
 #include "splitter/SplitTexts.h"
 #include "splitter/VantorSplitDlg.h"
@@ -19,11 +21,8 @@ namespace quarva::splitter {
 
 namespace {
 
-void removeQuietly(const std::string& path)
-{
-    std::error_code ec;
-    fs::remove(path, ec);
-}
+// Removes a file of the set; a folder that happens to have such a name is not touched.
+void removeQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
 std::string writeErrorText(const std::string& path, int err)
 {
@@ -74,7 +73,8 @@ bool CVantorSplitDlg::Checkpoint()
     if (checkpointHook_) checkpointHook_(op_.currentChunk);
     std::unique_lock lock(controlMutex_);
     controlChanged_.wait(lock, [this] { return !pauseRequested_; });
-    return cancelRequested_;
+    // Ctrl-C and friends cancel as the window's "Cancel" does.
+    return cancelRequested_ || platform::interruptRequested();
 }
 
 bool CVantorSplitDlg::GetFreeSpace(const std::string& path)
@@ -122,38 +122,26 @@ int CVantorSplitDlg::EndSplitRun(bool removeOutput, bool hideProgress)
 CVantorSplitDlg::Step CVantorSplitDlg::WriteSplitBlock(const std::uint8_t* data, std::size_t size,
                                                        const std::string& chunkPath)
 {
-    std::size_t done = 0;
-    for (;;) {
-        RawFile::Result r = op_.splitChunk.write(data + done, size - done);
-        done += r.bytes;
-        if (r.error == 0) return Step::Ok;
-        const int code = platform::systemErrorFromErrno(r.error, true);
-        if (code == syserr::kNotReady) {
-            Message(texts::kDiskNotInserted);
-            op_.mediaError = true;
-        }
-        if (code != syserr::kDiskFull && !op_.mediaError) {
-            // Neither a full disk nor a missing one: the block did not reach the disk.
-            Message(writeErrorText(chunkPath, r.error));
-            return Step::Failed;
-        }
-        op_.mediaError = false;
-        // Whatever still fits stays on this disk; the rest of the chunk goes to the next
-        // one under the same name.
-        if (GetFreeSpace(op_.destFolder)) {
-            std::size_t fit = static_cast<std::size_t>(std::min<std::uint64_t>(op_.freeBytes, size - done));
-            if (fit > 0) done += op_.splitChunk.write(data + done, fit).bytes;
-        }
-        op_.splitChunk.close();
-        if (Message(texts::kInsertAnotherDisk, texts::kInsertAnotherDiskCaption, Buttons::OkCancel) != Answer::Ok) {
-            EnableControls(true);
-            return Step::Abandoned;
-        }
-        while (!op_.splitChunk.create(chunkPath)) {
-            if (!AskRetryOnDrive()) return Step::Abandoned;
-        }
-        if (done == size) return Step::Ok;
+    RawFile::Result r = op_.splitChunk.write(data, size);
+    if (r.error == 0) return Step::Ok;
+    const int code = platform::systemErrorFromErrno(r.error, true);
+    if (op_.destDriveType != platform::DriveType::Removable) {
+        // A fixed or network destination has no next disk: a full one ends the split.
+        Message(code == syserr::kDiskFull ? texts::kDestinationFullPrefix + op_.destFolder + texts::kDestinationFullSuffix
+                                          : writeErrorText(chunkPath, r.error));
+        return Step::Failed;
     }
+    if (code == syserr::kNotReady) {
+        Message(texts::kDiskNotInserted);
+        op_.mediaError = true;
+    }
+    if (code != syserr::kDiskFull && !op_.mediaError) {
+        // Neither a full disk nor a missing one: the block did not reach the disk.
+        Message(writeErrorText(chunkPath, r.error));
+        return Step::Failed;
+    }
+    op_.mediaError = false;
+    return Step::DiskChange;
 }
 
 int CVantorSplitDlg::SplitFile()
@@ -224,6 +212,16 @@ int CVantorSplitDlg::SplitFile()
     }
 
     const std::string infoPath = joinPath(s.destFolder, infoFileName(s.sourceName));
+    {
+        // Every name of the set must be a valid file name; retrying a create that can
+        // never succeed would only repeat the question.
+        const std::uint32_t count = s.chunkSize > 0 ? chunkCountFor(s.fileSize, s.chunkSize) : 0;
+        const std::string longest = chunkFileName(s.sourceName, count > 0 ? count - 1 : 0);
+        if (infoFileName(s.sourceName).size() > NAME_MAX || longest.size() > NAME_MAX) {
+            Message(texts::kNameTooLong);
+            return EndSplitRun(false, false);
+        }
+    }
 
     if (settings_.eraseBeforeSplit && platform::driveType(s.destFolder) == platform::DriveType::Removable &&
         platform::isDriveRoot(s.destFolder)) {
@@ -242,9 +240,14 @@ int CVantorSplitDlg::SplitFile()
         }
     }
 
+    // A run abandoned at a retry question leaves no incomplete set behind.
+    auto abandon = [this] {
+        RemoveSplitOutput();
+        return -1;
+    };
     while (!s.infoFile.create(infoPath, true)) {
         ReportWindowsError(platform::lastSystemError(true));
-        if (!AskRetryOnDrive()) return -1;
+        if (!AskRetryOnDrive()) return abandon();
     }
     s.infoCreated = true;
 
@@ -282,46 +285,70 @@ int CVantorSplitDlg::SplitFile()
         }
     }
 
-    std::uint64_t processed = 0;  // bytes read from the source
     for (std::uint32_t i = 0; i < s.chunkCount; ++i) {
         if (Checkpoint()) return EndSplitRun(true, true);
         const std::string chunkPath = joinPath(s.destFolder, chunkFileName(s.sourceName, i));
-        while (!s.splitChunk.create(chunkPath)) {
-            ReportWindowsError(platform::lastSystemError(true));
-            if (!AskRetryOnDrive()) return -1;
-        }
-        s.currentChunk = i;
-
-        const std::uint64_t sourceLeft = s.fileSize - processed;
-        const bool lastPiece = sourceLeft <= buffer.size();
-        std::uint64_t chunkLeft = lastPiece ? sourceLeft : std::min<std::uint64_t>(s.chunkSize, sourceLeft);
-        while (chunkLeft > 0) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), chunkLeft));
-            RawFile::Result r = s.dataFile.read(buffer.data(), want);
-            processed += r.bytes;
-            if (r.error != 0 || r.bytes != want) {
-                // The source failed or shrank under us: the set would not match its information file.
+        const std::uint64_t start = static_cast<std::uint64_t>(i) * s.chunkSize;
+        const std::uint64_t length = std::min<std::uint64_t>(s.chunkSize, s.fileSize - start);
+        // The rest of the source fits into one block: no progress steps for it.
+        const bool lastPiece = s.fileSize - start <= buffer.size();
+        // One attempt per disk: a chunk that does not fit is written again, whole, on the next disk.
+        for (bool written = false; !written;) {
+            while (!s.splitChunk.create(chunkPath)) {
+                ReportWindowsError(platform::lastSystemError(true));
+                if (!AskRetryOnDrive()) return abandon();
+            }
+            s.currentChunk = i;
+            if (!s.dataFile.seek(start)) {
                 Message(texts::kErrorReadingPrefix + s.sourcePath);
                 return EndSplitRun(true, false);
             }
-            switch (WriteSplitBlock(buffer.data(), want, chunkPath)) {
-            case Step::Ok: break;
-            case Step::Failed: return EndSplitRun(true, false);
-            case Step::Abandoned: return -1;
+            std::uint64_t processed = start;  // bytes of the source read so far
+            Step step = Step::Ok;
+            for (std::uint64_t left = length; left > 0 && step == Step::Ok;) {
+                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+                RawFile::Result r = s.dataFile.read(buffer.data(), want);
+                if (r.error != 0 || r.bytes != want) {
+                    // The source failed or shrank under us: the set would not match its information file.
+                    Message(texts::kErrorReadingPrefix + s.sourcePath);
+                    return EndSplitRun(true, false);
+                }
+                processed += want;
+                step = WriteSplitBlock(buffer.data(), want, chunkPath);
+                if (step != Step::Ok) break;
+                left -= want;
+                if (!lastPiece) {
+                    SetProgress(static_cast<int>(processed * 100 / s.fileSize),
+                                progressText(static_cast<long>(i) + 1, static_cast<long>(s.chunkCount - i - 1)));
+                    if (Checkpoint()) step = Step::Cancelled;
+                }
+            }
+            switch (step) {
+            case Step::Ok:
+                if (!s.splitChunk.close()) {
+                    Message(writeErrorText(chunkPath, errno));
+                    return EndSplitRun(true, false);
+                }
+                written = true;
+                break;
+            case Step::DiskChange: {
+                // The piece on the full disk would be read twice by a rejoin: it goes.
+                s.splitChunk.close();
+                removeQuietly(chunkPath);
+                std::error_code ec;
+                const fs::space_info space = fs::space(s.destFolder, ec);
+                if (!ec && space.capacity < length) {
+                    Message(texts::kChunkLargerThanDisk);
+                    return EndSplitRun(true, false);
+                }
+                if (Message(texts::kInsertAnotherDisk, texts::kInsertAnotherDiskCaption, Buttons::OkCancel) != Answer::Ok)
+                    return EndSplitRun(true, false);
+                break;
+            }
             case Step::Cancelled: return EndSplitRun(true, true);
-            }
-            chunkLeft -= want;
-            if (!lastPiece) {
-                SetProgress(static_cast<int>(processed * 100 / s.fileSize),
-                            progressText(static_cast<long>(i) + 1, static_cast<long>(s.chunkCount - i - 1)));
-                if (Checkpoint()) return EndSplitRun(true, true);
+            default: return EndSplitRun(true, false);
             }
         }
-        if (!s.splitChunk.close()) {
-            Message(writeErrorText(chunkPath, errno));
-            return EndSplitRun(true, false);
-        }
-        if (lastPiece) break;
     }
     if (Checkpoint()) return EndSplitRun(true, true);
 

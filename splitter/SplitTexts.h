@@ -111,6 +111,19 @@ inline constexpr const char* kSourceOnErasedDisk =
 inline constexpr const char* kCannotErasePrefix = "Cannot erase ";
 inline constexpr const char* kAlreadyRunning = "An operation is already running.";
 
+// A full destination that is not a removable disk ends the split; the set is removed.
+inline constexpr const char* kDestinationFullPrefix = "The destination ";
+inline constexpr const char* kDestinationFullSuffix =
+    " is full.\n The split files written so far have been removed.";
+// A chunk that cannot fit even on an empty disk of the destination's size.
+inline constexpr const char* kChunkLargerThanDisk =
+    "A chunk is larger than the whole disk.\n Choose a smaller chunk size.";
+// A rejoin whose output name is already taken.
+inline constexpr const char* kReplaceExistingSuffix = " already exists.\n Replace it with the rejoined file?";
+inline constexpr const char* kExistingKeptSuffix =
+    " already exists and has been left as it is.\n Give --overwrite to replace it.";
+inline constexpr const char* kOutputIsFolderSuffix = " is a folder.\n Choose another destination folder.";
+
 // For the window: tooltips, commands and help topics (paths below the installed folder).
 inline constexpr const char* kTipSelectFile = "Select a file to split";
 inline constexpr const char* kTipDestination = "Select the working folder";

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/Interrupt.h"
 #include "splitter/MediaRoutines.h"
 #include "splitter/SplitTexts.h"
 
@@ -104,9 +105,13 @@ std::string CVantorSplitDlg::splitFilesFolder() const
     return splitFilesFolder_;
 }
 
-Answer CVantorSplitDlg::Message(const std::string& text, const std::string& caption, Buttons buttons)
+Answer CVantorSplitDlg::Message(const std::string& text, const std::string& caption, Buttons buttons,
+                               platform::Icon icon, int defaultButton)
 {
-    return prompts_.message(text, caption.empty() ? texts::kAppCaption : caption, buttons);
+    // Nobody waits for an interrupted run: a retry or a disk change would only keep it going.
+    if (buttons != Buttons::Ok && platform::interruptRequested())
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    return prompts_.message(text, caption.empty() ? texts::kAppCaption : caption, buttons, icon, defaultButton);
 }
 
 void CVantorSplitDlg::OnInitDialog(bool checkFolders)
@@ -379,7 +384,7 @@ bool CVantorSplitDlg::OnAction()
     op_.fileSize = static_cast<std::uint32_t>(size);
     op_.splitFilesFolder = folderPart(fs::absolute(source).string());
     op_.currentChunk = -1;
-    op_.infoCreated = op_.outputCreated = false;
+    op_.infoCreated = false;
 
     {
         std::lock_guard lock(controlMutex_);
@@ -515,6 +520,7 @@ void CVantorSplitDlg::EndOperation()
 {
     op_.infoFile.close();
     op_.dataFile.close();
+    op_.output.discard();  // nothing once it was committed
     op_.splitChunk.close();
     op_.rejoinChunk.close();
     Update([](SplitterView& v) {

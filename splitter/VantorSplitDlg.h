@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/Event.h"
 #include "platform/FileSystem.h"
 #include "platform/Prompts.h"
@@ -34,6 +35,10 @@
 namespace quarva::splitter {
 
 enum class SizeChoice { Floppy, TenMb, HundredMb, Bytes, KiloBytes, MegaBytes, Files };
+
+// What a rejoin does when a file of the output's name exists: the window asks; the
+// headless front end replaces it only when told to (--overwrite) and refuses otherwise.
+enum class ReplaceExisting { Ask, Replace, Refuse };
 
 // The size menu's text, status-bar label, chunk size (fixed choices) or multiplier (custom).
 struct SizeChoiceInfo {
@@ -86,7 +91,8 @@ struct OperationState {
     std::uint64_t freeBytes = 0;
     // The open flags are the files' own isOpen().
     RawFile infoFile;
-    RawFile dataFile;    // the source (split) or the output (rejoin)
+    RawFile dataFile;    // the source (split)
+    platform::AtomicFile output;  // the rejoined file, beside its final name until it is complete
     RawFile splitChunk;  // chunk being written
     RawFile rejoinChunk; // chunk being read
     // Rejoin.
@@ -94,7 +100,6 @@ struct OperationState {
     std::string storedName, splitFilesFolder, chunkBasePath, outputPath;
     std::uint64_t totalWritten = 0;
     bool infoCreated = false;    // this run created the information file (split)
-    bool outputCreated = false;  // this run created the output (rejoin)
     int retryStage = 0;
 };
 
@@ -160,24 +165,28 @@ public:
     void setObserver(std::function<void(const SplitterView&)> observer) { observer_ = std::move(observer); }
     // Called by the worker at each checkpoint, before it looks for a pause (tests).
     void setCheckpointHook(std::function<void(long chunk)> hook) { checkpointHook_ = std::move(hook); }
+    void setReplaceExisting(ReplaceExisting policy) { replaceExisting_ = policy; }
 
 private:
     // Worker.
     int RunOperation();
     int SplitFile();
     int RejoinFile();
-    enum class Step { Ok, Abandoned, Failed, Cancelled };
+    enum class Step { Ok, Failed, Cancelled, DiskChange };
     Step WriteSplitBlock(const std::uint8_t* data, std::size_t size, const std::string& chunkPath);
     Step ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath);
     int EndSplitRun(bool removeOutput, bool hideProgress);
     int EndRejoinRun(bool hideProgress);
     void RemoveSplitOutput();
     bool ReadSplitInfo(std::string* problem);
+    bool MayWriteOutput();
     bool Checkpoint();  // true when the user cancelled
     void BeginBusy();
     void SetProgress(int pos, const std::string& label);
+    // After an interrupt every question is answered "Cancel" (or "No") without asking.
     platform::Answer Message(const std::string& text, const std::string& caption = {},
-                             platform::Buttons buttons = platform::Buttons::Ok);
+                             platform::Buttons buttons = platform::Buttons::Ok,
+                             platform::Icon icon = platform::Icon::None, int defaultButton = 0);
 
     // Removable media (worker).
     bool GetFreeSpace(const std::string& path);
@@ -204,6 +213,7 @@ private:
     std::string otherSource_, otherDestination_, otherSplitFilesFolder_;
     std::string commandLineFile_;
     bool proxyLinked_ = false;
+    ReplaceExisting replaceExisting_ = ReplaceExisting::Ask;
 
     std::thread worker_;
     std::unique_ptr<platform::Event> completion_;

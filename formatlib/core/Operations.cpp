@@ -344,8 +344,7 @@ const FormatHandler* handlerForCode(int formatCode)
 std::uint64_t unknownSizeCap(const std::string& archive)
 {
     struct stat st {};
-    const std::uint64_t size = stat(archive.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    return std::max<std::uint64_t>(size * 2000, 64ull << 20);
+    return undeclaredDataCeiling(stat(archive.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
 }
 
 }  // namespace
@@ -372,6 +371,7 @@ void listArchive(const std::string& archive, const std::string& filters, Reporte
         if (n == 0) return;
         if (n < 0) {
             rep.error("", archive, "Damaged archive", r->error());
+            if (r->canGoOn()) continue;
             return;
         }
         if (!selected(patterns, e.name)) continue;
@@ -553,9 +553,11 @@ void extractFiles(const std::string& archive, const std::string& files, const st
         if (n == 0) return;
         if (n < 0) {
             rep.error("", archive, "Damaged archive", r->error());
+            if (r->canGoOn()) continue;
             return;
         }
         if (!selected(patterns, e.name)) continue;
+        if (!r->warning().empty()) rep.error(e.name, e.name, "Warning", r->warning());
         std::string why;
         auto safe = safeRelativePath(e.name, &why);
         if (!safe) {
@@ -579,6 +581,11 @@ void extractFiles(const std::string& archive, const std::string& files, const st
             if (e.encrypted && password.empty()) cause = "the entry is encrypted: a password is needed";
             rep.error(e.name, e.name, "Cannot extract the file", cause);
             if (cause == kAborted || cause == "Operation aborted") return;
+            // A fatal error in the archive ends it: it is not read again.
+            if (!r->canGoOn()) {
+                if (r->error() != cause) rep.error("", archive, "Damaged archive", r->error());
+                return;
+            }
         } else if (!e.isDir) {
             rep.processed(e);
         }
@@ -640,6 +647,7 @@ void testArchive(const std::string& archive, const std::string& files, Reporter&
     EntryInfo e;
     std::vector<char> buf(64 * 1024);
     const std::uint64_t cap = unknownSizeCap(archive);
+    std::set<std::string> goodFiles;  // files read whole so far: what a hard link can stand for
     for (;;) {
         if (abortRequested()) {
             rep.error("", archive, kAborted);
@@ -649,9 +657,27 @@ void testArchive(const std::string& archive, const std::string& files, Reporter&
         if (n == 0) return;
         if (n < 0) {
             rep.error("", archive, "Damaged archive", r->error());
+            if (r->canGoOn()) continue;
             return;
         }
-        if (e.isDir || !selected(patterns, e.name)) continue;
+        const bool chosen = !e.isDir && selected(patterns, e.name);
+        if (chosen && !r->warning().empty()) rep.error(e.name, e.name, "Warning", r->warning());
+        if (!chosen && !(e.isHardlink || e.isSymlink || e.isDir || e.method == "special")) {
+            goodFiles.insert(e.name);  // not tested now: a link to it stands for a file that is there
+            continue;
+        }
+        if (!chosen) continue;
+        if (e.isHardlink) {
+            // A hard link holds no data of its own: it is good when what it names is.
+            if (goodFiles.count(e.linkTarget)) {
+                rep.tested(e.name, true);
+            } else {
+                rep.error(e.name, e.name, "Testing Failed",
+                          "the hard link's target is not a good file before it in the archive: " + e.linkTarget);
+                rep.tested(e.name, false);
+            }
+            continue;
+        }
         std::uint64_t total = 0;
         std::string cause;
         for (;;) {
@@ -671,15 +697,15 @@ void testArchive(const std::string& archive, const std::string& files, Reporter&
                 break;
             }
         }
-        if (cause.empty() && e.sizeKnown && !e.isSymlink && !e.isHardlink && total != e.size)
+        if (cause.empty() && e.sizeKnown && !e.isSymlink && total != e.size)
             cause = "the data is shorter than the archive declares";
         if (!cause.empty()) {
             if (e.encrypted && password.empty()) cause = "the entry is encrypted: a password is needed";
             rep.error(e.name, e.name, "Testing Failed", cause);
             rep.tested(e.name, false);
-            // A stream that failed inside one entry cannot go on reliably.
-            if (r->kind() != kKindZip) return;
+            if (!r->canGoOn()) return;  // the archive is not read again after a fatal error
         } else {
+            if (!e.isSymlink && e.method != "special") goodFiles.insert(e.name);
             rep.tested(e.name, true);
         }
     }
@@ -905,6 +931,8 @@ int fileCount(const std::string& archive)
     // Only content decides: a file no format bids for is no archive, whatever its name.
     const auto head = readHead(archive);
     if (h->bid(head.data(), head.size(), archive) <= 0) return -1;
+    // Formats read by an outside program are counted from its list, never unpacked.
+    if (const auto quick = h->quickCount(archive)) return *quick;
     std::string why;
     auto r = h->openReader(archive, {}, &why);
     if (!r) return -1;

@@ -1,13 +1,17 @@
 #pragma once
 // Writes archive entries below one destination folder and nowhere else. Names must
-// come through safeRelativePath first; this class also refuses to write through a
-// symbolic link, creates links only when they stay inside the folder, bounds the
-// bytes of each entry, and replaces a file only once its new content is complete.
+// come through safeRelativePath first. The destination is held open
+// (platform::SafeDestination): every folder beneath it is reached from the last
+// without following links, links are made only when they stay inside, the bytes of
+// each entry are bounded, and a file appears only once its content is complete
+// (platform::AtomicFile).
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "formatlib/formats/Format.h"
+#include "platform/SafeDestination.h"
 
 namespace quarva::formatlib {
 
@@ -16,20 +20,25 @@ public:
     enum class Result { Written, Skipped, Failed };
 
     // `unknownSizeCap`: most bytes written for an entry whose size the archive does not declare.
-    SafeExtractor(std::filesystem::path destination, bool overwrite, std::uint64_t unknownSizeCap);
+    SafeExtractor(const std::filesystem::path& destination, bool overwrite, std::uint64_t unknownSizeCap);
 
     // `relative` is the safe relative name ("a/b.txt"). `data` is null for folders and links.
+    // A hard link is made only to a file this extractor wrote.
     Result extract(const EntryInfo& entry, const std::string& relative, DataSource* data);
     const std::string& cause() const { return cause_; }
 
 private:
-    bool makeParents(const std::string& relative);
     Result fail(std::string why);
+    Result writeFile(const EntryInfo& entry, const std::string& relative, const std::vector<std::string>& parts,
+                     DataSource* data);
+    std::string explain(const std::error_code& ec, const std::string& relative, const char* doing) const;
 
-    std::filesystem::path dest_;
+    platform::SafeDestination dest_;
+    std::string openProblem_;
     bool overwrite_;
     std::uint64_t cap_;
     std::string cause_;
+    std::set<std::string> written_;  // regular files this extraction wrote
 };
 
 }  // namespace quarva::formatlib

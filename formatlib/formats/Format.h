@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,13 @@ class ArchiveReader : public DataSource {
 public:
     // 1: an entry is ready, 0: the end, -1: an error (error() says what).
     virtual int next(EntryInfo& entry) = 0;
+    // After next() or read() gave -1: true when the reader can still go on with
+    // the next entry (the damage was confined to one entry), false when the
+    // archive is unusable from here on and must not be read again.
+    virtual bool canGoOn() const { return false; }
+    // A problem with the current entry that did not stop it from being read
+    // (a name that could not be converted, a skipped damaged region); empty when none.
+    virtual std::string warning() const { return {}; }
     // Archive kind for the host (kKindZip, kKindCab, kKindOther).
     virtual unsigned kind() const = 0;
     // Short name of what was found ("tar.gz", "zip (self-extracting)", ...).
@@ -89,6 +97,10 @@ public:
     virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path,
                                                       const WriteOptions& options,
                                                       std::string* error) const;
+    // The number of file entries when the handler can tell it without reading their
+    // data (an outside program's list): a value (below 0 when the file is no readable
+    // archive), or nullopt when the entries must be read to count them.
+    virtual std::optional<int> quickCount(const std::filesystem::path&) const { return std::nullopt; }
     // Extra text for the error when a capability is missing ("install unar ...").
     virtual std::string unsupportedReason() const { return {}; }
 };
@@ -100,6 +112,10 @@ const FormatHandler* handlerForFile(const std::filesystem::path& path);
 // The handler that creates files with this name (longest matching extension).
 const FormatHandler* handlerForName(const std::filesystem::path& path);
 const FormatHandler* handlerByName(const std::string& name);
+
+// Most bytes a read hands out for data whose size the archive does not declare,
+// summed over the whole archive: 2000 times the archive's size, at least 64 MiB.
+std::uint64_t undeclaredDataCeiling(std::uint64_t archiveBytes);
 
 // Reads the first bytes of a file (at most `limit`).
 std::vector<std::uint8_t> readHead(const std::filesystem::path& path, std::size_t limit = 4096);

@@ -3,17 +3,152 @@
 #include <archive_entry.h>
 #include <zlib.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace quarva::formatlib {
 
+std::uint64_t undeclaredDataCeiling(std::uint64_t archiveBytes)
+{
+    constexpr std::uint64_t kFloor = 64ull << 20;
+    if (archiveBytes > (~0ull) / 2000) return ~0ull;
+    return std::max<std::uint64_t>(archiveBytes * 2000, kFloor);
+}
+
+// Checks the CRC-32 and length trailer of every gzip member in the bytes it is fed
+// (libarchive does not): the file is inflated a second time, beside libarchive.
+class GzipTrailerCheck {
+public:
+    GzipTrailerCheck() { ok_ = inflateInit2(&z_, 16 + MAX_WBITS) == Z_OK; }
+    ~GzipTrailerCheck() { inflateEnd(&z_); }
+
+    void feed(const unsigned char* p, std::size_t n)
+    {
+        unsigned char out[16 * 1024];
+        while (n > 0 && ok_ && !done_) {
+            z_.next_in = const_cast<unsigned char*>(p);
+            z_.avail_in = static_cast<uInt>(std::min<std::size_t>(n, 1u << 30));
+            z_.next_out = out;
+            z_.avail_out = sizeof out;
+            const int r = inflate(&z_, Z_NO_FLUSH);
+            const std::size_t used = std::min<std::size_t>(n, 1u << 30) - z_.avail_in;
+            p += used;
+            n -= used;
+            if (r == Z_STREAM_END) {
+                ++members_;
+                inMember_ = false;
+                inflateReset(&z_);
+                continue;
+            }
+            if (r == Z_OK || r == Z_BUF_ERROR) {
+                if (used > 0) inMember_ = true;
+                if (used == 0 && z_.avail_out == sizeof out) break;  // needs more input
+                continue;
+            }
+            const std::string msg = z_.msg ? z_.msg : "";
+            if (members_ > 0 && z_.total_out == 0 && r == Z_DATA_ERROR &&
+                (msg == "incorrect header check" || msg == "unknown compression method" ||
+                 msg == "unknown header flags set")) {
+                done_ = true;  // bytes after the last member are no member: ignored, as by readers
+                inMember_ = false;
+                return;
+            }
+            if (msg == "incorrect data check") error_ = "the gzip data's CRC-32 does not match the data";
+            else if (msg == "incorrect length check") error_ = "the length in the gzip trailer does not match the data";
+            else error_ = "damaged gzip data" + (msg.empty() ? std::string() : ": " + msg);
+            ok_ = false;
+        }
+    }
+    // True when every member was complete and correct.
+    bool finish()
+    {
+        if (ok_ && inMember_) {
+            error_ = "the gzip data ends before its trailer";
+            ok_ = false;
+        }
+        done_ = true;
+        return ok_;
+    }
+    bool ok() const { return ok_; }
+    const std::string& error() const { return error_; }
+
+private:
+    z_stream z_{};
+    bool ok_ = false;
+    bool done_ = false;
+    bool inMember_ = false;
+    int members_ = 0;
+    std::string error_;
+};
+
+namespace {
+
+bool hasMagic(int filter, const unsigned char* p, std::size_t n)
+{
+    switch (filter) {
+    case ARCHIVE_FILTER_GZIP: return n >= 3 && p[0] == 0x1f && p[1] == 0x8b && p[2] == 8;
+    case ARCHIVE_FILTER_BZIP2:
+        return n >= 10 && std::memcmp(p, "BZh", 3) == 0 && p[3] >= '1' && p[3] <= '9' &&
+               (std::memcmp(p + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 ||
+                std::memcmp(p + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
+    case ARCHIVE_FILTER_XZ: return n >= 6 && std::memcmp(p, "\xfd" "7zXZ\0", 6) == 0;
+    default: return false;
+    }
+}
+
+// How many layers of `filter` wrap the file's content: each layer is unwrapped in
+// turn (only its first bytes) and looked at. -1 when there are more than `most`.
+int countFilterLayers(const std::filesystem::path& path, int filter, int most)
+{
+    std::vector<std::uint8_t> head(64);
+    {
+        std::ifstream in(path, std::ios::binary);
+        in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    }
+    int layers = 0;
+    while (hasMagic(filter, head.data(), head.size())) {
+        if (layers == most) return -1;
+        ++layers;
+        struct archive* probe = archive_read_new();
+        if (!probe) return layers;
+        for (int i = 0; i < layers; ++i) archive_read_append_filter(probe, filter);
+        archive_read_support_format_raw(probe);
+        head.assign(64, 0);
+        std::size_t got = 0;
+        struct archive_entry* e = nullptr;
+        if (archive_read_open_filename(probe, path.c_str(), 16 * 1024) == ARCHIVE_OK &&
+            archive_read_next_header(probe, &e) == ARCHIVE_OK) {
+            const la_ssize_t n = archive_read_data(probe, head.data(), head.size());
+            if (n > 0) got = static_cast<std::size_t>(n);
+        }
+        head.resize(got);
+        archive_read_free(probe);
+    }
+    return layers;
+}
+
+}  // namespace
+
 LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setup& setup,
                                    const std::string& password, unsigned kind, std::string formatName,
-                                   std::string rawName)
+                                   std::string rawName, int filter)
     : kind_(kind), formatName_(std::move(formatName)), rawName_(std::move(rawName))
 {
+    Utf8Locale::Scope scope(utf8_);
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        error_ = std::string("cannot open the archive: ") + std::strerror(errno);
+        return;
+    }
+    rawTime_ = st.st_mtime;
+    ceiling_ = undeclaredDataCeiling(static_cast<std::uint64_t>(st.st_size));
     a_ = archive_read_new();
     if (!a_) {
         error_ = "Not enough memory";
@@ -21,19 +156,102 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
     }
     setup(a_);
     if (!password.empty()) archive_read_add_passphrase(a_, password.c_str());
-    if (archive_read_open_filename(a_, path.c_str(), 64 * 1024) != ARCHIVE_OK) {
-        const char* e = archive_error_string(a_);
-        error_ = e ? e : "cannot open the archive";
-        return;
+    opened_ = open(path, filter);
+}
+
+bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
+{
+    int layers = 0;
+    if (filter != ARCHIVE_FILTER_NONE) {
+        layers = countFilterLayers(path, filter, kMaxFilterLayers);
+        if (layers < 0) {
+            die("the data is compressed inside itself more than " + std::to_string(kMaxFilterLayers) +
+                " times; not read further");
+            return false;
+        }
+        // The filters are given, not guessed: libarchive then never stacks more.
+        for (int i = 0; i < layers; ++i)
+            if (archive_read_append_filter(a_, filter) < ARCHIVE_WARN) {
+                die(libarchiveError("cannot read the compression"));
+                return false;
+            }
     }
-    opened_ = true;
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0) rawTime_ = st.st_mtime;
+    int r;
+    if (layers > 0 && filter == ARCHIVE_FILTER_GZIP) {
+        // Read the file ourselves so that its gzip trailers can be checked on the way.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            die(std::string("cannot open the archive: ") + std::strerror(errno));
+            return false;
+        }
+        gzipCheck_ = std::make_unique<GzipTrailerCheck>();
+        block_.resize(64 * 1024);
+        r = archive_read_open(a_, this, nullptr, &LibarchiveReader::readCallback, nullptr);
+    } else {
+        r = archive_read_open_filename(a_, path.c_str(), 64 * 1024);
+    }
+    if (r == ARCHIVE_WARN) {
+        warning_ = libarchiveError("");
+    } else if (r != ARCHIVE_OK) {
+        die(libarchiveError("cannot open the archive"));
+        return false;
+    }
+    return true;
+}
+
+la_ssize_t LibarchiveReader::readCallback(struct archive* a, void* client, const void** block)
+{
+    auto* self = static_cast<LibarchiveReader*>(client);
+    for (;;) {
+        const ssize_t n = ::read(self->fd_, self->block_.data(), self->block_.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            archive_set_error(a, errno, "cannot read the archive: %s", std::strerror(errno));
+            return -1;
+        }
+        self->gzipCheck_->feed(self->block_.data(), static_cast<std::size_t>(n));
+        self->fileOffset_ += static_cast<std::uint64_t>(n);
+        *block = self->block_.data();
+        return n;
+    }
+}
+
+bool LibarchiveReader::finishGzipCheck()
+{
+    if (!gzipCheck_) return true;
+    // Whatever libarchive did not need to read is checked too.
+    std::vector<unsigned char> rest(64 * 1024);
+    for (;;) {
+        if (!gzipCheck_->ok()) break;
+        const ssize_t n = pread(fd_, rest.data(), rest.size(), static_cast<off_t>(fileOffset_));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        gzipCheck_->feed(rest.data(), static_cast<std::size_t>(n));
+        fileOffset_ += static_cast<std::uint64_t>(n);
+    }
+    const bool good = gzipCheck_->finish();
+    if (!good) error_ = gzipCheck_->error();
+    gzipCheck_.reset();
+    return good;
 }
 
 LibarchiveReader::~LibarchiveReader()
 {
+    Utf8Locale::Scope scope(utf8_);
     if (a_) archive_read_free(a_);
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void LibarchiveReader::die(const std::string& why)
+{
+    dead_ = true;
+    error_ = why.empty() ? "damaged archive" : why;
+}
+
+std::string LibarchiveReader::libarchiveError(const char* fallback) const
+{
+    const char* e = a_ ? archive_error_string(a_) : nullptr;
+    return e && *e ? e : fallback;
 }
 
 std::string LibarchiveReader::formatName() const
@@ -46,15 +264,41 @@ std::string LibarchiveReader::formatName() const
 
 int LibarchiveReader::next(EntryInfo& entry)
 {
-    if (!opened_) return -1;
+    if (!opened_ || dead_) return -1;
+    Utf8Locale::Scope scope(utf8_);
+    if (entryOpen_ && !entrySized_ && !entryFailed_) {
+        // libarchive would skip the rest of data of undeclared size by inflating it
+        // without bound: it is read here instead, within the ceiling.
+        std::vector<char> scratch(64 * 1024);
+        long n;
+        while ((n = read(scratch.data(), scratch.size())) > 0) {
+        }
+        if (dead_) return -1;
+    }
+    entryOpen_ = false;
+    warning_.clear();
     struct archive_entry* e = nullptr;
-    int r = archive_read_next_header(a_, &e);
-    if (r == ARCHIVE_EOF) return 0;
-    if (r < ARCHIVE_WARN) {
-        const char* s = archive_error_string(a_);
-        error_ = s ? s : "damaged archive";
+    int r = ARCHIVE_RETRY;
+    for (int tries = 0; tries < 3 && r == ARCHIVE_RETRY; ++tries) r = archive_read_next_header(a_, &e);
+    if (r == ARCHIVE_EOF) {
+        if (!finishGzipCheck()) {
+            dead_ = true;
+            return -1;
+        }
+        return 0;
+    }
+    if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY || !e) {
+        die(libarchiveError("damaged archive"));
         return -1;
     }
+    if (r == ARCHIVE_FAILED) {
+        // This entry cannot be read; the archive can go on with the next one.
+        error_ = libarchiveError("damaged entry");
+        if (++headerFailures_ > 100) dead_ = true;
+        return -1;
+    }
+    headerFailures_ = 0;
+    if (r == ARCHIVE_WARN) warning_ = libarchiveError("");
     entry = EntryInfo{};
     raw_ = archive_format(a_) == ARCHIVE_FORMAT_RAW;
     const char* name = archive_entry_pathname_utf8(e);
@@ -63,16 +307,19 @@ int LibarchiveReader::next(EntryInfo& entry)
     if (raw_ && (entry.name.empty() || entry.name == "data")) entry.name = rawName_;
     const mode_t type = archive_entry_filetype(e);
     entry.isDir = type == AE_IFDIR;
-    if (const char* hl = archive_entry_hardlink(e)) {
+    const char* hardlink = archive_entry_hardlink_utf8(e);
+    if (!hardlink) hardlink = archive_entry_hardlink(e);
+    if (hardlink) {
         entry.isHardlink = true;
-        entry.linkTarget = hl;
+        entry.linkTarget = hardlink;
     } else if (type == AE_IFLNK) {
         entry.isSymlink = true;
-        const char* t = archive_entry_symlink(e);
+        const char* t = archive_entry_symlink_utf8(e);
+        if (!t) t = archive_entry_symlink(e);
         entry.linkTarget = t ? t : "";
     }
     entry.sizeKnown = archive_entry_size_is_set(e) != 0 && !raw_;
-    entry.size = entry.sizeKnown ? static_cast<std::uint64_t>(archive_entry_size(e)) : 0;
+    entry.size = entry.sizeKnown ? static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(e), 0)) : 0;
     entry.packedSize = entry.size;
     entry.mtime = archive_entry_mtime_is_set(e) ? archive_entry_mtime(e) : 0;
     if (raw_ && entry.mtime == 0) entry.mtime = rawTime_;
@@ -85,16 +332,52 @@ int LibarchiveReader::next(EntryInfo& entry)
         entry.method = "special";
     }
     if (!entry.isDir && !entry.name.empty() && entry.name.back() == '/') entry.isDir = true;
+    entrySized_ = entry.sizeKnown;
+    entrySize_ = entry.size;
+    entryBytes_ = 0;
+    entryFailed_ = false;
+    entryOpen_ = true;
     return 1;
 }
 
 long LibarchiveReader::read(void* buffer, std::size_t size)
 {
-    la_ssize_t n = archive_read_data(a_, buffer, size);
-    if (n < 0) {
-        const char* s = archive_error_string(a_);
-        error_ = s ? s : "damaged data";
+    if (!opened_ || dead_ || entryFailed_) return -1;
+    Utf8Locale::Scope scope(utf8_);
+    la_ssize_t n = ARCHIVE_RETRY;
+    for (int tries = 0; tries < 3 && n == ARCHIVE_RETRY; ++tries) n = archive_read_data(a_, buffer, size);
+    if (n == ARCHIVE_FATAL || n == ARCHIVE_RETRY) {
+        die(libarchiveError("damaged data"));
         return -1;
+    }
+    if (n < 0) {
+        // ARCHIVE_WARN or ARCHIVE_FAILED: this entry's data is not to be trusted,
+        // the next entry can still be read.
+        error_ = libarchiveError("damaged data");
+        entryFailed_ = true;
+        return -1;
+    }
+    const auto got = static_cast<std::uint64_t>(n);
+    entryBytes_ += got;
+    if (entrySized_ && entryBytes_ > entrySize_) {
+        die("the data is longer than the archive declares");
+        return -1;
+    }
+    if (!entrySized_) {
+        undeclared_ += got;
+        if (undeclared_ > ceiling_) {
+            // Not even skipped: skipping would inflate the rest all the same.
+            die("the data grows beyond any plausible size (compression bomb?): more than " +
+                std::to_string(ceiling_ >> 20) + " MiB from an archive this small");
+            return -1;
+        }
+    }
+    if (n == 0) {
+        entryOpen_ = false;
+        if (raw_ && !finishGzipCheck()) {
+            dead_ = true;
+            return -1;
+        }
     }
     return static_cast<long>(n);
 }

@@ -5,37 +5,76 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "formatlib/formats/Format.h"
+#include "formatlib/formats/Utf8Locale.h"
 
 namespace quarva::formatlib {
+
+class GzipTrailerCheck;
 
 class LibarchiveReader : public ArchiveReader {
 public:
     using Setup = std::function<void(struct archive*)>;
+    // Most layers of one compression filter read inside each other (a file compressed
+    // inside itself would otherwise be unwrapped without end).
+    static constexpr int kMaxFilterLayers = 3;
+
     // `rawName` names the single entry of a plain compressed file (format "raw").
+    // `filter` is the compression the handler reads through (ARCHIVE_FILTER_GZIP,
+    // _BZIP2, _XZ; ARCHIVE_FILTER_NONE for none); `setup` registers the formats.
     LibarchiveReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
-                     unsigned kind, std::string formatName, std::string rawName = {});
+                     unsigned kind, std::string formatName, std::string rawName = {},
+                     int filter = ARCHIVE_FILTER_NONE);
     ~LibarchiveReader() override;
 
     bool opened() const { return opened_; }
     int next(EntryInfo& entry) override;
     long read(void* buffer, std::size_t size) override;
     std::string error() const override { return error_; }
+    bool canGoOn() const override { return !dead_; }
+    std::string warning() const override { return warning_; }
     unsigned kind() const override { return kind_; }
     std::string formatName() const override;
     // Time for the single entry of a plain compressed file (the file's own by default).
     void setRawTime(std::time_t t) { rawTime_ = t; }
 
 private:
+    static la_ssize_t readCallback(struct archive* a, void* self, const void** block);
+    bool open(const std::filesystem::path& path, int filter);
+    // Marks the archive as unusable: libarchive is never called again but to free it.
+    void die(const std::string& why);
+    std::string libarchiveError(const char* fallback) const;
+    // Ends the check of the gzip trailers; false (with error_) when one is wrong.
+    bool finishGzipCheck();
+
+    Utf8Locale utf8_;
     struct archive* a_ = nullptr;
     bool opened_ = false;
+    bool dead_ = false;
     unsigned kind_;
     std::string formatName_;
     std::string rawName_;
     std::string error_;
+    std::string warning_;
     bool raw_ = false;
     std::time_t rawTime_ = 0;
+    int headerFailures_ = 0;
+    // The current entry: its declared size (when known) and the bytes handed out.
+    bool entrySized_ = false;
+    bool entryFailed_ = false;
+    bool entryOpen_ = false;  // its data not read to the end yet
+    std::uint64_t entrySize_ = 0;
+    std::uint64_t entryBytes_ = 0;
+    // Data of undeclared size handed out so far, and its ceiling.
+    std::uint64_t undeclared_ = 0;
+    std::uint64_t ceiling_ = 0;
+    // The file, read by us when the gzip trailers are checked alongside libarchive.
+    int fd_ = -1;
+    std::uint64_t fileOffset_ = 0;
+    std::vector<unsigned char> block_;
+    std::unique_ptr<GzipTrailerCheck> gzipCheck_;
 };
 
 // What libarchive does not tell of an entry but the archive's own headers do.

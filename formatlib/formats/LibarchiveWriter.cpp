@@ -11,6 +11,7 @@ namespace quarva::formatlib {
 LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setup& setup, bool needsSize)
     : needsSize_(needsSize)
 {
+    Utf8Locale::Scope utf8(utf8_);
     a_ = archive_write_new();
     if (!a_) {
         error_ = "Not enough memory";
@@ -29,6 +30,7 @@ LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setu
 
 LibarchiveWriter::~LibarchiveWriter()
 {
+    Utf8Locale::Scope utf8(utf8_);
     if (a_) archive_write_free(a_);
 }
 
@@ -41,6 +43,7 @@ void LibarchiveWriter::takeError(const char* fallback)
 bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
 {
     if (!ok()) return false;
+    Utf8Locale::Scope utf8(utf8_);
     struct archive_entry* e = archive_entry_new();
     std::string name = info.name;
     if (info.isDir && !name.empty() && name.back() != '/') name.push_back('/');
@@ -103,6 +106,7 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
 bool LibarchiveWriter::finish()
 {
     if (!ok()) return false;
+    Utf8Locale::Scope utf8(utf8_);
     open_ = false;
     if (archive_write_close(a_) != ARCHIVE_OK) {
         takeError("cannot complete the archive");

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "formatlib/formats/Format.h"
+#include "formatlib/formats/Utf8Locale.h"
 
 namespace quarva::formatlib {
 
@@ -22,6 +23,7 @@ public:
 
 private:
     void takeError(const char* fallback);
+    Utf8Locale utf8_;  // names are handed over as UTF-8
     struct archive* a_ = nullptr;
     bool open_ = false;
     bool needsSize_;

@@ -1,19 +1,25 @@
 // Formats read through an outside program when one is installed: ace, arc, arj,
-// zoo, ha, pak, enc (unar/lsar from The Unarchiver package, or arj). The archive
-// is unpacked into a private folder beside the archive's temp space and served
-// from there; without a tool every call gets a clear error.
+// zoo, ha, pak, enc (unar/lsar from The Unarchiver package, or arj). Counting
+// uses the program's list; reading unpacks the archive into a private folder in
+// the suite's temporary folder, bounded in bytes, and serves it from there.
+// Without a tool every call gets a clear error.
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/core/Abort.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "platform/FileSystem.h"
 
@@ -41,8 +47,7 @@ std::string findTool(const char* name)
     return {};
 }
 
-// Runs a program with its standard streams on /dev/null, in `folder`.
-int runQuiet(const std::vector<std::string>& args, const std::string& folder)
+pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd)
 {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -50,16 +55,150 @@ int runQuiet(const std::vector<std::string>& args, const std::string& folder)
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&fa, outFd, 1);
+    else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
+    return rc == 0 ? pid : -1;
+}
+
+int exitStatus(pid_t pid)
+{
     int status = 0;
-    if (waitpid(pid, &status, 0) < 0) return -1;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program in `folder` and keeps at most `most` bytes of what it prints.
+int runListing(const std::vector<std::string>& args, const std::string& folder, std::string& out,
+               std::size_t most = 16u << 20)
+{
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = spawnIn(args, folder, pipeFds[1]);
+    ::close(pipeFds[1]);
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        return -1;
+    }
+    char buf[8192];
+    for (;;) {
+        const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (out.size() < most) out.append(buf, static_cast<std::size_t>(std::min<std::size_t>(n, most - out.size())));
+    }
+    ::close(pipeFds[0]);
+    return exitStatus(pid);
+}
+
+std::uint64_t bytesBelow(const fs::path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        struct stat st {};
+        if (lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            total += std::max<std::uint64_t>(static_cast<std::uint64_t>(st.st_size),
+                                             static_cast<std::uint64_t>(st.st_blocks) * 512);
+    }
+    return total;
+}
+
+// Runs an unpacking program in `folder`; it is stopped when what it wrote passes
+// `ceiling` bytes (*overflow set) or when the user aborts.
+int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling,
+              bool* overflow, bool* aborted)
+{
+    const pid_t pid = spawnIn(args, folder, -1);
+    if (pid < 0) return -1;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR) return -1;
+        const bool over = bytesBelow(folder) > ceiling;
+        if (over || abortRequested()) {
+            *(over ? overflow : aborted) = true;
+            kill(pid, SIGKILL);
+            exitStatus(pid);
+            return -1;
+        }
+        struct timespec pause {0, 20 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+struct Listing {
+    bool ok = false;
+    int files = 0;
+    std::uint64_t bytes = 0;
+};
+
+// Reads the digits at `p` (skipping blanks first); false when there are none.
+bool number(const std::string& text, std::size_t& p, std::uint64_t& value)
+{
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
+    const std::size_t start = p;
+    value = 0;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9' && p - start < 19) value = value * 10 + (text[p++] - '0');
+    return p > start;
+}
+
+// The summary line of "arj l": "     3 files  100000008       1531 0.000".
+Listing parseArjList(const std::string& text)
+{
+    Listing l;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        std::size_t p = 0;
+        std::uint64_t files = 0, bytes = 0;
+        if (number(line, p, files) && line.compare(p, 5, " file") == 0) {
+            p = line.find(' ', p + 5);
+            if (p != std::string::npos && number(line, p, bytes)) {
+                l.ok = true;
+                l.files = static_cast<int>(std::min<std::uint64_t>(files, 1u << 30));
+                l.bytes = bytes;
+            }
+        }
+        start = end + 1;
+    }
+    return l;
+}
+
+// "lsar -j": one object per entry with "XADFileName", "XADFileSize" and, for
+// folders, "XADIsDirectory".
+Listing parseLsarJson(const std::string& text)
+{
+    Listing l;
+    if (text.find("\"lsarContents\"") == std::string::npos) return l;
+    l.ok = true;
+    int names = 0, folders = 0;
+    for (std::size_t p = 0; (p = text.find("\"XADFileName\"", p)) != std::string::npos; ++p) ++names;
+    for (std::size_t p = 0; (p = text.find("\"XADIsDirectory\"", p)) != std::string::npos;) {
+        p = text.find(':', p);
+        if (p == std::string::npos) break;
+        ++p;
+        while (p < text.size() && text[p] == ' ') ++p;
+        if (text.compare(p, 4, "true") == 0 || text.compare(p, 1, "1") == 0) ++folders;
+    }
+    for (std::size_t p = 0; (p = text.find("\"XADFileSize\"", p)) != std::string::npos;) {
+        p = text.find(':', p);
+        if (p == std::string::npos) break;
+        ++p;
+        std::uint64_t v = 0;
+        if (number(text, p, v)) l.bytes += v;
+    }
+    l.files = std::max(0, names - folders);
+    return l;
 }
 
 // Serves the files below a folder (removed afterwards) as archive entries.
@@ -128,35 +267,90 @@ public:
     {
         return std::string("format not supported on this system: install unar") + (arjToo_ ? " or arj" : "");
     }
+    std::optional<int> quickCount(const std::filesystem::path& path) const override
+    {
+        const Listing l = list(path);
+        return l.ok ? l.files : -1;
+    }
+
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override
     {
-        std::string tmpl = (platform::tempFolder() / "qzunpack-XXXXXX").string();
+        const std::string unar = findTool("unar");
+        const std::string arj = arjToo_ ? findTool("arj") : std::string();
+        if (unar.empty() && arj.empty()) {
+            *error = unsupportedReason();
+            return nullptr;
+        }
+        // What the archive says it holds is checked before anything is unpacked;
+        // the program is stopped if it writes more all the same.
+        struct stat st {};
+        const std::uint64_t ceiling =
+            undeclaredDataCeiling(stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
+        const Listing l = list(path);
+        if (!l.ok) {
+            *error = "the outside program could not read this archive";
+            return nullptr;
+        }
+        if (l.bytes > ceiling) {
+            *error = tooBig(l.bytes, ceiling);
+            return nullptr;
+        }
+        const fs::path temp = platform::tempFolder();
+        if (temp.empty()) {
+            *error = "no private temporary folder: " + platform::tempFolderProblem();
+            return nullptr;
+        }
+        std::string tmpl = (temp / "qzunpack-XXXXXX").string();
         if (!mkdtemp(tmpl.data())) {
             *error = "cannot create a work folder";
             return nullptr;
         }
-        const std::string unar = findTool("unar");
-        const std::string arj = arjToo_ ? findTool("arj") : std::string();
+        bool overflow = false, aborted = false;
         int rc = -1;
-        if (!unar.empty()) {
-            rc = runQuiet({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl);
-        } else if (!arj.empty()) {
-            rc = runQuiet({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl);
-        } else {
-            std::filesystem::remove_all(tmpl);
-            *error = unsupportedReason();
-            return nullptr;
-        }
+        if (!unar.empty())
+            rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl, ceiling,
+                           &overflow, &aborted);
+        else
+            rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
+                           &aborted);
         if (rc != 0) {
-            std::filesystem::remove_all(tmpl);
-            *error = "the outside program could not read this archive";
+            std::error_code ec;
+            std::filesystem::remove_all(tmpl, ec);
+            *error = overflow  ? tooBig(ceiling + 1, ceiling)
+                     : aborted ? std::string("Operation aborted")
+                               : std::string("the outside program could not read this archive");
             return nullptr;
         }
         return std::make_unique<UnpackedReader>(tmpl, name());
     }
 
 private:
+    static std::string tooBig(std::uint64_t bytes, std::uint64_t ceiling)
+    {
+        return "the archive unpacks to " + std::to_string(bytes >> 20) + " MiB or more, beyond the " +
+               std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
+    }
+    // The outside program's list of the archive: entries and their total size.
+    Listing list(const std::filesystem::path& path) const
+    {
+        const fs::path temp = platform::tempFolder();
+        const std::string folder = temp.empty() ? std::string("/") : temp.string();
+        const std::string archive = fs::absolute(path).string();
+        std::string out;
+        if (arjToo_) {
+            const std::string arj = findTool("arj");
+            if (!arj.empty() && runListing({arj, "l", archive}, folder, out) == 0) {
+                const Listing l = parseArjList(out);
+                if (l.ok) return l;
+            }
+            out.clear();
+        }
+        const std::string lsar = findTool("lsar");
+        if (!lsar.empty() && runListing({lsar, "-j", archive}, folder, out) == 0) return parseLsarJson(out);
+        return {};
+    }
+
     Bid bid_;
     bool arjToo_;
 };

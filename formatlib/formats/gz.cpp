@@ -116,11 +116,10 @@ public:
         auto r = std::make_unique<LibarchiveReader>(
             path,
             [](struct archive* a) {
-                archive_read_support_filter_gzip(a);
                 archive_read_support_format_tar(a);
                 archive_read_support_format_raw(a);
             },
-            std::string(), kKindOther, "gz", stored);
+            std::string(), kKindOther, "gz", stored, ARCHIVE_FILTER_GZIP);
         if (const std::time_t t = gzipStoredTime(path)) r->setRawTime(t);
         if (!r->opened()) {
             *error = r->error();

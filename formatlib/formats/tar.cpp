@@ -80,17 +80,14 @@ public:
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override
     {
-        const Filter f = filter_;
+        const int code = filter_ == Gzip ? ARCHIVE_FILTER_GZIP : filter_ == Bzip2 ? ARCHIVE_FILTER_BZIP2 : ARCHIVE_FILTER_XZ;
         auto r = std::make_unique<LibarchiveReader>(
             path,
-            [f](struct archive* a) {
-                if (f == Gzip) archive_read_support_filter_gzip(a);
-                if (f == Bzip2) archive_read_support_filter_bzip2(a);
-                if (f == Xz) archive_read_support_filter_xz(a);
+            [](struct archive* a) {
                 archive_read_support_format_tar(a);
                 archive_read_support_format_raw(a);
             },
-            std::string(), kKindOther, name(), stripLastExtension(path));
+            std::string(), kKindOther, name(), stripLastExtension(path), code);
         if (!r->opened()) {
             *error = r->error();
             return nullptr;

@@ -39,6 +39,7 @@ TEST_F(RobustnessTest, GarbageBehindEveryMagicNumber)
             for (auto& e : fs::directory_iterator(dir()))
                 EXPECT_TRUE(e.path().filename() == "box" || e.path().filename() == name ||
                             e.path().filename() == "converted.zip" || e.path().filename() == "tmp" ||
+                            e.path().filename() == "runtime" ||
                             e.path().filename() == "registry")
                     << e.path();
             fs::remove_all(dir() / "box");

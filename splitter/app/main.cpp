@@ -1,6 +1,5 @@
 // QuarvaSplit: the file splitter. With --split or --rejoin it runs one operation
 // without a window; otherwise it opens the splitter window, which needs a display.
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -8,21 +7,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/Interrupt.h"
 #include "platform/Prompts.h"
 #include "splitter/HeadlessRun.h"
 #include "splitter/VantorSplitDlg.h"
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void onInterrupt(int)
-{
-    interrupted = 1;
-    // A second interrupt ends the program the ordinary way.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-}
 
 std::string programFolder()
 {
@@ -75,23 +65,22 @@ int main(int argc, char** argv)
         return runWindow(*options);
     }
 
+    // Ctrl-C, SIGTERM and SIGHUP cancel the run at its next checkpoint, as the window's
+    // "Cancel" does, and the engines remove what they had written.
+    quarva::platform::installInterruptHandlers();
     // Questions go to the terminal when there is one, else they get the default answer
     // (or the one given with --answer).
     const bool interactive = isatty(STDIN_FILENO) != 0;
     quarva::platform::ConsolePrompts prompts(interactive, options->answer);
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    // An interrupt acts as the window's "Cancel": on a terminal the run holds while it
-    // asks whether to go on; otherwise the operation is cancelled and cleaned up.
-    auto pump = [interactive, &options](CVantorSplitDlg& dlg) {
-        if (!interrupted) return;
-        interrupted = 0;
-        if (interactive && !options->answer) {
-            dlg.OnCancelOperation();
-        } else {
-            dlg.RequestCancel();
-            std::cerr << "QuarvaSplit: interrupted; cancelling the operation.\n";
-        }
+    options->attended = interactive && !options->answer;
+    bool told = false;
+    auto pump = [&told](CVantorSplitDlg& dlg) {
+        if (told || !quarva::platform::interruptRequested()) return;
+        told = true;
+        std::cerr << "QuarvaSplit: interrupted; cancelling the operation.\n";
+        dlg.RequestCancel();
     };
-    return runHeadless(*options, prompts, programFolder(), pump);
+    const int rc = runHeadless(*options, prompts, programFolder(), pump);
+    if (const int sig = quarva::platform::interruptSignal(); sig != 0 && rc != 0) return 128 + sig;
+    return rc;
 }

@@ -155,57 +155,98 @@ TEST_F(FrontEndTest, WithoutADisplayTheWindowIsNotOpened)
     EXPECT_NE(output.find("--split"), std::string::npos);
 }
 
-TEST_F(FrontEndTest, InterruptCancelsTheRunAndRemovesTheSet)
+TEST_F(FrontEndTest, InterruptsCancelTheRunAndRemoveTheSet)
 {
     auto source = makeSource("i.bin", 3000000);
-    // Chunk 1 goes into a pipe that the test drains, so the run is caught in the middle.
-    fs::path fifo = dir() / "fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    fs::create_symlink(fifo, out / "i.bin.1.spl");
-    int chunkFd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(chunkFd, 0);
-    fcntl(chunkFd, F_SETFL, 0);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE("signal " + std::to_string(sig));
+        // Chunk 1 goes into a pipe that the test drains, so the run is caught in the middle.
+        fs::path fifo = dir() / "fifo";
+        fs::remove(fifo);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        fs::create_symlink(fifo, out / "i.bin.1.spl");
+        int chunkFd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(chunkFd, 0);
+        fcntl(chunkFd, F_SETFL, 0);
 
-    int errPipe[2];
-    ASSERT_EQ(pipe(errPipe), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-    std::string prog = QUARVA_SPLIT_PROGRAM, a1 = "--split", a2 = source.string(), a3 = "--dest", a4 = out.string();
-    char* argv[] = {prog.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(errPipe[1]);
+        int errPipe[2];
+        ASSERT_EQ(pipe(errPipe), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+        std::string prog = QUARVA_SPLIT_PROGRAM, a1 = "--split", a2 = source.string(), a3 = "--dest", a4 = out.string();
+        char* argv[] = {prog.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(errPipe[1]);
 
-    // Until the program opens chunk 1, the pipe has no writer and reads find nothing.
-    char byte;
-    ssize_t got = 0;
-    int status = 0;
-    while ((got = read(chunkFd, &byte, 1)) == 0) {
-        ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the program ended before writing chunk 1";
-        usleep(1000);
+        // Until the program opens chunk 1, the pipe has no writer and reads find nothing.
+        char byte;
+        ssize_t got = 0;
+        int status = 0;
+        while ((got = read(chunkFd, &byte, 1)) == 0) {
+            ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the program ended before writing chunk 1";
+            usleep(1000);
+        }
+        ASSERT_EQ(got, 1);
+        kill(pid, sig);
+        std::string err;
+        char buf[256];
+        while (err.find("cancelling") == std::string::npos) {
+            ssize_t n = read(errPipe[0], buf, sizeof buf);
+            if (n <= 0) break;
+            err.append(buf, static_cast<std::size_t>(n));
+        }
+        EXPECT_NE(err.find("interrupted; cancelling the operation."), std::string::npos) << err;
+        while (read(chunkFd, buf, sizeof buf) > 0) {
+        }
+        close(chunkFd);
+        while (read(errPipe[0], buf, sizeof buf) > 0) {
+        }
+        close(errPipe[0]);
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of cancelling";
+        EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+        EXPECT_TRUE(filesIn(out).empty()) << ::testing::PrintToString(filesIn(out));
+        for (const auto& name : filesIn(out)) fs::remove(out / name);
     }
-    ASSERT_EQ(got, 1);
-    kill(pid, SIGINT);
-    std::string err;
-    char buf[256];
-    while (err.find("cancelling") == std::string::npos) {
-        ssize_t n = read(errPipe[0], buf, sizeof buf);
-        if (n <= 0) break;
-        err.append(buf, static_cast<std::size_t>(n));
-    }
-    EXPECT_NE(err.find("interrupted; cancelling the operation."), std::string::npos) << err;
-    while (read(chunkFd, buf, sizeof buf) > 0) {
-    }
-    close(chunkFd);
-    while (read(errPipe[0], buf, sizeof buf) > 0) {
-    }
-    close(errPipe[0]);
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+TEST_F(FrontEndTest, RejoinReplacesAnExistingFileOnlyWithOverwrite)
+{
+    auto source = makeSource("o.bin", 5000);
+    ASSERT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 2000"), 0);
+    writeFile(back / "o.bin", "precious");
+    const std::string rejoin = "--rejoin " + quote((out / "o.bin.sio").string()) + " --dest " + quote(back.string());
+    std::string output;
+    EXPECT_EQ(run(rejoin, &output), 1);
+    EXPECT_NE(output.find("o.bin already exists and has been left as it is.\n Give --overwrite to replace it."),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(readFile(back / "o.bin"), "precious");
+    EXPECT_EQ(filesIn(back), std::vector<std::string>{"o.bin"});
+    EXPECT_EQ(run(rejoin + " --overwrite", &output), 0) << output;
+    EXPECT_TRUE(readFile(back / "o.bin") == readFile(source));
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --overwrite", &output), 2);
+}
+
+TEST_F(FrontEndTest, UnattendedRunsEndInsteadOfRetryingForEver)
+{
+    auto source = makeSource("k.bin", 5000);
+    // Chunk 1 can never be created: a folder has its name. Nobody can fix that here.
+    fs::create_directory(out / "k.bin.1.spl");
+    std::string output;
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 2000", &output), 1);
+    EXPECT_NE(output.find("The same question was asked 20 times"), std::string::npos) << output.substr(0, 2000);
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"});
+
+    // Names whose chunk names cannot exist are refused before anything is written.
+    auto longName = makeSource(std::string(250, 'n'), 5000);
+    fs::remove_all(out / "k.bin.1.spl");
+    EXPECT_EQ(run("--split " + quote(longName.string()) + " --dest " + quote(out.string()) + " --size 2000", &output), 1);
+    EXPECT_NE(output.find("The file name is too long"), std::string::npos) << output.substr(0, 2000);
     EXPECT_TRUE(filesIn(out).empty());
 }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "SplitterTestSupport.h"
 #include "splitter/MediaRoutines.h"
 
@@ -101,19 +106,43 @@ TEST_F(SplitterTest, RetryOnARemovableDriveCarriesOnAfterOk)
 
 TEST_F(SplitterTest, ChunkThatCannotBeCreatedShowsItsErrorThenTheRetryPrompt)
 {
-    // 250 characters: the information file's name fits, the chunks' names do not.
-    std::string name(250, 'n');
-    auto source = makeSource(name, 3000);
+    auto source = makeSource("c.bin", 3000);
+    // Chunk 1's name is taken by a socket: opening it fails with "no such device".
+    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, "c.bin.1.spl");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(out);  // a relative name keeps the socket's address short
+    const int bound = bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fs::current_path(cwd);
+    ASSERT_EQ(bound, 0) << std::strerror(errno);
     auto dlg = makeDlg();
     dlg->ChooseSize(SizeChoice::Bytes);
     dlg->SetCustomSizeText("1000");
     prompts.queue(Answer::Ok);  // the error message
     prompts.queue(Answer::Cancel);
     split(*dlg, source, out);
+    close(sock);
     EXPECT_EQ(prompts.boxTexts(),
-              (std::vector<std::string>{"The file name is too long",
+              (std::vector<std::string>{"Device not ready \n Press OK after inserting the disk",
                                         "Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"}));
     EXPECT_FALSE(prompts.shown(texts::kCompleted));
+    // The run was abandoned: no incomplete set stays, the socket does.
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"c.bin.1.spl"});
+}
+
+TEST_F(SplitterTest, NamesThatCannotExistAreRefusedBeforeAnythingIsWritten)
+{
+    // 250 characters: the information file's name fits, the chunks' names do not.
+    auto source = makeSource(std::string(250, 'n'), 3000);
+    auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("1000");
+    split(*dlg, source, out);
+    EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{"The file name is too long"});
+    EXPECT_TRUE(filesIn(out).empty());
 }
 
 TEST_F(SplitterTest, EraseRemovableDriveOnlyAtTheRootOfARemovableDrive)

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <thread>
 #include <unistd.h>
 
 #include "SplitterTestSupport.h"
+#include "platform/Interrupt.h"
 #include "splitter/SplitSet.h"
 #include "splitter/SplitSettings.h"
 
@@ -164,6 +164,27 @@ TEST_F(RejoinTest, ShortLastChunkAsksForTheNextDisk)
     EXPECT_EQ(readFile(back / "s.bin"), readFile(source));
 }
 
+TEST_F(RejoinTest, ChunkDividedBetweenTwoDisksIsAppendedFromTheNextDisk)
+{
+    auto source = makeSet("d.bin", 250000, 100000);
+    // Chunk 1 was begun on the first disk and finished on the second one.
+    std::string one = readFile(out / "d.bin.1.spl"), two = readFile(out / "d.bin.2.spl");
+    writeFile(out / "d.bin.1.spl", one.substr(0, 30000));
+    fs::remove(out / "d.bin.2.spl");
+    auto dlg = makeDlg();
+    prompts.onBox = [&](const MessageBoxRequest& box) {
+        if (box.caption != "Continue ?") return;
+        for (const auto& name : {"d.bin.sio", "d.bin.0.spl", "d.bin.1.spl"}) fs::remove(out / name);
+        writeFile(out / "d.bin.1.spl", one.substr(30000));
+        writeFile(out / "d.bin.2.spl", two);
+    };
+    prompts.queue(Answer::Ok);
+    rejoin(*dlg, out / "d.bin.sio", back);
+    EXPECT_EQ(prompts.boxTexts(), (std::vector<std::string>{"Insert disk containing file d.bin.2.spl \n and press OK",
+                                                            texts::kCompleted}));
+    EXPECT_EQ(readFile(back / "d.bin"), readFile(source));
+}
+
 class MalformedInfo : public RejoinTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(MalformedInfo, IsRefusedAndWritesNothing)
@@ -218,25 +239,52 @@ TEST_F(RejoinTest, LongerChunksThanTheStoredSizeAreRefused)
     EXPECT_FALSE(fs::exists(back / "l.bin"));
 }
 
-TEST_F(RejoinTest, OutputWriteFailureIsNotReportedAsSuccess)
+TEST_F(RejoinTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
 {
-    std::signal(SIGPIPE, SIG_IGN);
-    makeSet("w.bin", 250000, 100000);
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    fs::create_symlink("/proc/self/fd/" + std::to_string(pipeFds[1]), back / "w.bin");
-    std::thread reader([&] {
-        char c;
-        (void)!read(pipeFds[0], &c, 1);
-        close(pipeFds[0]);
-    });
+    auto source = makeSet("x.bin", 250000, 100000);
+    writeFile(back / "x.bin", "precious");
+    const std::string question = (back / "x.bin").string() + " already exists.\n Replace it with the rejoined file?";
+
     auto dlg = makeDlg();
-    rejoin(*dlg, out / "w.bin.sio", back);
-    reader.join();
-    close(pipeFds[1]);
-    EXPECT_FALSE(prompts.shown(texts::kCompleted));
+    prompts.queue(Answer::No);
+    rejoin(*dlg, out / "x.bin.sio", back);
     ASSERT_EQ(prompts.boxes().size(), 1u);
-    EXPECT_EQ(prompts.boxes()[0].text, "I/O device error occured");
+    EXPECT_EQ(prompts.boxes()[0].text, question);
+    EXPECT_EQ(prompts.boxes()[0].buttons, Buttons::YesNo);
+    EXPECT_EQ(prompts.boxes()[0].defaultButton, 1) << "No is the default";
+    EXPECT_EQ(readFile(back / "x.bin"), "precious");
+    EXPECT_EQ(filesIn(back), std::vector<std::string>{"x.bin"});
+    EXPECT_TRUE(dlg->view().controlsEnabled);
+
+    prompts.queue(Answer::Yes);
+    rejoin(*dlg, out / "x.bin.sio", back);
+    EXPECT_EQ(prompts.boxTexts(), (std::vector<std::string>{question, question, texts::kCompleted}));
+    EXPECT_TRUE(readFile(back / "x.bin") == readFile(source));
+    EXPECT_EQ(filesIn(back), std::vector<std::string>{"x.bin"});
+}
+
+TEST_F(RejoinTest, FailedRejoinLeavesTheExistingFileAsItWas)
+{
+    makeSet("e.bin", 250000, 100000);
+    fs::remove(out / "e.bin.2.spl");
+    writeFile(back / "e.bin", "precious");
+    auto dlg = makeDlg();
+    prompts.queue(Answer::Yes);     // replace it
+    prompts.queue(Answer::Cancel);  // at "Insert disk containing file e.bin.2.spl"
+    rejoin(*dlg, out / "e.bin.sio", back);
+    EXPECT_FALSE(prompts.shown(texts::kCompleted));
+    EXPECT_EQ(readFile(back / "e.bin"), "precious");
+    EXPECT_EQ(filesIn(back), std::vector<std::string>{"e.bin"}) << "temporary left behind";
+}
+
+TEST_F(RejoinTest, OutputNameTakenByAFolderIsRefused)
+{
+    makeSet("f.bin", 250000, 100000);
+    fs::create_directory(back / "f.bin");
+    auto dlg = makeDlg();
+    rejoin(*dlg, out / "f.bin.sio", back);
+    EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{(back / "f.bin").string() + texts::kOutputIsFolderSuffix});
+    EXPECT_TRUE(fs::is_directory(back / "f.bin"));
 }
 
 TEST_F(RejoinTest, CancelDuringARejoinDeletesThePartialOutput)
@@ -256,6 +304,25 @@ TEST_F(RejoinTest, CancelDuringARejoinDeletesThePartialOutput)
     EXPECT_FALSE(prompts.shown(texts::kCompleted));
     EXPECT_FALSE(fs::exists(back / "c.bin"));
     EXPECT_EQ(filesIn(out).size(), 11u);
+}
+
+TEST_F(RejoinTest, InterruptCancelsTheRejoinAndKeepsTheExistingFile)
+{
+    makeSet("i.bin", 1000000, 100000);
+    writeFile(back / "i.bin", "precious");
+    quarva::platform::installInterruptHandlers();
+    auto dlg = makeDlg();
+    dlg->setReplaceExisting(ReplaceExisting::Replace);
+    dlg->setCheckpointHook([&](long chunk) {
+        if (chunk == 4 && !quarva::platform::interruptRequested()) raise(SIGINT);
+    });
+    rejoin(*dlg, out / "i.bin.sio", back);
+    EXPECT_TRUE(quarva::platform::interruptRequested());
+    quarva::platform::clearInterrupt();
+    EXPECT_TRUE(prompts.boxTexts().empty()) << ::testing::PrintToString(prompts.boxTexts());
+    EXPECT_EQ(readFile(back / "i.bin"), "precious");
+    EXPECT_EQ(filesIn(back), std::vector<std::string>{"i.bin"});
+    EXPECT_TRUE(dlg->view().controlsEnabled);
 }
 
 TEST_F(RejoinTest, OutputThatWouldReplaceTheInformationFileIsRefused)

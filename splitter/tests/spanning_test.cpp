@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 
 #include "SplitterTestSupport.h"
+#include "splitter/HeadlessRun.h"
 #include "splitter/SplitSet.h"
 
 using namespace quarva::splitter;
@@ -49,16 +50,17 @@ protected:
     bool mounted = false;
 };
 
-TEST_F(SpanningTest, SplitFillsTheFirstDiskInTheMiddleOfAChunkAndRejoinsAcrossDisks)
+TEST_F(SpanningTest, AChunkThatDoesNotFitGoesWholeToTheNextDiskAndRejoinsAcrossDisks)
 {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     auto source = makeSource("movie.avi", 3000000);
-    int disks = 0;
+    int disks = 0, asks = 0;
     prompts.onBox = [&](const MessageBoxRequest& box) {
         if (box.text == texts::kInsertAnotherDisk) {
             EXPECT_EQ(box.caption, "Inset new disk");
             EXPECT_EQ(box.buttons, Buttons::OkCancel);
-            ejectInto(disk(++disks));
+            // The first time the user answers OK without changing the disk: nothing may get lost.
+            if (++asks > 1) ejectInto(disk(++disks));
             prompts.queue(Answer::Ok);
         }
     };
@@ -66,24 +68,16 @@ TEST_F(SpanningTest, SplitFillsTheFirstDiskInTheMiddleOfAChunkAndRejoinsAcrossDi
     split(*dlg, source, floppy);
     ejectInto(disk(++disks));
     ASSERT_TRUE(prompts.shown(texts::kCompleted)) << ::testing::PrintToString(prompts.boxTexts());
-    ASSERT_GE(disks, 2);
+    ASSERT_EQ(disks, 3);
 
-    // The first disk holds the information file, chunk 0 and the start of chunk 1.
-    EXPECT_EQ(filesIn(disk(1)), (std::vector<std::string>{"movie.avi.0.spl", "movie.avi.1.spl", "movie.avi.sio"}));
-    EXPECT_EQ(sizeOf(disk(1) / "movie.avi.0.spl"), 1457664u);
-    auto firstPart = sizeOf(disk(1) / "movie.avi.1.spl");
-    EXPECT_GT(firstPart, 0u);
-    EXPECT_LT(firstPart, 1457664u);
-    // The rest of chunk 1 continues under the same name on the second disk.
-    ASSERT_TRUE(fs::exists(disk(2) / "movie.avi.1.spl"));
-    EXPECT_EQ(firstPart + sizeOf(disk(2) / "movie.avi.1.spl"), 1457664u);
-
-    // All pieces in index order, and within an index in disk order, make the source.
+    // No piece of a chunk is left on a full disk: each chunk lies whole on one disk.
+    EXPECT_EQ(filesIn(disk(1)), (std::vector<std::string>{"movie.avi.0.spl", "movie.avi.sio"}));
+    EXPECT_EQ(filesIn(disk(2)), (std::vector<std::string>{"movie.avi.1.spl"}));
+    EXPECT_EQ(filesIn(disk(3)), (std::vector<std::string>{"movie.avi.2.spl"}));
     std::string pieces;
-    for (std::uint32_t i = 0; i < 3; ++i)
-        for (int d = 1; d <= disks; ++d)
-            if (fs::exists(disk(d) / chunkFileName("movie.avi", i))) pieces += readFile(disk(d) / chunkFileName("movie.avi", i));
-    EXPECT_EQ(pieces, readFile(source));
+    for (int d = 1; d <= disks; ++d)
+        pieces += readFile(disk(d) / chunkFileName("movie.avi", static_cast<std::uint32_t>(d - 1)));
+    EXPECT_TRUE(pieces == readFile(source));
 
     // Rejoin from the disks, inserting the next one whenever asked.
     insertFrom(disk(1));
@@ -100,43 +94,21 @@ TEST_F(SpanningTest, SplitFillsTheFirstDiskInTheMiddleOfAChunkAndRejoinsAcrossDi
     auto dlg2 = makeDlg();
     rejoin(*dlg2, floppy / "movie.avi.sio", back);
     EXPECT_EQ(prompts.count(texts::kCompleted), 2);
-    ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked[0], "Insert disk containing file movie.avi.2.spl \n and press OK");
-    EXPECT_EQ(inserted, disks);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Insert disk containing file movie.avi.1.spl \n and press OK",
+                                               "Insert disk containing file movie.avi.2.spl \n and press OK"}));
     EXPECT_TRUE(readFile(back / "movie.avi") == readFile(source)) << "rejoined file differs from the source";
 }
 
-TEST_F(SpanningTest, TwoDisksEndingInTheLastChunkAskForTheNextDisk)
+TEST_F(SpanningTest, ChunkLargerThanTheDiskEndsTheSplit)
 {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
-    auto source = makeSource("two.bin", 2000000, 11);
-    int disks = 0;
-    prompts.onBox = [&](const MessageBoxRequest& box) {
-        if (box.text == texts::kInsertAnotherDisk) {
-            ejectInto(disk(++disks));
-            prompts.queue(Answer::Ok);
-        }
-    };
+    auto source = makeSource("huge.bin", 3000000);
     auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("2000000");
     split(*dlg, source, floppy);
-    ejectInto(disk(++disks));
-    ASSERT_TRUE(prompts.shown(texts::kCompleted));
-    ASSERT_EQ(disks, 2);
-
-    insertFrom(disk(1));
-    std::vector<std::string> asked;
-    prompts.onBox = [&](const MessageBoxRequest& box) {
-        if (box.caption != "Continue ?") return;
-        asked.push_back(box.text);
-        ejectInto(dir() / "used");
-        insertFrom(disk(2));
-        prompts.queue(Answer::Ok);
-    };
-    auto dlg2 = makeDlg();
-    rejoin(*dlg2, floppy / "two.bin.sio", back);
-    EXPECT_EQ(asked, std::vector<std::string>{"Insert next disk and click OK"});
-    EXPECT_EQ(prompts.count(texts::kCompleted), 2);
-    EXPECT_TRUE(readFile(back / "two.bin") == readFile(source));
+    EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{texts::kChunkLargerThanDisk});
+    EXPECT_TRUE(filesIn(floppy).empty());
 }
 
 TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt)
@@ -175,17 +147,26 @@ TEST_F(SpanningTest, FixedVolumeWithLessSpaceThanOneChunk)
     EXPECT_TRUE(filesIn(floppy).empty());
 }
 
-TEST_F(SpanningTest, FixedVolumeThatFillsUpAsksForAnotherDisk)
+TEST_F(SpanningTest, FixedVolumeThatFillsUpEndsTheSplitAndRemovesTheSet)
 {
-    auto source = makeSource("fill.bin", 3000000);
+    auto source = makeSource("fill.bin", 5000000);
+    const std::string full = "The destination " + floppy.string() + " is full.\n The split files written so far have been removed.";
     auto dlg = makeDlg();
-    prompts.queue(Answer::Cancel);
     split(*dlg, source, floppy);
-    EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{"Insert another disk and press OK"});
+    EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{full});
     EXPECT_FALSE(dlg->view().progressBarVisible);
     EXPECT_TRUE(dlg->view().controlsEnabled);
-    // Cancel leaves what was written (the set is incomplete either way).
-    EXPECT_EQ(filesIn(floppy), (std::vector<std::string>{"fill.bin.0.spl", "fill.bin.1.spl", "fill.bin.sio"}));
+    EXPECT_TRUE(filesIn(floppy).empty());
+
+    // The same through the front end: a failure status.
+    HeadlessOptions options;
+    options.mode = HeadlessOptions::Mode::Split;
+    options.file = source.string();
+    options.dest = floppy.string();
+    HookedPrompts console;
+    EXPECT_EQ(runHeadless(options, console, (dir() / "installed").string()), 1);
+    EXPECT_EQ(console.boxTexts(), std::vector<std::string>{full});
+    EXPECT_TRUE(filesIn(floppy).empty());
 }
 
 TEST_F(SpanningTest, RejoinOntoAFullDiskReportsItAndRemovesThePartialOutput)

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "SplitterTestSupport.h"
+#include "platform/Interrupt.h"
 #include "splitter/SplitSet.h"
 
 using namespace quarva::splitter;
@@ -282,6 +283,40 @@ TEST_F(SplitterTest, WriteFailureThatIsNotAFullDiskEndsTheRunAndRemovesTheSet)
     EXPECT_EQ(prompts.boxes()[0].text.rfind(texts::kWriteErrorPrefix + (out / "p.bin.1.spl").string(), 0), 0u)
         << prompts.boxes()[0].text;
     EXPECT_TRUE(filesIn(out).empty());
+}
+
+TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay)
+{
+    auto source = makeSource("k.bin", 300000);
+    // Chunk 1 cannot be created: a folder has its name.
+    fs::create_directory(out / "k.bin.1.spl");
+    auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("100000");
+    prompts.queue(Answer::Cancel);
+    split(*dlg, source, out);
+    EXPECT_EQ(prompts.boxTexts().back(), "Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n");
+    EXPECT_FALSE(prompts.shown(texts::kCompleted));
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"}) << "incomplete set left behind";
+    EXPECT_TRUE(fs::is_directory(out / "k.bin.1.spl"));
+    EXPECT_TRUE(dlg->view().controlsEnabled);
+}
+
+TEST_F(SplitterTest, InterruptEndsARetryLoop)
+{
+    auto source = makeSource("k.bin", 300000);
+    fs::create_directory(out / "k.bin.1.spl");
+    quarva::platform::installInterruptHandlers();
+    prompts.onBox = [&](const MessageBoxRequest& box) {
+        if (box.caption == "Continue?") raise(SIGINT);  // Ctrl-C while the question is open
+    };
+    auto dlg = makeDlg();
+    dlg->ChooseSize(SizeChoice::Bytes);
+    dlg->SetCustomSizeText("100000");
+    split(*dlg, source, out);
+    quarva::platform::clearInterrupt();
+    EXPECT_EQ(prompts.count("Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"), 1);
+    EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"});
 }
 
 TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWritten)
