@@ -43,6 +43,7 @@ struct Source {
     std::string archiveName;  // "/" separators
     struct stat st {};
     bool isDir = false, isLink = false;
+    long replaces = -1;  // index of the old entry it replaces
 };
 
 bool hiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
@@ -53,16 +54,23 @@ std::string lexicalAbsolute(const std::string& p) {
     return a.lexically_normal().string();
 }
 
+// With `savePath` the path as given: a relative one stays relative (without "./"
+// and leading ".." steps), an absolute one loses its root. Otherwise the name alone.
 std::string archiveNameFor(const std::string& hostPath, bool savePath) {
-    std::string abs = lexicalAbsolute(hostPath);
-    while (abs.size() > 1 && abs.back() == '/') abs.pop_back();
     if (!savePath) {
+        std::string abs = lexicalAbsolute(hostPath);
+        while (abs.size() > 1 && abs.back() == '/') abs.pop_back();
         auto pos = abs.find_last_of('/');
         return pos == std::string::npos ? abs : abs.substr(pos + 1);
     }
-    std::size_t i = 0;
-    while (i < abs.size() && abs[i] == '/') ++i;
-    return abs.substr(i);
+    std::string rel;
+    for (const auto& part : fs::path(hostPath).lexically_normal()) {
+        std::string c = part.string();
+        if (c.empty() || c == "/" || c == "." || (c == ".." && rel.empty())) continue;
+        if (!rel.empty()) rel += '/';
+        rel += c;
+    }
+    return rel;
 }
 
 bool hasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
@@ -219,9 +227,16 @@ bool readAll(const std::string& path, std::uint64_t offset, std::size_t n, std::
         out.assign(buf.begin(), buf.begin() + r);
         return true;
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Not blocking on a fifo that took the file's place, and only a regular file.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         err = errno;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        err = EINVAL;
+        ::close(fd);
         return false;
     }
     std::size_t got = 0;
@@ -509,17 +524,25 @@ std::int16_t ZipEngine::add(std::int16_t action) {
             // Freshen and update replace only what is newer (zip times are 2 s exact).
             if (std::int64_t(s.st.st_mtime) <= dir.entries[it->second].mtime + 1) continue;
         }
-        if (inArchive) replaced[it->second] = true;
+        if (inArchive) {
+            replaced[it->second] = true;
+            s.replaces = long(it->second);
+        }
         todo.push_back(std::move(s));
     }
     if (todo.empty()) return sources.empty() ? kStatusNoMatches : kStatusOk;
 
     // A spanned set is built whole in the temporary folder, then laid out on disks.
     bool span = spanning_ && onRemovableDrive(archiveName_);
-    std::string buildAt = span ? (platform::tempFolder() / fs::path(archiveName_).filename()).string() : archiveName_;
+    std::string buildAt = span ? spanBuildPath("whole") : archiveName_;
     OutputFile out;
     if (!out.createBeside(buildAt)) return writeStatus(out.error());
     ZipWriter w(out);
+    if (haveOld && !span) {
+        bool aborted = false;
+        if (!w.copyPrefix(in, dir, abort_, aborted))
+            return aborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
+    }
     for (std::size_t i = 0; i < dir.entries.size(); ++i) {
         if (replaced[i]) continue;
         bool aborted = false;
@@ -589,6 +612,12 @@ std::int16_t ZipEngine::add(std::int16_t action) {
         return true;
     };
     std::uint64_t handled = 0;
+    // Old entries whose replacement could not be read: they stay in the archive.
+    std::vector<std::size_t> keepOld;
+    auto unreadable = [&](const Source& s) {
+        raise.skipped(s.path, std::int16_t(SkipReason::CannotRead));
+        if (s.replaces >= 0) keepOld.push_back(std::size_t(s.replaces));
+    };
     auto report = [&](const ZipEntry& e, const Source& s) {
         handled += e.size;
         raise.record(EventId::Processed, makeRecord(e, true));
@@ -652,7 +681,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
                     status = writeStatus(out.error());
                     break;
                 }
-                raise.skipped(big.path, std::int16_t(SkipReason::CannotRead));
+                unreadable(big);
             } else {
                 report(e, big);
             }
@@ -679,7 +708,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
                     return false;
                 }
                 if (!p.ok) {
-                    raise.skipped(s.path, std::int16_t(SkipReason::CannotRead));
+                    unreadable(s);
                     return true;
                 }
                 ZipEntry e = makeEntry(s);
@@ -706,17 +735,23 @@ std::int16_t ZipEngine::add(std::int16_t action) {
             });
         i = j;
     }
+    for (std::size_t k : keepOld) {
+        if (status != kStatusOk) break;
+        bool aborted = false;
+        if (!w.copyEntry(in, dir, dir.entries[k], abort_, aborted))
+            status = aborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusCorrupt;
+    }
     if (status == kStatusOk && abort_) status = kStatusUserAborted;
     if (status != kStatusOk) return status;  // `out` removes the temporary file
-    if (!w.finish(dir.comment)) return writeStatus(out.error());
+    if (!w.finish(dir.rawComment)) return writeStatus(out.error());
     if (span) {
-        std::string whole = out.path() + ".zip";
-        if (!out.commit(whole, 0600)) return writeStatus(out.error());
+        const std::string& whole = buildAt;
+        if (!out.commit()) return writeStatus(out.error());
         in.close();
         std::int16_t st = writeSpannedSet(raise, whole, archiveName_);
         ::unlink(whole.c_str());
         if (st) return st;
-    } else if (!out.commit(archiveName_, haveOld ? archiveStat.st_mode : 0)) {
+    } else if (!out.commit()) {
         return writeStatus(out.error());
     }
     raise.finished(handled);

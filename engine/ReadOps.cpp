@@ -8,6 +8,9 @@
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/SafeDestination.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -192,7 +195,7 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
     std::string t;
     put16(t, std::uint16_t(text.size()));
     t += text;
-    if (!out.write(t) || !out.commit(archiveName_, st.st_mode)) return writeStatus(out.error());
+    if (!out.write(t) || !out.commit()) return writeStatus(out.error());
     return kStatusOk;
 }
 
@@ -216,14 +219,6 @@ struct FdGuard {
     }
 };
 
-void setTimes(const std::filesystem::path& p, std::int64_t mtime, bool link) {
-    struct timespec ts[2];
-    ts[0].tv_sec = mtime;
-    ts[0].tv_nsec = 0;
-    ts[1] = ts[0];
-    ::utimensat(AT_FDCWD, p.c_str(), ts, link ? AT_SYMLINK_NOFOLLOW : 0);
-}
-
 // What happened to one entry, as the calling thread reports it.
 struct Outcome {
     enum Kind { Done, Skip, NeedPassword, Aborted, DiskFull, Deferred, Quiet } kind = Done;
@@ -233,15 +228,25 @@ struct Outcome {
 };
 
 struct ExtractSettings {
-    std::filesystem::path root;
+    platform::SafeDestination* dest = nullptr;
     bool usePaths = true;
     std::int16_t overwrite = 0;
     std::int16_t mode = 0;
     mode_t umask = 022;
 };
 
-// Extracts one entry (file, folder or link) under the root. `progress` (may be
-// null) is called with the bytes written so far, on the calling thread only.
+bool diskFull(int err) { return err == ENOSPC || err == EDQUOT; }
+
+// A folder on the way is a link (or something else that is not a folder).
+SkipReason placeProblem(const std::error_code& ec) {
+    return ec == std::errc::too_many_symbolic_link_levels || ec == std::errc::not_a_directory ? SkipReason::LinkOutside
+                                                                                               : SkipReason::CannotWrite;
+}
+
+// Extracts one entry (file, folder or link) under the destination: every folder is
+// reached from the one before it without following links, and a file appears
+// whole or not at all. `progress` (may be null) is called with the bytes written so
+// far, on the calling thread only.
 Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings& set, const std::string& password,
                      const std::atomic<bool>& abort, const std::function<void(std::uint64_t)>& progress) {
     Outcome out;
@@ -253,54 +258,38 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     const ZipEntry& e = a.dir.entries[i];
     std::vector<std::string> parts;
     if (!safeComponents(e.name, set.usePaths, parts)) return skip(SkipReason::UnsafeName);
+    platform::SafeDestination& dest = *set.dest;
+    std::error_code ec;
     if (e.isDirectory()) {
         if (!set.usePaths) {
             out.kind = Outcome::Quiet;
             return out;
         }
-        parts.push_back(".");  // the folder itself is made by preparePlace
-        std::filesystem::path place;
-        auto r = preparePlace(set.root, parts, place);
-        struct stat st {};
-        if (r == PlaceResult::Ok && ::lstat(place.parent_path().c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            out.folder = true;
-            return out;
-        }
-        return skip(r == PlaceResult::ThroughLink ? SkipReason::LinkOutside : SkipReason::CannotWrite);
+        if (!dest.createFolder(parts, ec)) return skip(placeProblem(ec));
+        out.folder = true;
+        return out;
     }
-    std::filesystem::path target;
-    auto r = preparePlace(set.root, parts, target);
-    if (r != PlaceResult::Ok) return skip(r == PlaceResult::ThroughLink ? SkipReason::LinkOutside : SkipReason::CannotWrite);
+    const std::string& leaf = parts.back();
+    FdGuard folder;
+    folder.fd = dest.openFolder(std::vector<std::string>(parts.begin(), parts.end() - 1), true, ec);
+    if (folder.fd < 0) return skip(placeProblem(ec));
     struct stat existing {};
-    bool exists = ::lstat(target.c_str(), &existing) == 0;
+    bool exists = ::fstatat(folder.fd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists) {
         if (S_ISDIR(existing.st_mode)) return skip(SkipReason::CannotWrite);
         if (set.overwrite == 0 || (set.mode == 1 && existing.st_mtime >= e.mtime)) return skip(SkipReason::Exists);
-        if (set.overwrite == 1 && !S_ISLNK(existing.st_mode) && ::access(target.c_str(), W_OK) != 0)
+        if (set.overwrite == 1 && !S_ISLNK(existing.st_mode) && ::faccessat(folder.fd, leaf.c_str(), W_OK, 0) != 0)
             return skip(SkipReason::CannotWrite);
     }
     bool isLink = e.isSymlink();
     std::string linkText;
-    FdGuard fd;
-    std::string tempPath;
-    if (!isLink) {
-        // Into a temporary file beside the target; it replaces the target only when
-        // complete, so a damaged entry never destroys an existing file.
-        std::string leaf(".");
-        leaf += target.filename().string();
-        leaf += ".qx-XXXXXX";
-        std::string tmpl = (target.parent_path() / leaf).string();
-        std::vector<char> tname(tmpl.begin(), tmpl.end());
-        tname.push_back('\0');
-        fd.fd = ::mkostemp(tname.data(), O_CLOEXEC);
-        if (fd.fd < 0) {
-            if (errno == ENOSPC || errno == EDQUOT) {
-                out.kind = Outcome::DiskFull;
-                return out;
-            }
-            return skip(SkipReason::CannotWrite);
+    platform::AtomicFile file;
+    if (!isLink && !file.openAt(folder.fd, leaf, ec, 0600)) {
+        if (diskFull(ec.value())) {
+            out.kind = Outcome::DiskFull;
+            return out;
         }
-        tempPath = tname.data();
+        return skip(SkipReason::CannotWrite);
     }
     int writeErr = 0;
     std::uint64_t written = 0, reported = 0;
@@ -310,17 +299,12 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
             linkText.append(reinterpret_cast<const char*>(d), n);
             return true;
         }
-        while (n > 0) {
-            ssize_t w = ::write(fd.fd, d, n);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                writeErr = w < 0 ? errno : ENOSPC;
-                return false;
-            }
-            d += w;
-            n -= std::size_t(w);
-            written += std::uint64_t(w);
+        std::error_code wec;
+        if (!file.write(d, n, wec)) {
+            writeErr = wec.value();
+            return false;
         }
+        written += n;
         if (progress && written - reported >= (4u << 20)) {
             reported = written;
             progress(written);
@@ -328,16 +312,13 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
         return true;
     };
     DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink);
-    auto dropTemp = [&] {
-        if (!tempPath.empty()) ::unlink(tempPath.c_str());
-    };
     if (o.result != DecodeResult::Ok) {
-        dropTemp();
+        file.discard();
         switch (o.result) {
             case DecodeResult::Aborted: out.kind = Outcome::Aborted; return out;
             case DecodeResult::NeedPassword: out.kind = Outcome::NeedPassword; return out;
             case DecodeResult::SinkFailed:
-                if (writeErr == ENOSPC || writeErr == EDQUOT) {
+                if (diskFull(writeErr)) {
                     out.kind = Outcome::DiskFull;
                     return out;
                 }
@@ -348,31 +329,28 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
                 return out;
         }
     }
+    struct timespec ts[2];
+    ts[0].tv_sec = e.mtime;
+    ts[0].tv_nsec = 0;
+    ts[1] = ts[0];
     if (isLink) {
-        if (!linkTargetInside(linkText)) return skip(SkipReason::LinkOutside);
-        if (exists) ::unlink(target.c_str());
-        if (::symlink(linkText.c_str(), target.c_str()) != 0) return skip(SkipReason::CannotWrite);
-        setTimes(target, e.mtime, true);
+        // Allowed when the target, resolved from the link's own folder, stays inside.
+        if (!dest.createSymlink(parts, linkText, ec))
+            return skip(ec == std::errc::permission_denied ? SkipReason::LinkOutside : placeProblem(ec));
+        ::utimensat(folder.fd, leaf.c_str(), ts, AT_SYMLINK_NOFOLLOW);
         return out;
     }
     std::uint32_t umode = e.unixMode();
     mode_t perm = umode ? (umode & 0777) : (0666 & ~set.umask);
     if (e.dosAttributes() & 0x01) perm &= ~mode_t(0222);
-    ::fchmod(fd.fd, perm);
-    int closed = ::close(fd.fd);
-    fd.fd = -1;
-    if (closed != 0) {
-        int err = errno;
-        dropTemp();
-        if (err == ENOSPC || err == EDQUOT) {
+    ::fchmod(file.fd(), perm);
+    ::futimens(file.fd(), ts);
+    if (!file.commit(ec)) {
+        file.discard();
+        if (diskFull(ec.value())) {
             out.kind = Outcome::DiskFull;
             return out;
         }
-        return skip(SkipReason::CannotWrite);
-    }
-    setTimes(tempPath, e.mtime, false);
-    if (::rename(tempPath.c_str(), target.c_str()) != 0) {
-        dropTemp();
         return skip(SkipReason::CannotWrite);
     }
     return out;
@@ -491,7 +469,9 @@ std::int16_t ZipEngine::test() {
     if (aborted || abort_) return kStatusUserAborted;
     if (files > 0 && tested == 0) return kStatusCouldNotTest;
     raise.finished(handled);
-    return failed ? kStatusCrcFailed : kStatusOk;
+    if (failed) return kStatusCrcFailed;
+    // The entries read, but the records that lead to them are damaged.
+    return a.dir.endProblem.empty() ? kStatusOk : kStatusCorrupt;
 }
 
 std::int16_t ZipEngine::extract(std::int16_t mode) {
@@ -502,10 +482,12 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     OpenArchive a;
     if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
     ExtractSettings set;
-    set.root = extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
+    std::filesystem::path root = extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
     std::error_code ec;
-    std::filesystem::create_directories(set.root, ec);
-    if (!std::filesystem::is_directory(set.root, ec)) return kStatusAccess;
+    std::filesystem::create_directories(root, ec);
+    platform::SafeDestination dest;
+    if (!dest.open(root, ec)) return kStatusAccess;
+    set.dest = &dest;
     set.usePaths = savePathInfo_;
     set.overwrite = overwrite_;
     set.mode = mode;
@@ -584,6 +566,9 @@ std::int16_t ZipEngine::deleteEntries() {
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     ZipWriter w(out);
+    bool prefixAborted = false;
+    if (!w.copyPrefix(a.file, a.dir, abort_, prefixAborted))
+        return prefixAborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
         if (drop[i]) continue;
         bool aborted = false;
@@ -594,7 +579,7 @@ std::int16_t ZipEngine::deleteEntries() {
         }
     }
     if (abort_) return kStatusUserAborted;
-    if (!w.finish(a.dir.comment) || !out.commit(archiveName_, st.st_mode)) return writeStatus(out.error());
+    if (!w.finish(a.dir.rawComment) || !out.commit()) return writeStatus(out.error());
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (drop[i]) raise.deleted(reportedName(a.dir.entries[i].name));
     return kStatusOk;

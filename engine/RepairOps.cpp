@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <vector>
 
 namespace quarva::engine {
@@ -22,6 +23,109 @@ struct LocalEntry {
     std::uint64_t header = 0, dataStart = 0;
     bool sizesKnown = false;
 };
+
+// The central form of a local header's extra fields: the extended timestamp keeps
+// only the modification time there; the zip64 field is left to the writer.
+std::string centralFromLocal(const std::string& local) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(local.data());
+    for (std::size_t i = 0; i + 4 <= local.size();) {
+        std::uint16_t id = rd16(p + i), len = rd16(p + i + 2);
+        if (i + 4 + len > local.size()) break;
+        if (id == 0x5455 && len >= 1) {
+            bool hasTime = (p[i + 4] & 1) && len >= 5;
+            put16(out, id);
+            put16(out, hasTime ? 5 : 1);
+            out.append(local, i + 4, hasTime ? 5 : 1);
+        } else if (id != 0x0001) {
+            out.append(local, i, 4 + len);
+        }
+        i += 4 + len;
+    }
+    return out;
+}
+
+// Directory records that are still in the file (a damaged directory often keeps
+// most of them), by name: they hold what local headers do not (attributes, the
+// host, comments).
+std::multimap<std::string, ZipEntry> directoryRecords(const InputFile& f) {
+    std::multimap<std::string, ZipEntry> found;
+    std::vector<unsigned char> scan(kBlock + 3);
+    for (std::uint64_t pos = 0; pos + 46 <= f.size();) {
+        std::size_t n = std::size_t(std::min<std::uint64_t>(scan.size(), f.size() - pos));
+        if (!f.read(pos, scan.data(), n)) break;
+        for (std::size_t k = 0; k + 4 <= n; ++k) {
+            if (scan[k] != 'P' || scan[k + 1] != 'K' || scan[k + 2] != 1 || scan[k + 3] != 2) continue;
+            unsigned char c[46];
+            std::uint64_t at = pos + k;
+            if (!f.read(at, c, 46)) continue;
+            std::size_t nameLen = rd16(c + 28), extraLen = rd16(c + 30), commentLen = rd16(c + 32);
+            std::string rest(nameLen + extraLen + commentLen, '\0');
+            if (nameLen == 0 || !f.read(at + 46, rest.data(), rest.size())) continue;
+            ZipEntry e;
+            e.versionMadeBy = rd16(c + 4);
+            e.flags = rd16(c + 8);
+            e.internalAttr = rd16(c + 36);
+            e.externalAttr = rd32(c + 38);
+            e.localOffset = rd32(c + 42);
+            e.rawName = rest.substr(0, nameLen);
+            e.centralExtra = withoutExtraField(rest.substr(nameLen, extraLen), 0x0001);
+            e.rawComment = rest.substr(nameLen + extraLen);
+            bool utf8 = (e.flags & kFlagUtf8) != 0 || (e.versionMadeBy >> 8) == 3;
+            e.comment = utf8 && isValidUtf8(e.rawComment) ? e.rawComment : cp437ToUtf8(e.rawComment);
+            found.emplace(e.rawName, std::move(e));
+        }
+        if (n < scan.size()) break;
+        pos += n - 3;
+    }
+    return found;
+}
+
+// Takes over what a directory record of the same name knows; with several, the one
+// whose offset (before any prefix) lies closest below the header.
+void adoptRecord(const std::multimap<std::string, ZipEntry>& records, std::uint64_t at, ZipEntry& e) {
+    auto range = records.equal_range(e.rawName);
+    const ZipEntry* best = nullptr;
+    for (auto it = range.first; it != range.second; ++it) {
+        const ZipEntry& c = it->second;
+        if (c.localOffset > at) continue;
+        if (!best || c.localOffset > best->localOffset) best = &c;
+    }
+    if (!best) return;
+    e.versionMadeBy = best->versionMadeBy;
+    e.internalAttr = best->internalAttr;
+    e.externalAttr = best->externalAttr;
+    e.centralExtra = best->centralExtra;
+    e.rawComment = best->rawComment;
+    e.comment = best->comment;
+}
+
+// A program in front of the archive (a self-extractor): executable formats and scripts.
+bool looksLikeProgram(const InputFile& f) {
+    unsigned char m[4];
+    if (f.size() < 4 || !f.read(0, m, 4)) return false;
+    return (m[0] == 0x7F && m[1] == 'E' && m[2] == 'L' && m[3] == 'F') || (m[0] == 'M' && m[1] == 'Z') ||
+           (m[0] == '#' && m[1] == '!');
+}
+
+bool readLocal(const InputFile& f, std::uint64_t at, LocalEntry& le);
+
+// The first readable local header at or after `from`; f.size() when there is none.
+std::uint64_t firstLocalHeader(const InputFile& f, std::uint64_t from) {
+    std::vector<unsigned char> scan(kBlock + 3);
+    for (std::uint64_t pos = from; pos + 30 <= f.size();) {
+        std::size_t n = std::size_t(std::min<std::uint64_t>(scan.size(), f.size() - pos));
+        if (!f.read(pos, scan.data(), n)) break;
+        for (std::size_t k = 0; k + 4 <= n; ++k) {
+            if (scan[k] != 'P' || scan[k + 1] != 'K' || scan[k + 2] != 3 || scan[k + 3] != 4) continue;
+            LocalEntry le;
+            if (readLocal(f, pos + k, le)) return pos + k;
+        }
+        if (n < scan.size()) break;
+        pos += n - 3;
+    }
+    return f.size();
+}
 
 bool readLocal(const InputFile& f, std::uint64_t at, LocalEntry& le) {
     unsigned char h[30];
@@ -44,7 +148,12 @@ bool readLocal(const InputFile& f, std::uint64_t at, LocalEntry& le) {
     e.name = ((e.flags & kFlagUtf8) || isValidUtf8(name)) ? name : cp437ToUtf8(name);
     e.mtime = dosToUnix(e.dosDate, e.dosTime);
     if (!parseExtra(extra, e, false, e.size == 0xFFFFFFFF, e.packedSize == 0xFFFFFFFF, false, false)) return false;
-    e.versionMadeBy = (3 << 8) | 63;
+    // Until a directory record says more: made by a DOS-like host, so that no Unix
+    // mode (which a local header does not hold) is claimed.
+    e.versionMadeBy = 20;
+    e.externalAttr = e.name.size() && e.name.back() == '/' ? 0x10 : 0;
+    e.localExtra = extra;
+    e.centralExtra = centralFromLocal(extra);
     le.header = at;
     le.dataStart = at + 30 + nameLen + extraLen;
     le.sizesKnown = !(e.flags & kFlagDescriptor) || e.packedSize != 0;
@@ -115,15 +224,25 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
     // The archive's comment survives when its end record can still be read.
     ZipDirectory old;
     std::string comment;
-    readDirectory(f, old);  // fills the comment as soon as the end record is found
-    comment = old.comment;
+    bool directoryReads = readDirectory(f, old) == kStatusOk;  // the comment is filled in even when not
+    comment = old.rawComment;
+    std::multimap<std::string, ZipEntry> records = directoryRecords(f);
 
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     ZipWriter w(out);
+    // A program in front of the archive stays in front of it; the scan starts after it
+    // (a program may well hold the bytes of a header signature).
+    ZipDirectory front;
+    front.fileSize = f.size();
+    if (directoryReads) front.centralOffset = prefixLength(old);
+    else if (looksLikeProgram(f)) front.centralOffset = firstLocalHeader(f, 0);
+    bool prefixAborted = false;
+    if (!w.copyPrefix(f, front, abort_, prefixAborted))
+        return prefixAborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
     std::size_t kept = 0;
     std::vector<unsigned char> scan(kBlock + 3);
-    std::uint64_t pos = 0;
+    std::uint64_t pos = out.position();
     while (pos + 30 <= f.size()) {
         if (abort_) return kStatusUserAborted;
         // Find the next local header signature.
@@ -146,6 +265,7 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
             continue;
         }
         ZipEntry& e = le.e;
+        adoptRecord(records, at, e);
         bool encrypted = (e.flags & kFlagEncrypted) != 0;
         std::uint16_t method = e.realMethod();
         std::uint64_t dataEnd = 0;
@@ -178,7 +298,7 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
                 s.flags &= std::uint16_t(~kFlagDescriptor);
                 s.method = kMethodDeflate;
                 s.versionNeeded = 20;
-                s.externalAttr = 0;
+                s.verbatim = true;  // its own extra fields and comment, sizes aside
                 std::uint64_t salvageStart = out.position();
                 if (!w.beginEntry(s, produced >= 0xFFFF0000ull)) return writeStatus(out.error());
                 z_stream zs{};
@@ -245,7 +365,6 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
             one.fileSize = f.size();
             ZipEntry copy = e;
             copy.localOffset = at;
-            copy.externalAttr = e.name.size() && e.name.back() == '/' ? 0x10 : 0;
             bool ab = false;
             if (!w.copyEntry(f, one, copy, abort_, ab)) {
                 if (ab) return kStatusUserAborted;
@@ -260,7 +379,7 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
     }
     if (abort_) return kStatusUserAborted;
     if (kept == 0) return kStatusCorrupt;
-    if (!w.finish(comment) || !out.commit(archiveName_, archiveStat.st_mode)) return writeStatus(out.error());
+    if (!w.finish(comment) || !out.commit()) return writeStatus(out.error());
     return kStatusOk;
 }
 

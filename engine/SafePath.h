@@ -1,8 +1,8 @@
 #pragma once
-// The one place that turns an archive-side name into a place under the
-// destination folder. Every extraction goes through it.
+// The one place that turns an archive-side name into components under the
+// destination folder (platform::SafeDestination then reaches them without
+// following links). Every extraction goes through it.
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,16 +17,8 @@ namespace quarva::engine {
 // the last component is kept.
 bool safeComponents(const std::string& name, bool usePaths, std::vector<std::string>& out);
 
-// Outcome of preparing a destination path.
-enum class PlaceResult { Ok, Unsafe, ThroughLink, CannotCreate };
-
-// Creates the folders of `components` (all but the last) under `root`, refusing to
-// pass through any existing symbolic link below `root`; `out` receives the full
-// path of the last component. The last component itself is not created.
-PlaceResult preparePlace(const std::filesystem::path& root, const std::vector<std::string>& components,
-                         std::filesystem::path& out);
-
-// Links an archive may create: relative, no drive, no "..".
+// Links an archive may create: resolved from the link's own folder, the target
+// stays inside the destination.
 using platform::linkTargetInside;
 
 }  // namespace quarva::engine

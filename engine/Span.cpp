@@ -5,8 +5,10 @@
 #include <platform/FileSystem.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -56,6 +58,13 @@ bool onRemovableDrive(const std::string& archive) {
     return platform::driveType(folder) == platform::DriveType::Removable;
 }
 
+std::string spanBuildPath(const std::string& what) {
+    static std::atomic<unsigned> counter{0};
+    return (platform::tempFolder() /
+            (what + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".zip"))
+        .string();
+}
+
 std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& complete, const std::string& target) {
     const std::atomic<bool>& abort = raise.abortFlag();
     InputFile in;
@@ -73,7 +82,7 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
     std::uint64_t dataEnd = dir.centralOffset;
     std::string central(dir.centralSize, '\0');
     if (!in.read(dir.centralOffset, central.data(), central.size())) return kStatusUnexpected;
-    std::uint64_t tailSize = central.size() + 22 + std::min<std::size_t>(dir.comment.size(), 0xFFFF);
+    std::uint64_t tailSize = central.size() + 22 + std::min<std::size_t>(dir.rawComment.size(), 0xFFFF);
 
     std::vector<std::int64_t> diskBase{-4};  // where each disk's byte 0 lies in the single file
     std::uint64_t pos = 0;
@@ -109,7 +118,7 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
                 if (abort.load()) return kStatusUserAborted;
                 return whole.error() ? writeStatus(whole.error()) : kStatusUnexpected;
             }
-            if (!whole.commit(target, 0)) return writeStatus(whole.error());
+            if (!whole.commit()) return writeStatus(whole.error());
             return kStatusOk;
         }
         OutputFile out;
@@ -144,7 +153,7 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
                 p += 46 + rd16(c + 28) + rd16(c + 30) + rd16(c + 32);
             }
             std::string end;
-            std::string comment = dir.comment.substr(0, 0xFFFF);
+            std::string comment = dir.rawComment.substr(0, 0xFFFF);
             put32(end, kSigEnd);
             put16(end, std::uint16_t(disk));
             put16(end, std::uint16_t(disk));
@@ -156,7 +165,7 @@ std::int16_t writeSpannedSet(ZipEngine::Raiser& raise, const std::string& comple
             end += comment;
             if (!out.write(central) || !out.write(end)) return writeStatus(out.error());
         }
-        if (!out.commit(target, 0)) return writeStatus(out.error());
+        if (!out.commit()) return writeStatus(out.error());
         if (last) return kStatusOk;
         lastPiece = fileHead(target, 4096);
         pos += take;
@@ -196,9 +205,9 @@ std::int16_t joinSpannedSet(ZipEngine::Raiser& raise, const std::string& archive
         lastBytes.resize(f.size());
         if (!f.read(0, lastBytes.data(), lastBytes.size())) return kStatusUnexpectedEof;
     }
-    fs::path tmp = platform::tempFolder() / fs::path(archive).filename();
+    std::string path = spanBuildPath("joined");
     OutputFile out;
-    if (!out.createBeside(tmp.string())) return writeStatus(out.error());
+    if (!out.createBeside(path, 0600)) return writeStatus(out.error());
     std::vector<std::int64_t> base(disks);
     for (std::uint32_t d = 0; d + 1 < disks; ++d) {
         InputFile f;
@@ -220,9 +229,8 @@ std::int16_t joinSpannedSet(ZipEngine::Raiser& raise, const std::string& archive
     }
     base[disks - 1] = std::int64_t(out.position());
     if (!out.write(lastBytes)) return writeStatus(out.error());
-    // Keep the joined file: commit under a fresh name in the temporary folder.
-    std::string path = out.path() + ".zip";
-    if (!out.commit(path, 0600)) return writeStatus(out.error());
+    // Keep the joined file under its own name in the temporary folder.
+    if (!out.commit()) return writeStatus(out.error());
     joined = path;
     InputFile j;
     if (j.open(joined)) return kStatusUnexpected;

@@ -9,6 +9,10 @@
 
 namespace quarva::engine {
 
+// A fresh path in the suite's private temporary folder for a whole archive built
+// or joined there ("<what>-<process>-<n>.zip").
+std::string spanBuildPath(const std::string& what);
+
 // True when `archive` lies on a removable drive (where spanning applies).
 bool onRemovableDrive(const std::string& archive);
 

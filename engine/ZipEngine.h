@@ -49,7 +49,8 @@
 //              0 = all cores (default)
 //
 // Methods (id: arguments → int16 status)
-//  22 test()            checks every selected entry (CRC, sizes, authentication)
+//  22 test()            checks every selected entry (CRC, sizes, authentication);
+//                          410 when they pass but the end records are damaged
 //  23 repair(mode)      0: rebuild the central directory from the local headers of
 //                          the intact entries; 1: also salvage what can be read of
 //                          damaged entries (truncated, bad CRC, lying sizes).

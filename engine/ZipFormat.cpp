@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <unordered_map>
@@ -162,6 +164,35 @@ std::string modifiedText(std::int64_t t) {
     return buf;
 }
 
+std::int64_t extendedTime(std::uint32_t stored, std::uint16_t dosDate) {
+    // The field has 32 bits: dates from 2038 to 2106 come with the top bit set and
+    // are unsigned; a date before 1970 is negative. The DOS date (1980 to 2107) of
+    // the same entry tells which one it is.
+    int dosYear = 1980 + ((dosDate >> 9) & 0x7F);
+    if ((stored & 0x80000000u) && dosYear < 2038) return std::int32_t(stored);
+    return std::int64_t(stored);
+}
+
+bool hasExtendedTime(std::int64_t t) { return t >= std::int64_t(INT32_MIN) && t <= std::int64_t(UINT32_MAX); }
+
+std::string withoutExtraField(const std::string& extra, std::uint16_t id) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(extra.data());
+    std::size_t i = 0;
+    while (i + 4 <= extra.size()) {
+        std::size_t len = rd16(p + i + 2);
+        if (i + 4 + len > extra.size()) {
+            out.append(extra, i, std::string::npos);
+            return out;
+        }
+        if (rd16(p + i) != id) out.append(extra, i, 4 + len);
+        i += 4 + len;
+    }
+    // Trailing bytes too short to be a field stay as they were.
+    if (i < extra.size() && i + 4 > extra.size()) out.append(extra, i, std::string::npos);
+    return out;
+}
+
 bool parseExtra(const std::string& extra, ZipEntry& e, bool central, bool sizeMax, bool packedMax, bool offsetMax,
                 bool diskMax) {
     const auto* p = reinterpret_cast<const unsigned char*>(extra.data());
@@ -189,7 +220,7 @@ bool parseExtra(const std::string& extra, ZipEntry& e, bool central, bool sizeMa
                 break;
             }
             case 0x5455:  // extended timestamp: flags, then mtime when bit 0
-                if (len >= 5 && (d[0] & 1)) e.mtime = std::int32_t(rd32(d + 1));
+                if (len >= 5 && (d[0] & 1)) e.mtime = extendedTime(rd32(d + 1), e.dosDate);
                 break;
             case 0x000A:  // NTFS times: tag 1 holds mtime, atime, ctime in 100 ns since 1601
                 if (len >= 32 && e.mtime == 0) {

@@ -32,6 +32,7 @@ struct ZipEntry {
     std::string name;          // UTF-8, "/" separators as stored
     std::string rawName;       // bytes as stored
     std::string comment;       // UTF-8
+    std::string rawComment;    // bytes as stored
     std::uint16_t versionMadeBy = 0, versionNeeded = 0, flags = 0, method = 0;
     std::uint16_t dosTime = 0, dosDate = 0;
     std::uint32_t crc = 0;
@@ -40,6 +41,10 @@ struct ZipEntry {
     std::uint16_t internalAttr = 0;
     std::uint32_t externalAttr = 0;
     std::string centralExtra;  // extra field of the central record (kept on copy)
+    std::string localExtra;    // extra field of the local header (read by copies)
+    // Written as read: name bytes, both extra fields (zip64 sizes aside, which are
+    // made anew), flags and comment bytes. Set for entries copied from an archive.
+    bool verbatim = false;
     std::int64_t mtime = 0;    // seconds since the epoch
     // AES (method 99): strength 1/2/3, the real method, vendor version (1 = AE-1, 2 = AE-2).
     int aesStrength = 0;
@@ -57,6 +62,10 @@ struct ZipEntry {
 struct ZipDirectory {
     std::vector<ZipEntry> entries;
     std::string comment;
+    std::string rawComment;          // bytes as stored
+    // Set when the end records are damaged although the directory could be read
+    // (a zip64 locator pointing elsewhere, counts that disagree): what is wrong.
+    std::string endProblem;
     std::int64_t bias = 0;           // bytes before the archive proper (self-extractor prefix)
     std::uint64_t centralOffset = 0;  // as stored
     std::uint64_t centralSize = 0;
@@ -85,6 +94,15 @@ std::int64_t dosToUnix(std::uint16_t date, std::uint16_t time);
 void unixToDos(std::int64_t t, std::uint16_t& date, std::uint16_t& time);
 // "dd-mm-yy hh:mm" in local time.
 std::string modifiedText(std::int64_t t);
+
+// The modification time of an extended timestamp field (32 bits, read with the
+// entry's DOS date to tell dates after 2038 from dates before 1970), and whether a
+// time fits into the field at all (else only the DOS date holds it).
+std::int64_t extendedTime(std::uint32_t stored, std::uint16_t dosDate);
+bool hasExtendedTime(std::int64_t t);
+
+// The extra fields without any field of the given id.
+std::string withoutExtraField(const std::string& extra, std::uint16_t id);
 
 // Parses the extra fields of a central or local record into `e` (zip64 sizes,
 // extended timestamp, Unicode path, AES). `central` tells which zip64 layout applies.

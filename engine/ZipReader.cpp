@@ -84,6 +84,7 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
     std::uint32_t diskNo = rd16(e + 4), cdDisk = rd16(e + 6);
     std::uint64_t count = rd16(e + 10), cdSize = rd32(e + 12), cdOffset = rd32(e + 16);
     dir.comment.assign(reinterpret_cast<const char*>(e + 22), rd16(e + 20));
+    dir.rawComment = dir.comment;
     if (!isValidUtf8(dir.comment)) dir.comment = cp437ToUtf8(dir.comment);
     std::uint64_t directoryEnd = endPos;  // where the central directory must end
     dir.endOffset = endPos;
@@ -98,8 +99,19 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
             if (!ok && endPos >= 76) {
                 at = endPos - 20 - 56;  // usually right before the locator (prefix moved it)
                 ok = file.read(at, z, 56) && rd32(z) == kSigEnd64;
+                // Pointing before it is a prefix's doing; pointing after it is damage.
+                if (ok && declared >= file.size())
+                    dir.endProblem = "the zip64 end locator points past the end of the file";
+                else if (ok && declared > at)
+                    dir.endProblem = "the zip64 end locator points to the wrong place";
             }
             if (!ok) return kStatusCorrupt;
+            // Values of the end record that are not "see the zip64 record" must agree with it.
+            std::uint64_t count16 = rd16(e + 10), size32 = rd32(e + 12), offset32 = rd32(e + 16);
+            if ((count16 != 0xFFFF && count16 != rd64(z + 32)) || (size32 != 0xFFFFFFFF && size32 != rd64(z + 40)) ||
+                (offset32 != 0xFFFFFFFF && offset32 != rd64(z + 48))) {
+                if (dir.endProblem.empty()) dir.endProblem = "the end record disagrees with the zip64 end record";
+            }
             diskNo = rd32(z + 16);
             cdDisk = rd32(z + 20);
             count = rd64(z + 32);
@@ -159,6 +171,7 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
         en.rawName.assign(reinterpret_cast<const char*>(c + 46), nameLen);
         en.centralExtra.assign(reinterpret_cast<const char*>(c + 46 + nameLen), extraLen);
         std::string comment(reinterpret_cast<const char*>(c + 46 + nameLen + extraLen), commentLen);
+        en.rawComment = comment;
         bool utf8 = (en.flags & kFlagUtf8) != 0;
         int host = en.versionMadeBy >> 8;
         if ((utf8 || host == 3 || host == 19) && isValidUtf8(en.rawName)) en.name = en.rawName;
@@ -174,8 +187,15 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
     if (dir.entries.size() != count && count != 0xFFFF) {
         // A count that disagrees with the records means a damaged directory.
         if (dir.entries.size() < count) return kStatusCorrupt;
+        if (dir.endProblem.empty()) dir.endProblem = "the end record counts fewer entries than the directory holds";
     }
     return kStatusOk;
+}
+
+std::uint64_t prefixLength(const ZipDirectory& dir) {
+    std::uint64_t first = dir.centralOffset + std::uint64_t(dir.bias);
+    for (const auto& e : dir.entries) first = std::min(first, e.localOffset + std::uint64_t(dir.bias));
+    return std::min(first, dir.fileSize);
 }
 
 std::vector<std::uint64_t> dataLimits(const ZipDirectory& dir) {

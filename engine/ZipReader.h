@@ -38,6 +38,10 @@ private:
 // must start on that disk; local offsets then refer to each entry's own disk).
 std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned = false);
 
+// The bytes in front of the first entry (or of the directory): a self-extractor's
+// program. Rewrites keep them.
+std::uint64_t prefixLength(const ZipDirectory& dir);
+
 // Limits on where each entry's data may lie: the next local header start (or the
 // central directory). Entries that share their header with another get 0.
 std::vector<std::uint64_t> dataLimits(const ZipDirectory& dir);

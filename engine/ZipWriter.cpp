@@ -16,52 +16,43 @@ constexpr std::size_t kBufSize = 1 << 20;
 constexpr std::uint32_t k32Max = 0xFFFFFFFF;
 }  // namespace
 
-OutputFile::~OutputFile() { discard(); }
-
-bool OutputFile::createBeside(const std::string& target) {
-    std::filesystem::path t(target);
-    std::filesystem::path folder = t.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string leaf(".");
-    leaf += t.filename().string();
-    leaf += ".qz-XXXXXX";
-    std::string templ = (folder / leaf).string();
-    std::vector<char> name(templ.begin(), templ.end());
-    name.push_back('\0');
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        err_ = errno;
+bool OutputFile::createBeside(const std::string& target, mode_t mode) {
+    std::error_code ec;
+    buf_.clear();
+    pos_ = 0;
+    err_ = 0;
+    if (!file_.open(target, ec, mode)) {
+        err_ = ec.value() ? ec.value() : EIO;
         return false;
     }
-    path_ = name.data();
     buf_.reserve(kBufSize);
     return true;
 }
 
 bool OutputFile::flush() {
-    std::size_t off = 0;
-    while (off < buf_.size()) {
-        ssize_t w = ::write(fd_, buf_.data() + off, buf_.size() - off);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            if (!err_) err_ = w < 0 ? errno : ENOSPC;
-            return false;
-        }
-        off += std::size_t(w);
+    if (buf_.empty()) return true;
+    std::error_code ec;
+    if (!file_.write(buf_.data(), buf_.size(), ec)) {
+        if (!err_) err_ = ec.value() ? ec.value() : EIO;
+        return false;
     }
     buf_.clear();
     return true;
 }
 
 bool OutputFile::write(const void* data, std::size_t n) {
-    if (err_ || fd_ < 0) return false;
+    if (err_ || !file_.isOpen()) return false;
     auto* p = static_cast<const unsigned char*>(data);
     pos_ += n;
     if (buf_.size() + n > kBufSize) {
         if (!flush()) return false;
         if (n >= kBufSize) {
-            buf_.assign(p, p + n);
-            return flush();
+            std::error_code ec;
+            if (!file_.write(p, n, ec)) {
+                err_ = ec.value() ? ec.value() : EIO;
+                return false;
+            }
+            return true;
         }
     }
     buf_.insert(buf_.end(), p, p + n);
@@ -70,46 +61,27 @@ bool OutputFile::write(const void* data, std::size_t n) {
 
 bool OutputFile::patch(std::uint64_t offset, const void* data, std::size_t n) {
     if (err_ || !flush()) return false;
-    if (::pwrite(fd_, data, n, off_t(offset)) != ssize_t(n)) {
+    if (::pwrite(file_.fd(), data, n, off_t(offset)) != ssize_t(n)) {
         err_ = errno ? errno : EIO;
         return false;
     }
     return true;
 }
 
-bool OutputFile::commit(const std::string& target, unsigned mode) {
+bool OutputFile::commit() {
     if (err_ || !flush()) return false;
-    if (mode) ::fchmod(fd_, mode & 07777);
-    else {
-        mode_t um = ::umask(0);
-        ::umask(um);
-        ::fchmod(fd_, 0666 & ~um);
-    }
-    if (::fsync(fd_) != 0) {
-        err_ = errno;
+    std::error_code ec;
+    if (!file_.commit(ec)) {
+        err_ = ec.value() ? ec.value() : EIO;
+        file_.discard();
         return false;
-    }
-    ::close(fd_);
-    fd_ = -1;
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-        err_ = errno;
-        ::unlink(path_.c_str());
-        path_.clear();
-        return false;
-    }
-    path_.clear();
-    std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
     }
     return true;
 }
 
 bool OutputFile::rewind(std::uint64_t offset) {
     if (err_ || !flush()) return false;
-    if (::ftruncate(fd_, off_t(offset)) != 0 || ::lseek(fd_, off_t(offset), SEEK_SET) < 0) {
+    if (::ftruncate(file_.fd(), off_t(offset)) != 0 || ::lseek(file_.fd(), off_t(offset), SEEK_SET) < 0) {
         err_ = errno;
         return false;
     }
@@ -117,24 +89,15 @@ bool OutputFile::rewind(std::uint64_t offset) {
     return true;
 }
 
-void OutputFile::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!path_.empty()) {
-        ::unlink(path_.c_str());
-        path_.clear();
-    }
-}
-
 // The extra fields both headers of an entry carry: the modification time
 // (extended timestamp) and, for AES entries, the encryption's own record.
 static void putTimeAndAesFields(std::string& x, const ZipEntry& e) {
-    put16(x, 0x5455);
-    put16(x, 5);
-    x.push_back(1);
-    put32(x, std::uint32_t(e.mtime));
+    if (hasExtendedTime(e.mtime)) {  // 1901 to 2106; the DOS date alone holds the rest
+        put16(x, 0x5455);
+        put16(x, 5);
+        x.push_back(1);
+        put32(x, std::uint32_t(e.mtime));
+    }
     if (e.method == kMethodAes) {
         put16(x, 0x9901);
         put16(x, 7);
@@ -146,6 +109,13 @@ static void putTimeAndAesFields(std::string& x, const ZipEntry& e) {
     }
 }
 
+// A copied entry's own fields, with the zip64 field left to the writer; empty when
+// they would no longer fit.
+static std::string keptFields(const std::string& extra, std::size_t room) {
+    std::string kept = withoutExtraField(extra, 0x0001);
+    return kept.size() <= room ? kept : std::string();
+}
+
 std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
     std::string x;
     if (zip64) {
@@ -154,8 +124,26 @@ std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
         put64(x, e.size);
         put64(x, e.packedSize);
     }
-    putTimeAndAesFields(x, e);
+    if (e.verbatim) x += keptFields(e.localExtra, 0xFFFF - x.size());
+    else putTimeAndAesFields(x, e);
     return x;
+}
+
+bool ZipWriter::copyPrefix(const InputFile& in, const ZipDirectory& dir, const std::atomic<bool>& abort,
+                           bool& aborted) {
+    aborted = false;
+    std::uint64_t n = prefixLength(dir);
+    std::vector<unsigned char> buf(std::size_t(std::min<std::uint64_t>(n, 1u << 20)));
+    for (std::uint64_t pos = 0; pos < n;) {
+        if (abort.load()) {
+            aborted = true;
+            return false;
+        }
+        std::size_t k = std::size_t(std::min<std::uint64_t>(n - pos, buf.size()));
+        if (!in.read(pos, buf.data(), k) || !out_.write(buf.data(), k)) return false;
+        pos += k;
+    }
+    return true;
 }
 
 bool ZipWriter::beginEntry(ZipEntry& e, bool mayNeedZip64, bool sizesKnown) {
@@ -232,6 +220,15 @@ bool ZipWriter::copyEntry(const InputFile& in, const ZipDirectory& dir, const Zi
     if (!localDataStart(in, dir, src, dataStart)) return false;
     if (dataStart + src.packedSize > in.size()) return false;
     ZipEntry e = src;
+    e.verbatim = true;
+    {
+        unsigned char h[30];
+        std::uint64_t at = src.localOffset + std::uint64_t(dir.bias);
+        if (!in.read(at, h, 30)) return false;
+        e.localExtra.assign(rd16(h + 28), '\0');
+        if (!e.localExtra.empty() && !in.read(at + 30 + rd16(h + 26), e.localExtra.data(), e.localExtra.size()))
+            return false;
+    }
     // Keep the descriptor flag only where the traditional cipher's check byte needs it.
     if (!(e.flags & kFlagEncrypted) || e.method == kMethodAes) e.flags &= std::uint16_t(~kFlagDescriptor);
     std::uint64_t packed = src.packedSize;
@@ -270,7 +267,8 @@ bool ZipWriter::finish(const std::string& comment) {
             put16(z, std::uint16_t(body.size()));
             z += body;
         }
-        putTimeAndAesFields(z, e);
+        if (e.verbatim) z += keptFields(e.centralExtra, 0xFFFF - z.size());
+        else putTimeAndAesFields(z, e);
         std::string c;
         put32(c, kSigCentral);
         put16(c, e.versionMadeBy);
@@ -284,7 +282,7 @@ bool ZipWriter::finish(const std::string& comment) {
         put32(c, bigSize ? k32Max : std::uint32_t(e.size));
         put16(c, std::uint16_t(e.rawName.size()));
         put16(c, std::uint16_t(z.size()));
-        std::string comm = e.comment.substr(0, 0xFFFF);
+        std::string comm = (e.verbatim ? e.rawComment : e.comment).substr(0, 0xFFFF);
         put16(c, std::uint16_t(comm.size()));
         put16(c, 0);  // disk
         put16(c, e.internalAttr);

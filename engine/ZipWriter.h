@@ -1,10 +1,15 @@
 #pragma once
 // Writing an archive into a temporary file beside the target, entry by entry, then
 // the central directory; the temporary file replaces the target only when it is
-// complete and flushed.
+// complete and flushed (platform::AtomicFile: a target reached through a link is
+// written where the link leads, an interrupt or a kill leaves the old file).
 
 #include "engine/ZipFormat.h"
 #include "engine/ZipReader.h"
+
+#include "platform/AtomicFile.h"
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <cstdint>
@@ -16,11 +21,12 @@ namespace quarva::engine {
 class OutputFile {
 public:
     OutputFile() = default;
-    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    // Creates a fresh temporary file in the folder of `target`.
-    bool createBeside(const std::string& target);
+    // Creates a fresh temporary file in the folder of `target` (after following
+    // links). An existing target's permissions carry over; a new one gets `mode`
+    // less the umask.
+    bool createBeside(const std::string& target, mode_t mode = 0666);
     bool write(const void* data, std::size_t n);
     bool write(const std::string& s) { return write(s.data(), s.size()); }
     // Overwrites bytes already written (flushes the buffer first).
@@ -28,17 +34,15 @@ public:
     std::uint64_t position() const { return pos_; }
     // Drops everything written after `offset`.
     bool rewind(std::uint64_t offset);
-    // Flushes, syncs and renames over `target` (keeping `mode` when non-zero).
-    bool commit(const std::string& target, unsigned mode);
-    // Removes the temporary file (when not committed).
-    void discard();
+    // Flushes, syncs and renames over the target.
+    bool commit();
+    // Removes the temporary file (when not committed; also done on destruction).
+    void discard() { file_.discard(); }
     int error() const { return err_; }  // errno of the first failure
-    const std::string& path() const { return path_; }
 
 private:
     bool flush();
-    int fd_ = -1;
-    std::string path_;
+    platform::AtomicFile file_;
     std::vector<unsigned char> buf_;
     std::uint64_t pos_ = 0;
     int err_ = 0;
@@ -52,6 +56,9 @@ public:
     // false with reason Damaged when its local header cannot be read.
     bool copyEntry(const InputFile& in, const ZipDirectory& dir, const ZipEntry& e, const std::atomic<bool>& abort,
                    bool& aborted);
+    // Copies the bytes in front of the archive's first entry (a self-extractor's
+    // program); called before any entry, so that offsets count from the file's start.
+    bool copyPrefix(const InputFile& in, const ZipDirectory& dir, const std::atomic<bool>& abort, bool& aborted);
     // Starts an entry whose packed data follows through writeData. With
     // `sizesKnown`, e.crc, e.size and e.packedSize are final and the local header is
     // written once; otherwise endEntry fills them in by patching the header.

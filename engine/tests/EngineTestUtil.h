@@ -58,7 +58,7 @@ inline bool makeZip(const std::filesystem::path& path, const std::vector<RawEntr
         e.packedSize = payload.size();
         if (!w.beginEntry(e, false, true) || !w.writeData(payload.data(), payload.size()) || !w.endEntry(e)) return false;
     }
-    return w.finish(comment) && out.commit(path.string(), 0644);
+    return w.finish(comment) && out.commit();
 }
 
 struct Recorded {

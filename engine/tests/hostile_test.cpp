@@ -79,7 +79,14 @@ TEST_F(Hostile, SymlinkEscapes) {
         {"inner", "sub", 0120777},                               // fine: points down
         {"sub/file.txt", "data"},
         {"inner/through.txt", "x"},                              // through a link the archive made
+        {"file1", "one"},
+        {"dir2/symlink1", "../file1", 0120777},                  // fine: up from its own folder, still inside
+        {"dir2/far", "../../outside", 0120777},                  // climbs out from its own folder
     });
+    EXPECT_EQ(reasons.count("dir2\\symlink1"), 0u);
+    EXPECT_EQ(fs::read_symlink(dir() / "box" / "dest" / "dir2" / "symlink1"), "../file1");
+    EXPECT_EQ(readFile(dir() / "box" / "dest" / "dir2" / "symlink1"), "one");
+    EXPECT_EQ(reasons["dir2\\far"], std::int16_t(SkipReason::LinkOutside));
     EXPECT_EQ(reasons["abs"], std::int16_t(SkipReason::LinkOutside));
     EXPECT_EQ(reasons["up"], std::int16_t(SkipReason::LinkOutside));
     EXPECT_EQ(reasons["inner\\through.txt"], std::int16_t(SkipReason::LinkOutside));

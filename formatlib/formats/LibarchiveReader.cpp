@@ -40,6 +40,7 @@ public:
             const std::size_t used = std::min<std::size_t>(n, 1u << 30) - z_.avail_in;
             p += used;
             n -= used;
+
             if (r == Z_STREAM_END) {
                 ++members_;
                 inMember_ = false;
@@ -88,6 +89,15 @@ private:
 };
 
 namespace {
+
+// The process's resident memory in bytes (0 when it cannot be told).
+std::uint64_t residentBytes()
+{
+    std::ifstream in("/proc/self/statm");
+    std::uint64_t size = 0, resident = 0;
+    if (!(in >> size >> resident)) return 0;
+    return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
 
 bool hasMagic(int filter, const unsigned char* p, std::size_t n)
 {
@@ -149,6 +159,7 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
     }
     rawTime_ = st.st_mtime;
     ceiling_ = undeclaredDataCeiling(static_cast<std::uint64_t>(st.st_size));
+    memoryAtStart_ = residentBytes();
     a_ = archive_read_new();
     if (!a_) {
         error_ = "Not enough memory";
@@ -191,7 +202,7 @@ bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
         r = archive_read_open_filename(a_, path.c_str(), 64 * 1024);
     }
     if (r == ARCHIVE_WARN) {
-        warning_ = libarchiveError("");
+        openWarning_ = libarchiveError("");
     } else if (r != ARCHIVE_OK) {
         die(libarchiveError("cannot open the archive"));
         return false;
@@ -219,7 +230,8 @@ la_ssize_t LibarchiveReader::readCallback(struct archive* a, void* client, const
 bool LibarchiveReader::finishGzipCheck()
 {
     if (!gzipCheck_) return true;
-    // Whatever libarchive did not need to read is checked too.
+    // Whatever libarchive did not need to read is checked too (one layer of deflate
+    // expands at most about 1000 times, below the ceiling for undeclared data).
     std::vector<unsigned char> rest(64 * 1024);
     for (;;) {
         if (!gzipCheck_->ok()) break;
@@ -240,6 +252,15 @@ LibarchiveReader::~LibarchiveReader()
     Utf8Locale::Scope scope(utf8_);
     if (a_) archive_read_free(a_);
     if (fd_ >= 0) ::close(fd_);
+}
+
+bool LibarchiveReader::memoryWithinCeiling()
+{
+    const std::uint64_t now = residentBytes();
+    if (memoryAtStart_ == 0 || now <= memoryAtStart_ + kMemoryCeiling) return true;
+    die("reading this archive takes more than " + std::to_string(kMemoryCeiling >> 20) +
+        " MiB of memory; stopped (damaged or hostile archive?)");
+    return false;
 }
 
 void LibarchiveReader::die(const std::string& why)
@@ -276,6 +297,8 @@ int LibarchiveReader::next(EntryInfo& entry)
         if (dead_) return -1;
     }
     entryOpen_ = false;
+    entryFailed_ = true;  // no entry to read data from until a header is read
+    if (!memoryWithinCeiling()) return -1;
     warning_.clear();
     struct archive_entry* e = nullptr;
     int r = ARCHIVE_RETRY;
@@ -299,6 +322,11 @@ int LibarchiveReader::next(EntryInfo& entry)
     }
     headerFailures_ = 0;
     if (r == ARCHIVE_WARN) warning_ = libarchiveError("");
+    if (!openWarning_.empty()) {
+        // A warning from opening the archive goes with its first entry.
+        warning_ = warning_.empty() ? openWarning_ : openWarning_ + "; " + warning_;
+        openWarning_.clear();
+    }
     entry = EntryInfo{};
     raw_ = archive_format(a_) == ARCHIVE_FORMAT_RAW;
     const char* name = archive_entry_pathname_utf8(e);
@@ -358,6 +386,7 @@ long LibarchiveReader::read(void* buffer, std::size_t size)
         return -1;
     }
     const auto got = static_cast<std::uint64_t>(n);
+    if (++reads_ % 64 == 0 && !memoryWithinCeiling()) return -1;
     entryBytes_ += got;
     if (entrySized_ && entryBytes_ > entrySize_) {
         die("the data is longer than the archive declares");

@@ -20,6 +20,9 @@ public:
     // Most layers of one compression filter read inside each other (a file compressed
     // inside itself would otherwise be unwrapped without end).
     static constexpr int kMaxFilterLayers = 3;
+    // Most memory a read may take on top of what the process held when it began
+    // (checked per entry and every few blocks of data).
+    static constexpr std::uint64_t kMemoryCeiling = 1ull << 30;
 
     // `rawName` names the single entry of a plain compressed file (format "raw").
     // `filter` is the compression the handler reads through (ARCHIVE_FILTER_GZIP,
@@ -46,6 +49,8 @@ private:
     // Marks the archive as unusable: libarchive is never called again but to free it.
     void die(const std::string& why);
     std::string libarchiveError(const char* fallback) const;
+    // False (and the archive given up) when the read took more memory than allowed.
+    bool memoryWithinCeiling();
     // Ends the check of the gzip trailers; false (with error_) when one is wrong.
     bool finishGzipCheck();
 
@@ -58,6 +63,7 @@ private:
     std::string rawName_;
     std::string error_;
     std::string warning_;
+    std::string openWarning_;
     bool raw_ = false;
     std::time_t rawTime_ = 0;
     int headerFailures_ = 0;
@@ -70,6 +76,8 @@ private:
     // Data of undeclared size handed out so far, and its ceiling.
     std::uint64_t undeclared_ = 0;
     std::uint64_t ceiling_ = 0;
+    std::uint64_t memoryAtStart_ = 0;
+    std::uint64_t reads_ = 0;
     // The file, read by us when the gzip trailers are checked alongside libarchive.
     int fd_ = -1;
     std::uint64_t fileOffset_ = 0;

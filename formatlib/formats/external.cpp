@@ -103,9 +103,7 @@ std::uint64_t bytesBelow(const fs::path& folder)
     for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         struct stat st {};
-        if (lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            total += std::max<std::uint64_t>(static_cast<std::uint64_t>(st.st_size),
-                                             static_cast<std::uint64_t>(st.st_blocks) * 512);
+        if (lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) total += static_cast<std::uint64_t>(st.st_size);
     }
     return total;
 }
@@ -117,10 +115,18 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
 {
     const pid_t pid = spawnIn(args, folder, -1);
     if (pid < 0) return -1;
+    long pauseMs = 10;  // short at first, so that a small bomb is caught early; longer for big archives
     for (;;) {
         int status = 0;
         const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done == pid) {
+            // What was written in the last moments counts too.
+            if (bytesBelow(folder) > ceiling) {
+                *overflow = true;
+                return -1;
+            }
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
         if (done < 0 && errno != EINTR) return -1;
         const bool over = bytesBelow(folder) > ceiling;
         if (over || abortRequested()) {
@@ -129,7 +135,8 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
             exitStatus(pid);
             return -1;
         }
-        struct timespec pause {0, 20 * 1000 * 1000};
+        pauseMs = std::min(pauseMs * 2, 200L);
+        struct timespec pause {0, pauseMs * 1000 * 1000};
         nanosleep(&pause, nullptr);
     }
 }

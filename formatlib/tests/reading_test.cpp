@@ -215,11 +215,15 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
     const fs::path log = dir() / "arj.log";
     writeFile(bin / "arj", "#!/bin/sh\necho \"$1\" >> " + q(log) + "\nexec /usr/bin/arj \"$@\"\n");
     fs::permissions(bin / "arj", fs::perms::owner_all);
-    const std::string oldPath = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
-    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+    struct PathInFront {
+        std::string old = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
+        explicit PathInFront(const fs::path& folder) { setenv("PATH", (folder.string() + ":" + old).c_str(), 1); }
+        ~PathInFront() { setenv("PATH", old.c_str(), 1); }
+    } path(bin);
 
     // 1.7 KB holding 100 MB of zeros and two small files.
     const fs::path bomb = data("zeros-100mb.arj");
+    writeFile(dir() / "small.arj", readFile(bomb));
     EXPECT_EQ(count(bomb), 3);
     EXPECT_EQ(readFile(log), "l\n");
     host_.clear();
@@ -227,6 +231,18 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
     EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
     EXPECT_TRUE(tree(dir() / "out").empty());
     EXPECT_EQ(readFile(log).find('x'), std::string::npos) << "unpacked although the list was too big";
+
+    // A program that unpacks more than its list said is stopped all the same.
+    {
+        writeFile(bin / "arj",
+                  "#!/bin/sh\nif [ \"$1\" = l ]; then echo '     1 files         10         10 1.000'; exit 0; fi\n"
+                  "head -c 100000000 /dev/zero > \"$4/big\"\n");
+        host_.clear();
+        extract(dir() / "small.arj", dir() / "out3");
+        EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
+        EXPECT_TRUE(tree(dir() / "out3").empty());
+        writeFile(bin / "arj", "#!/bin/sh\necho \"$1\" >> " + q(log) + "\nexec /usr/bin/arj \"$@\"\n");
+    }
 
     // A plain one is counted the same way and still unpacks, in the private temporary folder.
     fs::create_directories(dir() / "src");
@@ -238,7 +254,6 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
     extract(dir() / "p.arj", dir() / "out2");
     EXPECT_TRUE(host_.errors.empty()) << host_.errorText();
     EXPECT_EQ(readFile(dir() / "out2" / "src" / "b.txt"), "beta");
-    setenv("PATH", oldPath.c_str(), 1);
     for (auto& e : fs::recursive_directory_iterator(tmpDir().parent_path()))
         EXPECT_EQ(e.path().filename().string().rfind("qzunpack", 0), std::string::npos) << e.path();
 }
@@ -366,6 +381,30 @@ TEST_F(ReadingTest, RelativeLinksThatStayInsideAreMade)
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir() / "tar" / "d" / "abs")));
     ASSERT_EQ(host_.errors.size(), 2u) << host_.errorText();
     EXPECT_TRUE(anyErrorSays("outside the destination"));
+}
+
+TEST_F(ReadingTest, AFullDiskLeavesNoPartialFile)
+{
+    const fs::path small = dir() / "small";
+    fs::create_directories(small);
+    if (runCommand("mount -t tmpfs -o size=1440k tmpfs " + q(small) + " 2>/dev/null") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { runCommand("umount " + q(at)); }
+    } unmount{small};
+    const std::vector<std::uint8_t> big = quarva::testing::randomBytes(3000000, 3);
+    writeTar(dir() / "full.tar", {{"s.txt", 'f', "small"}, {"big.bin", 'f', std::string(big.begin(), big.end())}});
+    host_.clear();
+    extract(dir() / "full.tar", small / "out");
+    ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
+    EXPECT_NE(host_.errors[0].details.find("No space left"), std::string::npos) << host_.errorText();
+    EXPECT_EQ(host_.processed.size(), 1u);
+    EXPECT_EQ(tree(small / "out"), (std::vector<std::pair<std::string, std::string>>{{"s.txt", "small"}}));
+    // Nothing else, hidden or not, was left in the folder.
+    std::size_t entries = 0;
+    for (auto& e : fs::directory_iterator(small / "out")) entries += e.exists();
+    EXPECT_EQ(entries, 1u);
 }
 
 }  // namespace

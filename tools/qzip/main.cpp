@@ -13,14 +13,19 @@
 #include "engine/ZipReader.h"
 #include "tools/qzip/ArchiveKind.h"
 
+#include "platform/Interrupt.h"
+
 #ifdef QZIP_HAVE_FORMATLIB
 #include "formatlib/cli/FormatCli.h"
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quarva::engine;
@@ -40,7 +45,7 @@ void usage() {
                  "  qzip convert SOURCE TARGET [cab|lzh|zip|tar|gz|jar|bh]\n"
                  "  qzip sfx ARCHIVE PROGRAM [STUBFOLDER]\n"
                  "  qzip encode ARCHIVE TARGET [uu|xx] [--table]\n"
-                 "-r recurse into folders, -p keep each file's full path (without its root),\n"
+                 "-r recurse into folders, -p keep each path as given (an absolute one without its root),\n"
                  "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
                  "--hidden include hidden files; --quiet (anywhere) silences the per-file lines.\n"
                  "Exit status: 0 all well, 1 some entries skipped, 2 failure.\n");
@@ -150,6 +155,9 @@ std::string patternLines(const std::vector<std::string>& patterns) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C, SIGTERM and SIGHUP stop the running command between two blocks; its
+    // temporary files go with it (a second signal ends at once, still removing them).
+    quarva::platform::installInterruptHandlers();
     std::vector<std::string> args(argv + 1, argv + argc);
     bool quiet = false;
     std::vector<std::string> rest;
@@ -160,7 +168,12 @@ int main(int argc, char** argv) {
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
 #ifdef QZIP_HAVE_FORMATLIB
         // Conversions, self-extractors and encodings are the format library's work.
+        if (quiet) rest.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(rest);
+        if (quarva::platform::interruptRequested()) {
+            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", rest.size() > 2 ? rest[2].c_str() : "");
+            return 128 + quarva::platform::interruptSignal();
+        }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
         std::fprintf(stderr, "qzip: %s needs the format library, which this build does not have\n", rest[0].c_str());
@@ -215,6 +228,11 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (aes && password.empty() && (cmd == 'a' || cmd == 'u' || cmd == 'f')) {
+        // Encryption was asked for and cannot be given: nothing is written.
+        std::fprintf(stderr, "qzip: --aes needs a password (--password PW); nothing was written\n");
+        return 2;
+    }
 
     if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {
         // Every other format goes to the format library.
@@ -238,6 +256,7 @@ int main(int argc, char** argv) {
                 if (recurse) lib.push_back("-r");
                 if (paths) lib.push_back("-P");
                 if (hidden) lib.push_back("-H");
+                if (aes) lib.push_back("--aes");  // refused there: AES is for zip only
                 break;
             default:
                 std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd);
@@ -245,7 +264,12 @@ int main(int argc, char** argv) {
         }
         if (json) std::fprintf(stderr, "qzip: --json lists zip archives only; plain listing follows\n");
         lib.insert(lib.end(), operands.begin(), operands.end());
+        if (quiet) lib.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(lib);
+        if (quarva::platform::interruptRequested()) {
+            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
+            return 128 + quarva::platform::interruptSignal();
+        }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
         std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());
@@ -254,6 +278,23 @@ int main(int argc, char** argv) {
     }
 
     ZipEngine engine;
+    // The engine polls its abort flag; an interrupt sets it (again after each method
+    // start, which clears it).
+    std::atomic<bool> finished{false};
+    std::thread watcher([&] {
+        while (!finished.load()) {
+            if (quarva::platform::interruptRequested()) engine.setAbort(true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    struct JoinWatcher {
+        std::atomic<bool>& finished;
+        std::thread& watcher;
+        ~JoinWatcher() {
+            finished = true;
+            watcher.join();
+        }
+    } joinWatcher{finished, watcher};
     Printer printer;
     printer.command = cmd;
     printer.quiet = quiet;
@@ -293,6 +334,12 @@ int main(int argc, char** argv) {
         case 't':
             engine.setNames(patternLines(operands));
             status = engine.test();
+            if (status == kStatusCorrupt) {
+                InputFile f;
+                ZipDirectory dir;
+                if (f.open(archive) == 0 && readDirectory(f, dir, true) == 0 && !dir.endProblem.empty())
+                    std::fprintf(stderr, "qzip: %s: damaged end records: %s\n", archive.c_str(), dir.endProblem.c_str());
+            }
             break;
         case 'd':
             if (operands.empty()) {
@@ -321,6 +368,10 @@ int main(int argc, char** argv) {
             return 2;
     }
     std::fflush(stdout);
+    if (quarva::platform::interruptRequested()) {
+        std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
+        return 128 + quarva::platform::interruptSignal();
+    }
     if (status != 0) {
         std::fprintf(stderr, "qzip: error %d: %s\n", status, statusText(status));
         return 2;

@@ -2,8 +2,14 @@
 
 #include <platform/testing/TestSupport.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using quarva::testing::readFile;
 using quarva::testing::runCommand;
@@ -122,4 +128,116 @@ TEST_F(Qzip, ConvertSelfExtractorAndEncodeReachTheFormatLibrary) {
     // Usage names the three commands.
     EXPECT_EQ(run("", &out), 2);
     EXPECT_NE(out.find("qzip convert SOURCE TARGET"), std::string::npos) << out;
+}
+
+TEST_F(Qzip, PathsAsGivenAndEncryptionThatCannotBeGiven) {
+    std::string out;
+    // -p keeps the paths as the command line gives them, relative ones relative.
+    ASSERT_EQ(run("a p.zip -p -r src ./src/../src/a.txt", &out), 0) << out;
+    ASSERT_EQ(run("l --json p.zip", &out), 0);
+    EXPECT_NE(out.find("\"name\":\"src\\\\sub\\\\b.log\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"name\":\"src\\\\a.txt\""), std::string::npos) << out;
+    EXPECT_EQ(out.find(dir().relative_path().string()), std::string::npos) << out;
+    // AES without a password: refused, nothing written.
+    EXPECT_EQ(run("a x.zip src/a.txt --aes", &out), 2);
+    EXPECT_NE(out.find("--aes needs a password"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir() / "x.zip"));
+}
+
+TEST_F(Qzip, TestReportsDamagedEndRecords) {
+    std::string out;
+    ASSERT_EQ(run("a t.zip src/a.txt", &out), 0) << out;
+    // A zip64 end record whose locator points past the end of the file.
+    std::string bytes = readFile(dir() / "t.zip");
+    std::string end = bytes.substr(bytes.size() - 22);
+    auto le = [](std::uint64_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+        return s;
+    };
+    auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(end[at + std::size_t(i)]);
+        return v;
+    };
+    std::string z = le(0x06064b50, 4) + le(44, 8) + le(45, 2) + le(45, 2) + le(0, 4) + le(0, 4) + le(1, 8) + le(1, 8) +
+                    le(u32(12), 8) + le(u32(16), 8) + le(0x07064b50, 4) + le(0, 4) + le(0x7FFFFFFFFFull, 8) + le(1, 4);
+    writeFile(dir() / "t.zip", bytes.substr(0, bytes.size() - 22) + z + end);
+    EXPECT_EQ(run("t t.zip", &out), 2);
+    EXPECT_NE(out.find("Testing  : a.txt : OK"), std::string::npos) << out;
+    EXPECT_NE(out.find("damaged end records: the zip64 end locator points past the end of the file"),
+              std::string::npos)
+        << out;
+}
+
+namespace {
+
+std::vector<std::string> temporariesIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().rfind(".qz", 0) == 0) found.push_back(e.path().filename().string());
+    return found;
+}
+
+}  // namespace
+
+TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
+    std::string out;
+    ASSERT_EQ(run("a t.zip src/a.txt", &out), 0) << out;
+    const std::string before = readFile(dir() / "t.zip");
+    std::string text;
+    for (long i = 0; text.size() < (48u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100003) + " of the big file\n";
+    writeFile(dir() / "big.txt", text);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::chdir(dir().c_str()) != 0) ::_exit(99);
+            int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, 1);
+            ::execl(qzip.c_str(), "qzip", "a", "t.zip", "-9", "big.txt", static_cast<char*>(nullptr));
+            ::_exit(98);
+        }
+        // Wait until the add writes its temporary, then interrupt it.
+        for (int i = 0; i < 6000 && temporariesIn(dir()).empty(); ++i) ::usleep(10000);
+        EXPECT_FALSE(temporariesIn(dir()).empty());
+        ::kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+        EXPECT_TRUE(temporariesIn(dir()).empty());
+        EXPECT_EQ(readFile(dir() / "t.zip"), before);
+    }
+    // The same for an archive of the format library's.
+    fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
+    if (fs::exists(library)) {
+        ::setenv("QUARVA_FORMATLIB", library.c_str(), 1);
+        ASSERT_EQ(run("a t.lzh src/a.txt", &out), 0) << out;
+        const std::string lzh = readFile(dir() / "t.lzh");
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::chdir(dir().c_str()) != 0) ::_exit(99);
+            int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, 1);
+            ::execl(qzip.c_str(), "qzip", "a", "t.lzh", "big.txt", static_cast<char*>(nullptr));
+            ::_exit(98);
+        }
+        for (int i = 0; i < 6000 && temporariesIn(dir()).empty(); ++i) ::usleep(10000);
+        EXPECT_FALSE(temporariesIn(dir()).empty());
+        ::kill(pid, SIGINT);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ::unsetenv("QUARVA_FORMATLIB");
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+        EXPECT_TRUE(temporariesIn(dir()).empty());
+        EXPECT_EQ(readFile(dir() / "t.lzh"), lzh);
+    }
+    // A temporary left by a killed writer goes with the next write to that folder.
+    writeFile(dir() / ".qzAbCdEfGhIjKl", std::string(1000, 'x'));
+    ASSERT_EQ(run("a t.zip src/sub/b.log", &out), 0) << out;
+    EXPECT_TRUE(temporariesIn(dir()).empty());
 }
