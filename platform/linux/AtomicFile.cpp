@@ -101,6 +101,10 @@ void removeStaleTemporaries(int dirFd)
     }
     while (dirent* e = readdir(dir)) {
         if (!isTemporaryName(e->d_name)) continue;
+        // Only our own regular files are opened at all (opening a device can act on it).
+        struct stat seen {};
+        if (fstatat(dirFd, e->d_name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(seen.st_mode) || seen.st_uid != geteuid())
+            continue;
         int fd = openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {}, now {};
