@@ -52,6 +52,9 @@
 //   10005               wParam = the archive kind (0 zip, 3 cab, 10 other), lParam = 0
 //   10007               wParam = the tested name, lParam = 1 passed, 0 failed or skipped
 //   10008               wParam = a SearchMatch's address (text search, our addition)
+//   10009               wParam = how the call ended (our addition, sent last by every entry
+//                       point that takes a window): 0 all went well, 1 done but some
+//                       entries were skipped or reported, 2 failed (nothing was changed)
 
 #include <cstddef>
 #include <cstdint>
@@ -70,7 +73,13 @@ constexpr unsigned kMsgArchiveKind = 10005;
 constexpr unsigned kMsgIgnored6 = 10006;
 constexpr unsigned kMsgTested = 10007;
 constexpr unsigned kMsgSearchMatch = 10008;
+constexpr unsigned kMsgFinished = 10009;
 constexpr unsigned kMsgCompletion = 1067;
+
+// The outcomes reported with kMsgFinished.
+constexpr unsigned kOutcomeOk = 0;
+constexpr unsigned kOutcomeSkipped = 1;
+constexpr unsigned kOutcomeFailed = 2;
 
 // Archive kinds reported with kMsgArchiveKind.
 constexpr unsigned kKindZip = 0;      // zip data (also inside a self-extracting program)

@@ -43,6 +43,7 @@ int CVantorSplitDlg::RunOperation()
         Message(texts::kVerifyValues);
         rc = op_.split ? EndSplitRun(true, false) : EndRejoinRun(false);
     }
+    ForgetSplitTemporaries();
     EndOperation();
     running_ = false;
     // Exactly once, whatever happened above.
@@ -97,6 +98,13 @@ bool CVantorSplitDlg::AskRetryOnDrive()
     if (answer == Answer::Ok) return true;
     EndOperation();
     return false;
+}
+
+void CVantorSplitDlg::ForgetSplitTemporaries()
+{
+    platform::unregisterTemporary(op_.infoSlot);
+    platform::unregisterTemporary(op_.chunkSlot);
+    op_.infoSlot = op_.chunkSlot = -1;
 }
 
 void CVantorSplitDlg::RemoveSplitOutput()
@@ -250,6 +258,7 @@ int CVantorSplitDlg::SplitFile()
         if (!AskRetryOnDrive()) return abandon();
     }
     s.infoCreated = true;
+    s.infoSlot = platform::registerTemporary(infoPath);
 
     if (!s.dataFile.openRead(s.sourcePath)) {
         Message(texts::kErrorReadingPrefix + s.sourcePath);
@@ -299,6 +308,8 @@ int CVantorSplitDlg::SplitFile()
                 if (!AskRetryOnDrive()) return abandon();
             }
             s.currentChunk = i;
+            platform::unregisterTemporary(s.chunkSlot);
+            s.chunkSlot = platform::registerTemporary(chunkPath);
             if (!s.dataFile.seek(start)) {
                 Message(texts::kErrorReadingPrefix + s.sourcePath);
                 return EndSplitRun(true, false);
@@ -329,6 +340,8 @@ int CVantorSplitDlg::SplitFile()
                     Message(writeErrorText(chunkPath, errno));
                     return EndSplitRun(true, false);
                 }
+                platform::unregisterTemporary(s.chunkSlot);
+                s.chunkSlot = -1;
                 written = true;
                 break;
             case Step::DiskChange: {
@@ -363,6 +376,7 @@ int CVantorSplitDlg::SplitFile()
     EnableControls(true);
     RefreshStatusBar("", 0);
     EndOperation();
+    ForgetSplitTemporaries();  // the set is complete
     Message(texts::kCompleted);
     return 0;
 }

@@ -100,6 +100,9 @@ struct OperationState {
     std::string storedName, splitFilesFolder, chunkBasePath, outputPath;
     std::uint64_t totalWritten = 0;
     bool infoCreated = false;    // this run created the information file (split)
+    // The information file and the chunk being written, on the process's interrupt list
+    // while the set is incomplete (a second Ctrl-C ends the program at once).
+    int infoSlot = -1, chunkSlot = -1;
     int retryStage = 0;
 };
 
@@ -178,6 +181,7 @@ private:
     int EndSplitRun(bool removeOutput, bool hideProgress);
     int EndRejoinRun(bool hideProgress);
     void RemoveSplitOutput();
+    void ForgetSplitTemporaries();
     bool ReadSplitInfo(std::string* problem);
     bool MayWriteOutput();
     bool Checkpoint();  // true when the user cancelled

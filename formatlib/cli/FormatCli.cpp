@@ -1,10 +1,14 @@
 #include "formatlib/cli/FormatCli.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 
 #include "formatlib/core/Names.h"
 #include "formatlib/host/FormatLibraryHost.h"
+#include "platform/Interrupt.h"
 
 namespace quarva::formatlib::cli {
 namespace fs = std::filesystem;
@@ -14,9 +18,11 @@ namespace {
 // Prints what the library reports.
 class ConsoleWindow : public platform::MessageWindow {
 public:
-    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose) : out_(out), err_(err), verbose_(verbose) {}
+    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose, bool quiet)
+        : out_(out), err_(err), verbose_(verbose && !quiet), quiet_(quiet) {}
     int errors = 0;
     int tests = 0, testFailures = 0;
+    int outcome = -1;  // as the library reported it (kMsgFinished), -1 when it did not
 
     std::intptr_t onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override
     {
@@ -31,11 +37,13 @@ public:
         case kMsgProcessed:
             if (verbose_) out_ << toSlashes(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
             break;
-        case kMsgDeleted: out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n"; break;
+        case kMsgDeleted:
+            if (!quiet_) out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+            break;
         case kMsgTested:
             ++tests;
             if (lParam) {
-                out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+                if (!quiet_) out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             } else {
                 ++testFailures;
                 out_ << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
@@ -49,6 +57,7 @@ public:
             err_ << "\n";
             break;
         }
+        case kMsgFinished: outcome = static_cast<int>(wParam); break;
         case kMsgSearchMatch: {
             const auto* m = reinterpret_cast<const SearchMatch*>(wParam);
             out_ << toSlashes(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
@@ -63,6 +72,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool verbose_;
+    bool quiet_;
 };
 
 std::string quoteList(const std::vector<std::string>& names)
@@ -73,6 +83,31 @@ std::string quoteList(const std::vector<std::string>& names)
         s += "\"" + n + "\"";
     }
     return s;
+}
+
+// Calls one entry point like callEntry; an interrupt (Ctrl-C, SIGTERM, SIGHUP)
+// meanwhile calls the library's Abort, so the operation stops at its next entry or
+// data block and removes its temporary file.
+template <class Fn, class... Args>
+int callCancellable(const fs::path& library, const char* name, Args&&... args)
+{
+    LoadedLibrary lib(library);
+    if (!lib.loaded()) return kStatusNotLoaded;
+    Fn fn = lib.entry<Fn>(name);
+    if (!fn) return kStatusNoEntryPoint;
+    const auto abortFn = lib.entry<QzAbortFn>("Abort");
+    std::atomic<bool> done{false};
+    std::thread watcher([&done, abortFn] {
+        // Asked again while the interrupt stands: the call may reset the flag as it starts.
+        while (!done.load()) {
+            if (abortFn && platform::interruptRequested()) abortFn();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    fn(std::forward<Args>(args)...);
+    done = true;
+    watcher.join();
+    return kStatusOk;
 }
 
 int loadStatus(int status, std::ostream& err, const fs::path& library)
@@ -113,28 +148,35 @@ fs::path defaultLibraryPath()
 
 int run(const std::vector<std::string>& args)
 {
+    platform::installInterruptHandlers();
     return run(args, std::cout, std::cerr, defaultLibraryPath());
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const fs::path& lib)
+int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib)
 {
+    std::vector<std::string> args;
+    bool quiet = false;
+    for (const auto& a : allArgs) {
+        if (a == "-q" || a == "--quiet") quiet = true;
+        else args.push_back(a);
+    }
     if (args.size() < 2) {
         err << "usage: l|t|x|a|d|convert|sfx|encode|count|find ARCHIVE ...\n";
         return 2;
     }
     const std::string cmd = args[0];
     const std::string archive = args[1];
-    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert");
+    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert", quiet);
     int status = 0;
     std::vector<std::string> rest(args.begin() + 2, args.end());
 
     if (cmd == "l") {
         std::string filters = rest.empty() ? "*.*" : quoteList(rest);
-        status = callEntry<QzListArchiveFn>(lib, "ListArchive", archive.c_str(), filters.c_str(), &window);
+        status = callCancellable<QzListArchiveFn>(lib, "ListArchive", archive.c_str(), filters.c_str(), &window);
     } else if (cmd == "t") {
         std::string names = rest.empty() ? "*.*" : quoteList(rest);
-        status = callEntry<QzTestArchiveFn>(lib, "TestArchive", archive.c_str(), names.c_str(), &window);
-        if (status == 0 && window.errors == 0) out << window.tests << " file(s) tested, no errors\n";
+        status = callCancellable<QzTestArchiveFn>(lib, "TestArchive", archive.c_str(), names.c_str(), &window);
+        if (status == 0 && window.errors == 0 && !quiet) out << window.tests << " file(s) tested, no errors\n";
     } else if (cmd == "x") {
         std::string dest = ".", password;
         bool overwrite = false, paths = true;
@@ -148,7 +190,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
         std::string list = names.empty() ? "*.*" : quoteList(names);
         using Fn = void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle);
-        status = callEntry<Fn>(lib, "ExtractFileWithPassword", archive.c_str(), list.c_str(), dest.c_str(),
+        status = callCancellable<Fn>(lib, "ExtractFileWithPassword", archive.c_str(), list.c_str(), dest.c_str(),
                                overwrite ? 1 : 0, paths ? 1 : 0, password.c_str(),
                                static_cast<platform::WindowHandle>(&window));
     } else if (cmd == "a") {
@@ -161,14 +203,17 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             else if (rest[i] == "-P") fullPaths = true;
             else if (rest[i] == "-H") hidden = true;
             else if (rest[i] == "-m") move = true;
-            else files.push_back(rest[i]);
+            else if (rest[i] == "--aes") {
+                err << "error: " << archive << ": AES encryption is for zip archives only; nothing was added\n";
+                return 2;
+            } else files.push_back(rest[i]);
         }
         if (files.empty()) {
             err << "nothing to add\n";
             return 2;
         }
         std::string list = quoteList(files);
-        status = callEntry<QzCompressFileFn>(lib, "CompressFile", archive.c_str(), list.c_str(), password.c_str(),
+        status = callCancellable<QzCompressFileFn>(lib, "CompressFile", archive.c_str(), list.c_str(), password.c_str(),
                                              hidden ? 1 : 0, move ? 1 : 0, fullPaths ? 1 : 0, subfolders ? 1 : 0,
                                              &window);
     } else if (cmd == "d") {
@@ -177,7 +222,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return 2;
         }
         std::string list = quoteList(rest);
-        status = callEntry<QzDeleteFileFn>(lib, "DeleteFile", archive.c_str(), list.c_str(), &window);
+        status = callCancellable<QzDeleteFileFn>(lib, "DeleteFile", archive.c_str(), list.c_str(), &window);
     } else if (cmd == "convert") {
         if (rest.empty()) {
             err << "usage: convert SOURCE TARGET [FORMAT]\n";
@@ -190,14 +235,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             err << "unknown target format: " << word << "\n";
             return 2;
         }
-        status = callEntry<QzArcToArcFn>(lib, "ArcToArc", archive.c_str(), target.c_str(), code, 0, &window);
+        status = callCancellable<QzArcToArcFn>(lib, "ArcToArc", archive.c_str(), target.c_str(), code, 0, &window);
     } else if (cmd == "sfx") {
         if (rest.empty()) {
             err << "usage: sfx SOURCE OUTPUT [STUBFOLDER]\n";
             return 2;
         }
         const std::string stubs = rest.size() > 1 ? rest[1] : lib.parent_path().string();
-        status = callEntry<QzArcToSFXFn>(lib, "ArcToSFX", archive.c_str(), rest[0].c_str(), stubs.c_str(), &window);
+        status = callCancellable<QzArcToSFXFn>(lib, "ArcToSFX", archive.c_str(), rest[0].c_str(), stubs.c_str(), &window);
     } else if (cmd == "encode") {
         if (rest.empty()) {
             err << "usage: encode SOURCE TARGET [uu|xx] [--table]\n";
@@ -210,7 +255,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             else if (rest[i] == "uu") method = kEncodeUU;
             else if (rest[i] == "--table") table = true;
         }
-        status = callEntry<QzEncodeFn>(lib, "Encode", archive.c_str(), rest[0].c_str(), method, table ? 1 : 0, &window);
+        status = callCancellable<QzEncodeFn>(lib, "Encode", archive.c_str(), rest[0].c_str(), method, table ? 1 : 0, &window);
     } else if (cmd == "count") {
         int count = 0;
         status = callFileCount(lib, archive, &count);
@@ -222,7 +267,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return 2;
         }
         const bool matchCase = !(rest.size() > 1 && rest[1] == "-i");
-        status = callEntry<QzTurboFindTextFn>(lib, "TurboFindText", archive.c_str(), rest[0].c_str(),
+        status = callCancellable<QzTurboFindTextFn>(lib, "TurboFindText", archive.c_str(), rest[0].c_str(),
                                               matchCase ? 1 : 0, &window);
     } else {
         err << "unknown command: " << cmd << "\n";
@@ -230,6 +275,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     const int failed = loadStatus(status, err, lib);
     if (failed >= 0) return failed;
+    if (window.outcome >= 0) return window.outcome == kOutcomeOk ? 0 : window.outcome == kOutcomeSkipped ? 1 : 2;
     return window.errors > 0 ? 1 : 0;
 }
 

@@ -7,7 +7,8 @@
 //                                              extract (-o overwrite, -j without stored paths)
 //   a ARCHIVE [-p PASSWORD] [-r] [-P] [-H] [-m] FILE...
 //                                              add (-r subfolders, -P full paths, -H hidden files,
-//                                              -m delete the files after adding)
+//                                              -m delete the files after adding); a password
+//                                              for a format that cannot encrypt is refused
 //   d ARCHIVE NAME...                          delete entries
 //   convert SOURCE TARGET [FORMAT]             FORMAT: cab lzh zip tar gz jar bh (default: by TARGET's extension)
 //   sfx SOURCE OUTPUT [STUBFOLDER]             self-extracting program
@@ -15,9 +16,12 @@
 //   count ARCHIVE                              number of entries
 //   find ARCHIVE TEXT [-i]                     lines holding TEXT
 //
+//   -q or --quiet (anywhere) leaves out the per-file lines; errors are still shown.
+//
 // The library is loaded from $QUARVA_FORMATLIB, else from beside the running program.
-// Result: 0 success, 1 the library reported errors, 2 usage, 3 the library could
-// not be loaded or lacks the entry point.
+// Result: 0 all went well, 1 done but some entries were skipped (each reported),
+// 2 failed (nothing was changed) or a usage error, 3 the library could not be loaded
+// or lacks the entry point.
 
 #include <filesystem>
 #include <ostream>
@@ -26,6 +30,8 @@
 
 namespace quarva::formatlib::cli {
 
+// The program's front: installs the interrupt handlers (Ctrl-C cancels the running
+// operation cooperatively) and prints to stdout and stderr.
 int run(const std::vector<std::string>& args);
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::filesystem::path& library);

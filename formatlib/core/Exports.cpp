@@ -27,12 +27,13 @@ void guarded(WindowHandle window, const char* subject, Fn&& fn)
     try {
         fn(rep);
     } catch (const std::bad_alloc&) {
-        rep.error("", text(subject), "Not Enough Memory");
+        rep.failure("", text(subject), "Not Enough Memory");
     } catch (const std::exception& e) {
-        rep.error("", text(subject), "Unexpected Error occurred", e.what());
+        rep.failure("", text(subject), "Unexpected Error occurred", e.what());
     } catch (...) {
-        rep.error("", text(subject), "Unexpected Error occurred");
+        rep.failure("", text(subject), "Unexpected Error occurred");
     }
+    rep.finished();
 }
 
 }  // namespace

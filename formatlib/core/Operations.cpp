@@ -16,7 +16,10 @@
 #include "formatlib/core/Abort.h"
 #include "formatlib/core/Names.h"
 #include "formatlib/core/SafeExtract.h"
+#include "formatlib/formats/LibarchiveWriter.h"
+#include "formatlib/formats/TarStream.h"
 #include "formatlib/formats/UuCodec.h"
+#include "platform/AtomicFile.h"
 
 namespace quarva::formatlib {
 namespace fs = std::filesystem;
@@ -25,21 +28,55 @@ namespace {
 
 const char* const kAborted = "Operation aborted by the user";
 
-// A host file read as entry data.
+// A host file read as entry data. Only a regular file is opened: a fifo or device
+// put in its place is refused instead of blocking or reading without end.
 class FileSource : public DataSource {
 public:
-    explicit FileSource(const fs::path& p) : in_(p, std::ios::binary) {}
-    bool ok() const { return static_cast<bool>(in_); }
+    explicit FileSource(const fs::path& p, bool followLinks = true)
+    {
+        fd_ = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+        if (fd_ < 0) {
+            error_ = std::strerror(errno);
+            return;
+        }
+        struct stat st {};
+        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            error_ = "not a regular file";
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        size_ = static_cast<std::uint64_t>(st.st_size);
+        mtime_ = st.st_mtime;
+    }
+    ~FileSource() override
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    // Size and time of the file opened (it may have changed since it was listed).
+    std::uint64_t size() const { return size_; }
+    std::time_t mtime() const { return mtime_; }
     long read(void* buffer, std::size_t size) override
     {
-        in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
-        if (in_.bad()) return -1;
-        return static_cast<long>(in_.gcount());
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, size);
+            if (n >= 0) return static_cast<long>(n);
+            if (errno == EINTR) continue;
+            error_ = std::string("cannot read the file (") + std::strerror(errno) + ")";
+            return -1;
+        }
     }
-    std::string error() const override { return "cannot read the file"; }
+    std::string error() const override { return error_; }
 
 private:
-    std::ifstream in_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::time_t mtime_ = 0;
+    std::string error_;
 };
 
 bool fileExists(const std::string& path)
@@ -48,66 +85,58 @@ bool fileExists(const std::string& path)
     return stat(path.c_str(), &st) == 0;
 }
 
-// Opens an existing archive with the handler its content asks for; reports why not.
+// Opens an existing archive with the handler its content asks for; reports why not
+// (a failure of the operation).
 std::unique_ptr<ArchiveReader> openArchive(const std::string& archive, const std::string& password, Reporter& rep,
                                            const FormatHandler** used = nullptr)
 {
     struct stat st {};
     if (archive.empty() || stat(archive.c_str(), &st) != 0) {
-        rep.error("", archive, "Archive Not Found", archive);
+        rep.failure("", archive, "Archive Not Found", archive);
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
-        rep.error("", archive, "Not an archive", "the path is not a file");
+        rep.failure("", archive, "Not an archive", "the path is not a file");
         return nullptr;
     }
     const FormatHandler* h = handlerForFile(archive);
     if (used) *used = h;
     if (!h) {
-        rep.error("", archive, "Unknown archive format", "no format of this library recognises the file");
+        rep.failure("", archive, "Unknown archive format", "no format of this library recognises the file");
         return nullptr;
     }
     std::string why;
     auto r = h->openReader(archive, password, &why);
-    if (!r) rep.error("", archive, "Cannot open the archive", why);
+    if (!r) rep.failure("", archive, "Cannot open the archive", why);
     return r;
 }
 
-// Writes a new file through a temporary file in the target's folder; the target
-// is replaced only when `body` and the writer's finish both succeed.
+// Writes a new file through a temporary file beside the target (platform::AtomicFile:
+// a target that is a symbolic link has its final target written, the link stays);
+// the target is replaced only when `body` and the writer's finish both succeed.
 bool writeThroughTemp(const std::string& target, const std::function<bool(const fs::path& temp)>& body,
                       Reporter& rep)
 {
-    fs::path t(target);
-    fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
-    std::string tmpl = (folder / (".~" + t.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-        rep.error("", target, "Cannot create a temporary file", std::strerror(errno));
+    platform::AtomicFile file;
+    std::error_code ec;
+    if (!file.open(target, ec)) {
+        rep.failure("", target, "Cannot create a temporary file", ec.message());
         return false;
     }
-    ::close(fd);
-    bool good = body(tmpl);
+    bool good = body(file.tempPath());
     if (good && abortRequested()) {
-        rep.error("", target, kAborted);
+        rep.failure("", target, kAborted);
         good = false;
     }
-    if (good) {
-        // Keep the permissions of a file we replace.
-        struct stat st {};
-        if (stat(target.c_str(), &st) == 0) chmod(tmpl.c_str(), st.st_mode & 07777);
-        else chmod(tmpl.c_str(), 0644);
-        const int f = ::open(tmpl.c_str(), O_RDONLY);
-        if (f >= 0) {
-            fsync(f);
-            ::close(f);
-        }
-        if (rename(tmpl.c_str(), target.c_str()) != 0) {
-            rep.error("", target, "Cannot replace the archive", std::strerror(errno));
-            good = false;
-        }
+    if (good && !file.commit(ec)) {
+        rep.failure("", target, "Cannot replace the archive",
+                    ec == std::errc::no_space_on_device ? "disk full" : ec.message());
+        good = false;
     }
-    if (!good) unlink(tmpl.c_str());
+    if (!good) {
+        file.discard();
+        rep.markFailed();
+    }
     return good;
 }
 
@@ -201,47 +230,74 @@ bool addEntry(ArchiveWriter& w, const EntryInfo& e, DataSource* data, const fs::
     return true;
 }
 
-// Copies the entries of `r` into `w`, leaving out those `drop` selects. Unsafe
-// names and entries the target cannot hold are reported and left out; a failed
+// The name an entry of an existing archive is matched by: its safe form when it
+// has one ("./a/" is "a"), else as stored.
+std::string matchName(const std::string& stored)
+{
+    std::string n = stored;
+    while (n.size() > 1 && n.back() == '/') n.pop_back();
+    const auto safe = safeRelativePath(n);
+    return safe ? *safe : n;
+}
+
+// Copies the entries of `r` into `w`, leaving out those `drop` selects; a failed
 // write ends the copy (the target is then discarded by the caller).
+// A conversion (`carryAll` false) leaves out, with an error record, unsafe names and
+// entries the target cannot hold. A rewrite of an archive (`carryAll`) keeps every
+// entry it does not change, names as stored; one it cannot keep fails the operation.
 bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target, const std::string& source,
                  const fs::path& spoolFolder, const std::function<bool(const std::string&)>& drop, Reporter& rep,
-                 bool reportEach, std::vector<std::string>* dropped = nullptr)
+                 bool reportEach, std::vector<std::string>* dropped = nullptr, bool carryAll = false)
 {
     EntryInfo e;
     for (;;) {
         if (abortRequested()) {
-            rep.error("", source, kAborted);
+            rep.failure("", source, kAborted);
             return false;
         }
         const int n = r.next(e);
         if (n == 0) return true;
         if (n < 0) {
-            rep.error("", source, "Damaged archive", r.error());
+            rep.failure("", source, "Damaged archive", r.error());
             return false;
         }
         std::string why;
-        const auto safe = safeRelativePath(e.name, &why);
-        if (!safe) {
-            rep.error(e.name, e.name, "Unsafe name left out", why);
+        std::string name;
+        if (carryAll) {
+            name = matchName(e.name);
+        } else {
+            const auto safe = safeRelativePath(e.name, &why);
+            if (!safe) {
+                rep.error(e.name, e.name, "Unsafe name left out", why);
+                continue;
+            }
+            name = *safe;
+            e.name = name;
+        }
+        if (drop && drop(name)) {
+            if (dropped) dropped->push_back(name);
             continue;
         }
-        if (drop && drop(*safe)) {
-            if (dropped) dropped->push_back(*safe);
-            continue;
-        }
-        e.name = *safe;
+        const char* leftOut = nullptr;
+        std::string reason;
         if (e.method == "special") {
-            rep.error(e.name, e.name, "Special file left out", "devices, pipes and sockets are not copied");
-            continue;
+            leftOut = "Special file left out";
+            reason = "devices, pipes and sockets are not copied";
+        } else if ((e.isSymlink && !writerHoldsLinks(target)) ||
+                   (e.isHardlink && std::string(target.name()).rfind("tar", 0) != 0)) {
+            leftOut = "Link left out";
+            reason = std::string(target.name()) + " archives cannot hold this link";
         }
-        if ((e.isSymlink && !writerHoldsLinks(target)) ||
-            (e.isHardlink && std::string(target.name()).rfind("tar", 0) != 0)) {
-            rep.error(e.name, e.name, "Link left out", std::string(target.name()) + " archives cannot hold this link");
+        if (leftOut && carryAll) {
+            rep.failure(name, source, "Cannot keep the entry", reason);
+            return false;
+        }
+        if (leftOut) {
+            rep.error(e.name, e.name, leftOut, reason);
             continue;
         }
         if (!addEntry(w, e, &r, spoolFolder, &why)) {
-            rep.error(e.name, e.name, "Cannot copy the entry", why);
+            rep.failure(name, name, carryAll ? "Cannot keep the entry" : "Cannot copy the entry", why);
             return false;
         }
         if (reportEach && !e.isDir) rep.processed(e);
@@ -347,6 +403,186 @@ std::uint64_t unknownSizeCap(const std::string& archive)
     return undeclaredDataCeiling(stat(archive.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
 }
 
+// A file to add, looked at before the archive is touched.
+struct Prepared {
+    NewItem item;
+    EntryInfo info;
+};
+
+// Keeps of `items` what can be added: each file is looked at (and opened) first, so
+// that one that cannot be read is skipped with an error record and the entry it
+// would have replaced stays in the archive.
+std::vector<Prepared> prepareItems(const std::vector<NewItem>& items, const FormatHandler& h, Reporter& rep)
+{
+    std::vector<Prepared> out;
+    for (const auto& it : items) {
+        struct stat st {};
+        if (lstat(it.host.c_str(), &st) != 0) {
+            rep.error(it.entry, it.host.string(), "File not found", std::strerror(errno));
+            continue;
+        }
+        EntryInfo e = infoForHost(it);
+        if (e.method == "special") {
+            rep.error(e.name, it.host.string(), "Special file left out", "devices, pipes and sockets are not added");
+            continue;
+        }
+        if (e.isSymlink && !writerHoldsLinks(h)) {
+            rep.error(e.name, it.host.string(), "Link left out", std::string(h.name()) + " archives cannot hold links");
+            continue;
+        }
+        if (!e.isDir && !e.isSymlink) {
+            FileSource probe(it.host, false);
+            if (!probe.ok()) {
+                rep.error(e.name, it.host.string(), "Cannot open the file", probe.error());
+                continue;
+            }
+        }
+        const std::string refused = h.refuses(e);
+        if (!refused.empty()) {
+            rep.error(e.name, it.host.string(), "Cannot add the file", refused);
+            continue;
+        }
+        out.push_back({it, e});
+    }
+    return out;
+}
+
+// Adds the prepared files to `w`. A file that can no longer be read fails the
+// operation: the archive it would have changed stays as it was.
+bool addPrepared(ArchiveWriter& w, const std::vector<Prepared>& items, const std::string& archive,
+                 std::vector<EntryInfo>& added, Reporter& rep)
+{
+    for (const auto& p : items) {
+        if (abortRequested()) {
+            rep.failure("", archive, kAborted);
+            return false;
+        }
+        EntryInfo e = p.info;
+        std::unique_ptr<FileSource> src;
+        if (!e.isDir && !e.isSymlink) {
+            src = std::make_unique<FileSource>(p.item.host, false);
+            if (!src->ok()) {
+                rep.failure(e.name, p.item.host.string(), "Cannot open the file",
+                            src->error() + "; the archive was left as it was");
+                return false;
+            }
+            e.size = e.packedSize = src->size();
+            e.mtime = src->mtime();
+        }
+        std::string why;
+        if (!addEntry(w, e, src.get(), folderOf(archive), &why)) {
+            rep.failure(e.name, p.item.host.string(), "Cannot add the file", why);
+            return false;
+        }
+        added.push_back(e);
+    }
+    return true;
+}
+
+bool isTarWriter(const FormatHandler* h)
+{
+    return h == &tarHandler() || h == &tarGzHandler();
+}
+bool isTarFamily(const FormatHandler* h)
+{
+    return isTarWriter(h) || h == &tarBz2Handler() || h == &tarXzHandler();
+}
+
+// Copies the stored entries of a tar to `sink` block for block, leaving out those
+// `drop` selects. A kept hard link whose entry was left out fails the copy: the
+// link would have no data to point at.
+bool copyTarEntries(RawTarReader& r, TarSink& sink, const std::string& source,
+                    const std::function<bool(const std::string&)>& drop, std::vector<std::string>* dropped,
+                    std::vector<EntryInfo>* copied, Reporter& rep)
+{
+    std::set<std::string> left;
+    RawTarEntry e;
+    for (;;) {
+        if (abortRequested()) {
+            rep.failure("", source, kAborted);
+            return false;
+        }
+        const int n = r.next(e);
+        if (n == 0) return true;
+        if (n < 0) {
+            rep.failure("", source, "Damaged archive", r.error());
+            return false;
+        }
+        const std::string name = matchName(e.name);
+        if (!e.standalone && drop && drop(name)) {
+            left.insert(name);
+            if (dropped) dropped->push_back(name);
+            continue;
+        }
+        if (e.isHardlink() && left.count(matchName(e.linkTarget))) {
+            rep.failure(matchName(e.linkTarget), source, "Cannot leave out an entry that holds a hard link's data",
+                        "the hard link " + name + " points at it; include the link too");
+            return false;
+        }
+        if (!sink.write(e.headers.data(), e.headers.size()) || !r.copyData(&sink)) {
+            rep.failure(name, source, "Cannot keep the entry", sink.error().empty() ? r.error() : sink.error());
+            return false;
+        }
+        if (copied && !e.standalone) {
+            EntryInfo info;
+            info.name = e.name;
+            info.isDir = e.isDir();
+            info.size = info.packedSize = e.size;
+            info.mtime = static_cast<std::time_t>(e.mtime);
+            info.mode = e.mode;
+            info.method = "tar";
+            copied->push_back(info);
+        }
+    }
+}
+
+// Writes a tar (gzip-compressed when asked) at `temp`: first what `copyOld` copies,
+// then what `addNew` adds through libarchive, then the end mark.
+bool writeTar(const fs::path& temp, bool gzip, const std::string& archive,
+              const std::function<bool(TarSink&)>& copyOld, const std::function<bool(ArchiveWriter&)>& addNew,
+              Reporter& rep)
+{
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        rep.failure("", archive, "Cannot create the archive", std::strerror(errno));
+        return false;
+    }
+    bool good = true;
+    {
+        TarSink sink(fd, gzip);
+        if (!sink.error().empty()) {
+            rep.failure("", archive, "Cannot create the archive", sink.error());
+            good = false;
+        }
+        if (good && copyOld) good = copyOld(sink);
+        bool endWritten = false;
+        if (good && addNew) {
+            LibarchiveWriter w(
+                sink, [](struct archive* a) { return archive_write_set_format_pax_restricted(a) == ARCHIVE_OK; },
+                true);
+            if (!w.ok()) {
+                rep.failure("", archive, "Cannot create the archive", w.error());
+                good = false;
+            }
+            good = good && addNew(w);
+            if (good && !w.finish()) {
+                rep.failure("", archive, "Cannot complete the archive", w.error());
+                good = false;
+            }
+            endWritten = true;
+        }
+        if (good && !sink.finish(!endWritten)) {
+            rep.failure("", archive, "Cannot complete the archive", sink.error());
+            good = false;
+        }
+    }
+    if (::close(fd) != 0 && good) {
+        rep.failure("", archive, "Cannot complete the archive", std::strerror(errno));
+        good = false;
+    }
+    return good;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -383,7 +619,7 @@ void compressFiles(const std::string& archive, const std::string& files, const s
                    bool hiddenFiles, bool deleteAfter, bool savePathInfo, bool subfolders, Reporter& rep)
 {
     if (archive.empty()) {
-        rep.error("", archive, "No archive name given");
+        rep.failure("", archive, "No archive name given");
         return;
     }
     // What to add.
@@ -427,14 +663,14 @@ void compressFiles(const std::string& archive, const std::string& files, const s
         unique.push_back(it);
     }
     if (unique.empty()) {
-        rep.error("", archive, "No files to add");
+        rep.failure("", archive, "No files to add");
         return;
     }
 
     const bool exists = fileExists(archive) && fs::file_size(archive) > 0;
     const FormatHandler* h = exists ? handlerForFile(archive) : handlerForName(archive);
     if (!h) {
-        rep.error("", archive, "Creation of archive of this type not supported", "unknown extension");
+        rep.failure("", archive, "Creation of archive of this type not supported", "unknown extension");
         return;
     }
     if (!exists && h == &gzHandler()) {
@@ -453,75 +689,78 @@ void compressFiles(const std::string& archive, const std::string& files, const s
         if (why.empty())
             why = exists ? std::string("files cannot be added to ") + h->name() + " archives"
                          : std::string(h->name()) + " archives cannot be created";
-        rep.error("", archive, "Cannot add to this archive", why);
+        rep.failure("", archive, "Cannot add to this archive", why);
+        return;
+    }
+    // Encryption asked for and not possible: refused, never written in the clear.
+    if (!password.empty() && !(h->capabilities() & kCanEncrypt)) {
+        rep.failure("", archive, "Cannot encrypt this archive",
+                    std::string(h->name()) + " archives cannot hold encrypted files; nothing was added");
         return;
     }
     WriteOptions options;
-    if (h->capabilities() & kCanEncrypt) options.password = password;
+    options.password = password;
 
-    std::vector<NewItem> added;
-    const bool committed = writeThroughTemp(
-        archive,
-        [&](const fs::path& temp) {
-            std::string why;
-            auto w = h->openWriter(temp, options, &why);
-            if (!w) {
-                rep.error("", archive, "Cannot create the archive", why);
-                return false;
-            }
-            if (exists) {
-                auto r = openArchive(archive, password, rep);
-                if (!r) return false;
-                const auto replaced = [&names](const std::string& n) { return names.count(n) > 0; };
-                if (!copyEntries(*r, *w, *h, archive, folderOf(archive), replaced, rep, false)) return false;
-            }
-            for (const auto& it : unique) {
-                if (abortRequested()) {
-                    rep.error("", archive, kAborted);
+    const std::vector<Prepared> prepared = prepareItems(unique, *h, rep);
+    if (prepared.empty()) return;  // every file was skipped, each with its error record
+    // Old entries of these names give way; those of skipped files stay.
+    std::set<std::string> replacing;
+    for (const auto& p : prepared) replacing.insert(p.item.entry);
+    const auto replaced = [&replacing](const std::string& n) { return replacing.count(n) > 0; };
+
+    std::vector<EntryInfo> added;
+    bool committed = false;
+    if (isTarWriter(h)) {
+        // A tar keeps its entries as stored; the new ones follow them.
+        committed = writeThroughTemp(
+            archive,
+            [&](const fs::path& temp) {
+                std::function<bool(TarSink&)> copyOld;
+                if (exists)
+                    copyOld = [&](TarSink& sink) {
+                        RawTarReader r(archive);
+                        if (!r.isTar()) {
+                            rep.failure("", archive, "Cannot open the archive", r.error());
+                            return false;
+                        }
+                        return copyTarEntries(r, sink, archive, replaced, nullptr, nullptr, rep);
+                    };
+                return writeTar(temp, h == &tarGzHandler(), archive, copyOld,
+                                [&](ArchiveWriter& w) { return addPrepared(w, prepared, archive, added, rep); }, rep);
+            },
+            rep);
+    } else {
+        committed = writeThroughTemp(
+            archive,
+            [&](const fs::path& temp) {
+                std::string why;
+                auto w = h->openWriter(temp, options, &why);
+                if (!w) {
+                    rep.failure("", archive, "Cannot create the archive", why);
                     return false;
                 }
-                EntryInfo e = infoForHost(it);
-                if (e.method == "special") {
-                    rep.error(e.name, it.host.string(), "Special file left out",
-                              "devices, pipes and sockets are not added");
-                    continue;
+                if (exists) {
+                    auto r = openArchive(archive, password, rep);
+                    if (!r) return false;
+                    if (!copyEntries(*r, *w, *h, archive, folderOf(archive), replaced, rep, false, nullptr, true))
+                        return false;
                 }
-                if (e.isSymlink && !writerHoldsLinks(*h)) {
-                    rep.error(e.name, it.host.string(), "Link left out",
-                              std::string(h->name()) + " archives cannot hold links");
-                    continue;
-                }
-                std::unique_ptr<FileSource> src;
-                if (!e.isDir && !e.isSymlink) {
-                    src = std::make_unique<FileSource>(it.host);
-                    if (!src->ok()) {
-                        rep.error(e.name, it.host.string(), "Cannot open the file", std::strerror(errno));
-                        continue;
-                    }
-                }
-                if (!addEntry(*w, e, src.get(), folderOf(archive), &why)) {
-                    rep.error(e.name, it.host.string(), "Cannot add the file", why);
+                if (!addPrepared(*w, prepared, archive, added, rep)) return false;
+                if (!w->finish()) {
+                    rep.failure("", archive, "Cannot complete the archive", w->error());
                     return false;
                 }
-                added.push_back(it);
-            }
-            if (!w->finish()) {
-                rep.error("", archive, "Cannot complete the archive", w->error());
-                return false;
-            }
-            return true;
-        },
-        rep);
-    if (!committed) return;
-    for (const auto& it : added) {
-        EntryInfo e = infoForHost(it);
-        if (!e.isDir) rep.processed(e);
+                return true;
+            },
+            rep);
     }
+    if (!committed) return;
+    for (const auto& e : added)
+        if (!e.isDir) rep.processed(e);
     if (deleteAfter) {
-        for (auto it = added.rbegin(); it != added.rend(); ++it) {
+        for (auto it = prepared.rbegin(); it != prepared.rend(); ++it) {
             std::error_code ec;
-            if (it->isDir) fs::remove(it->host, ec);  // only when empty now
-            else fs::remove(it->host, ec);
+            fs::remove(it->item.host, ec);  // a folder only when empty now
         }
     }
 }
@@ -601,40 +840,63 @@ void deleteFiles(const std::string& archive, const std::string& files, Reporter&
     }
     if (!(h->capabilities() & kCanDelete)) {
         std::string why = h->unsupportedReason();
-        rep.error("", archive, "Cannot delete from this archive",
-                  why.empty() ? std::string("entries cannot be deleted from ") + h->name() + " archives" : why);
+        rep.failure("", archive, "Cannot delete from this archive",
+                    why.empty() ? std::string("entries cannot be deleted from ") + h->name() + " archives" : why);
         return;
     }
     const auto patterns = splitFileList(files);
     if (patterns.empty()) {
-        rep.error("", archive, "No files to delete");
+        rep.failure("", archive, "No files to delete");
         return;
     }
+    const auto drop = [&patterns](const std::string& n) { return selected(patterns, n); };
     std::vector<std::string> removed;
-    const bool committed = writeThroughTemp(
-        archive,
-        [&](const fs::path& temp) {
-            std::string why;
-            auto r = openArchive(archive, {}, rep);
-            if (!r) return false;
-            auto w = h->openWriter(temp, {}, &why);
-            if (!w) {
-                rep.error("", archive, "Cannot create the archive", why);
-                return false;
-            }
-            const auto drop = [&patterns](const std::string& n) { return selected(patterns, n); };
-            if (!copyEntries(*r, *w, *h, archive, folderOf(archive), drop, rep, false, &removed)) return false;
-            if (removed.empty()) {
-                rep.error("", archive, "No matches Found.");
-                return false;
-            }
-            if (!w->finish()) {
-                rep.error("", archive, "Cannot complete the archive", w->error());
-                return false;
-            }
-            return true;
-        },
-        rep);
+    const auto noneFound = [&]() {
+        if (!removed.empty()) return false;
+        rep.failure("", archive, "No matches Found.");
+        return true;
+    };
+    bool committed = false;
+    if (isTarWriter(h)) {
+        committed = writeThroughTemp(
+            archive,
+            [&](const fs::path& temp) {
+                return writeTar(
+                    temp, h == &tarGzHandler(), archive,
+                    [&](TarSink& sink) {
+                        RawTarReader r(archive);
+                        if (!r.isTar()) {
+                            rep.failure("", archive, "Cannot open the archive", r.error());
+                            return false;
+                        }
+                        return copyTarEntries(r, sink, archive, drop, &removed, nullptr, rep) && !noneFound();
+                    },
+                    nullptr, rep);
+            },
+            rep);
+    } else {
+        committed = writeThroughTemp(
+            archive,
+            [&](const fs::path& temp) {
+                std::string why;
+                auto r = openArchive(archive, {}, rep);
+                if (!r) return false;
+                auto w = h->openWriter(temp, {}, &why);
+                if (!w) {
+                    rep.failure("", archive, "Cannot create the archive", why);
+                    return false;
+                }
+                if (!copyEntries(*r, *w, *h, archive, folderOf(archive), drop, rep, false, &removed, true))
+                    return false;
+                if (noneFound()) return false;
+                if (!w->finish()) {
+                    rep.failure("", archive, "Cannot complete the archive", w->error());
+                    return false;
+                }
+                return true;
+            },
+            rep);
+    }
     if (!committed) return;
     for (const auto& n : removed) rep.deleted(n);
 }
@@ -715,31 +977,53 @@ void convertArchive(const std::string& source, const std::string& target, int fo
 {
     const FormatHandler* h = handlerForCode(formatCode);
     if (!h) {
-        rep.error("", target, "Unknown target format", "format code " + std::to_string(formatCode));
+        rep.failure("", target, "Unknown target format", "format code " + std::to_string(formatCode));
         return;
     }
     if (!(h->capabilities() & kCanCreate)) {
-        rep.error("", target, "Cannot create this kind of archive", h->unsupportedReason());
+        rep.failure("", target, "Cannot create this kind of archive", h->unsupportedReason());
         return;
     }
     if (fs::absolute(source).lexically_normal() == fs::absolute(target).lexically_normal()) {
-        rep.error("", target, "The target is the source", "choose another file name");
+        rep.failure("", target, "The target is the source", "choose another file name");
         return;
     }
-    auto r = openArchive(source, {}, rep);
+    const FormatHandler* from = nullptr;
+    auto r = openArchive(source, {}, rep, &from);
     if (!r) return;
+    if (isTarWriter(h) && isTarFamily(from) && RawTarReader(source).isTar()) {
+        // Tar to tar: every entry as stored.
+        r.reset();
+        std::vector<EntryInfo> copied;
+        const bool made = writeThroughTemp(
+            target,
+            [&](const fs::path& temp) {
+                return writeTar(
+                    temp, h == &tarGzHandler(), target,
+                    [&](TarSink& sink) {
+                        RawTarReader raw(source);
+                        return copyTarEntries(raw, sink, source, nullptr, nullptr, &copied, rep);
+                    },
+                    nullptr, rep);
+            },
+            rep);
+        if (made)
+            for (const auto& e : copied)
+                if (!e.isDir) rep.processed(e);
+        return;
+    }
     writeThroughTemp(
         target,
         [&](const fs::path& temp) {
             std::string why;
             auto w = h->openWriter(temp, {}, &why);
             if (!w) {
-                rep.error("", target, "Cannot create the archive", why);
+                rep.failure("", target, "Cannot create the archive", why);
                 return false;
             }
             if (!copyEntries(*r, *w, *h, source, folderOf(target), nullptr, rep, true)) return false;
             if (!w->finish()) {
-                rep.error("", target, "Cannot complete the archive", w->error());
+                rep.failure("", target, "Cannot complete the archive", w->error());
                 return false;
             }
             return true;

@@ -74,6 +74,11 @@ void Reporter::error(const std::string& entryName, const std::string& fileName, 
     platform::SendMessage(window_, kMsgError, reinterpret_cast<std::uintptr_t>(&r), 0);
 }
 
+void Reporter::finished()
+{
+    platform::SendMessage(window_, kMsgFinished, outcome(), 0);
+}
+
 void Reporter::searchMatch(const std::string& entryName, unsigned line, const std::string& text)
 {
     const std::string e = toHostEntryName(entryName);

@@ -22,12 +22,28 @@ public:
                const std::string& details = {});
     void searchMatch(const std::string& entryName, unsigned line, const std::string& text);
 
+    // An error that ends the operation: what was asked did not happen.
+    void failure(const std::string& entryName, const std::string& fileName, const std::string& cause,
+                 const std::string& details = {})
+    {
+        error(entryName, fileName, cause, details);
+        failed_ = true;
+    }
+    // Marks the operation failed (its error was reported already).
+    void markFailed() { failed_ = true; }
+    bool failed() const { return failed_; }
+    // kOutcomeOk, kOutcomeSkipped (errors were reported) or kOutcomeFailed.
+    unsigned outcome() const { return failed_ ? kOutcomeFailed : errors_ > 0 ? kOutcomeSkipped : kOutcomeOk; }
+    // Tells the host how the call ended (kMsgFinished); sent once, last.
+    void finished();
+
     int errors() const { return errors_; }
 
 private:
     void sendEntry(unsigned message, const EntryInfo& entry);
     platform::WindowHandle window_;
     int errors_ = 0;
+    bool failed_ = false;
 };
 
 // "dd-mm-yy hh:mm" in local time.

@@ -97,6 +97,9 @@ public:
     virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path,
                                                       const WriteOptions& options,
                                                       std::string* error) const;
+    // Why an entry cannot be written in this format ("the name is too long"), empty
+    // when it can; asked before an archive is changed.
+    virtual std::string refuses(const EntryInfo&) const { return {}; }
     // The number of file entries when the handler can tell it without reading their
     // data (an outside program's list): a value (below 0 when the file is no readable
     // archive), or nullopt when the entries must be read to count them.

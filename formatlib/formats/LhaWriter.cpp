@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/LhaHeaders.h"
 
 namespace quarva::formatlib {
 namespace {
@@ -114,6 +115,52 @@ void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x)
 {
     for (int i = 0; i < 4; ++i) v[at + i] = static_cast<std::uint8_t>(x >> (8 * i));
 }
+
+bool isAscii(const std::string& s)
+{
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isUtf8(const std::string& s)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = p[i];
+        std::size_t len = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+constexpr std::size_t kMaxHeader = 0xFFFF;
 
 }  // namespace
 
@@ -387,6 +434,12 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
         d.push_back(0xFF);
         ext.push_back({0x02, d});
     }
+    // Names beyond ASCII are UTF-8; the code page tells readers so.
+    if (!isAscii(file) || !isAscii(folder)) {
+        std::vector<std::uint8_t> cp(4);
+        put32(cp, 0, kLhaCodePageUtf8);
+        ext.push_back({0x46, cp});
+    }
     const std::uint32_t type = entry.isDir ? S_IFDIR : entry.isSymlink ? S_IFLNK : S_IFREG;
     const std::uint32_t mode = type | (entry.mode & 07777);
     ext.push_back({0x50, {static_cast<std::uint8_t>(mode), static_cast<std::uint8_t>(mode >> 8)}});
@@ -413,23 +466,47 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
     // A level-2 header whose size ends in a zero byte gets one byte of padding,
     // so that it can never be taken for the end-of-archive mark.
     if ((h.size() & 0xFF) == 0) h.push_back(0);
+    if (h.size() > kMaxHeader) return {};  // refused by refuses(); never written wrapped
     put16(h, 0, static_cast<unsigned>(h.size()));
     put16(h, crcAt, lhaCrc16(0, h.data(), h.size()));
     return h;
 }
 
+std::string LhaWriter::refuses(const EntryInfo& entry)
+{
+    if (!isUtf8(entry.name) || (entry.isSymlink && !isUtf8(entry.linkTarget)))
+        return "the name is not valid UTF-8, and LHA archives made here record names as UTF-8";
+    if (header(entry, "-lh5-", 0, 0, 0).empty())
+        return "the name is too long for an LHA header (at most 65535 bytes of header)";
+    return {};
+}
+
+bool LhaWriter::writeHeader(const EntryInfo& entry, const char* method, std::uint32_t packed,
+                            std::uint32_t original, std::uint16_t crc)
+{
+    const auto h = header(entry, method, packed, original, crc);
+    if (h.empty()) {
+        error_ = refuses(entry);
+        return false;
+    }
+    return writeAll(h);
+}
+
 bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
 {
     if (!out_) return false;
+    if (const std::string why = refuses(entry); !why.empty()) {
+        error_ = entry.name + ": " + why;
+        return false;
+    }
     if (entry.isDir || entry.isSymlink || !data) {
-        return writeAll(header(entry, "-lhd-", 0, 0, 0));
+        return writeHeader(entry, "-lhd-", 0, 0, 0);
     }
     const long start = std::ftell(out_);
     // Placeholder header; rewritten once sizes and CRC are known (same length).
     const bool emptyKnown = entry.sizeKnown && entry.size == 0;
     const char* method = emptyKnown ? "-lh0-" : "-lh5-";
-    auto first = header(entry, method, 0, 0, 0);
-    if (!writeAll(first)) return false;
+    if (!writeHeader(entry, method, 0, 0, 0)) return false;
     std::vector<std::uint8_t> packedBytes;
     Lh5Encoder enc(packedBytes);
     std::vector<std::uint8_t> buf(64 * 1024);
@@ -480,10 +557,9 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
     if (original == 0 && !emptyKnown) {
         // Nothing came: store it as an empty file.
         if (std::fseek(out_, start, SEEK_SET) != 0) return false;
-        auto h = header(entry, "-lh0-", 0, 0, 0);
-        if (!writeAll(h)) return false;
+        if (!writeHeader(entry, "-lh0-", 0, 0, 0)) return false;
         std::fflush(out_);
-        if (ftruncate(fileno(out_), start + static_cast<long>(h.size())) != 0) return false;
+        if (ftruncate(fileno(out_), std::ftell(out_)) != 0) return false;
         return std::fseek(out_, 0, SEEK_END) == 0;
     }
     if (keeping && packed >= original) {
@@ -491,8 +567,10 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
             error_ = "cannot seek in the output";
             return false;
         }
-        auto h = header(entry, "-lh0-", static_cast<std::uint32_t>(original), static_cast<std::uint32_t>(original), crc);
-        if (!writeAll(h) || !writeAll(raw)) return false;
+        if (!writeHeader(entry, "-lh0-", static_cast<std::uint32_t>(original), static_cast<std::uint32_t>(original),
+                         crc) ||
+            !writeAll(raw))
+            return false;
         std::fflush(out_);
         const long stored = std::ftell(out_);
         if (ftruncate(fileno(out_), stored) != 0) {
@@ -506,8 +584,8 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
         error_ = "cannot seek in the output";
         return false;
     }
-    auto h = header(entry, method, static_cast<std::uint32_t>(packed), static_cast<std::uint32_t>(original), crc);
-    if (!writeAll(h)) return false;
+    if (!writeHeader(entry, method, static_cast<std::uint32_t>(packed), static_cast<std::uint32_t>(original), crc))
+        return false;
     return std::fseek(out_, end, SEEK_SET) == 0;
 }
 

@@ -48,10 +48,16 @@ public:
     bool add(const EntryInfo& entry, DataSource* data) override;
     bool finish() override;
     std::string error() const override { return error_; }
+    // Why `entry` cannot be written here, empty when it can: names are recorded as
+    // UTF-8 (with the code page in an extended header) and a header holds at most
+    // 65535 bytes.
+    static std::string refuses(const EntryInfo& entry);
 
 private:
-    std::vector<std::uint8_t> header(const EntryInfo& entry, const char* method, std::uint32_t packed,
-                                     std::uint32_t original, std::uint16_t crc);
+    static std::vector<std::uint8_t> header(const EntryInfo& entry, const char* method, std::uint32_t packed,
+                                            std::uint32_t original, std::uint16_t crc);
+    bool writeHeader(const EntryInfo& entry, const char* method, std::uint32_t packed, std::uint32_t original,
+                     std::uint16_t crc);
     bool writeAll(const std::vector<std::uint8_t>& bytes);
     std::FILE* out_;
     std::string error_;

@@ -40,6 +40,7 @@ public:
             const std::size_t used = std::min<std::size_t>(n, 1u << 30) - z_.avail_in;
             p += used;
             n -= used;
+
             if (r == Z_STREAM_END) {
                 ++members_;
                 inMember_ = false;
@@ -201,7 +202,7 @@ bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
         r = archive_read_open_filename(a_, path.c_str(), 64 * 1024);
     }
     if (r == ARCHIVE_WARN) {
-        warning_ = libarchiveError("");
+        openWarning_ = libarchiveError("");
     } else if (r != ARCHIVE_OK) {
         die(libarchiveError("cannot open the archive"));
         return false;
@@ -229,7 +230,8 @@ la_ssize_t LibarchiveReader::readCallback(struct archive* a, void* client, const
 bool LibarchiveReader::finishGzipCheck()
 {
     if (!gzipCheck_) return true;
-    // Whatever libarchive did not need to read is checked too.
+    // Whatever libarchive did not need to read is checked too (one layer of deflate
+    // expands at most about 1000 times, below the ceiling for undeclared data).
     std::vector<unsigned char> rest(64 * 1024);
     for (;;) {
         if (!gzipCheck_->ok()) break;
@@ -295,6 +297,7 @@ int LibarchiveReader::next(EntryInfo& entry)
         if (dead_) return -1;
     }
     entryOpen_ = false;
+    entryFailed_ = true;  // no entry to read data from until a header is read
     if (!memoryWithinCeiling()) return -1;
     warning_.clear();
     struct archive_entry* e = nullptr;
@@ -319,6 +322,11 @@ int LibarchiveReader::next(EntryInfo& entry)
     }
     headerFailures_ = 0;
     if (r == ARCHIVE_WARN) warning_ = libarchiveError("");
+    if (!openWarning_.empty()) {
+        // A warning from opening the archive goes with its first entry.
+        warning_ = warning_.empty() ? openWarning_ : openWarning_ + "; " + warning_;
+        openWarning_.clear();
+    }
     entry = EntryInfo{};
     raw_ = archive_format(a_) == ARCHIVE_FORMAT_RAW;
     const char* name = archive_entry_pathname_utf8(e);

@@ -63,6 +63,7 @@ private:
     std::string rawName_;
     std::string error_;
     std::string warning_;
+    std::string openWarning_;
     bool raw_ = false;
     std::time_t rawTime_ = 0;
     int headerFailures_ = 0;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/TarStream.h"
 
 namespace quarva::formatlib {
 
@@ -28,6 +29,35 @@ LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setu
     open_ = true;
 }
 
+namespace {
+
+la_ssize_t writeToSink(struct archive*, void* context, const void* buffer, std::size_t size)
+{
+    return static_cast<TarSink*>(context)->write(buffer, size) ? static_cast<la_ssize_t>(size) : -1;
+}
+
+}  // namespace
+
+LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needsSize)
+    : needsSize_(needsSize), sink_(&sink)
+{
+    Utf8Locale::Scope utf8(utf8_);
+    a_ = archive_write_new();
+    if (!a_) {
+        error_ = "Not enough memory";
+        return;
+    }
+    if (!setup(a_) || archive_write_set_bytes_per_block(a_, 0) != ARCHIVE_OK) {
+        takeError("cannot set up the writer");
+        return;
+    }
+    if (archive_write_open2(a_, &sink, nullptr, writeToSink, nullptr, nullptr) != ARCHIVE_OK) {
+        takeError("cannot create the file");
+        return;
+    }
+    open_ = true;
+}
+
 LibarchiveWriter::~LibarchiveWriter()
 {
     Utf8Locale::Scope utf8(utf8_);
@@ -36,6 +66,10 @@ LibarchiveWriter::~LibarchiveWriter()
 
 void LibarchiveWriter::takeError(const char* fallback)
 {
+    if (sink_ && !sink_->error().empty()) {
+        error_ = sink_->error();
+        return;
+    }
     const char* e = a_ ? archive_error_string(a_) : nullptr;
     error_ = e ? e : fallback;
 }

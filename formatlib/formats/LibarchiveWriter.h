@@ -10,10 +10,15 @@
 
 namespace quarva::formatlib {
 
+class TarSink;
+
 class LibarchiveWriter : public ArchiveWriter {
 public:
     using Setup = std::function<bool(struct archive*)>;
     LibarchiveWriter(const std::filesystem::path& path, const Setup& setup, bool needsSize);
+    // Writes into `sink` as it goes (no blocking of its own), after what the sink
+    // holds already: the new entries of a tar rewrite.
+    LibarchiveWriter(TarSink& sink, const Setup& setup, bool needsSize);
     ~LibarchiveWriter() override;
     bool ok() const { return a_ && open_; }
     bool needsSize() const override { return needsSize_; }
@@ -27,6 +32,7 @@ private:
     struct archive* a_ = nullptr;
     bool open_ = false;
     bool needsSize_;
+    TarSink* sink_ = nullptr;
     std::string error_;
 };
 

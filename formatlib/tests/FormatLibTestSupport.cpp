@@ -78,6 +78,14 @@ std::string HostWindow::errorText() const
     return s;
 }
 
+int HostWindow::outcome() const
+{
+    int last = -1;
+    for (const auto& m : messages)
+        if (m.message == kMsgFinished) last = static_cast<int>(m.wParam);
+    return last;
+}
+
 std::string quoteList(const std::vector<std::string>& names)
 {
     std::string s;

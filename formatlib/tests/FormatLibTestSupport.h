@@ -43,6 +43,7 @@ public:
     void clear();
     std::vector<std::string> listedNames() const;  // files only, "\" separators as received
     std::string errorText() const;                 // all errors, for assertion messages
+    int outcome() const;                           // the last kMsgFinished value, -1 when none
 };
 
 std::string quoteList(const std::vector<std::string>& names);

@@ -2,6 +2,8 @@
 // the -lh5- coder: empty, one byte, long runs, random, text, more than one block.
 
 #include "FormatLibTestSupport.h"
+#include "formatlib/core/Names.h"
+#include "formatlib/formats/LhaHeaders.h"
 
 namespace quarva::formatlib::testing {
 namespace {
@@ -118,6 +120,57 @@ TEST_F(LhaTest, PeerMadeLzhIsRead)
     ASSERT_EQ(host_.listedNames(), std::vector<std::string>{"p.txt"}) << host_.errorText();
     extract(dir() / "p.lzh", dir() / "o");
     EXPECT_EQ(readFile(dir() / "o" / "p.txt"), body);
+}
+
+TEST_F(LhaTest, HeadersAreReadOnlyWhereTheyAre)
+{
+    // A level-1 header claiming 202 bytes in a file of 30, and a level-2 header cut
+    // before its first extended-header size: each field is read only where it is.
+    const std::string level1Hex = "c8002d6c68302d0000000000000000000000000001016100000000000000";
+    std::vector<std::uint8_t> level1;
+    for (std::size_t i = 0; i < level1Hex.size(); i += 2)
+        level1.push_back(static_cast<std::uint8_t>(std::stoi(level1Hex.substr(i, 2), nullptr, 16)));
+    EXPECT_TRUE(readLhaHeaders(level1.data(), level1.size()).empty());
+    std::vector<std::uint8_t> level2 = {0x40, 0, '-', 'l', 'h', '0', '-', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 2,
+                                        0, 0, 'U'};
+    EXPECT_TRUE(readLhaHeaders(level2.data(), level2.size()).empty());
+    writeFile(dir() / "cut.lzh", level1);
+    list(dir() / "cut.lzh");  // an error record, no crash
+    EXPECT_FALSE(host_.errors.empty());
+}
+
+TEST_F(LhaTest, NamesBeyondAsciiReadBackAndNamesNotUtf8AreRefused)
+{
+    const fs::path in = dir() / "names";
+    fs::create_directories(in / "dossier \xc3\xa9t\xc3\xa9");
+    writeFile(in / "dossier \xc3\xa9t\xc3\xa9" / "\xc3\xbcn\xc3\xaf" "code \xe6\x97\xa5\xe6\x9c\xac.txt", std::string("u"));
+    writeFile(in / "plain.txt", std::string("p"));
+    compress(dir() / "n.lzh", {in.string()});
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    const std::string stored = "names/dossier \xc3\xa9t\xc3\xa9/\xc3\xbcn\xc3\xaf" "code \xe6\x97\xa5\xe6\x9c\xac.txt";
+    list(dir() / "n.lzh");  // this process runs in the C locale
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{toHostEntryName(stored), "names\\plain.txt"}));
+    std::string out;
+    if (haveTool("bsdtar")) {
+        ASSERT_EQ(runCommand("LC_ALL=C.UTF-8 bsdtar -tf '" + (dir() / "n.lzh").string() + "'", &out), 0) << out;
+        EXPECT_NE(out.find(stored), std::string::npos) << out;
+    }
+    if (haveTool("lha")) {
+        fs::create_directories(dir() / "peer");
+        ASSERT_EQ(runCommand("cd '" + (dir() / "peer").string() + "' && lha xq ../n.lzh", &out), 0) << out;
+        EXPECT_EQ(readFile(dir() / "peer" / stored), "u");
+    }
+    // A name that is not UTF-8 cannot be recorded: it is refused, the rest is written.
+    writeFile(in / "\xe9t\xe9.txt", std::string("latin-1"));
+    host_.clear();
+    compress(dir() / "m.lzh", {in.string()});
+    ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
+    EXPECT_NE(host_.errors[0].details.find("UTF-8"), std::string::npos) << host_.errorText();
+    EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeSkipped));
+    host_.clear();
+    list(dir() / "m.lzh");
+    EXPECT_EQ(host_.listedNames().size(), 2u) << host_.errorText();
 }
 
 }  // namespace

@@ -280,8 +280,8 @@ TEST_F(SafetyTest, AbortFromAnotherThreadStopsAtTheNextEntry)
 TEST_F(SafetyTest, AnAbortedChangeLeavesTheArchiveAsItWas)
 {
     if (!haveTool("python3")) GTEST_SKIP() << "python3 not installed";
-    // An archive whose copy reports something half-way (an unsafe name is left out):
-    // the report is the moment to abort from another thread.
+    // A file that is not there is reported before the archive is written: the
+    // report is the moment to abort from another thread.
     writeFile(dir() / "mk.py", std::string("import io, sys, tarfile\n"
                                            "t = tarfile.open(sys.argv[1], 'w')\n"
                                            "for n in ['first.txt', '../bad.txt', 'last.txt']:\n"
@@ -298,7 +298,7 @@ TEST_F(SafetyTest, AnAbortedChangeLeavesTheArchiveAsItWas)
         if (m.message == kMsgError && host_.errors.size() == 1) std::thread(abortFn).join();
         return r;
     };
-    compress(dir() / "keep.tar", {(dir() / "new.txt").string()});
+    compress(dir() / "keep.tar", {(dir() / "new.txt").string(), (dir() / "missing.txt").string()});
     host_.handler = plain;
     ASSERT_EQ(host_.errors.size(), 2u) << host_.errorText();
     EXPECT_NE(host_.errors[1].cause.find("aborted"), std::string::npos) << host_.errorText();

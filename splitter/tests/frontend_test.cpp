@@ -155,64 +155,104 @@ TEST_F(FrontEndTest, WithoutADisplayTheWindowIsNotOpened)
     EXPECT_NE(output.find("--split"), std::string::npos);
 }
 
+// A split whose chunk 1 goes into a pipe that the test drains, so that the run can be
+// caught in the middle: returns once the program is writing chunk 1.
+struct CaughtSplit {
+    pid_t pid = 0;
+    int chunkFd = -1, errFd = -1;
+    std::string readErrUntil(const std::string& text)
+    {
+        std::string err;
+        char buf[256];
+        while (err.find(text) == std::string::npos) {
+            ssize_t n = read(errFd, buf, sizeof buf);
+            if (n <= 0) break;
+            err.append(buf, static_cast<std::size_t>(n));
+        }
+        return err;
+    }
+    int finish(bool drain)
+    {
+        char buf[4096];
+        while (drain && read(chunkFd, buf, sizeof buf) > 0) {
+        }
+        int status = 0;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        close(chunkFd);
+        close(errFd);
+        return status;
+    }
+};
+
+static void startCaughtSplit(CaughtSplit& run, const fs::path& source, const fs::path& out, const fs::path& fifo)
+{
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, out / (source.filename().string() + ".1.spl"));
+    run.chunkFd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(run.chunkFd, 0);
+    fcntl(run.chunkFd, F_SETFL, 0);
+
+    int errPipe[2];
+    ASSERT_EQ(pipe(errPipe), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    std::string prog = QUARVA_SPLIT_PROGRAM, a1 = "--split", a2 = source.string(), a3 = "--dest", a4 = out.string();
+    char* argv[] = {prog.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
+    ASSERT_EQ(posix_spawn(&run.pid, prog.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(errPipe[1]);
+    run.errFd = errPipe[0];
+
+    // Until the program opens chunk 1, the pipe has no writer and reads find nothing.
+    char byte;
+    ssize_t got = 0;
+    int status = 0;
+    while ((got = read(run.chunkFd, &byte, 1)) == 0) {
+        ASSERT_EQ(waitpid(run.pid, &status, WNOHANG), 0) << "the program ended before writing chunk 1";
+        usleep(1000);
+    }
+    ASSERT_EQ(got, 1);
+}
+
 TEST_F(FrontEndTest, InterruptsCancelTheRunAndRemoveTheSet)
 {
     auto source = makeSource("i.bin", 3000000);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE("signal " + std::to_string(sig));
-        // Chunk 1 goes into a pipe that the test drains, so the run is caught in the middle.
-        fs::path fifo = dir() / "fifo";
-        fs::remove(fifo);
-        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-        fs::create_symlink(fifo, out / "i.bin.1.spl");
-        int chunkFd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-        ASSERT_GE(chunkFd, 0);
-        fcntl(chunkFd, F_SETFL, 0);
-
-        int errPipe[2];
-        ASSERT_EQ(pipe(errPipe), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-        std::string prog = QUARVA_SPLIT_PROGRAM, a1 = "--split", a2 = source.string(), a3 = "--dest", a4 = out.string();
-        char* argv[] = {prog.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(errPipe[1]);
-
-        // Until the program opens chunk 1, the pipe has no writer and reads find nothing.
-        char byte;
-        ssize_t got = 0;
-        int status = 0;
-        while ((got = read(chunkFd, &byte, 1)) == 0) {
-            ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the program ended before writing chunk 1";
-            usleep(1000);
-        }
-        ASSERT_EQ(got, 1);
-        kill(pid, sig);
-        std::string err;
-        char buf[256];
-        while (err.find("cancelling") == std::string::npos) {
-            ssize_t n = read(errPipe[0], buf, sizeof buf);
-            if (n <= 0) break;
-            err.append(buf, static_cast<std::size_t>(n));
-        }
+        CaughtSplit run;
+        startCaughtSplit(run, source, out, dir() / "fifo");
+        if (HasFatalFailure()) return;
+        kill(run.pid, sig);
+        std::string err = run.readErrUntil("cancelling");
         EXPECT_NE(err.find("interrupted; cancelling the operation."), std::string::npos) << err;
-        while (read(chunkFd, buf, sizeof buf) > 0) {
-        }
-        close(chunkFd);
-        while (read(errPipe[0], buf, sizeof buf) > 0) {
-        }
-        close(errPipe[0]);
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        const int status = run.finish(true);
         ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of cancelling";
         EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
         EXPECT_TRUE(filesIn(out).empty()) << ::testing::PrintToString(filesIn(out));
         for (const auto& name : filesIn(out)) fs::remove(out / name);
     }
+}
+
+TEST_F(FrontEndTest, SecondInterruptEndsAtOnceAndTakesTheInformationFile)
+{
+    auto source = makeSource("j.bin", 3000000);
+    CaughtSplit run;
+    startCaughtSplit(run, source, out, dir() / "fifo");
+    if (HasFatalFailure()) return;
+    kill(run.pid, SIGINT);
+    run.readErrUntil("cancelling");
+    // The worker still hangs in its write to the pipe: the second one does not wait for it.
+    kill(run.pid, SIGINT);
+    const int status = run.finish(false);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    // Without its information file nothing takes the incomplete set for a whole one.
+    EXPECT_FALSE(fs::exists(out / "j.bin.sio"));
+    EXPECT_FALSE(fs::is_symlink(out / "j.bin.1.spl"));
 }
 
 TEST_F(FrontEndTest, RejoinReplacesAnExistingFileOnlyWithOverwrite)

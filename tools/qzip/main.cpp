@@ -168,7 +168,12 @@ int main(int argc, char** argv) {
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
 #ifdef QZIP_HAVE_FORMATLIB
         // Conversions, self-extractors and encodings are the format library's work.
+        if (quiet) rest.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(rest);
+        if (quarva::platform::interruptRequested()) {
+            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", rest.size() > 2 ? rest[2].c_str() : "");
+            return 128 + quarva::platform::interruptSignal();
+        }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
         std::fprintf(stderr, "qzip: %s needs the format library, which this build does not have\n", rest[0].c_str());
@@ -251,6 +256,7 @@ int main(int argc, char** argv) {
                 if (recurse) lib.push_back("-r");
                 if (paths) lib.push_back("-P");
                 if (hidden) lib.push_back("-H");
+                if (aes) lib.push_back("--aes");  // refused there: AES is for zip only
                 break;
             default:
                 std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd);
@@ -258,7 +264,12 @@ int main(int argc, char** argv) {
         }
         if (json) std::fprintf(stderr, "qzip: --json lists zip archives only; plain listing follows\n");
         lib.insert(lib.end(), operands.begin(), operands.end());
+        if (quiet) lib.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(lib);
+        if (quarva::platform::interruptRequested()) {
+            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
+            return 128 + quarva::platform::interruptSignal();
+        }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 #else
         std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());

@@ -210,6 +210,32 @@ TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
         EXPECT_TRUE(temporariesIn(dir()).empty());
         EXPECT_EQ(readFile(dir() / "t.zip"), before);
     }
+    // The same for an archive of the format library's.
+    fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
+    if (fs::exists(library)) {
+        ::setenv("QUARVA_FORMATLIB", library.c_str(), 1);
+        ASSERT_EQ(run("a t.lzh src/a.txt", &out), 0) << out;
+        const std::string lzh = readFile(dir() / "t.lzh");
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::chdir(dir().c_str()) != 0) ::_exit(99);
+            int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, 1);
+            ::execl(qzip.c_str(), "qzip", "a", "t.lzh", "big.txt", static_cast<char*>(nullptr));
+            ::_exit(98);
+        }
+        for (int i = 0; i < 6000 && temporariesIn(dir()).empty(); ++i) ::usleep(10000);
+        EXPECT_FALSE(temporariesIn(dir()).empty());
+        ::kill(pid, SIGINT);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ::unsetenv("QUARVA_FORMATLIB");
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+        EXPECT_TRUE(temporariesIn(dir()).empty());
+        EXPECT_EQ(readFile(dir() / "t.lzh"), lzh);
+    }
     // A temporary left by a killed writer goes with the next write to that folder.
     writeFile(dir() / ".qzAbCdEfGhIjKl", std::string(1000, 'x'));
     ASSERT_EQ(run("a t.zip src/sub/b.log", &out), 0) << out;
