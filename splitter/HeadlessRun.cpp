@@ -6,7 +6,8 @@
 
 #include "splitter/SplitSet.h"
 #include "splitter/SplitTexts.h"
-#include "splitter/VantorSplitDlg.h"
+#include "splitter/OperationJob.h"
+#include "splitter/SplitSettings.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +25,6 @@ public:
     OutcomeWatch(platform::Prompts& inner, bool attended) : inner_(inner), attended_(attended) {}
     platform::Answer messageBox(const platform::MessageBoxRequest& request) override
     {
-        if (request.text == texts::kCompleted) completed = true;
         if (!attended_ && request.buttons != platform::Buttons::Ok) {
             repeats_ = request == last_ ? repeats_ + 1 : 1;
             last_ = request;
@@ -37,7 +37,6 @@ public:
     }
     std::optional<std::string> askText(const platform::TextRequest& request) override { return inner_.askText(request); }
     std::optional<fs::path> chooseFile(const platform::FileRequest& request) override { return inner_.chooseFile(request); }
-    bool completed = false;
 
 private:
     platform::Prompts& inner_;
@@ -165,73 +164,99 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
     return o;
 }
 
-bool applySizeOptions(CVantorSplitDlg& dlg, const HeadlessOptions& options, std::string* error)
+bool applySizeOptions(JobRequest& request, const HeadlessOptions& options, std::string* error)
 {
+    auto custom = [&](std::uint32_t multiplier, std::string text) {
+        request.customSize = true;
+        request.multiplier = multiplier;
+        request.customText = std::move(text);
+    };
+    auto fixed = [&](std::uint32_t chunkSize) {
+        request.customSize = false;
+        request.chunkSize = chunkSize;
+    };
     if (!options.files.empty()) {
         if (!allDigits(options.files)) {
             *error = "--files takes a whole number";
             return false;
         }
-        dlg.ChooseSize(SizeChoice::Files);
-        dlg.SetCustomSizeText(options.files);
+        custom(0, options.files);
         return true;
     }
     if (options.size.empty()) return true;
     const std::string up = upperCase(options.size);
-    if (up == "FLOPPY") dlg.ChooseSize(SizeChoice::Floppy);
-    else if (up == "10MB") dlg.ChooseSize(SizeChoice::TenMb);
-    else if (up == "100MB") dlg.ChooseSize(SizeChoice::HundredMb);
+    if (up == "FLOPPY") fixed(kFloppyChunkSize);
+    else if (up == "10MB") fixed(kTenMbChunkSize);
+    else if (up == "100MB") fixed(kHundredMbChunkSize);
     else {
-        SizeChoice choice = SizeChoice::Bytes;
+        std::uint32_t multiplier = 1;
         std::string digits = up;
         if (up.ends_with("KB")) {
-            choice = SizeChoice::KiloBytes;
+            multiplier = 1000;
             digits.resize(up.size() - 2);
         } else if (up.ends_with("MB")) {
-            choice = SizeChoice::MegaBytes;
+            multiplier = 1000000;
             digits.resize(up.size() - 2);
         }
         if (!allDigits(digits)) {
             *error = "--size takes floppy, 10mb, 100mb, N, NKB or NMB";
             return false;
         }
-        dlg.ChooseSize(choice);
-        dlg.SetCustomSizeText(digits);
+        custom(multiplier, digits);
     }
     return true;
 }
 
 int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
-                const std::function<void(CVantorSplitDlg&)>& pump)
+                const std::function<void(COperationJob&)>& pump)
 {
     OutcomeWatch watch(prompts, options.attended);
-    // Paths are taken before the model enters the startup folder.
-    const std::string file = absolute(options.file);
-    const std::string dest = absolute(options.dest);
-    CVantorSplitDlg dlg(watch, programFolder);
-    dlg.OnInitDialog(false);
-    dlg.setReplaceExisting(options.overwrite ? ReplaceExisting::Replace : ReplaceExisting::Refuse);
-    if (pump) dlg.setPump([&] { pump(dlg); });
+    auto say = [&](const std::string& text) { watch.message(text, texts::kAppCaption); };
+    CSplitSettings settings;
+    settings.Load(programFolder);
 
+    JobRequest request;
+    request.destFolder = absolute(options.dest);
+    request.destDriveType = platform::driveType(request.destFolder);
+    const std::string file = absolute(options.file);
     if (options.mode == HeadlessOptions::Mode::Split) {
-        dlg.SetMode(true);
         std::string error;
-        if (!applySizeOptions(dlg, options, &error)) {
-            watch.message(error, texts::kAppCaption);
+        if (!applySizeOptions(request, options, &error)) {
+            say(error);
             return 1;
         }
-        dlg.OnFileChosen(file, folderPart(file));
+        request.split = true;
+        request.sourcePath = file;
+        request.eraseBeforeSplit = settings.eraseBeforeSplit;
     } else {
-        dlg.SetMode(false);
-        if (endsWithNoCase(file, ".SIO") || endsWithNoCase(file, ".SPL")) dlg.OpenFile(file);
-        else {
-            watch.message(texts::kEnterSioOrSpl, texts::kAppCaption);
+        // As the window opens a set: a chunk leads to its information file.
+        if (!endsWithNoCase(file, ".SIO") && !endsWithNoCase(file, ".SPL")) {
+            say(texts::kEnterSioOrSpl);
             return 1;
         }
+        std::error_code ec;
+        if (!fs::is_regular_file(file, ec)) {
+            say(texts::kFileNotAccessible);
+            return 1;
+        }
+        std::optional<std::string> info = endsWithNoCase(file, ".SPL") ? infoPathFromChunkPath(file) : std::optional(file);
+        if (!info || !fs::is_regular_file(*info, ec)) {
+            say((info ? *info : file) + texts::kNotFoundSuffix);
+            return 1;
+        }
+        request.split = false;
+        request.sourcePath = *info;
+        request.removeAfterRejoin = settings.removeAfterRejoin;
+        request.replaceExisting = options.overwrite ? ReplaceExisting::Replace : ReplaceExisting::Refuse;
     }
-    dlg.OnFolderChosen(dest);
-    dlg.OnAction();
-    return watch.completed ? 0 : 1;
+    if (!checkJobRequest(request, watch)) return 1;
+
+    auto job = COperationJob::create(std::move(request), watch, {});
+    job->start();
+    while (!job->waitFor(std::chrono::milliseconds(pump ? 10 : 200)))
+        if (pump) pump(*job);
+    job->join();
+    return job->completed() ? 0 : 1;
 }
 
 }  // namespace quarva::splitter

@@ -2,8 +2,8 @@
 // The splitter without its window, for scripts and tests:
 //   QuarvaSplit --split FILE --dest FOLDER [--size floppy|10mb|100mb|N|NKB|NMB | --files N]
 //   QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER [--overwrite]
-// It drives the window model and the engines exactly as the window does; the questions
-// are answered on the console or with a fixed answer (--answer ok|cancel).
+// It runs the same split and rejoin jobs as the window, with the window's checks before
+// them; the questions are answered on the console or with a fixed answer (--answer ok|cancel).
 
 #include <functional>
 #include <optional>
@@ -14,7 +14,8 @@
 
 namespace quarva::splitter {
 
-class CVantorSplitDlg;
+class COperationJob;
+struct JobRequest;
 
 struct HeadlessOptions {
     enum class Mode { Window, Split, Rejoin } mode = Mode::Window;
@@ -34,14 +35,14 @@ struct HeadlessOptions {
 std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::string>& args, std::string* error);
 const char* headlessUsage();
 
-// Applies --size / --files to the model (split mode). false with `error` on a bad value.
-bool applySizeOptions(CVantorSplitDlg& dlg, const HeadlessOptions& options, std::string* error);
+// Applies --size / --files to a split request. false with `error` on a bad value.
+bool applySizeOptions(JobRequest& request, const HeadlessOptions& options, std::string* error);
 
 // Runs one split or rejoin; 0 only when the run ended with
 // "Operation Status:\n Completed successfully", else 1.
 // An interrupt (platform/Interrupt.h) cancels the run at its next checkpoint.
-// `pump` is called while the worker runs (the front end checks for an interrupt there).
+// `pump` is called while the job runs (the front end checks for an interrupt there).
 int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
-                const std::function<void(CVantorSplitDlg&)>& pump = {});
+                const std::function<void(COperationJob&)>& pump = {});
 
 }  // namespace quarva::splitter

@@ -1,9 +1,7 @@
 #include "splitter/VantorSplitDlg.h"
 
-#include <cstdio>
 #include <filesystem>
 
-#include "platform/Interrupt.h"
 #include "splitter/MediaRoutines.h"
 #include "splitter/SplitTexts.h"
 
@@ -66,21 +64,7 @@ CVantorSplitDlg::CVantorSplitDlg(platform::Prompts& prompts, std::string fallbac
     applyModeTexts(view_);
 }
 
-CVantorSplitDlg::~CVantorSplitDlg()
-{
-    {
-        std::lock_guard lock(controlMutex_);
-        pauseRequested_ = false;
-        cancelRequested_ = true;
-    }
-    controlChanged_.notify_all();
-    JoinWorker();
-}
-
-void CVantorSplitDlg::JoinWorker()
-{
-    if (worker_.joinable()) worker_.join();
-}
+CVantorSplitDlg::~CVantorSplitDlg() = default;  // a running job is cancelled and waited for
 
 void CVantorSplitDlg::Update(const std::function<void(SplitterView&)>& change)
 {
@@ -105,21 +89,13 @@ std::string CVantorSplitDlg::splitFilesFolder() const
     return splitFilesFolder_;
 }
 
-Answer CVantorSplitDlg::Message(const std::string& text, const std::string& caption, Buttons buttons,
-                               platform::Icon icon, int defaultButton)
-{
-    // Nobody waits for an interrupted run: a retry or a disk change would only keep it going.
-    if (buttons != Buttons::Ok && platform::interruptRequested())
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
-    return prompts_.message(text, caption.empty() ? texts::kAppCaption : caption, buttons, icon, defaultButton);
-}
+Answer CVantorSplitDlg::Message(const std::string& text) { return askUnlessInterrupted(prompts_, text); }
 
 void CVantorSplitDlg::OnInitDialog(bool checkFolders)
 {
-    op_.split = true;
-    op_.chunkSize = kFloppyChunkSize;
-    op_.customSize = false;
-    op_.multiplier = 1;
+    chunkSize_ = kFloppyChunkSize;
+    customSize_ = false;
+    multiplier_ = 1;
     const std::string working = settings_.workingFolder;
     Update([&](SplitterView& v) {
         v.splitMode = true;
@@ -141,9 +117,8 @@ void CVantorSplitDlg::OnInitDialog(bool checkFolders)
 
 void CVantorSplitDlg::SetMode(bool split)
 {
-    if (running_) return;
-    op_.split = split;
-    const bool custom = op_.customSize;
+    if (busy()) return;
+    const bool custom = customSize_;
     Update([&](SplitterView& v) {
         if (v.splitMode != split) {
             std::swap(v.sourceBox, otherSource_);
@@ -160,11 +135,11 @@ void CVantorSplitDlg::SetMode(bool split)
 
 void CVantorSplitDlg::ChooseSize(SizeChoice choice)
 {
-    if (running_ || !view().splitMode) return;  // the size menu works in split mode only
+    if (busy() || !view().splitMode) return;  // the size menu works in split mode only
     const SizeChoiceInfo& info = sizeChoiceInfo(choice);
-    op_.customSize = info.custom;
-    if (info.custom) op_.multiplier = info.multiplier;
-    else op_.chunkSize = info.chunkSize;
+    customSize_ = info.custom;
+    if (info.custom) multiplier_ = info.multiplier;
+    else chunkSize_ = info.chunkSize;
     Update([&](SplitterView& v) {
         v.checkedSize = choice;
         v.customBoxVisible = info.custom;
@@ -175,7 +150,7 @@ void CVantorSplitDlg::ChooseSize(SizeChoice choice)
 
 void CVantorSplitDlg::SetCustomSizeText(std::string text)
 {
-    if (running_) return;
+    if (busy()) return;
     Update([&](SplitterView& v) { v.customBox = std::move(text); });
 }
 
@@ -193,7 +168,7 @@ void CVantorSplitDlg::ShowSizeLabel()
 
 void CVantorSplitDlg::OnSelectFile()
 {
-    if (running_) return;
+    if (busy()) return;
     Update([](SplitterView& v) { v.progressBarVisible = false; });
     const bool split = view().splitMode;
     platform::FileRequest request;
@@ -229,7 +204,7 @@ void CVantorSplitDlg::OnFileChosen(const std::string& path, const std::string& f
 
 void CVantorSplitDlg::OnDestinationFolder()
 {
-    if (running_) return;
+    if (busy()) return;
     Update([](SplitterView& v) { v.progressBarVisible = false; });
     platform::FileRequest request;
     request.kind = platform::FileRequest::Kind::Folder;
@@ -264,7 +239,7 @@ void CVantorSplitDlg::OpenRejoinPath(const std::string& path)
 
 void CVantorSplitDlg::OpenFile(const std::string& path)
 {
-    if (running_) return;
+    if (busy()) return;
     if (!isFile(path)) {
         Message(texts::kFileNotAccessible);
         return;
@@ -280,7 +255,7 @@ void CVantorSplitDlg::OpenFile(const std::string& path)
 
 void CVantorSplitDlg::OnDropFiles(const std::vector<std::string>& paths)
 {
-    if (running_) return;
+    if (busy()) return;
     if (paths.size() != 1) {
         Message(texts::kSingleDrop);
         return;
@@ -314,7 +289,7 @@ void CVantorSplitDlg::CloseSettingsPane()
 
 void CVantorSplitDlg::ToggleSettingsPane()
 {
-    if (running_) return;  // disabled while an operation runs
+    if (busy()) return;  // disabled while an operation runs
     bool open = false;
     Update([&](SplitterView& v) {
         v.settingsPaneOpen = !v.settingsPaneOpen;
@@ -338,86 +313,96 @@ void CVantorSplitDlg::OnSettingsDone(int word)
 
 bool CVantorSplitDlg::OnAction()
 {
-    if (running_) {
+    if (busy()) {
         // Automation calls are still served while an operation runs.
         Message(texts::kAlreadyRunning);
         return false;
     }
     if (view().settingsPaneOpen) CloseSettingsPane();
-    JoinWorker();
     EndOperation();
 
     SplitterView v = view();
-    const std::string source = trimRight(v.sourceBox);
-    std::string dest = v.destinationBox;
-    op_.mediaError = false;
-    op_.destDriveType = dest.empty() ? platform::DriveType::NoRootDir : platform::driveType(dest);
-    if (!isFile(source)) {
-        Message(texts::kSourceNotDefined);
-        return true;
+    JobRequest request;
+    request.split = v.splitMode;
+    request.sourcePath = trimRight(v.sourceBox);
+    request.destFolder = v.destinationBox;
+    // The drive type as the box holds it now, before an empty box is filled in.
+    request.destDriveType =
+        request.destFolder.empty() ? platform::DriveType::NoRootDir : platform::driveType(request.destFolder);
+    if (isFile(request.sourcePath) && request.destFolder.empty()) {
+        request.destFolder = settings_.workingFolder;
+        OnFolderChosen(request.destFolder);
     }
-    if (dest.empty()) {
-        dest = settings_.workingFolder;
-        OnFolderChosen(dest);
-    }
-    if (!isFolder(dest) && !platform::isDriveRoot(dest)) {
-        Message(texts::kDestinationWrong);
-        return true;
-    }
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(source, ec);
-    op_.split = v.splitMode;
-    if (op_.split) {
-        // The set records sizes in 32 bits and names in 260 bytes.
-        if (ec || size > 0xFFFFFFFFull) {
-            Message(texts::kSourceTooLarge);
-            return true;
-        }
-        if (!nameFitsInfo(fileNamePart(source))) {
-            Message(texts::kNameTooLong);
-            return true;
-        }
-    }
-    op_.sourcePath = source;
-    op_.destFolder = dest;
-    op_.sourceName = fileNamePart(source);
-    op_.fileSize = static_cast<std::uint32_t>(size);
-    op_.splitFilesFolder = folderPart(fs::absolute(source).string());
-    op_.currentChunk = -1;
-    op_.infoCreated = false;
+    if (!checkJobRequest(request, prompts_)) return true;
+    request.customSize = customSize_;
+    request.chunkSize = chunkSize_;
+    request.multiplier = multiplier_;
+    request.customText = v.customBox;
+    request.eraseBeforeSplit = settings_.eraseBeforeSplit;
+    request.removeAfterRejoin = settings_.removeAfterRejoin;
+    request.replaceExisting = replaceExisting_;
 
-    {
-        std::lock_guard lock(controlMutex_);
-        pauseRequested_ = false;
-        cancelRequested_ = false;
-    }
-    completion_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
-    running_ = true;
-    worker_ = std::thread([this] { RunOperation(); });
-    // Keep the window alive until the worker says it has ended.
-    for (;;) {
-        if (completion_->waitFor(std::chrono::milliseconds(pump_ ? 10 : 200))) break;
+    job_ = COperationJob::create(std::move(request), prompts_, MakeJobEvents());
+    job_->start();
+    // Keep the window alive until the job says it has ended.
+    while (!job_->waitFor(std::chrono::milliseconds(pump_ ? 10 : 200)))
         if (pump_) pump_();
-    }
-    JoinWorker();
+    job_->join();
     return true;
+}
+
+JobEvents CVantorSplitDlg::MakeJobEvents()
+{
+    JobEvents events;
+    events.began = [this] {
+        EnableControls(false);
+        Update([](SplitterView& v) {
+            v.progressBarStep = 10;
+            v.progressPos = 0;
+            v.progressBarVisible = true;
+        });
+    };
+    events.progress = [this](int pos, const std::string& label) {
+        Update([&](SplitterView& v) {
+            v.progressPos = pos;
+            v.progressLabel = label;
+        });
+    };
+    events.pieceDone = [this] { RefreshStatusBar("", 0); };
+    events.ended = [this](JobEnd end, std::uint32_t chunkSize) { OnJobEnded(end, chunkSize); };
+    events.checkpoint = checkpointHook_;
+    return events;
+}
+
+// On the worker thread, before the closing message of a completed run.
+void CVantorSplitDlg::OnJobEnded(JobEnd end, std::uint32_t chunkSize)
+{
+    const bool split = job_->request().split;
+    // A split keeps the chunk size it worked with (a custom one as computed).
+    if (split) chunkSize_ = chunkSize;
+    if (end == JobEnd::Completed && split) {
+        // A finished split clears the custom size.
+        customSize_ = false;
+        Update([](SplitterView& v) {
+            v.progressPos = 100;
+            v.customBoxVisible = false;
+        });
+    }
+    EnableControls(true);
+    if (end == JobEnd::Completed) RefreshStatusBar("", 0);
+    Update([](SplitterView& v) {
+        v.progressBarVisible = false;
+        v.progressLabelVisible = false;
+    });
 }
 
 void CVantorSplitDlg::OnCancelOperation()
 {
-    if (running_) {
-        {
-            std::lock_guard lock(controlMutex_);
-            pauseRequested_ = true;
-        }
-        // The worker holds at its next checkpoint while the user decides.
+    if (busy()) {
+        // The job holds at its next checkpoint while the user decides.
+        job_->control().pause();
         Answer answer = prompts_.message(texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel);
-        {
-            std::lock_guard lock(controlMutex_);
-            pauseRequested_ = false;
-            if (answer != Answer::Ok) cancelRequested_ = true;
-        }
-        controlChanged_.notify_all();
+        job_->control().resume(answer != Answer::Ok);
         return;
     }
     Update([&](SplitterView& v) {
@@ -428,17 +413,12 @@ void CVantorSplitDlg::OnCancelOperation()
 
 void CVantorSplitDlg::RequestCancel()
 {
-    if (!running_) return;
-    {
-        std::lock_guard lock(controlMutex_);
-        cancelRequested_ = true;
-    }
-    controlChanged_.notify_all();
+    if (busy()) job_->control().cancel();
 }
 
 bool CVantorSplitDlg::Run()
 {
-    if (running_) {
+    if (busy()) {
         Message(texts::kAlreadyRunning);
         return false;
     }
@@ -450,7 +430,7 @@ void CVantorSplitDlg::SourceFile(const std::string& path) { OpenFile(path); }
 
 void CVantorSplitDlg::Destination(const std::string& folder)
 {
-    if (running_) return;
+    if (busy()) return;
     if (!isFolder(folder)) {
         Message(texts::kPathNotFolder);
         return;
@@ -460,7 +440,7 @@ void CVantorSplitDlg::Destination(const std::string& folder)
 
 void CVantorSplitDlg::Size(const std::string& unit, std::int32_t value)
 {
-    if (running_) return;
+    if (busy()) return;
     const std::string u = upperCase(unit);
     SizeChoice choice;
     if (u == "B" || u == "BYTES") choice = SizeChoice::Bytes;
@@ -471,9 +451,9 @@ void CVantorSplitDlg::Size(const std::string& unit, std::int32_t value)
     else return;
     // Unlike the size menu, automation sets the size in either mode.
     const SizeChoiceInfo& info = sizeChoiceInfo(choice);
-    op_.customSize = info.custom;
-    if (info.custom) op_.multiplier = info.multiplier;
-    else op_.chunkSize = info.chunkSize;
+    customSize_ = info.custom;
+    if (info.custom) multiplier_ = info.multiplier;
+    else chunkSize_ = info.chunkSize;
     Update([&](SplitterView& v) {
         v.checkedSize = choice;
         v.customBoxVisible = info.custom && v.splitMode;
@@ -518,11 +498,7 @@ void CVantorSplitDlg::RefreshStatusBar(const std::string& text, int part)
 
 void CVantorSplitDlg::EndOperation()
 {
-    op_.infoFile.close();
-    op_.dataFile.close();
-    op_.output.discard();  // nothing once it was committed
-    op_.splitChunk.close();
-    op_.rejoinChunk.close();
+    if (!busy()) job_.reset();  // leftovers of an earlier run go with it
     Update([](SplitterView& v) {
         v.controlsEnabled = true;
         v.settingsCommandEnabled = true;

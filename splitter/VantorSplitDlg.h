@@ -1,44 +1,31 @@
 #pragma once
-// The splitter window's logic without a window: what the window shows (`SplitterView`),
-// the choices the user makes, the operation state of a running split or rejoin, and the
-// two engines that run on a worker thread. The wx window shows `view()` and forwards its
-// events to the On... members; the headless front end and the tests drive the same
-// members directly.
+// The splitter window's logic without a window: what the window shows (`SplitterView`)
+// and the choices the user makes. The action starts a split or rejoin job
+// (splitter/OperationJob.h) on a worker thread and shows what it reports. The wx window
+// shows `view()` and forwards its events to the On... members; automation and the tests
+// drive the same members directly.
 //
-// Threads: the window thread calls the On... members. `OnAction` starts the worker and
-// keeps calling the pump (the window's event loop) until the worker signals that it
-// has ended. The worker shows its own questions through Prompts and updates the view
-// under a lock; the observer is told after every change, from either thread.
-// Pause and cancel are cooperative: "&Cancel" asks the user while the worker holds at
-// its next checkpoint (between passes), and a cancelled worker cleans up itself.
+// Threads: the window thread calls the On... members. `OnAction` starts the job and
+// keeps calling the pump (the window's event loop) until the job has ended. The job
+// asks its own questions through Prompts on the worker thread, and the view changes it
+// causes are made under a lock; the observer is told after every change, from either
+// thread. Pause and cancel are cooperative: "&Cancel" asks the user while the job holds
+// at its next checkpoint (between passes), and a cancelled job cleans up itself.
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/AtomicFile.h"
-#include "platform/Event.h"
-#include "platform/FileSystem.h"
 #include "platform/Prompts.h"
-#include "splitter/RawFile.h"
-#include "splitter/SplitSet.h"
+#include "splitter/OperationJob.h"
 #include "splitter/SplitSettings.h"
 
 namespace quarva::splitter {
 
 enum class SizeChoice { Floppy, TenMb, HundredMb, Bytes, KiloBytes, MegaBytes, Files };
-
-// What a rejoin does when a file of the output's name exists: the window asks; the
-// headless front end replaces it only when told to (--overwrite) and refuses otherwise.
-enum class ReplaceExisting { Ask, Replace, Refuse };
 
 // The size menu's text, status-bar label, chunk size (fixed choices) or multiplier (custom).
 struct SizeChoiceInfo {
@@ -74,36 +61,6 @@ struct SplitterView {
     bool settingsCommandEnabled = true;
     bool windowVisible = true;
     bool closed = false;  // the window was closed: the program ends
-};
-
-// The state of one split or rejoin; the worker owns it while it runs.
-struct OperationState {
-    bool split = true;
-    std::string sourcePath, destFolder, sourceName;
-    std::uint32_t fileSize = 0;
-    std::uint32_t chunkSize = kFloppyChunkSize;
-    bool customSize = false;
-    std::uint32_t multiplier = 1;
-    std::uint32_t chunkCount = 0;
-    std::atomic<long> currentChunk{0};
-    platform::DriveType destDriveType = platform::DriveType::Fixed;
-    bool mediaError = false;
-    std::uint64_t freeBytes = 0;
-    // The open flags are the files' own isOpen().
-    RawFile infoFile;
-    RawFile dataFile;    // the source (split)
-    platform::AtomicFile output;  // the rejoined file, beside its final name until it is complete
-    RawFile splitChunk;  // chunk being written
-    RawFile rejoinChunk; // chunk being read
-    // Rejoin.
-    std::uint32_t storedCount = 0, storedSize = 0;
-    std::string storedName, splitFilesFolder, chunkBasePath, outputPath;
-    std::uint64_t totalWritten = 0;
-    bool infoCreated = false;    // this run created the information file (split)
-    // The information file and the chunk being written, on the process's interrupt list
-    // while the set is incomplete (a second Ctrl-C ends the program at once).
-    int infoSlot = -1, chunkSlot = -1;
-    int retryStage = 0;
 };
 
 class CVantorSplitDlg {
@@ -146,69 +103,50 @@ public:
     void Size(const std::string& unit, std::int32_t value);
     void LinkAutomationProxy(bool linked);
 
-    // Used by the engines and the window.
+    // Used by the window and while a job runs.
     void EnableControls(bool enable);
     void RefreshStatusBar(const std::string& text, int part);
     void EndOperation();
 
     SplitterView view() const;
-    bool busy() const { return running_; }
+    bool busy() const { return job_ && job_->running(); }
     const CSplitSettings& settings() const { return settings_; }
     CSplitSettings& settings() { return settings_; }
     // Chunk size and choice survive runs; read them while idle.
-    std::uint32_t chunkSize() const { return op_.chunkSize; }
-    std::uint32_t chunkCount() const { return op_.chunkCount; }
-    bool customSize() const { return op_.customSize; }
-    std::uint32_t multiplier() const { return op_.multiplier; }
+    std::uint32_t chunkSize() const { return chunkSize_; }
+    std::uint32_t chunkCount() const { return job_ ? job_->chunkCount() : 0; }
+    bool customSize() const { return customSize_; }
+    std::uint32_t multiplier() const { return multiplier_; }
     std::string splitFilesFolder() const;
 
     // The window's event loop, run by OnAction while the worker works.
     void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
     // Told after every change of the view, from either thread.
     void setObserver(std::function<void(const SplitterView&)> observer) { observer_ = std::move(observer); }
-    // Called by the worker at each checkpoint, before it looks for a pause (tests).
+    // Called by the job at each checkpoint, before it looks for a pause (tests).
     void setCheckpointHook(std::function<void(long chunk)> hook) { checkpointHook_ = std::move(hook); }
     void setReplaceExisting(ReplaceExisting policy) { replaceExisting_ = policy; }
 
 private:
-    // Worker.
-    int RunOperation();
-    int SplitFile();
-    int RejoinFile();
-    enum class Step { Ok, Failed, Cancelled, DiskChange };
-    Step WriteSplitBlock(const std::uint8_t* data, std::size_t size, const std::string& chunkPath);
-    Step ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath);
-    int EndSplitRun(bool removeOutput, bool hideProgress);
-    int EndRejoinRun(bool hideProgress);
-    void RemoveSplitOutput();
-    void ForgetSplitTemporaries();
-    bool ReadSplitInfo(std::string* problem);
-    bool MayWriteOutput();
-    bool Checkpoint();  // true when the user cancelled
-    void BeginBusy();
-    void SetProgress(int pos, const std::string& label);
-    // After an interrupt every question is answered "Cancel" (or "No") without asking.
-    platform::Answer Message(const std::string& text, const std::string& caption = {},
-                             platform::Buttons buttons = platform::Buttons::Ok,
-                             platform::Icon icon = platform::Icon::None, int defaultButton = 0);
-
-    // Removable media (worker).
-    bool GetFreeSpace(const std::string& path);
-    void ReportWindowsError(int code);
-    bool AskRetryOnDrive();
+    JobEvents MakeJobEvents();
+    void OnJobEnded(JobEnd end, std::uint32_t chunkSize);
+    platform::Answer Message(const std::string& text);
 
     // Window helpers.
     void Update(const std::function<void(SplitterView&)>& change);
     void ShowSizeLabel();
     void OpenRejoinPath(const std::string& path);  // steps 2 and 3 of the open-file routine
     void CloseSettingsPane();
-    void JoinWorker();
 
     platform::Prompts& prompts_;
     std::string fallbackInstalledPath_;
     CSplitSettings settings_;
     CSettingsPane pane_;
-    OperationState op_;
+    // The size choice: a fixed chunk size, or a custom one with its multiplier.
+    std::uint32_t chunkSize_ = kFloppyChunkSize;
+    bool customSize_ = false;
+    std::uint32_t multiplier_ = 1;
+    std::unique_ptr<COperationJob> job_;  // the running job, or the last one until the next action
 
     mutable std::mutex viewMutex_;
     SplitterView view_;
@@ -218,14 +156,6 @@ private:
     std::string commandLineFile_;
     bool proxyLinked_ = false;
     ReplaceExisting replaceExisting_ = ReplaceExisting::Ask;
-
-    std::thread worker_;
-    std::unique_ptr<platform::Event> completion_;
-    std::atomic<bool> running_{false};
-    std::mutex controlMutex_;
-    std::condition_variable controlChanged_;
-    bool pauseRequested_ = false;
-    bool cancelRequested_ = false;
 
     std::function<void()> pump_;
     std::function<void(const SplitterView&)> observer_;

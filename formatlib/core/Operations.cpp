@@ -487,6 +487,14 @@ bool isTarFamily(const FormatHandler* h)
 {
     return isTarWriter(h) || h == &tarBz2Handler() || h == &tarXzHandler();
 }
+// The compression a tar handler reads through.
+int tarFilter(const FormatHandler* h)
+{
+    return h == &tarGzHandler()    ? ARCHIVE_FILTER_GZIP
+           : h == &tarBz2Handler() ? ARCHIVE_FILTER_BZIP2
+           : h == &tarXzHandler()  ? ARCHIVE_FILTER_XZ
+                                   : ARCHIVE_FILTER_NONE;
+}
 
 // Copies the stored entries of a tar to `sink` block for block, leaving out those
 // `drop` selects. A kept hard link whose entry was left out fails the copy: the
@@ -718,7 +726,7 @@ void compressFiles(const std::string& archive, const std::string& files, const s
                 std::function<bool(TarSink&)> copyOld;
                 if (exists)
                     copyOld = [&](TarSink& sink) {
-                        RawTarReader r(archive);
+                        RawTarReader r(archive, tarFilter(h));
                         if (!r.isTar()) {
                             rep.failure("", archive, "Cannot open the archive", r.error());
                             return false;
@@ -864,7 +872,7 @@ void deleteFiles(const std::string& archive, const std::string& files, Reporter&
                 return writeTar(
                     temp, h == &tarGzHandler(), archive,
                     [&](TarSink& sink) {
-                        RawTarReader r(archive);
+                        RawTarReader r(archive, tarFilter(h));
                         if (!r.isTar()) {
                             rep.failure("", archive, "Cannot open the archive", r.error());
                             return false;
@@ -991,7 +999,7 @@ void convertArchive(const std::string& source, const std::string& target, int fo
     const FormatHandler* from = nullptr;
     auto r = openArchive(source, {}, rep, &from);
     if (!r) return;
-    if (isTarWriter(h) && isTarFamily(from) && RawTarReader(source).isTar()) {
+    if (isTarWriter(h) && isTarFamily(from) && RawTarReader(source, tarFilter(from)).isTar()) {
         // Tar to tar: every entry as stored.
         r.reset();
         std::vector<EntryInfo> copied;
@@ -1001,7 +1009,7 @@ void convertArchive(const std::string& source, const std::string& target, int fo
                 return writeTar(
                     temp, h == &tarGzHandler(), target,
                     [&](TarSink& sink) {
-                        RawTarReader raw(source);
+                        RawTarReader raw(source, tarFilter(from));
                         return copyTarEntries(raw, sink, source, nullptr, nullptr, &copied, rep);
                     },
                     nullptr, rep);

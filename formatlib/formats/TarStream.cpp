@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/LibarchiveReader.h"
 
 namespace quarva::formatlib {
 namespace {
@@ -179,32 +181,21 @@ bool TarSink::finish(bool endMark)
 
 // --- RawTarReader ------------------------------------------------------------------
 
-RawTarReader::RawTarReader(const std::filesystem::path& path)
+RawTarReader::RawTarReader(const std::filesystem::path& path, int filter)
 {
-    a_ = archive_read_new();
-    if (!a_) {
-        error_ = "Not enough memory";
-        return;
-    }
-    archive_read_support_filter_gzip(a_);
-    archive_read_support_filter_bzip2(a_);
-    archive_read_support_filter_xz(a_);
-    archive_read_support_format_raw(a_);
-    struct archive_entry* e = nullptr;
-    if (archive_read_open_filename(a_, path.c_str(), 64 * 1024) != ARCHIVE_OK ||
-        archive_read_next_header(a_, &e) != ARCHIVE_OK) {
-        const char* s = archive_error_string(a_);
-        error_ = s ? s : "cannot open the archive";
+    r_ = std::make_unique<LibarchiveReader>(
+        path, [](struct archive* a) { archive_read_support_format_raw(a); }, std::string(), kKindOther, "tar",
+        std::string(), filter);
+    EntryInfo e;
+    if (!r_->opened() || r_->next(e) != 1) {
+        error_ = r_->error().empty() ? "cannot open the archive" : r_->error();
         return;
     }
     isTar_ = fill(kTarBlock) && tarHeaderValid(buf_.data() + pos_);
     if (!isTar_ && error_.empty()) error_ = "not a tar archive";
 }
 
-RawTarReader::~RawTarReader()
-{
-    if (a_) archive_read_free(a_);
-}
+RawTarReader::~RawTarReader() = default;
 
 // Makes at least `want` bytes available at buf_[pos_]; false at the end of the data.
 bool RawTarReader::fill(std::size_t want)
@@ -215,11 +206,10 @@ bool RawTarReader::fill(std::size_t want)
     while (buf_.size() < want && !ended_) {
         const std::size_t have = buf_.size();
         buf_.resize(have + 64 * 1024);
-        const la_ssize_t n = archive_read_data(a_, buf_.data() + have, 64 * 1024);
+        const long n = r_->read(buf_.data() + have, 64 * 1024);
         if (n < 0) {
             buf_.resize(have);
-            const char* s = archive_error_string(a_);
-            error_ = s ? s : "damaged data";
+            error_ = r_->error().empty() ? "damaged data" : r_->error();
             ended_ = true;
             return false;
         }
@@ -267,7 +257,14 @@ int RawTarReader::next(RawTarEntry& e)
         bool zero = true;
         for (auto c : block) zero = zero && c == 0;
         if (zero) {
-            if (records == 0) return 0;
+            if (records == 0) {
+                // The rest of the stream is read as well, so that its gzip trailers are checked.
+                while (!ended_) {
+                    pos_ = buf_.size();
+                    fill(64 * 1024);
+                }
+                return error_.empty() ? 0 : -1;
+            }
             error_ = "an entry's header is missing";
             return -1;
         }

@@ -62,11 +62,13 @@ struct RawTarEntry {
     bool isDir() const { return type == '5'; }
 };
 
-// Reads the tar stream of a file (plain or compressed with gzip, bzip2 or xz) block
-// by block.
+class LibarchiveReader;
+
+// Reads the tar stream of a file block by block, through `filter` (ARCHIVE_FILTER_NONE,
+// _GZIP, _BZIP2 or _XZ) with every bound the library's reader keeps.
 class RawTarReader {
 public:
-    explicit RawTarReader(const std::filesystem::path& path);
+    RawTarReader(const std::filesystem::path& path, int filter);
     ~RawTarReader();
     RawTarReader(const RawTarReader&) = delete;
     RawTarReader& operator=(const RawTarReader&) = delete;
@@ -82,7 +84,7 @@ public:
 private:
     bool fill(std::size_t want);
     bool readExact(std::uint8_t* out, std::size_t size);
-    struct archive* a_ = nullptr;
+    std::unique_ptr<LibarchiveReader> r_;
     bool isTar_ = false;
     std::vector<std::uint8_t> buf_;
     std::size_t pos_ = 0;

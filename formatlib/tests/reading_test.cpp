@@ -159,6 +159,15 @@ TEST_F(ReadingTest, GzipTrailersAreCheckedForEveryMember)
     host_.clear();
     test(dir() / "t.tar.gz");
     EXPECT_TRUE(anyErrorSays("CRC-32")) << host_.errorText();
+    // and a conversion or rewrite that copies its entries as they are stored.
+    host_.clear();
+    convert(dir() / "t.tar.gz", dir() / "t.tar", kFormatTar);
+    EXPECT_TRUE(anyErrorSays("CRC-32")) << host_.errorText();
+    EXPECT_FALSE(fs::exists(dir() / "t.tar"));
+    host_.clear();
+    compress(dir() / "t.tar.gz", {(dir() / "two.gz").string()});
+    EXPECT_TRUE(anyErrorSays("CRC-32")) << host_.errorText();
+    EXPECT_EQ(readFile(dir() / "t.tar.gz"), tgz);
 }
 
 TEST_F(ReadingTest, CompressionInsideItselfIsBounded)

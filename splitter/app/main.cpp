@@ -10,7 +10,7 @@
 #include "platform/Interrupt.h"
 #include "platform/Prompts.h"
 #include "splitter/HeadlessRun.h"
-#include "splitter/VantorSplitDlg.h"
+#include "splitter/OperationJob.h"
 
 namespace {
 
@@ -74,11 +74,11 @@ int main(int argc, char** argv)
     quarva::platform::ConsolePrompts prompts(interactive, options->answer);
     options->attended = interactive && !options->answer;
     bool told = false;
-    auto pump = [&told](CVantorSplitDlg& dlg) {
+    auto pump = [&told](COperationJob& job) {
         if (told || !quarva::platform::interruptRequested()) return;
         told = true;
         std::cerr << "QuarvaSplit: interrupted; cancelling the operation.\n";
-        dlg.RequestCancel();
+        job.control().cancel();
     };
     const int rc = runHeadless(*options, prompts, programFolder(), pump);
     if (const int sig = quarva::platform::interruptSignal(); sig != 0 && rc != 0) return 128 + sig;

@@ -1,5 +1,3 @@
-// The rejoin engine: rebuilds the source file from its split set, following the set
-// across removable disks.
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -7,7 +5,7 @@
 
 #include "splitter/MediaRoutines.h"
 #include "splitter/SplitTexts.h"
-#include "splitter/VantorSplitDlg.h"
+#include "splitter/RejoinJob.h"
 
 namespace fs = std::filesystem;
 using quarva::platform::Answer;
@@ -32,10 +30,10 @@ bool sameFile(const std::string& a, const std::string& b)
 
 }  // namespace
 
-bool CVantorSplitDlg::ReadSplitInfo(std::string* problem)
+bool CRejoinJob::ReadSplitInfo(std::string* problem)
 {
     RawFile file;
-    if (!file.openRead(op_.sourcePath)) {
+    if (!file.openRead(request_.sourcePath)) {
         *problem = {};
         return false;
     }
@@ -53,19 +51,19 @@ bool CVantorSplitDlg::ReadSplitInfo(std::string* problem)
         *problem = decoded.problem;
         return false;
     }
-    op_.storedCount = decoded.info->count;
-    op_.storedName = decoded.info->name;
-    op_.storedSize = decoded.info->size;
-    op_.fileSize = op_.storedSize;
-    op_.sourceName = op_.storedName;
-    op_.chunkBasePath = joinPath(op_.splitFilesFolder, op_.storedName);
+    storedCount_ = decoded.info->count;
+    storedName_ = decoded.info->name;
+    storedSize_ = decoded.info->size;
+    op_.fileSize = storedSize_;
+    op_.sourceName = storedName_;
+    chunkBasePath_ = joinPath(op_.splitFilesFolder, storedName_);
     return true;
 }
 
 // A file that already has the output's name is replaced only when the user agreed.
-bool CVantorSplitDlg::MayWriteOutput()
+bool CRejoinJob::MayWriteOutput()
 {
-    const std::string& path = op_.outputPath;
+    const std::string& path = outputPath_;
     std::error_code ec;
     const fs::file_status linkStatus = fs::symlink_status(path, ec);
     if (!fs::exists(linkStatus)) return true;
@@ -73,7 +71,7 @@ bool CVantorSplitDlg::MayWriteOutput()
         Message(path + texts::kOutputIsFolderSuffix);
         return false;
     }
-    switch (replaceExisting_) {
+    switch (request_.replaceExisting) {
     case ReplaceExisting::Replace: return true;
     case ReplaceExisting::Refuse: Message(path + texts::kExistingKeptSuffix); return false;
     case ReplaceExisting::Ask: break;
@@ -83,22 +81,18 @@ bool CVantorSplitDlg::MayWriteOutput()
            Answer::Yes;
 }
 
-int CVantorSplitDlg::EndRejoinRun(bool hideProgress)
+int CRejoinJob::EndRejoinRun()
 {
-    op_.rejoinChunk.close();
+    chunk_.close();
     // A partial output is not the file the user asked for: it never takes the output's
     // name, and a file that had that name stays as it was.
-    op_.output.discard();
-    EnableControls(true);
-    if (hideProgress) Update([](SplitterView& v) { v.progressBarVisible = false; });
-    EndOperation();
+    output_.discard();
     return -1;
 }
 
-CVantorSplitDlg::Step CVantorSplitDlg::ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath)
+COperationJob::Step CRejoinJob::ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath)
 {
-    OperationState& s = op_;
-    const std::int64_t length = s.rejoinChunk.size();
+    const std::int64_t length = chunk_.size();
     if (length < 0) {
         Message(texts::kErrorReadingPrefix + chunkPath);
         return Step::Failed;
@@ -107,136 +101,133 @@ CVantorSplitDlg::Step CVantorSplitDlg::ReadChunkInto(std::vector<std::uint8_t>& 
     std::uint64_t left = static_cast<std::uint64_t>(length);
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
-        RawFile::Result r = s.rejoinChunk.read(buffer.data(), want);
+        RawFile::Result r = chunk_.read(buffer.data(), want);
         if (r.error != 0 || r.bytes != want) {
             // The rest of this chunk cannot be appended: the output would be short.
             Message(*windowsErrorMessage(platform::syserr::kReadFault));
             return Step::Failed;
         }
-        if (s.totalWritten + want > s.storedSize) {
+        if (totalWritten_ + want > storedSize_) {
             Message(texts::kSetDoesNotMatch);
             return Step::Failed;
         }
         std::error_code ec;
-        if (!s.output.write(buffer.data(), want, ec)) {
+        if (!output_.write(buffer.data(), want, ec)) {
             const int code = platform::systemErrorFromErrno(ec.value(), true);
             auto text = windowsErrorMessage(code);
-            Message(text ? *text : texts::kWriteErrorPrefix + s.outputPath + ":\n" + ec.message());
+            Message(text ? *text : texts::kWriteErrorPrefix + outputPath_ + ":\n" + ec.message());
             return Step::Failed;
         }
-        s.totalWritten += want;
+        totalWritten_ += want;
         left -= want;
         if (Checkpoint()) return Step::Cancelled;
     }
     return Step::Ok;
 }
 
-int CVantorSplitDlg::RejoinFile()
+int CRejoinJob::Execute()
 {
-    OperationState& s = op_;
     BeginBusy();
 
     std::string problem;
     if (!ReadSplitInfo(&problem)) {
-        Message(problem.empty() ? texts::kErrorReadingPrefix + s.sourcePath : texts::kBadInfoFilePrefix + problem);
-        return EndRejoinRun(false);
+        Message(problem.empty() ? texts::kErrorReadingPrefix + request_.sourcePath : texts::kBadInfoFilePrefix + problem);
+        return EndRejoinRun();
     }
-    if (s.destFolder.empty()) {
+    if (request_.destFolder.empty()) {
         Message(texts::kSpecifyOutputFolder);
-        return EndRejoinRun(false);
+        return EndRejoinRun();
     }
-    s.outputPath = joinPath(s.destFolder, s.storedName);
-    if (sameFile(s.outputPath, s.sourcePath)) {
+    outputPath_ = joinPath(request_.destFolder, storedName_);
+    if (sameFile(outputPath_, request_.sourcePath)) {
         Message(texts::kOutputIsInfoFile);
-        return EndRejoinRun(false);
+        return EndRejoinRun();
     }
-    if (!MayWriteOutput()) return EndRejoinRun(false);
+    if (!MayWriteOutput()) return EndRejoinRun();
     // The output is written beside its name and takes it only when it is complete.
-    for (std::error_code ec; !s.output.open(s.outputPath, ec);) {
-        if (!AskRetryOnDrive()) return -1;
+    for (std::error_code ec; !output_.open(outputPath_, ec);) {
+        if (!AskRetryOnDrive()) return EndRejoinRun();
     }
-    s.totalWritten = 0;
+    totalWritten_ = 0;
 
     std::vector<std::uint8_t> buffer;
-    auto chunkPath = [&](std::uint32_t index) { return s.chunkBasePath + "." + std::to_string(index) + ".spl"; };
+    auto chunkPath = [&](std::uint32_t index) { return chunkBasePath_ + "." + std::to_string(index) + ".spl"; };
     std::optional<RawFile::Identity> lastPiece;  // the piece appended last
     // Opens a piece; the piece appended last does not count again (the disk was not changed).
     auto openPiece = [&](std::uint32_t index) {
-        if (!s.rejoinChunk.openRead(chunkPath(index))) return false;
-        if (lastPiece && s.rejoinChunk.identity() == *lastPiece) {
-            s.rejoinChunk.close();
+        if (!chunk_.openRead(chunkPath(index))) return false;
+        if (lastPiece && chunk_.identity() == *lastPiece) {
+            chunk_.close();
             errno = ENOENT;
             return false;
         }
         return true;
     };
-    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.storedCount); ++i) {
-        if (Checkpoint()) return EndRejoinRun(true);
-        s.retryStage = 0;
-        s.currentChunk = static_cast<long>(i);
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(storedCount_); ++i) {
+        if (Checkpoint()) return EndRejoinRun();
+        retryStage_ = 0;
+        op_.currentChunk = static_cast<long>(i);
         auto index = static_cast<std::uint32_t>(i);  // the index being read: one back after a disk change
         if (!openPiece(index)) {
             if (errno != ENOENT) {
                 Message(texts::kErrorReadingPrefix + chunkPath(index));
-                return EndRejoinRun(false);
+                return EndRejoinRun();
             }
             if (Message(insertDiskText(chunkPath(index)), texts::kContinueCaption, Buttons::OkCancel) != Answer::Ok)
-                return EndRejoinRun(false);
+                return EndRejoinRun();
             // The disk now inserted may hold the rest of the previous chunk, which the split
             // continued there, or the missing chunk itself, which the split moved there whole.
             if (i > 0 && openPiece(index - 1)) {
                 --index;
             } else if (!openPiece(index)) {
-                s.retryStage = 1;
+                retryStage_ = 1;
                 const std::uint32_t asked = i > 0 ? index - 1 : index;
                 if (Message(insertDiskText(chunkPath(asked)), texts::kContinueCaption, Buttons::OkCancel) == Answer::Ok)
                     Message(texts::kDoubtfulData);
-                return EndRejoinRun(false);
+                return EndRejoinRun();
             }
         }
-        lastPiece = s.rejoinChunk.identity();
+        lastPiece = chunk_.identity();
 
         switch (ReadChunkInto(buffer, chunkPath(index))) {
         case Step::Ok: break;
-        case Step::Cancelled: return EndRejoinRun(true);
-        default: return EndRejoinRun(false);
+        case Step::Cancelled: return EndRejoinRun();
+        default: return EndRejoinRun();
         }
-        SetProgress(static_cast<int>(static_cast<std::uint64_t>(index) * 100 / s.storedCount),
-                    progressText(static_cast<long>(index), static_cast<long>(s.storedCount - index)));
-        RefreshStatusBar("", 0);
-        s.rejoinChunk.close();
+        SetProgress(static_cast<int>(static_cast<std::uint64_t>(index) * 100 / storedCount_),
+                    progressText(static_cast<long>(index), static_cast<long>(storedCount_ - index)));
+        if (events_.pieceDone) events_.pieceDone();
+        chunk_.close();
 
         if (index != i) {
             // The rest of the previous chunk came from this disk; now the missing index.
             --i;
             continue;
         }
-        if (s.totalWritten < s.storedSize && i == static_cast<std::int64_t>(s.storedCount) - 1) {
+        if (totalWritten_ < storedSize_ && i == static_cast<std::int64_t>(storedCount_) - 1) {
             if (Message(texts::kInsertNextDisk, texts::kContinueCaption, Buttons::OkCancel) != Answer::Ok)
-                return EndRejoinRun(false);
+                return EndRejoinRun();
             --i;  // the same index again, from the new disk
             continue;
         }
     }
-    if (Checkpoint()) return EndRejoinRun(true);
-    if (s.totalWritten != s.storedSize) {
+    if (Checkpoint()) return EndRejoinRun();
+    if (totalWritten_ != storedSize_) {
         Message(texts::kSetDoesNotMatch);
-        return EndRejoinRun(false);
+        return EndRejoinRun();
     }
-    if (std::error_code ec; !s.output.commit(ec)) {
-        Message(texts::kWriteErrorPrefix + s.outputPath + ":\n" + ec.message());
-        return EndRejoinRun(false);
+    if (std::error_code ec; !output_.commit(ec)) {
+        Message(texts::kWriteErrorPrefix + outputPath_ + ":\n" + ec.message());
+        return EndRejoinRun();
     }
     buffer = {};
 
-    if (settings_.removeAfterRejoin) {
+    if (request_.removeAfterRejoin) {
         std::error_code ec;
-        fs::remove(s.sourcePath, ec);
-        for (const auto& path : chunkPathsFromInfoPath(s.sourcePath, s.storedCount)) fs::remove(path, ec);
+        fs::remove(request_.sourcePath, ec);
+        for (const auto& path : chunkPathsFromInfoPath(request_.sourcePath, storedCount_)) fs::remove(path, ec);
     }
-    EnableControls(true);
-    RefreshStatusBar("", 0);
-    EndOperation();
+    Finish(JobEnd::Completed);
     Message(texts::kCompleted);
     return 0;
 }
