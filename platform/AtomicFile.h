@@ -37,8 +37,10 @@ public:
     bool open(const std::filesystem::path& target, std::error_code& ec, mode_t mode = 0644);
     // The same below an open folder: `name` is one path component inside `dirFd`
     // (used by extraction through SafeDestination); links are not followed here:
-    // an existing link named `name` is replaced by the file.
-    bool openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode = 0644);
+    // an existing link named `name` is replaced by the file. `removeStale` false
+    // skips the look for dead writers' temporaries (for a caller that writes many
+    // files into one folder and has already done it once).
+    bool openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode = 0644, bool removeStale = true);
 
     int fd() const { return fd_; }
     bool isOpen() const { return fd_ >= 0; }
@@ -65,7 +67,7 @@ private:
     std::filesystem::path targetPath_;
     int slot_ = -1;  // on the interrupt list
 
-    bool start(int dirFd, std::string targetName, bool followLinks, mode_t mode, std::error_code& ec);
+    bool start(int dirFd, std::string targetName, bool followLinks, bool removeStale, mode_t mode, std::error_code& ec);
     void reset();
 };
 

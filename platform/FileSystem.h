@@ -30,7 +30,7 @@ constexpr std::uint32_t kAttrNormal = 0x80;
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
 // The suite's private temporary folder, the same in every program: $XDG_RUNTIME_DIR/quarva
-// when XDG_RUNTIME_DIR is set, else /tmp/quarva-<uid>. Created with mode 0700 when
+// when XDG_RUNTIME_DIR is set to a folder of the user's, else /tmp/quarva-<uid>. Created with mode 0700 when
 // missing; refused when it exists but is a link, not a folder, not owned by the user or
 // open to others. Never the shared /tmp itself. Empty when refused or impossible to
 // create; tempFolderProblem() then says why, in words for the user.

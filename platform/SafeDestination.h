@@ -8,6 +8,7 @@
 // Names given here are already safe relative names (platform/SafePath.h).
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -35,7 +36,8 @@ public:
     int openFolder(const std::vector<std::string>& components, bool create, std::error_code& ec);
 
     // Starts an atomic write of the file `components` (the last one is the file
-    // name; its folders are created). The file appears on `file.commit()`.
+    // name; its folders are created). The file appears on `file.commit()`. An
+    // existing link of that name is replaced, never written through.
     bool createFile(const std::vector<std::string>& components, AtomicFile& file, std::error_code& ec,
                     mode_t mode = 0644);
 
@@ -58,6 +60,9 @@ public:
 private:
     int rootFd_ = -1;
     std::filesystem::path root_;
+    // Folders already cleared of dead writers' temporaries by this destination:
+    // each folder is looked through once, not once per file written into it.
+    std::set<std::pair<dev_t, ino_t>> cleaned_;
 };
 
 }  // namespace quarva::platform

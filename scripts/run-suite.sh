@@ -26,8 +26,9 @@ echo "== QuarvaZip /noextractdialog: extract into \"$work/extracted\""
 "$dist/QuarvaZip" /noextractdialog "$list"
 
 echo "== compare"
-# With path information saved, entries carry their full path without its root.
-if diff -r "$sample" "$work/extracted$sample"; then
+# The unattended add names the entries below the folder that holds the selected
+# items: "Sample Folder/...".
+if diff -r "$sample" "$work/extracted/Sample Folder"; then
     echo "The extracted tree matches the sample folder. Work folder: $work"
 else
     echo "The extracted tree differs from the sample folder. Work folder: $work" >&2

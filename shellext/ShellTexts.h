@@ -30,15 +30,22 @@ inline constexpr const char* kHelpToSelfExtractor = " to self extracting executa
 inline constexpr const char* kTipCount = "Quarva.Zip Suite info\nFiles/Folders in Archive: %d";
 inline constexpr const char* kTipPlain = "Quarva.Zip Suite File";
 
-// Command-line switches of the archive manager, as sent (blanks included).
-inline constexpr const char* kSwitchAdd = " /add ";
-inline constexpr const char* kSwitchExtract = " /extract ";
-inline constexpr const char* kSwitchNoAddDialog = " /noadddialog ";
-inline constexpr const char* kSwitchZipAndMail = " /zipandmail ";
-inline constexpr const char* kSwitchNoExtractDialog = " /noextractdialog ";
-inline constexpr const char* kSwitchMail = " /mail  ";  // two blanks before the quote
-inline constexpr const char* kSwitchSfx = " /SFX  ";    // two blanks before the quote
-inline constexpr const char* kSwitchFindInZip = " /findinzip";
+// Command-line switches of the archive manager (each is sent as a word of its own).
+inline constexpr const char* kSwitchAdd = "add";
+inline constexpr const char* kSwitchExtract = "extract";
+inline constexpr const char* kSwitchNoAddDialog = "noadddialog";
+inline constexpr const char* kSwitchZipAndMail = "zipandmail";
+inline constexpr const char* kSwitchNoExtractDialog = "noextractdialog";
+inline constexpr const char* kSwitchMail = "mail";
+inline constexpr const char* kSwitchSfx = "SFX";
+inline constexpr const char* kSwitchFindInZip = "findinzip";
+
+// Refusals.
+inline constexpr const char* kCaption = "Quarva.Zip Suite";
+inline constexpr const char* kLineBreakInName =
+    "Quarva.Zip Suite cannot hand this name to the archive manager, because it holds a line break:\n";
+inline constexpr const char* kLineBreakInNameEnd = "\nRename it and try again.";
+inline constexpr const char* kListFileNotMade = "The list of files for the archive manager cannot be written in ";
 
 // Registry names read by the handlers.
 inline constexpr const char* kSettingsKey = "Software\\Quarva Software\\Quarva.Zip\\Settings";
@@ -46,7 +53,9 @@ inline constexpr const char* kSystemSettingsValue = "Config System Settings";
 inline constexpr const char* kInstalledPathValue = "Installed Path";
 
 // Files.
-inline constexpr const char* kListFileName = "~QuarvaZip.tmp";
+// A list file of its own per hand-over: prefix, a random part, suffix.
+inline constexpr const char* kListFilePrefix = "~QuarvaZip";
+inline constexpr const char* kListFileSuffix = ".tmp";
 inline constexpr const char* kProgramName = "QuarvaZip";
 
 }  // namespace quarva::shellext::texts

@@ -192,71 +192,33 @@ HRESULT ZipContext::InvokeCommand(CMINVOKECOMMANDINFO* info)
     if (!info) return E_INVALIDARG;
     if (!IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
     const unsigned offset = LOWORD(reinterpret_cast<std::uintptr_t>(info->lpVerb));
+    if (offset > 3 || (offset == 3 && kind_ != kOneArchive)) return E_INVALIDARG;
 
-    const std::string installed = readInstalledPath();
-    const std::string list = listFilePath().string();
-    const std::string program = "\"" + programPath(installed) + "\"";
-    const std::string quotedList = "\"" + list + "\"";
-    const std::string quotedArchive = "\"" + archivePath_ + "\"";
-    const std::string crlf = "\r\n";
-
-    // The list file is created whatever the command.
-    ListFile file;
-    if (!file.create()) return HRESULT_FROM_WIN32(5);
-
-    std::string commandLine;
-    bool shown = false;
-    auto everyPath = [&] {
-        std::string all;
-        for (const auto& path : selected_) all += path + crlf;
-        return all;
+    // The archive itself travels as the one argument, the other commands hand over a list.
+    auto startWithArchive = [&](const char* switchName, bool shown) {
+        startProgram(archiveManagerCommand(readInstalledPath(), switchName, archivePath_), shown);
+        return S_OK;
     };
+    std::vector<std::string> withArchive{archivePath_};
+    withArchive.insert(withArchive.end(), selected_.begin(), selected_.end());
     switch (offset) {
     case 0:
-        shown = true;
-        if (kind_ == kOneItem) {
-            file.write(firstPath_);
-            commandLine = program + texts::kSwitchAdd + quotedList;
-        } else if (kind_ == kSeveralItems) {
-            file.write(everyPath());
-            commandLine = program + texts::kSwitchAdd + quotedList;
-        } else if (kind_ == kOneArchive) {
-            commandLine = program + texts::kSwitchExtract + quotedArchive;
-        }
+        if (kind_ == kOneItem) return handOverList({firstPath_}, false, texts::kSwitchAdd, true);
+        if (kind_ == kSeveralItems) return handOverList(selected_, true, texts::kSwitchAdd, true);
+        if (kind_ == kOneArchive) return startWithArchive(texts::kSwitchExtract, true);
         break;
     case 1:
-        if (kind_ == kOneItem) {
-            file.write(archivePath_ + crlf + firstPath_);
-            commandLine = program + texts::kSwitchNoAddDialog + quotedList;
-        } else if (kind_ == kSeveralItems) {
-            file.write(archivePath_ + crlf + everyPath());
-            commandLine = program + texts::kSwitchZipAndMail + quotedList;
-        } else if (kind_ == kOneArchive) {
-            file.write(archivePath_ + crlf + folder_);
-            commandLine = program + texts::kSwitchNoExtractDialog + quotedList;
-        }
+        if (kind_ == kOneItem) return handOverList({archivePath_, firstPath_}, false, texts::kSwitchNoAddDialog, false);
+        if (kind_ == kSeveralItems) return handOverList(withArchive, true, texts::kSwitchZipAndMail, false);
+        if (kind_ == kOneArchive) return handOverList({archivePath_, folder_}, false, texts::kSwitchNoExtractDialog, false);
         break;
     case 2:
-        if (kind_ == kOneItem) {
-            file.write(archivePath_ + crlf + firstPath_);
-            commandLine = program + texts::kSwitchZipAndMail + quotedList;
-        } else if (kind_ == kOneArchive) {
-            commandLine = program + ((settings_ & kOfferMail) ? texts::kSwitchMail : texts::kSwitchSfx) + quotedArchive;
-        }
+        if (kind_ == kOneItem) return handOverList({archivePath_, firstPath_}, false, texts::kSwitchZipAndMail, false);
+        if (kind_ == kOneArchive)
+            return startWithArchive((settings_ & kOfferMail) ? texts::kSwitchMail : texts::kSwitchSfx, false);
         break;
-    case 3:
-        if (kind_ != kOneArchive) {
-            file.close();
-            return E_INVALIDARG;
-        }
-        commandLine = program + texts::kSwitchSfx + quotedArchive;
-        break;
-    default:
-        file.close();
-        return E_INVALIDARG;
+    case 3: return startWithArchive(texts::kSwitchSfx, false);
     }
-    if (!file.close()) return HRESULT_FROM_WIN32(29);
-    if (!commandLine.empty()) startProgram(commandLine, shown);
     return S_OK;
 }
 

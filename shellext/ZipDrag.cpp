@@ -61,25 +61,17 @@ HRESULT ZipDrag::InvokeCommand(CMINVOKECOMMANDINFO* info)
 {
     if (!info || !IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
     const unsigned offset = LOWORD(reinterpret_cast<std::uintptr_t>(info->lpVerb));
-    const std::string installed = readInstalledPath();
-    const std::string list = listFilePath().string();
-    const std::string commandLine =
-        "\"" + programPath(installed) + "\"" + texts::kSwitchNoExtractDialog + "\"" + list + "\"";
-    const std::string crlf = "\r\n";
-
-    ListFile file;
-    if (!file.create()) return HRESULT_FROM_WIN32(5);
-    bool start = false;
     if (offset == 0 && !archives_.empty()) {
-        for (const auto& archive : archives_) file.write(archive + crlf + target_ + crlf);
-        start = true;
-    } else if (offset == 1 && archives_.size() == 1 && !subFolderTarget_.empty()) {
-        // Offered only for a single archive; with several there is no sub-folder target.
-        file.write(firstArchive_ + crlf + subFolderTarget_);
-        start = true;
+        std::vector<std::string> lines;
+        for (const auto& archive : archives_) {
+            lines.push_back(archive);
+            lines.push_back(target_);
+        }
+        return handOverList(lines, true, texts::kSwitchNoExtractDialog, false);
     }
-    if (!file.close()) return HRESULT_FROM_WIN32(29);
-    if (start) startProgram(commandLine, false);
+    // Offered only for a single archive; with several there is no sub-folder target.
+    if (offset == 1 && archives_.size() == 1 && !subFolderTarget_.empty())
+        return handOverList({firstArchive_, subFolderTarget_}, false, texts::kSwitchNoExtractDialog, false);
     return S_OK;
 }
 

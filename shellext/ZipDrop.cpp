@@ -56,16 +56,9 @@ HRESULT ZipDrop::Drop(IDataObject*, DWORD, POINTL, DWORD* effect)
     // Nothing gathered (no DragEnter, or it refused) or no archive loaded: nothing to add.
     if (dropped_.empty() || archive_.empty()) return E_INVALIDARG;
     if (effect) *effect = DROPEFFECT_COPY;
-    const std::string installed = readInstalledPath();
-    const std::string list = listFilePath().string();
-    const std::string commandLine = unquotedProgram(installed) + texts::kSwitchNoAddDialog + "\"" + list + "\"";
-    ListFile file;
-    if (!file.create()) return HRESULT_FROM_WIN32(5);
-    file.write(archive_ + "\r\n");
-    for (const auto& name : dropped_) file.write(name + "\r\n");
-    if (!file.close()) return HRESULT_FROM_WIN32(29);
-    startProgram(commandLine, false);
-    return S_OK;
+    std::vector<std::string> lines{archive_};
+    lines.insert(lines.end(), dropped_.begin(), dropped_.end());
+    return handOverList(lines, true, texts::kSwitchNoAddDialog, false);
 }
 
 }  // namespace quarva::shellext

@@ -22,7 +22,7 @@ HRESULT ZipSearch::InvokeCommand(CMINVOKECOMMANDINFO* info)
     const unsigned offset = LOWORD(reinterpret_cast<std::uintptr_t>(info->lpVerb));
     if (offset != 0) return E_INVALIDARG;
     // The settings are not read: the search works with the context menus switched off.
-    startProgram(unquotedProgram(readInstalledPath()) + texts::kSwitchFindInZip, false);
+    startProgram(archiveManagerCommand(readInstalledPath(), texts::kSwitchFindInZip, ""), false);
     return S_OK;
 }
 

@@ -14,6 +14,7 @@
 #include "archive/core/HiddenActions.h"
 #include "archive/core/QuarvaZipApp.h"
 #include "archive/ui/QuarvaZipWxApp.h"
+#include "platform/Interrupt.h"
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
 #include "platform/ui/WxPrompts.h"
@@ -35,10 +36,15 @@ int runWithoutWindow(const std::vector<std::string>& params, quarva::platform::P
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
     if (!app.readInstallation()) return 1;
     app.prepareFolders();
-    app.openDeletionList();
-    app.parseCommandLine(params);
+    if (!app.openDeletionList()) return 1;
+    if (!app.parseCommandLine(params)) {
+        app.exitInstance();
+        return 2;
+    }
     app.loadSettings();
     registerAssociations(app.libraryPath, nullptr, prompts, app.store().registry());
+    // Ctrl-C and its friends cancel the running operation, which removes its temporaries.
+    quarva::platform::installInterruptHandlers();
     quarva::platform::ProcessLauncher launcher;
     int status = runHiddenAction(app, launcher);
     app.exitInstance();
@@ -51,8 +57,9 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> params(argv + 1, argv + argc);
     quarva::archive::CCommandLine commandLine;
-    commandLine.parse(params);
-    const bool hidden = quarva::archive::isHiddenSwitch(commandLine.switchName());
+    // A command line that is refused is refused without a main window, as the
+    // hidden actions run.
+    const bool hidden = !commandLine.parse(params) || quarva::archive::isHiddenSwitch(commandLine.switchName());
 
     if (!haveDisplay()) {
         // Questions of a hidden run go to the terminal when there is one.

@@ -4,30 +4,31 @@
 
 namespace quarva::archive {
 
-void CCommandLine::parseParam(const std::string& param)
+namespace {
+
+bool looksLikeSwitch(const std::string& param)
 {
-    if (param.size() > 1 && (param[0] == '/' || param[0] == '-')) {
-        // Linux paths start with "/" too: a parameter with a second "/" ("/home/a.zip"),
-        // or one that names an existing file ("/a.zip"), is a path, not a switch.
-        std::error_code ec;
-        if (param[0] == '/' && (param.find('/', 1) != std::string::npos || std::filesystem::exists(param, ec))) {
-            argument_ = param;
-            return;
-        }
-        switch_ = param.substr(1);
-    } else {
-        argument_ = param;
-    }
+    if (param.size() < 2 || (param[0] != '/' && param[0] != '-')) return false;
+    // Linux paths start with "/" too: a parameter with a second "/" ("/home/a.zip"),
+    // or one that names an existing file ("/a.zip"), is a path, not a switch.
+    std::error_code ec;
+    return param[0] == '-' || (param.find('/', 1) == std::string::npos && !std::filesystem::exists(param, ec));
 }
 
-void CCommandLine::parse(const std::vector<std::string>& params)
-{
-    for (const auto& p : params) parseParam(p);
-}
+}  // namespace
 
-void CCommandLine::parse(int argc, char** argv)
+bool CCommandLine::parse(const std::vector<std::string>& params)
 {
-    for (int i = 1; i < argc; ++i) parseParam(argv[i]);
+    switch_.clear();
+    argument_.clear();
+    if (params.empty()) return true;
+    std::size_t next = 0;
+    std::string sw;
+    if (looksLikeSwitch(params[0])) sw = params[next++].substr(1);
+    if (params.size() - next > 1) return false;
+    switch_ = std::move(sw);
+    if (next < params.size()) argument_ = params[next];
+    return true;
 }
 
 }  // namespace quarva::archive

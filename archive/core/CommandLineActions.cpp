@@ -1,7 +1,10 @@
 #include "archive/core/CommandLineActions.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
+#include <unistd.h>
 
 #include "archive/commands/Texts.h"
 #include "archive/core/CoreTexts.h"
@@ -14,13 +17,28 @@ namespace quarva::archive {
 
 namespace {
 
-// The list file, or a clear message and nothing when it cannot be read.
-std::optional<std::vector<std::string>> listFileLines(CArchiveSession& session, const std::string& listFile)
+// The list file, or a clear message and nothing when it cannot be read or does not
+// have the shape the switch expects. A list the shell extension handed over is
+// removed once read: it has served its one purpose.
+std::optional<std::vector<std::string>> listFileLines(CArchiveSession& session, const std::string& listFile,
+                                                      ListShape shape)
 {
     auto lines = readListFile(listFile);
-    if (!lines)
+    removeHandedOverList(listFile);
+    if (!lines) {
         session.prompts.message(text::kListFileUnreadable + listFile + text::kListFileUnreadableEnd, text::kCaption,
                                 platform::Buttons::Ok, platform::Icon::Stop);
+        return std::nullopt;
+    }
+    // The writer ends the last line or not; an empty last line is no line.
+    if (!lines->empty() && lines->back().empty()) lines->pop_back();
+    const std::string problem = listShapeProblem(*lines, shape);
+    if (!problem.empty()) {
+        session.prompts.message(text::kListFileMisshapen + listFile + text::kListFileMisshapenMiddle + problem + "." +
+                                    text::kListFileUnreadableEnd,
+                                text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
+        return std::nullopt;
+    }
     return lines;
 }
 
@@ -33,19 +51,88 @@ void reportLibraryFailure(CArchiveSession& session, std::uint16_t status)
 
 constexpr std::uint16_t kUserAborted = 190;
 
+// The deepest folder that holds every one of `items`; empty when they are not full paths.
+fs::path folderHoldingAll(const std::vector<std::string>& items)
+{
+    std::optional<fs::path> common;
+    for (const auto& item : items) {
+        const fs::path parent = fs::path(item).lexically_normal().parent_path();
+        if (!common) {
+            common = parent;
+            continue;
+        }
+        fs::path shared;
+        auto a = common->begin(), b = parent.begin();
+        for (; a != common->end() && b != parent.end() && *a == *b; ++a, ++b) shared /= *a;
+        common = shared;
+    }
+    return common && common->is_absolute() ? *common : fs::path();
+}
+
+// While it lives, the working folder is `folder`; the previous one comes back at the end.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const fs::path& folder) : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        entered_ = previous_ >= 0 && ::chdir(folder.c_str()) == 0;
+    }
+    ~WorkingFolder()
+    {
+        if (entered_ && fchdir(previous_) != 0) {
+            // The old folder went away; the run goes on where it is.
+        }
+        if (previous_ >= 0) ::close(previous_);
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    bool entered() const { return entered_; }
+
+private:
+    int previous_;
+    bool entered_ = false;
+};
+
+// `paths` relative to `base` ("My Folder", "a.txt"); false when one of them is not
+// below it (then nothing is changed).
+bool makeRelative(std::vector<std::string>& paths, const fs::path& base)
+{
+    std::vector<std::string> relative;
+    for (const auto& p : paths) {
+        fs::path r = fs::path(p).lexically_normal().lexically_relative(base);
+        if (r.empty() || *r.begin() == "." || *r.begin() == "..") return false;
+        relative.push_back(r.string());
+    }
+    paths = std::move(relative);
+    return true;
+}
+
 }  // namespace
 
 namespace actions {
 
 bool unattendedAdd(CArchiveSession& session, const std::string& listFile)
 {
-    auto lines = listFileLines(session, listFile);
-    if (!lines || lines->empty()) return false;
+    auto lines = listFileLines(session, listFile, ListShape::ArchiveAndItems);
+    if (!lines) return false;
     const std::string& archive = (*lines)[0];
     session.archiveKind() = kindForCommandLine(extensionOf(archive));
     session.flags.removable = false;
     session.doc.takePath(archive);
     SplitPaths paths = splitFoldersAndFiles(*lines, 1);
+
+    // The stored names start at the folder that holds the selected items ("My
+    // Folder/a.txt"), so that an archive made from the file manager tells nobody the
+    // user's login name or the layout of the disk: the items are handed to the
+    // engines relative to that folder, which is the working folder while they add.
+    const fs::path base = folderHoldingAll(std::vector<std::string>(lines->begin() + 1, lines->end()));
+    std::optional<WorkingFolder> working;
+    if (!base.empty()) {
+        SplitPaths relative = paths;
+        if (makeRelative(relative.files, base) && makeRelative(relative.folders, base)) {
+            working.emplace(base);
+            if (working->entered()) paths = std::move(relative);
+        }
+    }
 
     AddOptions options;
     options.action = 0;
@@ -68,7 +155,7 @@ bool unattendedAdd(CArchiveSession& session, const std::string& listFile)
 
 bool unattendedExtract(CArchiveSession& session, const std::string& listFile)
 {
-    auto lines = listFileLines(session, listFile);
+    auto lines = listFileLines(session, listFile, ListShape::Pairs);
     if (!lines) return false;
     bool allDone = true;
     std::string destination;
@@ -174,7 +261,7 @@ bool runCommandLineAction(ActionContext& context)
     }
     if (name == "add") {
         frame.showWindow(context.showState);
-        if (auto lines = listFileLines(session, argument)) {
+        if (auto lines = listFileLines(session, argument, ListShape::Items)) {
             SplitPaths paths = splitFoldersAndFiles(*lines);
             frame.startAddCommand(paths.folders, paths.files);
         }
@@ -182,8 +269,8 @@ bool runCommandLineAction(ActionContext& context)
     }
     if (name == "addX") {
         frame.showWindow(context.showState);
-        auto lines = listFileLines(session, argument);
-        if (!lines || lines->empty()) return true;
+        auto lines = listFileLines(session, argument, ListShape::ArchiveAndItems);
+        if (!lines) return true;
         const std::string& archive = (*lines)[0];
         std::error_code ec;
         bool ready = fs::exists(archive, ec) ? session.openWithBusyDialog(archive)

@@ -25,6 +25,11 @@ inline constexpr char kProcNotFound[] = "Proc not found";
 inline constexpr char kCannotOpenMoved[] = "Cannot Open %s - File has been moved or deleted";
 inline constexpr char kListFileUnreadable[] = "Cannot read the list of files ";
 inline constexpr char kListFileUnreadableEnd[] = "\nNothing was changed.";
+inline constexpr char kListFileMisshapen[] = "The list of files ";
+inline constexpr char kListFileMisshapenMiddle[] = " cannot be used: ";
+inline constexpr char kTooManyArguments[] =
+    "Quarva.Zip Suite takes one switch and one path on its command line, such as\n"
+    "QuarvaZip /open \"/home/me/archive.zip\"\nbut it was given: ";
 inline constexpr char kNoDestination[] = "No destination folder is named for ";
 inline constexpr char kNoFindInZip[] = "Find in zip is not available in this version.";
 

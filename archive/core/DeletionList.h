@@ -1,11 +1,15 @@
 #pragma once
 // The run's list of temporary files to delete when the archive manager ends:
-// "~QuarvaDel.tmp" in the system temporary folder, one full path per line, each
-// line ended by "\r\n". The list is opened for appending and never truncated, so a
-// list left over by an earlier run (whose files could not all be deleted) is
+// "~QuarvaDel.tmp" in the suite's private temporary folder, one full path per line,
+// each line ended by "\r\n". The list is opened for appending and never truncated,
+// so a list left over by an earlier run (whose files could not all be deleted) is
 // retried at the next exit.
+//
+// Nothing here trusts the list's content: it is opened without following a link
+// and used only when it is a regular file of the user's own, and at exit it
+// deletes nothing but files inside the folder it lives in - lexically, without
+// "..", and never through a link.
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -21,21 +25,23 @@ public:
     CDeletionList& operator=(const CDeletionList&) = delete;
 
     // Opens (creating when missing) the list in `folder`. False when it cannot be
-    // opened; the run goes on without it and nothing is deleted at exit.
+    // opened, or is a link, not a regular file, another user's or linked under a
+    // second name; the run goes on without it and nothing is deleted at exit.
     bool open(const std::filesystem::path& folder);
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     const std::filesystem::path& path() const { return path_; }
 
     // Records a file to delete at exit.
     bool append(const std::string& filePath);
 
-    // Exit: closes the list, deletes every listed file (clearing a read-only mark
-    // first), and deletes the list itself only when every listed file is gone.
-    // Returns true when nothing was left behind.
+    // Exit: closes the list, deletes every listed file inside the list's folder
+    // (other lines are passed over), and deletes the list itself only when every
+    // such file is gone. Returns true when nothing was left behind.
     bool deleteRecordedFiles();
 
 private:
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    std::filesystem::path folder_;
     std::filesystem::path path_;
 };
 

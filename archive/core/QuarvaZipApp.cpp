@@ -1,6 +1,8 @@
 #include "archive/core/QuarvaZipApp.h"
 
+#include "archive/core/CoreTexts.h"
 #include "platform/FileSystem.h"
+#include "platform/Launcher.h"
 
 namespace fs = std::filesystem;
 
@@ -39,9 +41,24 @@ void CQuarvaZipApp::prepareFolders()
     scannerPath = store_.readString(settings, "Scanner Path");
 }
 
-void CQuarvaZipApp::openDeletionList() { deletionList.open(platform::tempFolder()); }
+bool CQuarvaZipApp::openDeletionList()
+{
+    const fs::path folder = platform::tempFolder();
+    if (folder.empty()) {
+        prompts_.message(platform::tempFolderProblem(), kAppName, platform::Buttons::Ok, platform::Icon::Stop);
+        return false;
+    }
+    deletionList.open(folder);
+    return true;
+}
 
-void CQuarvaZipApp::parseCommandLine(const std::vector<std::string>& params) { commandLine.parse(params); }
+bool CQuarvaZipApp::parseCommandLine(const std::vector<std::string>& params)
+{
+    if (commandLine.parse(params)) return true;
+    prompts_.message(text::kTooManyArguments + platform::renderCommandLine(params), kAppName, platform::Buttons::Ok,
+                     platform::Icon::Stop);
+    return false;
+}
 
 void CQuarvaZipApp::loadSettings()
 {

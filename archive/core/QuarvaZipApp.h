@@ -32,10 +32,13 @@ public:
     // Step 5: the extraction and archives folders (created when they are the
     // defaults inside the installed path) and the scanner path.
     void prepareFolders();
-    // Step 6: opens the deletion list in the system temporary folder; a failure is ignored.
-    void openDeletionList();
-    // Step 8: the command line.
-    void parseCommandLine(const std::vector<std::string>& params);
+    // Step 6: opens the deletion list in the suite's private temporary folder; a
+    // list that cannot be opened is ignored. When there is no temporary folder the
+    // suite can use, says why and returns false (the program ends).
+    bool openDeletionList();
+    // Step 8: the command line. More than one switch and one path is refused with a
+    // message; false then (the program ends).
+    bool parseCommandLine(const std::vector<std::string>& params);
     // Step 9: the settings block and the recent-file list.
     void loadSettings();
     // Exit steps 1-3.

@@ -150,7 +150,7 @@ bool CQuarvaZipDoc::openInSplitter()
 {
     std::string installed = session_.app.store().readString(suiteKey("Settings"), "Installed Path");
     std::string program = (fs::path(installed) / "QuarvaSplit").string();
-    return session_.launcher.launch("\"" + program + "\" \"" + archivePath + "\"", true);
+    return session_.launcher.launch({program, archivePath}, true);
 }
 
 bool CQuarvaZipDoc::scanForViruses()
@@ -162,7 +162,7 @@ bool CQuarvaZipDoc::scanForViruses()
     }
     std::error_code ec;
     fs::current_path(fs::path(scanner).parent_path(), ec);
-    return session_.launcher.launch("\"" + scanner + "\"  \"" + archivePath + "\"", true);
+    return session_.launcher.launch({scanner, archivePath}, true);
 }
 
 bool CQuarvaZipDoc::sendByMail()
@@ -173,7 +173,7 @@ bool CQuarvaZipDoc::sendByMail()
                                  platform::Icon::Stop);
         return false;
     }
-    if (!session_.launcher.launch("xdg-email --attach \"" + archivePath + "\"", true)) {
+    if (!session_.launcher.launch({"xdg-email", "--attach", archivePath}, true)) {
         session_.prompts.message(text::kNoMailClient, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
         return false;
     }

@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+
 #include "archive/core/CommandLineActions.h"
+#include "archive/core/HiddenActions.h"
 #include "archive/core/ListFile.h"
 #include "archive/tests/ArchiveTestDoubles.h"
+#include "platform/Interrupt.h"
 
 namespace quarva::archive {
 namespace {
@@ -21,9 +30,10 @@ protected:
     {
         SessionTest::SetUp();
         fs::create_directories(tmpDir());
-        listFile = (tmpDir() / kListFileName).string();
+        listFile = (tmpDir() / "~QuarvaZipTest1234.tmp").string();
         engine->onInvoke = [this](int id, std::int16_t) -> std::int16_t {
-            calls.push_back({id, engine->str(dispid::kNames), engine->str(dispid::kArchiveName)});
+            calls.push_back({id, engine->str(dispid::kNames), engine->str(dispid::kArchiveName),
+                             fs::current_path().string()});
             return 0;
         };
     }
@@ -49,25 +59,52 @@ protected:
         int id;
         std::string names;
         std::string archive;
+        std::string workingFolder;
     };
     std::vector<Call> calls;
     std::string listFile;
 };
 
-TEST(ListFile, LinesUpTo259CharactersAreWholeLongerOnesSplit)
+TEST(ListFile, LinesAreReadAsTheyStand)
 {
     quarva::testing::TempFolder folder;
     std::string exact(259, 'a'), longer(300, 'b');
-    quarva::testing::writeFile(folder / "list", exact + "\r\n" + longer + "\r\nlast");
+    quarva::testing::writeFile(folder / "list", exact + "\r\n" + longer + "\r\n\r\nlast");
     auto lines = readListFile(folder / "list");
     ASSERT_TRUE(lines);
-    ASSERT_EQ(lines->size(), 4u);
-    EXPECT_EQ((*lines)[0], exact);
-    EXPECT_EQ((*lines)[1], std::string(259, 'b'));
-    EXPECT_EQ((*lines)[2], std::string(41, 'b'));
-    EXPECT_EQ((*lines)[3], "last");
+    EXPECT_EQ(*lines, (std::vector<std::string>{exact, longer, "", "last"}));
     EXPECT_FALSE(readListFile(folder / "missing"));
     EXPECT_FALSE(readListFile(folder.path()));
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(readListFile(folder / "fifo"));  // and does not wait for a writer
+}
+
+// Each switch's list has a shape; anything else is refused as a whole.
+TEST(ListFile, ShapeOfEachSwitch)
+{
+    using Lines = std::vector<std::string>;
+    struct Case {
+        Lines lines;
+        ListShape shape;
+        const char* problem;  // "" when the list is fine
+    };
+    const Case cases[] = {
+        {{"/a/b.zip", "/a/c"}, ListShape::ArchiveAndItems, ""},
+        {{"/a/b.zip", "/a/c", "/a/d"}, ListShape::Pairs, ""},
+        {{"/"}, ListShape::Items, ""},
+        {{std::string("/") + std::string(258, 'x')}, ListShape::Items, ""},
+        {{}, ListShape::Items, "it is empty"},
+        {{"/a/b.zip"}, ListShape::ArchiveAndItems, "it names the archive but nothing to add"},
+        {{"/a/b.zip"}, ListShape::Pairs, "it names an archive but no destination folder"},
+        {{"/a/b.zip", "", "/a/c"}, ListShape::Pairs, "line 2 is empty"},
+        {{"/a/b.zip", "home/victim"}, ListShape::Pairs, "line 2 is not a full path"},
+        {{"/a/b.zip", "-rf"}, ListShape::ArchiveAndItems, "line 2 is not a full path"},
+        {{"/a/b\r/home/victim"}, ListShape::Items, "line 1 holds a control character"},
+        {{std::string("/a\0/b", 5)}, ListShape::Items, "line 1 holds a control character"},
+        {{std::string("/") + std::string(259, 'x')}, ListShape::Items, "line 1 is longer than 259 characters"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(listShapeProblem(c.lines, c.shape), c.problem) << (c.lines.empty() ? "" : c.lines[0]);
 }
 
 TEST(ListFile, FoldersToldFromFiles)
@@ -86,14 +123,19 @@ TEST_F(Actions, NoAddDialogAddsFilesThenFoldersUnattended)
     std::string f1 = makeFile("in/a.txt"), f2 = makeFile("in/b.txt"), d = makeFolder("in/sub");
     std::string target = (dir() / "out.ZIP").string();
     writeList(target + "\r\n" + f1 + "\r\n" + d + "\r\n" + f2 + "\r\n");
+    const fs::path cwd = fs::current_path();
     app->archiveKind = 10;
     EXPECT_FALSE(run("noadddialog", listFile));  // the program ends
     EXPECT_EQ(app->archiveKind, 0);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].id, dispid::kAdd);
-    EXPECT_EQ(calls[0].names, f1 + "\r\n" + f2 + "\r\n");
+    // Named below the folder that holds them, which is the working folder meanwhile.
+    EXPECT_EQ(calls[0].names, "a.txt\r\nb.txt\r\n");
+    EXPECT_EQ(calls[0].workingFolder, (dir() / "in").string());
     EXPECT_EQ(calls[0].archive, target);
-    EXPECT_EQ(calls[1].names, d + "/*\r\n");
+    EXPECT_EQ(calls[1].names, "sub/*\r\n");
+    EXPECT_EQ(calls[1].workingFolder, (dir() / "in").string());
+    EXPECT_EQ(fs::current_path(), cwd);
     EXPECT_EQ(engine->num(dispid::kLevel), 5);
     EXPECT_FALSE(engine->flag(dispid::kIncludeHidden));
     EXPECT_TRUE(engine->flag(dispid::kRecurse));
@@ -113,7 +155,8 @@ TEST_F(Actions, NoAddDialogWithAFolderOnlyMakesOneAdd)
     writeList((dir() / "photos.zip").string() + "\r\n" + d);
     run("noadddialog", listFile);
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].names, d + "/*\r\n");
+    EXPECT_EQ(calls[0].names, "photos/*\r\n");
+    EXPECT_EQ(calls[0].workingFolder, dir().string());
 }
 
 TEST_F(Actions, NoAddDialogForALibraryFormat)
@@ -125,7 +168,67 @@ TEST_F(Actions, NoAddDialogForALibraryFormat)
     ASSERT_EQ(library->calls.size(), 1u);
     EXPECT_EQ(library->calls[0].entry, "CompressFile");
     EXPECT_EQ(library->calls[0].args,
-              (std::vector<std::string>{(dir() / "x.tar").string(), "\"" + f + "\"", "", "0", "0", "1", "1"}));
+              (std::vector<std::string>{(dir() / "x.tar").string(), "\"a.txt\"", "", "0", "0", "1", "1"}));
+}
+
+// Items from several folders are named below the deepest folder that holds them all.
+TEST_F(Actions, NoAddDialogNamesItemsBelowTheFolderHoldingThemAll)
+{
+    std::string a = makeFile("Documents/My Folder/a.txt"), b = makeFile("Documents/Other/b.txt");
+    writeList((dir() / "out.zip").string() + "\r\n" + a + "\r\n" + b);
+    run("noadddialog", listFile);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].names, "My Folder/a.txt\r\nOther/b.txt\r\n");
+    EXPECT_EQ(calls[0].workingFolder, (dir() / "Documents").string());
+}
+
+// The list the shell extension handed over is removed once read; a list named on
+// the command line that the shell extension did not make is left alone.
+TEST_F(Actions, HandedOverListIsRemovedOnceRead)
+{
+    writeList((dir() / "r.zip").string() + "\r\n" + makeFile("r.doc"));
+    run("noadddialog", listFile);
+    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_FALSE(fs::exists(listFile));
+    const std::string own = makeFile("my-list.txt");
+    quarva::testing::writeFile(own, (dir() / "r.zip").string() + "\r\n" + makeFile("r.doc"));
+    run("noadddialog", own);
+    EXPECT_TRUE(fs::exists(own));
+    // A misshapen hand-over goes too.
+    writeList("relative\r\n");
+    run("add", listFile);
+    EXPECT_FALSE(fs::exists(listFile));
+}
+
+// A list that does not have the shape its switch expects does nothing at all, and
+// says why.
+TEST_F(Actions, MisshapenListIsRefusedWithAClearMessage)
+{
+    const std::string zip = makeFile("a.zip"), home = makeFolder("victim");
+    struct Case {
+        const char* sw;
+        std::string list;
+    };
+    const Case cases[] = {
+        {"noextractdialog", zip + "\r\n\r\n" + zip + "\r\n" + home},
+        {"noextractdialog", zip + "\r\nvictim"},
+        {"noadddialog", zip + "\r\n"},
+        {"zipandmail", zip + "\r\n" + home + "\rx"},
+        {"add", "\r\n"},
+        {"addX", zip},
+    };
+    for (const auto& c : cases) {
+        writeList(c.list);
+        run(c.sw, listFile);
+    }
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(library->calls.empty());
+    EXPECT_TRUE(launcher.launches().empty());
+    EXPECT_TRUE(frame.addFiles.empty() && frame.addFolders.empty());
+    ASSERT_EQ(boxes().size(), std::size(cases));
+    EXPECT_EQ(boxes()[0].text, "The list of files " + listFile + " cannot be used: line 2 is empty.\nNothing was changed.");
+    EXPECT_EQ(boxes()[0].icon, Icon::Stop);
+    EXPECT_NE(boxes()[1].text.find("line 2 is not a full path"), std::string::npos);
 }
 
 TEST_F(Actions, NoAddDialogReportsAMissingLibrary)
@@ -159,7 +262,7 @@ TEST_F(Actions, ZipAndMailAddsThenMails)
     };
     EXPECT_FALSE(run("zipandmail", listFile));
     ASSERT_EQ(launcher.launches().size(), 1u);
-    EXPECT_EQ(launcher.launches()[0].commandLine, "xdg-email --attach \"" + target + "\"");
+    EXPECT_EQ(launcher.launches()[0].argv, (std::vector<std::string>{"xdg-email", "--attach", target}));
 }
 
 TEST_F(Actions, MailTakesThePathAndMails)
@@ -169,7 +272,7 @@ TEST_F(Actions, MailTakesThePathAndMails)
     EXPECT_EQ(session->doc.archivePath, a);
     EXPECT_EQ(app->recentFiles.entries().at(0), a);
     ASSERT_EQ(launcher.launches().size(), 1u);
-    EXPECT_EQ(launcher.launches()[0].commandLine, "xdg-email --attach \"" + a + "\"");
+    EXPECT_EQ(launcher.launches()[0].argv, (std::vector<std::string>{"xdg-email", "--attach", a}));
 }
 
 TEST_F(Actions, NoExtractDialogExtractsEachPairAndKeepsTheLastDestination)
@@ -199,6 +302,7 @@ TEST_F(Actions, NoExtractDialogWithoutAnyDestinationWritesNothing)
     run("noextractdialog", listFile);
     EXPECT_TRUE(calls.empty());
     ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_NE(boxes()[0].text.find("no destination folder"), std::string::npos);
 }
 
 TEST_F(Actions, NewShowsTheWindowOnly)
@@ -378,6 +482,87 @@ TEST_F(Actions, RecentEntryOfTheOpenArchiveDoesNothing)
     EXPECT_TRUE(actions::openRecent(*session, a));
     EXPECT_EQ(busy.texts().size(), texts);
     EXPECT_EQ(calls.size(), 1u);
+}
+
+// Ctrl-C during an unattended add cancels the running operation as "Cancel" would
+// (the engine's abort, the library's Abort), and nothing after it starts.
+class InterruptedActions : public Actions {
+protected:
+    // Raises SIGINT, then waits (boundedly) until the watcher has cancelled.
+    static bool interruptAndWait(const std::atomic<bool>& cancelled)
+    {
+        std::raise(SIGINT);
+        for (int i = 0; i < 3000 && !cancelled; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return cancelled;
+    }
+    void SetUp() override
+    {
+        Actions::SetUp();
+        platform::installInterruptHandlers();
+        platform::clearInterrupt();
+    }
+    void TearDown() override
+    {
+        platform::clearInterrupt();
+        Actions::TearDown();
+    }
+};
+
+TEST_F(InterruptedActions, EngineAddIsAbortedAndTheFolderAddNeverStarts)
+{
+    // The abort is set from the watcher's thread while the method runs.
+    struct WatchedEngine : FakeEngine {
+        std::mutex mutex;
+        std::atomic<bool> aborted{false};
+        bool setProperty(int id, const EngineValue& value) override
+        {
+            std::lock_guard lock(mutex);
+            if (id == dispid::kAbort && std::get_if<bool>(&value) && std::get<bool>(value)) aborted = true;
+            return FakeEngine::setProperty(id, value);
+        }
+        EngineValue getProperty(int id) override
+        {
+            std::lock_guard lock(mutex);
+            return FakeEngine::getProperty(id);
+        }
+    };
+    auto owned = std::make_unique<WatchedEngine>();
+    WatchedEngine* watched = owned.get();
+    CArchiveSession s(*app, launcher, std::move(owned), std::make_unique<FakeLibrary>());
+    auto watching = createInterruptWatchingBusyFactory(s);
+    s.busyFactory = watching.get();
+    int invokes = 0;
+    watched->onInvoke = [&](int, std::int16_t) -> std::int16_t {
+        ++invokes;
+        return interruptAndWait(watched->aborted) ? 190 : 0;
+    };
+    writeList((dir() / "out.zip").string() + "\r\n" + makeFile("in/a.txt") + "\r\n" + makeFolder("in/sub"));
+    EXPECT_FALSE(actions::unattendedAdd(s, listFile));
+    EXPECT_TRUE(watched->aborted);
+    EXPECT_EQ(invokes, 1);
+}
+
+TEST_F(InterruptedActions, LibraryAddIsAborted)
+{
+    struct WatchedLibrary : FakeLibrary {
+        std::atomic<bool> aborted{false};
+        int abort() override
+        {
+            aborted = true;
+            return kLibraryOk;
+        }
+    };
+    auto owned = std::make_unique<WatchedLibrary>();
+    WatchedLibrary* watched = owned.get();
+    CArchiveSession s(*app, launcher, std::make_unique<FakeEngine>(), std::move(owned));
+    auto watching = createInterruptWatchingBusyFactory(s);
+    s.busyFactory = watching.get();
+    watched->onCall = [&](const FakeLibrary::Call& call, platform::WindowHandle) {
+        if (call.entry == "CompressFile") interruptAndWait(watched->aborted);
+    };
+    writeList((dir() / "out.tar").string() + "\r\n" + makeFile("in/a.txt"));
+    actions::unattendedAdd(s, listFile);
+    EXPECT_TRUE(watched->aborted);
 }
 
 }  // namespace

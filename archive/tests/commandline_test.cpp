@@ -1,4 +1,4 @@
-// Command-line parsing: one switch and one path, the last of each wins.
+// Command-line parsing: at most one switch and one path, nothing more.
 #include "archive/core/CommandLine.h"
 #include "platform/testing/TestSupport.h"
 
@@ -9,7 +9,7 @@ namespace {
 CCommandLine parsed(std::vector<std::string> params)
 {
     CCommandLine c;
-    c.parse(params);
+    EXPECT_TRUE(c.parse(params));
     return c;
 }
 
@@ -20,11 +20,33 @@ TEST(CommandLine, SwitchAndPath)
     EXPECT_EQ(c.argument(), "/tmp/list dir/~QuarvaZip.tmp");
 }
 
-TEST(CommandLine, LastSwitchAndLastPathWin)
+// A second switch or path is refused as a whole: a path holding quotes such as
+// `q" -noextractdialog "/tmp/drop/L/a.zip` must not turn into a switch of its own.
+TEST(CommandLine, MoreThanOneSwitchAndOnePathIsRefused)
 {
-    auto c = parsed({"/open", "a.zip", "-extract", "b.zip"});
+    for (const std::vector<std::string>& params :
+         {std::vector<std::string>{"/open", "a.zip", "-extract", "b.zip"},
+          {"/extract", "/tmp/drop/q", "-noextractdialog", "/tmp/drop/L/a.zip"},
+          {"a.zip", "b.zip"},
+          {"a.zip", "/open"},
+          {"/open", "a.zip", "b.zip"}}) {
+        CCommandLine c;
+        EXPECT_FALSE(c.parse(params)) << params.size();
+        EXPECT_EQ(c.switchName(), "");
+        EXPECT_EQ(c.argument(), "");
+    }
+}
+
+// The word after the switch is the path, whatever it looks like.
+TEST(CommandLine, WordAfterTheSwitchIsThePath)
+{
+    auto c = parsed({"/extract", "-noextractdialog"});
     EXPECT_EQ(c.switchName(), "extract");
-    EXPECT_EQ(c.argument(), "b.zip");
+    EXPECT_EQ(c.argument(), "-noextractdialog");
+    const std::string quoted = "/tmp/drop/q\" -noextractdialog \"/tmp/drop/L/a.zip";
+    c = parsed({"/extract", quoted});
+    EXPECT_EQ(c.switchName(), "extract");
+    EXPECT_EQ(c.argument(), quoted);
 }
 
 TEST(CommandLine, SwitchKeepsItsCase)

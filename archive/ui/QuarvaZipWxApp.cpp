@@ -28,14 +28,14 @@ bool CQuarvaZipWxApp::OnInit()
     app_ = std::make_unique<CQuarvaZipApp>(SettingsStore::fromEnvironment(), prompts_);
     if (!app_->readInstallation()) return false;
     app_->prepareFolders();
-    app_->openDeletionList();
+    if (!app_->openDeletionList()) return false;
 
     docManager_ = new wxDocManager;
     new wxDocTemplate(docManager_, "Archive", "*.*", "", "", "Archive Document", "Archive View",
                       CLASSINFO(CArchiveDocument), CLASSINFO(CLeftView));
     docManager_->SetMaxDocsOpen(1);
 
-    app_->parseCommandLine(params_);
+    if (!app_->parseCommandLine(params_)) return false;
     frame_ = new CMainFrame(docManager_, WindowPlacement::load(app_->store()));
     SetTopWindow(frame_);
     prompts_.setParent(frame_);

@@ -112,9 +112,11 @@ bool hasMagic(int filter, const unsigned char* p, std::size_t n)
     }
 }
 
-// How many layers of `filter` wrap the file's content: each layer is unwrapped in
-// turn (only its first bytes) and looked at. -1 when there are more than `most`.
-int countFilterLayers(const std::filesystem::path& path, int filter, int most)
+// The compression layers around the file's content, outermost first, each one of
+// `allowed`: each layer is unwrapped in turn (only its first bytes) and looked at.
+// False when there are more than `most`.
+bool findFilterLayers(const std::filesystem::path& path, const std::vector<int>& allowed, int most,
+                      std::vector<int>& layers)
 {
     std::vector<std::uint8_t> head(64);
     {
@@ -122,13 +124,16 @@ int countFilterLayers(const std::filesystem::path& path, int filter, int most)
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
     }
-    int layers = 0;
-    while (hasMagic(filter, head.data(), head.size())) {
-        if (layers == most) return -1;
-        ++layers;
+    layers.clear();
+    for (;;) {
+        const auto it = std::find_if(allowed.begin(), allowed.end(),
+                                     [&](int f) { return hasMagic(f, head.data(), head.size()); });
+        if (it == allowed.end()) return true;
+        if (static_cast<int>(layers.size()) == most) return false;
+        layers.push_back(*it);
         struct archive* probe = archive_read_new();
-        if (!probe) return layers;
-        for (int i = 0; i < layers; ++i) archive_read_append_filter(probe, filter);
+        if (!probe) return true;
+        for (int f : layers) archive_read_append_filter(probe, f);
         archive_read_support_format_raw(probe);
         head.assign(64, 0);
         std::size_t got = 0;
@@ -141,7 +146,6 @@ int countFilterLayers(const std::filesystem::path& path, int filter, int most)
         head.resize(got);
         archive_read_free(probe);
     }
-    return layers;
 }
 
 }  // namespace
@@ -170,49 +174,53 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
     opened_ = open(path, filter);
 }
 
-bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
+CheckedInput::CheckedInput() = default;
+
+CheckedInput::~CheckedInput()
 {
-    int layers = 0;
-    if (filter != ARCHIVE_FILTER_NONE) {
-        layers = countFilterLayers(path, filter, kMaxFilterLayers);
-        if (layers < 0) {
-            die("the data is compressed inside itself more than " + std::to_string(kMaxFilterLayers) +
-                " times; not read further");
-            return false;
-        }
-        // The filters are given, not guessed: libarchive then never stacks more.
-        for (int i = 0; i < layers; ++i)
-            if (archive_read_append_filter(a_, filter) < ARCHIVE_WARN) {
-                die(libarchiveError("cannot read the compression"));
-                return false;
-            }
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int CheckedInput::open(struct archive* a, const std::filesystem::path& path, const std::vector<int>& filters,
+                       std::string* error)
+{
+    std::vector<int> layers;
+    if (!filters.empty() && !findFilterLayers(path, filters, kMaxFilterLayers, layers)) {
+        *error = "the data is compressed inside itself more than " + std::to_string(kMaxFilterLayers) +
+                 " times; not read further";
+        return ARCHIVE_FATAL;
     }
+    // The filters are given, not guessed: libarchive then never stacks more.
+    for (int f : layers)
+        if (archive_read_append_filter(a, f) < ARCHIVE_WARN) {
+            const char* e = archive_error_string(a);
+            *error = e && *e ? e : "cannot read the compression";
+            return ARCHIVE_FATAL;
+        }
     int r;
-    if (layers > 0 && filter == ARCHIVE_FILTER_GZIP) {
+    if (!layers.empty() && layers.front() == ARCHIVE_FILTER_GZIP) {
         // Read the file ourselves so that its gzip trailers can be checked on the way.
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) {
-            die(std::string("cannot open the archive: ") + std::strerror(errno));
-            return false;
+            *error = std::string("cannot open the archive: ") + std::strerror(errno);
+            return ARCHIVE_FATAL;
         }
         gzipCheck_ = std::make_unique<GzipTrailerCheck>();
         block_.resize(64 * 1024);
-        r = archive_read_open(a_, this, nullptr, &LibarchiveReader::readCallback, nullptr);
+        r = archive_read_open(a, this, nullptr, &CheckedInput::readCallback, nullptr);
     } else {
-        r = archive_read_open_filename(a_, path.c_str(), 64 * 1024);
+        r = archive_read_open_filename(a, path.c_str(), 64 * 1024);
     }
-    if (r == ARCHIVE_WARN) {
-        openWarning_ = libarchiveError("");
-    } else if (r != ARCHIVE_OK) {
-        die(libarchiveError("cannot open the archive"));
-        return false;
+    if (r < ARCHIVE_OK) {
+        const char* e = archive_error_string(a);
+        *error = e && *e ? e : (r == ARCHIVE_WARN ? "" : "cannot open the archive");
     }
-    return true;
+    return r;
 }
 
-la_ssize_t LibarchiveReader::readCallback(struct archive* a, void* client, const void** block)
+la_ssize_t CheckedInput::readCallback(struct archive* a, void* client, const void** block)
 {
-    auto* self = static_cast<LibarchiveReader*>(client);
+    auto* self = static_cast<CheckedInput*>(client);
     for (;;) {
         const ssize_t n = ::read(self->fd_, self->block_.data(), self->block_.size());
         if (n < 0 && errno == EINTR) continue;
@@ -220,14 +228,14 @@ la_ssize_t LibarchiveReader::readCallback(struct archive* a, void* client, const
             archive_set_error(a, errno, "cannot read the archive: %s", std::strerror(errno));
             return -1;
         }
-        self->gzipCheck_->feed(self->block_.data(), static_cast<std::size_t>(n));
+        if (self->gzipCheck_) self->gzipCheck_->feed(self->block_.data(), static_cast<std::size_t>(n));
         self->fileOffset_ += static_cast<std::uint64_t>(n);
         *block = self->block_.data();
         return n;
     }
 }
 
-bool LibarchiveReader::finishGzipCheck()
+bool CheckedInput::finish(std::string* error)
 {
     if (!gzipCheck_) return true;
     // Whatever libarchive did not need to read is checked too (one layer of deflate
@@ -242,16 +250,34 @@ bool LibarchiveReader::finishGzipCheck()
         fileOffset_ += static_cast<std::uint64_t>(n);
     }
     const bool good = gzipCheck_->finish();
-    if (!good) error_ = gzipCheck_->error();
+    if (!good) *error = gzipCheck_->error();
     gzipCheck_.reset();
     return good;
+}
+
+bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
+{
+    std::string why;
+    const int r = input_.open(a_, path, filter == ARCHIVE_FILTER_NONE ? std::vector<int>{} : std::vector<int>{filter},
+                              &why);
+    if (r == ARCHIVE_WARN) {
+        openWarning_ = why;
+    } else if (r != ARCHIVE_OK) {
+        die(why);
+        return false;
+    }
+    return true;
+}
+
+bool LibarchiveReader::finishGzipCheck()
+{
+    return input_.finish(&error_);
 }
 
 LibarchiveReader::~LibarchiveReader()
 {
     Utf8Locale::Scope scope(utf8_);
     if (a_) archive_read_free(a_);
-    if (fd_ >= 0) ::close(fd_);
 }
 
 bool LibarchiveReader::memoryWithinCeiling()

@@ -14,15 +14,46 @@ namespace quarva::formatlib {
 
 class GzipTrailerCheck;
 
+// Most layers of compression read inside each other (a file compressed inside itself
+// would otherwise be unwrapped without end).
+constexpr int kMaxFilterLayers = 3;
+
+// Opens a libarchive reader on a file with its compression named, not guessed: the
+// layers (each one of the filters allowed) are looked for first, at most
+// kMaxFilterLayers of them, and appended so that libarchive stacks no more. When the
+// outermost layer is gzip the file is read here and the CRC-32 and length trailer of
+// every member is checked on the way (libarchive does not). Keep the object alive
+// (and in place) as long as the archive is read.
+class CheckedInput {
+public:
+    CheckedInput();
+    ~CheckedInput();
+    CheckedInput(const CheckedInput&) = delete;
+    CheckedInput& operator=(const CheckedInput&) = delete;
+
+    // `a` has its formats registered. Returns libarchive's status of the open
+    // (ARCHIVE_FATAL with *error when the file is refused; *error holds a warning's text).
+    int open(struct archive* a, const std::filesystem::path& path, const std::vector<int>& filters,
+             std::string* error);
+    // At the end of the data: checks what remains of the file; false (with *error)
+    // when a gzip trailer is wrong. Nothing to do for other input.
+    bool finish(std::string* error);
+
+private:
+    static la_ssize_t readCallback(struct archive* a, void* self, const void** block);
+    int fd_ = -1;
+    std::uint64_t fileOffset_ = 0;
+    std::vector<unsigned char> block_;
+    std::unique_ptr<GzipTrailerCheck> gzipCheck_;
+};
+
 class LibarchiveReader : public ArchiveReader {
 public:
     using Setup = std::function<void(struct archive*)>;
-    // Most layers of one compression filter read inside each other (a file compressed
-    // inside itself would otherwise be unwrapped without end).
-    static constexpr int kMaxFilterLayers = 3;
     // Most memory a read may take on top of what the process held when it began
-    // (checked per entry and every few blocks of data).
-    static constexpr std::uint64_t kMemoryCeiling = 1ull << 30;
+    // (checked per entry and every few blocks of data). Room for the largest
+    // dictionaries 7z and xz archives are made with (1.5 GiB).
+    static constexpr std::uint64_t kMemoryCeiling = 2ull << 30;
 
     // `rawName` names the single entry of a plain compressed file (format "raw").
     // `filter` is the compression the handler reads through (ARCHIVE_FILTER_GZIP,
@@ -44,7 +75,6 @@ public:
     void setRawTime(std::time_t t) { rawTime_ = t; }
 
 private:
-    static la_ssize_t readCallback(struct archive* a, void* self, const void** block);
     bool open(const std::filesystem::path& path, int filter);
     // Marks the archive as unusable: libarchive is never called again but to free it.
     void die(const std::string& why);
@@ -78,11 +108,7 @@ private:
     std::uint64_t ceiling_ = 0;
     std::uint64_t memoryAtStart_ = 0;
     std::uint64_t reads_ = 0;
-    // The file, read by us when the gzip trailers are checked alongside libarchive.
-    int fd_ = -1;
-    std::uint64_t fileOffset_ = 0;
-    std::vector<unsigned char> block_;
-    std::unique_ptr<GzipTrailerCheck> gzipCheck_;
+    CheckedInput input_;
 };
 
 // What libarchive does not tell of an entry but the archive's own headers do.

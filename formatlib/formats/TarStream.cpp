@@ -257,7 +257,14 @@ int RawTarReader::next(RawTarEntry& e)
         bool zero = true;
         for (auto c : block) zero = zero && c == 0;
         if (zero) {
-            if (records == 0) return 0;
+            if (records == 0) {
+                // The rest of the stream is read as well, so that its gzip trailers are checked.
+                while (!ended_) {
+                    pos_ = buf_.size();
+                    fill(64 * 1024);
+                }
+                return error_.empty() ? 0 : -1;
+            }
             error_ = "an entry's header is missing";
             return -1;
         }

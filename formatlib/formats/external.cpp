@@ -315,12 +315,13 @@ public:
         }
         bool overflow = false, aborted = false;
         int rc = -1;
-        if (!unar.empty())
-            rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl, ceiling,
-                           &overflow, &aborted);
-        else
+        // arj's own program where it is installed: it keeps the folders of names made on Unix.
+        if (!arj.empty())
             rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
                            &aborted);
+        else
+            rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl, ceiling,
+                           &overflow, &aborted);
         if (rc != 0) {
             std::error_code ec;
             std::filesystem::remove_all(tmpl, ec);

@@ -101,6 +101,10 @@ void removeStaleTemporaries(int dirFd)
     }
     while (dirent* e = readdir(dir)) {
         if (!isTemporaryName(e->d_name)) continue;
+        // Only our own regular files are opened at all (opening a device can act on it).
+        struct stat seen {};
+        if (fstatat(dirFd, e->d_name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(seen.st_mode) || seen.st_uid != geteuid())
+            continue;
         int fd = openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {}, now {};
@@ -151,13 +155,13 @@ bool AtomicFile::open(const fs::path& target, std::error_code& ec, mode_t mode)
         ec = lastError();
         return false;
     }
-    if (!start(dirFd, resolved.filename().string(), true, mode, ec)) return false;
+    if (!start(dirFd, resolved.filename().string(), true, true, mode, ec)) return false;
     targetPath_ = resolved;
     tempPath_ = folder / tempName_;
     return true;
 }
 
-bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode)
+bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode, bool removeStale)
 {
     discard();
     ec.clear();
@@ -170,7 +174,7 @@ bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec,
         ec = lastError();
         return false;
     }
-    if (!start(own, name, false, mode, ec)) return false;
+    if (!start(own, name, false, removeStale, mode, ec)) return false;
     fs::path folder = folderPathOf(dirFd_);
     targetPath_ = folder / targetName_;
     tempPath_ = folder / tempName_;
@@ -178,11 +182,12 @@ bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec,
 }
 
 // Takes ownership of `dirFd`; on failure closes it.
-bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, mode_t mode, std::error_code& ec)
+bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, bool removeStale, mode_t mode,
+                       std::error_code& ec)
 {
     dirFd_ = dirFd;
     targetName_ = std::move(targetName);
-    removeStaleTemporaries(dirFd_);
+    if (removeStale) removeStaleTemporaries(dirFd_);
 
     // The new file gets the old one's permissions (and owner, where we may set it).
     struct stat old {};

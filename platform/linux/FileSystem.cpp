@@ -25,9 +25,14 @@ namespace {
 // so nothing can be swapped in between the check and the answer.
 fs::path privateTempFolder(std::string& problem)
 {
+    // The runtime folder counts only when it is what it claims to be: a folder of
+    // ours (not, say, another user's one left in the environment by sudo).
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    fs::path folder = runtime && runtime[0] == '/' ? fs::path(runtime) / "quarva"
-                                                   : fs::path("/tmp") / ("quarva-" + std::to_string(geteuid()));
+    struct stat rt {};
+    bool useRuntime = runtime && runtime[0] == '/' && ::stat(runtime, &rt) == 0 && S_ISDIR(rt.st_mode) &&
+                      rt.st_uid == geteuid();
+    fs::path folder = useRuntime ? fs::path(runtime) / "quarva"
+                                 : fs::path("/tmp") / ("quarva-" + std::to_string(geteuid()));
     const std::string shown = folder.string();
     bool created = mkdir(folder.c_str(), 0700) == 0;
     if (!created && errno != EEXIST) {

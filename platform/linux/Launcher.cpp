@@ -31,14 +31,26 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine)
     return words;
 }
 
+std::string renderCommandLine(const std::vector<std::string>& argv)
+{
+    std::string line;
+    for (const auto& word : argv) {
+        if (!line.empty()) line += ' ';
+        if (word.empty() || word.find_first_of(" \t") != std::string::npos)
+            line += '"' + word + '"';
+        else
+            line += word;
+    }
+    return line;
+}
+
 namespace {
 
-pid_t spawn(const std::string& commandLine)
+pid_t spawn(const std::vector<std::string>& words)
 {
-    auto words = splitCommandLine(commandLine);
-    if (words.empty()) return -1;
+    if (words.empty() || words.front().empty()) return -1;
     std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
+    for (const auto& w : words) argv.push_back(const_cast<char*>(w.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
@@ -47,9 +59,9 @@ pid_t spawn(const std::string& commandLine)
 
 }  // namespace
 
-bool ProcessLauncher::launch(const std::string& commandLine, bool /*shown: a started program shows its own windows*/)
+bool ProcessLauncher::launch(const std::vector<std::string>& argv, bool /*shown: a started program shows its own windows*/)
 {
-    pid_t pid = spawn(commandLine);
+    pid_t pid = spawn(argv);
     if (pid < 0) return false;
     // Reap the child when it ends, so no zombie is left while this process runs on.
     std::thread([pid] {
@@ -59,9 +71,9 @@ bool ProcessLauncher::launch(const std::string& commandLine, bool /*shown: a sta
     return true;
 }
 
-int runAndWait(const std::string& commandLine)
+int runAndWait(const std::vector<std::string>& argv)
 {
-    pid_t pid = spawn(commandLine);
+    pid_t pid = spawn(argv);
     if (pid < 0) return -1;
     int status = 0;
     if (waitpid(pid, &status, 0) < 0) return -1;

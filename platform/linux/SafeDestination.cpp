@@ -142,7 +142,9 @@ bool SafeDestination::createFile(const std::vector<std::string>& components, Ato
     }
     int dirFd = walk(rootFd_, components, components.size() - 1, true, ec);
     if (dirFd < 0) return false;
-    bool ok = file.openAt(dirFd, components.back(), ec, mode);
+    struct stat st {};
+    bool first = fstat(dirFd, &st) != 0 || cleaned_.insert({st.st_dev, st.st_ino}).second;
+    bool ok = file.openAt(dirFd, components.back(), ec, mode, first);
     close(dirFd);
     return ok;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Test double for Launcher: records each command line instead of running it.
+// Test double for Launcher: records each argument vector instead of running it.
 
 #include <mutex>
 #include <string>
@@ -12,14 +12,16 @@ namespace quarva::platform::testing {
 class RecordingLauncher : public Launcher {
 public:
     struct Launch {
-        std::string commandLine;
+        std::vector<std::string> argv;
         bool shown;
+        // The words in the suite's quoting, to keep expectations readable.
+        std::string commandLine() const { return renderCommandLine(argv); }
     };
     explicit RecordingLauncher(bool succeed = true) : succeed_(succeed) {}
-    bool launch(const std::string& commandLine, bool shown) override
+    bool launch(const std::vector<std::string>& argv, bool shown) override
     {
         std::lock_guard lock(mutex_);
-        launches_.push_back({commandLine, shown});
+        launches_.push_back({argv, shown});
         return succeed_;
     }
     std::vector<Launch> launches() const

@@ -110,9 +110,20 @@ TEST_F(AtomicFileTest, KilledWritersTemporaryIsRemovedByTheNextOpenALiveOneIsNot
     close(ready[1]);
     EXPECT_EQ(temporaries(dir()), 1);
 
+    // Names of that shape that are not a writer's file are left alone.
+    fs::create_directories(dir() / "other");
+    writeFile(dir() / "other" / "kept", "k");
+    fs::create_symlink(dir() / "other" / "kept", dir() / ".qzLinkLinkLink");
+    fs::create_directory(dir() / ".qzDirDirDirDir");
+
     std::error_code ec;
     AtomicFile live;
     ASSERT_TRUE(live.open(dir() / "x.zip", ec));
+    EXPECT_TRUE(fs::is_symlink(dir() / ".qzLinkLinkLink"));
+    EXPECT_TRUE(fs::is_directory(dir() / ".qzDirDirDirDir"));
+    EXPECT_EQ(readFile(dir() / "other" / "kept"), "k");
+    fs::remove(dir() / ".qzLinkLinkLink");
+    fs::remove(dir() / ".qzDirDirDirDir");
     EXPECT_EQ(temporaries(dir()), 1);  // the dead one went, ours is here
     AtomicFile second;
     ASSERT_TRUE(second.open(dir() / "y.zip", ec));

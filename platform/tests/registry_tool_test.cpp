@@ -120,6 +120,21 @@ TEST_F(RegToolTest, BadUsageIsExplainedAndChangesNothing)
     EXPECT_NE(out.find("quarva-reg import FILE.reg"), std::string::npos);
 }
 
+TEST_F(RegToolTest, KeysBeyondTheLimitsAreRefusedWithTheReason)
+{
+    std::string deep = "HKCU";
+    for (int i = 0; i < 600; ++i) deep += "\\d";
+    writeFile(dir() / "deep.reg", "REGEDIT4\n\n[" + deep + "]\n");
+    std::string err;
+    EXPECT_EQ(run({"import", (dir() / "deep.reg").string()}, nullptr, &err), 1);
+    EXPECT_NE(err.find("deeper than 512 levels"), std::string::npos) << err;
+    EXPECT_EQ(run({"add", deep, "v", "sz", "x"}, nullptr, &err), 1);
+    EXPECT_NE(err.find("deeper than 512 levels"), std::string::npos) << err;
+    EXPECT_EQ(run({"add", "HKCU\\" + std::string(300, 'k'), "v", "sz", "x"}, nullptr, &err), 1);
+    EXPECT_NE(err.find("longer than 255 characters"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(registryDir() / "HKEY_CURRENT_USER.reg"));
+}
+
 TEST_F(RegToolTest, ExportImportAndDelete)
 {
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q\\A", "n", "dword", "1"}), 0);

@@ -65,6 +65,11 @@ TEST_F(SafeDestinationTest, FilesFoldersAndLinksStayInside)
     EXPECT_FALSE(d.createSymlink({"evil"}, outside().string(), ec));
     EXPECT_FALSE(d.exists({"evil"}));
 
+    // A dead writer's temporary goes with the first file written into its folder.
+    writeFile(dest() / "dir3" / ".qzAbCdEfGhIjKl", "left by a killed extraction");
+    ASSERT_TRUE(write({"dir3", "file3"}, "three", ec)) << ec.message();
+    EXPECT_FALSE(fs::exists(dest() / "dir3" / ".qzAbCdEfGhIjKl"));
+
     // A link already in the destination is replaced by the file, never written through.
     fs::create_symlink(outside() / "victim", dest() / "planted");
     ASSERT_TRUE(write({"planted"}, "data", ec)) << ec.message();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "shellext/com/Guids.h"
 #include "shellext/com/Menu.h"
@@ -477,6 +478,16 @@ int main(int argc, char** argv)
     }
     const std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
+    // Every command but the registration may hand work to the archive manager or let
+    // the format library unpack into the suite's temporary folder: without a private
+    // one that can be used, nothing is done.
+    const bool usesTempFolder = command == "menu" || command == "invoke" || command == "dragmenu" ||
+                                command == "dragmenu-invoke" || command == "drop" || command == "infotip" ||
+                                command == "search";
+    if (usesTempFolder && quarva::platform::tempFolder().empty()) {
+        std::fprintf(stderr, "qzipshell: %s\n", quarva::platform::tempFolderProblem().c_str());
+        return 1;
+    }
     if (command == "menu") return runMenu(args, false, false);
     if (command == "invoke") return runMenu(args, false, true);
     if (command == "dragmenu") return runMenu(args, true, false);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "platform/Registry.h"
 #include "shellext/com/WideText.h"
@@ -37,6 +38,7 @@ void ShellExtTest::SetUp()
     unsetenv("QUARVA_REMOVABLE_ROOTS");
     setenv("QUARVA_SHELLEXT_LAUNCH_LOG", (dir() / "launches.log").c_str(), 1);
     setenv("QUARVA_TEST_FILECOUNT_LOG", (dir() / "filecount.log").c_str(), 1);
+    setenv("QUARVA_SHELLEXT_MESSAGE_LOG", (dir() / "messages.log").c_str(), 1);
     fs::create_directories(installDir());
     setInstalledPath(installDir().string());
     installFormatLibrary();
@@ -48,6 +50,7 @@ void ShellExtTest::TearDown()
 {
     unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
     unsetenv("QUARVA_TEST_FILECOUNT_LOG");
+    unsetenv("QUARVA_SHELLEXT_MESSAGE_LOG");
     if (hadRemovable_) setenv("QUARVA_REMOVABLE_ROOTS", oldRemovable_.c_str(), 1);
     else unsetenv("QUARVA_REMOVABLE_ROOTS");
     FolderTest::TearDown();
@@ -102,22 +105,101 @@ void ShellExtTest::markRemovable(const std::string& folder)
     setenv("QUARVA_REMOVABLE_ROOTS", removable_.c_str(), 1);
 }
 
-std::vector<Launch> ShellExtTest::launches() const
+void PrintTo(const Launch& launch, std::ostream* os)
+{
+    *os << (launch.shown ? "shown:" : "hidden:");
+    for (const auto& word : launch.argv) *os << " [" << word << "]";
+}
+
+namespace {
+
+std::string unescaped(const std::string& word)
+{
+    std::string out;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (word[i] != '\\' || i + 1 == word.size()) {
+            out += word[i];
+            continue;
+        }
+        char c = word[++i];
+        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    return out;
+}
+
+// The launch log: "shown" or "hidden", then each word after a tab.
+std::vector<Launch> recordedLaunches(const fs::path& log)
 {
     std::vector<Launch> result;
-    std::istringstream in(quarva::testing::readFile(dir() / "launches.log"));
+    std::istringstream in(quarva::testing::readFile(log));
     std::string line;
     while (std::getline(in, line)) {
-        auto tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        result.push_back({line.substr(0, tab) == "shown", line.substr(tab + 1)});
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            fields.push_back(line.substr(start, tab - start));
+        fields.push_back(line.substr(start));
+        Launch launch{fields.front() == "shown", {}};
+        for (std::size_t i = 1; i < fields.size(); ++i) launch.argv.push_back(unescaped(fields[i]));
+        result.push_back(std::move(launch));
     }
     return result;
 }
 
-std::string ShellExtTest::listFile() const { return quarva::testing::readFile(tmpDir() / "~QuarvaZip.tmp"); }
+// A hand-over list: "~QuarvaZip", 12 letters or digits, ".tmp", in the private folder.
+bool isListFileName(const fs::path& path, const fs::path& folder)
+{
+    const std::string name = path.filename().string();
+    return path.parent_path() == folder && name.size() == 10 + 12 + 4 && name.starts_with("~QuarvaZip") &&
+           name.ends_with(".tmp") &&
+           name.substr(10, 12).find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") ==
+               std::string::npos;
+}
 
-bool ShellExtTest::listFileExists() const { return fs::exists(tmpDir() / "~QuarvaZip.tmp"); }
+}  // namespace
+
+std::vector<Launch> ShellExtTest::launches() const
+{
+    std::vector<Launch> result = recordedLaunches(dir() / "launches.log");
+    for (auto& launch : result)
+        if (!launch.argv.empty() && isListFileName(launch.argv.back(), tmpDir())) launch.argv.back() = kList;
+    return result;
+}
+
+std::string ShellExtTest::listFile() const
+{
+    std::vector<Launch> all = recordedLaunches(dir() / "launches.log");
+    if (all.empty() || all.back().argv.empty()) return {};
+    const fs::path list = all.back().argv.back();
+    if (!isListFileName(list, tmpDir())) {
+        ADD_FAILURE() << "the last start names no list file: " << list;
+        return {};
+    }
+    struct stat st {};
+    EXPECT_EQ(lstat(list.c_str(), &st), 0) << list;
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    return quarva::testing::readFile(list);
+}
+
+std::vector<fs::path> ShellExtTest::listFiles() const
+{
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(tmpDir(), ec))
+        if (entry.path().filename().string().starts_with("~QuarvaZip")) found.push_back(entry.path());
+    return found;
+}
+
+std::vector<std::string> ShellExtTest::refusals() const
+{
+    std::vector<std::string> texts;
+    const std::string all = quarva::testing::readFile(dir() / "messages.log");
+    std::size_t start = 0;
+    for (std::size_t end; (end = all.find('\0', start)) != std::string::npos; start = end + 1)
+        texts.push_back(all.substr(start, end - start));
+    return texts;
+}
 
 std::vector<std::string> ShellExtTest::fileCountCalls() const
 {

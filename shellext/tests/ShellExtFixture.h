@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,11 +22,15 @@ using namespace quarva::com;
 // The library under test, loaded once for the test program.
 const shellhost::ServerLibrary& server();
 
+// One recorded start: its argument vector, with the path of a hand-over list file
+// replaced by kList (the name is random; launches() checks its shape).
 struct Launch {
     bool shown;
-    std::string commandLine;
+    std::vector<std::string> argv;
     bool operator==(const Launch&) const = default;
 };
+inline constexpr const char* kList = "<list>";
+void PrintTo(const Launch& launch, std::ostream* os);
 
 // A menu as the tests read it: one row per item, submenus flattened after their item.
 struct MenuRow {
@@ -56,8 +61,13 @@ protected:
     void markRemovable(const std::string& folder);
 
     std::vector<Launch> launches() const;
+    // The content of the list file handed over by the last start.
     std::string listFile() const;
-    bool listFileExists() const;
+    // The hand-over list files now in the temporary folder.
+    std::vector<std::filesystem::path> listFiles() const;
+    bool listFileExists() const { return !listFiles().empty(); }
+    // The refusals shown to the user, in order.
+    std::vector<std::string> refusals() const;
     std::vector<std::string> fileCountCalls() const;
 
     // Creates a handler of `clsid` through its factory and asks for `iid`.

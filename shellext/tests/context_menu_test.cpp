@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "shellext/tests/ShellExtFixture.h"
 
@@ -9,8 +10,7 @@ namespace quarva::shellext::testing {
 
 class ContextMenuTest : public ShellExtTest {
 protected:
-    std::string program() const { return "\"" + installDir().string() + "/QuarvaZip\""; }
-    std::string list() const { return "\"" + (tmpDir() / "~QuarvaZip.tmp").string() + "\""; }
+    std::string program() const { return installDir().string() + "/QuarvaZip"; }
 };
 
 TEST_F(ContextMenuTest, OneFileOffersAddItemsAndAddsUnattended)
@@ -41,7 +41,7 @@ TEST_F(ContextMenuTest, OneFileOffersAddItemsAndAddsUnattended)
 
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
     EXPECT_EQ(listFile(), zip + "\r\n" + doc);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, program() + " /noadddialog " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/noadddialog", kList}}}));
 }
 
 TEST_F(ContextMenuTest, OneFileAddWithDialogAndZipAndMail)
@@ -53,8 +53,8 @@ TEST_F(ContextMenuTest, OneFileAddWithDialogAndZipAndMail)
     EXPECT_EQ(listFile(), doc);
     ASSERT_EQ(invoke(q.handler, 2), S_OK);
     EXPECT_EQ(listFile(), (dir() / "Data/report.zip").string() + "\r\n" + doc);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{true, program() + " /add " + list()},
-                                               {false, program() + " /zipandmail " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/add", kList}},
+                                               {false, {program(), "/zipandmail", kList}}}));
 }
 
 TEST_F(ContextMenuTest, FolderKeepsItsDotsInTheArchiveName)
@@ -96,7 +96,7 @@ TEST_F(ContextMenuTest, DriveRootOffersOnlyAddToZip)
     EXPECT_EQ(texts(q.menu), (std::vector<std::string>{"Add To &Zip"}));
     ASSERT_EQ(invoke(q.handler, 0), S_OK);
     EXPECT_EQ(listFile(), volume);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{true, program() + " /add " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/add", kList}}}));
 }
 
 TEST_F(ContextMenuTest, TheSystemRootStaysAPath)
@@ -122,8 +122,8 @@ TEST_F(ContextMenuTest, TwoItemsInADriveRootNameTheArchiveAfterTheDrive)
     EXPECT_EQ(listFile(), volume + "/C_zip.zip\r\n" + a + "\r\n" + b + "\r\n");
     ASSERT_EQ(invoke(q.handler, 0), S_OK);
     EXPECT_EQ(listFile(), a + "\r\n" + b + "\r\n");
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, program() + " /zipandmail " + list()},
-                                               {true, program() + " /add " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/zipandmail", kList}},
+                                               {true, {program(), "/add", kList}}}));
 }
 
 TEST_F(ContextMenuTest, TwoItemsInTheSystemRootMakeRootZip)
@@ -177,15 +177,15 @@ TEST_F(ContextMenuTest, ArchiveWithUpperCaseExtensionOffersFourItems)
     EXPECT_EQ(help(q.handler, 3), "Convert the selected item B.ZIP to self extracting executable");
 
     ASSERT_EQ(invoke(q.handler, 0), S_OK);
-    EXPECT_EQ(listFile(), "");
+    EXPECT_FALSE(listFileExists());  // the archive is the argument itself
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
     EXPECT_EQ(listFile(), zip + "\r\n" + folder);
     ASSERT_EQ(invoke(q.handler, 2), S_OK);
     ASSERT_EQ(invoke(q.handler, 3), S_OK);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{true, program() + " /extract \"" + zip + "\""},
-                                               {false, program() + " /noextractdialog " + list()},
-                                               {false, program() + " /mail  \"" + zip + "\""},
-                                               {false, program() + " /SFX  \"" + zip + "\""}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/extract", zip}},
+                                               {false, {program(), "/noextractdialog", kList}},
+                                               {false, {program(), "/mail", zip}},
+                                               {false, {program(), "/SFX", zip}}}));
     EXPECT_EQ(invoke(q.handler, 4), E_INVALIDARG);
 }
 
@@ -269,7 +269,7 @@ TEST_F(ContextMenuTest, WithoutMailTheThirdArchiveItemIsTheSelfExtractor)
     EXPECT_TRUE(t[2].starts_with("Make s&elf extractor "));
     EXPECT_EQ(help(q.handler, 2), "Convert the selected item x.zip to self extracting executable");
     ASSERT_EQ(invoke(q.handler, 2), S_OK);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, program() + " /SFX  \"" + zip + "\""}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/SFX", zip}}}));
 }
 
 TEST_F(ContextMenuTest, WithoutMailAFileGetsTwoItems)
@@ -368,11 +368,10 @@ TEST_F(ContextMenuTest, StringVerbsAndUnknownOffsetsAreRefused)
     info.cbSize = sizeof info;
     info.lpVerb = "open";
     EXPECT_EQ(q.handler->InvokeCommand(&info), E_INVALIDARG);
-    EXPECT_FALSE(listFileExists());
     EXPECT_EQ(invoke(q.handler, 3), E_INVALIDARG);
-    // The list file is created before the offset is looked at.
-    EXPECT_TRUE(listFileExists());
     EXPECT_EQ(invoke(q.handler, 9), E_INVALIDARG);
+    // A refused command leaves no list behind.
+    EXPECT_FALSE(listFileExists());
     EXPECT_TRUE(launches().empty());
     char buf[64];
     EXPECT_EQ(q.handler->GetCommandString(0, GCS_VERBA, nullptr, buf, sizeof buf), E_INVALIDARG);
@@ -392,16 +391,80 @@ TEST_F(ContextMenuTest, HelpTextIsCutToTheBuffer)
     EXPECT_EQ(std::u16string(wide), u"Add");
 }
 
-TEST_F(ContextMenuTest, ListFileIsNotFollowedThroughALink)
+// Each command writes a list of its own, made anew: a file or a link waiting under
+// the old fixed name, or a list of an earlier command, is never written to.
+TEST_F(ContextMenuTest, EveryCommandWritesAListOfItsOwn)
 {
     const std::string victim = makeFile("victim.txt", "keep me");
     std::filesystem::create_symlink(victim, tmpDir() / "~QuarvaZip.tmp");
     const std::string doc = makeFile("report.doc");
     Queried q;
     query(q, CLSID_ZipContext, {doc});
-    EXPECT_TRUE(FAILED(invoke(q.handler, 1)));
+    ASSERT_EQ(invoke(q.handler, 1), S_OK);
+    const std::string first = listFile();
+    ASSERT_EQ(invoke(q.handler, 0), S_OK);
+    EXPECT_EQ(listFile(), doc);
     EXPECT_EQ(quarva::testing::readFile(victim), "keep me");
+    EXPECT_EQ(first, (dir() / "report.zip").string() + "\r\n" + doc);
+    EXPECT_EQ(listFiles().size(), 3u);  // the two lists beside the old link
+    ASSERT_EQ(launches().size(), 2u);
+}
+
+// A name with a line break would add lines of its own to the list: a folder
+// "fotos<LF>/home/victim" holding a zip named ".zip" would extract over the
+// victim's home. It is refused with a message and nothing is written or started.
+TEST_F(ContextMenuTest, NameWithALineBreakIsRefused)
+{
+    const std::string zip = makeFile("fotos\n" + dir().string() + "/victim/.zip", "PK");
+    const std::string folder = makeFolder("share.zip\r" + dir().string() + "/victim/Documents");
+    const std::string other = makeFile("report.doc");
+    struct Case {
+        std::vector<std::string> selection;
+        unsigned offset;
+    };
+    for (const Case& c : {Case{{zip}, 1}, Case{{folder}, 0}, Case{{folder}, 1}, Case{{folder}, 2},
+                          Case{{other, folder}, 0}, Case{{other, folder}, 1}}) {
+        Queried q;
+        query(q, CLSID_ZipContext, c.selection);
+        EXPECT_EQ(invoke(q.handler, c.offset), HRESULT_FROM_WIN32(123)) << c.selection.back() << " " << c.offset;
+    }
     EXPECT_TRUE(launches().empty());
+    EXPECT_FALSE(listFileExists());
+    const auto shown = refusals();
+    ASSERT_EQ(shown.size(), 6u);
+    EXPECT_NE(shown[0].find("holds a line break"), std::string::npos) << shown[0];
+    EXPECT_NE(shown[0].find("fotos\\n"), std::string::npos) << shown[0];
+    // The archive itself travels as one argument, not through a list: it may be opened.
+    Queried q;
+    query(q, CLSID_ZipContext, {zip});
+    EXPECT_EQ(invoke(q.handler, 0), S_OK);
+    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/extract", zip}}}));
+}
+
+// A temporary folder that others could reach is not used: the command says why and
+// starts nothing.
+TEST_F(ContextMenuTest, UnusableTemporaryFolderRefusesWithItsReason)
+{
+    std::filesystem::permissions(tmpDir(), std::filesystem::perms::all, std::filesystem::perm_options::add);
+    const std::string doc = makeFile("report.doc");
+    Queried q;
+    query(q, CLSID_ZipContext, {doc});
+    EXPECT_TRUE(FAILED(invoke(q.handler, 1)));
+    EXPECT_TRUE(launches().empty());
+    EXPECT_FALSE(listFileExists());
+    EXPECT_EQ(refusals(), (std::vector<std::string>{platform::tempFolderProblem()}));
+}
+
+// A quote in a path stays inside its word: the archive manager gets one switch and
+// one argument whatever the name holds.
+TEST_F(ContextMenuTest, QuotesInAPathStayInsideItsArgument)
+{
+    makeFolder("drop/L");
+    const std::string zip = makeFile("drop/q\" -noextractdialog \"" + (dir() / "drop/L/a.zip").string(), "PK");
+    Queried q;
+    query(q, CLSID_ZipContext, {zip});
+    ASSERT_EQ(invoke(q.handler, 0), S_OK);
+    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/extract", zip}}}));
 }
 
 TEST_F(ContextMenuTest, MissingInstalledPathStillStartsWithAnEmptyPath)
@@ -412,7 +475,7 @@ TEST_F(ContextMenuTest, MissingInstalledPathStillStartsWithAnEmptyPath)
     Queried q;
     query(q, CLSID_ZipContext, {doc});
     ASSERT_EQ(invoke(q.handler, 0), S_OK);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{true, "\"/QuarvaZip\" /add " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {"/QuarvaZip", "/add", kList}}}));
 }
 
 TEST_F(ContextMenuTest, LongArchiveNameIsCutAtItsEnd)

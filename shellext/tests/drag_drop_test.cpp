@@ -9,8 +9,7 @@ namespace quarva::shellext::testing {
 
 class DragDropTest : public ShellExtTest {
 protected:
-    std::string program() const { return "\"" + installDir().string() + "/QuarvaZip\""; }
-    std::string list() const { return "\"" + (tmpDir() / "~QuarvaZip.tmp").string() + "\""; }
+    std::string program() const { return installDir().string() + "/QuarvaZip"; }
 
     // Load + DragEnter (+ Drop when `drop`), as the shell does.
     HRESULT dropOn(const std::string& archive, const std::vector<std::string>& files, HRESULT* enter, DWORD* effect,
@@ -65,7 +64,7 @@ TEST_F(DragDropTest, OneArchiveOffersTheTargetAndASubFolder)
     EXPECT_EQ(q.handler->GetCommandString(0, GCS_HELPTEXTA, nullptr, buf, sizeof buf), E_NOTIMPL);
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
     EXPECT_EQ(listFile(), zip + "\r\n" + out + "/b");
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, program() + " /noextractdialog " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/noextractdialog", kList}}}));
 }
 
 TEST_F(DragDropTest, TwoArchivesOntoADriveRootOfferOneItem)
@@ -78,9 +77,9 @@ TEST_F(DragDropTest, TwoArchivesOntoADriveRootOfferOneItem)
     ASSERT_EQ(q.queryResult, MAKE_HRESULT(0, 0, 1));
     ASSERT_EQ(invoke(q.handler, 0), S_OK);
     EXPECT_EQ(listFile(), a + "\r\n" + drive + "\r\n" + b + "\r\n" + drive + "\r\n");
-    // The sub-folder item exists only for a single archive.
+    // The sub-folder item exists only for a single archive: nothing is written or started.
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
-    EXPECT_EQ(listFile(), "");
+    EXPECT_EQ(listFiles().size(), 1u);
     EXPECT_EQ(launches().size(), 1u);
 }
 
@@ -160,7 +159,7 @@ TEST_F(DragDropTest, TwoFilesDroppedOnAZipAreAdded)
     EXPECT_EQ(effect, DROPEFFECT_COPY);
     EXPECT_EQ(listFile(), zip + "\r\n" + x + "\r\n" + y + "\r\n");
     // The program path goes unquoted.
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, installDir().string() + "/QuarvaZip /noadddialog " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/noadddialog", kList}}}));
 }
 
 TEST_F(DragDropTest, DropIsRefusedWhenShellExtensionsAreOff)
@@ -232,7 +231,7 @@ TEST_F(DragDropTest, PersistFileOffersOnlyLoad)
     persist->Release();
 }
 
-TEST_F(DragDropTest, ProgramPathWithABlankIsQuotedSoItIsNotCutInTwo)
+TEST_F(DragDropTest, ProgramPathWithABlankStaysOneWord)
 {
     const std::filesystem::path spaced = dir() / "Quarva Zip";
     std::filesystem::create_directories(spaced);
@@ -241,7 +240,28 @@ TEST_F(DragDropTest, ProgramPathWithABlankIsQuotedSoItIsNotCutInTwo)
     HRESULT enter = E_FAIL;
     DWORD effect = 0;
     EXPECT_EQ(dropOn(zip, {makeFile("x.txt")}, &enter, &effect), S_OK);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, "\"" + spaced.string() + "/QuarvaZip\" /noadddialog " + list()}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {spaced.string() + "/QuarvaZip", "/noadddialog", kList}}}));
+}
+
+// A line break in a dropped name, an archive's name or the target folder would add
+// lines to the list: the command is refused with a message and nothing starts.
+TEST_F(DragDropTest, NamesWithALineBreakAreRefused)
+{
+    const std::string zip = makeFile("a.zip", "PK");
+    const std::string bad = makeFile("evil\n" + dir().string() + "/victim/.bashrc");
+    HRESULT enter = E_FAIL;
+    DWORD effect = 0;
+    EXPECT_EQ(dropOn(zip, {bad}, &enter, &effect), HRESULT_FROM_WIN32(123));
+
+    const std::string archive = makeFile("in\r/b.zip", "PK");
+    const std::string folder = makeFolder("out");
+    Queried q;
+    query(q, CLSID_ZipDrag, {archive}, CMF_NORMAL, folder.c_str());
+    EXPECT_EQ(invoke(q.handler, 0), HRESULT_FROM_WIN32(123));
+    EXPECT_EQ(invoke(q.handler, 1), HRESULT_FROM_WIN32(123));
+    EXPECT_TRUE(launches().empty());
+    EXPECT_FALSE(listFileExists());
+    EXPECT_EQ(refusals().size(), 3u);
 }
 
 }  // namespace quarva::shellext::testing

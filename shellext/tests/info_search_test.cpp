@@ -106,7 +106,7 @@ TEST_F(InfoSearchTest, SearchStartsFindInZipForOffsetZeroOnly)
     info.lpVerb = "find";
     EXPECT_EQ(search->InvokeCommand(&info), E_INVALIDARG);
     EXPECT_EQ(invoke(search, 0), S_OK);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, installDir().string() + "/QuarvaZip /findinzip"}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/findinzip"}}}));
     menu->Release();
     search->Release();
 }
@@ -117,7 +117,7 @@ TEST_F(InfoSearchTest, SearchWithoutInstalledPathStillAnswersOk)
                                                   "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
     IContextMenu* search = create<IContextMenu>(CLSID_ZipSearch, IID_IContextMenu);
     EXPECT_EQ(invoke(search, 0), S_OK);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, "/QuarvaZip /findinzip"}}));
+    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {"/QuarvaZip", "/findinzip"}}}));
     search->Release();
 }
 

@@ -11,6 +11,7 @@
 
 #include "engine/ZipEngine.h"
 #include "engine/ZipReader.h"
+#include "platform/FileSystem.h"
 #include "tools/qzip/ArchiveKind.h"
 
 #include "platform/Interrupt.h"
@@ -164,6 +165,12 @@ int main(int argc, char** argv) {
     for (auto& a : args) {
         if (a == "--quiet" || a == "-q") quiet = true;
         else rest.push_back(a);
+    }
+    // Spanned sets are built and other programs' archives unpacked in the suite's
+    // private temporary folder: without one that can be used, nothing is done.
+    if (!rest.empty() && quarva::platform::tempFolder().empty()) {
+        std::fprintf(stderr, "qzip: %s\n", quarva::platform::tempFolderProblem().c_str());
+        return 2;
     }
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
 #ifdef QZIP_HAVE_FORMATLIB

@@ -241,3 +241,12 @@ TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
     ASSERT_EQ(run("a t.zip src/sub/b.log", &out), 0) << out;
     EXPECT_TRUE(temporariesIn(dir()).empty());
 }
+
+// Without a private temporary folder it can use, qzip says why and does nothing.
+TEST_F(Qzip, UnusableTemporaryFolderStopsWithItsReason) {
+    fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
+    std::string out;
+    EXPECT_EQ(run("a new.zip src 2>&1", &out), 2);
+    EXPECT_NE(out.find("temporary folder"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir() / "new.zip"));
+}
