@@ -51,8 +51,9 @@ class LibarchiveReader : public ArchiveReader {
 public:
     using Setup = std::function<void(struct archive*)>;
     // Most memory a read may take on top of what the process held when it began
-    // (checked per entry and every few blocks of data).
-    static constexpr std::uint64_t kMemoryCeiling = 1ull << 30;
+    // (checked per entry and every few blocks of data). Room for the largest
+    // dictionaries 7z and xz archives are made with (1.5 GiB).
+    static constexpr std::uint64_t kMemoryCeiling = 2ull << 30;
 
     // `rawName` names the single entry of a plain compressed file (format "raw").
     // `filter` is the compression the handler reads through (ARCHIVE_FILTER_GZIP,

@@ -86,6 +86,7 @@ TEST_F(CliTest, OneStatusRuleForEveryFormatAndQuiet)
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(run({"x", a, "-q", "-d", (dir() / "o").string()}), 0) << err_.str();
     EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(run({"x", a, "-q", "-d", (dir() / "o").string()}), 1);  // files there already are skipped
     EXPECT_EQ(run({"d", a, "-q", "empty.txt"}), 0) << err_.str();
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(run({"d", a, "nomatch.txt"}), 2);

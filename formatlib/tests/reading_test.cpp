@@ -106,6 +106,33 @@ TEST_F(ReadingTest, FatalStatusesEndTheArchiveWithoutACrash)
     EXPECT_TRUE(tree(dir() / "out2").empty());
 }
 
+TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive)
+{
+    // Random data is stored as it is inside deflate: a byte of it is easy to damage.
+    const auto noise = quarva::testing::randomBytes(5000, 11);
+    const std::string middle(noise.begin(), noise.end());
+    writeFile(dir() / "a.txt", std::string("first"));
+    writeFile(dir() / "b.bin", middle);
+    writeFile(dir() / "c.txt", std::string("last"));
+    compress(dir() / "z.zip", {(dir() / "a.txt").string(), (dir() / "b.bin").string(), (dir() / "c.txt").string()});
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    std::string zip = readFile(dir() / "z.zip");
+    const auto at = zip.find(middle.substr(1000, 64));
+    ASSERT_NE(at, std::string::npos);
+    zip[at] ^= 0x20;
+    writeFile(dir() / "z.zip", zip);
+    host_.clear();
+    test(dir() / "z.zip");
+    EXPECT_EQ(host_.tested, (std::vector<std::pair<std::string, bool>>{
+                                {"a.txt", true}, {"b.bin", false}, {"c.txt", true}}));
+    host_.clear();
+    extract(dir() / "z.zip", dir() / "out");
+    ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
+    EXPECT_EQ(host_.errors[0].entryName, "b.bin");
+    EXPECT_EQ(tree(dir() / "out"),
+              (std::vector<std::pair<std::string, std::string>>{{"a.txt", "first"}, {"c.txt", "last"}}));
+}
+
 TEST_F(ReadingTest, GzipTrailersAreCheckedForEveryMember)
 {
     writeFile(dir() / "a.txt", std::string(100000, 'x') + "end");
