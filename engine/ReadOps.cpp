@@ -345,7 +345,9 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     if (e.dosAttributes() & 0x01) perm &= ~mode_t(0222);
     ::fchmod(file.fd(), perm);
     ::futimens(file.fd(), ts);
-    if (!file.commit(ec)) {
+    // A new file needs no flush of its own; one that replaces a file does, so that
+    // a crash never leaves an empty file where the old one was.
+    if (!file.commit(ec, exists)) {
         file.discard();
         if (diskFull(ec.value())) {
             out.kind = Outcome::DiskFull;
