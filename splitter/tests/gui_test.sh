@@ -173,3 +173,36 @@ cmp "$work/src/five.bin" "$work/joined/five.bin" || fail "the file rejoined afte
 [[ -z $(ls -A "$work/set") ]] || fail "the split files were not removed after the rejoin: $(ls "$work/set")"
 finish
 echo "drop and rejoin: ok"
+
+# 6. "&Move to tray" (menu "&File"): without a tray it says so and the window stays; with
+#    a tray host the window hides behind its icon, and a double click on the icon
+#    brings it back. The menu is opened with the mouse (Alt+F is also "Select a &file").
+move_to_tray() {
+    xdotool mousemove --window "$win" 20 12 click 1
+    local menu
+    menu=$(wait_window '^QuarvaSplit$') || fail "the File menu did not open"
+    sleep 0.3
+    xdotool mousemove --window "$menu" 40 12 click 1
+}
+unset QUARVA_SPLIT_TEST_DROP
+start "$work/src/five.bin"
+move_to_tray
+answer_box '^Quarva\.Split$' Return
+xdotool search --onlyvisible --name '^Quarva\.Split:' >/dev/null || fail "the window went away without a tray"
+if command -v trayer >/dev/null; then
+    trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 32 &
+    tray=$!
+    sleep 1
+    move_to_tray
+    sleep 1
+    xdotool search --onlyvisible --name '^Quarva\.Split:' >/dev/null && { kill $tray; fail "the window is still shown"; }
+    icon=$(wait_window '^QuarvaSplit$') || { kill $tray; fail "no tray icon"; }
+    import -window root "$shots/12-tray.png"
+    xdotool mousemove --window "$icon" 16 15 click --repeat 2 --delay 80 1
+    win=$(wait_window '^Quarva\.Split:') || { kill $tray; fail "the window did not come back from the tray"; }
+    kill $tray
+    echo "move to tray and restore: ok"
+else
+    echo "move to tray: only the case without a tray was checked (trayer is not installed)"
+fi
+finish

@@ -24,6 +24,8 @@
 #include "splitter/ui/AboutDlg.h"
 #include "splitter/ui/SettingsPane.h"
 #include "splitter/ui/SizeMenuButton.h"
+#include "splitter/ui/SplitIcon.h"
+#include "splitter/ui/TrayIcon.h"
 
 namespace quarva::splitter::ui {
 
@@ -32,6 +34,7 @@ namespace {
 enum {
     ID_GENERAL_SETTINGS = wxID_HIGHEST + 1,
     ID_ALWAYS_ON_TOP,
+    ID_MOVE_TO_TRAY,
     ID_SIZE_FIRST,  // one id per SizeChoice, in its order
     ID_SIZE_LAST = ID_SIZE_FIRST + static_cast<int>(SizeChoice::Files),
 };
@@ -69,6 +72,7 @@ CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string&
       commandLineFile_(std::move(commandLineFile))
 {
     prompts_.setParent(this);
+    SetIcons(splitterIcons());
     model_ = std::make_unique<splitter::CVantorSplitDlg>(prompts_, programFolder);
     model_->SetCommandLineFile(commandLineFile_);
     model_->setPump([] {
@@ -101,6 +105,10 @@ CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string&
 CVantorSplitDlg::~CVantorSplitDlg()
 {
     testHook_.Stop();
+    if (tray_) {
+        tray_->RemoveIcon();
+        tray_->Destroy();
+    }
     model_->setObserver({});
     model_->setPump({});
 }
@@ -108,6 +116,7 @@ CVantorSplitDlg::~CVantorSplitDlg()
 void CVantorSplitDlg::BuildMenus()
 {
     auto* file = new wxMenu;
+    file->Append(ID_MOVE_TO_TRAY, "&Move to tray");
     file->Append(wxID_CLOSE, "&Close");
     auto* settings = new wxMenu;
     settingsItem_ = settings->Append(ID_GENERAL_SETTINGS, "General &Settings");
@@ -121,6 +130,7 @@ void CVantorSplitDlg::BuildMenus()
     SetMenuBar(bar);
 
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { MoveToTray(); }, ID_MOVE_TO_TRAY);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { model_->ToggleSettingsPane(); }, ID_GENERAL_SETTINGS);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { ShowAbout(); }, wxID_ABOUT);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) {
@@ -335,7 +345,7 @@ void CVantorSplitDlg::ShowView(const SplitterView& v)
             (fileButton_->IsEnabled() ? static_cast<wxWindow*>(fileButton_) : cancelButton_)->SetFocus();
     }
     if (v.settingsPaneOpen != paneShown_) ResizeForPane(v.settingsPaneOpen);
-    if (shown_ && IsShown() != v.windowVisible) Show(v.windowVisible);
+    if (shown_ && !tray_ && IsShown() != v.windowVisible) Show(v.windowVisible);
 }
 
 void CVantorSplitDlg::ResizeForPane(bool open)
@@ -385,6 +395,33 @@ void CVantorSplitDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.ShowModal();
+}
+
+void CVantorSplitDlg::MoveToTray()
+{
+    if (tray_) return;
+    if (!wxTaskBarIcon::IsAvailable()) {
+        prompts_.message(texts::kNoTray, texts::kAppCaption);
+        return;
+    }
+    tray_ = new CTrayIcon;
+    tray_->onRestore = [this] { CallAfter([this] { RestoreFromTray(); }); };
+    tray_->onAbout = [this] { CallAfter([this] { ShowAbout(); }); };
+    // "E&xit" acts as "&Cancel": while a job runs it asks, else the program ends.
+    tray_->onExit = [this] { CallAfter([this] { model_->OnCancelOperation(); }); };
+    tray_->SetIcon(GetIcons().GetIcon(wxSize(32, 32)), texts::kTrayTip);
+    Hide();
+}
+
+void CVantorSplitDlg::RestoreFromTray()
+{
+    if (!tray_) return;
+    Show();
+    tray_->RemoveIcon();
+    tray_->Destroy();
+    tray_ = nullptr;
+    Raise();
+    ShowView(model_->view());
 }
 
 void CVantorSplitDlg::OnDropped(const std::vector<std::string>& paths) { model_->OnDropFiles(paths); }

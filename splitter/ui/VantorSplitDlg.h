@@ -26,6 +26,7 @@ class wxTextCtrl;
 namespace quarva::splitter::ui {
 
 class CSettingsPaneWnd;
+class CTrayIcon;
 class CSizeMenuButton;
 
 // A frame rather than a wxDialog so that it can carry the menu bar and the status bar;
@@ -56,6 +57,8 @@ private:
     // Commands.
     void OpenSizeMenu();
     void ShowAbout();
+    void MoveToTray();
+    void RestoreFromTray();
     void OnCloseWindow(wxCloseEvent& event);
     void OnTestHookTimer();
 
@@ -85,6 +88,7 @@ private:
     CSettingsPaneWnd* pane_ = nullptr;
     wxMenuItem* settingsItem_ = nullptr;
     wxMenuItem* onTopItem_ = nullptr;
+    CTrayIcon* tray_ = nullptr;  // while the window is in the tray; destroyed with Destroy()
     wxTimer testHook_;
     std::string testDropFile_;
 };
