@@ -4,7 +4,8 @@
 # client object, and Size / SourceFile / Destination / Run drive its window.
 set -euo pipefail
 program=${1:?usage: automation_test.sh QUARVASPLIT QUARVA-REG}
-reg=${2:?usage: automation_test.sh QUARVASPLIT QUARVA-REG}
+reg=${2:?usage: automation_test.sh QUARVASPLIT QUARVA-REG BUS-CLIENT}
+client=${3:?usage: automation_test.sh QUARVASPLIT QUARVA-REG BUS-CLIENT}
 
 if [[ -z ${DISPLAY:-} ]]; then
     exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
@@ -127,3 +128,38 @@ done
 kill -0 "$pid1" 2>/dev/null && fail "process $pid1 did not end"
 kill -0 "$pid2" 2>/dev/null && fail "process $pid2 did not end"
 echo "windows closed after the clients went: ok"
+
+# A client that holds its object: "&Cancel" hides the window instead of ending the
+# program; once the client lets go, the process ends.
+mkfifo "$work/hold"
+"$client" < "$work/hold" > "$work/held.txt" &
+holder=$!
+exec 7> "$work/hold"
+for _ in $(seq 1 100); do
+    [[ -s $work/held.txt ]] && break
+    sleep 0.2
+done
+held=$(cat "$work/held.txt")
+pid=${held#com.quarva.VantorSplit.Instance}
+[[ -n $pid ]] && kill -0 "$pid" || { exec 7>&-; fail "the held object has no process"; }
+win=""
+for _ in $(seq 1 50); do
+    win=$(xdotool search --onlyvisible --pid "$pid" --name '^Quarva' 2>/dev/null | tail -1 || true)
+    [[ -n $win ]] && break
+    sleep 0.2
+done
+[[ -n $win ]] || { exec 7>&-; fail "no window for the held object"; }
+sleep 0.5
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+sleep 1
+kill -0 "$pid" || { exec 7>&-; fail "the process ended while the client held its object"; }
+xdotool search --onlyvisible --pid "$pid" --name '^Quarva' >/dev/null 2>&1 && { exec 7>&-; fail "the window is still shown"; }
+exec 7>&-
+wait $holder
+for _ in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+done
+kill -0 "$pid" 2>/dev/null && fail "the process did not end when the client let go"
+echo "hidden while held, ended when released: ok"

@@ -303,6 +303,7 @@ void CVantorSplitDlg::ShowView(const SplitterView& v)
 {
     if (v.closed) {
         Destroy();
+        wxWakeUpIdle();  // also from the tray, with the window hidden
         return;
     }
     bool relayout = false;
@@ -404,7 +405,10 @@ bool CVantorSplitDlg::ServeAutomation(const std::string& clientName)
     // While the client holds the object, "&Cancel" and the close box hide the window;
     // once the client has gone, a hidden window ends the program.
     proxy_ = std::make_unique<CVantorSplitDlgAutoProxy>(*model_, clientName, [this] {
-        if (!IsShown() && !tray_) Destroy();
+        if (IsShown() || tray_) return;
+        Destroy();
+        // Nothing else may happen in a hidden window: make the loop get to the deletion.
+        wxWakeUpIdle();
     });
     std::string error;
     if (proxy_->Start(&error)) return true;
