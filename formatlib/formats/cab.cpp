@@ -131,7 +131,7 @@ public:
     CabHandler() : HandlerBase("cab", {"cab"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
     {
-        return startsWith(head, size, "MSCF\0\0\0\0", 8) ? 90 : 0;
+        return startsWith(head, size, "MSCF\0\0\0\0", 8) ? bids::kSignature : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override
