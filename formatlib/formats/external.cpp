@@ -322,7 +322,8 @@ public:
     }
     std::string unsupportedReason() const override
     {
-        return std::string("format not supported on this system: install unar") + (arjToo_ ? " or arj" : "");
+        return std::string("format not supported on this system: install unar (the Debian package unar)") +
+               (arjToo_ ? " or arj" : "");
     }
     std::optional<int> quickCount(const std::filesystem::path& path) const override
     {
@@ -330,7 +331,7 @@ public:
         return l.ok ? l.files : -1;
     }
 
-    std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
+    std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override
     {
         const std::string unar = findTool("unar");
@@ -344,7 +345,7 @@ public:
         struct stat st {};
         const std::uint64_t ceiling =
             undeclaredDataCeiling(stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
-        const Listing l = list(path);
+        const Listing l = list(path, password);
         if (!l.ok) {
             *error = "the outside program could not read this archive";
             return nullptr;
@@ -365,13 +366,20 @@ public:
         }
         bool overflow = false, aborted = false;
         int rc = -1;
+        // arc's own program where it is installed: unar does not unsqueeze.
+        const std::string arc = std::string(name()) == "arc" && password.empty() ? findTool("arc") : std::string();
         // arj's own program where it is installed: it keeps the folders of names made on Unix.
-        if (!arj.empty())
+        if (!arc.empty())
+            rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
+        else if (!arj.empty())
             rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
                            &aborted);
-        else
-            rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl, ceiling,
-                           &overflow, &aborted);
+        else {
+            std::vector<std::string> args{unar, "-q", "-f", "-D", "-o", tmpl};
+            if (!password.empty()) args.insert(args.end(), {"-p", password});
+            args.insert(args.end(), {"--", fs::absolute(path).string()});
+            rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted);
+        }
         if (rc != 0) {
             std::error_code ec;
             std::filesystem::remove_all(tmpl, ec);
@@ -390,7 +398,7 @@ private:
                std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
     }
     // The outside program's list of the archive: entries and their total size.
-    Listing list(const std::filesystem::path& path) const
+    Listing list(const std::filesystem::path& path, const std::string& password = {}) const
     {
         const fs::path temp = platform::tempFolder();
         const std::string folder = temp.empty() ? std::string("/") : temp.string();
@@ -405,7 +413,10 @@ private:
             out.clear();
         }
         const std::string lsar = findTool("lsar");
-        if (!lsar.empty() && runListing({lsar, "-j", archive}, folder, out) == 0) return parseLsarJson(out);
+        std::vector<std::string> args{lsar, "-j"};
+        if (!password.empty()) args.insert(args.end(), {"-p", password});
+        args.insert(args.end(), {"--", archive});
+        if (!lsar.empty() && runListing(args, folder, out) == 0) return parseLsarJson(out);
         return {};
     }
 

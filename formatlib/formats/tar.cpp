@@ -124,6 +124,8 @@ public:
     }
     std::string unsupportedReason() const override
     {
+        if (capabilities() & kCanCreate)
+            return std::string(name()) + " archives are written whole: files cannot be added to or deleted from them";
         return std::string(name()) + " archives can be read but not written (written: tar, tar.gz, tar.xz, tar.zst)";
     }
 
