@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -227,8 +228,25 @@ struct Outcome {
     bool folder = false;
 };
 
+// Folders already looked through for dead writers' temporaries: each once per
+// extraction, not once per file (workers share it).
+class CleanedFolders {
+public:
+    bool firstVisit(int dirFd) {
+        struct stat st {};
+        if (::fstat(dirFd, &st) != 0) return true;
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_.insert({st.st_dev, st.st_ino}).second;
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<std::pair<dev_t, ino_t>> seen_;
+};
+
 struct ExtractSettings {
     platform::SafeDestination* dest = nullptr;
+    CleanedFolders* cleaned = nullptr;
     bool usePaths = true;
     std::int16_t overwrite = 0;
     std::int16_t mode = 0;
@@ -284,7 +302,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     bool isLink = e.isSymlink();
     std::string linkText;
     platform::AtomicFile file;
-    if (!isLink && !file.openAt(folder.fd, leaf, ec, 0600)) {
+    if (!isLink && !file.openAt(folder.fd, leaf, ec, 0600, set.cleaned->firstVisit(folder.fd))) {
         if (diskFull(ec.value())) {
             out.kind = Outcome::DiskFull;
             return out;
@@ -345,7 +363,9 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     if (e.dosAttributes() & 0x01) perm &= ~mode_t(0222);
     ::fchmod(file.fd(), perm);
     ::futimens(file.fd(), ts);
-    if (!file.commit(ec)) {
+    // A new file needs no flush of its own; one that replaces a file does, so that
+    // a crash never leaves an empty file where the old one was.
+    if (!file.commit(ec, exists)) {
         file.discard();
         if (diskFull(ec.value())) {
             out.kind = Outcome::DiskFull;
@@ -488,6 +508,8 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     platform::SafeDestination dest;
     if (!dest.open(root, ec)) return kStatusAccess;
     set.dest = &dest;
+    CleanedFolders cleaned;
+    set.cleaned = &cleaned;
     set.usePaths = savePathInfo_;
     set.overwrite = overwrite_;
     set.mode = mode;

@@ -32,9 +32,11 @@
 //              2 replace without asking, read-only files included (edit in place)
 //  12  string  password (empty: none)
 //  13  bool    recurse into subfolders when adding
-//  16  bool    save path info: when adding, keep the full path without its root;
-//              off: the file name alone (two equal names give 370). When
-//              extracting, use the stored folders; off: the file name alone.
+//  16  bool    save path info: when adding, keep each path as property 21 gives
+//              it (a relative one stays relative, without "./" and leading "..";
+//              an absolute one loses its root); off: the file name alone (two
+//              equal names give 370). When extracting, use the stored folders;
+//              off: the file name alone.
 //  18  string  archive file name (host path)
 //  19  int16   read only: number of disks of the archive in property 18 when it is
 //              a spanned set, 0 otherwise (spanning can be offered when it is 0)
@@ -65,6 +67,13 @@
 //  26 list()            raises event 6 for every selected entry
 //  28 delete()          removes the selected entries (event 2 each); an empty
 //                          name list selects nothing (140), never everything
+//
+// Every change (add, delete, repair, comment) writes a new file beside the archive
+// (beside the file a link leads to) and renames it over the archive when complete:
+// an interrupt, a kill or a full disk leaves the archive as it was. Entries it does
+// not change are carried byte for byte (name, extra fields, flags, comment), and
+// bytes in front of the first entry (a self-extractor's program) stay in front,
+// with the offsets counted from the start of the file.
 //
 // Names (property 21): lines ended by "\r\n". Archive-side names use "\" as the
 // separator ("/" is accepted too); "*" matches any run (also across "\"), "?" one

@@ -53,8 +53,11 @@ public:
     bool write(const void* data, std::size_t size, std::error_code& ec);
 
     // fsync of the file, rename over the target, fsync of the folder. After a
-    // successful commit the object holds nothing.
-    bool commit(std::error_code& ec);
+    // successful commit the object holds nothing. `durable` false leaves out both
+    // fsyncs (the file still appears whole or not at all while the system runs):
+    // for many new files at once, such as an extraction, where a crash of the
+    // machine may lose them but never touches a file that was there before.
+    bool commit(std::error_code& ec, bool durable = true);
     // Removes the temporary (idempotent).
     void discard();
 

@@ -133,6 +133,7 @@ inline constexpr const char* kTipCustomSize = "Enter the custom size";
 inline constexpr const char* kTipCancel = "Exit Quarva.Split";
 inline constexpr const char* kTipSizeMenu = "Select chunk size";
 inline constexpr const char* kTrayTip = "Restore window";
+inline constexpr const char* kNoTray = "There is no system tray on this desktop to move the window to.";
 inline constexpr const char* kAboutCaption = "About Quarva.Split";
 inline constexpr const char* kAboutVersion = "Quarva.Split Version 6.0";
 inline constexpr const char* kHelpBook = "/Quarva Split.chm";

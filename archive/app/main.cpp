@@ -12,6 +12,7 @@
 
 #include "archive/core/Associations.h"
 #include "archive/core/HiddenActions.h"
+#include "archive/core/ListFile.h"
 #include "archive/core/QuarvaZipApp.h"
 #include "archive/ui/QuarvaZipWxApp.h"
 #include "platform/Interrupt.h"
@@ -33,6 +34,12 @@ bool haveDisplay()
 int runWithoutWindow(const std::vector<std::string>& params, quarva::platform::Prompts& prompts)
 {
     using namespace quarva::archive;
+    // A list the shell extension handed over is read by the action; when the run
+    // ends before (not installed, refused), nobody else will read it either.
+    struct HandedOverList {
+        std::string path;
+        ~HandedOverList() { removeHandedOverList(path); }
+    } list{params.empty() ? std::string() : params.back()};
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
     if (!app.readInstallation()) return 1;
     app.prepareFolders();

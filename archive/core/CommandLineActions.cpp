@@ -51,12 +51,19 @@ void reportLibraryFailure(CArchiveSession& session, std::uint16_t status)
 
 constexpr std::uint16_t kUserAborted = 190;
 
+// `path` lexically normal, without a trailing separator ("/a/My Folder/" names "My Folder").
+fs::path normalItem(const std::string& path)
+{
+    fs::path normal = fs::path(path).lexically_normal();
+    return normal.has_filename() || !normal.has_relative_path() ? normal : normal.parent_path();
+}
+
 // The deepest folder that holds every one of `items`; empty when they are not full paths.
 fs::path folderHoldingAll(const std::vector<std::string>& items)
 {
     std::optional<fs::path> common;
     for (const auto& item : items) {
-        const fs::path parent = fs::path(item).lexically_normal().parent_path();
+        const fs::path parent = normalItem(item).parent_path();
         if (!common) {
             common = parent;
             continue;
@@ -98,7 +105,7 @@ bool makeRelative(std::vector<std::string>& paths, const fs::path& base)
 {
     std::vector<std::string> relative;
     for (const auto& p : paths) {
-        fs::path r = fs::path(p).lexically_normal().lexically_relative(base);
+        fs::path r = normalItem(p).lexically_relative(base);
         if (r.empty() || *r.begin() == "." || *r.begin() == "..") return false;
         relative.push_back(r.string());
     }

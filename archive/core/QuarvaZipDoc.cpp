@@ -15,6 +15,12 @@ namespace fs = std::filesystem;
 
 namespace quarva::archive {
 
+namespace {
+// The archive as a word for another program: a name that starts with "-" would be
+// read as an option, so it gets "./" in front (the same file).
+std::string asArgument(const std::string& path) { return path.starts_with('-') ? "./" + path : path; }
+}  // namespace
+
 CQuarvaZipDoc::CQuarvaZipDoc(CArchiveSession& session, std::unique_ptr<IEngineControl> engine,
                              std::unique_ptr<IFormatLibrary> library)
     : session_(session), wrapper_(std::make_unique<CEngineWrapper>(session, std::move(engine), std::move(library)))
@@ -156,7 +162,7 @@ bool CQuarvaZipDoc::openInSplitter()
 {
     std::string installed = session_.app.store().readString(suiteKey("Settings"), "Installed Path");
     std::string program = (fs::path(installed) / "QuarvaSplit").string();
-    return session_.launcher.launch({program, archivePath}, true);
+    return session_.launcher.launch({program, asArgument(archivePath)}, true);
 }
 
 bool CQuarvaZipDoc::scanForViruses()
@@ -168,7 +174,7 @@ bool CQuarvaZipDoc::scanForViruses()
     }
     std::error_code ec;
     fs::current_path(fs::path(scanner).parent_path(), ec);
-    return session_.launcher.launch({scanner, archivePath}, true);
+    return session_.launcher.launch({scanner, asArgument(archivePath)}, true);
 }
 
 bool CQuarvaZipDoc::sendByMail()
@@ -179,7 +185,7 @@ bool CQuarvaZipDoc::sendByMail()
                                  platform::Icon::Stop);
         return false;
     }
-    if (!session_.launcher.launch({"xdg-email", "--attach", archivePath}, true)) {
+    if (!session_.launcher.launch({"xdg-email", "--attach", asArgument(archivePath)}, true)) {
         session_.prompts.message(text::kNoMailClient, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
         return false;
     }

@@ -180,6 +180,13 @@ TEST_F(Actions, NoAddDialogNamesItemsBelowTheFolderHoldingThemAll)
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].names, "My Folder/a.txt\r\nOther/b.txt\r\n");
     EXPECT_EQ(calls[0].workingFolder, (dir() / "Documents").string());
+    // A folder named with a trailing separator is still the folder itself.
+    calls.clear();
+    writeList((dir() / "out.zip").string() + "\r\n" + (dir() / "Documents" / "My Folder").string() + "/");
+    run("noadddialog", listFile);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].names, "My Folder/*\r\n");
+    EXPECT_EQ(calls[0].workingFolder, (dir() / "Documents").string());
 }
 
 // The list the shell extension handed over is removed once read; a list named on

@@ -296,6 +296,17 @@ TEST_F(Document, QuotesInTheArchiveNameStayInsideItsWord)
     EXPECT_EQ(launcher.launches()[0].argv, (Words{"xdg-email", "--attach", path}));
     EXPECT_EQ(launcher.launches()[1].argv, (Words{"/opt/quarva/QuarvaSplit", path}));
     EXPECT_EQ(launcher.launches()[2].argv, (Words{scanner, path}));
+
+    // A relative name that starts with "-" cannot pass for an option.
+    std::filesystem::current_path(dir());
+    archive("-rf.zip");
+    doc().takePath("-rf.zip");
+    EXPECT_TRUE(doc().sendByMail());
+    EXPECT_TRUE(doc().openInSplitter());
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(launcher.launches().size(), 5u);
+    EXPECT_EQ(launcher.launches()[3].argv, (Words{"xdg-email", "--attach", "./-rf.zip"}));
+    EXPECT_EQ(launcher.launches()[4].argv, (Words{"/opt/quarva/QuarvaSplit", "./-rf.zip"}));
 }
 
 TEST_F(Document, MailWithoutAMailProgramSaysSo)

@@ -22,6 +22,11 @@ TEST_F(ProgramTest, NotInstalledSaysSoAndEnds)
     std::string out;
     EXPECT_NE(run("", &out), 0);
     EXPECT_NE(out.find("Quarva.Zip Suite was not properly installed"), std::string::npos) << out;
+    // A handed-over list that no action will read does not stay behind.
+    const fs::path list = tmpDir() / "~QuarvaZipAbcdef123456.tmp";
+    writeFile(list, "/a.zip\r\n/b\r\n");
+    EXPECT_NE(run("/noadddialog '" + list.string() + "'", &out), 0);
+    EXPECT_FALSE(fs::exists(list));
 }
 
 TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage)

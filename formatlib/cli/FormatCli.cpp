@@ -261,7 +261,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         int count = 0;
         status = callFileCount(lib, archive, &count);
         if (status == 0) out << count << "\n";
-        if (status == 0 && count < 1) return 1;
+        if (status == 0 && count < 1) return 2;  // below 1: no archive
     } else if (cmd == "find") {
         if (rest.empty()) {
             err << "usage: find ARCHIVE TEXT [-i]\n";

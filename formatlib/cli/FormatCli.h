@@ -13,7 +13,7 @@
 //   convert SOURCE TARGET [FORMAT]             FORMAT: cab lzh zip tar gz jar bh (default: by TARGET's extension)
 //   sfx SOURCE OUTPUT [STUBFOLDER]             self-extracting program
 //   encode SOURCE TARGET [uu|xx] [--table]     UU/XX text (default by TARGET's extension)
-//   count ARCHIVE                              number of entries
+//   count ARCHIVE                              number of entries (below 1: no archive, status 2)
 //   find ARCHIVE TEXT [-i]                     lines holding TEXT
 //
 //   -q or --quiet (anywhere) leaves out the per-file lines; errors are still shown.

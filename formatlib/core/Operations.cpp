@@ -1002,7 +1002,11 @@ void convertArchive(const std::string& source, const std::string& target, int fo
     const FormatHandler* from = nullptr;
     auto r = openArchive(source, {}, rep, &from);
     if (!r) return;
-    if (isTarWriter(h) && isTarFamily(from) && RawTarReader(source, tarFilter(from)).isTar()) {
+    const auto tarToTar = [&] {
+        RawTarReader probe(source, tarFilter(from));
+        return probe.isTar() && !probe.emptyTar();
+    };
+    if (isTarWriter(h) && isTarFamily(from) && tarToTar()) {
         // Tar to tar: every entry as stored.
         r.reset();
         std::vector<EntryInfo> copied;

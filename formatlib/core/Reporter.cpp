@@ -51,6 +51,7 @@ void Reporter::deleted(const std::string& name)
 
 void Reporter::tested(const std::string& name, bool passed)
 {
+    if (!passed) ++skipped_;  // a failed test, or a file not extracted
     const std::string n = toHostEntryName(name);
     platform::SendMessage(window_, kMsgTested, reinterpret_cast<std::uintptr_t>(n.c_str()), passed ? 1 : 0);
 }

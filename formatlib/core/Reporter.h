@@ -33,7 +33,10 @@ public:
     void markFailed() { failed_ = true; }
     bool failed() const { return failed_; }
     // kOutcomeOk, kOutcomeSkipped (errors were reported) or kOutcomeFailed.
-    unsigned outcome() const { return failed_ ? kOutcomeFailed : errors_ > 0 ? kOutcomeSkipped : kOutcomeOk; }
+    unsigned outcome() const
+    {
+        return failed_ ? kOutcomeFailed : errors_ > 0 || skipped_ > 0 ? kOutcomeSkipped : kOutcomeOk;
+    }
     // Tells the host how the call ended (kMsgFinished); sent once, last.
     void finished();
 
@@ -44,6 +47,7 @@ private:
     platform::WindowHandle window_;
     int errors_ = 0;
     bool failed_ = false;
+    int skipped_ = 0;
 };
 
 // "dd-mm-yy hh:mm" in local time.

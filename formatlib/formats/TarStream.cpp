@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -191,7 +192,13 @@ RawTarReader::RawTarReader(const std::filesystem::path& path, int filter)
         error_ = r_->error().empty() ? "cannot open the archive" : r_->error();
         return;
     }
-    isTar_ = fill(kTarBlock) && tarHeaderValid(buf_.data() + pos_);
+    if (fill(kTarBlock)) {
+        // An empty tar is its end mark alone.
+        emptyTar_ = std::all_of(buf_.begin() + static_cast<std::ptrdiff_t>(pos_),
+                                buf_.begin() + static_cast<std::ptrdiff_t>(pos_ + kTarBlock),
+                                [](std::uint8_t c) { return c == 0; });
+        isTar_ = emptyTar_ || tarHeaderValid(buf_.data() + pos_);
+    }
     if (!isTar_ && error_.empty()) error_ = "not a tar archive";
 }
 

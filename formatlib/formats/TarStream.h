@@ -73,8 +73,10 @@ public:
     RawTarReader(const RawTarReader&) = delete;
     RawTarReader& operator=(const RawTarReader&) = delete;
 
-    // False when the file cannot be read or does not start with a tar header.
+    // False when the file cannot be read or does not start with a tar header (or,
+    // for an empty tar, with its end mark).
     bool isTar() const { return isTar_; }
+    bool emptyTar() const { return emptyTar_; }
     // 1: an entry is ready (its data follows), 0: the end, -1: damaged (error()).
     int next(RawTarEntry& entry);
     // The current entry's data blocks, to `sink` (null: skipped).
@@ -86,6 +88,7 @@ private:
     bool readExact(std::uint8_t* out, std::size_t size);
     std::unique_ptr<LibarchiveReader> r_;
     bool isTar_ = false;
+    bool emptyTar_ = false;
     std::vector<std::uint8_t> buf_;
     std::size_t pos_ = 0;
     std::uint64_t pending_ = 0;  // data bytes of the current entry not yet read

@@ -5,6 +5,7 @@
 //   3  every handler's bid, and the choice of a handler for the file
 //   4  conversion to LZH of whatever archive the bytes are (our LHA writer)
 //   5  a listing of the bytes as an LHA archive (libarchive plus our header walk)
+//   6  the block-by-block tar walk of a rewrite (headers, pax and GNU records)
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "formatlib/core/Reporter.h"
 #include "formatlib/formats/Format.h"
 #include "formatlib/formats/LhaHeaders.h"
+#include "formatlib/formats/TarStream.h"
 #include "formatlib/formats/UuCodec.h"
 
 namespace fs = std::filesystem;
@@ -93,6 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const fs::path p = writeInput("in.lzh", data, size);
         qf::Reporter rep(nullptr);
         qf::listArchive(p.string(), "*.*", rep);
+        break;
+    }
+    case 6: {
+        qf::RawTarReader r(writeInput("in.tar", data, size), ARCHIVE_FILTER_NONE);
+        qf::RawTarEntry e;
+        for (int entries = 0; entries < 256 && r.isTar() && r.next(e) == 1; ++entries)
+            if (!r.copyData(nullptr)) break;
         break;
     }
     default: break;

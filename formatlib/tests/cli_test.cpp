@@ -75,6 +75,7 @@ TEST_F(CliTest, OneStatusRuleForEveryFormatAndQuiet)
     EXPECT_EQ(run({"t", missing}), 2);
     EXPECT_EQ(run({"x", missing, "-d", (dir() / "o").string()}), 2);
     EXPECT_EQ(run({"d", missing, "a.txt"}), 2);
+    EXPECT_EQ(run({"count", missing}), 2);
     const std::string a = (dir() / "q.tar").string();
     // A file that is not there is skipped (1); the rest is added.
     EXPECT_EQ(run({"a", a, (src / "a.txt").string(), (dir() / "nothing.txt").string()}), 1);
@@ -86,6 +87,7 @@ TEST_F(CliTest, OneStatusRuleForEveryFormatAndQuiet)
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(run({"x", a, "-q", "-d", (dir() / "o").string()}), 0) << err_.str();
     EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(run({"x", a, "-q", "-d", (dir() / "o").string()}), 1);  // files there already are skipped
     EXPECT_EQ(run({"d", a, "-q", "empty.txt"}), 0) << err_.str();
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(run({"d", a, "nomatch.txt"}), 2);

@@ -153,6 +153,13 @@ TEST_F(RewriteTest, TarEntriesAreCarriedByteForByte)
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
     EXPECT_EQ(host_.deleted.size(), 3u);
     EXPECT_EQ(listing(t), without(without(before, " fifo"), " ../up.txt"));
+
+    // An empty tar is its end mark alone; it takes new entries too.
+    writeFile(dir() / "empty.tar", std::string(10240, '\0'));
+    host_.clear();
+    compress(dir() / "empty.tar", {(dir() / "new.txt").string()});
+    ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
+    EXPECT_NE(listing(dir() / "empty.tar").find(" new.txt"), std::string::npos);
     EXPECT_TRUE(noTemporaries());
 }
 

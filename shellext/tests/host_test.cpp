@@ -122,6 +122,36 @@ TEST_F(HostTest, InvokeWritesTheListFileAndStartsTheCommand)
     EXPECT_NE(run("invoke x " + quote(folder)), 0);
 }
 
+// A name with a line break is refused, and the user reads why.
+TEST_F(HostTest, NameWithALineBreakIsRefusedWithItsReason)
+{
+    unsetenv("QUARVA_SHELLEXT_MESSAGE_LOG");  // the message goes to the error output, as for a user
+    const std::string zip = makeFile("fotos\n" + dir().string() + "/victim/.zip", "PK");
+    std::string out;
+    EXPECT_EQ(run("invoke 1 " + quote(zip), &out), 1);
+    EXPECT_NE(out.find("[Quarva.Zip Suite] Quarva.Zip Suite cannot hand this name"), std::string::npos) << out;
+    EXPECT_NE(out.find("line break"), std::string::npos) << out;
+    EXPECT_TRUE(launches().empty());
+    EXPECT_FALSE(listFileExists());
+}
+
+// Every command but the registration stops while the private temporary folder
+// cannot be used, and says why.
+TEST_F(HostTest, UnusableTemporaryFolderStopsEveryCommand)
+{
+    fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
+    const std::string folder = makeFolder("photos");
+    for (const std::string& command : {"invoke 1 " + quote(folder), "menu " + quote(folder),
+                                       "drop " + quote(makeFile("a.zip", "PK")) + " " + quote(folder)}) {
+        std::string out;
+        EXPECT_EQ(run(command, &out), 1) << command;
+        EXPECT_NE(out.find("The temporary folder " + tmpDir().string()), std::string::npos) << out;
+    }
+    EXPECT_TRUE(launches().empty());
+    std::string out;
+    EXPECT_EQ(run("register " + quote(installDir().string()), &out), 0) << out;
+}
+
 TEST_F(HostTest, SwitchedOffShowsNoItems)
 {
     setSettings(0x3FF & ~0x10u);

@@ -11,6 +11,7 @@
 #include "platform/Prompts.h"
 #include "splitter/HeadlessRun.h"
 #include "splitter/OperationJob.h"
+#include "splitter/ui/SplitterWindow.h"
 
 namespace {
 
@@ -28,15 +29,6 @@ bool haveDisplay()
     return (x && *x) || (w && *w);
 }
 
-// The splitter window. It lives in splitter/ui/ once that is built; until then this
-// program runs only its operations without a window.
-int runWindow(const quarva::splitter::HeadlessOptions&)
-{
-    std::cerr << "QuarvaSplit: the splitter window is not part of this build; "
-                 "use --split or --rejoin to run an operation without it.\n"
-              << quarva::splitter::headlessUsage();
-    return 2;
-}
 
 }  // namespace
 
@@ -62,7 +54,15 @@ int main(int argc, char** argv)
                       << headlessUsage();
             return 2;
         }
-        return runWindow(*options);
+        // The file to open, as the command line gave it (a relative path is taken from
+        // the current folder before the window enters its startup folder).
+        std::string file = options->file;
+        if (!file.empty()) {
+            std::error_code ec;
+            auto full = std::filesystem::absolute(file, ec);
+            if (!ec) file = full.lexically_normal().string();
+        }
+        return quarva::splitter::ui::runSplitterWindow(argc, argv, file, programFolder());
     }
 
     // Ctrl-C, SIGTERM and SIGHUP cancel the run at its next checkpoint, as the window's

@@ -1,0 +1,11 @@
+#pragma once
+// The splitter window as a program: runs the window until it is closed and returns the
+// exit status. Declared without wx so that the program's main can stay free of it.
+
+#include <string>
+
+namespace quarva::splitter::ui {
+
+int runSplitterWindow(int argc, char** argv, const std::string& commandLineFile, const std::string& programFolder);
+
+}  // namespace quarva::splitter::ui
