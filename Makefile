@@ -4,7 +4,7 @@ TEST_BUILD ?= build-test
 DIST       ?= $(CURDIR)/dist
 JOBS       ?= $(shell nproc)
 
-.PHONY: run test deps build install clean fuzz
+.PHONY: run test deps build install clean fuzz package
 
 deps:
 	@scripts/install-deps.sh
@@ -19,6 +19,11 @@ install: build
 
 run: install
 	scripts/run-suite.sh $(DIST)
+
+# The Debian package from the release build: the installed folder in /opt/quarva with
+# the desktop integration (see desktop/). Written to $(BUILD)/quarva-zip-suite_*.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: deps
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUARVA_SANITIZE=ON -DQUARVA_WERROR=ON

@@ -56,12 +56,19 @@ struct RegistryValue {
 
 class Registry {
 public:
-    // A store over the hive files in `folder` (created on the first write).
-    explicit Registry(std::filesystem::path folder);
+    // A store over the hive files in `folder` (created on the first write). A hive
+    // whose file does not exist yet reads as the same hive in `defaultsFolder`
+    // (owned by root or the user and writable by no one else), and its first write
+    // starts from a copy of that: a machine-wide default the user's own store overrides.
+    explicit Registry(std::filesystem::path folder, std::filesystem::path defaultsFolder = {});
 
     // $QUARVA_REGISTRY_DIR, else $XDG_CONFIG_HOME/quarva/registry, else ~/.config/quarva/registry.
     static std::filesystem::path defaultFolder();
-    // A store over defaultFolder(), read afresh from the environment on every call.
+    // $QUARVA_REGISTRY_DEFAULTS_DIR; else none when $QUARVA_REGISTRY_DIR names the
+    // store; else /etc/quarva/registry (written by the suite's package).
+    static std::filesystem::path machineDefaultsFolder();
+    // A store over defaultFolder() with machineDefaultsFolder(), read afresh from the
+    // environment on every call.
     static Registry fromEnvironment();
 
     const std::filesystem::path& folder() const { return folder_; }
@@ -115,8 +122,10 @@ public:
 
 private:
     bool writablePath(std::string_view key, std::vector<std::string>* path) const;
+    std::filesystem::path defaultsFile(Hive hive) const;
 
     std::filesystem::path folder_;
+    std::filesystem::path defaults_;
     mutable std::string lastError_;
 };
 

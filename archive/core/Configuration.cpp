@@ -1,5 +1,15 @@
 #include "archive/core/Configuration.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
 namespace quarva::archive {
 
 namespace {
@@ -9,7 +19,73 @@ constexpr char kWindow[] = "Quarva Zip";
 
 std::uint32_t orDefault(std::uint32_t value, std::uint32_t fallback) { return value == 0 ? fallback : value; }
 std::string orTemp(std::string value, const std::string& systemTemp) { return value.empty() ? systemTemp : value; }
+fs::path homeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "/";
+}
+
+// The user owns `folder` and may write into it (a read-only folder counts as
+// not writable even for root); a folder that does not exist yet
+// is judged by its nearest existing parent, where it would be created.
+bool ownWritableFolder(fs::path folder)
+{
+    folder = fs::absolute(folder).lexically_normal();
+    struct stat st{};
+    while (::stat(folder.c_str(), &st) != 0) {
+        if (errno != ENOENT || !folder.has_relative_path()) return false;
+        folder = folder.parent_path();
+    }
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & S_IWUSR) != 0 &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// One line of user-dirs.dirs: XDG_DOCUMENTS_DIR="$HOME/Documents" or an absolute
+// path in double quotes; a backslash takes the next character as it stands.
+std::string userDirValue(const std::string& line, const std::string& name, const fs::path& home)
+{
+    std::size_t i = line.find_first_not_of(" \t");
+    if (i == std::string::npos || line.compare(i, name.size(), name) != 0) return {};
+    i += name.size();
+    if (line.compare(i, 2, "=\"") != 0) return {};
+    i += 2;
+    std::string value;
+    if (line.compare(i, 5, "$HOME") == 0) {
+        value = home.string();
+        i += 5;
+    } else if (i >= line.size() || line[i] != '/') {
+        return {};
+    }
+    for (; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) ++i;
+        value += line[i];
+    }
+    return i < line.size() ? value : std::string();
+}
 }  // namespace
+
+fs::path documentsFolder()
+{
+    const fs::path home = homeFolder();
+    fs::path config = home / ".config";
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') config = x;
+    std::ifstream in(config / "user-dirs.dirs");
+    std::string line, found;
+    while (std::getline(in, line))
+        if (std::string v = userDirValue(line, "XDG_DOCUMENTS_DIR", home); !v.empty()) found = v;
+    // The home folder itself means the documents folder is switched off.
+    if (!found.empty() && fs::path(found).lexically_normal() != home.lexically_normal() &&
+        fs::path(found).lexically_normal() != (home / "").lexically_normal())
+        return fs::path(found).lexically_normal();
+    return home / "Documents";
+}
+
+fs::path defaultFoldersRoot(const fs::path& installedPath)
+{
+    if (ownWritableFolder(installedPath)) return installedPath;
+    return documentsFolder() / "Quarva";
+}
 
 void CConfiguration::load(const SettingsStore& store, const std::string& currentDirectory, const std::string& systemTemp)
 {

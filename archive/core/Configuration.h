@@ -4,6 +4,7 @@
 // pages, never when the program ends.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "archive/core/SettingsStore.h"
@@ -54,6 +55,16 @@ public:
 
     bool startsInFlatView() const { return (viewBits & viewbits::kFlatView) != 0; }
 };
+
+// The folder that holds the default "Extraction" and "Archives" folders: the
+// installed path itself when this user owns it and may write into it (a copy in
+// the user's own folders), otherwise the "Quarva" folder in the user's documents
+// folder, so that a shared installation is never written by a user's run. An
+// installed path that does not exist yet counts as its nearest existing parent.
+std::filesystem::path defaultFoldersRoot(const std::filesystem::path& installedPath);
+// The user's documents folder: XDG_DOCUMENTS_DIR of the user's user-dirs.dirs,
+// else "Documents" in the home folder.
+std::filesystem::path documentsFolder();
 
 // Show states, numbered as the platform numbers them.
 namespace showstate {

@@ -31,7 +31,7 @@ void CQuarvaZipApp::prepareFolders()
     auto folderOrDefault = [&](const char* value, const char* defaultName) {
         std::string stored = store_.readString(settings, value);
         if (!stored.empty()) return fs::path(stored);
-        fs::path folder = installedPath / defaultName;
+        fs::path folder = defaultFoldersRoot(installedPath) / defaultName;
         std::error_code ec;
         fs::create_directories(folder, ec);
         return folder;

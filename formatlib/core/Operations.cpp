@@ -322,15 +322,15 @@ struct NewItem {
 };
 
 // Entry name for a host path: the full path without its leading "/" (save path
-// info), else the path from `base` on.
-std::string entryNameFor(const fs::path& host, const fs::path& base, bool savePathInfo)
+// info for an absolute path), else the path from `base` on.
+std::string entryNameFor(const fs::path& host, const fs::path& base, bool fullPath)
 {
     std::string s;
-    if (savePathInfo) {
+    if (fullPath) {
         s = fs::absolute(host).lexically_normal().generic_string();
         while (!s.empty() && s[0] == '/') s.erase(0, 1);
     } else {
-        s = host.lexically_relative(base).generic_string();
+        s = host.lexically_normal().lexically_relative(base.lexically_normal()).generic_string();
     }
     return s;
 }
@@ -633,23 +633,30 @@ void compressFiles(const std::string& archive, const std::string& files, const s
         fs::path p(f);
         const std::string file = p.filename().string();
         std::error_code ec;
+        // With path info, a path given relative is stored as given (from the current
+        // folder on), as zip tools do; only an absolute one keeps its whole path. A
+        // path that climbs ("../x") is stored from its own folder on.
+        const std::string normal = p.lexically_normal().generic_string();
+        const bool climbs = normal == ".." || normal.rfind("../", 0) == 0;
+        const bool asGiven = savePathInfo && p.is_relative() && !climbs;
+        const bool fullPath = savePathInfo && p.is_absolute();
         if (file.find_first_of("*?") != std::string::npos) {
             const fs::path folder = p.parent_path().empty() ? fs::path(".") : p.parent_path();
-            collectFolder(folder, folder, hiddenFiles, subfolders, savePathInfo, file == "*" || file == "*.*" ? "" : file,
-                          items, rep);
+            collectFolder(folder, asGiven ? fs::path(".") : folder, hiddenFiles, subfolders, fullPath,
+                          file == "*" || file == "*.*" ? "" : file, items, rep);
             continue;
         }
         if (!fs::exists(fs::symlink_status(p, ec))) {
             rep.error("", f, "File not found", f);
             continue;
         }
-        const fs::path base = fs::absolute(p).lexically_normal().parent_path();
+        const fs::path host = asGiven ? p.lexically_normal() : fs::absolute(p).lexically_normal();
+        const fs::path base = asGiven ? fs::path(".") : host.parent_path();
         if (fs::is_directory(fs::symlink_status(p, ec))) {
-            items.push_back({p, entryNameFor(fs::absolute(p).lexically_normal(), base, savePathInfo), true});
-            collectFolder(fs::absolute(p).lexically_normal(), base, hiddenFiles, subfolders, savePathInfo, "",
-                          items, rep);
+            items.push_back({p, entryNameFor(host, base, fullPath), true});
+            collectFolder(host, base, hiddenFiles, subfolders, fullPath, "", items, rep);
         } else {
-            items.push_back({p, entryNameFor(fs::absolute(p).lexically_normal(), base, savePathInfo), false});
+            items.push_back({p, entryNameFor(host, base, fullPath), false});
         }
     }
     // Never add the archive to itself; one entry per name.

@@ -47,14 +47,18 @@ std::string temporaryName()
     return name;
 }
 
-// The permission bits a new file gets from the process's umask.
+// The permission bits a new file gets from the process's umask. Read once: an
+// extraction opens one atomic file per entry, and the suite never changes its umask.
 mode_t currentUmask()
 {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    return 022;
+    static const mode_t mask = [] {
+        std::ifstream in("/proc/self/status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        return static_cast<mode_t>(022);
+    }();
+    return mask;
 }
 
 // Follows `path` through symbolic links to the file that a write should change

@@ -733,10 +733,38 @@ HiveCache& hiveCache()
 
 // The hive for reading: from the cache while the file is unchanged, else read under
 // a shared lock. Damaged or unreadable hives read as empty.
-std::shared_ptr<const Key> readHive(const fs::path& folder, const fs::path& file, Hive hive)
+// A machine-wide default hive is used only while it belongs to root (or to the
+// user) and no one else may change it.
+bool trustedDefaults(const fs::path& defaults, struct stat* st)
+{
+    return !defaults.empty() && ::stat(defaults.c_str(), st) == 0 && S_ISREG(st->st_mode) &&
+           (st->st_uid == 0 || st->st_uid == ::geteuid()) && (st->st_mode & 022) == 0;
+}
+
+// A user's hive that does not exist yet reads as the machine-wide default hive,
+// when there is one; the user's first write starts from a copy of it.
+Load loadDefaults(const fs::path& defaults, Hive hive, Key& root)
+{
+    root = Key(hiveName(hive));
+    struct stat st {};
+    std::string text, error;
+    if (!trustedDefaults(defaults, &st) || !readWhole(defaults, &text)) return Load::Ok;
+    if (parseHive(text, hive, root, &error) == Load::Ok) return Load::Ok;
+    noteUnreadable(defaults, error);
+    root = Key(hiveName(hive));
+    return Load::Ok;
+}
+
+std::shared_ptr<const Key> readHive(const fs::path& folder, const fs::path& file, Hive hive,
+                                    const fs::path& defaults)
 {
     struct stat now {};
-    if (::stat(file.c_str(), &now) != 0) return std::make_shared<const Key>(hiveName(hive));
+    if (::stat(file.c_str(), &now) != 0) {
+        if (errno != ENOENT || !trustedDefaults(defaults, &now)) return std::make_shared<const Key>(hiveName(hive));
+        auto root = std::make_shared<Key>(hiveName(hive));
+        loadDefaults(defaults, hive, *root);
+        return root;
+    }
     if (auto cached = hiveCache().find(file, now)) return cached;
 
     HiveLock lock(lockFileFor(folder, hive), false);
@@ -797,14 +825,16 @@ void removeStaleTemps(const fs::path& folder, const fs::path& file)
 // `change` returns kErrorSuccess to have the hive written back, kUnchanged when
 // there is nothing to write, or an error that leaves the hive as it was.
 template <class Change>
-long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&& change)
+long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, const fs::path& defaults, Change&& change)
 {
     HiveLock lock(lockFileFor(folder, hive), true);
     if (lock.error() != kErrorSuccess) return lock.error();
     auto root = std::make_shared<Key>(hiveName(hive));
     std::string error;
     int err = 0;
-    switch (loadHive(file, hive, *root, &error, &err)) {
+    struct stat existing {};
+    const bool fresh = ::stat(file.c_str(), &existing) != 0 && errno == ENOENT;
+    switch (fresh ? loadDefaults(defaults, hive, *root) : loadHive(file, hive, *root, &error, &err)) {
     case Load::Ok:
         break;
     case Load::Corrupt:
@@ -831,12 +861,12 @@ long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, Change&
     return rc;
 }
 
-std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file, Hive hive, std::string_view key,
-                                    std::string_view name)
+std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file, Hive hive,
+                                    const fs::path& defaults, std::string_view key, std::string_view name)
 {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return std::nullopt;
-    auto root = readHive(folder, file, hive);
+    auto root = readHive(folder, file, hive, defaults);
     const Key* k = findKey(*root, path);
     if (!k) return std::nullopt;
     const RegistryValue* v = k->value(name);
@@ -862,7 +892,23 @@ std::string describe(long rc)
 
 // ---------------------------------------------------------------- Registry
 
-Registry::Registry(fs::path folder) : folder_(std::move(folder)) {}
+Registry::Registry(fs::path folder, fs::path defaultsFolder)
+    : folder_(std::move(folder)), defaults_(std::move(defaultsFolder))
+{
+}
+
+fs::path Registry::machineDefaultsFolder()
+{
+    if (const char* d = std::getenv("QUARVA_REGISTRY_DEFAULTS_DIR")) return d;
+    // A store named by $QUARVA_REGISTRY_DIR stands alone.
+    if (const char* d = std::getenv("QUARVA_REGISTRY_DIR"); d && *d) return {};
+    return "/etc/quarva/registry";
+}
+
+fs::path Registry::defaultsFile(Hive hive) const
+{
+    return defaults_.empty() ? fs::path() : defaults_ / (std::string(hiveName(hive)) + ".reg");
+}
 
 fs::path Registry::defaultFolder()
 {
@@ -875,7 +921,7 @@ fs::path Registry::defaultFolder()
     return fs::path(home && *home ? home : "/tmp") / ".config" / "quarva" / "registry";
 }
 
-Registry Registry::fromEnvironment() { return Registry(defaultFolder()); }
+Registry Registry::fromEnvironment() { return Registry(defaultFolder(), machineDefaultsFolder()); }
 
 fs::path Registry::hiveFile(Hive hive) const { return folder_ / (std::string(hiveName(hive)) + ".reg"); }
 
@@ -919,7 +965,7 @@ long Registry::queryValue(Hive hive, std::string_view key, std::string_view name
     if (data && !size) return kErrorInvalidData;
     KeyPath path;
     if (!splitKeyPath(key, &path)) return kErrorFileNotFound;
-    auto root = readHive(folder_, hiveFile(hive), hive);
+    auto root = readHive(folder_, hiveFile(hive), hive, defaultsFile(hive));
     const Key* k = findKey(*root, path);
     if (!k) return kErrorFileNotFound;
     const RegistryValue* v = k->value(name);
@@ -962,7 +1008,7 @@ long Registry::setValue(Hive hive, std::string_view key, std::string_view name, 
     value.name = std::string(name);
     value.type = type;
     if (size) value.data.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
-    return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
+    return modifyHive(folder_, hiveFile(hive), hive, defaultsFile(hive), [&](Key& root) {
         if (const Key* k = findKey(root, path)) {
             const RegistryValue* old = k->value(value.name);
             if (old && old->type == value.type && old->data == value.data) return kUnchanged;
@@ -977,7 +1023,7 @@ long Registry::createKey(Hive hive, std::string_view key)
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorInvalidData;
     if (keyExists(hive, key)) return kErrorSuccess;
-    return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
+    return modifyHive(folder_, hiveFile(hive), hive, defaultsFile(hive), [&](Key& root) {
         makeKey(root, path);
         return kErrorSuccess;
     });
@@ -987,7 +1033,7 @@ long Registry::deleteValue(Hive hive, std::string_view key, std::string_view nam
 {
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorFileNotFound;
-    return modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
+    return modifyHive(folder_, hiveFile(hive), hive, defaultsFile(hive), [&](Key& root) {
         Key* k = findKey(root, path);
         return k && removeValue(*k, name) ? kErrorSuccess : kErrorFileNotFound;
     });
@@ -998,7 +1044,7 @@ long Registry::deleteKey(Hive hive, std::string_view key)
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorFileNotFound;
     if (path.empty()) return kErrorInvalidData;  // a whole hive is never deleted
-    return modifyHive(folder_, hiveFile(hive), hive,
+    return modifyHive(folder_, hiveFile(hive), hive, defaultsFile(hive),
                       [&](Key& root) { return removeKey(root, path) ? kErrorSuccess : kErrorFileNotFound; });
 }
 
@@ -1007,7 +1053,7 @@ bool Registry::keyExists(Hive hive, std::string_view key) const
     KeyPath path;
     if (!splitKeyPath(key, &path)) return false;
     if (path.empty()) return true;
-    auto root = readHive(folder_, hiveFile(hive), hive);
+    auto root = readHive(folder_, hiveFile(hive), hive, defaultsFile(hive));
     return findKey(*root, path) != nullptr;
 }
 
@@ -1016,7 +1062,7 @@ std::vector<std::string> Registry::subkeys(Hive hive, std::string_view key) cons
     std::vector<std::string> names;
     KeyPath path;
     if (!splitKeyPath(key, &path)) return names;
-    auto root = readHive(folder_, hiveFile(hive), hive);
+    auto root = readHive(folder_, hiveFile(hive), hive, defaultsFile(hive));
     if (const Key* k = findKey(*root, path))
         for (const auto& sub : k->subkeys) names.push_back(sub.name);
     return names;
@@ -1026,7 +1072,7 @@ std::vector<RegistryValue> Registry::values(Hive hive, std::string_view key) con
 {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return {};
-    auto root = readHive(folder_, hiveFile(hive), hive);
+    auto root = readHive(folder_, hiveFile(hive), hive, defaultsFile(hive));
     const Key* k = findKey(*root, path);
     return k ? std::vector<RegistryValue>(k->values.begin(), k->values.end()) : std::vector<RegistryValue>{};
 }
@@ -1036,7 +1082,7 @@ std::uint64_t Registry::hiveParses() { return g_hiveParses.load(); }
 std::optional<std::string> Registry::readString(Hive hive, std::string_view key, std::string_view name,
                                                  std::uint32_t bufferSize) const
 {
-    auto v = lookup(folder_, hiveFile(hive), hive, key, name);
+    auto v = lookup(folder_, hiveFile(hive), hive, defaultsFile(hive), key, name);
     if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return std::nullopt;
     bool terminated = !v->data.empty() && v->data.back() == 0;
     std::size_t needed = v->data.size() + (terminated ? 0 : 1);
@@ -1050,7 +1096,7 @@ std::optional<std::string> Registry::readString(Hive hive, std::string_view key,
 std::optional<std::uint32_t> Registry::readDword(Hive hive, std::string_view key, std::string_view name,
                                                  std::uint32_t bufferSize) const
 {
-    auto v = lookup(folder_, hiveFile(hive), hive, key, name);
+    auto v = lookup(folder_, hiveFile(hive), hive, defaultsFile(hive), key, name);
     if (!v || v->data.size() > bufferSize) return std::nullopt;
     std::uint32_t n = 0;
     for (std::size_t i = 0; i < v->data.size() && i < 4; ++i) n |= static_cast<std::uint32_t>(v->data[i]) << (8 * i);
@@ -1060,7 +1106,7 @@ std::optional<std::uint32_t> Registry::readDword(Hive hive, std::string_view key
 std::optional<std::vector<std::uint8_t>> Registry::readBinary(Hive hive, std::string_view key,
                                                               std::string_view name) const
 {
-    auto v = lookup(folder_, hiveFile(hive), hive, key, name);
+    auto v = lookup(folder_, hiveFile(hive), hive, defaultsFile(hive), key, name);
     if (!v) return std::nullopt;
     return std::move(v->data);
 }
@@ -1102,7 +1148,7 @@ long Registry::importFile(const fs::path& regFile)
     for (Hive hive : {Hive::CurrentUser, Hive::ClassesRoot, Hive::LocalMachine}) {
         bool touched = std::any_of(parsed.ops.begin(), parsed.ops.end(), [&](const Op& op) { return op.hive == hive; });
         if (!touched) continue;
-        long rc = modifyHive(folder_, hiveFile(hive), hive, [&](Key& root) {
+        long rc = modifyHive(folder_, hiveFile(hive), hive, defaultsFile(hive), [&](Key& root) {
             for (const auto& op : parsed.ops)
                 if (op.hive == hive) applyOp(root, op);
             return kErrorSuccess;
@@ -1125,7 +1171,7 @@ long Registry::exportKey(std::string_view fullKey, const fs::path& regFile) cons
         return kErrorInvalidData;
     }
     Hive hive = split->first;
-    auto root = readHive(folder_, hiveFile(hive), hive);
+    auto root = readHive(folder_, hiveFile(hive), hive, defaultsFile(hive));
     const Key* k = findKey(*root, path);
     if (!k) {
         lastError_ = "no such key: " + std::string(fullKey);

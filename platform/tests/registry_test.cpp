@@ -663,3 +663,46 @@ TEST_F(RegistryTest, SplitsFullKeyPaths)
 }
 
 }  // namespace
+
+namespace {
+
+// The machine-wide default hive: read while the user has no hive of their own, copied
+// by the user's first write, overridden from then on; ignored when others may change it.
+TEST_F(RegistryTest, MachineDefaultsStandInForAMissingUserHive)
+{
+    const fs::path defaults = dir() / "etc";
+    writeFile(defaults / "HKEY_CURRENT_USER.reg",
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quarva Software\\Quarva.Zip\\Settings]\r\n"
+              "\"Installed Path\"=\"/opt/quarva\"\r\n");
+    fs::permissions(defaults / "HKEY_CURRENT_USER.reg", fs::perms::owner_read | fs::perms::owner_write |
+                                                            fs::perms::group_read | fs::perms::others_read);
+    Registry user(registryDir(), defaults);
+    EXPECT_EQ(user.readString(Hive::CurrentUser, kSettings, "Installed Path"), "/opt/quarva");
+    EXPECT_FALSE(user.readString(Hive::ClassesRoot, kSettings, "Installed Path"));
+    EXPECT_FALSE(fs::exists(user.hiveFile(Hive::CurrentUser)));
+    // Without the defaults folder the same store is empty: the "not properly installed" case.
+    EXPECT_FALSE(Registry(registryDir()).readString(Hive::CurrentUser, kSettings, "Installed Path"));
+
+    ASSERT_EQ(user.writeDword(Hive::CurrentUser, kSettings, "Config System Settings", 0x3ff), kErrorSuccess);
+    EXPECT_NE(hiveText().find("\"Installed Path\"=\"/opt/quarva\""), std::string::npos) << hiveText();
+    ASSERT_EQ(user.writeString(Hive::CurrentUser, kSettings, "Installed Path", "/home/u/quarva"), kErrorSuccess);
+    writeFile(defaults / "HKEY_CURRENT_USER.reg", "REGEDIT4\r\n");
+    EXPECT_EQ(user.readString(Hive::CurrentUser, kSettings, "Installed Path"), "/home/u/quarva");
+
+    // A default hive that others may write counts for nothing.
+    Registry other(dir() / "other", defaults);
+    writeFile(defaults / "HKEY_CLASSES_ROOT.reg", "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.zip]\r\n@=\"QuarvaZip\"\r\n");
+    fs::permissions(defaults / "HKEY_CLASSES_ROOT.reg", fs::perms::others_write, fs::perm_options::add);
+    EXPECT_FALSE(other.readString(Hive::ClassesRoot, ".zip", ""));
+    fs::permissions(defaults / "HKEY_CLASSES_ROOT.reg", fs::perms::others_write | fs::perms::group_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(other.readString(Hive::ClassesRoot, ".zip", ""), "QuarvaZip");
+
+    // The environment: an explicit store stands alone unless defaults are named too.
+    EXPECT_TRUE(Registry::machineDefaultsFolder().empty());
+    setenv("QUARVA_REGISTRY_DEFAULTS_DIR", defaults.c_str(), 1);
+    EXPECT_EQ(Registry::machineDefaultsFolder(), defaults);
+    unsetenv("QUARVA_REGISTRY_DEFAULTS_DIR");
+}
+
+}  // namespace
