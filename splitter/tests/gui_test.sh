@@ -147,7 +147,7 @@ sleep 1
 "$reg" query 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' | grep -q 'Folder Options' || fail "the pane's OK stored no options"
 keys "$win" alt+h
 sleep 0.5
-xdotool key --clearmodifiers Return
+xdotool key --clearmodifiers a  # "&About"
 about=$(wait_window '^About Quarva\.Split$') || fail "no About box"
 import -window root "$shots/9-about.png"
 keys "$about" Escape
@@ -225,7 +225,13 @@ if [[ -f $book ]]; then
     helpwin=$(wait_window '^Quarva\.Split Help') || fail "\"&Contents\" opened no help window"
     sleep 0.5
     import -window root "$shots/14-help.png"
-    echo "help contents: ok"  # the help window goes with the splitter window
+    echo "help contents: ok"
+    # F1 on "Rejoi&n" (Alt+N gives it the focus) turns to its page.
+    keys "$win" alt+n
+    sleep 0.5
+    xdotool key --clearmodifiers F1
+    wait_window '^Quarva\.Split Help: Joining split files' >/dev/null || fail "F1 on Rejoin did not turn to its page"
+    echo "F1 help: ok"  # the help window goes with the splitter window
 else
     echo "help contents: not checked (the help book is not built: '$book')"
 fi

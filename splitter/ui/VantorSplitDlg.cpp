@@ -22,6 +22,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
+#include <wx/sysopt.h>
 #include <wx/textctrl.h>
 #include <wx/thread.h>
 #include <wx/tooltip.h>
@@ -441,11 +442,14 @@ void CVantorSplitDlg::ShowHelp(HelpTarget target)
 {
     const HelpTopic topic = model_->HelpTopicFor(target);
     if (!help_ || helpBook_ != topic.book) {
-        static const bool zipHandler = [] {
+        static const bool fileSystemReady = [] {
             wxFileSystem::AddHandler(new wxZipFSHandler);
+            // The desktop's type database may call ".htm" XHTML, which the help window
+            // would show as text: the pages are HTML by their extension.
+            wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
             return true;
         }();
-        (void)zipHandler;
+        (void)fileSystemReady;
         delete help_;
         help_ = nullptr;
         helpBook_.clear();
