@@ -203,4 +203,10 @@ typedef void (*QzTurboFindFn)(const char* archive);
 typedef void (*QzTurboFindTextFn)(const char* archive, const char* text, int matchCase, quarva::platform::WindowHandle window);
 typedef void (*QzAssociateFn)(quarva::platform::WindowHandle window);
 typedef void (*QzAbortFn)();
+// Our addition: what a file's content is, by the formats' bids (the extension only
+// breaks ties): kKindZip for zip data (also behind a program stub), kKindCab,
+// kKindOther; -1 when no format recognises it, -2 when the file cannot be read.
+// `found` (foundSize bytes, may be null) receives the format's name ("tar.xz", "rar")
+// or, for -1, what the file holds ("plain text").
+typedef int (*QzArchiveTypeFn)(const char* archive, char* found, int foundSize);
 }

@@ -50,6 +50,16 @@ int formatLibraryFileCount(const std::string& installedPath, const std::string& 
     return count;
 }
 
+int formatLibraryArchiveType(const std::string& installedPath, const std::string& archive)
+{
+    if (installedPath.empty() || installedPath.front() != '/') return -1;
+    int kind = -1;
+    std::string found;
+    if (formatlib::callArchiveType(formatlib::libraryPath(installedPath), archive, &kind, &found) != formatlib::kStatusOk)
+        return -1;
+    return kind < 0 ? -1 : kind;
+}
+
 bool fitsInListFile(const std::string& name) { return name.find_first_of("\r\n") == std::string::npos; }
 
 namespace {

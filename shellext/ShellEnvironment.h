@@ -34,6 +34,9 @@ std::string programPath(const std::string& installedPath);
 // FileCount with `archive` and frees it again; 0 when the library or the entry
 // point is missing.
 int formatLibraryFileCount(const std::string& installedPath, const std::string& archive);
+// The archive kind the file's content shows by the format library's bids (0 zip,
+// 3 cab, 10 other), -1 when it is no archive or the library cannot be asked.
+int formatLibraryArchiveType(const std::string& installedPath, const std::string& archive);
 
 // A name that can be written into a list file: one without a line break (CR or
 // LF), which would add lines of its own to the list.

@@ -91,6 +91,10 @@ std::vector<std::string> ZipContext::buildItems()
     extension_ = extensionOf(P);
     int count = 0;
     if (n == 1 && extension_ == ".exe") count = formatLibraryFileCount(readInstalledPath(), P);
+    // An archive under a name that does not tell it (no extension, ".tbz", a download
+    // renamed): the content decides.
+    else if (n == 1 && !isArchiveExtension(extension_) && formatLibraryArchiveType(readInstalledPath(), P) >= 0)
+        count = 1;
     if (n == 1 && (count != 0 || isArchiveExtension(extension_))) kind_ = kOneArchive;
     else if (n == 1) kind_ = kOneItem;
     else kind_ = kSeveralItems;

@@ -65,6 +65,7 @@ const char* headlessUsage()
            "  QuarvaSplit [FILE]                     open the splitter window (needs a display)\n"
            "  QuarvaSplit --split FILE --dest FOLDER [--size floppy|10mb|100mb|N|NKB|NMB | --files N]\n"
            "  QuarvaSplit --rejoin FILE.sio|FILE.N.spl --dest FOLDER [--overwrite]\n"
+           "  QuarvaSplit --automation-factory      serve com.quarva.VantorSplit on the session bus\n"
            "Options:\n"
            "  --answer ok|cancel   answer every question of the run this way instead of asking\n"
            "  --overwrite          let the rejoined file replace a file of the same name in FOLDER\n"
@@ -106,6 +107,11 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
             if (!(v = need(i, a))) return std::nullopt;
             o.mode = a == "--split" ? HeadlessOptions::Mode::Split : HeadlessOptions::Mode::Rejoin;
             o.file = absolutePath(*v);
+        } else if (a == "--automation") {
+            if (!(v = need(i, a))) return std::nullopt;
+            o.automationClient = *v;
+        } else if (a == "--automation-factory") {
+            o.mode = HeadlessOptions::Mode::AutomationFactory;
         } else if (a == "--overwrite") {
             o.overwrite = true;
         } else if (a == "--dest") {
@@ -137,7 +143,7 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
             return std::nullopt;
         }
     }
-    if (o.help) return o;
+    if (o.help || o.mode == HeadlessOptions::Mode::AutomationFactory) return o;
     if (o.mode == HeadlessOptions::Mode::Window) {
         if (!o.dest.empty() || !o.size.empty() || !o.files.empty() || o.overwrite) {
             *error = "--dest, --size, --files and --overwrite need --split or --rejoin";

@@ -18,7 +18,10 @@ class COperationJob;
 struct JobRequest;
 
 struct HeadlessOptions {
-    enum class Mode { Window, Split, Rejoin } mode = Mode::Window;
+    enum class Mode { Window, Split, Rejoin, AutomationFactory } mode = Mode::Window;
+    // The window serves the automation object for this client (a bus name); set by the
+    // automation factory when it starts the program.
+    std::string automationClient;
     std::string file;
     std::string dest;
     std::string size;   // --size as given

@@ -176,6 +176,10 @@ bool unattendedExtract(CArchiveSession& session, const std::string& listFile)
             return false;
         }
         session.archiveKind() = kindForCommandLine(extensionOf(archive));
+        int byContent = -1;  // the content decides where the format library can tell it
+        std::string found;
+        if (session.doc.wrapper().library().archiveType(archive, byContent, found) == kLibraryOk && byContent >= 0)
+            session.archiveKind() = byContent == kind::kZip ? kind::kZip : kind::kLibrary;
         session.doc.takePath(archive);
         session.flags.removable = true;
         std::error_code ec;

@@ -50,6 +50,14 @@ public:
     {
         return call<QzFileCountFn>("FileCount", [&](auto fn) { count = fn(archive.c_str()); });
     }
+    int archiveType(const std::string& archive, int& kind, std::string& found) override
+    {
+        return call<QzArchiveTypeFn>("ArchiveType", [&](auto fn) {
+            char text[512] = "";
+            kind = fn(archive.c_str(), text, sizeof text);
+            found = text;
+        });
+    }
     int abort() override
     {
         return call<QzAbortFn>("Abort", [](auto fn) { fn(); });

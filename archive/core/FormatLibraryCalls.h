@@ -33,6 +33,15 @@ public:
     // `count` is the library's answer (below 1: no archive).
     virtual int fileCount(const std::string& archive, int& count) = 0;
     virtual int abort() = 0;
+    // The archive kind the file's content shows (0 zip, 3 cab, 10 other; below 0
+    // when no format recognises it) and the format's name or what the file holds.
+    virtual int archiveType(const std::string& archive, int& kind, std::string& found)
+    {
+        (void)archive;
+        (void)kind;
+        (void)found;
+        return kLibraryNoEntryPoint;
+    }
 };
 
 // The library at `libraryPath`, loaded with dlopen for each call.

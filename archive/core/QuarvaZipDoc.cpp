@@ -54,6 +54,12 @@ bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& 
     session_.flags.sfxCapable = isSfxCapable(extension);
     session_.flags.modifiable = isModifiable(extension);
     session_.archiveKind() = kindForOpening(extension);
+    // The content decides where the format library can tell it; the name is the fallback.
+    int byContent = -1;
+    std::string found;
+    if (wrapper_->library().archiveType(fullPath, byContent, found) == kLibraryOk && byContent >= 0)
+        session_.archiveKind() = byContent == kind::kZip ? kind::kZip : byContent == kind::kCab ? kind::kCab
+                                                                                               : kind::kOtherLibrary;
 
     return listAndPopulate();
 }

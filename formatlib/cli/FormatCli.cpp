@@ -130,7 +130,8 @@ int formatCodeFor(const std::string& word)
     if (w == "cab") return kFormatCab;
     if (w == "lzh" || w == "lha") return kFormatLha;
     if (w == "zip") return kFormatZip;
-    if (w == "tar") return kFormatTar;
+    // A tar named .tar.xz or .tar.zst is compressed so by the library.
+    if (w == "tar" || w == "xz" || w == "txz" || w == "zst" || w == "tzst") return kFormatTar;
     if (w == "gz" || w == "tgz" || w == "tar.gz") return kFormatTarGz;
     if (w == "jar") return kFormatJar;
     return -1;

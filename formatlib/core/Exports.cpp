@@ -2,12 +2,15 @@
 // operation synchronously and reports through the window; no exception and no
 // crash leaves the library: an unexpected failure becomes an error record.
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <new>
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
 #include "formatlib/core/Operations.h"
+#include "formatlib/formats/Format.h"
 
 namespace qf = quarva::formatlib;
 using quarva::platform::WindowHandle;
@@ -132,6 +135,32 @@ __attribute__((visibility("default"))) void TurboFindText(const char* archive, c
 __attribute__((visibility("default"))) void Associate(WindowHandle window)
 {
     guarded(window, "", [&](qf::Reporter& rep) { qf::associate(qf::libraryFolder(), rep); });
+}
+
+__attribute__((visibility("default"))) int ArchiveType(const char* archive, char* found, int foundSize)
+{
+    auto give = [&](const std::string& s) {
+        if (found && foundSize > 0) {
+            const std::size_t n = std::min<std::size_t>(s.size(), static_cast<std::size_t>(foundSize - 1));
+            std::copy(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n), found);
+            found[n] = 0;
+        }
+    };
+    try {
+        give("");
+        std::error_code ec;
+        if (!archive || !std::filesystem::is_regular_file(archive, ec)) return -2;
+        const qf::FormatHandler* h = qf::handlerForContent(archive);
+        if (!h) {
+            give(qf::describeContent(archive));
+            return -1;
+        }
+        give(h->name());
+        if (h == &qf::zipHandler() || h == &qf::jarHandler() || h == &qf::sfxHandler()) return qf::kKindZip;
+        return h == &qf::cabHandler() ? qf::kKindCab : qf::kKindOther;
+    } catch (...) {
+        return -2;
+    }
 }
 
 // Callable from any thread while another entry point runs; that operation stops at

@@ -485,15 +485,12 @@ bool isTarWriter(const FormatHandler* h)
 }
 bool isTarFamily(const FormatHandler* h)
 {
-    return isTarWriter(h) || h == &tarBz2Handler() || h == &tarXzHandler();
+    return h && h->tarFilter() >= 0;
 }
 // The compression a tar handler reads through.
 int tarFilter(const FormatHandler* h)
 {
-    return h == &tarGzHandler()    ? ARCHIVE_FILTER_GZIP
-           : h == &tarBz2Handler() ? ARCHIVE_FILTER_BZIP2
-           : h == &tarXzHandler()  ? ARCHIVE_FILTER_XZ
-                                   : ARCHIVE_FILTER_NONE;
+    return isTarFamily(h) ? h->tarFilter() : ARCHIVE_FILTER_NONE;
 }
 
 // Copies the stored entries of a tar to `sink` block for block, leaving out those
@@ -994,6 +991,12 @@ void convertArchive(const std::string& source, const std::string& target, int fo
     if (!h) {
         rep.failure("", target, "Unknown target format", "format code " + std::to_string(formatCode));
         return;
+    }
+    if (h == &tarHandler() || h == &tarGzHandler()) {
+        // A tar whose target is named as a compressed tar this library writes
+        // (".tar.xz", ".tar.zst") is compressed so.
+        const FormatHandler* named = handlerForName(target);
+        if (named && named->tarFilter() > 0 && (named->capabilities() & kCanCreate)) h = named;
     }
     if (!(h->capabilities() & kCanCreate)) {
         rep.failure("", target, "Cannot create this kind of archive", h->unsupportedReason());

@@ -72,6 +72,32 @@ public:
     virtual std::string error() const = 0;
 };
 
+// How sure a handler is that a file's content is its format. The best bid wins;
+// a handler whose extension the file name carries gets kBidNameBonus on top, which
+// decides between equal bids but never lifts a bid over the next step of the scale.
+// No format is claimed on two bytes alone: a two-byte mark only counts together
+// with a check of the header that follows it.
+namespace bids {
+constexpr int kNone = 0;
+// A short mark with a plausible header after it, for formats without a real
+// signature (ha, arc): a text file starting with the same letters fails the check.
+constexpr int kWeakMark = 20;
+// A plain compressed stream that holds no archive (one file).
+constexpr int kCompressedFile = 50;
+// A text encoding of a file (UU, XX).
+constexpr int kEncodedText = 60;
+// An archive behind a program stub (self-extracting programs), found by its end
+// record or by the archive's signature further in.
+constexpr int kBehindStub = 70;
+// A compressed stream whose content starts a tar archive.
+constexpr int kCompressedTar = 80;
+// A signature of four bytes or more checked together with its header (zip, rar,
+// 7z, cab, lha, tar's checksum, ace, arj, zoo).
+constexpr int kSignature = 90;
+// Added for a matching extension.
+constexpr int kNameBonus = 5;
+}  // namespace bids
+
 enum Capability : unsigned {
     kCanRead = 1,
     kCanCreate = 2,
@@ -106,12 +132,21 @@ public:
     virtual std::optional<int> quickCount(const std::filesystem::path&) const { return std::nullopt; }
     // Extra text for the error when a capability is missing ("install unar ...").
     virtual std::string unsupportedReason() const { return {}; }
+    // For tar and its compressed forms: the libarchive filter around the tar
+    // (ARCHIVE_FILTER_NONE for a plain tar); below 0 for every other format.
+    virtual int tarFilter() const { return -1; }
 };
 
 // The table of handlers.
 const std::vector<const FormatHandler*>& allHandlers();
-// The handler for an existing file: best bid on its content, else by extension.
+// The handler for an existing file: best bid on its content (the extension breaks
+// ties), else by extension.
 const FormatHandler* handlerForFile(const std::filesystem::path& path);
+// The handler whose bid on the file's content wins, null when no handler bids.
+const FormatHandler* handlerForContent(const std::filesystem::path& path);
+// What a file that no handler bids on holds, in words ("the file is empty",
+// "plain text", "an ELF program", "unknown data beginning 00 01 02 03").
+std::string describeContent(const std::filesystem::path& path);
 // The handler that creates files with this name (longest matching extension).
 const FormatHandler* handlerForName(const std::filesystem::path& path);
 const FormatHandler* handlerByName(const std::string& name);
@@ -128,6 +163,11 @@ const FormatHandler& tarHandler();
 const FormatHandler& tarGzHandler();
 const FormatHandler& tarBz2Handler();
 const FormatHandler& tarXzHandler();
+const FormatHandler& tarZstdHandler();
+const FormatHandler& tarLz4Handler();
+const FormatHandler& tarLzmaHandler();
+const FormatHandler& tarLzipHandler();
+const FormatHandler& tarCompressHandler();
 const FormatHandler& gzHandler();
 const FormatHandler& zipHandler();
 const FormatHandler& jarHandler();

@@ -28,6 +28,13 @@ private:
     unsigned caps_;
 };
 
+// True when `signature` occurs in the file within its first `limit` bytes (an
+// archive behind a program stub).
+bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len,
+                     std::uint64_t limit);
+// True when the file starts a program (ELF or an MZ executable).
+bool looksLikeProgram(const std::uint8_t* head, std::size_t size);
+
 // The file name without its last extension ("a.txt.gz" → "a.txt").
 std::string stripLastExtension(const std::filesystem::path& path);
 

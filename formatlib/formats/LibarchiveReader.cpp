@@ -99,7 +99,14 @@ std::uint64_t residentBytes()
     return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-bool hasMagic(int filter, const unsigned char* p, std::size_t n)
+std::uint32_t le32at(const unsigned char* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
+bool filterMagic(int filter, const unsigned char* p, std::size_t n)
 {
     switch (filter) {
     case ARCHIVE_FILTER_GZIP: return n >= 3 && p[0] == 0x1f && p[1] == 0x8b && p[2] == 8;
@@ -108,8 +115,38 @@ bool hasMagic(int filter, const unsigned char* p, std::size_t n)
                (std::memcmp(p + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 ||
                 std::memcmp(p + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
     case ARCHIVE_FILTER_XZ: return n >= 6 && std::memcmp(p, "\xfd" "7zXZ\0", 6) == 0;
+    case ARCHIVE_FILTER_ZSTD: return n >= 4 && std::memcmp(p, "\x28\xb5\x2f\xfd", 4) == 0;
+    case ARCHIVE_FILTER_LZ4:
+        return n >= 4 && (std::memcmp(p, "\x04\x22\x4d\x18", 4) == 0 || std::memcmp(p, "\x02\x21\x4c\x18", 4) == 0);
+    case ARCHIVE_FILTER_LZIP: return n >= 6 && std::memcmp(p, "LZIP", 4) == 0 && p[4] <= 1;
+    case ARCHIVE_FILTER_COMPRESS:
+        // The mark, then the flags: 9 to 16 bits per code, bits 5 and 6 unused.
+        return n >= 3 && p[0] == 0x1f && p[1] == 0x9d && (p[2] & 0x1f) >= 9 && (p[2] & 0x1f) <= 16 && (p[2] & 0x60) == 0;
+    case ARCHIVE_FILTER_LZMA: {
+        // No mark at all: the properties byte, a dictionary size of 2^n or
+        // 2^n + 2^(n-1), and an unpacked size that is unknown (all ones) or plausible.
+        if (n < 13 || p[0] > 224) return false;
+        const std::uint32_t dict = le32at(p + 1);
+        bool dictOk = false;
+        for (int b = 12; b < 31 && !dictOk; ++b)
+            dictOk = dict == (1u << b) || dict == (1u << b) + (1u << (b - 1));
+        bool unknown = true;
+        for (int i = 5; i < 13; ++i) unknown = unknown && p[i] == 0xff;
+        return dictOk && (unknown || (p[11] == 0 && p[12] == 0));
+    }
     default: return false;
     }
+}
+
+namespace {
+
+// Puts `filter` on the archive before it is opened. compress (.Z) is registered as
+// a bid instead: libarchive reads its header when it is appended, before there is
+// anything to read (it crashes).
+int addFilter(struct archive* a, int filter)
+{
+    if (filter == ARCHIVE_FILTER_COMPRESS) return archive_read_support_filter_compress(a);
+    return archive_read_append_filter(a, filter);
 }
 
 // The compression layers around the file's content, outermost first, each one of
@@ -127,13 +164,18 @@ bool findFilterLayers(const std::filesystem::path& path, const std::vector<int>&
     layers.clear();
     for (;;) {
         const auto it = std::find_if(allowed.begin(), allowed.end(),
-                                     [&](int f) { return hasMagic(f, head.data(), head.size()); });
+                                     [&](int f) { return filterMagic(f, head.data(), head.size()); });
         if (it == allowed.end()) return true;
         if (static_cast<int>(layers.size()) == most) return false;
         layers.push_back(*it);
         struct archive* probe = archive_read_new();
         if (!probe) return true;
-        for (int f : layers) archive_read_append_filter(probe, f);
+        // compress is unwrapped by a bid, all its layers at once.
+        if (*it == ARCHIVE_FILTER_COMPRESS) {
+            archive_read_free(probe);
+            return true;
+        }
+        for (int f : layers) addFilter(probe, f);
         archive_read_support_format_raw(probe);
         head.assign(64, 0);
         std::size_t got = 0;
@@ -192,7 +234,7 @@ int CheckedInput::open(struct archive* a, const std::filesystem::path& path, con
     }
     // The filters are given, not guessed: libarchive then never stacks more.
     for (int f : layers)
-        if (archive_read_append_filter(a, f) < ARCHIVE_WARN) {
+        if (addFilter(a, f) < ARCHIVE_WARN) {
             const char* e = archive_error_string(a);
             *error = e && *e ? e : "cannot read the compression";
             return ARCHIVE_FATAL;
@@ -298,7 +340,15 @@ void LibarchiveReader::die(const std::string& why)
 std::string LibarchiveReader::libarchiveError(const char* fallback) const
 {
     const char* e = a_ ? archive_error_string(a_) : nullptr;
-    return e && *e ? e : fallback;
+    if (!e || !*e) return hint_.empty() ? std::string(fallback) : fallback + ("; " + hint_);
+    // libarchive's words for what it cannot decode, said plainly.
+    const std::string text = e;
+    auto has = [&](const char* part) { return text.find(part) != std::string::npos; };
+    const std::string hint = hint_.empty() ? std::string() : "; " + hint_;
+    if (has("codec ID") || has("Unsupported filter") || has("nsupported compression") || has("Unsupported method"))
+        return "unsupported method: " + text + hint;
+    if (has("encrypted") && has("not supported")) return "unsupported encryption: " + text + hint;
+    return text + hint;
 }
 
 std::string LibarchiveReader::formatName() const
@@ -464,6 +514,69 @@ std::time_t gzipStoredTime(const std::filesystem::path& path)
     unsigned char h[10];
     if (!in.read(reinterpret_cast<char*>(h), 10) || h[0] != 0x1f || h[1] != 0x8b) return 0;
     return static_cast<std::time_t>(h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::uint32_t>(h[7]) << 24));
+}
+
+std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup)
+{
+    Utf8Locale utf8;
+    Utf8Locale::Scope scope(utf8);
+    struct archive* a = archive_read_new();
+    if (!a) return {};
+    setup(a);
+    std::string why;
+    auto libarchiveText = [&](const char* fallback) {
+        const char* e = archive_error_string(a);
+        return std::string(e && *e ? e : fallback);
+    };
+    if (archive_read_open_filename(a, path.c_str(), 64 * 1024) != ARCHIVE_OK) {
+        why = libarchiveText("the archive cannot be opened");
+    } else {
+        struct archive_entry* e = nullptr;
+        bool dataTried = false;
+        // Headers only (their data is not decoded), and one byte of the first file.
+        for (int count = 0; why.empty() && count < 100000; ++count) {
+            const int r = archive_read_next_header(a, &e);
+            if (r == ARCHIVE_EOF) break;
+            if (r < ARCHIVE_WARN) {
+                why = libarchiveText("damaged archive");
+                break;
+            }
+            if (archive_entry_is_encrypted(e)) {
+                why = "the archive is encrypted";
+                break;
+            }
+            if (!dataTried && archive_entry_filetype(e) == AE_IFREG && archive_entry_size(e) > 0) {
+                dataTried = true;
+                char byte;
+                if (archive_read_data(a, &byte, 1) < 0) why = libarchiveText("damaged data");
+            }
+        }
+    }
+    archive_read_free(a);
+    return why;
+}
+
+std::vector<std::uint8_t> filteredHead(const std::filesystem::path& path, int filter, std::size_t limit)
+{
+    std::vector<std::uint8_t> out;
+    struct archive* a = archive_read_new();
+    if (!a) return out;
+    addFilter(a, filter);
+    archive_read_support_format_raw(a);
+    struct archive_entry* e = nullptr;
+    if (archive_read_open_filename(a, path.c_str(), 16 * 1024) == ARCHIVE_OK &&
+        archive_read_next_header(a, &e) == ARCHIVE_OK) {
+        out.resize(limit);
+        std::size_t got = 0;
+        while (got < limit) {
+            const la_ssize_t n = archive_read_data(a, out.data() + got, limit - got);
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        out.resize(got);
+    }
+    archive_read_free(a);
+    return out;
 }
 
 bool gzipHoldsTar(const std::filesystem::path& path)

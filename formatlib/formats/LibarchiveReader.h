@@ -73,6 +73,8 @@ public:
     std::string formatName() const override;
     // Time for the single entry of a plain compressed file (the file's own by default).
     void setRawTime(std::time_t t) { rawTime_ = t; }
+    // Added to every error of libarchive's own ("install ... to read it").
+    void setHint(std::string hint) { hint_ = std::move(hint); }
 
 private:
     bool open(const std::filesystem::path& path, int filter);
@@ -94,6 +96,7 @@ private:
     std::string error_;
     std::string warning_;
     std::string openWarning_;
+    std::string hint_;
     bool raw_ = false;
     std::time_t rawTime_ = 0;
     int headerFailures_ = 0;
@@ -145,10 +148,21 @@ private:
     std::map<std::string, StoredInfo> info_;
 };
 
+// Why libarchive cannot read the archive, as far as its headers and the first
+// file's first byte tell (encrypted entries or names, a method it does not know,
+// the rest of the archive in another volume); empty when it can.
+std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup);
+
 // The name stored in a gzip header (FNAME), empty when there is none.
 std::string gzipStoredName(const std::filesystem::path& path);
 // The time stored in a gzip header (MTIME), 0 when there is none.
 std::time_t gzipStoredTime(const std::filesystem::path& path);
+// True when the first bytes `p` (n of them) carry the mark of the compression
+// `filter` (ARCHIVE_FILTER_GZIP, _BZIP2, _XZ, _ZSTD, _LZ4, _LZIP, _LZMA, _COMPRESS).
+bool filterMagic(int filter, const unsigned char* p, std::size_t n);
+// The first `limit` bytes of the file's content unwrapped from one layer of
+// `filter`; fewer (or none) when the data ends or cannot be decoded.
+std::vector<std::uint8_t> filteredHead(const std::filesystem::path& path, int filter, std::size_t limit);
 // True when the data after a gzip header starts a tar archive.
 bool gzipHoldsTar(const std::filesystem::path& path);
 

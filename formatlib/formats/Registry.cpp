@@ -1,5 +1,7 @@
 // The table of formats, and choosing a handler by content or by name.
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "formatlib/core/Names.h"
@@ -30,6 +32,7 @@ const std::vector<const FormatHandler*>& allHandlers()
             &zipHandler(), &jarHandler(),    &sfxHandler(),  &tarHandler(), &tarGzHandler(),
             &gzHandler(),  &tarBz2Handler(), &tarXzHandler(), &cabHandler(), &lhaHandler(),
             &rarHandler(), &sevenZipHandler(), &uuHandler(), &xxHandler(),  &blakHoleHandler(),
+            &tarZstdHandler(), &tarLz4Handler(), &tarLzmaHandler(), &tarLzipHandler(), &tarCompressHandler(),
         };
         for (auto* h : externalHandlers()) t.push_back(h);
         return t;
@@ -78,22 +81,83 @@ const FormatHandler* handlerForName(const std::filesystem::path& path)
     return best;
 }
 
-const FormatHandler* handlerForFile(const std::filesystem::path& path)
+namespace {
+
+// The best bid on the file's content; the extension adds kNameBonus.
+const FormatHandler* bestBid(const std::filesystem::path& path, bool nameCounts)
 {
     const auto head = readHead(path);
     const std::string name = toLower(path.filename().string());
     const FormatHandler* best = nullptr;
-    int bestScore = 0;
+    int bestScore = bids::kNone;
     for (auto* h : allHandlers()) {
         int score = h->bid(head.data(), head.size(), path);
-        if (score <= 0) continue;
-        if (extensionMatch(h, name)) score += 5;  // equal bids: the name decides
+        if (score <= bids::kNone) continue;
+        if (nameCounts && extensionMatch(h, name)) score += bids::kNameBonus;  // equal bids: the name decides
         if (score > bestScore) {
             best = h;
             bestScore = score;
         }
     }
-    return best ? best : handlerForName(path);
+    return best;
+}
+
+}  // namespace
+
+const FormatHandler* handlerForContent(const std::filesystem::path& path)
+{
+    return bestBid(path, true);
+}
+
+const FormatHandler* handlerForFile(const std::filesystem::path& path)
+{
+    const FormatHandler* h = bestBid(path, true);
+    return h ? h : handlerForName(path);
+}
+
+bool looksLikeProgram(const std::uint8_t* head, std::size_t size)
+{
+    return (size >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) ||
+           (size >= 64 && head[0] == 'M' && head[1] == 'Z');
+}
+
+bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len, std::uint64_t limit)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> block(64 * 1024 + len);
+    std::size_t kept = 0;
+    std::uint64_t seen = 0;
+    while (in && seen < limit) {
+        in.read(block.data() + kept, static_cast<std::streamsize>(block.size() - kept));
+        const std::size_t have = kept + static_cast<std::size_t>(in.gcount());
+        if (have < len) return false;
+        if (std::search(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(have), signature, signature + len) !=
+            block.begin() + static_cast<std::ptrdiff_t>(have))
+            return true;
+        seen += have - kept;
+        kept = len - 1;
+        std::memmove(block.data(), block.data() + have - kept, kept);
+    }
+    return false;
+}
+
+std::string describeContent(const std::filesystem::path& path)
+{
+    const auto head = readHead(path, 512);
+    if (head.empty()) return "the file is empty";
+    if (looksLikeProgram(head.data(), head.size())) return "a program with no archive this suite reads inside";
+    std::size_t printable = 0;
+    for (auto c : head)
+        if (c == '\n' || c == '\r' || c == '\t' || c >= 0x20) printable += c != 0x7f;
+    if (printable == head.size()) return "plain text";
+    static const char* hex = "0123456789abcdef";
+    std::string first;
+    for (std::size_t i = 0; i < std::min<std::size_t>(head.size(), 4); ++i) {
+        if (i) first += ' ';
+        first += hex[head[i] >> 4];
+        first += hex[head[i] & 15];
+    }
+    return "unknown data beginning " + first;
 }
 
 const FormatHandler* handlerByName(const std::string& name)

@@ -9,6 +9,7 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/External.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/LibarchiveReader.h"
 
@@ -131,17 +132,26 @@ public:
     CabHandler() : HandlerBase("cab", {"cab"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
     {
-        return startsWith(head, size, "MSCF\0\0\0\0", 8) ? 90 : 0;
+        return startsWith(head, size, "MSCF\0\0\0\0", 8) ? bids::kSignature : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override
     {
+        // One cabinet of a set (flags: a previous or a next cabinet): libarchive reads
+        // one cabinet alone, 7z follows the set.
+        const auto head = readHead(path, 36);
+        const bool ofASet = head.size() >= 36 && (head[30] & 0x03) != 0;
+        if (ofASet && !sevenZipProgram().empty()) {
+            std::string why;
+            if (auto r = openThroughSevenZip(path, {}, "cab", &why)) return r;
+        }
         auto r = std::make_unique<LibarchiveReader>(
             path, [](struct archive* a) { archive_read_support_format_cab(a); }, std::string(), kKindCab, "cab");
         if (!r->opened()) {
-            *error = r->error();
+            *error = ofASet && sevenZipProgram().empty() ? sevenZipMissing(r->error()) : r->error();
             return nullptr;
         }
+        if (ofASet && sevenZipProgram().empty()) r->setHint(sevenZipHint());
         return r;
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,

@@ -20,6 +20,7 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/External.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "platform/FileSystem.h"
 
@@ -47,7 +48,7 @@ std::string findTool(const char* name)
     return {};
 }
 
-pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd)
+pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo = false)
 {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -57,7 +58,8 @@ pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, i
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     if (outFd >= 0) posix_spawn_file_actions_adddup2(&fa, outFd, 1);
     else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    if (outFd >= 0 && errorsToo) posix_spawn_file_actions_adddup2(&fa, outFd, 2);
+    else posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
@@ -75,11 +77,11 @@ int exitStatus(pid_t pid)
 
 // Runs a program in `folder` and keeps at most `most` bytes of what it prints.
 int runListing(const std::vector<std::string>& args, const std::string& folder, std::string& out,
-               std::size_t most = 16u << 20)
+               std::size_t most = 16u << 20, bool errorsToo = false)
 {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = spawnIn(args, folder, pipeFds[1]);
+    const pid_t pid = spawnIn(args, folder, pipeFds[1], errorsToo);
     ::close(pipeFds[1]);
     if (pid < 0) {
         ::close(pipeFds[0]);
@@ -208,6 +210,54 @@ Listing parseLsarJson(const std::string& text)
     return l;
 }
 
+// "7z l -slt": after the line of dashes, one block of "Key = value" lines per entry.
+Listing parseSevenZipList(const std::string& text, bool* encrypted)
+{
+    Listing l;
+    const std::size_t body = text.find("\n----------\n");
+    if (body == std::string::npos) return l;
+    l.ok = true;
+    bool inEntry = false, folder = false;
+    auto close = [&] {
+        if (inEntry && !folder) ++l.files;
+        inEntry = folder = false;
+    };
+    std::size_t start = body + 12;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.compare(0, 7, "Path = ") == 0) {
+            close();
+            inEntry = true;
+        } else if (line.compare(0, 7, "Size = ") == 0) {
+            std::size_t p = 7;
+            std::uint64_t v = 0;
+            if (number(line, p, v)) l.bytes += v;
+        } else if (line == "Folder = +" || (line.compare(0, 13, "Attributes = ") == 0 && line.size() > 13 && line[13] == 'D')) {
+            folder = true;
+        } else if (line == "Encrypted = +" && encrypted) {
+            *encrypted = true;
+        }
+    }
+    close();
+    return l;
+}
+
+std::vector<std::string> sevenZipArgs(const std::string& program, const char* command, const std::string& password)
+{
+    // -p with the password (or empty: never ask); -bd: no progress; -sccUTF-8: names in UTF-8.
+    return {program, command, "-p" + password, "-bd", "-sccUTF-8", "-y"};
+}
+
+std::string tooBigText(std::uint64_t bytes, std::uint64_t ceiling)
+{
+    return "the archive unpacks to " + std::to_string(bytes >> 20) + " MiB or more, beyond the " +
+           std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
+}
+
+
 // Serves the files below a folder (removed afterwards) as archive entries.
 class UnpackedReader : public ArchiveReader {
 public:
@@ -272,7 +322,8 @@ public:
     }
     std::string unsupportedReason() const override
     {
-        return std::string("format not supported on this system: install unar") + (arjToo_ ? " or arj" : "");
+        return std::string("format not supported on this system: install unar (the Debian package unar)") +
+               (arjToo_ ? " or arj" : "");
     }
     std::optional<int> quickCount(const std::filesystem::path& path) const override
     {
@@ -280,7 +331,7 @@ public:
         return l.ok ? l.files : -1;
     }
 
-    std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
+    std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override
     {
         const std::string unar = findTool("unar");
@@ -294,7 +345,7 @@ public:
         struct stat st {};
         const std::uint64_t ceiling =
             undeclaredDataCeiling(stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
-        const Listing l = list(path);
+        const Listing l = list(path, password);
         if (!l.ok) {
             *error = "the outside program could not read this archive";
             return nullptr;
@@ -315,13 +366,20 @@ public:
         }
         bool overflow = false, aborted = false;
         int rc = -1;
+        // arc's own program where it is installed: unar does not unsqueeze.
+        const std::string arc = std::string(name()) == "arc" && password.empty() ? findTool("arc") : std::string();
         // arj's own program where it is installed: it keeps the folders of names made on Unix.
-        if (!arj.empty())
+        if (!arc.empty())
+            rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
+        else if (!arj.empty())
             rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
                            &aborted);
-        else
-            rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, fs::absolute(path).string()}, tmpl, ceiling,
-                           &overflow, &aborted);
+        else {
+            std::vector<std::string> args{unar, "-q", "-f", "-D", "-o", tmpl};
+            if (!password.empty()) args.insert(args.end(), {"-p", password});
+            args.insert(args.end(), {"--", fs::absolute(path).string()});
+            rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted);
+        }
         if (rc != 0) {
             std::error_code ec;
             std::filesystem::remove_all(tmpl, ec);
@@ -340,7 +398,7 @@ private:
                std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
     }
     // The outside program's list of the archive: entries and their total size.
-    Listing list(const std::filesystem::path& path) const
+    Listing list(const std::filesystem::path& path, const std::string& password = {}) const
     {
         const fs::path temp = platform::tempFolder();
         const std::string folder = temp.empty() ? std::string("/") : temp.string();
@@ -355,7 +413,10 @@ private:
             out.clear();
         }
         const std::string lsar = findTool("lsar");
-        if (!lsar.empty() && runListing({lsar, "-j", archive}, folder, out) == 0) return parseLsarJson(out);
+        std::vector<std::string> args{lsar, "-j"};
+        if (!password.empty()) args.insert(args.end(), {"-p", password});
+        args.insert(args.end(), {"--", archive});
+        if (!lsar.empty() && runListing(args, folder, out) == 0) return parseLsarJson(out);
         return {};
     }
 
@@ -363,18 +424,137 @@ private:
     bool arjToo_;
 };
 
-int bidAce(const std::uint8_t* h, std::size_t n) { return n > 14 && std::memcmp(h + 7, "**ACE**", 7) == 0 ? 80 : 0; }
-int bidArj(const std::uint8_t* h, std::size_t n) { return n > 2 && h[0] == 0x60 && h[1] == 0xEA ? 80 : 0; }
+int bidAce(const std::uint8_t* h, std::size_t n)
+{
+    return n > 14 && std::memcmp(h + 7, "**ACE**", 7) == 0 ? bids::kSignature : bids::kNone;
+}
+// The mark, then a basic header of at most 2600 bytes.
+int bidArj(const std::uint8_t* h, std::size_t n)
+{
+    return n > 10 && h[0] == 0x60 && h[1] == 0xEA && (h[2] | (h[3] << 8)) > 0 && (h[2] | (h[3] << 8)) <= 2600
+               ? bids::kSignature
+               : bids::kNone;
+}
 int bidZoo(const std::uint8_t* h, std::size_t n)
 {
     return n > 24 && std::memcmp(h, "ZOO ", 4) == 0 && h[20] == 0xDC && h[21] == 0xA7 && h[22] == 0xC4 && h[23] == 0xFD
-               ? 80
-               : 0;
+               ? bids::kSignature
+               : bids::kNone;
 }
-int bidHa(const std::uint8_t* h, std::size_t n) { return n > 4 && h[0] == 'H' && h[1] == 'A' ? 10 : 0; }
-int bidArc(const std::uint8_t* h, std::size_t n) { return n > 2 && h[0] == 0x1A && h[1] >= 1 && h[1] <= 11 ? 10 : 0; }
+// "HA", a file count, then the first header: a method of 0-2, 14 or 15 in the low
+// four bits, version 2 in the high ones, and a path and a name made of printable bytes.
+int bidHa(const std::uint8_t* h, std::size_t n)
+{
+    if (n < 24 || h[0] != 'H' || h[1] != 'A' || (h[2] | (h[3] << 8)) == 0) return bids::kNone;
+    const unsigned method = h[4] & 0x0f;
+    if ((h[4] >> 4) != 2 || (method > 2 && method < 14)) return bids::kNone;
+    std::size_t p = 4 + 1 + 16;  // type, packed and unpacked size, CRC, time
+    for (int field = 0; field < 2; ++field) {
+        while (p < n && h[p] != 0) {
+            if (h[p] < 0x20 && h[p] != 0xff) return bids::kNone;
+            ++p;
+        }
+        if (p++ >= n) return bids::kNone;
+    }
+    return bids::kWeakMark;
+}
+// 0x1A, a method of 1 to 11, a name of at most 12 printable bytes ended by a zero.
+int bidArc(const std::uint8_t* h, std::size_t n)
+{
+    if (n < 29 || h[0] != 0x1A || h[1] < 1 || h[1] > 11) return bids::kNone;
+    std::size_t i = 2;
+    while (i < 15 && h[i] != 0) {
+        if (h[i] <= 0x20 || h[i] >= 0x7f) return bids::kNone;
+        ++i;
+    }
+    return i > 2 && i < 15 ? bids::kWeakMark : bids::kNone;
+}
 
 }  // namespace
+
+std::string sevenZipProgram()
+{
+    return findTool("7z");
+}
+
+std::string sevenZipHint()
+{
+    return "this archive can be read through 7z: install the package p7zip-full";
+}
+
+std::string sevenZipMissing(const std::string& why)
+{
+    return why + "; " + sevenZipHint();
+}
+
+int countThroughSevenZip(const std::filesystem::path& path, const std::string& password)
+{
+    const std::string program = sevenZipProgram();
+    if (program.empty()) return -1;
+    const fs::path temp = platform::tempFolder();
+    std::string out;
+    auto args = sevenZipArgs(program, "l", password);
+    args.insert(args.end(), {"-slt", "--", fs::absolute(path).string()});
+    if (runListing(args, temp.empty() ? std::string("/") : temp.string(), out) != 0) return -1;
+    const Listing l = parseSevenZipList(out, nullptr);
+    return l.ok ? l.files : -1;
+}
+
+std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& path, const std::string& password,
+                                                   const std::string& formatName, std::string* error)
+{
+    const std::string program = sevenZipProgram();
+    if (program.empty()) {
+        *error = sevenZipMissing("libarchive cannot read this archive");
+        return nullptr;
+    }
+    const fs::path temp = platform::tempFolder();
+    if (temp.empty()) {
+        *error = "no private temporary folder: " + platform::tempFolderProblem();
+        return nullptr;
+    }
+    const std::string archive = fs::absolute(path).string();
+    struct stat st {};
+    const std::uint64_t ceiling =
+        undeclaredDataCeiling(stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
+    std::string out;
+    auto listArgs = sevenZipArgs(program, "l", password);
+    listArgs.insert(listArgs.end(), {"-slt", "--", archive});
+    const int listed = runListing(listArgs, temp.string(), out, 16u << 20, true);
+    bool encrypted = false;
+    const Listing l = parseSevenZipList(out, &encrypted);
+    if (listed != 0 || !l.ok) {
+        const bool wrongPassword = out.find("Wrong password") != std::string::npos;
+        *error = wrongPassword ? (password.empty() ? std::string("the archive's names are encrypted: a password is needed")
+                                                   : std::string("the password is wrong"))
+                               : std::string("7z could not read this archive either");
+        return nullptr;
+    }
+    if (l.bytes > ceiling) {
+        *error = tooBigText(l.bytes, ceiling);
+        return nullptr;
+    }
+    std::string tmpl = (temp / "qzunpack-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        *error = "cannot create a work folder";
+        return nullptr;
+    }
+    bool overflow = false, aborted = false;
+    auto args = sevenZipArgs(program, "x", password);
+    args.insert(args.end(), {"-o" + tmpl, "--", archive});
+    const int rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted);
+    if (rc != 0) {
+        std::error_code ec;
+        std::filesystem::remove_all(tmpl, ec);
+        *error = overflow  ? tooBigText(ceiling + 1, ceiling)
+                 : aborted ? std::string("Operation aborted")
+                 : encrypted ? (password.empty() ? std::string("the entries are encrypted: a password is needed")
+                                                 : std::string("the password is wrong"))
+                             : std::string("7z could not unpack this archive (unsupported method or damaged data)");
+        return nullptr;
+    }
+    return std::make_unique<UnpackedReader>(tmpl, formatName);
+}
 
 std::vector<const FormatHandler*> externalHandlers()
 {

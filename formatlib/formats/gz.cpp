@@ -106,7 +106,7 @@ public:
     GzHandler() : HandlerBase("gz", {"gz", "gzip"}, kCanRead | kCanCreate) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
     {
-        return startsWith(head, size, "\x1f\x8b", 2) ? 60 : 0;
+        return filterMagic(ARCHIVE_FILTER_GZIP, head, size) ? bids::kCompressedFile : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override

@@ -17,9 +17,9 @@ public:
     LhaHandler() : HandlerBase("lha", {"lzh", "lha"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
     {
-        if (size < 21 || head[2] != '-' || head[6] != '-') return 0;
-        if ((head[3] == 'l' && head[4] == 'h') || (head[3] == 'l' && head[4] == 'z')) return 85;
-        return 0;
+        if (size < 21 || head[2] != '-' || head[6] != '-') return bids::kNone;
+        if ((head[3] == 'l' && head[4] == 'h') || (head[3] == 'l' && head[4] == 'z')) return bids::kSignature;
+        return bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override

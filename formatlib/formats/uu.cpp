@@ -49,7 +49,7 @@ public:
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
     {
         const auto found = sniffText(head, size);
-        return found && *found == code_ ? 60 : 0;
+        return found && *found == code_ ? bids::kEncodedText : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override

@@ -110,8 +110,8 @@ public:
         : HandlerBase(name, std::move(ext), kCanRead | kCanCreate | kCanAdd | kCanDelete | kCanEncrypt) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
     {
-        if (startsWith(head, size, "PK\x03\x04", 4) || startsWith(head, size, "PK\x05\x06", 4)) return 90;
-        return 0;
+        if (startsWith(head, size, "PK\x03\x04", 4) || startsWith(head, size, "PK\x05\x06", 4)) return bids::kSignature;
+        return bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override
@@ -132,7 +132,7 @@ public:
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override
     {
         const bool program = startsWith(head, size, "\x7f" "ELF", 4) || startsWith(head, size, "MZ", 2);
-        return program && hasZipTrailer(path) ? 70 : 0;
+        return program && hasZipTrailer(path) ? bids::kBehindStub : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override

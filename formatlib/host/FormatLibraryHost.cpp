@@ -43,4 +43,17 @@ int callFileCount(const std::filesystem::path& library, const std::string& archi
     return kStatusOk;
 }
 
+int callArchiveType(const std::filesystem::path& library, const std::string& archive, int* kind, std::string* found)
+{
+    LoadedLibrary lib(library);
+    if (!lib.loaded()) return kStatusNotLoaded;
+    auto fn = lib.entry<QzArchiveTypeFn>("ArchiveType");
+    if (!fn) return kStatusNoEntryPoint;
+    char text[512];
+    const int k = fn(archive.c_str(), text, sizeof text);
+    if (kind) *kind = k;
+    if (found) *found = text;
+    return kStatusOk;
+}
+
 }  // namespace quarva::formatlib

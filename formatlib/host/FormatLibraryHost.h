@@ -52,6 +52,10 @@ int callEntry(const std::filesystem::path& library, const char* name, Args&&... 
     return kStatusOk;
 }
 
+// ArchiveType through the loader: the kind (or -1/-2) in *kind and the format's name
+// or what the file holds in *found (left alone unless status is 0).
+int callArchiveType(const std::filesystem::path& library, const std::string& archive, int* kind, std::string* found);
+
 // FileCount through the loader: the count in *count (left alone unless status is 0).
 int callFileCount(const std::filesystem::path& library, const std::string& archive, int* count);
 

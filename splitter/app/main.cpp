@@ -10,6 +10,7 @@
 #include "platform/Interrupt.h"
 #include "platform/Prompts.h"
 #include "splitter/HeadlessRun.h"
+#include "splitter/Automation.h"
 #include "splitter/OperationJob.h"
 #include "splitter/ui/SplitterWindow.h"
 
@@ -46,6 +47,11 @@ int main(int argc, char** argv)
         std::cout << headlessUsage();
         return 0;
     }
+    if (options->mode == HeadlessOptions::Mode::AutomationFactory) {
+        std::error_code ec;
+        const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        return runAutomationFactory(ec ? std::string(argv[0]) : self.string());
+    }
     if (options->mode == HeadlessOptions::Mode::Window) {
         if (!haveDisplay()) {
             std::cerr << "QuarvaSplit: the splitter window needs a display, and none is available "
@@ -62,7 +68,7 @@ int main(int argc, char** argv)
             auto full = std::filesystem::absolute(file, ec);
             if (!ec) file = full.lexically_normal().string();
         }
-        return quarva::splitter::ui::runSplitterWindow(argc, argv, file, programFolder());
+        return quarva::splitter::ui::runSplitterWindow(argc, argv, file, programFolder(), options->automationClient);
     }
 
     // Ctrl-C, SIGTERM and SIGHUP cancel the run at its next checkpoint, as the window's

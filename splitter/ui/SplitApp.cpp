@@ -12,14 +12,18 @@ namespace {
 
 class CSplitApp : public wxApp {
 public:
-    CSplitApp(std::string file, std::string programFolder)
-        : file_(std::move(file)), programFolder_(std::move(programFolder))
+    CSplitApp(std::string file, std::string programFolder, std::string automationClient)
+        : file_(std::move(file)), programFolder_(std::move(programFolder)), client_(std::move(automationClient))
     {
     }
     bool OnInit() override
     {
         SetAppName("QuarvaSplit");
         auto* window = new CVantorSplitDlg(file_, programFolder_);
+        if (!client_.empty() && !window->ServeAutomation(client_)) {
+            window->Destroy();
+            return false;
+        }
         window->Centre();
         window->Show();
         SetTopWindow(window);
@@ -27,18 +31,19 @@ public:
     }
 
 private:
-    std::string file_, programFolder_;
+    std::string file_, programFolder_, client_;
 };
 
 }  // namespace
 
-int runSplitterWindow(int argc, char** argv, const std::string& commandLineFile, const std::string& programFolder)
+int runSplitterWindow(int argc, char** argv, const std::string& commandLineFile, const std::string& programFolder,
+                      const std::string& automationClient)
 {
     // The arguments were parsed already; wx sees only the program name.
     (void)argc;
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
-    wxApp::SetInstance(new CSplitApp(commandLineFile, programFolder));
+    wxApp::SetInstance(new CSplitApp(commandLineFile, programFolder, automationClient));
     return wxEntry(wxArgc, wxArgv);
 }
 

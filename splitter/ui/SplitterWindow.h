@@ -6,6 +6,9 @@
 
 namespace quarva::splitter::ui {
 
-int runSplitterWindow(int argc, char** argv, const std::string& commandLineFile, const std::string& programFolder);
+// With `automationClient` (a bus name) the window also serves the automation object
+// for that client (splitter/Automation.h).
+int runSplitterWindow(int argc, char** argv, const std::string& commandLineFile, const std::string& programFolder,
+                      const std::string& automationClient = {});
 
 }  // namespace quarva::splitter::ui

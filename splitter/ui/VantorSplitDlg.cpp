@@ -1,6 +1,7 @@
 #include "splitter/ui/VantorSplitDlg.h"
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -105,6 +106,7 @@ CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string&
 CVantorSplitDlg::~CVantorSplitDlg()
 {
     testHook_.Stop();
+    proxy_.reset();  // the window goes first: the proxy's link is cleared
     if (tray_) {
         tray_->RemoveIcon();
         tray_->Destroy();
@@ -301,6 +303,7 @@ void CVantorSplitDlg::ShowView(const SplitterView& v)
 {
     if (v.closed) {
         Destroy();
+        wxWakeUpIdle();  // also from the tray, with the window hidden
         return;
     }
     bool relayout = false;
@@ -395,6 +398,23 @@ void CVantorSplitDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.ShowModal();
+}
+
+bool CVantorSplitDlg::ServeAutomation(const std::string& clientName)
+{
+    // While the client holds the object, "&Cancel" and the close box hide the window;
+    // once the client has gone, a hidden window ends the program.
+    proxy_ = std::make_unique<CVantorSplitDlgAutoProxy>(*model_, clientName, [this] {
+        if (IsShown() || tray_) return;
+        Destroy();
+        // Nothing else may happen in a hidden window: make the loop get to the deletion.
+        wxWakeUpIdle();
+    });
+    std::string error;
+    if (proxy_->Start(&error)) return true;
+    std::fprintf(stderr, "QuarvaSplit: automation is not available: %s\n", error.c_str());
+    proxy_.reset();
+    return false;
 }
 
 void CVantorSplitDlg::MoveToTray()

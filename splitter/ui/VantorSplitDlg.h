@@ -12,6 +12,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "splitter/Automation.h"
 #include "splitter/VantorSplitDlg.h"
 #include "splitter/ui/ThreadPrompts.h"
 
@@ -37,6 +38,9 @@ public:
     ~CVantorSplitDlg() override;
 
     splitter::CVantorSplitDlg& model() { return *model_; }
+    // Serves the automation object for the client with this bus name; false (after a
+    // message on stderr) when the session bus cannot be reached.
+    bool ServeAutomation(const std::string& clientName);
     // Dropped paths, from the drop target (and from the test hook that stands in for a
     // drag under a display without a window manager).
     void OnDropped(const std::vector<std::string>& paths);
@@ -64,6 +68,7 @@ private:
 
     CThreadPrompts prompts_;
     std::unique_ptr<splitter::CVantorSplitDlg> model_;
+    std::unique_ptr<CVantorSplitDlgAutoProxy> proxy_;  // declared after the model: goes first
     std::string commandLineFile_;
     std::atomic<bool> refreshQueued_{false};
     bool paneShown_ = false;

@@ -3,29 +3,76 @@
 #include "engine/ZipFormat.h"
 #include "engine/ZipReader.h"
 
+#ifdef QZIP_HAVE_FORMATLIB
+#include "formatlib/FormatLibrary.h"
+#include "formatlib/cli/FormatCli.h"
+#include "formatlib/host/FormatLibraryHost.h"
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <sys/stat.h>
 
 namespace quarva::qzip {
 
-ArchiveKind archiveKind(const std::string& path) {
+namespace {
+
+// The format library's answer on the content: its kind (-1 none, -2 unreadable,
+// -3 the library cannot be asked) and the format's name or what the file holds.
+int libraryKind(const std::string& path, std::string* found) {
+#ifdef QZIP_HAVE_FORMATLIB
+    int kind = -3;
+    if (formatlib::callArchiveType(formatlib::cli::defaultLibraryPath(), path, &kind, found) != formatlib::kStatusOk)
+        return -3;
+    return kind;
+#else
+    (void)path;
+    (void)found;
+    return -3;
+#endif
+}
+
+bool engineReadsDirectory(const std::string& path) {
     engine::InputFile f;
-    if (f.open(path) == 0 && f.size() > 0) {
-        engine::ZipDirectory dir;
-        auto st = engine::readDirectory(f, dir);
-        if (st == 0 || st == 430) return ArchiveKind::Zip;
-        unsigned char head[4];
-        if (f.read(0, head, 4) && head[0] == 'P' && head[1] == 'K') return ArchiveKind::Zip;
+    if (f.open(path) != 0 || f.size() == 0) return false;
+    engine::ZipDirectory dir;
+    auto st = engine::readDirectory(f, dir);
+    return st == 0 || st == 430;
+}
+
+}  // namespace
+
+ArchiveKind archiveKind(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        std::string found;
+        const int kind = libraryKind(path, &found);
+#ifdef QZIP_HAVE_FORMATLIB
+        if (kind == formatlib::kKindZip) return ArchiveKind::Zip;
+        if (kind >= 0) return ArchiveKind::Other;
+#endif
+        if (engineReadsDirectory(path)) return ArchiveKind::Zip;
+        (void)kind;
     }
     auto dot = path.find_last_of('.');
     auto slash = path.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return ArchiveKind::Zip;
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    static const std::set<std::string> other = {"tar", "gz",  "tgz", "taz", "z",   "cab", "lzh", "lha", "rar", "arj",
-                                                "arc", "ace", "bh",  "uue", "uu",  "xxe", "bz2", "7z",  "xz",  "cpio"};
+    static const std::set<std::string> other = {
+        "tar", "gz",  "tgz", "taz", "z",  "cab", "lzh", "lha", "rar", "arj", "arc", "ace", "bh", "uue", "uu",
+        "xxe", "bz2", "tbz", "tbz2", "7z", "xz", "txz", "zst", "tzst", "lz4", "lz", "lzma", "tlz", "zoo", "ha",
+        "pak", "cpio"};
     return other.count(ext) ? ArchiveKind::Other : ArchiveKind::Zip;
+}
+
+std::string contentDescription(const std::string& path) {
+    std::string found;
+    const int kind = libraryKind(path, &found);
+    if (kind == -1) return found;
+    if (kind >= 0) return "a " + found + " archive";
+    return {};
 }
 
 }  // namespace quarva::qzip

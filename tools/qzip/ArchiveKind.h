@@ -7,8 +7,15 @@ namespace quarva::qzip {
 
 enum class ArchiveKind { Zip, Other };
 
-// By content when the file exists (a zip end record, or "PK" at the start), else by
-// extension: ".zip", ".jar" and names without a known other extension are zip.
+// By content when the file exists: the format library's bids decide (zip data,
+// also behind a program stub, goes to the zip engine; every other format to the
+// library); what no format recognises goes to the zip engine when it finds a zip
+// directory, else by extension. A file that does not exist yet goes by extension:
+// ".zip", ".jar" and names without a known other extension are zip.
 ArchiveKind archiveKind(const std::string& path);
+
+// What the file holds, in words, for a file the zip engine refused ("plain text",
+// "a tar.xz archive"); empty when it cannot be told.
+std::string contentDescription(const std::string& path);
 
 }  // namespace quarva::qzip

@@ -380,7 +380,10 @@ int main(int argc, char** argv) {
         return 128 + quarva::platform::interruptSignal();
     }
     if (status != 0) {
-        std::fprintf(stderr, "qzip: error %d: %s\n", status, statusText(status));
+        // A file the engine refuses as no zip: say what it holds instead.
+        const std::string found = status == 110 ? quarva::qzip::contentDescription(archive) : std::string();
+        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, statusText(status), found.empty() ? "" : "; found: ",
+                     found.c_str());
         return 2;
     }
     return printer.skipped ? 1 : 0;

@@ -250,3 +250,33 @@ TEST_F(Qzip, UnusableTemporaryFolderStopsWithItsReason) {
     EXPECT_NE(out.find("temporary folder"), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(dir() / "new.zip"));
 }
+
+// The content chooses between the zip engine and the format library: a compressed
+// tar under a misleading name, a zip under any name; what is neither is named.
+TEST_F(Qzip, ContentDecidesTheEngineAndNonZipsAreNamed) {
+    const fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
+    if (!fs::exists(library)) GTEST_SKIP() << "format library not built";
+    if (!quarva::testing::haveTool("tar") || !quarva::testing::haveTool("xz")) GTEST_SKIP() << "tar or xz missing";
+    const std::string env = "QUARVA_FORMATLIB='" + library.string() + "' ";
+    auto qz = [&](const std::string& args, std::string* out) {
+        return runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' " + args, out);
+    };
+    std::string out;
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && tar -cf - src | xz -c > backup.tbz"), 0);
+    fs::copy_file(dir() / "backup.tbz", dir() / "backup");
+    for (const char* name : {"backup.tbz", "backup"}) {
+        EXPECT_EQ(qz(std::string("l ") + name, &out), 0) << out;
+        EXPECT_NE(out.find("src/a.txt"), std::string::npos) << out;
+        EXPECT_EQ(qz(std::string("t ") + name, &out), 0) << out;
+    }
+    // A zip named like something else goes to the zip engine.
+    ASSERT_EQ(qz("a real.zip src/a.txt", &out), 0) << out;
+    fs::copy_file(dir() / "real.zip", dir() / "real.tgz");
+    EXPECT_EQ(qz("l --json real.tgz", &out), 0) << out;
+    EXPECT_NE(out.find("\"name\":\"a.txt\""), std::string::npos) << out;
+    // Text under a zip's name: the engine's refusal says what was found.
+    writeFile(dir() / "notes.zip", "HAppy notes, no archive\n");
+    EXPECT_EQ(qz("t notes.zip", &out), 2);
+    EXPECT_NE(out.find("error 110"), std::string::npos) << out;
+    EXPECT_NE(out.find("found: plain text"), std::string::npos) << out;
+}
