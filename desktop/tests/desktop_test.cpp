@@ -228,6 +228,9 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
           "./etc/quarva/registry/HKEY_CURRENT_USER.reg", "./etc/quarva/registry/HKEY_CLASSES_ROOT.reg"})
         EXPECT_NE(out.find(path), std::string::npos) << path;
     EXPECT_EQ(out.find("Extraction"), std::string::npos);
+    if (out.find("./opt/quarva/share/dbus-1/services/com.quarva.VantorSplit.service") != std::string::npos) {
+        EXPECT_NE(out.find("./usr/share/dbus-1/services/com.quarva.VantorSplit.service"), std::string::npos);
+    }
     EXPECT_EQ(out.find(buildDir().string()), std::string::npos);
     ASSERT_EQ(runCommand("dpkg-deb -f " + q(deb) + " Package Depends", &out), 0);
     EXPECT_NE(out.find("Package: quarva-zip-suite"), std::string::npos) << out;
