@@ -31,7 +31,8 @@ if [[ -z ${QUARVA_AUTOMATION_BUS:-} ]]; then
   </policy>
 </busconfig>
 CONF
-    QUARVA_AUTOMATION_BUS=1 QUARVA_TEST_WORK=$work dbus-run-session --config-file="$work/session.conf" -- "$0" "$@"
+    # Every checkpoint of a job waits a little, so that a second Run finds the first running.
+    QUARVA_SPLIT_TEST_CHECKPOINT_MS=40 QUARVA_AUTOMATION_BUS=1 QUARVA_TEST_WORK=$work dbus-run-session --config-file="$work/session.conf" -- "$0" "$@"
     exit $?
 fi
 
@@ -54,10 +55,9 @@ call() {
     shift 2
     gdbus call --session --dest "$name" --object-path $path --method "$app_iface.$method" "$@"
 }
-# Runs and answers the completion box; prints what Run returned.
-run_and_confirm() {
-    call "$1" Run --timeout 120 > "$work/run.out" &
-    local caller=$! box=""
+# Answers the next box of the splitter process behind bus name $1 with OK.
+confirm_box() {
+    local box=""
     for _ in $(seq 1 150); do
         # The box has the caption of a window that shows no file yet: it is the smaller one.
         box=$(for w in $(xdotool search --onlyvisible --pid "${1#com.quarva.VantorSplit.Instance}" \
@@ -68,13 +68,20 @@ run_and_confirm() {
         [[ -n $box ]] && break
         sleep 0.2
     done
-    [[ -n $box ]] || fail "no completion box"
+    [[ -n $box ]] || fail "no box"
     sleep 0.3
-    [[ -n ${QUARVA_SCREENSHOT_DIR:-} ]] && import -window root "$QUARVA_SCREENSHOT_DIR/run-$(date +%s%N).png"
+    [[ -n ${QUARVA_SCREENSHOT_DIR:-} ]] && import -window root "$QUARVA_SCREENSHOT_DIR/box-$(date +%s%N).png"
     # Its one button, OK, spans the bottom of the box: a click there (two splitter
     # windows share the display, so the keyboard focus is not to be relied on).
     eval "$(xdotool getwindowgeometry --shell "$box")"
     xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 12)) click 1
+    sleep 0.5
+}
+# Runs and answers the completion box; prints what Run returned.
+run_and_confirm() {
+    call "$1" Run --timeout 120 > "$work/run.out" &
+    local caller=$!
+    confirm_box "$1"
     wait $caller || fail "Run failed"
     cat "$work/run.out"
 }
@@ -102,6 +109,28 @@ call "$first" Destination "$work/floppy" >/dev/null
 run_and_confirm "$first" >/dev/null
 [[ $(stat -c %s "$work/floppy/five.bin.0.spl") == 1457664 ]] || fail "Size(FLOPPY) did not give 1,457,664-byte chunks"
 echo "Size(FLOPPY, 0): ok"
+
+# A Run while one is running says so and returns false; the first goes on.
+mkdir "$work/busy"
+call "$first" Size b 100000 >/dev/null
+call "$first" Destination "$work/busy" >/dev/null
+call "$first" Run --timeout 120 > "$work/first-run.out" &
+first_run=$!
+for _ in $(seq 1 50); do
+    [[ -e $work/busy/five.bin.1.spl ]] && break
+    sleep 0.1
+done
+call "$first" Run --timeout 120 > "$work/second-run.out" &
+second_run=$!
+confirm_box "$first"
+wait $second_run || fail "the second Run failed"
+[[ $(cat "$work/second-run.out") == "(false,)" ]] || fail "the second Run gave $(cat "$work/second-run.out")"
+kill -0 $first_run 2>/dev/null || fail "the first Run ended before the second was answered"
+confirm_box "$first"
+wait $first_run || fail "the first Run failed"
+[[ $(cat "$work/first-run.out") == "(true,)" ]] || fail "the first Run gave $(cat "$work/first-run.out")"
+[[ $(ls "$work/busy" | wc -l) == 51 ]] || fail "the first Run did not complete its set"
+echo "Run while a Run is running: ok"
 
 call "$second" SourceFile "$work/out/five.bin.1.spl" >/dev/null
 call "$second" Destination "$work/joined" >/dev/null
