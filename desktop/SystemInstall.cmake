@@ -34,6 +34,13 @@ endforeach()
 file(GLOB man_pages "${bin}/man/*.1.gz")
 file(INSTALL ${man_pages} DESTINATION /usr/share/man/man1)
 
+# D-Bus activation files of the installed folder, where the session bus of every
+# user finds them.
+file(GLOB bus_services "${installed}/share/dbus-1/services/*.service")
+if(bus_services)
+    file(INSTALL ${bus_services} DESTINATION /usr/share/dbus-1/services)
+endif()
+
 # File-manager menus.
 file(INSTALL "${src}/filemanagers/nautilus/quarva_menu.py" DESTINATION /usr/share/nautilus-python/extensions)
 file(GLOB nemo_actions "${src}/filemanagers/nemo/*.nemo_action")

@@ -228,6 +228,9 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
           "./etc/quarva/registry/HKEY_CURRENT_USER.reg", "./etc/quarva/registry/HKEY_CLASSES_ROOT.reg"})
         EXPECT_NE(out.find(path), std::string::npos) << path;
     EXPECT_EQ(out.find("Extraction"), std::string::npos);
+    if (out.find("./opt/quarva/share/dbus-1/services/com.quarva.VantorSplit.service") != std::string::npos) {
+        EXPECT_NE(out.find("./usr/share/dbus-1/services/com.quarva.VantorSplit.service"), std::string::npos);
+    }
     EXPECT_EQ(out.find(buildDir().string()), std::string::npos);
     ASSERT_EQ(runCommand("dpkg-deb -f " + q(deb) + " Package Depends", &out), 0);
     EXPECT_NE(out.find("Package: quarva-zip-suite"), std::string::npos) << out;
@@ -258,6 +261,30 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
     EXPECT_EQ(out.find(dir().string()), std::string::npos) << out;
     EXPECT_NE(readFile(defaults / "HKEY_CLASSES_ROOT.reg").find("/opt/quarva/libQZipShell32.so"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir() / "user"));
+
+    // The installed folder seen at /opt/quarva, read-only, in a mount namespace of its
+    // own: a user with an empty home and no registration step of their own zips and
+    // unzips, and the file-manager menu is there.
+    if (::geteuid() != 0 || !haveTool("unshare")) GTEST_SKIP() << "needs root and unshare for a private /opt";
+    const fs::path home = dir() / "home";
+    fs::create_directories(home / "w");
+    writeFile(home / "w" / "add.lst", (home / "w" / "a.zip").string() + "\r\n/opt/quarva/samples/Sample Folder\r\n");
+    writeFile(home / "w" / "extract.lst", (home / "w" / "a.zip").string() + "\r\n" + (home / "w" / "out").string() + "\r\n");
+    const std::string inside = "env -i HOME=" + q(home) + " PATH=/usr/bin:/bin ASAN_OPTIONS=detect_leaks=0 QUARVA_REGISTRY_DEFAULTS_DIR=" +
+                               q(defaults) + " sh -c '/opt/quarva/QuarvaZip /noadddialog \"$HOME/w/add.lst\" && " +
+                               "/opt/quarva/QuarvaZip /noextractdialog \"$HOME/w/extract.lst\" && " +
+                               "/opt/quarva/qzipshell menu \"$HOME/w/a.zip\"'";
+    const std::string mounts = "mount -t tmpfs tmpfs /opt && mkdir /opt/quarva && mount --bind " + q(root / "opt" / "quarva") +
+                               " /opt/quarva && mount -o remount,bind,ro /opt/quarva";
+    if (runCommand("unshare -m --propagation private sh -c 'mount -t tmpfs tmpfs /opt'", &out) != 0)
+        GTEST_SKIP() << "no private mounts here: " << out;
+    std::string script = mounts + " && " + inside;
+    std::string quoted;
+    for (char c : script) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    EXPECT_EQ(runCommand("unshare -m --propagation private sh -c '" + quoted + "'", &out), 0) << out;
+    EXPECT_TRUE(fs::exists(home / "w" / "out" / "Sample Folder" / "readme.txt")) << out;
+    EXPECT_NE(out.find("&Extract to..."), std::string::npos) << out;
+    EXPECT_TRUE(fs::is_directory(home / "Documents" / "Quarva" / "Extraction")) << out;
 }
 
 }  // namespace

@@ -66,8 +66,19 @@ def install_stub():
     gobject = types.ModuleType("gi.repository.GObject")
     gobject.GObject = GObjectBase
     nautilus = types.ModuleType("gi.repository.Nautilus")
-    for name in ("MenuProvider", "ColumnProvider", "InfoProvider"):
+    for name in ("MenuProvider", "ColumnProvider", "InfoProvider", "PropertiesModelProvider"):
         setattr(nautilus, name, type(name, (), {}))
+    nautilus.PropertiesItem = lambda **kw: kw
+    nautilus.PropertiesModel = lambda **kw: kw
+    gio = types.ModuleType("gi.repository.Gio")
+
+    class ListStore(list):
+        @staticmethod
+        def new(item_type):
+            return ListStore()
+
+    gio.ListStore = ListStore
+    repository.Gio = gio
     nautilus.MenuItem = MenuItem
     nautilus.Menu = Menu
     nautilus.Column = lambda **kw: kw
@@ -75,7 +86,7 @@ def install_stub():
     repository.Nautilus = nautilus
     gi.repository = repository
     sys.modules.update({"gi": gi, "gi.repository": repository, "gi.repository.GObject": gobject,
-                        "gi.repository.Nautilus": nautilus})
+                        "gi.repository.Nautilus": nautilus, "gi.repository.Gio": gio})
 
 
 def flatten(items, text_of, children_of):
@@ -146,6 +157,10 @@ def main():
     provider.update_file_info(info)
     assert info.attributes.get("quarva_infotip"), info.attributes
     assert provider.get_columns()[0]["attribute"] == "quarva_infotip"
+    # ... and on the properties page of the zip alone.
+    models = provider.get_models([FileInfo(zipfile)])
+    assert models and models[0]["model"][0]["value"] == info.attributes["quarva_infotip"], models
+    assert provider.get_models([FileInfo(folder)]) == []
     print("checked:", info.attributes["quarva_infotip"])
 
 

@@ -733,12 +733,14 @@ HiveCache& hiveCache()
 
 // The hive for reading: from the cache while the file is unchanged, else read under
 // a shared lock. Damaged or unreadable hives read as empty.
-// A machine-wide default hive is used only while it belongs to root (or to the
-// user) and no one else may change it.
+// A machine-wide default hive is used only while it and its folder belong to root
+// (or to the user) and no one else may change them.
 bool trustedDefaults(const fs::path& defaults, struct stat* st)
 {
-    return !defaults.empty() && ::stat(defaults.c_str(), st) == 0 && S_ISREG(st->st_mode) &&
-           (st->st_uid == 0 || st->st_uid == ::geteuid()) && (st->st_mode & 022) == 0;
+    auto owned = [](const struct stat& s) { return (s.st_uid == 0 || s.st_uid == ::geteuid()) && (s.st_mode & 022) == 0; };
+    struct stat folder {};
+    return !defaults.empty() && ::stat(defaults.parent_path().c_str(), &folder) == 0 && owned(folder) &&
+           ::stat(defaults.c_str(), st) == 0 && S_ISREG(st->st_mode) && owned(*st);
 }
 
 // A user's hive that does not exist yet reads as the machine-wide default hive,

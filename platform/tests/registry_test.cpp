@@ -697,6 +697,10 @@ TEST_F(RegistryTest, MachineDefaultsStandInForAMissingUserHive)
     fs::permissions(defaults / "HKEY_CLASSES_ROOT.reg", fs::perms::others_write | fs::perms::group_write,
                     fs::perm_options::remove);
     EXPECT_EQ(other.readString(Hive::ClassesRoot, ".zip", ""), "QuarvaZip");
+    // ... and so does one in a folder that others may write.
+    fs::permissions(defaults, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_FALSE(other.readString(Hive::ClassesRoot, ".zip", ""));
+    fs::permissions(defaults, fs::perms::others_write, fs::perm_options::remove);
 
     // The environment: an explicit store stands alone unless defaults are named too.
     EXPECT_TRUE(Registry::machineDefaultsFolder().empty());

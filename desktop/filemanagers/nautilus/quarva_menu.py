@@ -19,6 +19,12 @@ except (ValueError, AttributeError):
     gi.require_version("Nautilus", "3.0")
 from gi.repository import GObject, Nautilus  # noqa: E402
 
+# Nautilus 43 and later show extension lines on the properties page through this
+# provider; older ones have only the column.
+PROPERTIES = hasattr(Nautilus, "PropertiesModelProvider")
+if PROPERTIES:
+    from gi.repository import Gio  # noqa: E402
+
 # Items whose text is this get the items of their submenu.
 SUITE_NAME = "Quarva.Zip Suite"
 # Zip files get an info tip (the suite's zip types; other files have none).
@@ -87,7 +93,11 @@ def invoke(handler, offset, paths):
         pass
 
 
-class QuarvaMenuProvider(GObject.GObject, Nautilus.MenuProvider, Nautilus.ColumnProvider, Nautilus.InfoProvider):
+_BASES = (GObject.GObject, Nautilus.MenuProvider, Nautilus.ColumnProvider, Nautilus.InfoProvider) + \
+    ((Nautilus.PropertiesModelProvider,) if PROPERTIES else ())
+
+
+class QuarvaMenuProvider(*_BASES):
     def __init__(self):
         super().__init__()
         self._tips = {}
@@ -149,3 +159,14 @@ class QuarvaMenuProvider(GObject.GObject, Nautilus.MenuProvider, Nautilus.Column
 
     def update_file_info(self, info):
         info.add_string_attribute("quarva_infotip", self.infotip(local_path(info)))
+
+    def get_models(self, files):
+        """The info tip of one selected zip file on its properties page."""
+        if not PROPERTIES or len(files) != 1:
+            return []
+        tip = self.infotip(local_path(files[0]))
+        if not tip:
+            return []
+        items = Gio.ListStore.new(item_type=Nautilus.PropertiesItem)
+        items.append(Nautilus.PropertiesItem(name="Contents", value=tip))
+        return [Nautilus.PropertiesModel(title=SUITE_NAME, model=items)]
