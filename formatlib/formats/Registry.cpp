@@ -34,6 +34,7 @@ const std::vector<const FormatHandler*>& allHandlers()
             &rarHandler(), &sevenZipHandler(), &uuHandler(), &xxHandler(),  &blakHoleHandler(),
             &tarZstdHandler(), &tarLz4Handler(), &tarLzmaHandler(), &tarLzipHandler(), &tarCompressHandler(),
         };
+        for (auto* h : readOnlyHandlers()) t.push_back(h);
         for (auto* h : externalHandlers()) t.push_back(h);
         return t;
     }();

@@ -48,22 +48,49 @@ std::string findTool(const char* name)
     return {};
 }
 
-pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo = false)
+// Starts a program in `folder`. `input`, when given, is written to its standard
+// input (a password: never on the command line, where every local user could read
+// it); the program then runs in a session of its own, without a terminal to ask on.
+pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo = false,
+              const std::string& input = {})
 {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    int inFds[2] = {-1, -1};
+    if (!input.empty() && pipe2(inFds, O_CLOEXEC) != 0) return -1;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (!input.empty()) {
+        posix_spawn_file_actions_adddup2(&fa, inFds[0], 0);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    } else {
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    }
     if (outFd >= 0) posix_spawn_file_actions_adddup2(&fa, outFd, 1);
     else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
     if (outFd >= 0 && errorsToo) posix_spawn_file_actions_adddup2(&fa, outFd, 2);
     else posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
+    posix_spawnattr_destroy(&attr);
+    if (!input.empty()) {
+        ::close(inFds[0]);
+        if (rc == 0) {
+            // A few bytes, well within the pipe's buffer: written at once.
+            const std::string line = input + "\n";
+            struct sigaction ignore {}, old {};
+            ignore.sa_handler = SIG_IGN;
+            sigaction(SIGPIPE, &ignore, &old);
+            [[maybe_unused]] const ssize_t n = ::write(inFds[1], line.data(), line.size());
+            sigaction(SIGPIPE, &old, nullptr);
+        }
+        ::close(inFds[1]);
+    }
     return rc == 0 ? pid : -1;
 }
 
@@ -77,11 +104,11 @@ int exitStatus(pid_t pid)
 
 // Runs a program in `folder` and keeps at most `most` bytes of what it prints.
 int runListing(const std::vector<std::string>& args, const std::string& folder, std::string& out,
-               std::size_t most = 16u << 20, bool errorsToo = false)
+               std::size_t most = 16u << 20, bool errorsToo = false, const std::string& input = {})
 {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = spawnIn(args, folder, pipeFds[1], errorsToo);
+    const pid_t pid = spawnIn(args, folder, pipeFds[1], errorsToo, input);
     ::close(pipeFds[1]);
     if (pid < 0) {
         ::close(pipeFds[0]);
@@ -113,9 +140,9 @@ std::uint64_t bytesBelow(const fs::path& folder)
 // Runs an unpacking program in `folder`; it is stopped when what it wrote passes
 // `ceiling` bytes (*overflow set) or when the user aborts.
 int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling,
-              bool* overflow, bool* aborted)
+              bool* overflow, bool* aborted, const std::string& input = {})
 {
-    const pid_t pid = spawnIn(args, folder, -1);
+    const pid_t pid = spawnIn(args, folder, -1, false, input);
     if (pid < 0) return -1;
     long pauseMs = 10;  // short at first, so that a small bomb is caught early; longer for big archives
     for (;;) {
@@ -247,8 +274,11 @@ Listing parseSevenZipList(const std::string& text, bool* encrypted)
 
 std::vector<std::string> sevenZipArgs(const std::string& program, const char* command, const std::string& password)
 {
-    // -p with the password (or empty: never ask); -bd: no progress; -sccUTF-8: names in UTF-8.
-    return {program, command, "-p" + password, "-bd", "-sccUTF-8", "-y"};
+    // The password goes to its standard input; without one, -p with nothing: never
+    // ask. -bd: no progress; -sccUTF-8: names in UTF-8.
+    std::vector<std::string> args{program, command, "-bd", "-sccUTF-8", "-y"};
+    if (password.empty()) args.push_back("-p");
+    return args;
 }
 
 std::string tooBigText(std::uint64_t bytes, std::uint64_t ceiling)
@@ -495,7 +525,8 @@ int countThroughSevenZip(const std::filesystem::path& path, const std::string& p
     std::string out;
     auto args = sevenZipArgs(program, "l", password);
     args.insert(args.end(), {"-slt", "--", fs::absolute(path).string()});
-    if (runListing(args, temp.empty() ? std::string("/") : temp.string(), out) != 0) return -1;
+    if (runListing(args, temp.empty() ? std::string("/") : temp.string(), out, 16u << 20, false, password) != 0)
+        return -1;
     const Listing l = parseSevenZipList(out, nullptr);
     return l.ok ? l.files : -1;
 }
@@ -520,7 +551,7 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     std::string out;
     auto listArgs = sevenZipArgs(program, "l", password);
     listArgs.insert(listArgs.end(), {"-slt", "--", archive});
-    const int listed = runListing(listArgs, temp.string(), out, 16u << 20, true);
+    const int listed = runListing(listArgs, temp.string(), out, 16u << 20, true, password);
     bool encrypted = false;
     const Listing l = parseSevenZipList(out, &encrypted);
     if (listed != 0 || !l.ok) {
@@ -542,7 +573,7 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     bool overflow = false, aborted = false;
     auto args = sevenZipArgs(program, "x", password);
     args.insert(args.end(), {"-o" + tmpl, "--", archive});
-    const int rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted);
+    const int rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted, password);
     if (rc != 0) {
         std::error_code ec;
         std::filesystem::remove_all(tmpl, ec);

@@ -213,6 +213,27 @@ TEST_F(ContentTest, ArcThroughUnarAndItsMessageWhenMissing)
     EXPECT_NE(host_.errorText().find("the Debian package unar"), std::string::npos) << host_.errorText();
 }
 
+TEST_F(ContentTest, CpioArAndIsoImagesAreRead)
+{
+    if (!haveTool("bsdtar")) GTEST_SKIP() << "bsdtar is not installed";
+    const fs::path src = makeTree();
+    for (const char* format : {"odc", "newc", "iso9660"}) {
+        const fs::path archive = dir() / (std::string("made-") + format);
+        ASSERT_EQ(runCommand("cd " + q(dir()) + " && bsdtar --format=" + format + " -cf " + q(archive) + " src"), 0);
+        EXPECT_EQ(type(archive).second, std::string(format) == "iso9660" ? "iso" : "cpio");
+        host_.clear();
+        extract(archive, dir() / (std::string("out-") + format));
+        EXPECT_EQ(tree(dir() / (std::string("out-") + format) / "src"), tree(src)) << format << host_.errorText();
+    }
+    if (haveTool("ar")) {
+        ASSERT_EQ(runCommand("cd " + q(src) + " && ar rc ../lib.a a.txt empty.txt"), 0);
+        EXPECT_EQ(type(dir() / "lib.a").second, "ar");
+        host_.clear();
+        extract(dir() / "lib.a", dir() / "out-ar");
+        EXPECT_EQ(readFile(dir() / "out-ar" / "a.txt"), readFile(src / "a.txt")) << host_.errorText();
+    }
+}
+
 TEST_F(ContentTest, TarXzAndTarZstAreWrittenWhereTheTargetSaysSo)
 {
     const fs::path src = makeTree();
