@@ -326,7 +326,8 @@ TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWri
     std::mutex m;
     std::condition_variable cv;
     bool atChunk3 = false, asked = false;
-    // The worker stops after the first pass of chunk 3 until the window's Cancel is pressed.
+    // The worker stops after the first pass of chunk 3 until the window's Cancel has been
+    // answered: let go earlier, it could finish the set before the Cancel takes hold.
     dlg->setCheckpointHook([&](long chunk) {
         if (chunk != 3) return;
         std::unique_lock lock(m);
@@ -337,11 +338,12 @@ TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWri
     dlg->setPump([&] {
         std::unique_lock lock(m);
         if (!atChunk3 || asked) return;
-        asked = true;
         lock.unlock();
-        cv.notify_all();
         prompts.queue(Answer::Cancel);
         dlg->OnCancelOperation();
+        lock.lock();
+        asked = true;
+        cv.notify_all();
     });
     dlg->ChooseSize(SizeChoice::Bytes);
     dlg->SetCustomSizeText("100000");
