@@ -136,9 +136,12 @@ inline constexpr const char* kTrayTip = "Restore window";
 inline constexpr const char* kNoTray = "There is no system tray on this desktop to move the window to.";
 inline constexpr const char* kAboutCaption = "About Quarva.Split";
 inline constexpr const char* kAboutVersion = "Quarva.Split Version 6.0";
-inline constexpr const char* kHelpBook = "/Quarva Split.chm";
-inline constexpr const char* kHelpSplitting = "/Quarva Split.chm::/Splitting a file.htm";
-inline constexpr const char* kHelpJoining = "/Quarva Split.chm::/Joining split files.htm";
-inline constexpr const char* kHelpSettings = "/Quarva Split.chm::/Setting up options.htm";
+inline constexpr const char* kHelpBook = "Quarva Split.htb";
+inline constexpr const char* kHelpSplitting = "Splitting a file.htm";
+inline constexpr const char* kHelpJoining = "Joining split files.htm";
+inline constexpr const char* kHelpSettings = "Setting up options.htm";
+inline constexpr const char* kHelpWindowTitle = "Quarva.Split Help: %s";
+inline constexpr const char* kNoHelpBookPrefix = "The help book ";
+inline constexpr const char* kNoHelpBookSuffix = " cannot be opened.\n Reinstall Quarva.Split to get it back.";
 
 }  // namespace quarva::splitter::texts

@@ -25,6 +25,23 @@ const SizeChoiceInfo& sizeChoiceInfo(SizeChoice choice)
     return table[static_cast<int>(choice)];
 }
 
+HelpTopic helpTopic(HelpTarget target, bool splitMode, const std::string& installedPath)
+{
+    HelpTopic topic;
+    topic.book = installedPath;
+    if (!topic.book.empty() && topic.book.back() != '/') topic.book += '/';
+    topic.book += texts::kHelpBook;
+    switch (target) {
+    case HelpTarget::SplitRadio: topic.page = texts::kHelpSplitting; break;
+    case HelpTarget::RejoinRadio: topic.page = texts::kHelpJoining; break;
+    case HelpTarget::ActionButton: topic.page = splitMode ? texts::kHelpSplitting : texts::kHelpJoining; break;
+    case HelpTarget::SettingsCommand: topic.page = texts::kHelpSettings; break;
+    case HelpTarget::ContentsCommand:
+    case HelpTarget::OtherControl: break;
+    }
+    return topic;
+}
+
 namespace {
 
 bool isFile(const std::string& path)
@@ -296,6 +313,12 @@ void CVantorSplitDlg::ToggleSettingsPane()
         open = v.settingsPaneOpen;
     });
     if (open) pane_.Open(settings_);
+}
+
+HelpTopic CVantorSplitDlg::HelpTopicFor(HelpTarget target) const
+{
+    const std::string& installed = settings_.installedPath.empty() ? fallbackInstalledPath_ : settings_.installedPath;
+    return helpTopic(target, view().splitMode, installed);
 }
 
 void CVantorSplitDlg::OnSettingsDone(int word)

@@ -38,6 +38,18 @@ struct SizeChoiceInfo {
 };
 const SizeChoiceInfo& sizeChoiceInfo(SizeChoice choice);
 
+// Where help is asked for: F1 on a control or a menu item, or "&Contents".
+enum class HelpTarget { SplitRadio, RejoinRadio, ActionButton, SettingsCommand, ContentsCommand, OtherControl };
+// A place in the splitter's help book: the book's path and a page in it (empty: the
+// book's main page).
+struct HelpTopic {
+    std::string book;
+    std::string page;
+};
+// The topic of `target` in the book below `installedPath`; the action button's topic
+// follows the mode.
+HelpTopic helpTopic(HelpTarget target, bool splitMode, const std::string& installedPath);
+
 // What the window shows.
 struct SplitterView {
     std::string caption = "Quarva.Split";
@@ -95,6 +107,8 @@ public:
     void ToggleSettingsPane();
     CSettingsPane& settingsPane() { return pane_; }
     void OnSettingsDone(int word);
+    // The help topic of a control or command, in the book on the installed path.
+    HelpTopic HelpTopicFor(HelpTarget target) const;
 
     // Automation members, by dispatch id 1 to 4.
     bool Run();

@@ -32,7 +32,9 @@ if [[ -z ${QUARVA_AUTOMATION_BUS:-} ]]; then
 </busconfig>
 CONF
     # Every checkpoint of a job waits a little, so that a second Run finds the first running.
-    QUARVA_SPLIT_TEST_CHECKPOINT_MS=40 QUARVA_AUTOMATION_BUS=1 QUARVA_TEST_WORK=$work dbus-run-session --config-file="$work/session.conf" -- "$0" "$@"
+    # The splitter processes are started by the bus, with the bus's environment: the
+    # private settings go in before it starts, or they would read the user's own.
+    QUARVA_SPLIT_TEST_CHECKPOINT_MS=40 QUARVA_AUTOMATION_BUS=1 QUARVA_REGISTRY_DIR=$work/registry QUARVA_TEST_WORK=$work dbus-run-session --config-file="$work/session.conf" -- "$0" "$@"
     exit $?
 fi
 
@@ -75,7 +77,13 @@ confirm_box() {
     # windows share the display, so the keyboard focus is not to be relied on).
     eval "$(xdotool getwindowgeometry --shell "$box")"
     xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 12)) click 1
-    sleep 0.5
+    # The box is answered once it has gone from the screen.
+    for _ in $(seq 1 50); do
+        xdotool search --onlyvisible --pid "${1#com.quarva.VantorSplit.Instance}" --name '^Quarva\.Split$' \
+            2>/dev/null | grep -qx "$box" || return 0
+        sleep 0.2
+    done
+    fail "the box $box did not close after its OK was clicked"
 }
 # Runs and answers the completion box; prints what Run returned.
 run_and_confirm() {
@@ -98,7 +106,7 @@ echo "two clients, two processes: ok"
 call "$first" Size kb 1500 >/dev/null
 call "$first" SourceFile "$work/src/five.bin" >/dev/null
 call "$first" Destination "$work/out" >/dev/null
-[[ $(run_and_confirm "$first") == "(true,)" ]] || fail "Run did not return true"
+out=$(run_and_confirm "$first") || true; [[ $out == "(true,)" ]] || fail "Run did not return true: $out"
 for i in 0 1 2; do
     [[ $(stat -c %s "$work/out/five.bin.$i.spl") == 1500000 ]] || fail "chunk $i is not 1,500,000 bytes"
 done

@@ -4,8 +4,9 @@
 # information file is dropped onto the window. Screenshots go to $QUARVA_SCREENSHOT_DIR
 # when it is set.
 set -euo pipefail
-program=${1:?usage: gui_test.sh QUARVASPLIT QUARVA-REG}
-reg=${2:?usage: gui_test.sh QUARVASPLIT QUARVA-REG}
+program=${1:?usage: gui_test.sh QUARVASPLIT QUARVA-REG [HELP-BOOK]}
+reg=${2:?usage: gui_test.sh QUARVASPLIT QUARVA-REG [HELP-BOOK]}
+book=${3:-}
 
 if [[ -z ${DISPLAY:-} ]]; then
     exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
@@ -146,7 +147,7 @@ sleep 1
 "$reg" query 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' | grep -q 'Folder Options' || fail "the pane's OK stored no options"
 keys "$win" alt+h
 sleep 0.5
-xdotool key --clearmodifiers Return
+xdotool key --clearmodifiers a  # "&About"
 about=$(wait_window '^About Quarva\.Split$') || fail "no About box"
 import -window root "$shots/9-about.png"
 keys "$about" Escape
@@ -204,5 +205,34 @@ if command -v trayer >/dev/null; then
     echo "move to tray and restore: ok"
 else
     echo "move to tray: only the case without a tray was checked (trayer is not installed)"
+fi
+finish
+
+# Help: "&Contents" (Alt+H, C) says so when the installed path has no book, and opens
+# the help window on the book once it is there.
+help_contents() {
+    keys "$win" alt+h
+    sleep 0.5
+    xdotool key --clearmodifiers c
+}
+start
+help_contents
+answer_box '^Quarva\.Split$' Return 13-no-help.png
+echo "help without a book: ok"
+if [[ -f $book ]]; then
+    cp "$book" "$work/installed/Quarva Split.htb"
+    help_contents
+    helpwin=$(wait_window '^Quarva\.Split Help') || fail "\"&Contents\" opened no help window"
+    sleep 0.5
+    import -window root "$shots/14-help.png"
+    echo "help contents: ok"
+    # F1 on "Rejoi&n" (Alt+N gives it the focus) turns to its page.
+    keys "$win" alt+n
+    sleep 0.5
+    xdotool key --clearmodifiers F1
+    wait_window '^Quarva\.Split Help: Joining split files' >/dev/null || fail "F1 on Rejoin did not turn to its page"
+    echo "F1 help: ok"  # the help window goes with the splitter window
+else
+    echo "help contents: not checked (the help book is not built: '$book')"
 fi
 finish

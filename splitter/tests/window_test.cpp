@@ -361,3 +361,25 @@ TEST_F(WindowTest, RequestCancelEndsTheRunWithoutAQuestion)
     dlg->RequestCancel();  // idle: nothing happens
     EXPECT_FALSE(dlg->view().closed);
 }
+
+TEST_F(WindowTest, HelpTopicsFollowTheControlAndTheMode)
+{
+    auto dlg = makeDlg();
+    const std::string book = (dir() / "installed" / "Quarva Split.htb").string();
+    auto page = [&](HelpTarget t) {
+        HelpTopic topic = dlg->HelpTopicFor(t);
+        EXPECT_EQ(topic.book, book);
+        return topic.page;
+    };
+    EXPECT_EQ(page(HelpTarget::SplitRadio), "Splitting a file.htm");
+    EXPECT_EQ(page(HelpTarget::RejoinRadio), "Joining split files.htm");
+    EXPECT_EQ(page(HelpTarget::ActionButton), "Splitting a file.htm");
+    EXPECT_EQ(page(HelpTarget::SettingsCommand), "Setting up options.htm");
+    EXPECT_EQ(page(HelpTarget::ContentsCommand), "");
+    EXPECT_EQ(page(HelpTarget::OtherControl), "");
+    dlg->SetMode(false);
+    EXPECT_EQ(page(HelpTarget::ActionButton), "Joining split files.htm");
+    EXPECT_EQ(page(HelpTarget::SplitRadio), "Splitting a file.htm");
+    // A trailing '/' on the installed path gives no doubled separator.
+    EXPECT_EQ(helpTopic(HelpTarget::OtherControl, true, "/opt/quarva/").book, "/opt/quarva/Quarva Split.htb");
+}

@@ -2,13 +2,19 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/dnd.h>
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/fs_zip.h>
 #include <wx/gauge.h>
+#include <wx/html/helpctrl.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/radiobut.h>
@@ -16,6 +22,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
+#include <wx/sysopt.h>
 #include <wx/textctrl.h>
 #include <wx/thread.h>
 #include <wx/tooltip.h>
@@ -36,6 +43,7 @@ enum {
     ID_GENERAL_SETTINGS = wxID_HIGHEST + 1,
     ID_ALWAYS_ON_TOP,
     ID_MOVE_TO_TRAY,
+    ID_HELP_CONTENTS,
     ID_SIZE_FIRST,  // one id per SizeChoice, in its order
     ID_SIZE_LAST = ID_SIZE_FIRST + static_cast<int>(SizeChoice::Files),
 };
@@ -92,6 +100,7 @@ CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string&
     AddTooltips();
     panel_->SetDropTarget(new CDropTarget(this));
     Bind(wxEVT_CLOSE_WINDOW, &CVantorSplitDlg::OnCloseWindow, this);
+    Bind(wxEVT_CHAR_HOOK, &CVantorSplitDlg::OnCharHook, this);
 
     // Test hook: under a display without a window manager nothing can be dragged onto the
     // window, so a test writes the paths to drop, one per line, into this file.
@@ -106,6 +115,7 @@ CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string&
 CVantorSplitDlg::~CVantorSplitDlg()
 {
     testHook_.Stop();
+    delete help_;
     proxy_.reset();  // the window goes first: the proxy's link is cleared
     if (tray_) {
         tray_->RemoveIcon();
@@ -124,6 +134,7 @@ void CVantorSplitDlg::BuildMenus()
     settingsItem_ = settings->Append(ID_GENERAL_SETTINGS, "General &Settings");
     onTopItem_ = settings->AppendCheckItem(ID_ALWAYS_ON_TOP, "&Always On Top");
     auto* help = new wxMenu;
+    help->Append(ID_HELP_CONTENTS, "&Contents");
     help->Append(wxID_ABOUT, "&About");
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
@@ -135,6 +146,16 @@ void CVantorSplitDlg::BuildMenus()
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { MoveToTray(); }, ID_MOVE_TO_TRAY);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { model_->ToggleSettingsPane(); }, ID_GENERAL_SETTINGS);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { ShowAbout(); }, wxID_ABOUT);
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { ShowHelp(HelpTarget::ContentsCommand); }, ID_HELP_CONTENTS);
+    // F1 on a highlighted menu item: its topic, where the menu lets the key through.
+    Bind(wxEVT_MENU_HIGHLIGHT, [this](wxMenuEvent& e) {
+        highlightedMenu_ = e.GetMenuId();
+        e.Skip();
+    });
+    Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& e) {
+        highlightedMenu_ = wxID_NONE;
+        e.Skip();
+    });
     Bind(wxEVT_MENU, [this](wxCommandEvent&) {
         SetWindowStyleFlag(GetWindowStyleFlag() ^ wxSTAY_ON_TOP);
         onTopItem_->Check((GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0);
@@ -398,6 +419,60 @@ void CVantorSplitDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.ShowModal();
+}
+
+void CVantorSplitDlg::OnCharHook(wxKeyEvent& event)
+{
+    if (event.GetKeyCode() != WXK_F1 || event.HasAnyModifiers()) {
+        event.Skip();
+        return;
+    }
+    // The topic of the menu item under the cursor, else of the control with the focus.
+    HelpTarget target = HelpTarget::OtherControl;
+    const wxWindow* focus = FindFocus();
+    if (highlightedMenu_ == ID_GENERAL_SETTINGS) target = HelpTarget::SettingsCommand;
+    else if (highlightedMenu_ == ID_HELP_CONTENTS) target = HelpTarget::ContentsCommand;
+    else if (focus == splitRadio_) target = HelpTarget::SplitRadio;
+    else if (focus == rejoinRadio_) target = HelpTarget::RejoinRadio;
+    else if (focus == actionButton_) target = HelpTarget::ActionButton;
+    ShowHelp(target);
+}
+
+void CVantorSplitDlg::ShowHelp(HelpTarget target)
+{
+    const HelpTopic topic = model_->HelpTopicFor(target);
+    if (!help_ || helpBook_ != topic.book) {
+        static const bool fileSystemReady = [] {
+            wxFileSystem::AddHandler(new wxZipFSHandler);
+            // The desktop's type database may call ".htm" XHTML, which the help window
+            // would show as text: the pages are HTML by their extension.
+            wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
+            return true;
+        }();
+        (void)fileSystemReady;
+        delete help_;
+        help_ = nullptr;
+        helpBook_.clear();
+        std::error_code ec;
+        auto* help = new wxHtmlHelpController(wxHF_DEFAULT_STYLE, this);
+        help->SetTitleFormat(texts::kHelpWindowTitle);
+        // wx complains about a book it cannot read with its own log box: the message
+        // below says it once, in the window's words.
+        bool loaded = false;
+        if (std::filesystem::is_regular_file(topic.book, ec)) {
+            wxLogNull quiet;
+            loaded = help->AddBook(wxFileName(text(topic.book)), false);
+        }
+        if (!loaded) {
+            delete help;
+            prompts_.message(texts::kNoHelpBookPrefix + topic.book + texts::kNoHelpBookSuffix, texts::kAppCaption);
+            return;
+        }
+        help_ = help;
+        helpBook_ = topic.book;
+    }
+    if (topic.page.empty()) help_->DisplayContents();
+    else help_->Display(text(topic.page));
 }
 
 bool CVantorSplitDlg::ServeAutomation(const std::string& clientName)

@@ -18,6 +18,7 @@
 
 class wxButton;
 class wxGauge;
+class wxHtmlHelpController;
 class wxMenuItem;
 class wxPanel;
 class wxRadioButton;
@@ -61,6 +62,8 @@ private:
     // Commands.
     void OpenSizeMenu();
     void ShowAbout();
+    void ShowHelp(HelpTarget target);
+    void OnCharHook(wxKeyEvent& event);
     void MoveToTray();
     void RestoreFromTray();
     void OnCloseWindow(wxCloseEvent& event);
@@ -93,6 +96,9 @@ private:
     CSettingsPaneWnd* pane_ = nullptr;
     wxMenuItem* settingsItem_ = nullptr;
     wxMenuItem* onTopItem_ = nullptr;
+    wxHtmlHelpController* help_ = nullptr;  // made on first use
+    std::string helpBook_;                  // the book it has loaded
+    int highlightedMenu_ = wxID_NONE;  // the menu item under the cursor
     CTrayIcon* tray_ = nullptr;  // while the window is in the tray; destroyed with Destroy()
     wxTimer testHook_;
     std::string testDropFile_;
