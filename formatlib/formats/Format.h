@@ -180,7 +180,7 @@ const FormatHandler& uuHandler();
 const FormatHandler& xxHandler();
 const FormatHandler& blakHoleHandler();
 std::vector<const FormatHandler*> externalHandlers();
-// cpio, ar, xar, ISO 9660: read only (formats/others.cpp).
+// cpio, ar, ISO 9660: read only (formats/others.cpp).
 std::vector<const FormatHandler*> readOnlyHandlers();
 
 }  // namespace quarva::formatlib
