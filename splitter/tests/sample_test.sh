@@ -64,6 +64,13 @@ confirm_box() {
     sleep 0.3
     eval "$(xdotool getwindowgeometry --shell "$box")"
     xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 12)) click 1
+    # The box is answered once it has gone from the screen; a box still closing must
+    # not be taken for the next one.
+    for _ in $(seq 1 50); do
+        xdotool search --onlyvisible --name '^Quarva\.Split$' 2>/dev/null | grep -qx "$box" || return 0
+        sleep 0.2
+    done
+    fail "the box $box did not close after its OK was clicked"
 }
 
 "$python" "$sample" "$source" "$work/out dir" kb 2000 > "$work/sample.out" 2>&1 &
