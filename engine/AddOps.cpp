@@ -208,8 +208,9 @@ libdeflate_compressor* compressorFor(int ourLevel) {
     thread_local std::map<int, std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>> cache;
     auto it = cache.find(level);
     if (it == cache.end())
-        it = cache.emplace(level, std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>(
-                                      libdeflate_alloc_compressor(level), libdeflate_free_compressor))
+        it = cache
+                 .emplace(level, std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>(
+                                     libdeflate_alloc_compressor(level), libdeflate_free_compressor))
                  .first;
     return it->second.get();
 }
@@ -274,7 +275,8 @@ bool looksIncompressible(const unsigned char* d, std::size_t n) {
     for (std::size_t k = 0; k < samples; ++k) {
         std::size_t at = (n - kSample) * k / (samples - 1);
         // A result that does not fit in 99% of the sample comes back as 0.
-        if (libdeflate_deflate_compress(quick.get(), d + at, kSample, out.data(), kSample * 99 / 100) != 0) return false;
+        if (libdeflate_deflate_compress(quick.get(), d + at, kSample, out.data(), kSample * 99 / 100) != 0)
+            return false;
     }
     return true;
 }
@@ -564,7 +566,8 @@ std::int16_t ZipEngine::add(std::int16_t action) {
         ZipEntry e;
         e.name = s.archiveName;
         e.rawName = s.archiveName;
-        bool ascii = std::all_of(e.name.begin(), e.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        bool ascii =
+            std::all_of(e.name.begin(), e.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         e.flags = ascii ? 0 : kFlagUtf8;
         e.versionMadeBy = (3 << 8) | 63;
         e.versionNeeded = s.isDir ? 10 : 20;
@@ -724,8 +727,9 @@ std::int16_t ZipEngine::add(std::int16_t action) {
                 // Everything is known up front: the local header is written once.
                 if (enc.aes) e.crc = 0;  // AE-2 stores no CRC
                 e.packedSize = enc.header.size() + p.data.size() + (enc.aes ? kAesAuthLength : 0);
-                bool ok = w.beginEntry(e, false, true) && w.writeData(enc.header.data(), enc.header.size()) && enc.apply(p.data) &&
-                          w.writeData(p.data.data(), p.data.size()) && finishEncryption(e, enc) && w.endEntry(e);
+                bool ok = w.beginEntry(e, false, true) && w.writeData(enc.header.data(), enc.header.size()) &&
+                          enc.apply(p.data) && w.writeData(p.data.data(), p.data.size()) && finishEncryption(e, enc) &&
+                          w.endEntry(e);
                 if (!ok) {
                     status = out.error() ? writeStatus(out.error()) : kStatusUnexpected;
                     return false;

@@ -59,16 +59,16 @@ EntryRecord makeRecord(const ZipEntry& e, bool complete) {
 
 std::int16_t writeStatus(int err) {
     switch (err) {
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG: return kStatusDiskFull;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case ENOENT:
-        case ENOTDIR: return kStatusAccess;
-        case ENOMEM: return kStatusNoMemory;
-        default: return kStatusUnexpected;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kStatusDiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ENOENT:
+    case ENOTDIR: return kStatusAccess;
+    case ENOMEM: return kStatusNoMemory;
+    default: return kStatusUnexpected;
     }
 }
 
@@ -258,7 +258,7 @@ bool diskFull(int err) { return err == ENOSPC || err == EDQUOT; }
 // A folder on the way is a link (or something else that is not a folder).
 SkipReason placeProblem(const std::error_code& ec) {
     return ec == std::errc::too_many_symbolic_link_levels || ec == std::errc::not_a_directory ? SkipReason::LinkOutside
-                                                                                               : SkipReason::CannotWrite;
+                                                                                              : SkipReason::CannotWrite;
 }
 
 // Extracts one entry (file, folder or link) under the destination: every folder is
@@ -333,18 +333,18 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     if (o.result != DecodeResult::Ok) {
         file.discard();
         switch (o.result) {
-            case DecodeResult::Aborted: out.kind = Outcome::Aborted; return out;
-            case DecodeResult::NeedPassword: out.kind = Outcome::NeedPassword; return out;
-            case DecodeResult::SinkFailed:
-                if (diskFull(writeErr)) {
-                    out.kind = Outcome::DiskFull;
-                    return out;
-                }
-                return skip(isLink ? SkipReason::Damaged : SkipReason::CannotWrite);
-            default:
-                out = skip(SkipReason(o.reason));
-                out.dataError = o.reason == std::int16_t(SkipReason::Crc) || o.reason == std::int16_t(SkipReason::Damaged);
+        case DecodeResult::Aborted: out.kind = Outcome::Aborted; return out;
+        case DecodeResult::NeedPassword: out.kind = Outcome::NeedPassword; return out;
+        case DecodeResult::SinkFailed:
+            if (diskFull(writeErr)) {
+                out.kind = Outcome::DiskFull;
                 return out;
+            }
+            return skip(isLink ? SkipReason::Damaged : SkipReason::CannotWrite);
+        default:
+            out = skip(SkipReason(o.reason));
+            out.dataError = o.reason == std::int16_t(SkipReason::Crc) || o.reason == std::int16_t(SkipReason::Damaged);
+            return out;
         }
     }
     struct timespec ts[2];
@@ -408,7 +408,8 @@ void settlePassword(Outcome& o, const std::string& snapshot, const std::string& 
 template <class One, class Report>
 static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& a, unsigned threads,
                         std::uint64_t workerLimit, One one, Report report) {
-    bool inOrder = std::any_of(a.dir.entries.begin(), a.dir.entries.end(), [](const ZipEntry& e) { return e.isSymlink(); });
+    bool inOrder =
+        std::any_of(a.dir.entries.begin(), a.dir.entries.end(), [](const ZipEntry& e) { return e.isSymlink(); });
     std::function<Outcome(std::size_t)> work = [&](std::size_t k) -> Outcome {
         const ZipEntry& e = a.dir.entries[sel[k]];
         if (inOrder || e.size > workerLimit) {
@@ -445,14 +446,14 @@ std::int16_t ZipEngine::test() {
         DecodeOutcome d = decodeEntry(a.file, a.dir, e, a.limits[i], mainThread ? password_ : snapshot, abort_,
                                       [](const unsigned char*, std::size_t) { return true; });
         switch (d.result) {
-            case DecodeResult::Ok: break;
-            case DecodeResult::Aborted: o.kind = Outcome::Aborted; break;
-            case DecodeResult::NeedPassword: o.kind = Outcome::NeedPassword; break;
-            default:
-                o.kind = Outcome::Skip;
-                o.reason = d.reason;
-                o.dataError = d.reason == std::int16_t(SkipReason::Crc) || d.reason == std::int16_t(SkipReason::Damaged) ||
-                              d.reason == std::int16_t(SkipReason::Overlap);
+        case DecodeResult::Ok: break;
+        case DecodeResult::Aborted: o.kind = Outcome::Aborted; break;
+        case DecodeResult::NeedPassword: o.kind = Outcome::NeedPassword; break;
+        default:
+            o.kind = Outcome::Skip;
+            o.reason = d.reason;
+            o.dataError = d.reason == std::int16_t(SkipReason::Crc) || d.reason == std::int16_t(SkipReason::Damaged) ||
+                          d.reason == std::int16_t(SkipReason::Overlap);
         }
         return o;
     };
@@ -502,7 +503,8 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     OpenArchive a;
     if (auto st = openArchive(archiveName_, a, raise, spanning_, Use::Read)) return st;
     ExtractSettings set;
-    std::filesystem::path root = extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
+    std::filesystem::path root =
+        extractFolder_.empty() ? std::filesystem::path(".") : std::filesystem::path(extractFolder_);
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
     platform::SafeDestination dest;
@@ -546,17 +548,17 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
         if (o.kind == Outcome::Deferred) o = one(i, true);
         settlePassword(o, snapshot, password_, raise, [&] { return one(i, true); });
         switch (o.kind) {
-            case Outcome::Aborted: status = kStatusUserAborted; return false;
-            case Outcome::DiskFull: status = kStatusDiskFull; return false;
-            case Outcome::Quiet: return true;
-            case Outcome::Skip:
-                if (o.dataError) ++dataErrors;
-                raise.skipped(reportedName(e.name), o.reason);
-                return true;
-            default:
-                handled += e.size;
-                raise.record(EventId::Processed, makeRecord(e, true));
-                return true;
+        case Outcome::Aborted: status = kStatusUserAborted; return false;
+        case Outcome::DiskFull: status = kStatusDiskFull; return false;
+        case Outcome::Quiet: return true;
+        case Outcome::Skip:
+            if (o.dataError) ++dataErrors;
+            raise.skipped(reportedName(e.name), o.reason);
+            return true;
+        default:
+            handled += e.size;
+            raise.record(EventId::Processed, makeRecord(e, true));
+            return true;
         }
     });
     if (status == kStatusOk && abort_) status = kStatusUserAborted;

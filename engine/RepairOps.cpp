@@ -274,7 +274,8 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
         if (!encrypted && method == kMethodDeflate) {
             std::uint64_t consumed = 0, produced = 0;
             std::uint32_t crc = 0;
-            std::uint64_t limit = le.sizesKnown ? std::min<std::uint64_t>(f.size(), le.dataStart + e.packedSize) : f.size();
+            std::uint64_t limit =
+                le.sizesKnown ? std::min<std::uint64_t>(f.size(), le.dataStart + e.packedSize) : f.size();
             bool ended = inflateFrom(f, le.dataStart, limit, consumed, produced, crc, abort_, nullptr, aborted);
             if (aborted) return kStatusUserAborted;
             dataEnd = le.dataStart + consumed;
@@ -319,8 +320,9 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
                 };
                 std::uint64_t c2 = 0, p2 = 0;
                 std::uint32_t crc2 = 0;
-                inflateFrom(f, le.dataStart, limit, c2, p2, crc2, abort_,
-                            [&](const unsigned char* d, std::size_t len) { return pump(d, len, Z_NO_FLUSH); }, aborted);
+                inflateFrom(
+                    f, le.dataStart, limit, c2, p2, crc2, abort_,
+                    [&](const unsigned char* d, std::size_t len) { return pump(d, len, Z_NO_FLUSH); }, aborted);
                 pump(nullptr, 0, Z_FINISH);
                 deflateEnd(&zs);
                 if (aborted) return kStatusUserAborted;
@@ -355,8 +357,9 @@ std::int16_t ZipEngine::repair(std::int16_t mode) {
                 unsigned char sig[4];
                 std::uint64_t after = dataEnd;
                 if ((e.flags & kFlagDescriptor) && f.read(after, sig, 4) && rd32(sig) == kSigDescriptor) after += 16;
-                intact = after >= f.size() || (f.read(after, sig, 4) && (rd32(sig) == kSigLocal || rd32(sig) == kSigCentral ||
-                                                                         rd32(sig) == kSigEnd));
+                intact =
+                    after >= f.size() || (f.read(after, sig, 4) &&
+                                          (rd32(sig) == kSigLocal || rd32(sig) == kSigCentral || rd32(sig) == kSigEnd));
             }
         }
         if (intact && dataEnd > 0) {

@@ -23,7 +23,8 @@ constexpr int kMaxWrongDisk = 3;
 // Room left free on every disk for the file system's own bookkeeping.
 constexpr std::uint64_t kReserve = 16 * 1024;
 
-bool copyRange(const InputFile& in, std::uint64_t from, std::uint64_t n, OutputFile& out, const std::atomic<bool>& abort) {
+bool copyRange(const InputFile& in, std::uint64_t from, std::uint64_t n, OutputFile& out,
+               const std::atomic<bool>& abort) {
     std::vector<unsigned char> buf(256 * 1024);
     while (n > 0) {
         if (abort.load()) return false;
@@ -219,13 +220,15 @@ std::int16_t joinSpannedSet(ZipEngine::Raiser& raise, const std::string& archive
             unsigned char sig[4] = {};
             bool marked = f.size() >= 4 && f.read(0, sig, 4) && rd32(sig) == kSigSpanMarker;
             // The first disk carries the marker; the others must at least not be the last disk again.
-            ok = d == 0 ? marked : (!marked && fileHead(archive, 4096) != lastBytes.substr(0, 4096) + "#" +
-                                                                          std::to_string(lastBytes.size()));
+            ok = d == 0 ? marked
+                        : (!marked && fileHead(archive, 4096) !=
+                                          lastBytes.substr(0, 4096) + "#" + std::to_string(lastBytes.size()));
         }
         if (!ok) return kStatusWrongDisk;
         std::uint64_t skip = d == 0 ? 4 : 0;
         base[d] = std::int64_t(out.position()) - std::int64_t(skip);
-        if (!copyRange(f, skip, f.size() - skip, out, abort)) return abort.load() ? kStatusUserAborted : writeStatus(out.error());
+        if (!copyRange(f, skip, f.size() - skip, out, abort))
+            return abort.load() ? kStatusUserAborted : writeStatus(out.error());
     }
     base[disks - 1] = std::int64_t(out.position());
     if (!out.write(lastBytes)) return writeStatus(out.error());

@@ -51,10 +51,10 @@ void TraditionalCipher::encrypt(unsigned char* data, std::size_t n) {
 
 std::size_t aesSaltLength(int strength) {
     switch (strength) {
-        case 1: return 8;
-        case 2: return 12;
-        case 3: return 16;
-        default: return 0;
+    case 1: return 8;
+    case 2: return 12;
+    case 3: return 16;
+    default: return 0;
     }
 }
 
@@ -94,7 +94,8 @@ std::unique_ptr<AesCipher> AesCipher::create(const std::string& password, int st
     if (!s.mac) return nullptr;
     s.macCtx = EVP_MAC_CTX_new(s.mac);
     char digest[] = "SHA1";
-    OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_construct_end()};
+    OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
+                           OSSL_PARAM_construct_end()};
     if (!s.macCtx || EVP_MAC_init(s.macCtx, derived.data() + keyLen, keyLen, params) != 1) return nullptr;
     verifier[0] = derived[2 * keyLen];
     verifier[1] = derived[2 * keyLen + 1];

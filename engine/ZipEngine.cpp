@@ -8,49 +8,49 @@ namespace quarva::engine {
 
 const char* statusText(std::int16_t status) {
     switch (status) {
-        case kStatusOk: return "OK";
-        case kStatusArchiveNotFound: return "Archive not found";
-        case kStatusZeroLength: return "Archive is empty (zero bytes) or not a zip archive";
-        case kStatusNoMemory: return "Not enough memory";
-        case kStatusConfiguration: return "Configuration error";
-        case kStatusNoMatches: return "No matches found";
-        case kStatusDiskFull: return "Disk out of space";
-        case kStatusUnexpectedEof: return "Unexpected end of file";
-        case kStatusUserAborted: return "User aborted";
-        case kStatusCrcFailed: return "Testing failed: CRC check failed";
-        case kStatusCouldNotTest: return "Could not test any files";
-        case kStatusUnexpected: return "Unexpected error";
-        case kStatusDuplicateNames: return "Two or more files with the same name (save path info is off)";
-        case kStatusEmptyArchive: return "Archive is empty";
-        case kStatusAccess: return "Cannot access the file; it may be read only";
-        case kStatusCorrupt: return "Archive is corrupt";
-        case kStatusWrongDisk: return "Wrong disk was inserted repeatedly";
-        case kStatusSpanned: return "The archive is spanned";
-        default: return "Unknown status";
+    case kStatusOk: return "OK";
+    case kStatusArchiveNotFound: return "Archive not found";
+    case kStatusZeroLength: return "Archive is empty (zero bytes) or not a zip archive";
+    case kStatusNoMemory: return "Not enough memory";
+    case kStatusConfiguration: return "Configuration error";
+    case kStatusNoMatches: return "No matches found";
+    case kStatusDiskFull: return "Disk out of space";
+    case kStatusUnexpectedEof: return "Unexpected end of file";
+    case kStatusUserAborted: return "User aborted";
+    case kStatusCrcFailed: return "Testing failed: CRC check failed";
+    case kStatusCouldNotTest: return "Could not test any files";
+    case kStatusUnexpected: return "Unexpected error";
+    case kStatusDuplicateNames: return "Two or more files with the same name (save path info is off)";
+    case kStatusEmptyArchive: return "Archive is empty";
+    case kStatusAccess: return "Cannot access the file; it may be read only";
+    case kStatusCorrupt: return "Archive is corrupt";
+    case kStatusWrongDisk: return "Wrong disk was inserted repeatedly";
+    case kStatusSpanned: return "The archive is spanned";
+    default: return "Unknown status";
     }
 }
 
 const char* skipReasonText(std::int16_t reason) {
     switch (SkipReason(reason)) {
-        case SkipReason::Exists: return "exists, not overwritten";
-        case SkipReason::UnsafeName: return "unsafe name (absolute or leaves the folder)";
-        case SkipReason::UnsupportedMethod: return "unsupported compression method";
-        case SkipReason::Password: return "password missing or wrong";
-        case SkipReason::Crc: return "CRC error";
-        case SkipReason::Damaged: return "data damaged";
-        case SkipReason::CannotWrite: return "cannot write the output file";
-        case SkipReason::CannotRead: return "cannot read the file";
-        case SkipReason::LinkOutside: return "link leads outside the folder";
-        case SkipReason::UnsupportedEncryption: return "unsupported encryption";
-        case SkipReason::Overlap: return "overlaps another entry";
-        case SkipReason::NotRegular: return "not a regular file";
+    case SkipReason::Exists: return "exists, not overwritten";
+    case SkipReason::UnsafeName: return "unsafe name (absolute or leaves the folder)";
+    case SkipReason::UnsupportedMethod: return "unsupported compression method";
+    case SkipReason::Password: return "password missing or wrong";
+    case SkipReason::Crc: return "CRC error";
+    case SkipReason::Damaged: return "data damaged";
+    case SkipReason::CannotWrite: return "cannot write the output file";
+    case SkipReason::CannotRead: return "cannot read the file";
+    case SkipReason::LinkOutside: return "link leads outside the folder";
+    case SkipReason::UnsupportedEncryption: return "unsupported encryption";
+    case SkipReason::Overlap: return "overlaps another entry";
+    case SkipReason::NotRegular: return "not a regular file";
     }
     return "skipped";
 }
 
 std::vector<DispatchValue> toDispatchArgs(const EntryRecord& r) {
-    return {r.name,    r.size,  r.packedSize, r.done,   r.attributes, r.modified,  r.crc,
-            r.ratio,   r.percent, r.method,   r.disk,   r.encryption, r.comment};
+    return {r.name,  r.size,    r.packedSize, r.done, r.attributes, r.modified, r.crc,
+            r.ratio, r.percent, r.method,     r.disk, r.encryption, r.comment};
 }
 
 ZipEngine::ZipEngine() = default;
@@ -85,58 +85,105 @@ bool ZipEngine::setProperty(int id, const DispatchValue& v) {
     std::int16_t i = 0;
     std::string s;
     switch (Property(id)) {
-        case Property::Abort: if (!asBool(v, b)) return false; setAbort(b); return true;
-        case Property::Level: if (!asInt(v, i)) return false; setLevel(i); return true;
-        case Property::WipeDisk: if (!asBool(v, b)) return false; setWipeDisk(b); return true;
-        case Property::ExtractFolder: if (!asString(v, s)) return false; setExtractFolder(s); return true;
-        case Property::IncludeHidden: if (!asBool(v, b)) return false; setIncludeHidden(b); return true;
-        case Property::DeleteAfterAdding: if (!asBool(v, b)) return false; setDeleteAfterAdding(b); return true;
-        case Property::Spanning: if (!asBool(v, b)) return false; setSpanning(b); return true;
-        case Property::Overwrite: if (!asInt(v, i)) return false; setOverwrite(i); return true;
-        case Property::Password: if (!asString(v, s)) return false; setPassword(s); return true;
-        case Property::Recurse: if (!asBool(v, b)) return false; setRecurse(b); return true;
-        case Property::SavePathInfo: if (!asBool(v, b)) return false; setSavePathInfo(b); return true;
-        case Property::ArchiveName: if (!asString(v, s)) return false; setArchiveName(s); return true;
-        case Property::DiskCount: return false;
-        case Property::Comment: if (!asString(v, s)) return false; return setComment(s) == kStatusOk;
-        case Property::Names: if (!asString(v, s)) return false; setNames(s); return true;
-        case Property::Aes256: if (!asBool(v, b)) return false; setAes256(b); return true;
-        case Property::Threads: if (!asInt(v, i)) return false; setThreads(i); return true;
+    case Property::Abort:
+        if (!asBool(v, b)) return false;
+        setAbort(b);
+        return true;
+    case Property::Level:
+        if (!asInt(v, i)) return false;
+        setLevel(i);
+        return true;
+    case Property::WipeDisk:
+        if (!asBool(v, b)) return false;
+        setWipeDisk(b);
+        return true;
+    case Property::ExtractFolder:
+        if (!asString(v, s)) return false;
+        setExtractFolder(s);
+        return true;
+    case Property::IncludeHidden:
+        if (!asBool(v, b)) return false;
+        setIncludeHidden(b);
+        return true;
+    case Property::DeleteAfterAdding:
+        if (!asBool(v, b)) return false;
+        setDeleteAfterAdding(b);
+        return true;
+    case Property::Spanning:
+        if (!asBool(v, b)) return false;
+        setSpanning(b);
+        return true;
+    case Property::Overwrite:
+        if (!asInt(v, i)) return false;
+        setOverwrite(i);
+        return true;
+    case Property::Password:
+        if (!asString(v, s)) return false;
+        setPassword(s);
+        return true;
+    case Property::Recurse:
+        if (!asBool(v, b)) return false;
+        setRecurse(b);
+        return true;
+    case Property::SavePathInfo:
+        if (!asBool(v, b)) return false;
+        setSavePathInfo(b);
+        return true;
+    case Property::ArchiveName:
+        if (!asString(v, s)) return false;
+        setArchiveName(s);
+        return true;
+    case Property::DiskCount: return false;
+    case Property::Comment:
+        if (!asString(v, s)) return false;
+        return setComment(s) == kStatusOk;
+    case Property::Names:
+        if (!asString(v, s)) return false;
+        setNames(s);
+        return true;
+    case Property::Aes256:
+        if (!asBool(v, b)) return false;
+        setAes256(b);
+        return true;
+    case Property::Threads:
+        if (!asInt(v, i)) return false;
+        setThreads(i);
+        return true;
     }
     return false;
 }
 
 DispatchValue ZipEngine::getProperty(int id) {
     switch (Property(id)) {
-        case Property::Abort: return abortRequested();
-        case Property::Level: return level();
-        case Property::WipeDisk: return wipeDisk();
-        case Property::ExtractFolder: return extractFolder();
-        case Property::IncludeHidden: return includeHidden();
-        case Property::DeleteAfterAdding: return deleteAfterAdding();
-        case Property::Spanning: return spanning();
-        case Property::Overwrite: return overwrite();
-        case Property::Password: return password();
-        case Property::Recurse: return recurse();
-        case Property::SavePathInfo: return savePathInfo();
-        case Property::ArchiveName: return archiveName();
-        case Property::DiskCount: return diskCount();
-        case Property::Comment: return comment();
-        case Property::Names: return names();
-        case Property::Aes256: return aes256();
-        case Property::Threads: return threads();
+    case Property::Abort: return abortRequested();
+    case Property::Level: return level();
+    case Property::WipeDisk: return wipeDisk();
+    case Property::ExtractFolder: return extractFolder();
+    case Property::IncludeHidden: return includeHidden();
+    case Property::DeleteAfterAdding: return deleteAfterAdding();
+    case Property::Spanning: return spanning();
+    case Property::Overwrite: return overwrite();
+    case Property::Password: return password();
+    case Property::Recurse: return recurse();
+    case Property::SavePathInfo: return savePathInfo();
+    case Property::ArchiveName: return archiveName();
+    case Property::DiskCount: return diskCount();
+    case Property::Comment: return comment();
+    case Property::Names: return names();
+    case Property::Aes256: return aes256();
+    case Property::Threads: return threads();
     }
     return std::monostate{};
 }
 
 std::int16_t ZipEngine::invoke(int id, std::int16_t argument) {
     switch (Method(id)) {
-        case Method::Test: return test();
-        case Method::Repair: return repair(argument);
-        case Method::Add: return add(argument);
-        case Method::Extract: return extract(argument);
-        case Method::List: return list();
-        case Method::Delete: return deleteEntries();
+    case Method::Test: return test();
+    case Method::Repair: return repair(argument);
+    case Method::Add: return add(argument);
+    case Method::Extract: return extract(argument);
+    case Method::List: return list();
+    case Method::Delete: return deleteEntries();
     }
     return kStatusConfiguration;
 }
@@ -146,13 +193,13 @@ std::int16_t ZipEngine::invoke(int id, std::int16_t argument) {
 void ZipEngine::Raiser::record(EventId id, const EntryRecord& r) {
     if (auto* s = engine_.sink_) {
         switch (id) {
-            case EventId::Starting: s->onStarting(r); break;
-            case EventId::Progress: s->onProgress(r); break;
-            case EventId::Listed: s->onListed(r); break;
-            case EventId::Processed: s->onProcessed(r); break;
-            case EventId::Tested: s->onTested(r); break;
-            case EventId::Finished: s->onFinished(r); break;
-            default: break;
+        case EventId::Starting: s->onStarting(r); break;
+        case EventId::Progress: s->onProgress(r); break;
+        case EventId::Listed: s->onListed(r); break;
+        case EventId::Processed: s->onProcessed(r); break;
+        case EventId::Tested: s->onTested(r); break;
+        case EventId::Finished: s->onFinished(r); break;
+        default: break;
         }
     }
     if (engine_.handler_) {

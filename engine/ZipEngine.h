@@ -196,59 +196,90 @@ constexpr std::int16_t kStatusSpanned = 430;
 const char* statusText(std::int16_t status);
 
 enum class Property : int {
-    Abort = 1, Level = 2, WipeDisk = 3, ExtractFolder = 4, IncludeHidden = 6, DeleteAfterAdding = 9,
-    Spanning = 10, Overwrite = 11, Password = 12, Recurse = 13, SavePathInfo = 16, ArchiveName = 18,
-    DiskCount = 19, Comment = 20, Names = 21, Aes256 = 40, Threads = 41,
+    Abort = 1,
+    Level = 2,
+    WipeDisk = 3,
+    ExtractFolder = 4,
+    IncludeHidden = 6,
+    DeleteAfterAdding = 9,
+    Spanning = 10,
+    Overwrite = 11,
+    Password = 12,
+    Recurse = 13,
+    SavePathInfo = 16,
+    ArchiveName = 18,
+    DiskCount = 19,
+    Comment = 20,
+    Names = 21,
+    Aes256 = 40,
+    Threads = 41,
 };
 enum class Method : int { Test = 22, Repair = 23, Add = 24, Extract = 25, List = 26, Delete = 28 };
 enum class EventId : int {
-    Starting = 1, Deleted = 2, Progress = 3, Listed = 6, DiskRequest = 7, PasswordRequest = 8,
-    Skipped = 10, Processed = 11, Tested = 12, Finished = 13,
+    Starting = 1,
+    Deleted = 2,
+    Progress = 3,
+    Listed = 6,
+    DiskRequest = 7,
+    PasswordRequest = 8,
+    Skipped = 10,
+    Processed = 11,
+    Tested = 12,
+    Finished = 13,
 };
 
 enum class SkipReason : std::int16_t {
-    Exists = 1, UnsafeName = 2, UnsupportedMethod = 3, Password = 4, Crc = 5, Damaged = 6,
-    CannotWrite = 7, CannotRead = 8, LinkOutside = 9, UnsupportedEncryption = 10, Overlap = 11,
+    Exists = 1,
+    UnsafeName = 2,
+    UnsupportedMethod = 3,
+    Password = 4,
+    Crc = 5,
+    Damaged = 6,
+    CannotWrite = 7,
+    CannotRead = 8,
+    LinkOutside = 9,
+    UnsupportedEncryption = 10,
+    Overlap = 11,
     NotRegular = 12,
 };
 const char* skipReasonText(std::int16_t reason);
 
 // The entry record of events 1, 3, 6, 11, 12, 13 (see above for each value).
 struct EntryRecord {
-    std::string name;           // "\" separators
-    std::int32_t size = 0;      // 1
+    std::string name;             // "\" separators
+    std::int32_t size = 0;        // 1
     std::int32_t packedSize = 0;  // 2
-    std::int32_t done = 0;      // 3
+    std::int32_t done = 0;        // 3
     std::int16_t attributes = 0;  // 4
-    std::string modified;       // 5 "dd-mm-yy hh:mm"
-    std::int32_t crc = 0;       // 6
-    std::int16_t ratio = 0;     // 7
-    std::int16_t percent = 0;   // 8
-    std::int16_t method = 0;    // 9
-    std::int16_t disk = 1;      // 10
+    std::string modified;         // 5 "dd-mm-yy hh:mm"
+    std::int32_t crc = 0;         // 6
+    std::int16_t ratio = 0;       // 7
+    std::int16_t percent = 0;     // 8
+    std::int16_t method = 0;      // 9
+    std::int16_t disk = 1;        // 10
     std::int16_t encryption = 0;  // 11
-    std::string comment;        // 12
+    std::string comment;          // 12
     // Full-width values for C++ callers (not part of the dispatch record).
     std::uint64_t size64 = 0, packedSize64 = 0;
-    std::int64_t mtime = 0;     // seconds since the epoch
+    std::int64_t mtime = 0;  // seconds since the epoch
 };
 
 // Typed events. Every handler has an empty default; override what you need.
 class ZipEngineEvents {
 public:
     virtual ~ZipEngineEvents() = default;
-    virtual void onStarting(const EntryRecord&) {}              // 1
-    virtual void onDeleted(const std::string& /*name*/) {}      // 2
-    virtual void onProgress(const EntryRecord&) {}              // 3
-    virtual void onListed(const EntryRecord&) {}                // 6
-    virtual void onDiskRequest(std::int16_t /*disk*/) {}        // 7
+    virtual void onStarting(const EntryRecord&) {}          // 1
+    virtual void onDeleted(const std::string& /*name*/) {}  // 2
+    virtual void onProgress(const EntryRecord&) {}          // 3
+    virtual void onListed(const EntryRecord&) {}            // 6
+    virtual void onDiskRequest(std::int16_t /*disk*/) {}    // 7
     // 8: set action = 2 and password to retry.
     virtual void onPasswordRequest(const std::string& /*archive*/, std::string& /*password*/,
                                    std::int16_t& /*action*/) {}
     virtual void onSkipped(const std::string& /*name*/, std::int16_t /*reason*/) {}  // 10
-    virtual void onProcessed(const EntryRecord&) {}             // 11
-    virtual void onTested(const EntryRecord&) {}                // 12
-    virtual void onFinished(const EntryRecord&) {}              // 13
+    virtual void onProcessed(const EntryRecord&) {}                                  // 11
+    virtual void onTested(const EntryRecord&) {}                                     // 12
+    virtual void onFinished(const EntryRecord&) {}                                   // 13
 };
 
 // A value on the dispatch surface.
@@ -294,8 +325,8 @@ public:
     bool savePathInfo() const { return savePathInfo_; }
     void setArchiveName(const std::string& path) { archiveName_ = path; }
     const std::string& archiveName() const { return archiveName_; }
-    std::int16_t diskCount();                        // 19
-    std::string comment();                           // 20 read: the archive's comment
+    std::int16_t diskCount();                          // 19
+    std::string comment();                             // 20 read: the archive's comment
     std::int16_t setComment(const std::string& text);  // 20 write: status
     void setNames(const std::string& names) { names_ = names; }
     const std::string& names() const { return names_; }
@@ -305,12 +336,12 @@ public:
     std::int16_t threads() const { return threads_; }
 
     // --- typed methods (status codes above) ---
-    std::int16_t test();                       // 22
-    std::int16_t repair(std::int16_t mode);    // 23
-    std::int16_t add(std::int16_t action);     // 24
-    std::int16_t extract(std::int16_t mode);   // 25
-    std::int16_t list();                       // 26
-    std::int16_t deleteEntries();              // 28
+    std::int16_t test();                      // 22
+    std::int16_t repair(std::int16_t mode);   // 23
+    std::int16_t add(std::int16_t action);    // 24
+    std::int16_t extract(std::int16_t mode);  // 25
+    std::int16_t list();                      // 26
+    std::int16_t deleteEntries();             // 28
 
     // --- events ---
     // Typed sink (not owned; may be null). Both the sink and the dispatch handler

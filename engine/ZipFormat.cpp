@@ -13,16 +13,16 @@ namespace quarva::engine {
 namespace {
 // Code page 437, bytes 0x80..0xFF.
 const char16_t kCp437High[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC,
-    0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00A2,
-    0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310,
-    0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
-    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C,
-    0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
-    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF,
-    0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
-    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2,
-    0x25A0, 0x00A0};
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320,
+    0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -99,10 +99,10 @@ Encryption ZipEntry::encryption() const {
     if (flags & kFlagStrong) return Encryption::Other;
     if (method == kMethodAes) {
         switch (aesStrength) {
-            case 1: return Encryption::Aes128;
-            case 2: return Encryption::Aes192;
-            case 3: return Encryption::Aes256;
-            default: return Encryption::Other;
+        case 1: return Encryption::Aes128;
+        case 2: return Encryption::Aes192;
+        case 3: return Encryption::Aes256;
+        default: return Encryption::Other;
         }
     }
     return Encryption::Traditional;
@@ -203,57 +203,59 @@ bool parseExtra(const std::string& extra, ZipEntry& e, bool central, bool sizeMa
         if (i + 4 + len > n) return false;
         const unsigned char* d = p + i + 4;
         switch (id) {
-            case 0x0001: {  // zip64: only the fields whose 32-bit value is all ones, in order
-                std::size_t k = 0;
-                auto take = [&](std::uint64_t& v) {
-                    if (k + 8 > len) { ok = false; return; }
-                    v = rd64(d + k);
-                    k += 8;
-                };
-                if (sizeMax) take(e.size);
-                if (packedMax) take(e.packedSize);
-                if (central && offsetMax) take(e.localOffset);
-                if (central && diskMax) {
-                    if (k + 4 > len) ok = false;
-                    else e.disk = rd32(d + k);
+        case 0x0001: {  // zip64: only the fields whose 32-bit value is all ones, in order
+            std::size_t k = 0;
+            auto take = [&](std::uint64_t& v) {
+                if (k + 8 > len) {
+                    ok = false;
+                    return;
                 }
-                break;
+                v = rd64(d + k);
+                k += 8;
+            };
+            if (sizeMax) take(e.size);
+            if (packedMax) take(e.packedSize);
+            if (central && offsetMax) take(e.localOffset);
+            if (central && diskMax) {
+                if (k + 4 > len) ok = false;
+                else e.disk = rd32(d + k);
             }
-            case 0x5455:  // extended timestamp: flags, then mtime when bit 0
-                if (len >= 5 && (d[0] & 1)) e.mtime = extendedTime(rd32(d + 1), e.dosDate);
-                break;
-            case 0x000A:  // NTFS times: tag 1 holds mtime, atime, ctime in 100 ns since 1601
-                if (len >= 32 && e.mtime == 0) {
-                    std::size_t k = 4;
-                    while (k + 4 <= len) {
-                        std::uint16_t tag = rd16(d + k), tl = rd16(d + k + 2);
-                        if (tag == 1 && tl >= 24 && k + 4 + 8 <= len) {
-                            std::uint64_t ft = rd64(d + k + 4);
-                            e.mtime = std::int64_t(ft / 10000000ULL) - 11644473600LL;
-                            break;
-                        }
-                        k += 4 + tl;
+            break;
+        }
+        case 0x5455:  // extended timestamp: flags, then mtime when bit 0
+            if (len >= 5 && (d[0] & 1)) e.mtime = extendedTime(rd32(d + 1), e.dosDate);
+            break;
+        case 0x000A:  // NTFS times: tag 1 holds mtime, atime, ctime in 100 ns since 1601
+            if (len >= 32 && e.mtime == 0) {
+                std::size_t k = 4;
+                while (k + 4 <= len) {
+                    std::uint16_t tag = rd16(d + k), tl = rd16(d + k + 2);
+                    if (tag == 1 && tl >= 24 && k + 4 + 8 <= len) {
+                        std::uint64_t ft = rd64(d + k + 4);
+                        e.mtime = std::int64_t(ft / 10000000ULL) - 11644473600LL;
+                        break;
                     }
+                    k += 4 + tl;
                 }
-                break;
-            case 0x7075:  // Unicode path: version, CRC of the header name, UTF-8 name
-                if (len >= 5 && d[0] == 1) {
-                    std::uint32_t crc = rd32(d + 1);
-                    std::string u(reinterpret_cast<const char*>(d + 5), len - 5);
-                    if (crc == crc32(0, reinterpret_cast<const Bytef*>(e.rawName.data()), uInt(e.rawName.size())) &&
-                        isValidUtf8(u))
-                        e.name = u;
-                }
-                break;
-            case 0x9901:  // AES: vendor version, "AE", strength, real method
-                if (len >= 7) {
-                    e.aesVersion = rd16(d);
-                    e.aesStrength = d[4];
-                    e.aesMethod = rd16(d + 5);
-                }
-                break;
-            default:
-                break;
+            }
+            break;
+        case 0x7075:  // Unicode path: version, CRC of the header name, UTF-8 name
+            if (len >= 5 && d[0] == 1) {
+                std::uint32_t crc = rd32(d + 1);
+                std::string u(reinterpret_cast<const char*>(d + 5), len - 5);
+                if (crc == crc32(0, reinterpret_cast<const Bytef*>(e.rawName.data()), uInt(e.rawName.size())) &&
+                    isValidUtf8(u))
+                    e.name = u;
+            }
+            break;
+        case 0x9901:  // AES: vendor version, "AE", strength, real method
+            if (len >= 7) {
+                e.aesVersion = rd16(d);
+                e.aesStrength = d[4];
+                e.aesMethod = rd16(d + 5);
+            }
+            break;
+        default: break;
         }
         i += 4 + len;
     }

@@ -29,10 +29,10 @@ enum class Encryption : std::int16_t { None = 0, Traditional = 1, Aes128 = 2, Ae
 
 // One entry as the central directory describes it.
 struct ZipEntry {
-    std::string name;          // UTF-8, "/" separators as stored
-    std::string rawName;       // bytes as stored
-    std::string comment;       // UTF-8
-    std::string rawComment;    // bytes as stored
+    std::string name;        // UTF-8, "/" separators as stored
+    std::string rawName;     // bytes as stored
+    std::string comment;     // UTF-8
+    std::string rawComment;  // bytes as stored
     std::uint16_t versionMadeBy = 0, versionNeeded = 0, flags = 0, method = 0;
     std::uint16_t dosTime = 0, dosDate = 0;
     std::uint32_t crc = 0;
@@ -45,7 +45,7 @@ struct ZipEntry {
     // Written as read: name bytes, both extra fields (zip64 sizes aside, which are
     // made anew), flags and comment bytes. Set for entries copied from an archive.
     bool verbatim = false;
-    std::int64_t mtime = 0;    // seconds since the epoch
+    std::int64_t mtime = 0;  // seconds since the epoch
     // AES (method 99): strength 1/2/3, the real method, vendor version (1 = AE-1, 2 = AE-2).
     int aesStrength = 0;
     std::uint16_t aesMethod = 0;
@@ -62,16 +62,16 @@ struct ZipEntry {
 struct ZipDirectory {
     std::vector<ZipEntry> entries;
     std::string comment;
-    std::string rawComment;          // bytes as stored
+    std::string rawComment;  // bytes as stored
     // Set when the end records are damaged although the directory could be read
     // (a zip64 locator pointing elsewhere, counts that disagree): what is wrong.
     std::string endProblem;
-    std::int64_t bias = 0;           // bytes before the archive proper (self-extractor prefix)
+    std::int64_t bias = 0;            // bytes before the archive proper (self-extractor prefix)
     std::uint64_t centralOffset = 0;  // as stored
     std::uint64_t centralSize = 0;
-    std::uint64_t endOffset = 0;      // file position of the end record (zip64 end if any)
-    std::uint32_t diskNumber = 0;     // disk of the end record (0 = single file)
-    std::uint32_t centralDisk = 0;    // disk where the central directory starts
+    std::uint64_t endOffset = 0;    // file position of the end record (zip64 end if any)
+    std::uint32_t diskNumber = 0;   // disk of the end record (0 = single file)
+    std::uint32_t centralDisk = 0;  // disk where the central directory starts
     std::uint64_t fileSize = 0;
 };
 
@@ -81,9 +81,18 @@ inline std::uint32_t rd32(const unsigned char* p) {
     return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
 }
 inline std::uint64_t rd64(const unsigned char* p) { return rd32(p) | (std::uint64_t(rd32(p + 4)) << 32); }
-inline void put16(std::string& s, std::uint16_t v) { s.push_back(char(v & 0xff)); s.push_back(char(v >> 8)); }
-inline void put32(std::string& s, std::uint32_t v) { put16(s, std::uint16_t(v)); put16(s, std::uint16_t(v >> 16)); }
-inline void put64(std::string& s, std::uint64_t v) { put32(s, std::uint32_t(v)); put32(s, std::uint32_t(v >> 32)); }
+inline void put16(std::string& s, std::uint16_t v) {
+    s.push_back(char(v & 0xff));
+    s.push_back(char(v >> 8));
+}
+inline void put32(std::string& s, std::uint32_t v) {
+    put16(s, std::uint16_t(v));
+    put16(s, std::uint16_t(v >> 16));
+}
+inline void put64(std::string& s, std::uint64_t v) {
+    put32(s, std::uint32_t(v));
+    put32(s, std::uint32_t(v >> 32));
+}
 
 // Text conversions of names.
 std::string cp437ToUtf8(const std::string& bytes);

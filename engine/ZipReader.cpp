@@ -102,8 +102,7 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
                 // Pointing before it is a prefix's doing; pointing after it is damage.
                 if (ok && declared >= file.size())
                     dir.endProblem = "the zip64 end locator points past the end of the file";
-                else if (ok && declared > at)
-                    dir.endProblem = "the zip64 end locator points to the wrong place";
+                else if (ok && declared > at) dir.endProblem = "the zip64 end locator points to the wrong place";
             }
             if (!ok) return kStatusCorrupt;
             // Values of the end record that are not "see the zip64 record" must agree with it.

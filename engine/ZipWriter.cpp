@@ -236,7 +236,8 @@ bool ZipWriter::copyEntry(const InputFile& in, const ZipDirectory& dir, const Zi
     e.packedSize = packed;
     if (!beginEntry(e, zip64, true)) return false;
     std::vector<unsigned char>& buf = copyBuf_;
-    if (buf.size() < (1u << 20)) buf.resize(std::size_t(std::min<std::uint64_t>(1u << 20, std::max<std::uint64_t>(packed, 4096))));
+    if (buf.size() < (1u << 20))
+        buf.resize(std::size_t(std::min<std::uint64_t>(1u << 20, std::max<std::uint64_t>(packed, 4096))));
     std::uint64_t pos = dataStart, left = packed;
     while (left > 0) {
         if (abort.load()) {

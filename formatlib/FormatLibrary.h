@@ -82,9 +82,9 @@ constexpr unsigned kOutcomeSkipped = 1;
 constexpr unsigned kOutcomeFailed = 2;
 
 // Archive kinds reported with kMsgArchiveKind.
-constexpr unsigned kKindZip = 0;      // zip data (also inside a self-extracting program)
+constexpr unsigned kKindZip = 0;  // zip data (also inside a self-extracting program)
 constexpr unsigned kKindCab = 3;
-constexpr unsigned kKindOther = 10;   // any other format of this library
+constexpr unsigned kKindOther = 10;  // any other format of this library
 
 // Host-side status codes of a call through the loader.
 constexpr int kStatusOk = 0;
@@ -185,11 +185,11 @@ static_assert(offsetof(ErrorRecord, details) == 4 * sizeof(void*));
 // Entry points, as exported by the library (C linkage, looked up by these names).
 extern "C" {
 typedef void (*QzListArchiveFn)(const char* archive, const char* filters, quarva::platform::WindowHandle window);
-typedef void (*QzCompressFileFn)(const char* archive, const char* files, const char* password,
-                                 int hiddenFiles, int deleteAfter, int savePathInfo, int subfolders,
+typedef void (*QzCompressFileFn)(const char* archive, const char* files, const char* password, int hiddenFiles,
+                                 int deleteAfter, int savePathInfo, int subfolders,
                                  quarva::platform::WindowHandle window);
-typedef void (*QzExtractFileFn)(const char* archive, const char* files, const char* destination,
-                                int overwrite, int useStoredPaths, quarva::platform::WindowHandle window);
+typedef void (*QzExtractFileFn)(const char* archive, const char* files, const char* destination, int overwrite,
+                                int useStoredPaths, quarva::platform::WindowHandle window);
 typedef void (*QzDeleteFileFn)(const char* archive, const char* files, quarva::platform::WindowHandle window);
 typedef void (*QzTestArchiveFn)(const char* archive, const char* files, quarva::platform::WindowHandle window);
 typedef void (*QzArcToSFXFn)(const char* archive, const char* output, const char* systemFolder,
@@ -200,7 +200,8 @@ typedef void (*QzEncodeFn)(const char* source, const char* target, int method, i
                            quarva::platform::WindowHandle window);
 typedef int (*QzFileCountFn)(const char* archive);
 typedef void (*QzTurboFindFn)(const char* archive);
-typedef void (*QzTurboFindTextFn)(const char* archive, const char* text, int matchCase, quarva::platform::WindowHandle window);
+typedef void (*QzTurboFindTextFn)(const char* archive, const char* text, int matchCase,
+                                  quarva::platform::WindowHandle window);
 typedef void (*QzAssociateFn)(quarva::platform::WindowHandle window);
 typedef void (*QzAbortFn)();
 // Our addition: what a file's content is, by the formats' bids (the extension only

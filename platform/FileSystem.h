@@ -22,8 +22,8 @@ enum class DriveType : int { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 
 
 // File attribute bits, as the platform numbers them.
 constexpr std::uint32_t kAttrReadOnly = 0x01;
-constexpr std::uint32_t kAttrHidden = 0x02;   // a name starting with '.'
-constexpr std::uint32_t kAttrSystem = 0x04;   // not a regular file, folder or link
+constexpr std::uint32_t kAttrHidden = 0x02;  // a name starting with '.'
+constexpr std::uint32_t kAttrSystem = 0x04;  // not a regular file, folder or link
 constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::uint32_t kAttrNormal = 0x80;
@@ -53,11 +53,10 @@ bool setFileAttributes(const std::filesystem::path& path, std::uint32_t attribut
 
 // System error numbers the suite's messages are keyed by.
 namespace syserr {
-constexpr int kFileNotFound = 2, kPathNotFound = 3, kAccessDenied = 5, kInvalidDrive = 15,
-              kWriteProtect = 19, kNotReady = 21, kCrc = 23, kSeek = 25, kNotDosDisk = 26,
-              kWriteFault = 29, kReadFault = 30, kGenFailure = 31, kSharingViolation = 32,
-              kLockViolation = 33, kAdapterHardware = 57, kFileExists = 80, kBufferOverflow = 111,
-              kDiskFull = 112, kBadPathname = 161, kAlreadyExists = 183, kStackOverflow = 1001,
+constexpr int kFileNotFound = 2, kPathNotFound = 3, kAccessDenied = 5, kInvalidDrive = 15, kWriteProtect = 19,
+              kNotReady = 21, kCrc = 23, kSeek = 25, kNotDosDisk = 26, kWriteFault = 29, kReadFault = 30,
+              kGenFailure = 31, kSharingViolation = 32, kLockViolation = 33, kAdapterHardware = 57, kFileExists = 80,
+              kBufferOverflow = 111, kDiskFull = 112, kBadPathname = 161, kAlreadyExists = 183, kStackOverflow = 1001,
               kFileInvalid = 1006, kIoDevice = 1117;
 }
 // errno → system error number. `writing` tells an I/O error while writing (29)

@@ -19,7 +19,7 @@ void clearInterrupt();
 
 // Temporaries that must not outlive the process (AtomicFile registers its own).
 // Safe to call from any thread; the handler only reads a fixed-size table.
-int registerTemporary(const std::filesystem::path& path);   // returns a slot, -1 when full
+int registerTemporary(const std::filesystem::path& path);  // returns a slot, -1 when full
 // The same for the entry `name` of the open folder `dirFd` (which must stay open
 // while registered): removed with unlinkat, no path lookup.
 int registerTemporaryAt(int dirFd, const std::string& name);

@@ -50,9 +50,8 @@ public:
     virtual std::optional<std::filesystem::path> chooseFile(const FileRequest& request) = 0;
 
     // The shorthand most callers need.
-    Answer message(std::string text, std::string caption, Buttons buttons = Buttons::Ok,
-                   Icon icon = Icon::None, int defaultButton = 0)
-    {
+    Answer message(std::string text, std::string caption, Buttons buttons = Buttons::Ok, Icon icon = Icon::None,
+                   int defaultButton = 0) {
         return messageBox({std::move(text), std::move(caption), buttons, icon, defaultButton});
     }
 };

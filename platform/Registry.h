@@ -77,10 +77,10 @@ public:
     // The platform's query: with data == nullptr only the size is returned in *size.
     // Otherwise *size is the buffer size on entry and the stored size on return;
     // kErrorMoreData when the buffer is too small (nothing copied).
-    long queryValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t* type,
-                    void* data, std::uint32_t* size) const;
-    long setValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t type,
-                  const void* data, std::uint32_t size);
+    long queryValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t* type, void* data,
+                    std::uint32_t* size) const;
+    long setValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t type, const void* data,
+                  std::uint32_t size);
     long createKey(Hive hive, std::string_view key);
     long deleteValue(Hive hive, std::string_view key, std::string_view name);
     // Deletes the key with all its subkeys.
@@ -100,13 +100,11 @@ public:
     // Data shorter than 4 bytes is zero-extended.
     std::optional<std::uint32_t> readDword(Hive hive, std::string_view key, std::string_view name,
                                            std::uint32_t bufferSize = 4) const;
-    std::optional<std::vector<std::uint8_t>> readBinary(Hive hive, std::string_view key,
-                                                        std::string_view name) const;
+    std::optional<std::vector<std::uint8_t>> readBinary(Hive hive, std::string_view key, std::string_view name) const;
 
     long writeString(Hive hive, std::string_view key, std::string_view name, std::string_view text);
     long writeDword(Hive hive, std::string_view key, std::string_view name, std::uint32_t number);
-    long writeBinary(Hive hive, std::string_view key, std::string_view name,
-                     const std::vector<std::uint8_t>& bytes);
+    long writeBinary(Hive hive, std::string_view key, std::string_view name, const std::vector<std::uint8_t>& bytes);
 
     // REGEDIT4 text as the platform's editor writes it. A full key path starts with the
     // hive name ("HKEY_CURRENT_USER\\Software\\..."; HKCU, HKCR, HKLM are accepted too).

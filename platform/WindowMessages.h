@@ -17,8 +17,7 @@ public:
 
 using WindowHandle = MessageWindow*;
 
-inline std::intptr_t SendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
-{
+inline std::intptr_t SendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     return window ? window->onMessage(message, wParam, lParam) : 0;
 }
 

@@ -14,8 +14,8 @@ using Creator = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 struct ClassInfo {
     const CLSID* clsid;
     const IID* iid;
-    const char* name;               // "ZipContext"
-    const char* interfaceName;      // "IZipContext"
+    const char* name;           // "ZipContext"
+    const char* interfaceName;  // "IZipContext"
     const char* versionIndependentProgId;
     const char* progId;
     const char* description;

@@ -36,8 +36,7 @@ protected:
 private:
     struct Inner final : IUnknown {
         explicit Inner(CComObjectRoot* o) : owner(o) {}
-        HRESULT QueryInterface(REFIID riid, void** ppv) override
-        {
+        HRESULT QueryInterface(REFIID riid, void** ppv) override {
             if (!ppv) return E_POINTER;
             if (riid == IID_IUnknown) {
                 *ppv = static_cast<IUnknown*>(this);
@@ -51,8 +50,7 @@ private:
             return S_OK;
         }
         ULONG AddRef() override { return ++owner->refs_; }
-        ULONG Release() override
-        {
+        ULONG Release() override {
             ULONG left = --owner->refs_;
             if (left == 0) delete owner;
             return left;
@@ -78,20 +76,17 @@ public:
 // up by name and nothing to invoke; the description is in the type library.
 template <class I>
 struct CDualImpl : I {
-    HRESULT GetTypeInfoCount(UINT* count) override
-    {
+    HRESULT GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
         return S_OK;
     }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override
-    {
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
         if (info) *info = nullptr;
         return TYPE_E_ELEMENTNOTFOUND;
     }
     HRESULT GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
+    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return DISP_E_MEMBERNOTFOUND;
     }
 };
@@ -99,8 +94,7 @@ struct CDualImpl : I {
 // Creates a T (plain, or aggregated by `outer`) and queries it; a failed query
 // destroys the new object.
 template <class T>
-HRESULT createInstance(IUnknown* outer, REFIID riid, void** ppv)
-{
+HRESULT createInstance(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer && !(riid == IID_IUnknown)) return CLASS_E_NOAGGREGATION;

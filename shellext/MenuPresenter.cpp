@@ -12,31 +12,15 @@ namespace {
 
 // A green archive with a zipper, in 16 colours at most.
 const char* const kBitmap203[] = {
-    "16 16 5 1",
-    ". c None",
-    "# c #1E4620",
-    "g c #3FA34D",
-    "y c #F2C230",
-    "w c #FFFFFF",
-    "................",
-    "..############..",
-    "..#gggg#yy#gg#..",
-    "..#gggg#yy#gg#..",
-    "..#gggg#yy#gg#..",
-    "..#gggg####gg#..",
-    "..#gggg#yy#gg#..",
-    "..#gggg####gg#..",
-    "..#gggg#yy#gg#..",
-    "..#gggg#ww#gg#..",
-    "..#gggg#ww#gg#..",
-    "..#gggg####gg#..",
-    "..#gggggggggg#..",
-    "..#gggggggggg#..",
-    "..############..",
-    "................",
+    "16 16 5 1",        ". c None",         "# c #1E4620",      "g c #3FA34D",      "y c #F2C230",
+    "w c #FFFFFF",      "................", "..############..", "..#gggg#yy#gg#..", "..#gggg#yy#gg#..",
+    "..#gggg#yy#gg#..", "..#gggg####gg#..", "..#gggg#yy#gg#..", "..#gggg####gg#..", "..#gggg#yy#gg#..",
+    "..#gggg#ww#gg#..", "..#gggg#ww#gg#..", "..#gggg####gg#..", "..#gggggggggg#..", "..#gggggggggg#..",
+    "..############..", "................",
 };
 
-const BITMAP_RESOURCE kItemBitmap = {203, 16, 16, kBitmap203, static_cast<int>(sizeof kBitmap203 / sizeof kBitmap203[0])};
+const BITMAP_RESOURCE kItemBitmap = {203, 16, 16, kBitmap203,
+                                     static_cast<int>(sizeof kBitmap203 / sizeof kBitmap203[0])};
 
 HRESULT itemsAdded(unsigned count) { return MAKE_HRESULT(0, 0, count); }
 
@@ -44,14 +28,12 @@ HRESULT itemsAdded(unsigned count) { return MAKE_HRESULT(0, 0, count); }
 
 HBITMAP itemBitmap() { return &kItemBitmap; }
 
-CMenuPresenter::~CMenuPresenter()
-{
+CMenuPresenter::~CMenuPresenter() {
     if (popup_) popup_->Release();
 }
 
 HRESULT CMenuPresenter::present(HMENU shellMenu, UINT index, UINT firstId, UINT lastId, UINT flags,
-                                std::uint32_t settings, const std::vector<std::string>& items, bool replaceSubmenu)
-{
+                                std::uint32_t settings, const std::vector<std::string>& items, bool replaceSubmenu) {
     if (!shellMenu) return E_INVALIDARG;
     // The popup is made anew on every call.
     if (popup_) popup_->Release();
@@ -83,7 +65,8 @@ HRESULT CMenuPresenter::present(HMENU shellMenu, UINT index, UINT firstId, UINT 
                 }
             }
         }
-        if (!shellMenu->InsertMenu(index, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup_), texts::kSubmenu))
+        if (!shellMenu->InsertMenu(index, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup_),
+                                   texts::kSubmenu))
             return itemsAdded(0);
         if (icons) {
             // The submenu sits at `index`, or at the end when the menu was shorter.

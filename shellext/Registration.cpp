@@ -22,15 +22,13 @@ HRESULT fromError(long rc) { return rc == kErrorSuccess ? S_OK : HRESULT_FROM_WI
 
 bool missingIsFine(long rc) { return rc == kErrorSuccess || rc == kErrorFileNotFound; }
 
-std::string parentKey(const std::string& key)
-{
+std::string parentKey(const std::string& key) {
     auto slash = key.rfind('\\');
     return slash == std::string::npos ? std::string() : key.substr(0, slash);
 }
 
 // Removes `key` when nothing is left in it.
-long removeIfEmpty(Registry& registry, const std::string& key)
-{
+long removeIfEmpty(Registry& registry, const std::string& key) {
     if (key.empty() || !registry.keyExists(Hive::ClassesRoot, key)) return kErrorSuccess;
     if (!registry.subkeys(Hive::ClassesRoot, key).empty() || !registry.values(Hive::ClassesRoot, key).empty())
         return kErrorSuccess;
@@ -39,16 +37,14 @@ long removeIfEmpty(Registry& registry, const std::string& key)
 
 // The handler containers that go when they hold nothing more; the keys above
 // them (*, Directory, Drive, Folder, their shellex keys, .zip) are shared and stay.
-bool isOwnContainer(const std::string& key)
-{
+bool isOwnContainer(const std::string& key) {
     auto lower = key;
     for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower.ends_with("\\contextmenuhandlers") || lower.ends_with("\\dragdrophandlers") ||
            lower == "quarvazip\\shellex" || lower == "quarvazip";
 }
 
-long registerClass(Registry& registry, const ClassInfo& info, const std::string& modulePath)
-{
+long registerClass(Registry& registry, const ClassInfo& info, const std::string& modulePath) {
     const std::string clsid = guidToString(*info.clsid);
     const std::string clsidKey = std::string("CLSID\\") + clsid;
     const std::string libid = guidToString(LIBID_ZIPLib);
@@ -83,11 +79,10 @@ long registerClass(Registry& registry, const ClassInfo& info, const std::string&
     return registry.writeString(Hive::LocalMachine, kApprovedKey, clsid, info.approval);
 }
 
-long unregisterClass(Registry& registry, const ClassInfo& info)
-{
+long unregisterClass(Registry& registry, const ClassInfo& info) {
     const std::string clsid = guidToString(*info.clsid);
-    for (const std::string& key : {std::string("CLSID\\") + clsid, std::string(info.progId),
-                                  std::string(info.versionIndependentProgId)})
+    for (const std::string& key :
+         {std::string("CLSID\\") + clsid, std::string(info.progId), std::string(info.versionIndependentProgId)})
         if (long rc = registry.deleteKey(Hive::ClassesRoot, key); !missingIsFine(rc)) return rc;
     for (const char* handler : info.handlerKeys) {
         if (!handler) continue;
@@ -101,16 +96,14 @@ long unregisterClass(Registry& registry, const ClassInfo& info)
 
 }  // namespace
 
-HRESULT registerServer(const std::string& modulePath)
-{
+HRESULT registerServer(const std::string& modulePath) {
     Registry registry = Registry::fromEnvironment();
     for (const auto& info : classTable())
         if (long rc = registerClass(registry, info, modulePath); rc != kErrorSuccess) return fromError(rc);
     return fromError(registerTypeLibrary(registry, modulePath));
 }
 
-HRESULT unregisterServer()
-{
+HRESULT unregisterServer() {
     Registry registry = Registry::fromEnvironment();
     for (const auto& info : classTable())
         if (long rc = unregisterClass(registry, info); rc != kErrorSuccess) return fromError(rc);

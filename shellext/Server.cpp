@@ -21,8 +21,7 @@ std::atomic<long> gLockCount{0};
 class CClassFactory final : public IClassFactory {
 public:
     explicit CClassFactory(Creator create) : create_(create) {}
-    HRESULT QueryInterface(REFIID riid, void** ppv) override
-    {
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IClassFactory) {
             *ppv = static_cast<IClassFactory*>(this);
@@ -32,21 +31,18 @@ public:
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override
-    {
+    ULONG AddRef() override {
         ULONG n = ++refs_;
         if (n == 1) lockModule();
         return n;
     }
-    ULONG Release() override
-    {
+    ULONG Release() override {
         ULONG n = --refs_;
         if (n == 0) unlockModule();
         return n;
     }
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override { return create_(outer, riid, ppv); }
-    HRESULT LockServer(BOOL lock) override
-    {
+    HRESULT LockServer(BOOL lock) override {
         if (lock) lockModule();
         else unlockModule();
         return S_OK;
@@ -57,8 +53,7 @@ private:
     std::atomic<ULONG> refs_{0};
 };
 
-CClassFactory* factoryFor(REFCLSID clsid)
-{
+CClassFactory* factoryFor(REFCLSID clsid) {
     static CClassFactory factories[] = {
         CClassFactory(classTable()[0].create), CClassFactory(classTable()[1].create),
         CClassFactory(classTable()[2].create), CClassFactory(classTable()[3].create),
@@ -71,8 +66,7 @@ CClassFactory* factoryFor(REFCLSID clsid)
 }
 
 // The library's own file, as the loader reports it, made absolute.
-std::string modulePath()
-{
+std::string modulePath() {
     Dl_info info{};
     if (!dladdr(reinterpret_cast<void*>(&modulePath), &info) || !info.dli_fname) return {};
     std::error_code ec;
@@ -93,8 +87,7 @@ using namespace quarva::shellext;
 
 #define QZIP_EXPORT extern "C" __attribute__((visibility("default")))
 
-QZIP_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
-{
+QZIP_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     CClassFactory* factory = factoryFor(clsid);
@@ -104,8 +97,7 @@ QZIP_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 
 QZIP_EXPORT HRESULT DllCanUnloadNow() { return moduleLockCount() == 0 ? S_OK : S_FALSE; }
 
-QZIP_EXPORT HRESULT DllRegisterServer()
-{
+QZIP_EXPORT HRESULT DllRegisterServer() {
     const std::string path = modulePath();
     if (path.empty()) return E_UNEXPECTED;
     return registerServer(path);

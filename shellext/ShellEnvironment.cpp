@@ -20,27 +20,21 @@ namespace quarva::shellext {
 using platform::Hive;
 using platform::Registry;
 
-std::uint32_t readSystemSettings()
-{
-    auto value = Registry::fromEnvironment().readDword(Hive::CurrentUser, texts::kSettingsKey,
-                                                        texts::kSystemSettingsValue);
+std::uint32_t readSystemSettings() {
+    auto value =
+        Registry::fromEnvironment().readDword(Hive::CurrentUser, texts::kSettingsKey, texts::kSystemSettingsValue);
     return value && *value != 0 ? *value : kDefaultSystemSettings;
 }
 
-std::string readInstalledPath()
-{
-    auto value = Registry::fromEnvironment().readString(Hive::CurrentUser, texts::kSettingsKey,
-                                                         texts::kInstalledPathValue, 260);
+std::string readInstalledPath() {
+    auto value =
+        Registry::fromEnvironment().readString(Hive::CurrentUser, texts::kSettingsKey, texts::kInstalledPathValue, 260);
     return value ? *value : std::string();
 }
 
-std::string programPath(const std::string& installedPath)
-{
-    return installedPath + "/" + texts::kProgramName;
-}
+std::string programPath(const std::string& installedPath) { return installedPath + "/" + texts::kProgramName; }
 
-int formatLibraryFileCount(const std::string& installedPath, const std::string& archive)
-{
+int formatLibraryFileCount(const std::string& installedPath, const std::string& archive) {
     // Without an installed folder there is no library to trust: a relative path
     // would load whatever the current folder holds into the caller's process.
     if (installedPath.empty() || installedPath.front() != '/') return 0;
@@ -50,12 +44,12 @@ int formatLibraryFileCount(const std::string& installedPath, const std::string& 
     return count;
 }
 
-int formatLibraryArchiveType(const std::string& installedPath, const std::string& archive)
-{
+int formatLibraryArchiveType(const std::string& installedPath, const std::string& archive) {
     if (installedPath.empty() || installedPath.front() != '/') return -1;
     int kind = -1;
     std::string found;
-    if (formatlib::callArchiveType(formatlib::libraryPath(installedPath), archive, &kind, &found) != formatlib::kStatusOk)
+    if (formatlib::callArchiveType(formatlib::libraryPath(installedPath), archive, &kind, &found) !=
+        formatlib::kStatusOk)
         return -1;
     return kind < 0 ? -1 : kind;
 }
@@ -65,8 +59,7 @@ bool fitsInListFile(const std::string& name) { return name.find_first_of("\r\n")
 namespace {
 
 // Letters and digits from the kernel's random source, for names nobody can guess.
-bool randomPart(std::string& out, std::size_t length)
-{
+bool randomPart(std::string& out, std::size_t length) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char bytes[32];
     if (length > sizeof bytes || getrandom(bytes, length, 0) != static_cast<ssize_t>(length)) return false;
@@ -77,13 +70,11 @@ bool randomPart(std::string& out, std::size_t length)
 
 }  // namespace
 
-ListFile::~ListFile()
-{
+ListFile::~ListFile() {
     if (file_) std::fclose(file_);
 }
 
-bool ListFile::create()
-{
+bool ListFile::create() {
     const std::filesystem::path folder = platform::tempFolder();
     if (folder.empty()) {
         problem_ = platform::tempFolderProblem();
@@ -96,7 +87,8 @@ bool ListFile::create()
             err = errno;
             break;
         }
-        std::filesystem::path candidate = folder / (std::string(texts::kListFilePrefix) + unique + texts::kListFileSuffix);
+        std::filesystem::path candidate =
+            folder / (std::string(texts::kListFilePrefix) + unique + texts::kListFileSuffix);
         int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             err = errno;
@@ -116,23 +108,20 @@ bool ListFile::create()
     return false;
 }
 
-bool ListFile::write(const std::string& text)
-{
+bool ListFile::write(const std::string& text) {
     if (!file_) return false;
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
     return !failed_;
 }
 
-bool ListFile::close()
-{
+bool ListFile::close() {
     if (!file_) return false;
     bool ok = std::fclose(file_) == 0 && !failed_;
     file_ = nullptr;
     return ok;
 }
 
-void ListFile::discard()
-{
+void ListFile::discard() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
     if (!path_.empty()) ::unlink(path_.c_str());
@@ -141,8 +130,7 @@ void ListFile::discard()
 
 namespace {
 
-std::string escapedWord(const std::string& word)
-{
+std::string escapedWord(const std::string& word) {
     std::string out;
     for (char c : word) {
         switch (c) {
@@ -160,8 +148,7 @@ std::string escapedWord(const std::string& word)
 class FileRecordingLauncher : public platform::Launcher {
 public:
     explicit FileRecordingLauncher(std::string file) : file_(std::move(file)) {}
-    bool launch(const std::vector<std::string>& argv, bool shown) override
-    {
+    bool launch(const std::vector<std::string>& argv, bool shown) override {
         std::FILE* f = std::fopen(file_.c_str(), "ab");
         if (!f) return false;
         std::string line = shown ? "shown" : "hidden";
@@ -177,8 +164,7 @@ private:
 
 }  // namespace
 
-bool startProgram(const std::vector<std::string>& argv, bool shown)
-{
+bool startProgram(const std::vector<std::string>& argv, bool shown) {
     const char* record = std::getenv("QUARVA_SHELLEXT_LAUNCH_LOG");
     if (record && *record) return FileRecordingLauncher(record).launch(argv, shown);
     platform::ProcessLauncher launcher;
@@ -186,19 +172,18 @@ bool startProgram(const std::vector<std::string>& argv, bool shown)
 }
 
 std::vector<std::string> archiveManagerCommand(const std::string& installedPath, const std::string& switchName,
-                                               const std::string& argument)
-{
+                                               const std::string& argument) {
     std::vector<std::string> argv{programPath(installedPath), "/" + switchName};
     if (!argument.empty()) argv.push_back(argument);
     return argv;
 }
 
-com::HRESULT handOverList(const std::vector<std::string>& lines, bool endLastLine, const char* switchName, bool shown)
-{
+com::HRESULT handOverList(const std::vector<std::string>& lines, bool endLastLine, const char* switchName, bool shown) {
     for (const auto& line : lines) {
         if (fitsInListFile(line)) continue;
         std::string shownName;
-        for (char c : line) shownName += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+        for (char c : line)
+            shownName += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
         showRefusal(texts::kLineBreakInName + shownName + texts::kLineBreakInNameEnd);
         return com::HRESULT_FROM_WIN32(123);  // the name is not valid here
     }
@@ -223,8 +208,7 @@ com::HRESULT handOverList(const std::vector<std::string>& lines, bool endLastLin
     return com::S_OK;
 }
 
-void showRefusal(const std::string& text)
-{
+void showRefusal(const std::string& text) {
     const char* record = std::getenv("QUARVA_SHELLEXT_MESSAGE_LOG");
     if (record && *record) {
         if (std::FILE* f = std::fopen(record, "ab")) {

@@ -10,8 +10,7 @@ using platform::Hive;
 using platform::kErrorFileNotFound;
 using platform::kErrorSuccess;
 
-const TypeLibDescription& typeLibrary()
-{
+const TypeLibDescription& typeLibrary() {
     static const TypeLibDescription lib = {
         &LIBID_ZIPLib,
         "ZIPLib",
@@ -32,8 +31,7 @@ const TypeLibDescription& typeLibrary()
 
 namespace {
 
-std::string versionText(const TypeLibDescription& lib)
-{
+std::string versionText(const TypeLibDescription& lib) {
     return std::to_string(lib.major) + "." + std::to_string(lib.minor);
 }
 
@@ -42,16 +40,14 @@ std::string libKey(const TypeLibDescription& lib) { return "TypeLib\\" + guidToS
 // This platform's name for the module kind, where the type library's path is kept.
 constexpr const char* kSysKind = "linux";
 
-bool isEmptyKey(const platform::Registry& registry, const std::string& key)
-{
+bool isEmptyKey(const platform::Registry& registry, const std::string& key) {
     return registry.keyExists(Hive::ClassesRoot, key) && registry.subkeys(Hive::ClassesRoot, key).empty() &&
            registry.values(Hive::ClassesRoot, key).empty();
 }
 
 }  // namespace
 
-long registerTypeLibrary(platform::Registry& registry, const std::string& modulePath)
-{
+long registerTypeLibrary(platform::Registry& registry, const std::string& modulePath) {
     const TypeLibDescription& lib = typeLibrary();
     const std::string libid = guidToString(*lib.libid);
     const std::string version = libKey(lib) + "\\" + versionText(lib);
@@ -84,15 +80,15 @@ long registerTypeLibrary(platform::Registry& registry, const std::string& module
     return kErrorSuccess;
 }
 
-long unregisterTypeLibrary(platform::Registry& registry)
-{
+long unregisterTypeLibrary(platform::Registry& registry) {
     const TypeLibDescription& lib = typeLibrary();
     const std::string version = libKey(lib) + "\\" + versionText(lib);
     if (long rc = registry.deleteKey(Hive::ClassesRoot, version); rc != kErrorSuccess && rc != kErrorFileNotFound)
         return rc;
     // The library's key goes with its last version.
     if (isEmptyKey(registry, libKey(lib)))
-        if (long rc = registry.deleteKey(Hive::ClassesRoot, libKey(lib)); rc != kErrorSuccess && rc != kErrorFileNotFound)
+        if (long rc = registry.deleteKey(Hive::ClassesRoot, libKey(lib));
+            rc != kErrorSuccess && rc != kErrorFileNotFound)
             return rc;
     for (const auto& cls : lib.classes) {
         const std::string key = "Interface\\" + guidToString(*cls.iid);

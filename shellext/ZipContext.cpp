@@ -14,8 +14,7 @@ namespace {
 
 // Copies `text` into the caller's buffer, ANSI or wide, cut to size characters
 // (the last of them the terminating zero).
-void copyHelpText(const std::string& text, UINT type, char* name, UINT size)
-{
+void copyHelpText(const std::string& text, UINT type, char* name, UINT size) {
     if (!name || size == 0) return;
     if (type & GCS_UNICODE) {
         const std::u16string wide = toWide(text);
@@ -32,8 +31,7 @@ void copyHelpText(const std::string& text, UINT type, char* name, UINT size)
 
 }  // namespace
 
-bool readDropList(IDataObject* data, std::vector<std::string>& names)
-{
+bool readDropList(IDataObject* data, std::vector<std::string>& names) {
     if (!data) return false;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
@@ -59,16 +57,14 @@ bool readDropList(IDataObject* data, std::vector<std::string>& names)
     return ok;
 }
 
-void* ZipContext::findInterface(REFIID riid)
-{
+void* ZipContext::findInterface(REFIID riid) {
     if (riid == IID_IZipContext || riid == IID_IDispatch) return static_cast<IZipContext*>(this);
     if (riid == IID_IShellExtInit) return static_cast<IShellExtInit*>(this);
     if (riid == IID_IContextMenu) return static_cast<IContextMenu*>(this);
     return nullptr;
 }
 
-HRESULT ZipContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)
-{
+HRESULT ZipContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
     settings_ = readSystemSettings();
     if (!(settings_ & kUseShellExtensions)) return E_INVALIDARG;
     std::vector<std::string> names;
@@ -77,8 +73,7 @@ HRESULT ZipContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)
     return selected_.empty() ? E_INVALIDARG : S_OK;
 }
 
-std::vector<std::string> ZipContext::buildItems()
-{
+std::vector<std::string> ZipContext::buildItems() {
     std::vector<std::string> items;
     kind_ = kNone;
     archivePath_.clear();
@@ -145,14 +140,12 @@ std::vector<std::string> ZipContext::buildItems()
     return items;
 }
 
-HRESULT ZipContext::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags)
-{
+HRESULT ZipContext::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) {
     std::vector<std::string> items = buildItems();
     return presenter_.present(menu, index, firstId, lastId, flags, settings_, items, true);
 }
 
-bool ZipContext::helpText(unsigned offset, std::string& text) const
-{
+bool ZipContext::helpText(unsigned offset, std::string& text) const {
     const std::string name = fileNamePart(archivePath_);
     const std::string convert = std::string(texts::kHelpConvert) + name + texts::kHelpToSelfExtractor;
     switch (kind_) {
@@ -182,8 +175,7 @@ bool ZipContext::helpText(unsigned offset, std::string& text) const
     return false;
 }
 
-HRESULT ZipContext::GetCommandString(UINT_PTR offset, UINT type, UINT*, char* name, UINT size)
-{
+HRESULT ZipContext::GetCommandString(UINT_PTR offset, UINT type, UINT*, char* name, UINT size) {
     if (!(type & GCS_HELPTEXTA)) return E_INVALIDARG;
     std::string text;
     if (offset > 0xFFFF || !helpText(static_cast<unsigned>(offset), text)) return E_INVALIDARG;
@@ -191,8 +183,7 @@ HRESULT ZipContext::GetCommandString(UINT_PTR offset, UINT type, UINT*, char* na
     return S_OK;
 }
 
-HRESULT ZipContext::InvokeCommand(CMINVOKECOMMANDINFO* info)
-{
+HRESULT ZipContext::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (!info) return E_INVALIDARG;
     if (!IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
     const unsigned offset = LOWORD(reinterpret_cast<std::uintptr_t>(info->lpVerb));
@@ -214,7 +205,8 @@ HRESULT ZipContext::InvokeCommand(CMINVOKECOMMANDINFO* info)
     case 1:
         if (kind_ == kOneItem) return handOverList({archivePath_, firstPath_}, false, texts::kSwitchNoAddDialog, false);
         if (kind_ == kSeveralItems) return handOverList(withArchive, true, texts::kSwitchZipAndMail, false);
-        if (kind_ == kOneArchive) return handOverList({archivePath_, folder_}, false, texts::kSwitchNoExtractDialog, false);
+        if (kind_ == kOneArchive)
+            return handOverList({archivePath_, folder_}, false, texts::kSwitchNoExtractDialog, false);
         break;
     case 2:
         if (kind_ == kOneItem) return handOverList({archivePath_, firstPath_}, false, texts::kSwitchZipAndMail, false);

@@ -7,16 +7,14 @@
 
 namespace quarva::shellext {
 
-void* ZipDrag::findInterface(REFIID riid)
-{
+void* ZipDrag::findInterface(REFIID riid) {
     if (riid == IID_IZipDrag || riid == IID_IDispatch) return static_cast<IZipDrag*>(this);
     if (riid == IID_IShellExtInit) return static_cast<IShellExtInit*>(this);
     if (riid == IID_IContextMenu) return static_cast<IContextMenu*>(this);
     return nullptr;
 }
 
-HRESULT ZipDrag::Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY)
-{
+HRESULT ZipDrag::Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY) {
     settings_ = readSystemSettings();
     if (!(settings_ & kUseShellExtensions)) return E_INVALIDARG;
     char path[MAX_PATH] = {};
@@ -38,8 +36,7 @@ HRESULT ZipDrag::Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY)
     return archives_.empty() ? E_INVALIDARG : S_OK;
 }
 
-HRESULT ZipDrag::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags)
-{
+HRESULT ZipDrag::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) {
     std::vector<std::string> items;
     subFolderTarget_.clear();
     if (!archives_.empty()) {
@@ -57,8 +54,7 @@ HRESULT ZipDrag::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT las
 
 HRESULT ZipDrag::GetCommandString(UINT_PTR, UINT, UINT*, char*, UINT) { return E_NOTIMPL; }
 
-HRESULT ZipDrag::InvokeCommand(CMINVOKECOMMANDINFO* info)
-{
+HRESULT ZipDrag::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (!info || !IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
     const unsigned offset = LOWORD(reinterpret_cast<std::uintptr_t>(info->lpVerb));
     if (offset == 0 && !archives_.empty()) {

@@ -7,8 +7,7 @@
 
 namespace quarva::shellext {
 
-void* ZipDrop::findInterface(REFIID riid)
-{
+void* ZipDrop::findInterface(REFIID riid) {
     if (riid == IID_IZipDrop || riid == IID_IDispatch) return static_cast<IZipDrop*>(this);
     if (riid == IID_IPersistFile || riid == IID_IPersist) return static_cast<IPersistFile*>(this);
     if (riid == IID_IDropTarget) return static_cast<IDropTarget*>(this);
@@ -21,15 +20,13 @@ HRESULT ZipDrop::Save(LPCOLESTR, BOOL) { return E_NOTIMPL; }
 HRESULT ZipDrop::SaveCompleted(LPCOLESTR) { return E_NOTIMPL; }
 HRESULT ZipDrop::GetCurFile(LPOLESTR*) { return E_NOTIMPL; }
 
-HRESULT ZipDrop::Load(LPCOLESTR fileName, DWORD)
-{
+HRESULT ZipDrop::Load(LPCOLESTR fileName, DWORD) {
     if (!fileName) return E_INVALIDARG;
     archive_ = toUtf8(fileName);
     return S_OK;
 }
 
-HRESULT ZipDrop::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect)
-{
+HRESULT ZipDrop::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
     settings_ = readSystemSettings();
     if (!(settings_ & kUseShellExtensions)) return E_INVALIDARG;
     // Each drag starts its own list: a drag that leaves and comes back must not
@@ -50,8 +47,7 @@ HRESULT ZipDrop::DragOver(DWORD, POINTL, DWORD*) { return E_NOTIMPL; }
 
 HRESULT ZipDrop::DragLeave() { return S_OK; }
 
-HRESULT ZipDrop::Drop(IDataObject*, DWORD, POINTL, DWORD* effect)
-{
+HRESULT ZipDrop::Drop(IDataObject*, DWORD, POINTL, DWORD* effect) {
     if (!(settings_ & kUseShellExtensions)) return E_INVALIDARG;
     // Nothing gathered (no DragEnter, or it refused) or no archive loaded: nothing to add.
     if (dropped_.empty() || archive_.empty()) return E_INVALIDARG;

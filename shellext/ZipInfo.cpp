@@ -10,8 +10,7 @@
 
 namespace quarva::shellext {
 
-std::string infoTipText(const std::string& path)
-{
+std::string infoTipText(const std::string& path) {
     if (tipDriveOf(path) != TipDrive::Local) return texts::kTipPlain;
     const int count = formatLibraryFileCount(readInstalledPath(), path);
     char text[128];
@@ -19,8 +18,7 @@ std::string infoTipText(const std::string& path)
     return text;
 }
 
-void* ZipInfo::findInterface(REFIID riid)
-{
+void* ZipInfo::findInterface(REFIID riid) {
     if (riid == IID_IZipInfo || riid == IID_IDispatch) return static_cast<IZipInfo*>(this);
     if (riid == IID_IPersistFile || riid == IID_IPersist) return static_cast<IPersistFile*>(this);
     if (riid == IID_IQueryInfo) return static_cast<IQueryInfo*>(this);
@@ -33,8 +31,7 @@ HRESULT ZipInfo::Save(LPCOLESTR, BOOL) { return E_NOTIMPL; }
 HRESULT ZipInfo::SaveCompleted(LPCOLESTR) { return E_NOTIMPL; }
 HRESULT ZipInfo::GetCurFile(LPOLESTR*) { return E_NOTIMPL; }
 
-HRESULT ZipInfo::Load(LPCOLESTR fileName, DWORD)
-{
+HRESULT ZipInfo::Load(LPCOLESTR fileName, DWORD) {
     if (!fileName) return E_INVALIDARG;
     std::string path = toUtf8(fileName);
     // The stored path holds 259 characters; a longer one is refused rather than cut,
@@ -44,8 +41,7 @@ HRESULT ZipInfo::Load(LPCOLESTR fileName, DWORD)
     return S_OK;
 }
 
-HRESULT ZipInfo::GetInfoTip(DWORD, LPOLESTR* tip)
-{
+HRESULT ZipInfo::GetInfoTip(DWORD, LPOLESTR* tip) {
     if (!tip) return E_POINTER;
     *tip = nullptr;
     if (path_.empty()) return E_FAIL;
@@ -58,8 +54,7 @@ HRESULT ZipInfo::GetInfoTip(DWORD, LPOLESTR* tip)
     return S_OK;
 }
 
-HRESULT ZipInfo::GetInfoFlags(DWORD* flags)
-{
+HRESULT ZipInfo::GetInfoFlags(DWORD* flags) {
     if (flags) *flags = 0;
     return E_NOTIMPL;
 }

@@ -5,8 +5,7 @@
 
 namespace quarva::shellext {
 
-void* ZipSearch::findInterface(REFIID riid)
-{
+void* ZipSearch::findInterface(REFIID riid) {
     if (riid == IID_IZipSearch || riid == IID_IDispatch) return static_cast<IZipSearch*>(this);
     if (riid == IID_IContextMenu) return static_cast<IContextMenu*>(this);
     return nullptr;
@@ -16,8 +15,7 @@ HRESULT ZipSearch::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) { return E_NO
 
 HRESULT ZipSearch::GetCommandString(UINT_PTR, UINT, UINT*, char*, UINT) { return E_NOTIMPL; }
 
-HRESULT ZipSearch::InvokeCommand(CMINVOKECOMMANDINFO* info)
-{
+HRESULT ZipSearch::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (!info || !IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
     const unsigned offset = LOWORD(reinterpret_cast<std::uintptr_t>(info->lpVerb));
     if (offset != 0) return E_INVALIDARG;

@@ -49,8 +49,7 @@ struct CVantorSplitDlgAutoProxy::Impl {
     guint registration = 0, ownership = 0, watch = 0;
 
     static void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                       GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data)
-    {
+                       GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
         auto* self = static_cast<Impl*>(data);
         const std::string name = method;
         if (name == "Run") {
@@ -70,13 +69,12 @@ struct CVantorSplitDlgAutoProxy::Impl {
             self->dlg.Size(unit, value);
             g_dbus_method_invocation_return_value(invocation, nullptr);
         } else {
-            g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD,
-                                                  "No method %s", method);
+            g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD, "No method %s",
+                                                  method);
         }
     }
 
-    static void onClientVanished(GDBusConnection*, const gchar*, gpointer data)
-    {
+    static void onClientVanished(GDBusConnection*, const gchar*, gpointer data) {
         auto* self = static_cast<Impl*>(data);
         self->dlg.LinkAutomationProxy(false);
         if (self->clientGone) self->clientGone();
@@ -85,12 +83,9 @@ struct CVantorSplitDlgAutoProxy::Impl {
 
 CVantorSplitDlgAutoProxy::CVantorSplitDlgAutoProxy(CVantorSplitDlg& dlg, std::string clientName,
                                                    std::function<void()> clientGone)
-    : impl_(std::make_unique<Impl>(Impl{dlg, std::move(clientName), std::move(clientGone)}))
-{
-}
+    : impl_(std::make_unique<Impl>(Impl{dlg, std::move(clientName), std::move(clientGone)})) {}
 
-CVantorSplitDlgAutoProxy::~CVantorSplitDlgAutoProxy()
-{
+CVantorSplitDlgAutoProxy::~CVantorSplitDlgAutoProxy() {
     impl_->dlg.LinkAutomationProxy(false);
     if (impl_->watch) g_bus_unwatch_name(impl_->watch);
     if (impl_->ownership) g_bus_unown_name(impl_->ownership);
@@ -99,8 +94,7 @@ CVantorSplitDlgAutoProxy::~CVantorSplitDlgAutoProxy()
     if (impl_->connection) g_object_unref(impl_->connection);
 }
 
-bool CVantorSplitDlgAutoProxy::Start(std::string* error)
-{
+bool CVantorSplitDlgAutoProxy::Start(std::string* error) {
     GError* failure = nullptr;
     impl_->connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &failure);
     if (!impl_->connection) {
@@ -110,9 +104,8 @@ bool CVantorSplitDlgAutoProxy::Start(std::string* error)
     }
     impl_->node = g_dbus_node_info_new_for_xml(kApplicationXml, nullptr);
     static const GDBusInterfaceVTable vtable = {&Impl::onCall, nullptr, nullptr, {}};
-    impl_->registration = g_dbus_connection_register_object(impl_->connection, kApplicationObjectPath,
-                                                            impl_->node->interfaces[0], &vtable, impl_.get(),
-                                                            nullptr, &failure);
+    impl_->registration = g_dbus_connection_register_object(
+        impl_->connection, kApplicationObjectPath, impl_->node->interfaces[0], &vtable, impl_.get(), nullptr, &failure);
     if (!impl_->registration) {
         *error = failure ? failure->message : "the object could not be registered";
         g_clear_error(&failure);
@@ -120,9 +113,9 @@ bool CVantorSplitDlgAutoProxy::Start(std::string* error)
     }
     // The client holds the object while it is on the bus.
     impl_->dlg.LinkAutomationProxy(true);
-    impl_->watch = g_bus_watch_name_on_connection(impl_->connection, impl_->clientName.c_str(),
-                                                  G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr, &Impl::onClientVanished,
-                                                  impl_.get(), nullptr);
+    impl_->watch =
+        g_bus_watch_name_on_connection(impl_->connection, impl_->clientName.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                       nullptr, &Impl::onClientVanished, impl_.get(), nullptr);
     const std::string instance = std::string(kInstanceNamePrefix) + std::to_string(getpid());
     impl_->ownership = g_bus_own_name_on_connection(impl_->connection, instance.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
                                                     nullptr, nullptr, nullptr, nullptr);
@@ -145,13 +138,11 @@ struct Factory {
     guint idle = 0;
     int pending = 0;
 
-    void restartIdleTimer()
-    {
+    void restartIdleTimer() {
         if (idle) g_source_remove(idle);
         idle = g_timeout_add_seconds(kFactoryIdleSeconds, &Factory::onIdle, this);
     }
-    static gboolean onIdle(gpointer data)
-    {
+    static gboolean onIdle(gpointer data) {
         auto* self = static_cast<Factory*>(data);
         self->idle = 0;
         if (self->pending > 0) {
@@ -165,8 +156,7 @@ struct Factory {
 
 Factory* gFactory = nullptr;
 
-void finishStart(PendingStart* start, bool appeared)
-{
+void finishStart(PendingStart* start, bool appeared) {
     if (start->watch) g_bus_unwatch_name(start->watch);
     if (start->timeout) g_source_remove(start->timeout);
     if (appeared) {
@@ -182,8 +172,7 @@ void finishStart(PendingStart* start, bool appeared)
 }
 
 void onFactoryCall(GDBusConnection* connection, const gchar* sender, const gchar*, const gchar*, const gchar* method,
-                   GVariant*, GDBusMethodInvocation* invocation, gpointer)
-{
+                   GVariant*, GDBusMethodInvocation* invocation, gpointer) {
     gFactory->restartIdleTimer();
     if (std::string(method) != "CreateApplication") {
         g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD, "No method %s",
@@ -202,7 +191,8 @@ void onFactoryCall(GDBusConnection* connection, const gchar* sender, const gchar
         return;
     }
     // Reap the child whenever it ends.
-    g_child_watch_add(pid, [](GPid, gint, gpointer) {}, nullptr);
+    g_child_watch_add(
+        pid, [](GPid, gint, gpointer) {}, nullptr);
     auto* start = new PendingStart{invocation, std::string(kInstanceNamePrefix) + std::to_string(pid)};
     start->pid = pid;
     ++gFactory->pending;
@@ -212,18 +202,20 @@ void onFactoryCall(GDBusConnection* connection, const gchar* sender, const gchar
             finishStart(static_cast<PendingStart*>(data), true);
         },
         nullptr, start, nullptr);
-    start->timeout = g_timeout_add_seconds(kStartTimeoutSeconds, [](gpointer data) -> gboolean {
-        auto* s = static_cast<PendingStart*>(data);
-        s->timeout = 0;
-        finishStart(s, false);
-        return G_SOURCE_REMOVE;
-    }, start);
+    start->timeout = g_timeout_add_seconds(
+        kStartTimeoutSeconds,
+        [](gpointer data) -> gboolean {
+            auto* s = static_cast<PendingStart*>(data);
+            s->timeout = 0;
+            finishStart(s, false);
+            return G_SOURCE_REMOVE;
+        },
+        start);
 }
 
 }  // namespace
 
-int runAutomationFactory(const std::string& program)
-{
+int runAutomationFactory(const std::string& program) {
     Factory factory{program, g_main_loop_new(nullptr, FALSE)};
     gFactory = &factory;
     GError* failure = nullptr;

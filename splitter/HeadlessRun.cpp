@@ -17,14 +17,14 @@ namespace {
 
 // Questions nobody is there to answer differently: a retry that cannot succeed stops here.
 constexpr int kMaxUnattendedRepeats = 20;
-constexpr const char* kGivingUp = "The same question was asked 20 times with nobody to answer it.\n The operation is cancelled.";
+constexpr const char* kGivingUp =
+    "The same question was asked 20 times with nobody to answer it.\n The operation is cancelled.";
 
 // Passes every box on and notes whether the run reported its success.
 class OutcomeWatch : public platform::Prompts {
 public:
     OutcomeWatch(platform::Prompts& inner, bool attended) : inner_(inner), attended_(attended) {}
-    platform::Answer messageBox(const platform::MessageBoxRequest& request) override
-    {
+    platform::Answer messageBox(const platform::MessageBoxRequest& request) override {
         if (!attended_ && request.buttons != platform::Buttons::Ok) {
             repeats_ = request == last_ ? repeats_ + 1 : 1;
             last_ = request;
@@ -35,8 +35,12 @@ public:
         }
         return inner_.messageBox(request);
     }
-    std::optional<std::string> askText(const platform::TextRequest& request) override { return inner_.askText(request); }
-    std::optional<fs::path> chooseFile(const platform::FileRequest& request) override { return inner_.chooseFile(request); }
+    std::optional<std::string> askText(const platform::TextRequest& request) override {
+        return inner_.askText(request);
+    }
+    std::optional<fs::path> chooseFile(const platform::FileRequest& request) override {
+        return inner_.chooseFile(request);
+    }
 
 private:
     platform::Prompts& inner_;
@@ -45,13 +49,12 @@ private:
     int repeats_ = 0;
 };
 
-bool allDigits(const std::string& s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+bool allDigits(const std::string& s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
-std::string absolute(const std::string& path)
-{
+std::string absolute(const std::string& path) {
     std::error_code ec;
     fs::path p = fs::absolute(path, ec);
     return ec ? path : p.lexically_normal().string();
@@ -59,8 +62,7 @@ std::string absolute(const std::string& path)
 
 }  // namespace
 
-const char* headlessUsage()
-{
+const char* headlessUsage() {
     return "Usage:\n"
            "  QuarvaSplit [FILE]                     open the splitter window (needs a display)\n"
            "  QuarvaSplit --split FILE --dest FOLDER [--size floppy|10mb|100mb|N|NKB|NMB | --files N]\n"
@@ -77,15 +79,13 @@ const char* headlessUsage()
 }
 
 // Paths on the command line are taken from the current folder, as a shell user expects.
-static std::string absolutePath(const std::string& path)
-{
+static std::string absolutePath(const std::string& path) {
     std::error_code ec;
     auto full = std::filesystem::absolute(path, ec);
     return ec ? path : full.lexically_normal().string();
 }
 
-std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::string>& args, std::string* error)
-{
+std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::string>& args, std::string* error) {
     HeadlessOptions o;
     auto need = [&](std::size_t& i, const std::string& option) -> std::optional<std::string> {
         if (i + 1 >= args.size()) {
@@ -170,8 +170,7 @@ std::optional<HeadlessOptions> parseHeadlessArguments(const std::vector<std::str
     return o;
 }
 
-bool applySizeOptions(JobRequest& request, const HeadlessOptions& options, std::string* error)
-{
+bool applySizeOptions(JobRequest& request, const HeadlessOptions& options, std::string* error) {
     auto custom = [&](std::uint32_t multiplier, std::string text) {
         request.customSize = true;
         request.multiplier = multiplier;
@@ -214,8 +213,7 @@ bool applySizeOptions(JobRequest& request, const HeadlessOptions& options, std::
 }
 
 int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, const std::string& programFolder,
-                const std::function<void(COperationJob&)>& pump)
-{
+                const std::function<void(COperationJob&)>& pump) {
     OutcomeWatch watch(prompts, options.attended);
     auto say = [&](const std::string& text) { watch.message(text, texts::kAppCaption); };
     CSplitSettings settings;
@@ -245,7 +243,8 @@ int runHeadless(const HeadlessOptions& options, platform::Prompts& prompts, cons
             say(texts::kFileNotAccessible);
             return 1;
         }
-        std::optional<std::string> info = endsWithNoCase(file, ".SPL") ? infoPathFromChunkPath(file) : std::optional(file);
+        std::optional<std::string> info =
+            endsWithNoCase(file, ".SPL") ? infoPathFromChunkPath(file) : std::optional(file);
         if (!info || !fs::is_regular_file(*info, ec)) {
             say((info ? *info : file) + texts::kNotFoundSuffix);
             return 1;

@@ -9,8 +9,7 @@ namespace fs = std::filesystem;
 
 namespace quarva::splitter {
 
-std::optional<std::string> windowsErrorMessage(int code)
-{
+std::optional<std::string> windowsErrorMessage(int code) {
     switch (code) {
     case 15: return "Invalid Drive...\n Retry with another disk";
     case 21: return "Device not ready \n Press OK after inserting the disk";
@@ -33,8 +32,7 @@ std::optional<std::string> windowsErrorMessage(int code)
     }
 }
 
-std::string retryOnDriveText(const std::string& folder, platform::DriveType type)
-{
+std::string retryOnDriveText(const std::string& folder, platform::DriveType type) {
     return std::string(texts::kOperationsOnDrive) + folder +
            (type == platform::DriveType::Removable ? texts::kRemovableTail : texts::kFixedTail);
 }
@@ -44,8 +42,7 @@ std::optional<std::uint64_t> queryFreeSpace(const std::string& path) { return pl
 namespace {
 
 // Removes the contents of `folder` (not the folder itself). false when a file could not be deleted.
-bool eraseContents(const fs::path& folder, std::string* failedPath)
-{
+bool eraseContents(const fs::path& folder, std::string* failedPath) {
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
@@ -64,14 +61,12 @@ bool eraseContents(const fs::path& folder, std::string* failedPath)
 
 }  // namespace
 
-bool eraseRemovableDrive(const std::string& path, std::string* failedPath)
-{
+bool eraseRemovableDrive(const std::string& path, std::string* failedPath) {
     if (platform::driveType(path) != platform::DriveType::Removable || !platform::isDriveRoot(path)) return true;
     return eraseContents(fs::path(path), failedPath);
 }
 
-std::string compactPath(const std::string& path, std::size_t maxChars)
-{
+std::string compactPath(const std::string& path, std::size_t maxChars) {
     if (path.size() <= maxChars) return path;
     if (maxChars <= 3) return std::string(maxChars, '.');
     auto slash = path.find_last_of('/');
@@ -82,8 +77,7 @@ std::string compactPath(const std::string& path, std::size_t maxChars)
     return name.substr(0, maxChars - 3) + "...";
 }
 
-std::string progressText(long processed, long remaining)
-{
+std::string progressText(long processed, long remaining) {
     return "Processed: " + std::to_string(processed) + "\nRemaining: " + std::to_string(remaining);
 }
 

@@ -7,8 +7,7 @@
 
 namespace quarva::splitter {
 
-bool RawFile::openRead(const std::string& path)
-{
+bool RawFile::openRead(const std::string& path) {
     close();
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return false;
@@ -16,8 +15,7 @@ bool RawFile::openRead(const std::string& path)
     return true;
 }
 
-bool RawFile::create(const std::string& path, bool readWrite)
-{
+bool RawFile::create(const std::string& path, bool readWrite) {
     close();
     fd_ = ::open(path.c_str(), (readWrite ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) return false;
@@ -25,16 +23,14 @@ bool RawFile::create(const std::string& path, bool readWrite)
     return true;
 }
 
-bool RawFile::close()
-{
+bool RawFile::close() {
     if (fd_ < 0) return true;
     int rc = ::close(fd_);
     fd_ = -1;
     return rc == 0 || errno == EINTR;
 }
 
-RawFile::Result RawFile::read(void* data, std::size_t size)
-{
+RawFile::Result RawFile::read(void* data, std::size_t size) {
     Result r;
     auto* p = static_cast<char*>(data);
     while (r.bytes < size) {
@@ -50,8 +46,7 @@ RawFile::Result RawFile::read(void* data, std::size_t size)
     return r;
 }
 
-RawFile::Result RawFile::write(const void* data, std::size_t size)
-{
+RawFile::Result RawFile::write(const void* data, std::size_t size) {
     Result r;
     const auto* p = static_cast<const char*>(data);
     while (r.bytes < size) {
@@ -72,20 +67,17 @@ RawFile::Result RawFile::write(const void* data, std::size_t size)
 
 bool RawFile::rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
 
-bool RawFile::seek(std::uint64_t offset)
-{
+bool RawFile::seek(std::uint64_t offset) {
     return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
-std::int64_t RawFile::size() const
-{
+std::int64_t RawFile::size() const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return -1;
     return st.st_size;
 }
 
-RawFile::Identity RawFile::identity() const
-{
+RawFile::Identity RawFile::identity() const {
     Identity id;
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return id;

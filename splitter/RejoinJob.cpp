@@ -15,23 +15,20 @@ namespace quarva::splitter {
 
 namespace {
 
-std::string insertDiskText(const std::string& chunkPath)
-{
+std::string insertDiskText(const std::string& chunkPath) {
     std::string text = texts::kInsertDiskContainingFormat;
     text.replace(text.find("%s"), 2, fileNamePart(chunkPath));
     return text;
 }
 
-bool sameFile(const std::string& a, const std::string& b)
-{
+bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
 
 }  // namespace
 
-bool CRejoinJob::ReadSplitInfo(std::string* problem)
-{
+bool CRejoinJob::ReadSplitInfo(std::string* problem) {
     RawFile file;
     if (!file.openRead(request_.sourcePath)) {
         *problem = {};
@@ -61,8 +58,7 @@ bool CRejoinJob::ReadSplitInfo(std::string* problem)
 }
 
 // A file that already has the output's name is replaced only when the user agreed.
-bool CRejoinJob::MayWriteOutput()
-{
+bool CRejoinJob::MayWriteOutput() {
     const std::string& path = outputPath_;
     std::error_code ec;
     const fs::file_status linkStatus = fs::symlink_status(path, ec);
@@ -77,12 +73,11 @@ bool CRejoinJob::MayWriteOutput()
     case ReplaceExisting::Ask: break;
     }
     // "No" is the default: a stray Enter keeps the file.
-    return Message(path + texts::kReplaceExistingSuffix, texts::kAppCaption, Buttons::YesNo, platform::Icon::Question, 1) ==
-           Answer::Yes;
+    return Message(path + texts::kReplaceExistingSuffix, texts::kAppCaption, Buttons::YesNo, platform::Icon::Question,
+                   1) == Answer::Yes;
 }
 
-int CRejoinJob::EndRejoinRun()
-{
+int CRejoinJob::EndRejoinRun() {
     chunk_.close();
     // A partial output is not the file the user asked for: it never takes the output's
     // name, and a file that had that name stays as it was.
@@ -90,8 +85,7 @@ int CRejoinJob::EndRejoinRun()
     return -1;
 }
 
-COperationJob::Step CRejoinJob::ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath)
-{
+COperationJob::Step CRejoinJob::ReadChunkInto(std::vector<std::uint8_t>& buffer, const std::string& chunkPath) {
     const std::int64_t length = chunk_.size();
     if (length < 0) {
         Message(texts::kErrorReadingPrefix + chunkPath);
@@ -125,13 +119,13 @@ COperationJob::Step CRejoinJob::ReadChunkInto(std::vector<std::uint8_t>& buffer,
     return Step::Ok;
 }
 
-int CRejoinJob::Execute()
-{
+int CRejoinJob::Execute() {
     BeginBusy();
 
     std::string problem;
     if (!ReadSplitInfo(&problem)) {
-        Message(problem.empty() ? texts::kErrorReadingPrefix + request_.sourcePath : texts::kBadInfoFilePrefix + problem);
+        Message(problem.empty() ? texts::kErrorReadingPrefix + request_.sourcePath
+                                : texts::kBadInfoFilePrefix + problem);
         return EndRejoinRun();
     }
     if (request_.destFolder.empty()) {

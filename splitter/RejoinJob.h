@@ -12,9 +12,7 @@ namespace quarva::splitter {
 class CRejoinJob : public COperationJob {
 public:
     CRejoinJob(JobRequest request, platform::Prompts& prompts, JobEvents events)
-        : COperationJob(std::move(request), prompts, std::move(events))
-    {
-    }
+        : COperationJob(std::move(request), prompts, std::move(events)) {}
     ~CRejoinJob() override { StopAndJoin(); }
 
 protected:

@@ -23,35 +23,30 @@ namespace {
 // Removes a file of the set; a folder that happens to have such a name is not touched.
 void removeQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
-std::string writeErrorText(const std::string& path, int err)
-{
+std::string writeErrorText(const std::string& path, int err) {
     return texts::kWriteErrorPrefix + path + ":\n" + std::strerror(err);
 }
 
 }  // namespace
 
-CSplitJob::~CSplitJob()
-{
+CSplitJob::~CSplitJob() {
     StopAndJoin();
     ForgetSplitTemporaries();
 }
 
-void CSplitJob::ForgetSplitTemporaries()
-{
+void CSplitJob::ForgetSplitTemporaries() {
     platform::unregisterTemporary(infoSlot_);
     platform::unregisterTemporary(chunkSlot_);
     infoSlot_ = chunkSlot_ = -1;
 }
 
-void CSplitJob::RemoveSplitOutput()
-{
+void CSplitJob::RemoveSplitOutput() {
     if (infoCreated_) removeQuietly(joinPath(request_.destFolder, infoFileName(op_.sourceName)));
     for (long i = 0; i <= op_.currentChunk; ++i)
         removeQuietly(joinPath(request_.destFolder, chunkFileName(op_.sourceName, static_cast<std::uint32_t>(i))));
 }
 
-int CSplitJob::EndSplitRun(bool removeOutput)
-{
+int CSplitJob::EndSplitRun(bool removeOutput) {
     bool closed = infoFile_.close();
     closed = dataFile_.close() && closed;
     closed = chunk_.close() && closed;
@@ -62,15 +57,15 @@ int CSplitJob::EndSplitRun(bool removeOutput)
 }
 
 COperationJob::Step CSplitJob::WriteSplitBlock(const std::uint8_t* data, std::size_t size,
-                                                       const std::string& chunkPath)
-{
+                                               const std::string& chunkPath) {
     RawFile::Result r = chunk_.write(data, size);
     if (r.error == 0) return Step::Ok;
     const int code = platform::systemErrorFromErrno(r.error, true);
     if (request_.destDriveType != platform::DriveType::Removable) {
         // A fixed or network destination has no next disk: a full one ends the split.
-        Message(code == syserr::kDiskFull ? texts::kDestinationFullPrefix + request_.destFolder + texts::kDestinationFullSuffix
-                                          : writeErrorText(chunkPath, r.error));
+        Message(code == syserr::kDiskFull
+                    ? texts::kDestinationFullPrefix + request_.destFolder + texts::kDestinationFullSuffix
+                    : writeErrorText(chunkPath, r.error));
         return Step::Failed;
     }
     if (code == syserr::kNotReady) {
@@ -86,8 +81,7 @@ COperationJob::Step CSplitJob::WriteSplitBlock(const std::uint8_t* data, std::si
     return Step::DiskChange;
 }
 
-bool CSplitJob::TakeCustomSize()
-{
+bool CSplitJob::TakeCustomSize() {
     const std::string& box = request_.customText;
     const std::uint32_t multiplier = request_.multiplier;
     errno = 0;
@@ -123,8 +117,7 @@ bool CSplitJob::TakeCustomSize()
     return true;
 }
 
-int CSplitJob::Execute()
-{
+int CSplitJob::Execute() {
     State& s = op_;
     const std::string& sourcePath = request_.sourcePath;
     const std::string& destFolder = request_.destFolder;
@@ -287,7 +280,8 @@ int CSplitJob::Execute()
                     Message(texts::kChunkLargerThanDisk);
                     return EndSplitRun(true);
                 }
-                if (Message(texts::kInsertAnotherDisk, texts::kInsertAnotherDiskCaption, Buttons::OkCancel) != Answer::Ok)
+                if (Message(texts::kInsertAnotherDisk, texts::kInsertAnotherDiskCaption, Buttons::OkCancel) !=
+                    Answer::Ok)
                     return EndSplitRun(true);
                 break;
             }

@@ -12,9 +12,7 @@ namespace quarva::splitter {
 class CSplitJob : public COperationJob {
 public:
     CSplitJob(JobRequest request, platform::Prompts& prompts, JobEvents events)
-        : COperationJob(std::move(request), prompts, std::move(events))
-    {
-    }
+        : COperationJob(std::move(request), prompts, std::move(events)) {}
     ~CSplitJob() override;
 
 protected:
@@ -31,8 +29,8 @@ private:
     void ForgetSplitTemporaries();
 
     RawFile infoFile_;
-    RawFile dataFile_;  // the source
-    RawFile chunk_;     // the chunk being written
+    RawFile dataFile_;          // the source
+    RawFile chunk_;             // the chunk being written
     bool infoCreated_ = false;  // this run created the information file
     // The information file and the chunk being written, on the process's interrupt list
     // while the set is incomplete (a second Ctrl-C ends the program at once).

@@ -37,7 +37,7 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::string fileNamePart(const std::string& path);
 std::string folderPart(const std::string& path);
 
-std::string infoFileName(const std::string& name);                  // name + ".sio"
+std::string infoFileName(const std::string& name);                        // name + ".sio"
 std::string chunkFileName(const std::string& name, std::uint32_t index);  // name + ".i.spl"
 
 // Number of chunks of `chunkSize` that hold `size` bytes (rounded up). chunkSize > 0.

@@ -17,8 +17,7 @@ namespace quarva::splitter {
 
 namespace {
 
-std::string readText(const Registry& reg, const char* name)
-{
+std::string readText(const Registry& reg, const char* name) {
     auto v = reg.readString(Hive::CurrentUser, kSettingsKey, name);
     if (!v) return {};
     // The folder blocks carry zero bytes after the text.
@@ -26,14 +25,12 @@ std::string readText(const Registry& reg, const char* name)
     return nul == std::string::npos ? *v : v->substr(0, nul);
 }
 
-bool folderExists(const std::string& folder)
-{
+bool folderExists(const std::string& folder) {
     std::error_code ec;
     return fs::is_directory(folder, ec);
 }
 
-bool createFolder(const std::string& folder)
-{
+bool createFolder(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     return folderExists(folder);
@@ -41,8 +38,7 @@ bool createFolder(const std::string& folder)
 
 // Asks to create a missing folder. true when the folder exists afterwards; `declined`
 // tells a Cancel from a failed creation.
-bool offerCreate(platform::Prompts& prompts, const std::string& folder, const char* caption, bool* declined)
-{
+bool offerCreate(platform::Prompts& prompts, const std::string& folder, const char* caption, bool* declined) {
     *declined = false;
     auto answer = prompts.message(folder + texts::kDoesNotExistCreate, caption, platform::Buttons::OkCancel);
     if (answer != platform::Answer::Ok) {
@@ -56,8 +52,7 @@ bool offerCreate(platform::Prompts& prompts, const std::string& folder, const ch
 
 }  // namespace
 
-void CSplitSettings::Load(const std::string& fallbackInstalledPath)
-{
+void CSplitSettings::Load(const std::string& fallbackInstalledPath) {
     Registry reg = Registry::fromEnvironment();
     reg.createKey(Hive::CurrentUser, kSettingsKey);
     unsigned options = ParseFolderOptions(readText(reg, "Folder Options"));
@@ -71,32 +66,28 @@ void CSplitSettings::Load(const std::string& fallbackInstalledPath)
     if (startupFolder.empty()) startupFolder = joinPath(base, "Startup");
 }
 
-void CSplitSettings::EnterStartupFolder() const
-{
+void CSplitSettings::EnterStartupFolder() const {
     std::error_code ec;
     if (folderExists(startupFolder)) fs::current_path(startupFolder, ec);
 }
 
-unsigned CSplitSettings::ParseFolderOptions(std::string_view text)
-{
+unsigned CSplitSettings::ParseFolderOptions(std::string_view text) {
     long v = std::strtol(std::string(text).c_str(), nullptr, 10);
     return v >= 1 && v <= 3 ? static_cast<unsigned>(v) : 0;
 }
 
-unsigned CSplitSettings::FolderOptions() const
-{
+unsigned CSplitSettings::FolderOptions() const {
     return (removeAfterRejoin ? kOptionRemoveAfterRejoin : 0) | (eraseBeforeSplit ? kOptionEraseBeforeSplit : 0);
 }
 
-void CSplitSettings::StoreFolderOptions() const
-{
+void CSplitSettings::StoreFolderOptions() const {
     // One digit, one byte, no terminator: the form other readers of this value expect.
     char digit = static_cast<char>('0' + FolderOptions());
-    Registry::fromEnvironment().setValue(Hive::CurrentUser, kSettingsKey, "Folder Options", platform::kRegSz, &digit, 1);
+    Registry::fromEnvironment().setValue(Hive::CurrentUser, kSettingsKey, "Folder Options", platform::kRegSz, &digit,
+                                         1);
 }
 
-void CSplitSettings::StoreFolder(const char* valueName, const std::string& folder)
-{
+void CSplitSettings::StoreFolder(const char* valueName, const std::string& folder) {
     // A fixed block of 260 bytes (the text, then zero bytes); a longer path gets a block
     // just large enough for it and its terminator rather than being cut.
     std::vector<char> block(std::max<std::size_t>(kFolderBlockSize, folder.size() + 1), '\0');
@@ -105,14 +96,12 @@ void CSplitSettings::StoreFolder(const char* valueName, const std::string& folde
                                          static_cast<std::uint32_t>(block.size()));
 }
 
-std::string CSplitSettings::FallbackFolder()
-{
+std::string CSplitSettings::FallbackFolder() {
     const char* home = std::getenv("HOME");
     return home && *home ? std::string(home) : std::string("/");
 }
 
-void CSplitSettings::CheckFolders(platform::Prompts& prompts)
-{
+void CSplitSettings::CheckFolders(platform::Prompts& prompts) {
     bool declined = false;
     if (!workingFolder.empty() && !folderExists(workingFolder)) {
         offerCreate(prompts, workingFolder, texts::kCreateWorkingCaption, &declined);
@@ -127,16 +116,14 @@ void CSplitSettings::CheckFolders(platform::Prompts& prompts)
     }
 }
 
-void CSettingsPane::Open(const CSplitSettings& settings)
-{
+void CSettingsPane::Open(const CSplitSettings& settings) {
     removeAfterRejoin = settings.removeAfterRejoin;
     eraseBeforeSplit = settings.eraseBeforeSplit;
     startupBox = settings.startupFolder;
     workingBox = settings.workingFolder;
 }
 
-int CSettingsPane::OnOK(CSplitSettings& settings, platform::Prompts& prompts)
-{
+int CSettingsPane::OnOK(CSplitSettings& settings, platform::Prompts& prompts) {
     settings.removeAfterRejoin = removeAfterRejoin;
     settings.eraseBeforeSplit = eraseBeforeSplit;
     settings.StoreFolderOptions();

@@ -34,7 +34,8 @@ inline constexpr const char* kInsertNextDisk = "Insert next disk and click OK";
 // Removable media.
 inline constexpr const char* kOperationsOnDrive = "Operations on drive ";
 inline constexpr const char* kRemovableTail =
-    " removable media unsuccessful \n You can continue by clicking OK \n after inserting another disk for a write operation";
+    " removable media unsuccessful \n You can continue by clicking OK \n after inserting another disk for a write "
+    "operation";
 inline constexpr const char* kFixedTail = " fixed media (or Network drive) unsuccessful\n";
 inline constexpr const char* kRetryCaption = "Continue?";
 
@@ -100,7 +101,8 @@ inline constexpr const char* kSourceTooLarge =
 inline constexpr const char* kChunkSizeTooLarge =
     "The chunk size entered is too large.\n A chunk must be smaller than 4 GB.";
 inline constexpr const char* kNameTooLong = "The file name is too long";
-inline constexpr const char* kBadInfoFilePrefix = "The information file is damaged or is not an information file of a split set:\n";
+inline constexpr const char* kBadInfoFilePrefix =
+    "The information file is damaged or is not an information file of a split set:\n";
 inline constexpr const char* kSetDoesNotMatch =
     "The split files do not match their information file.\n The rejoined file has been removed.";
 inline constexpr const char* kOutputIsInfoFile =
@@ -113,8 +115,7 @@ inline constexpr const char* kAlreadyRunning = "An operation is already running.
 
 // A full destination that is not a removable disk ends the split; the set is removed.
 inline constexpr const char* kDestinationFullPrefix = "The destination ";
-inline constexpr const char* kDestinationFullSuffix =
-    " is full.\n The split files written so far have been removed.";
+inline constexpr const char* kDestinationFullSuffix = " is full.\n The split files written so far have been removed.";
 // A chunk that cannot fit even on an empty disk of the destination's size.
 inline constexpr const char* kChunkLargerThanDisk =
     "A chunk is larger than the whole disk.\n Choose a smaller chunk size.";

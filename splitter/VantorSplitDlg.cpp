@@ -11,8 +11,7 @@ using quarva::platform::Buttons;
 
 namespace quarva::splitter {
 
-const SizeChoiceInfo& sizeChoiceInfo(SizeChoice choice)
-{
+const SizeChoiceInfo& sizeChoiceInfo(SizeChoice choice) {
     static const SizeChoiceInfo table[] = {
         {texts::kMenuFloppy, texts::kLabelFloppy, false, kFloppyChunkSize, 1, ""},
         {texts::kMenuTenMb, texts::kLabelTenMb, false, kTenMbChunkSize, 1, ""},
@@ -25,8 +24,7 @@ const SizeChoiceInfo& sizeChoiceInfo(SizeChoice choice)
     return table[static_cast<int>(choice)];
 }
 
-HelpTopic helpTopic(HelpTarget target, bool splitMode, const std::string& installedPath)
-{
+HelpTopic helpTopic(HelpTarget target, bool splitMode, const std::string& installedPath) {
     HelpTopic topic;
     topic.book = installedPath;
     if (!topic.book.empty() && topic.book.back() != '/') topic.book += '/';
@@ -44,26 +42,22 @@ HelpTopic helpTopic(HelpTarget target, bool splitMode, const std::string& instal
 
 namespace {
 
-bool isFile(const std::string& path)
-{
+bool isFile(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_regular_file(path, ec);
 }
 
-bool isFolder(const std::string& path)
-{
+bool isFolder(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);
 }
 
-std::string trimRight(std::string s)
-{
+std::string trimRight(std::string s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
     return s;
 }
 
-void applyModeTexts(SplitterView& v)
-{
+void applyModeTexts(SplitterView& v) {
     v.sourceLabel = v.splitMode ? texts::kOpenSourceLabel : texts::kOpenSioLabel;
     v.actionButton = v.splitMode ? texts::kSplitAction : texts::kRejoinAction;
     v.fileButton = "Select a &file";
@@ -74,8 +68,7 @@ void applyModeTexts(SplitterView& v)
 }  // namespace
 
 CVantorSplitDlg::CVantorSplitDlg(platform::Prompts& prompts, std::string fallbackInstalledPath)
-    : prompts_(prompts), fallbackInstalledPath_(std::move(fallbackInstalledPath))
-{
+    : prompts_(prompts), fallbackInstalledPath_(std::move(fallbackInstalledPath)) {
     settings_.Load(fallbackInstalledPath_);
     settings_.EnterStartupFolder();
     applyModeTexts(view_);
@@ -83,8 +76,7 @@ CVantorSplitDlg::CVantorSplitDlg(platform::Prompts& prompts, std::string fallbac
 
 CVantorSplitDlg::~CVantorSplitDlg() = default;  // a running job is cancelled and waited for
 
-void CVantorSplitDlg::Update(const std::function<void(SplitterView&)>& change)
-{
+void CVantorSplitDlg::Update(const std::function<void(SplitterView&)>& change) {
     SplitterView copy;
     {
         std::lock_guard lock(viewMutex_);
@@ -94,22 +86,19 @@ void CVantorSplitDlg::Update(const std::function<void(SplitterView&)>& change)
     if (observer_) observer_(copy);
 }
 
-SplitterView CVantorSplitDlg::view() const
-{
+SplitterView CVantorSplitDlg::view() const {
     std::lock_guard lock(viewMutex_);
     return view_;
 }
 
-std::string CVantorSplitDlg::splitFilesFolder() const
-{
+std::string CVantorSplitDlg::splitFilesFolder() const {
     std::lock_guard lock(viewMutex_);
     return splitFilesFolder_;
 }
 
 Answer CVantorSplitDlg::Message(const std::string& text) { return askUnlessInterrupted(prompts_, text); }
 
-void CVantorSplitDlg::OnInitDialog(bool checkFolders)
-{
+void CVantorSplitDlg::OnInitDialog(bool checkFolders) {
     chunkSize_ = kFloppyChunkSize;
     customSize_ = false;
     multiplier_ = 1;
@@ -132,8 +121,7 @@ void CVantorSplitDlg::OnInitDialog(bool checkFolders)
     if (checkFolders) settings_.CheckFolders(prompts_);
 }
 
-void CVantorSplitDlg::SetMode(bool split)
-{
+void CVantorSplitDlg::SetMode(bool split) {
     if (busy()) return;
     const bool custom = customSize_;
     Update([&](SplitterView& v) {
@@ -150,8 +138,7 @@ void CVantorSplitDlg::SetMode(bool split)
     RefreshStatusBar("", 2);
 }
 
-void CVantorSplitDlg::ChooseSize(SizeChoice choice)
-{
+void CVantorSplitDlg::ChooseSize(SizeChoice choice) {
     if (busy() || !view().splitMode) return;  // the size menu works in split mode only
     const SizeChoiceInfo& info = sizeChoiceInfo(choice);
     customSize_ = info.custom;
@@ -165,14 +152,12 @@ void CVantorSplitDlg::ChooseSize(SizeChoice choice)
     });
 }
 
-void CVantorSplitDlg::SetCustomSizeText(std::string text)
-{
+void CVantorSplitDlg::SetCustomSizeText(std::string text) {
     if (busy()) return;
     Update([&](SplitterView& v) { v.customBox = std::move(text); });
 }
 
-void CVantorSplitDlg::ShowSizeLabel()
-{
+void CVantorSplitDlg::ShowSizeLabel() {
     Update([&](SplitterView& v) {
         v.sizeLabel.clear();
         if (!v.splitMode || !isFile(v.sourceBox)) return;
@@ -183,8 +168,7 @@ void CVantorSplitDlg::ShowSizeLabel()
     });
 }
 
-void CVantorSplitDlg::OnSelectFile()
-{
+void CVantorSplitDlg::OnSelectFile() {
     if (busy()) return;
     Update([](SplitterView& v) { v.progressBarVisible = false; });
     const bool split = view().splitMode;
@@ -202,8 +186,7 @@ void CVantorSplitDlg::OnSelectFile()
     OnFileChosen(chosen->string(), folderPart(fs::absolute(*chosen).string()));
 }
 
-void CVantorSplitDlg::OnFileChosen(const std::string& path, const std::string& folderEndedIn)
-{
+void CVantorSplitDlg::OnFileChosen(const std::string& path, const std::string& folderEndedIn) {
     Update([&](SplitterView& v) { v.sourceBox = path; });
     const bool split = view().splitMode;
     if (!split && !endsWithNoCase(path, ".SIO")) {
@@ -219,8 +202,7 @@ void CVantorSplitDlg::OnFileChosen(const std::string& path, const std::string& f
     Update([&](SplitterView&) { splitFilesFolder_ = folderEndedIn; });
 }
 
-void CVantorSplitDlg::OnDestinationFolder()
-{
+void CVantorSplitDlg::OnDestinationFolder() {
     if (busy()) return;
     Update([](SplitterView& v) { v.progressBarVisible = false; });
     platform::FileRequest request;
@@ -230,16 +212,14 @@ void CVantorSplitDlg::OnDestinationFolder()
     if (chosen) OnFolderChosen(chosen->string());
 }
 
-void CVantorSplitDlg::OnFolderChosen(const std::string& folder)
-{
+void CVantorSplitDlg::OnFolderChosen(const std::string& folder) {
     Update([&](SplitterView& v) {
         v.destinationBox = folder;
         v.status[1] = compactPath(folder, 23);
     });
 }
 
-void CVantorSplitDlg::OpenRejoinPath(const std::string& path)
-{
+void CVantorSplitDlg::OpenRejoinPath(const std::string& path) {
     SetMode(false);
     std::optional<std::string> info = endsWithNoCase(path, ".SPL") ? infoPathFromChunkPath(path) : std::optional(path);
     if (info) Update([&](SplitterView& v) { v.sourceBox = *info; });
@@ -254,8 +234,7 @@ void CVantorSplitDlg::OpenRejoinPath(const std::string& path)
     Update([](SplitterView& v) { v.caption.clear(); });
 }
 
-void CVantorSplitDlg::OpenFile(const std::string& path)
-{
+void CVantorSplitDlg::OpenFile(const std::string& path) {
     if (busy()) return;
     if (!isFile(path)) {
         Message(texts::kFileNotAccessible);
@@ -270,8 +249,7 @@ void CVantorSplitDlg::OpenFile(const std::string& path)
     ShowSizeLabel();
 }
 
-void CVantorSplitDlg::OnDropFiles(const std::vector<std::string>& paths)
-{
+void CVantorSplitDlg::OnDropFiles(const std::vector<std::string>& paths) {
     if (busy()) return;
     if (paths.size() != 1) {
         Message(texts::kSingleDrop);
@@ -299,13 +277,11 @@ void CVantorSplitDlg::OnDropFiles(const std::vector<std::string>& paths)
     ShowSizeLabel();
 }
 
-void CVantorSplitDlg::CloseSettingsPane()
-{
+void CVantorSplitDlg::CloseSettingsPane() {
     Update([](SplitterView& v) { v.settingsPaneOpen = false; });
 }
 
-void CVantorSplitDlg::ToggleSettingsPane()
-{
+void CVantorSplitDlg::ToggleSettingsPane() {
     if (busy()) return;  // disabled while an operation runs
     bool open = false;
     Update([&](SplitterView& v) {
@@ -315,14 +291,12 @@ void CVantorSplitDlg::ToggleSettingsPane()
     if (open) pane_.Open(settings_);
 }
 
-HelpTopic CVantorSplitDlg::HelpTopicFor(HelpTarget target) const
-{
+HelpTopic CVantorSplitDlg::HelpTopicFor(HelpTarget target) const {
     const std::string& installed = settings_.installedPath.empty() ? fallbackInstalledPath_ : settings_.installedPath;
     return helpTopic(target, view().splitMode, installed);
 }
 
-void CVantorSplitDlg::OnSettingsDone(int word)
-{
+void CVantorSplitDlg::OnSettingsDone(int word) {
     if (view().settingsPaneOpen) CloseSettingsPane();
     if (word != CSettingsPane::kDoneOk) return;
     const std::string working = settings_.workingFolder;
@@ -334,8 +308,7 @@ void CVantorSplitDlg::OnSettingsDone(int word)
     });
 }
 
-bool CVantorSplitDlg::OnAction()
-{
+bool CVantorSplitDlg::OnAction() {
     if (busy()) {
         // Automation calls are still served while an operation runs.
         Message(texts::kAlreadyRunning);
@@ -374,8 +347,7 @@ bool CVantorSplitDlg::OnAction()
     return true;
 }
 
-JobEvents CVantorSplitDlg::MakeJobEvents()
-{
+JobEvents CVantorSplitDlg::MakeJobEvents() {
     JobEvents events;
     events.began = [this] {
         EnableControls(false);
@@ -398,8 +370,7 @@ JobEvents CVantorSplitDlg::MakeJobEvents()
 }
 
 // On the worker thread, before the closing message of a completed run.
-void CVantorSplitDlg::OnJobEnded(JobEnd end, std::uint32_t chunkSize)
-{
+void CVantorSplitDlg::OnJobEnded(JobEnd end, std::uint32_t chunkSize) {
     const bool split = job_->request().split;
     // A split keeps the chunk size it worked with (a custom one as computed).
     if (split) chunkSize_ = chunkSize;
@@ -419,8 +390,7 @@ void CVantorSplitDlg::OnJobEnded(JobEnd end, std::uint32_t chunkSize)
     });
 }
 
-void CVantorSplitDlg::OnCancelOperation()
-{
+void CVantorSplitDlg::OnCancelOperation() {
     if (busy()) {
         // The job holds at its next checkpoint while the user decides.
         job_->control().pause();
@@ -434,13 +404,11 @@ void CVantorSplitDlg::OnCancelOperation()
     });
 }
 
-void CVantorSplitDlg::RequestCancel()
-{
+void CVantorSplitDlg::RequestCancel() {
     if (busy()) job_->control().cancel();
 }
 
-bool CVantorSplitDlg::Run()
-{
+bool CVantorSplitDlg::Run() {
     if (busy()) {
         Message(texts::kAlreadyRunning);
         return false;
@@ -451,8 +419,7 @@ bool CVantorSplitDlg::Run()
 
 void CVantorSplitDlg::SourceFile(const std::string& path) { OpenFile(path); }
 
-void CVantorSplitDlg::Destination(const std::string& folder)
-{
+void CVantorSplitDlg::Destination(const std::string& folder) {
     if (busy()) return;
     if (!isFolder(folder)) {
         Message(texts::kPathNotFolder);
@@ -461,8 +428,7 @@ void CVantorSplitDlg::Destination(const std::string& folder)
     OnFolderChosen(folder);
 }
 
-void CVantorSplitDlg::Size(const std::string& unit, std::int32_t value)
-{
+void CVantorSplitDlg::Size(const std::string& unit, std::int32_t value) {
     if (busy()) return;
     const std::string u = upperCase(unit);
     SizeChoice choice;
@@ -490,8 +456,7 @@ void CVantorSplitDlg::Size(const std::string& unit, std::int32_t value)
 
 void CVantorSplitDlg::LinkAutomationProxy(bool linked) { proxyLinked_ = linked; }
 
-void CVantorSplitDlg::EnableControls(bool enable)
-{
+void CVantorSplitDlg::EnableControls(bool enable) {
     Update([&](SplitterView& v) {
         v.controlsEnabled = enable;
         v.settingsCommandEnabled = enable;
@@ -505,8 +470,7 @@ void CVantorSplitDlg::EnableControls(bool enable)
     });
 }
 
-void CVantorSplitDlg::RefreshStatusBar(const std::string& text, int part)
-{
+void CVantorSplitDlg::RefreshStatusBar(const std::string& text, int part) {
     bool split = true;
     Update([&](SplitterView& v) {
         v.status[0] = v.splitMode ? texts::kModeSplit : texts::kModeRejoin;
@@ -519,8 +483,7 @@ void CVantorSplitDlg::RefreshStatusBar(const std::string& text, int part)
     if (split) ShowSizeLabel();
 }
 
-void CVantorSplitDlg::EndOperation()
-{
+void CVantorSplitDlg::EndOperation() {
     if (!busy()) job_.reset();  // leftovers of an earlier run go with it
     Update([](SplitterView& v) {
         v.controlsEnabled = true;

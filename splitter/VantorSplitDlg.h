@@ -92,9 +92,9 @@ public:
     void SetMode(bool split);
     void ChooseSize(SizeChoice choice);
     void SetCustomSizeText(std::string text);
-    void OnSelectFile();          // "Select a fi&le": file chooser
+    void OnSelectFile();  // "Select a fi&le": file chooser
     void OnFileChosen(const std::string& path, const std::string& folderEndedIn);
-    void OnDestinationFolder();   // "&Destination folder": folder chooser
+    void OnDestinationFolder();  // "&Destination folder": folder chooser
     void OnFolderChosen(const std::string& folder);
     void OpenFile(const std::string& path);  // the open-file routine
     void OnDropFiles(const std::vector<std::string>& paths);

@@ -22,8 +22,7 @@
 
 namespace {
 
-bool haveDisplay()
-{
+bool haveDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (w && *w);
@@ -31,8 +30,7 @@ bool haveDisplay()
 
 // Start-up without a window: the same steps, then the switch's hidden action.
 // A switch that needs the window ends with a note saying so.
-int runWithoutWindow(const std::vector<std::string>& params, quarva::platform::Prompts& prompts)
-{
+int runWithoutWindow(const std::vector<std::string>& params, quarva::platform::Prompts& prompts) {
     using namespace quarva::archive;
     // A list the shell extension handed over is read by the action; when the run
     // ends before (not installed, refused), nobody else will read it either.
@@ -60,8 +58,7 @@ int runWithoutWindow(const std::vector<std::string>& params, quarva::platform::P
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::vector<std::string> params(argv + 1, argv + argc);
     quarva::archive::CCommandLine commandLine;
     // A command line that is refused is refused without a main window, as the

@@ -4,8 +4,7 @@
 
 namespace quarva::archive {
 
-std::vector<std::string> splitFilterPatterns(std::string_view text)
-{
+std::vector<std::string> splitFilterPatterns(std::string_view text) {
     std::vector<std::string> patterns;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -17,8 +16,7 @@ std::vector<std::string> splitFilterPatterns(std::string_view text)
     return patterns;
 }
 
-bool matchesFilter(const std::vector<std::string>& patterns, std::string_view name)
-{
+bool matchesFilter(const std::vector<std::string>& patterns, std::string_view name) {
     std::string file = fileNamePart(name);
     for (const auto& p : patterns) {
         if (p == "*.*" || p == "*") return true;

@@ -36,7 +36,8 @@ public:
     // The main window appears with the given show state (3 maximised, 2 minimised, 5 normal).
     virtual void showWindow(int /*showState*/) {}
     // The Add command with prefilled lists (the add dialog opens).
-    virtual void startAddCommand(const std::vector<std::string>& /*folders*/, const std::vector<std::string>& /*files*/) {}
+    virtual void startAddCommand(const std::vector<std::string>& /*folders*/,
+                                 const std::vector<std::string>& /*files*/) {}
     // The Extract command on the open archive (the extract dialog opens).
     virtual void startExtractCommand() {}
     // The file list lets go of the shell's image lists before the program ends.

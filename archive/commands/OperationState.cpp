@@ -10,15 +10,13 @@ public:
 };
 }  // namespace
 
-std::unique_ptr<IBusyDialog> CSilentBusyDialogFactory::create(std::function<void()>)
-{
+std::unique_ptr<IBusyDialog> CSilentBusyDialogFactory::create(std::function<void()>) {
     return std::make_unique<SilentBusyDialog>();
 }
 
 CBusyScope::CBusyScope(IBusyDialogFactory* factory, COperationState& state, std::function<void()> onCancel,
                        const std::string& phase)
-    : state_(state), previous_(state.busy)
-{
+    : state_(state), previous_(state.busy) {
     if (!factory) return;
     dialog_ = factory->create(std::move(onCancel));
     if (!dialog_) return;
@@ -26,8 +24,7 @@ CBusyScope::CBusyScope(IBusyDialogFactory* factory, COperationState& state, std:
     if (!phase.empty()) dialog_->setText(phase);
 }
 
-CBusyScope::~CBusyScope()
-{
+CBusyScope::~CBusyScope() {
     if (!dialog_) return;
     state_.busy = previous_;
     dialog_.reset();

@@ -33,7 +33,7 @@ struct COperationState {
     std::string filterText;     // the text last applied
     std::string filterBoxText;  // what the filter box shows now
     // The filter box's list, in order.
-    std::vector<std::string> filterEntries = {"*.*",   "*.bmp", "*.c",   "*.cpp", "*.doc",  "*.exe", "*.gif", "*.h",
+    std::vector<std::string> filterEntries = {"*.*",   "*.bmp", "*.c",    "*.cpp", "*.doc", "*.exe", "*.gif", "*.h",
                                               "*.htm", "*.ico", "*.java", "*.jpg", "*.mdb", "*.txt", "*.xls"};
     bool errorSeen = false;
     std::optional<std::int16_t> lastDisk;  // none until the first write prompt

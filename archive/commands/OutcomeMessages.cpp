@@ -6,8 +6,7 @@
 
 namespace quarva::archive {
 
-std::optional<std::string> outcomeMessage(unsigned code)
-{
+std::optional<std::string> outcomeMessage(unsigned code) {
     static const std::map<unsigned, const char*> table = {
         {100, "Archive Not Found"},
         {110, "Archive file corrupted/zero byte length!"},
@@ -38,8 +37,7 @@ std::optional<std::string> outcomeMessage(unsigned code)
     return std::string(it->second);
 }
 
-void COutcomeReporter::reportOutcome(unsigned code, bool offerLogToo)
-{
+void COutcomeReporter::reportOutcome(unsigned code, bool offerLogToo) {
     auto message = outcomeMessage(code);
     if (!message) return;
     if (code == 400 && refresh_) refresh_();
@@ -52,22 +50,18 @@ void COutcomeReporter::reportOutcome(unsigned code, bool offerLogToo)
     }
 }
 
-void COutcomeReporter::offerLog(const std::string& question)
-{
+void COutcomeReporter::offerLog(const std::string& question) {
     auto answer = prompts_.message(question, text::kCaption, platform::Buttons::YesNo, platform::Icon::Stop);
     if (answer == platform::Answer::Yes && showLog_) showLog_();
 }
 
-std::string fileErrorText(OperationKind kind, const FileErrorReport& report)
-{
+std::string fileErrorText(OperationKind kind, const FileErrorReport& report) {
     std::string out;
     switch (kind) {
     case OperationKind::Extract: out = text::kErrorExtracting + report.fileName + text::kCause + report.cause; break;
     case OperationKind::Add: out = text::kErrorAdding + report.fileName + text::kCause + report.cause; break;
     case OperationKind::List: out = text::kErrorListing + report.listedName + text::kCause + report.cause; break;
-    case OperationKind::Delete:
-        out = text::kErrorDeleting + report.fileName + text::kDeleteCause + report.cause;
-        break;
+    case OperationKind::Delete: out = text::kErrorDeleting + report.fileName + text::kDeleteCause + report.cause; break;
     default: return {};
     }
     if (!report.details.empty()) out += text::kDetails + report.details;

@@ -20,9 +20,7 @@ public:
     // `refresh` reopens the archive (the Refresh command); `showLog` opens the
     // activity-log window. Either may be empty.
     COutcomeReporter(platform::Prompts& prompts, std::function<void()> refresh, std::function<void()> showLog)
-        : prompts_(prompts), refresh_(std::move(refresh)), showLog_(std::move(showLog))
-    {
-    }
+        : prompts_(prompts), refresh_(std::move(refresh)), showLog_(std::move(showLog)) {}
 
     // Shows the message of `code`, if it has one: with `offerLog` as a yes/no
     // question that offers the activity log, else as a plain error box. Code 400

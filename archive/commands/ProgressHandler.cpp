@@ -18,8 +18,7 @@ namespace {
 std::string text0(const char* p) { return p ? std::string(p) : std::string(); }
 
 // A wide (UTF-32 on this platform) name as UTF-8.
-std::string narrow(const wchar_t* w)
-{
+std::string narrow(const wchar_t* w) {
     std::string out;
     if (!w) return out;
     for (; *w; ++w) {
@@ -44,8 +43,7 @@ std::string narrow(const wchar_t* w)
     return out;
 }
 
-EntryValues fromListingRecord(const formatlib::ListingRecord& r)
-{
+EntryValues fromListingRecord(const formatlib::ListingRecord& r) {
     EntryValues v;
     v.name = text0(r.name);
     v.size = r.size;
@@ -63,8 +61,7 @@ EntryValues fromListingRecord(const formatlib::ListingRecord& r)
     return v;
 }
 
-EntryValues fromCompletionRecord(const formatlib::CompletionRecord& r)
-{
+EntryValues fromCompletionRecord(const formatlib::CompletionRecord& r) {
     EntryValues v;
     v.name = r.namePlace ? narrow(*r.namePlace) : std::string();
     v.value12 = text0(r.methodName);
@@ -79,15 +76,13 @@ EntryValues fromCompletionRecord(const formatlib::CompletionRecord& r)
     return v;
 }
 
-bool isWithin(const fs::path& path, const fs::path& folder)
-{
+bool isWithin(const fs::path& path, const fs::path& folder) {
     if (folder.empty()) return false;
     auto rel = path.lexically_normal().lexically_relative(folder.lexically_normal());
     return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 
-bool sameFolder(const fs::path& a, const fs::path& b)
-{
+bool sameFolder(const fs::path& a, const fs::path& b) {
     if (a.empty() || b.empty()) return false;
     auto strip = [](fs::path p) {
         std::string s = p.lexically_normal().string();
@@ -97,8 +92,7 @@ bool sameFolder(const fs::path& a, const fs::path& b)
     return strip(a) == strip(b);
 }
 
-std::string formatNumber(const char* format, int number)
-{
+std::string formatNumber(const char* format, int number) {
     char buffer[128];
     std::snprintf(buffer, sizeof buffer, format, number);
     return buffer;
@@ -108,31 +102,25 @@ std::string formatNumber(const char* format, int number)
 
 CProgressHandler::CProgressHandler(CArchiveSession& session) : session_(session) {}
 
-void CProgressHandler::setBusyText(const std::string& text)
-{
+void CProgressHandler::setBusyText(const std::string& text) {
     if (state.busy) state.busy->setText(text);
 }
 
 void CProgressHandler::appendLog(const std::string& text) { session_.activityLog() += text; }
 
-void CProgressHandler::setEngineAbort()
-{
+void CProgressHandler::setEngineAbort() {
     if (IEngineControl* engine = session_.doc.wrapper().engine()) engine->setProperty(dispid::kAbort, true);
 }
 
-void CProgressHandler::abort()
-{
+void CProgressHandler::abort() {
     state.touchedNames.clear();
-    if (session_.archiveKind() == kind::kZip)
-        setEngineAbort();
-    else
-        session_.doc.wrapper().library().abort();
+    if (session_.archiveKind() == kind::kZip) setEngineAbort();
+    else session_.doc.wrapper().library().abort();
 }
 
 // --- engine events ---
 
-void CProgressHandler::onEngineEntry(int eventId, const EntryValues& values)
-{
+void CProgressHandler::onEngineEntry(int eventId, const EntryValues& values) {
     switch (eventId) {
     case dispid::kEventListed: listedEntry(values); break;
     case dispid::kEventProcessed: fileProcessed(values); break;
@@ -145,8 +133,7 @@ void CProgressHandler::onEngineDeleted(const std::string& name) { entryDeleted(n
 
 void CProgressHandler::onEngineSkipped(const std::string& name, std::int16_t reason) { fileSkipped(name, reason); }
 
-void CProgressHandler::onEngineDiskRequest(std::int16_t disk)
-{
+void CProgressHandler::onEngineDiskRequest(std::int16_t disk) {
     auto& prompts = session_.prompts;
     if (state.kind != OperationKind::Add) {
         std::string message = disk == 0 ? std::string(text::kInsertLastDisk) : formatNumber(text::kInsertDisk, disk);
@@ -183,8 +170,7 @@ void CProgressHandler::onEngineDiskRequest(std::int16_t disk)
     if (IEngineControl* engine = session_.doc.wrapper().engine()) engine->setProperty(dispid::kWipeDisk, *erase);
 }
 
-void CProgressHandler::onEnginePassword(const std::string&, std::string& password, std::int16_t& action)
-{
+void CProgressHandler::onEnginePassword(const std::string&, std::string& password, std::int16_t& action) {
     std::string current;
     if (IEngineControl* engine = session_.doc.wrapper().engine()) current = engine->stringProperty(dispid::kPassword);
     platform::TextRequest request{text::kPasswordNote, text::kPasswordCaption, current, false};
@@ -196,8 +182,7 @@ void CProgressHandler::onEnginePassword(const std::string&, std::string& passwor
 
 // --- the handlers ---
 
-void CProgressHandler::listedEntry(const EntryValues& values)
-{
+void CProgressHandler::listedEntry(const EntryValues& values) {
     if (!values.name.empty() && values.name.back() == '\\') return;
     std::string file = toLower(fileNamePart(values.name));
     if (file == "setup.exe" || file == "install.exe") {
@@ -214,8 +199,7 @@ void CProgressHandler::listedEntry(const EntryValues& values)
     session_.doc.addEntry(values);
 }
 
-std::string CProgressHandler::writtenPath(const std::string& name) const
-{
+std::string CProgressHandler::writtenPath(const std::string& name) const {
     if (!name.empty() && name.front() == '/') return name;  // already a host path
     std::string relative = state.extractUsesPaths ? entryKey(name) : fileNamePart(name);
     for (auto& c : relative)
@@ -223,8 +207,7 @@ std::string CProgressHandler::writtenPath(const std::string& name) const
     return (fs::path(state.extractDestination) / relative).lexically_normal().string();
 }
 
-void CProgressHandler::fileProcessed(const EntryValues& values)
-{
+void CProgressHandler::fileProcessed(const EntryValues& values) {
     if (values.done != values.size) return;  // not complete yet
     switch (state.kind) {
     case OperationKind::Extract: {
@@ -268,8 +251,7 @@ void CProgressHandler::fileProcessed(const EntryValues& values)
     }
 }
 
-void CProgressHandler::fileSkipped(const std::string& name, std::int16_t)
-{
+void CProgressHandler::fileSkipped(const std::string& name, std::int16_t) {
     switch (state.kind) {
     case OperationKind::Test:
         appendLog(text::kLogTestingFailed + name + text::kLogError);
@@ -287,30 +269,26 @@ void CProgressHandler::fileSkipped(const std::string& name, std::int16_t)
     }
 }
 
-void CProgressHandler::fileTested(const std::string& name)
-{
+void CProgressHandler::fileTested(const std::string& name) {
     appendLog(text::kLogTestingPassed + name + text::kLogOk);
     setBusyText(text::kTestingFile + name);
 }
 
-void CProgressHandler::entryDeleted(const std::string& name)
-{
+void CProgressHandler::entryDeleted(const std::string& name) {
     if (state.entryCount > 0) --state.entryCount;
     if (const CZipFileInfo* info = session_.doc.entries().find(name))
         state.totalSize -= std::min(state.totalSize, info->size);
     state.touchedNames.push_back(name);
 }
 
-void CProgressHandler::fileError(const FileErrorReport& report)
-{
+void CProgressHandler::fileError(const FileErrorReport& report) {
     appendLog(fileErrorText(state.kind, report));
     state.errorSeen = true;
 }
 
 // --- format library messages ---
 
-std::intptr_t CProgressHandler::onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
-{
+std::intptr_t CProgressHandler::onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
     case formatlib::kMsgListed:
         if (wParam) listedEntry(fromListingRecord(*reinterpret_cast<const formatlib::ListingRecord*>(wParam)));
@@ -332,10 +310,8 @@ std::intptr_t CProgressHandler::onMessage(unsigned message, std::uintptr_t wPara
         break;
     case formatlib::kMsgTested: {
         std::string name = text0(reinterpret_cast<const char*>(wParam));
-        if (lParam)
-            fileTested(name);
-        else
-            fileSkipped(name, 0);
+        if (lParam) fileTested(name);
+        else fileSkipped(name, 0);
         break;
     }
     case formatlib::kMsgCompletion:

@@ -2,8 +2,7 @@
 
 namespace quarva::archive {
 
-std::string groupedNumber(std::uint64_t number)
-{
+std::string groupedNumber(std::uint64_t number) {
     std::string digits = std::to_string(number);
     std::string out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
@@ -13,15 +12,13 @@ std::string groupedNumber(std::uint64_t number)
     return out;
 }
 
-std::string sizeText(std::uint64_t bytes)
-{
+std::string sizeText(std::uint64_t bytes) {
     if (bytes <= 1024) return std::to_string(bytes) + " bytes";
     if (bytes <= 1048576) return std::to_string(bytes / 1024) + "KB";
     return groupedNumber(bytes / 1024) + " KB";
 }
 
-std::string totalsText(std::uint64_t entryCount, std::uint64_t totalSize)
-{
+std::string totalsText(std::uint64_t entryCount, std::uint64_t totalSize) {
     return "Total " + std::to_string(entryCount) + " Files," + sizeText(totalSize) + " ";
 }
 

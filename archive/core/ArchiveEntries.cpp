@@ -6,8 +6,7 @@ namespace quarva::archive {
 
 namespace {
 
-std::vector<std::string> splitComponents(const std::string& path)
-{
+std::vector<std::string> splitComponents(const std::string& path) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -21,8 +20,7 @@ std::vector<std::string> splitComponents(const std::string& path)
 
 }  // namespace
 
-CArchiveEntries::AddResult CArchiveEntries::addEntry(const EntryValues& values)
-{
+CArchiveEntries::AddResult CArchiveEntries::addEntry(const EntryValues& values) {
     if (!values.name.empty() && values.name.back() == '\\') return AddResult::Skipped;
     std::string key = entryKey(values.name);
     CZipFileInfo info = CZipFileInfo::fromValues(values);
@@ -38,8 +36,7 @@ CArchiveEntries::AddResult CArchiveEntries::addEntry(const EntryValues& values)
     return AddResult::Added;
 }
 
-void CArchiveEntries::buildTree()
-{
+void CArchiveEntries::buildTree() {
     root_.reset();
     clearIndexMaps();
     if (entries_.empty()) {
@@ -47,15 +44,12 @@ void CArchiveEntries::buildTree()
         return;
     }
     for (const auto& [key, info] : entries_) {
-        if (info->folder.empty())
-            addPath(std::string(kRootName) + "\\" + info->name);
-        else
-            addPath(std::string(kRootName) + "\\" + info->folder + "\\" + info->name);
+        if (info->folder.empty()) addPath(std::string(kRootName) + "\\" + info->name);
+        else addPath(std::string(kRootName) + "\\" + info->folder + "\\" + info->name);
     }
 }
 
-void CArchiveEntries::addPath(const std::string& rootedPath)
-{
+void CArchiveEntries::addPath(const std::string& rootedPath) {
     if (!root_) root_ = std::make_unique<CZorvTreeNode>(kRootName);
     auto sep = rootedPath.rfind('\\');
     std::string folderPath = sep == std::string::npos ? rootedPath : rootedPath.substr(0, sep);
@@ -81,8 +75,7 @@ void CArchiveEntries::addPath(const std::string& rootedPath)
     if (std::find(node->files.begin(), node->files.end(), info) == node->files.end()) node->files.push_back(info);
 }
 
-CZorvTreeNode* CArchiveEntries::findFolder(const std::string& path) const
-{
+CZorvTreeNode* CArchiveEntries::findFolder(const std::string& path) const {
     CZorvTreeNode* node = root_.get();
     for (const auto& part : splitComponents(path)) {
         if (!node) return nullptr;
@@ -91,8 +84,7 @@ CZorvTreeNode* CArchiveEntries::findFolder(const std::string& path) const
     return node;
 }
 
-CArchiveEntries::Removed CArchiveEntries::removePath(const std::string& path)
-{
+CArchiveEntries::Removed CArchiveEntries::removePath(const std::string& path) {
     std::string key = entryKey(path);
     auto it = entries_.find(key);
     if (it != entries_.end()) {
@@ -118,29 +110,25 @@ CArchiveEntries::Removed CArchiveEntries::removePath(const std::string& path)
     return Removed::Folder;
 }
 
-void CArchiveEntries::deleteAll()
-{
+void CArchiveEntries::deleteAll() {
     root_.reset();
     clearIndexMaps();
     entries_.clear();
 }
 
-const CZipFileInfo* CArchiveEntries::find(const std::string& path) const
-{
+const CZipFileInfo* CArchiveEntries::find(const std::string& path) const {
     auto it = entries_.find(entryKey(path));
     return it == entries_.end() ? nullptr : it->second.get();
 }
 
-std::vector<const CZipFileInfo*> CArchiveEntries::allEntries() const
-{
+std::vector<const CZipFileInfo*> CArchiveEntries::allEntries() const {
     std::vector<const CZipFileInfo*> all;
     all.reserve(entries_.size());
     for (const auto& [key, info] : entries_) all.push_back(info.get());
     return all;
 }
 
-std::vector<CZorvTreeNode*> CArchiveEntries::numberNodes()
-{
+std::vector<CZorvTreeNode*> CArchiveEntries::numberNodes() {
     clearIndexMaps();
     std::vector<CZorvTreeNode*> order;
     if (!root_) return order;
@@ -156,14 +144,12 @@ std::vector<CZorvTreeNode*> CArchiveEntries::numberNodes()
     return order;
 }
 
-CZorvTreeNode* CArchiveEntries::nodeByIndex(std::uint32_t index) const
-{
+CZorvTreeNode* CArchiveEntries::nodeByIndex(std::uint32_t index) const {
     auto it = nodesByIndex_.find(index);
     return it == nodesByIndex_.end() ? nullptr : it->second;
 }
 
-std::string CArchiveEntries::folderPathOf(const CZorvTreeNode* node)
-{
+std::string CArchiveEntries::folderPathOf(const CZorvTreeNode* node) {
     std::vector<const CZorvTreeNode*> chain;
     for (; node && node->parent; node = node->parent) chain.push_back(node);
     std::string path;
@@ -171,8 +157,7 @@ std::string CArchiveEntries::folderPathOf(const CZorvTreeNode* node)
     return path;
 }
 
-void CArchiveEntries::clearIndexMaps()
-{
+void CArchiveEntries::clearIndexMaps() {
     nodesByIndex_.clear();
     itemsByIndex_.clear();
     thirdMap_.clear();

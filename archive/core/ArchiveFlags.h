@@ -8,9 +8,9 @@
 namespace quarva::archive {
 
 namespace kind {
-constexpr int kZip = 0;          // the compression engine
-constexpr int kNewLibrary = 1;   // a new archive of a library format
-constexpr int kLibrary = 2;      // the format library (command-line actions)
+constexpr int kZip = 0;         // the compression engine
+constexpr int kNewLibrary = 1;  // a new archive of a library format
+constexpr int kLibrary = 2;     // the format library (command-line actions)
 constexpr int kCab = 3;
 constexpr int kOtherLibrary = 10;
 }  // namespace kind

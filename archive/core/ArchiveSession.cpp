@@ -10,8 +10,7 @@
 namespace quarva::archive {
 
 namespace {
-std::unique_ptr<IFormatLibrary> libraryOrDefault(std::unique_ptr<IFormatLibrary> library, CQuarvaZipApp& app)
-{
+std::unique_ptr<IFormatLibrary> libraryOrDefault(std::unique_ptr<IFormatLibrary> library, CQuarvaZipApp& app) {
     if (library) return library;
     return createFormatLibrary([&app] { return app.libraryPath; });
 }
@@ -23,19 +22,18 @@ CArchiveSession::CArchiveSession(CQuarvaZipApp& application, platform::Launcher&
       prompts(application.prompts()),
       launcher(launcherToUse),
       progress(*this),
-      outcome(prompts, [this] { refresh(); }, [this] { frame().showActivityLog(); }),
-      doc(*this, std::move(engine), libraryOrDefault(std::move(library), application))
-{
+      outcome(
+          prompts, [this] { refresh(); }, [this] { frame().showActivityLog(); }),
+      doc(*this, std::move(engine), libraryOrDefault(std::move(library), application)) {
     progress.state.tempFolder = platform::tempFolder().lexically_normal().string();
 }
 
-std::unique_ptr<CBusyScope> CArchiveSession::busy(const std::string& phase)
-{
-    return std::make_unique<CBusyScope>(busyFactory, progress.state, [this] { progress.abort(); }, phase);
+std::unique_ptr<CBusyScope> CArchiveSession::busy(const std::string& phase) {
+    return std::make_unique<CBusyScope>(
+        busyFactory, progress.state, [this] { progress.abort(); }, phase);
 }
 
-void CArchiveSession::refresh()
-{
+void CArchiveSession::refresh() {
     if (doc.archivePath.empty()) return;
     std::string path = doc.archivePath;
     std::string name = doc.archiveFileName;
@@ -43,15 +41,13 @@ void CArchiveSession::refresh()
     doc.openArchive(path, name);
 }
 
-bool CArchiveSession::openWithBusyDialog(const std::string& fullPath)
-{
+bool CArchiveSession::openWithBusyDialog(const std::string& fullPath) {
     if (doc.open && doc.archivePath == fullPath) return true;
     auto scope = busy(text::kOpening);
     return doc.openArchive(fullPath, fileNamePart(fullPath));
 }
 
-bool CArchiveSession::applyFilter(const std::string& filterText)
-{
+bool CArchiveSession::applyFilter(const std::string& filterText) {
     auto& state = progress.state;
     IMainFrameActions& window = frame();
     state.filterBoxText = filterText;

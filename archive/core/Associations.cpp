@@ -8,8 +8,7 @@ namespace quarva::archive {
 using platform::Hive;
 
 bool registerAssociations(const std::filesystem::path& libraryPath, platform::WindowHandle window,
-                          platform::Prompts& prompts, platform::Registry& registry)
-{
+                          platform::Prompts& prompts, platform::Registry& registry) {
     int status = formatlib::callEntry<QzAssociateFn>(libraryPath, "Associate", window);
     if (status != formatlib::kStatusOk) {
         prompts.message(kAssociationErrorMessage, kAppName, platform::Buttons::Ok, platform::Icon::Stop);

@@ -6,8 +6,7 @@ namespace quarva::archive {
 
 namespace {
 
-bool looksLikeSwitch(const std::string& param)
-{
+bool looksLikeSwitch(const std::string& param) {
     if (param.size() < 2 || (param[0] != '/' && param[0] != '-')) return false;
     // Linux paths start with "/" too: a parameter with a second "/" ("/home/a.zip"),
     // or one that names an existing file ("/a.zip"), is a path, not a switch.
@@ -17,8 +16,7 @@ bool looksLikeSwitch(const std::string& param)
 
 }  // namespace
 
-bool CCommandLine::parse(const std::vector<std::string>& params)
-{
+bool CCommandLine::parse(const std::vector<std::string>& params) {
     switch_.clear();
     argument_.clear();
     if (params.empty()) return true;

@@ -21,8 +21,7 @@ namespace {
 // have the shape the switch expects. A list the shell extension handed over is
 // removed once read: it has served its one purpose.
 std::optional<std::vector<std::string>> listFileLines(CArchiveSession& session, const std::string& listFile,
-                                                      ListShape shape)
-{
+                                                      ListShape shape) {
     auto lines = readListFile(listFile);
     removeHandedOverList(listFile);
     if (!lines) {
@@ -44,23 +43,20 @@ std::optional<std::vector<std::string>> listFileLines(CArchiveSession& session, 
 
 // The wrapper reports the engine's codes itself; a format library that is missing
 // or lacks its entry point is reported here.
-void reportLibraryFailure(CArchiveSession& session, std::uint16_t status)
-{
+void reportLibraryFailure(CArchiveSession& session, std::uint16_t status) {
     if (status == kLibraryNotLoaded || status == kLibraryNoEntryPoint) session.outcome.reportOutcome(status, false);
 }
 
 constexpr std::uint16_t kUserAborted = 190;
 
 // `path` lexically normal, without a trailing separator ("/a/My Folder/" names "My Folder").
-fs::path normalItem(const std::string& path)
-{
+fs::path normalItem(const std::string& path) {
     fs::path normal = fs::path(path).lexically_normal();
     return normal.has_filename() || !normal.has_relative_path() ? normal : normal.parent_path();
 }
 
 // The deepest folder that holds every one of `items`; empty when they are not full paths.
-fs::path folderHoldingAll(const std::vector<std::string>& items)
-{
+fs::path folderHoldingAll(const std::vector<std::string>& items) {
     std::optional<fs::path> common;
     for (const auto& item : items) {
         const fs::path parent = normalItem(item).parent_path();
@@ -79,12 +75,10 @@ fs::path folderHoldingAll(const std::vector<std::string>& items)
 // While it lives, the working folder is `folder`; the previous one comes back at the end.
 class WorkingFolder {
 public:
-    explicit WorkingFolder(const fs::path& folder) : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
+    explicit WorkingFolder(const fs::path& folder) : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
         entered_ = previous_ >= 0 && ::chdir(folder.c_str()) == 0;
     }
-    ~WorkingFolder()
-    {
+    ~WorkingFolder() {
         if (entered_ && fchdir(previous_) != 0) {
             // The old folder went away; the run goes on where it is.
         }
@@ -101,8 +95,7 @@ private:
 
 // `paths` relative to `base` ("My Folder", "a.txt"); false when one of them is not
 // below it (then nothing is changed).
-bool makeRelative(std::vector<std::string>& paths, const fs::path& base)
-{
+bool makeRelative(std::vector<std::string>& paths, const fs::path& base) {
     std::vector<std::string> relative;
     for (const auto& p : paths) {
         fs::path r = normalItem(p).lexically_relative(base);
@@ -117,8 +110,7 @@ bool makeRelative(std::vector<std::string>& paths, const fs::path& base)
 
 namespace actions {
 
-bool unattendedAdd(CArchiveSession& session, const std::string& listFile)
-{
+bool unattendedAdd(CArchiveSession& session, const std::string& listFile) {
     auto lines = listFileLines(session, listFile, ListShape::ArchiveAndItems);
     if (!lines) return false;
     const std::string& archive = (*lines)[0];
@@ -160,8 +152,7 @@ bool unattendedAdd(CArchiveSession& session, const std::string& listFile)
     return folderStatus != kUserAborted && folderStatus != kLibraryNotLoaded && folderStatus != kLibraryNoEntryPoint;
 }
 
-bool unattendedExtract(CArchiveSession& session, const std::string& listFile)
-{
+bool unattendedExtract(CArchiveSession& session, const std::string& listFile) {
     auto lines = listFileLines(session, listFile, ListShape::Pairs);
     if (!lines) return false;
     bool allDone = true;
@@ -197,8 +188,7 @@ bool unattendedExtract(CArchiveSession& session, const std::string& listFile)
     return allDone;
 }
 
-bool makeSelfExtractor(CArchiveSession& session, const std::string& archive)
-{
+bool makeSelfExtractor(CArchiveSession& session, const std::string& archive) {
     std::string output = replaceExtension(archive, "exe");
     auto answer = session.prompts.message(text::kSfxSaveAs + output + text::kSfxChange, text::kCaption,
                                           platform::Buttons::YesNoCancel, platform::Icon::Question, 1);
@@ -221,17 +211,14 @@ bool makeSelfExtractor(CArchiveSession& session, const std::string& archive)
         if (IBusyDialog* dialog = busy->dialog()) dialog->hideCancel();
         // The stubs live beside the programs in the installed folder.
         status = session.doc.wrapper().library().arcToSfx(archive, output, session.app.installedPath.string(),
-                                                           session.progress.window());
+                                                          session.progress.window());
     }
-    if (status == kLibraryNotLoaded)
-        session.prompts.message(text::kDllNotLoaded, text::kCaption);
-    else if (status == kLibraryNoEntryPoint)
-        session.prompts.message(text::kProcNotFound, text::kCaption);
+    if (status == kLibraryNotLoaded) session.prompts.message(text::kDllNotLoaded, text::kCaption);
+    else if (status == kLibraryNoEntryPoint) session.prompts.message(text::kProcNotFound, text::kCaption);
     return status == 0;
 }
 
-bool openRecent(CArchiveSession& session, const std::string& path)
-{
+bool openRecent(CArchiveSession& session, const std::string& path) {
     session.frame().showWindow(5);
     std::error_code ec;
     if (!fs::exists(path, ec)) {
@@ -248,8 +235,7 @@ bool openRecent(CArchiveSession& session, const std::string& path)
 
 }  // namespace actions
 
-bool runCommandLineAction(ActionContext& context)
-{
+bool runCommandLineAction(ActionContext& context) {
     CArchiveSession& session = context.session;
     IMainFrameActions& frame = session.frame();
     const std::string& name = context.switchName;

@@ -19,8 +19,7 @@ constexpr char kWindow[] = "Quarva Zip";
 
 std::uint32_t orDefault(std::uint32_t value, std::uint32_t fallback) { return value == 0 ? fallback : value; }
 std::string orTemp(std::string value, const std::string& systemTemp) { return value.empty() ? systemTemp : value; }
-fs::path homeFolder()
-{
+fs::path homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;
     return "/";
@@ -29,10 +28,9 @@ fs::path homeFolder()
 // The user owns `folder` and may write into it (a read-only folder counts as
 // not writable even for root); a folder that does not exist yet
 // is judged by its nearest existing parent, where it would be created.
-bool ownWritableFolder(fs::path folder)
-{
+bool ownWritableFolder(fs::path folder) {
     folder = fs::absolute(folder).lexically_normal();
-    struct stat st{};
+    struct stat st {};
     while (::stat(folder.c_str(), &st) != 0) {
         if (errno != ENOENT || !folder.has_relative_path()) return false;
         folder = folder.parent_path();
@@ -43,8 +41,7 @@ bool ownWritableFolder(fs::path folder)
 
 // One line of user-dirs.dirs: XDG_DOCUMENTS_DIR="$HOME/Documents" or an absolute
 // path in double quotes; a backslash takes the next character as it stands.
-std::string userDirValue(const std::string& line, const std::string& name, const fs::path& home)
-{
+std::string userDirValue(const std::string& line, const std::string& name, const fs::path& home) {
     std::size_t i = line.find_first_not_of(" \t");
     if (i == std::string::npos || line.compare(i, name.size(), name) != 0) return {};
     i += name.size();
@@ -65,8 +62,7 @@ std::string userDirValue(const std::string& line, const std::string& name, const
 }
 }  // namespace
 
-fs::path documentsFolder()
-{
+fs::path documentsFolder() {
     const fs::path home = homeFolder();
     fs::path config = home / ".config";
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') config = x;
@@ -81,14 +77,13 @@ fs::path documentsFolder()
     return home / "Documents";
 }
 
-fs::path defaultFoldersRoot(const fs::path& installedPath)
-{
+fs::path defaultFoldersRoot(const fs::path& installedPath) {
     if (ownWritableFolder(installedPath)) return installedPath;
     return documentsFolder() / "Quarva";
 }
 
-void CConfiguration::load(const SettingsStore& store, const std::string& currentDirectory, const std::string& systemTemp)
-{
+void CConfiguration::load(const SettingsStore& store, const std::string& currentDirectory,
+                          const std::string& systemTemp) {
     viewBits = kDefaultViewBits;
     folderBits = kDefaultFolderBits;
     systemBits = kDefaultSystemBits;
@@ -105,15 +100,14 @@ void CConfiguration::load(const SettingsStore& store, const std::string& current
     folderBits = orDefault(store.readNumber(settings, "Config Folder Settings"), kDefaultFolderBits);
     systemBits = orDefault(store.readNumber(settings, "Config System Settings"), kDefaultSystemBits);
     startupFolder = (folderBits & folderbits::kStartInCurrentDirectory) ? currentDirectory
-                                                                         : store.readString(folders, "Startup Folder");
+                                                                        : store.readString(folders, "Startup Folder");
     addFolder = store.readString(folders, "Add Folder");
     extractionFolder = store.readString(folders, "Extract Folder");
     tempFolder = orTemp(store.readString(settings, "Temp Folder"), systemTemp);
     workingFolder = orTemp(store.readString(settings, "Working Folder"), systemTemp);
 }
 
-void CConfiguration::save(SettingsStore& store) const
-{
+void CConfiguration::save(SettingsStore& store) const {
     const std::string settings = suiteKey(kSettings);
     const std::string folders = suiteKey(kFolderSettings);
     store.writeNumber(settings, "Config View Settings", viewBits);
@@ -126,8 +120,7 @@ void CConfiguration::save(SettingsStore& store) const
     store.writeString(folders, "Extract Folder", extractionFolder);
 }
 
-WindowPlacement WindowPlacement::load(const SettingsStore& store)
-{
+WindowPlacement WindowPlacement::load(const SettingsStore& store) {
     const std::string key = suiteKey(kWindow);
     WindowPlacement p;
     p.x = static_cast<std::int32_t>(store.readNumber(key, "xPos"));
@@ -142,14 +135,13 @@ WindowPlacement WindowPlacement::load(const SettingsStore& store)
     return p;
 }
 
-int WindowPlacement::showStateToSave(int state)
-{
-    return state == showstate::kMaximized || state == showstate::kMinimized || state == showstate::kShow ? state
-                                                                                                          : showstate::kShow;
+int WindowPlacement::showStateToSave(int state) {
+    return state == showstate::kMaximized || state == showstate::kMinimized || state == showstate::kShow
+               ? state
+               : showstate::kShow;
 }
 
-void WindowPlacement::save(SettingsStore& store) const
-{
+void WindowPlacement::save(SettingsStore& store) const {
     const std::string key = suiteKey(kWindow);
     store.writeNumber(key, "xPos", static_cast<std::uint32_t>(x));
     store.writeNumber(key, "yPos", static_cast<std::uint32_t>(y));

@@ -13,10 +13,9 @@ namespace quarva::archive {
 
 // View bits ("Config View Settings").
 namespace viewbits {
-constexpr std::uint32_t kTypeColumn = 0x0001, kDateColumn = 0x0002, kSizeColumn = 0x0004,
-                        kRatioColumn = 0x0008, kPackedColumn = 0x0010, kPathColumn = 0x0020,
-                        kFullRowSelect = 0x0040, kGridLines = 0x0080, kFlatScrollBars = 0x0100,
-                        kFlatView = 0x1000;
+constexpr std::uint32_t kTypeColumn = 0x0001, kDateColumn = 0x0002, kSizeColumn = 0x0004, kRatioColumn = 0x0008,
+                        kPackedColumn = 0x0010, kPathColumn = 0x0020, kFullRowSelect = 0x0040, kGridLines = 0x0080,
+                        kFlatScrollBars = 0x0100, kFlatView = 0x1000;
 }
 // Folder bits ("Config Folder Settings").
 namespace folderbits {
@@ -26,8 +25,7 @@ constexpr std::uint32_t kStartInCurrentDirectory = 0x01, kRememberStartupFolder 
 }
 // System bits ("Config System Settings").
 namespace systembits {
-constexpr std::uint32_t kShellExtensionActive = 0x10, kShellSubmenu = 0x20, kShellIcons = 0x40,
-                        kShellZipAndMail = 0x80;
+constexpr std::uint32_t kShellExtensionActive = 0x10, kShellSubmenu = 0x20, kShellIcons = 0x40, kShellZipAndMail = 0x80;
 }
 
 class CConfiguration {

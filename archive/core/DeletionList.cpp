@@ -14,8 +14,7 @@ namespace {
 
 // The components of `line` below `folder`, or nothing when the line is not a full
 // path strictly inside it, or names ".." anywhere.
-std::vector<std::string> componentsInside(const std::string& line, const fs::path& folder)
-{
+std::vector<std::string> componentsInside(const std::string& line, const fs::path& folder) {
     const fs::path path(line);
     if (!path.is_absolute()) return {};
     for (const auto& part : path)
@@ -32,8 +31,7 @@ std::vector<std::string> componentsInside(const std::string& line, const fs::pat
 // Deletes folder/parts..., walking one folder at a time without following a link.
 // True when the file is gone (or never was, or could only be reached through a
 // link, which is not ours to follow); false when it stays behind.
-bool removeInside(const fs::path& folder, const std::vector<std::string>& parts)
-{
+bool removeInside(const fs::path& folder, const std::vector<std::string>& parts) {
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir < 0) return errno == ENOENT;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -59,13 +57,11 @@ bool removeInside(const fs::path& folder, const std::vector<std::string>& parts)
 
 }  // namespace
 
-CDeletionList::~CDeletionList()
-{
+CDeletionList::~CDeletionList() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool CDeletionList::open(const fs::path& folder)
-{
+bool CDeletionList::open(const fs::path& folder) {
     folder_ = folder.lexically_normal();
     path_ = folder_ / kDeletionListName;
     // O_APPEND: every line goes to the end, also when another run appends at the
@@ -81,16 +77,14 @@ bool CDeletionList::open(const fs::path& folder)
     return true;
 }
 
-bool CDeletionList::append(const std::string& filePath)
-{
+bool CDeletionList::append(const std::string& filePath) {
     if (fd_ < 0) return false;
     const std::string line = filePath + "\r\n";
     // One write per line, so that lines of two runs never interleave.
     return ::write(fd_, line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }
 
-bool CDeletionList::deleteRecordedFiles()
-{
+bool CDeletionList::deleteRecordedFiles() {
     if (fd_ < 0) return false;
     // Read back through the descriptor opened at start, not by name again.
     std::string text;

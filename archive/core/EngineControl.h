@@ -14,13 +14,12 @@ namespace quarva::archive {
 
 // Property, method and event numbers of the engine's dispatch surface.
 namespace dispid {
-constexpr int kAbort = 1, kLevel = 2, kWipeDisk = 3, kExtractFolder = 4, kIncludeHidden = 6,
-              kDeleteAfterAdding = 9, kSpanning = 10, kOverwrite = 11, kPassword = 12, kRecurse = 13,
-              kSavePathInfo = 16, kArchiveName = 18, kDiskCount = 19, kComment = 20, kNames = 21;
+constexpr int kAbort = 1, kLevel = 2, kWipeDisk = 3, kExtractFolder = 4, kIncludeHidden = 6, kDeleteAfterAdding = 9,
+              kSpanning = 10, kOverwrite = 11, kPassword = 12, kRecurse = 13, kSavePathInfo = 16, kArchiveName = 18,
+              kDiskCount = 19, kComment = 20, kNames = 21;
 constexpr int kTest = 22, kRepair = 23, kAdd = 24, kExtract = 25, kList = 26, kDelete = 28;
-constexpr int kEventStarting = 1, kEventDeleted = 2, kEventProgress = 3, kEventListed = 6,
-              kEventDiskRequest = 7, kEventPassword = 8, kEventSkipped = 10, kEventProcessed = 11,
-              kEventTested = 12, kEventFinished = 13;
+constexpr int kEventStarting = 1, kEventDeleted = 2, kEventProgress = 3, kEventListed = 6, kEventDiskRequest = 7,
+              kEventPassword = 8, kEventSkipped = 10, kEventProcessed = 11, kEventTested = 12, kEventFinished = 13;
 }  // namespace dispid
 
 using EngineValue = std::variant<std::monostate, bool, std::int16_t, std::int32_t, std::string>;
@@ -31,10 +30,10 @@ public:
     virtual ~IEngineEventSink() = default;
     // Events 1, 3, 6, 11, 12 and 13.
     virtual void onEngineEntry(int eventId, const EntryValues& values) = 0;
-    virtual void onEngineDeleted(const std::string& name) = 0;                 // 2
-    virtual void onEngineDiskRequest(std::int16_t disk) = 0;                   // 7
+    virtual void onEngineDeleted(const std::string& name) = 0;  // 2
+    virtual void onEngineDiskRequest(std::int16_t disk) = 0;    // 7
     virtual void onEnginePassword(const std::string& archive, std::string& password,
-                                  std::int16_t& action) = 0;                   // 8
+                                  std::int16_t& action) = 0;                         // 8
     virtual void onEngineSkipped(const std::string& name, std::int16_t reason) = 0;  // 10
 };
 

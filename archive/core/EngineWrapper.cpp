@@ -6,8 +6,7 @@
 
 namespace quarva::archive {
 
-bool IEngineControl::boolProperty(int id)
-{
+bool IEngineControl::boolProperty(int id) {
     EngineValue v = getProperty(id);
     if (auto b = std::get_if<bool>(&v)) return *b;
     if (auto s = std::get_if<std::int16_t>(&v)) return *s != 0;
@@ -15,22 +14,19 @@ bool IEngineControl::boolProperty(int id)
     return false;
 }
 
-std::string IEngineControl::stringProperty(int id)
-{
+std::string IEngineControl::stringProperty(int id) {
     EngineValue v = getProperty(id);
     if (auto s = std::get_if<std::string>(&v)) return *s;
     return {};
 }
 
-std::string engineNameList(const std::vector<std::string>& names)
-{
+std::string engineNameList(const std::vector<std::string>& names) {
     std::string list;
     for (const auto& n : names) list += n + "\r\n";
     return list;
 }
 
-std::string libraryNameList(const std::vector<std::string>& names)
-{
+std::string libraryNameList(const std::vector<std::string>& names) {
     std::string list;
     for (const auto& n : names) {
         if (!list.empty()) list += '|';
@@ -40,15 +36,12 @@ std::string libraryNameList(const std::vector<std::string>& names)
 }
 
 std::vector<std::string> withWildcard(const std::vector<std::string>& folders, const std::string& wildcard,
-                                      char separator)
-{
+                                      char separator) {
     std::vector<std::string> out;
     out.reserve(folders.size());
     for (const auto& f : folders) {
-        if (!f.empty() && (f.back() == separator || f.back() == '\\' || f.back() == '/'))
-            out.push_back(f + wildcard);
-        else
-            out.push_back(f + separator + wildcard);
+        if (!f.empty() && (f.back() == separator || f.back() == '\\' || f.back() == '/')) out.push_back(f + wildcard);
+        else out.push_back(f + separator + wildcard);
     }
     return out;
 }
@@ -62,31 +55,24 @@ constexpr char kArchiveSeparator = '\\';
 
 CEngineWrapper::CEngineWrapper(CArchiveSession& session, std::unique_ptr<IEngineControl> engine,
                                std::unique_ptr<IFormatLibrary> library)
-    : session_(session), engine_(std::move(engine)), library_(std::move(library))
-{
+    : session_(session), engine_(std::move(engine)), library_(std::move(library)) {
     if (engine_) engine_->setEventSink(&session_.progress);
 }
 
-CEngineWrapper::~CEngineWrapper()
-{
+CEngineWrapper::~CEngineWrapper() {
     if (engine_) engine_->setEventSink(nullptr);
 }
 
-void CEngineWrapper::setArchiveName(const std::string& path)
-{
+void CEngineWrapper::setArchiveName(const std::string& path) {
     archiveName_ = path;
     if (engine_) engine_->setProperty(dispid::kArchiveName, path);
 }
 
 bool CEngineWrapper::usesEngine() const { return session_.archiveKind() == kind::kZip; }
 
-void CEngineWrapper::setEngineCommon()
-{
-    engine_->setProperty(dispid::kArchiveName, archiveName_);
-}
+void CEngineWrapper::setEngineCommon() { engine_->setProperty(dispid::kArchiveName, archiveName_); }
 
-std::uint16_t CEngineWrapper::listArchive(const std::string& path, const std::vector<std::string>& filters)
-{
+std::uint16_t CEngineWrapper::listArchive(const std::string& path, const std::vector<std::string>& filters) {
     auto& state = session_.progress.state;
     state.kind = OperationKind::List;
     state.errorSeen = false;
@@ -123,19 +109,16 @@ std::uint16_t CEngineWrapper::listArchive(const std::string& path, const std::ve
     return 0;
 }
 
-std::uint16_t CEngineWrapper::addFiles(const AddOptions& options, const std::vector<std::string>& files)
-{
+std::uint16_t CEngineWrapper::addFiles(const AddOptions& options, const std::vector<std::string>& files) {
     return add(options, files);
 }
 
 std::uint16_t CEngineWrapper::addFolders(const AddOptions& options, const std::vector<std::string>& folders,
-                                         const std::string& wildcard)
-{
+                                         const std::string& wildcard) {
     return add(options, withWildcard(folders, wildcard, kHostSeparator));
 }
 
-std::uint16_t CEngineWrapper::add(const AddOptions& options, const std::vector<std::string>& list)
-{
+std::uint16_t CEngineWrapper::add(const AddOptions& options, const std::vector<std::string>& list) {
     // Nothing to add is not an error: the second pass of an add often has no folders.
     if (list.empty()) return 0;
     auto& state = session_.progress.state;
@@ -174,20 +157,17 @@ std::uint16_t CEngineWrapper::add(const AddOptions& options, const std::vector<s
     return status;
 }
 
-std::uint16_t CEngineWrapper::extractFiles(const ExtractOptions& options, const std::vector<std::string>& entries)
-{
+std::uint16_t CEngineWrapper::extractFiles(const ExtractOptions& options, const std::vector<std::string>& entries) {
     return extract(options, entries, nullptr);
 }
 
 std::uint16_t CEngineWrapper::extractByWildcard(const ExtractOptions& options, const std::vector<std::string>& folders,
-                                                const std::string& wildcard)
-{
+                                                const std::string& wildcard) {
     return extract(options, withWildcard(folders, wildcard, kArchiveSeparator), &wildcard);
 }
 
 std::uint16_t CEngineWrapper::extract(const ExtractOptions& options, const std::vector<std::string>& list,
-                                      const std::string* wildcard)
-{
+                                      const std::string* wildcard) {
     if (list.empty()) return 0;
     auto& state = session_.progress.state;
     state.errorSeen = false;
@@ -229,13 +209,11 @@ std::uint16_t CEngineWrapper::extract(const ExtractOptions& options, const std::
 
 std::uint16_t CEngineWrapper::deleteFiles(const std::vector<std::string>& entries) { return remove(entries); }
 
-std::uint16_t CEngineWrapper::deleteByWildcard(const std::vector<std::string>& folders, const std::string& wildcard)
-{
+std::uint16_t CEngineWrapper::deleteByWildcard(const std::vector<std::string>& folders, const std::string& wildcard) {
     return remove(withWildcard(folders, wildcard, kArchiveSeparator));
 }
 
-std::uint16_t CEngineWrapper::remove(const std::vector<std::string>& list)
-{
+std::uint16_t CEngineWrapper::remove(const std::vector<std::string>& list) {
     // An empty list would select every entry: deleting nothing is never "delete all".
     if (list.empty()) return 0;
     auto& state = session_.progress.state;
@@ -264,13 +242,11 @@ std::uint16_t CEngineWrapper::remove(const std::vector<std::string>& list)
 
 std::uint16_t CEngineWrapper::testFiles(const std::vector<std::string>& entries) { return test(entries, nullptr); }
 
-std::uint16_t CEngineWrapper::testByWildcard(const std::vector<std::string>& folders, const std::string& wildcard)
-{
+std::uint16_t CEngineWrapper::testByWildcard(const std::vector<std::string>& folders, const std::string& wildcard) {
     return test(withWildcard(folders, wildcard, kArchiveSeparator), &wildcard);
 }
 
-std::uint16_t CEngineWrapper::test(const std::vector<std::string>& list, const std::string* wildcard)
-{
+std::uint16_t CEngineWrapper::test(const std::vector<std::string>& list, const std::string* wildcard) {
     if (list.empty()) return 0;
     auto& state = session_.progress.state;
     state.errorSeen = false;
@@ -295,8 +271,7 @@ std::uint16_t CEngineWrapper::test(const std::vector<std::string>& list, const s
     return status;
 }
 
-void CEngineWrapper::finish(std::uint16_t status, bool engineRan, const char* question)
-{
+void CEngineWrapper::finish(std::uint16_t status, bool engineRan, const char* question) {
     if (engineRan && status != 0) {
         session_.outcome.reportOutcome(status, true);
         return;

@@ -11,62 +11,51 @@ class DynamicFormatLibrary : public IFormatLibrary {
 public:
     explicit DynamicFormatLibrary(std::function<std::filesystem::path()> path) : path_(std::move(path)) {}
 
-    int listArchive(const std::string& archive, const std::string& filters, platform::WindowHandle window) override
-    {
+    int listArchive(const std::string& archive, const std::string& filters, platform::WindowHandle window) override {
         return call<QzListArchiveFn>("ListArchive", [&](auto fn) { fn(archive.c_str(), filters.c_str(), window); });
     }
     int compressFile(const std::string& archive, const std::string& files, const std::string& password,
                      bool hiddenFiles, bool deleteAfter, bool savePathInfo, bool subfolders,
-                     platform::WindowHandle window) override
-    {
+                     platform::WindowHandle window) override {
         return call<QzCompressFileFn>("CompressFile", [&](auto fn) {
             fn(archive.c_str(), files.c_str(), password.c_str(), hiddenFiles, deleteAfter, savePathInfo, subfolders,
                window);
         });
     }
     int extractFile(const std::string& archive, const std::string& files, const std::string& destination,
-                    bool overwrite, bool useStoredPaths, platform::WindowHandle window) override
-    {
+                    bool overwrite, bool useStoredPaths, platform::WindowHandle window) override {
         return call<QzExtractFileFn>("ExtractFile", [&](auto fn) {
             fn(archive.c_str(), files.c_str(), destination.c_str(), overwrite, useStoredPaths, window);
         });
     }
-    int deleteFile(const std::string& archive, const std::string& files, platform::WindowHandle window) override
-    {
+    int deleteFile(const std::string& archive, const std::string& files, platform::WindowHandle window) override {
         return call<QzDeleteFileFn>("DeleteFile", [&](auto fn) { fn(archive.c_str(), files.c_str(), window); });
     }
-    int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) override
-    {
+    int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) override {
         return call<QzTestArchiveFn>("TestArchive", [&](auto fn) { fn(archive.c_str(), files.c_str(), window); });
     }
     int arcToSfx(const std::string& archive, const std::string& output, const std::string& systemFolder,
-                 platform::WindowHandle window) override
-    {
-        return call<QzArcToSFXFn>("ArcToSFX", [&](auto fn) {
-            fn(archive.c_str(), output.c_str(), systemFolder.c_str(), window);
-        });
+                 platform::WindowHandle window) override {
+        return call<QzArcToSFXFn>("ArcToSFX",
+                                  [&](auto fn) { fn(archive.c_str(), output.c_str(), systemFolder.c_str(), window); });
     }
-    int fileCount(const std::string& archive, int& count) override
-    {
+    int fileCount(const std::string& archive, int& count) override {
         return call<QzFileCountFn>("FileCount", [&](auto fn) { count = fn(archive.c_str()); });
     }
-    int archiveType(const std::string& archive, int& kind, std::string& found) override
-    {
+    int archiveType(const std::string& archive, int& kind, std::string& found) override {
         return call<QzArchiveTypeFn>("ArchiveType", [&](auto fn) {
             char text[512] = "";
             kind = fn(archive.c_str(), text, sizeof text);
             found = text;
         });
     }
-    int abort() override
-    {
+    int abort() override {
         return call<QzAbortFn>("Abort", [](auto fn) { fn(); });
     }
 
 private:
     template <typename Fn, typename Body>
-    int call(const char* name, Body body)
-    {
+    int call(const char* name, Body body) {
         formatlib::LoadedLibrary library(path_());
         if (!library.loaded()) return kLibraryNotLoaded;
         Fn fn = library.entry<Fn>(name);
@@ -80,13 +69,11 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IFormatLibrary> createFormatLibrary(std::filesystem::path libraryPath)
-{
+std::unique_ptr<IFormatLibrary> createFormatLibrary(std::filesystem::path libraryPath) {
     return std::make_unique<DynamicFormatLibrary>([path = std::move(libraryPath)] { return path; });
 }
 
-std::unique_ptr<IFormatLibrary> createFormatLibrary(std::function<std::filesystem::path()> libraryPath)
-{
+std::unique_ptr<IFormatLibrary> createFormatLibrary(std::function<std::filesystem::path()> libraryPath) {
     return std::make_unique<DynamicFormatLibrary>(std::move(libraryPath));
 }
 

@@ -35,8 +35,7 @@ public:
     virtual int abort() = 0;
     // The archive kind the file's content shows (0 zip, 3 cab, 10 other; below 0
     // when no format recognises it) and the format's name or what the file holds.
-    virtual int archiveType(const std::string& archive, int& kind, std::string& found)
-    {
+    virtual int archiveType(const std::string& archive, int& kind, std::string& found) {
         (void)archive;
         (void)kind;
         (void)found;

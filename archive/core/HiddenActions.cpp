@@ -20,12 +20,10 @@ namespace {
 // library's Abort. The operation stops cooperatively and removes its temporaries.
 class InterruptWatchingBusyDialog : public IBusyDialog {
 public:
-    explicit InterruptWatchingBusyDialog(std::function<void()> cancel) : cancel_(std::move(cancel))
-    {
+    explicit InterruptWatchingBusyDialog(std::function<void()> cancel) : cancel_(std::move(cancel)) {
         watcher_ = std::thread([this] { watch(); });
     }
-    ~InterruptWatchingBusyDialog() override
-    {
+    ~InterruptWatchingBusyDialog() override {
         {
             std::lock_guard lock(mutex_);
             done_ = true;
@@ -37,8 +35,7 @@ public:
     void hideCancel() override {}
 
 private:
-    void watch()
-    {
+    void watch() {
         std::unique_lock lock(mutex_);
         while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; })) {
             // Asked again on every round: an engine clears its abort when a method
@@ -57,8 +54,7 @@ private:
 class InterruptWatchingBusyFactory : public IBusyDialogFactory {
 public:
     explicit InterruptWatchingBusyFactory(CArchiveSession& session) : session_(session) {}
-    std::unique_ptr<IBusyDialog> create(std::function<void()>) override
-    {
+    std::unique_ptr<IBusyDialog> create(std::function<void()>) override {
         // Only the engine's abort property and the library's Abort may be touched
         // from another thread while an operation runs; the choice between them is
         // made here, on the operation's thread.
@@ -82,19 +78,16 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IBusyDialogFactory> createInterruptWatchingBusyFactory(CArchiveSession& session)
-{
+std::unique_ptr<IBusyDialogFactory> createInterruptWatchingBusyFactory(CArchiveSession& session) {
     return std::make_unique<InterruptWatchingBusyFactory>(session);
 }
 
-bool isHiddenSwitch(const std::string& switchName)
-{
-    return switchName == "noadddialog" || switchName == "zipandmail" || switchName == "mail" ||
-           switchName == "SFX" || switchName == "noextractdialog";
+bool isHiddenSwitch(const std::string& switchName) {
+    return switchName == "noadddialog" || switchName == "zipandmail" || switchName == "mail" || switchName == "SFX" ||
+           switchName == "noextractdialog";
 }
 
-int runHiddenAction(CQuarvaZipApp& app, platform::Launcher& launcher)
-{
+int runHiddenAction(CQuarvaZipApp& app, platform::Launcher& launcher) {
     const std::string& sw = app.commandLine.switchName();
     if (!isHiddenSwitch(sw)) {
         std::cerr << "QuarvaZip: there is no display, so the main window cannot open"

@@ -15,15 +15,11 @@ namespace {
 // A list names a few thousand paths at most; anything far larger is not a list.
 constexpr off_t kMaxListSize = 16 * 1024 * 1024;
 
-std::string lineReason(std::size_t index, const char* what)
-{
-    return "line " + std::to_string(index + 1) + " " + what;
-}
+std::string lineReason(std::size_t index, const char* what) { return "line " + std::to_string(index + 1) + " " + what; }
 
 }  // namespace
 
-std::optional<std::vector<std::string>> readListFile(const fs::path& path)
-{
+std::optional<std::vector<std::string>> readListFile(const fs::path& path) {
     // Non-blocking, so that a fifo named as the list cannot hold the program.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
@@ -62,8 +58,7 @@ std::optional<std::vector<std::string>> readListFile(const fs::path& path)
     return lines;
 }
 
-std::string listShapeProblem(const std::vector<std::string>& lines, ListShape shape)
-{
+std::string listShapeProblem(const std::vector<std::string>& lines, ListShape shape) {
     if (lines.empty()) return "it is empty";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -73,36 +68,29 @@ std::string listShapeProblem(const std::vector<std::string>& lines, ListShape sh
         if (line.size() > kListLineLength) return lineReason(i, "is longer than 259 characters");
         if (line.front() != '/') return lineReason(i, "is not a full path");
     }
-    if (shape == ListShape::ArchiveAndItems && lines.size() < 2)
-        return "it names the archive but nothing to add";
+    if (shape == ListShape::ArchiveAndItems && lines.size() < 2) return "it names the archive but nothing to add";
     if (shape == ListShape::Pairs && lines.size() < 2) return "it names an archive but no destination folder";
     return {};
 }
 
-bool isHandedOverList(const fs::path& path)
-{
+bool isHandedOverList(const fs::path& path) {
     const fs::path folder = platform::tempFolder();
     if (folder.empty() || !path.is_absolute()) return false;
     const fs::path normal = path.lexically_normal();
-    return normal.parent_path() == folder.lexically_normal() &&
-           normal.filename().string().starts_with(kListFilePrefix);
+    return normal.parent_path() == folder.lexically_normal() && normal.filename().string().starts_with(kListFilePrefix);
 }
 
-void removeHandedOverList(const fs::path& path)
-{
+void removeHandedOverList(const fs::path& path) {
     // unlink removes a link itself, never what it points to.
     if (isHandedOverList(path)) ::unlink(path.lexically_normal().c_str());
 }
 
-SplitPaths splitFoldersAndFiles(const std::vector<std::string>& lines, std::size_t first)
-{
+SplitPaths splitFoldersAndFiles(const std::vector<std::string>& lines, std::size_t first) {
     SplitPaths split;
     for (std::size_t i = first; i < lines.size(); ++i) {
         std::error_code ec;
-        if (fs::is_directory(lines[i], ec))
-            split.folders.push_back(lines[i]);
-        else
-            split.files.push_back(lines[i]);
+        if (fs::is_directory(lines[i], ec)) split.folders.push_back(lines[i]);
+        else split.files.push_back(lines[i]);
     }
     return split;
 }

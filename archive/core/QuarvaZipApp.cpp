@@ -9,12 +9,9 @@ namespace fs = std::filesystem;
 namespace quarva::archive {
 
 CQuarvaZipApp::CQuarvaZipApp(SettingsStore store, platform::Prompts& prompts)
-    : store_(std::move(store)), prompts_(prompts)
-{
-}
+    : store_(std::move(store)), prompts_(prompts) {}
 
-bool CQuarvaZipApp::readInstallation()
-{
+bool CQuarvaZipApp::readInstallation() {
     std::string installed = store_.readString(suiteKey("Settings"), "Installed Path");
     if (installed.empty()) {
         prompts_.message(kNotInstalledMessage, kAppName, platform::Buttons::Ok, platform::Icon::Stop);
@@ -25,8 +22,7 @@ bool CQuarvaZipApp::readInstallation()
     return true;
 }
 
-void CQuarvaZipApp::prepareFolders()
-{
+void CQuarvaZipApp::prepareFolders() {
     const std::string settings = suiteKey("Settings");
     auto folderOrDefault = [&](const char* value, const char* defaultName) {
         std::string stored = store_.readString(settings, value);
@@ -41,8 +37,7 @@ void CQuarvaZipApp::prepareFolders()
     scannerPath = store_.readString(settings, "Scanner Path");
 }
 
-bool CQuarvaZipApp::openDeletionList()
-{
+bool CQuarvaZipApp::openDeletionList() {
     const fs::path folder = platform::tempFolder();
     if (folder.empty()) {
         prompts_.message(platform::tempFolderProblem(), kAppName, platform::Buttons::Ok, platform::Icon::Stop);
@@ -52,16 +47,14 @@ bool CQuarvaZipApp::openDeletionList()
     return true;
 }
 
-bool CQuarvaZipApp::parseCommandLine(const std::vector<std::string>& params)
-{
+bool CQuarvaZipApp::parseCommandLine(const std::vector<std::string>& params) {
     if (commandLine.parse(params)) return true;
     prompts_.message(text::kTooManyArguments + platform::renderCommandLine(params), kAppName, platform::Buttons::Ok,
                      platform::Icon::Stop);
     return false;
 }
 
-void CQuarvaZipApp::loadSettings()
-{
+void CQuarvaZipApp::loadSettings() {
     configuration.load(store_, platform::currentDirectory().string(), platform::tempFolder().string());
     flatView = configuration.startsInFlatView() ? 1 : 0;
     recentFiles.load(store_);
@@ -70,13 +63,11 @@ void CQuarvaZipApp::loadSettings()
 
 void CQuarvaZipApp::exitInstance() { deletionList.deleteRecordedFiles(); }
 
-void CQuarvaZipApp::saveSettings()
-{
+void CQuarvaZipApp::saveSettings() {
     if (saveSettingsFlag) configuration.save(store_);
 }
 
-void CQuarvaZipApp::addRecentFile(const std::string& path)
-{
+void CQuarvaZipApp::addRecentFile(const std::string& path) {
     touchRecentPath(recentPaths, path);
     recentFiles.add(path, store_);
 }

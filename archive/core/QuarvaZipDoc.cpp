@@ -23,22 +23,17 @@ std::string asArgument(const std::string& path) { return path.starts_with('-') ?
 
 CQuarvaZipDoc::CQuarvaZipDoc(CArchiveSession& session, std::unique_ptr<IEngineControl> engine,
                              std::unique_ptr<IFormatLibrary> library)
-    : session_(session), wrapper_(std::make_unique<CEngineWrapper>(session, std::move(engine), std::move(library)))
-{
-}
+    : session_(session), wrapper_(std::make_unique<CEngineWrapper>(session, std::move(engine), std::move(library))) {}
 
-bool CQuarvaZipDoc::addEntry(const EntryValues& values)
-{
+bool CQuarvaZipDoc::addEntry(const EntryValues& values) {
     return entries_.addEntry(values) == CArchiveEntries::AddResult::Replaced;
 }
 
-void CQuarvaZipDoc::setRemovableFlag()
-{
+void CQuarvaZipDoc::setRemovableFlag() {
     session_.flags.removable = platform::driveType(archivePath) == platform::DriveType::Removable;
 }
 
-bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& fileName)
-{
+bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& fileName) {
     closeArchive();
     auto& frame = session_.frame();
     frame.addToRecentMenu(fullPath);
@@ -58,14 +53,14 @@ bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& 
     int byContent = -1;
     std::string found;
     if (wrapper_->library().archiveType(fullPath, byContent, found) == kLibraryOk && byContent >= 0)
-        session_.archiveKind() = byContent == kind::kZip ? kind::kZip : byContent == kind::kCab ? kind::kCab
-                                                                                               : kind::kOtherLibrary;
+        session_.archiveKind() = byContent == kind::kZip   ? kind::kZip
+                                 : byContent == kind::kCab ? kind::kCab
+                                                           : kind::kOtherLibrary;
 
     return listAndPopulate();
 }
 
-bool CQuarvaZipDoc::listAndPopulate()
-{
+bool CQuarvaZipDoc::listAndPopulate() {
     auto& frame = session_.frame();
     auto& state = session_.progress.state;
     std::vector<std::string> patterns = splitFilterPatterns(trim(state.filterBoxText));
@@ -92,8 +87,7 @@ bool CQuarvaZipDoc::listAndPopulate()
     return true;
 }
 
-void CQuarvaZipDoc::applyFolderRules()
-{
+void CQuarvaZipDoc::applyFolderRules() {
     auto& config = session_.app.configuration;
     std::string folder = fs::path(archivePath).parent_path().string();
     if (config.folderBits & folderbits::kRememberStartupFolder) config.startupFolder = folder;
@@ -101,8 +95,7 @@ void CQuarvaZipDoc::applyFolderRules()
     if (config.folderBits & folderbits::kOpenedFolderIsExtractFolder) config.extractionFolder = folder;
 }
 
-bool CQuarvaZipDoc::createArchive(const std::string& fullPath, const std::string& fileName)
-{
+bool CQuarvaZipDoc::createArchive(const std::string& fullPath, const std::string& fileName) {
     if (fileName.find('.') != std::string::npos) {
         auto kind = kindForCreating(extensionOf(fileName));
         if (!kind) {
@@ -123,18 +116,14 @@ bool CQuarvaZipDoc::createArchive(const std::string& fullPath, const std::string
     return true;
 }
 
-bool CQuarvaZipDoc::frameworkOpen(const std::string& path)
-{
+bool CQuarvaZipDoc::frameworkOpen(const std::string& path) {
     std::error_code ec;
-    if (fs::exists(path, ec))
-        openArchive(path, fileNamePart(path));
-    else
-        std::erase(session_.app.recentPaths, path);
+    if (fs::exists(path, ec)) openArchive(path, fileNamePart(path));
+    else std::erase(session_.app.recentPaths, path);
     return true;
 }
 
-void CQuarvaZipDoc::closeArchive()
-{
+void CQuarvaZipDoc::closeArchive() {
     auto& frame = session_.frame();
     entries_.deleteAll();
     frame.clearViews();
@@ -149,8 +138,7 @@ void CQuarvaZipDoc::closeArchive()
     frame.refreshTotals();
 }
 
-void CQuarvaZipDoc::takePath(const std::string& fullPath)
-{
+void CQuarvaZipDoc::takePath(const std::string& fullPath) {
     archivePath = fullPath;
     archiveFileName = fileNamePart(fullPath);
     wrapper_->setArchiveName(fullPath);
@@ -158,15 +146,13 @@ void CQuarvaZipDoc::takePath(const std::string& fullPath)
     session_.frame().addToRecentMenu(fullPath);
 }
 
-bool CQuarvaZipDoc::openInSplitter()
-{
+bool CQuarvaZipDoc::openInSplitter() {
     std::string installed = session_.app.store().readString(suiteKey("Settings"), "Installed Path");
     std::string program = (fs::path(installed) / "QuarvaSplit").string();
     return session_.launcher.launch({program, asArgument(archivePath)}, true);
 }
 
-bool CQuarvaZipDoc::scanForViruses()
-{
+bool CQuarvaZipDoc::scanForViruses() {
     std::string scanner = session_.app.store().readString(suiteKey("Settings"), "Scanner Path");
     if (scanner.size() < 4) {
         session_.prompts.message(text::kSetScanner, text::kCaption, platform::Buttons::Ok, platform::Icon::None);
@@ -177,8 +163,7 @@ bool CQuarvaZipDoc::scanForViruses()
     return session_.launcher.launch({scanner, asArgument(archivePath)}, true);
 }
 
-bool CQuarvaZipDoc::sendByMail()
-{
+bool CQuarvaZipDoc::sendByMail() {
     std::error_code ec;
     if (archivePath.empty() || !fs::is_regular_file(archivePath, ec)) {
         session_.prompts.message(text::kMailMissingArchive + archivePath, text::kCaption, platform::Buttons::Ok,
@@ -192,16 +177,12 @@ bool CQuarvaZipDoc::sendByMail()
     return true;
 }
 
-bool CQuarvaZipDoc::addToFavourites()
-{
+bool CQuarvaZipDoc::addToFavourites() {
     if (archivePath.empty()) return false;
     fs::path base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        base = data;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = fs::path(home) / ".local" / "share";
-    else
-        return false;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) base = data;
+    else if (const char* home = std::getenv("HOME"); home && *home) base = fs::path(home) / ".local" / "share";
+    else return false;
     fs::path favourites = base / "quarva" / "Favorites";
     std::error_code ec;
     fs::create_directories(favourites, ec);

@@ -12,8 +12,7 @@ namespace quarva::archive {
 #ifdef QUARVA_HAVE_ENGINE
 namespace {
 
-EntryValues toValues(const engine::EntryRecord& r)
-{
+EntryValues toValues(const engine::EntryRecord& r) {
     EntryValues v;
     v.name = r.name;
     // The typed record carries the full 64-bit sizes; the dispatch values saturate.
@@ -37,13 +36,11 @@ class ZipEngineControl : public IEngineControl, private engine::ZipEngineEvents 
 public:
     ZipEngineControl() { engine_.setEvents(this); }
 
-    bool setProperty(int id, const EngineValue& value) override
-    {
+    bool setProperty(int id, const EngineValue& value) override {
         engine::DispatchValue v = std::visit([](const auto& x) -> engine::DispatchValue { return x; }, value);
         return engine_.setProperty(id, v);
     }
-    EngineValue getProperty(int id) override
-    {
+    EngineValue getProperty(int id) override {
         engine::DispatchValue v = engine_.getProperty(id);
         return std::visit([](const auto& x) -> EngineValue { return x; }, v);
     }
@@ -52,30 +49,25 @@ public:
 
 private:
     void onStarting(const engine::EntryRecord& r) override { entry(dispid::kEventStarting, r); }
-    void onDeleted(const std::string& name) override
-    {
+    void onDeleted(const std::string& name) override {
         if (sink_) sink_->onEngineDeleted(name);
     }
     void onProgress(const engine::EntryRecord& r) override { entry(dispid::kEventProgress, r); }
     void onListed(const engine::EntryRecord& r) override { entry(dispid::kEventListed, r); }
-    void onDiskRequest(std::int16_t disk) override
-    {
+    void onDiskRequest(std::int16_t disk) override {
         if (sink_) sink_->onEngineDiskRequest(disk);
     }
-    void onPasswordRequest(const std::string& archive, std::string& password, std::int16_t& action) override
-    {
+    void onPasswordRequest(const std::string& archive, std::string& password, std::int16_t& action) override {
         if (sink_) sink_->onEnginePassword(archive, password, action);
     }
-    void onSkipped(const std::string& name, std::int16_t reason) override
-    {
+    void onSkipped(const std::string& name, std::int16_t reason) override {
         if (sink_) sink_->onEngineSkipped(name, reason);
     }
     void onProcessed(const engine::EntryRecord& r) override { entry(dispid::kEventProcessed, r); }
     void onTested(const engine::EntryRecord& r) override { entry(dispid::kEventTested, r); }
     void onFinished(const engine::EntryRecord& r) override { entry(dispid::kEventFinished, r); }
 
-    void entry(int id, const engine::EntryRecord& r)
-    {
+    void entry(int id, const engine::EntryRecord& r) {
         if (sink_) sink_->onEngineEntry(id, toValues(r));
     }
 

@@ -2,14 +2,12 @@
 
 namespace quarva::archive {
 
-std::string entryKey(const std::string& reportedName)
-{
+std::string entryKey(const std::string& reportedName) {
     auto drive = reportedName.find(":\\");
     return drive == std::string::npos ? reportedName : reportedName.substr(drive + 2);
 }
 
-CZipFileInfo CZipFileInfo::fromValues(const EntryValues& values)
-{
+CZipFileInfo CZipFileInfo::fromValues(const EntryValues& values) {
     CZipFileInfo info;
     std::string path = entryKey(values.name);
     auto sep = path.rfind('\\');

@@ -39,13 +39,13 @@ public:
     std::string name;
     std::uint64_t size = 0;
     std::uint64_t packedSize = 0;
-    std::int32_t fourth = 0;    // value 3 of the report
-    std::int16_t fifth = 0;     // value 4
+    std::int32_t fourth = 0;  // value 3 of the report
+    std::int16_t fifth = 0;   // value 4
     std::string modified;
-    std::int32_t seventh = 0;   // value 6
+    std::int32_t seventh = 0;  // value 6
     std::int16_t ratio = 0;
     std::array<std::int16_t, 4> more{};  // values 8 to 11
-    std::string trailing;       // value 12
+    std::string trailing;                // value 12
     int inFolder = 0;
     std::string folder;
 };

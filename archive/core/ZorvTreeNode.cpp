@@ -2,8 +2,7 @@
 
 namespace quarva::archive {
 
-CZorvTreeNode::~CZorvTreeNode()
-{
+CZorvTreeNode::~CZorvTreeNode() {
     // Move every descendant into one flat list, then let the list go: each node is
     // destroyed with no children left, so no destructor recurses.
     std::vector<std::unique_ptr<CZorvTreeNode>> pending;
@@ -15,15 +14,13 @@ CZorvTreeNode::~CZorvTreeNode()
     }
 }
 
-CZorvTreeNode* CZorvTreeNode::child(const std::string& childName) const
-{
+CZorvTreeNode* CZorvTreeNode::child(const std::string& childName) const {
     for (const auto& c : children)
         if (c->name == childName) return c.get();
     return nullptr;
 }
 
-CZorvTreeNode* CZorvTreeNode::addChild(std::string childName)
-{
+CZorvTreeNode* CZorvTreeNode::addChild(std::string childName) {
     children.push_back(std::make_unique<CZorvTreeNode>(std::move(childName)));
     children.back()->parent = this;
     return children.back().get();

@@ -31,21 +31,18 @@ public:
     std::function<std::int16_t(int id, std::int16_t argument)> onInvoke;
     std::function<void()> onAbortSet;
 
-    bool setProperty(int id, const EngineValue& value) override
-    {
+    bool setProperty(int id, const EngineValue& value) override {
         properties[id] = value;
         sets.emplace_back(id, value);
         if (id == dispid::kAbort && std::holds_alternative<bool>(value) && std::get<bool>(value) && onAbortSet)
             onAbortSet();
         return true;
     }
-    EngineValue getProperty(int id) override
-    {
+    EngineValue getProperty(int id) override {
         auto it = properties.find(id);
         return it == properties.end() ? EngineValue{} : it->second;
     }
-    std::int16_t invoke(int id, std::int16_t argument) override
-    {
+    std::int16_t invoke(int id, std::int16_t argument) override {
         invokes.emplace_back(id, argument);
         return onInvoke ? onInvoke(id, argument) : 0;
     }
@@ -54,8 +51,7 @@ public:
 
     std::string str(int id) { return stringProperty(id); }
     bool flag(int id) { return boolProperty(id); }
-    std::int16_t num(int id)
-    {
+    std::int16_t num(int id) {
         auto v = getProperty(id);
         if (auto s = std::get_if<std::int16_t>(&v)) return *s;
         return -1;
@@ -76,35 +72,28 @@ public:
     int count = 1;
     std::function<void(const Call&, platform::WindowHandle)> onCall;
 
-    int listArchive(const std::string& a, const std::string& f, platform::WindowHandle w) override
-    {
+    int listArchive(const std::string& a, const std::string& f, platform::WindowHandle w) override {
         return record({"ListArchive", {a, f}}, w);
     }
     int compressFile(const std::string& a, const std::string& files, const std::string& password, bool hidden,
-                     bool deleteAfter, bool savePath, bool subfolders, platform::WindowHandle w) override
-    {
-        return record({"CompressFile", {a, files, password, b(hidden), b(deleteAfter), b(savePath), b(subfolders)}},
-                      w);
+                     bool deleteAfter, bool savePath, bool subfolders, platform::WindowHandle w) override {
+        return record({"CompressFile", {a, files, password, b(hidden), b(deleteAfter), b(savePath), b(subfolders)}}, w);
     }
-    int extractFile(const std::string& a, const std::string& files, const std::string& dest, bool overwrite,
-                    bool paths, platform::WindowHandle w) override
-    {
+    int extractFile(const std::string& a, const std::string& files, const std::string& dest, bool overwrite, bool paths,
+                    platform::WindowHandle w) override {
         return record({"ExtractFile", {a, files, dest, b(overwrite), b(paths)}}, w);
     }
-    int deleteFile(const std::string& a, const std::string& files, platform::WindowHandle w) override
-    {
+    int deleteFile(const std::string& a, const std::string& files, platform::WindowHandle w) override {
         return record({"DeleteFile", {a, files}}, w);
     }
-    int testArchive(const std::string& a, const std::string& files, platform::WindowHandle w) override
-    {
+    int testArchive(const std::string& a, const std::string& files, platform::WindowHandle w) override {
         return record({"TestArchive", {a, files}}, w);
     }
-    int arcToSfx(const std::string& a, const std::string& out, const std::string& sys, platform::WindowHandle w) override
-    {
+    int arcToSfx(const std::string& a, const std::string& out, const std::string& sys,
+                 platform::WindowHandle w) override {
         return record({"ArcToSFX", {a, out, sys}}, w);
     }
-    int fileCount(const std::string& a, int& c) override
-    {
+    int fileCount(const std::string& a, int& c) override {
         c = count;
         return record({"FileCount", {a}}, nullptr);
     }
@@ -112,8 +101,7 @@ public:
 
 private:
     static std::string b(bool v) { return v ? "1" : "0"; }
-    int record(Call call, platform::WindowHandle w)
-    {
+    int record(Call call, platform::WindowHandle w) {
         calls.push_back(call);
         if (status == kLibraryOk && onCall) onCall(call, w);
         return status;
@@ -123,8 +111,7 @@ private:
 // Sends the format library's messages with records that live only for the call.
 struct LibraryMessages {
     static void listed(platform::WindowHandle w, const std::string& name, std::uint32_t size,
-                       unsigned message = formatlib::kMsgListed)
-    {
+                       unsigned message = formatlib::kMsgListed) {
         formatlib::ListingRecord r{};
         r.name = name.c_str();
         r.modified = "01-02-24 10:30";
@@ -138,8 +125,7 @@ struct LibraryMessages {
         platform::SendMessage(w, message, reinterpret_cast<std::uintptr_t>(&r), 0);
     }
     static void error(platform::WindowHandle w, const std::string& entry, const std::string& file,
-                      const std::string& cause, const std::string& details)
-    {
+                      const std::string& cause, const std::string& details) {
         formatlib::ErrorRecord r{entry.c_str(), file.c_str(), nullptr, cause.c_str(), details.c_str()};
         platform::SendMessage(w, formatlib::kMsgError, reinterpret_cast<std::uintptr_t>(&r), 0);
     }
@@ -155,8 +141,7 @@ public:
     };
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
 
-    std::unique_ptr<IBusyDialog> create(std::function<void()> onCancel) override
-    {
+    std::unique_ptr<IBusyDialog> create(std::function<void()> onCancel) override {
         shared->texts.push_back("<created>");
         ++shared->open;
         shared->cancel = std::move(onCancel);
@@ -168,8 +153,7 @@ private:
     class Dialog : public IBusyDialog {
     public:
         explicit Dialog(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-        ~Dialog() override
-        {
+        ~Dialog() override {
             s_->texts.push_back("<closed>");
             --s_->open;
         }
@@ -200,30 +184,26 @@ public:
     void removeFromRecentMenu(const std::string& p) override { log.push_back("unrecent:" + p); }
     void showActivityLog() override { log.push_back("showlog"); }
     void showWindow(int s) override { log.push_back("show:" + std::to_string(s)); }
-    void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override
-    {
+    void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override {
         log.push_back("add");
         addFolders = folders;
         addFiles = files;
     }
     void startExtractCommand() override { log.push_back("extract"); }
     void releaseSystemImageLists() override { log.push_back("release-images"); }
-    bool runFindInZip() override
-    {
+    bool runFindInZip() override {
         log.push_back("findinzip");
         return findInZip;
     }
     bool hasNewDiskDialog() const override { return newDiskDialog; }
-    std::optional<bool> askNewDisk(int disk) override
-    {
+    std::optional<bool> askNewDisk(int disk) override {
         log.push_back("newdisk:" + std::to_string(disk));
         if (newDiskAnswers.empty()) return std::nullopt;
         auto a = newDiskAnswers.front();
         newDiskAnswers.erase(newDiskAnswers.begin());
         return a;
     }
-    bool has(const std::string& entry) const
-    {
+    bool has(const std::string& entry) const {
         for (const auto& l : log)
             if (l == entry) return true;
         return false;
@@ -233,8 +213,7 @@ public:
 // A session over scripted engines, in a fresh folder with its own registry.
 class SessionTest : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         app = std::make_unique<CQuarvaZipApp>(SettingsStore(platform::Registry(registryDir())), prompts);
         auto e = std::make_unique<FakeEngine>();
@@ -245,8 +224,7 @@ protected:
         session->busyFactory = &busy;
         session->setFrame(&frame);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         session.reset();
         app.reset();
         FolderTest::TearDown();
@@ -266,8 +244,7 @@ protected:
     FakeLibrary* library = nullptr;
 };
 
-inline EntryValues entry(const std::string& name, std::uint64_t size = 100)
-{
+inline EntryValues entry(const std::string& name, std::uint64_t size = 100) {
     EntryValues v;
     v.name = name;
     v.size = size;

@@ -26,32 +26,28 @@ namespace fs = std::filesystem;
 
 class Actions : public SessionTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SessionTest::SetUp();
         fs::create_directories(tmpDir());
         listFile = (tmpDir() / "~QuarvaZipTest1234.tmp").string();
         engine->onInvoke = [this](int id, std::int16_t) -> std::int16_t {
-            calls.push_back({id, engine->str(dispid::kNames), engine->str(dispid::kArchiveName),
-                             fs::current_path().string()});
+            calls.push_back(
+                {id, engine->str(dispid::kNames), engine->str(dispid::kArchiveName), fs::current_path().string()});
             return 0;
         };
     }
-    bool run(const std::string& sw, const std::string& arg)
-    {
+    bool run(const std::string& sw, const std::string& arg) {
         ActionContext context{*session, sw, arg, 3};
         return runCommandLineAction(context);
     }
     void writeList(const std::string& text) { quarva::testing::writeFile(listFile, text); }
-    std::string makeFile(const std::string& name)
-    {
+    std::string makeFile(const std::string& name) {
         auto p = dir() / name;
         fs::create_directories(p.parent_path());
         quarva::testing::writeFile(p, "x");
         return p.string();
     }
-    std::string makeFolder(const std::string& name)
-    {
+    std::string makeFolder(const std::string& name) {
         fs::create_directories(dir() / name);
         return (dir() / name).string();
     }
@@ -65,8 +61,7 @@ protected:
     std::string listFile;
 };
 
-TEST(ListFile, LinesAreReadAsTheyStand)
-{
+TEST(ListFile, LinesAreReadAsTheyStand) {
     quarva::testing::TempFolder folder;
     std::string exact(259, 'a'), longer(300, 'b');
     quarva::testing::writeFile(folder / "list", exact + "\r\n" + longer + "\r\n\r\nlast");
@@ -80,8 +75,7 @@ TEST(ListFile, LinesAreReadAsTheyStand)
 }
 
 // Each switch's list has a shape; anything else is refused as a whole.
-TEST(ListFile, ShapeOfEachSwitch)
-{
+TEST(ListFile, ShapeOfEachSwitch) {
     using Lines = std::vector<std::string>;
     struct Case {
         Lines lines;
@@ -107,19 +101,16 @@ TEST(ListFile, ShapeOfEachSwitch)
         EXPECT_EQ(listShapeProblem(c.lines, c.shape), c.problem) << (c.lines.empty() ? "" : c.lines[0]);
 }
 
-TEST(ListFile, FoldersToldFromFiles)
-{
+TEST(ListFile, FoldersToldFromFiles) {
     quarva::testing::TempFolder folder;
     fs::create_directories(folder / "sub");
-    auto split = splitFoldersAndFiles({(folder / "arch.zip").string(), (folder / "sub").string(),
-                                       (folder / "f.txt").string()},
-                                      1);
+    auto split = splitFoldersAndFiles(
+        {(folder / "arch.zip").string(), (folder / "sub").string(), (folder / "f.txt").string()}, 1);
     EXPECT_EQ(split.folders, (std::vector<std::string>{(folder / "sub").string()}));
     EXPECT_EQ(split.files, (std::vector<std::string>{(folder / "f.txt").string()}));
 }
 
-TEST_F(Actions, NoAddDialogAddsFilesThenFoldersUnattended)
-{
+TEST_F(Actions, NoAddDialogAddsFilesThenFoldersUnattended) {
     std::string f1 = makeFile("in/a.txt"), f2 = makeFile("in/b.txt"), d = makeFolder("in/sub");
     std::string target = (dir() / "out.ZIP").string();
     writeList(target + "\r\n" + f1 + "\r\n" + d + "\r\n" + f2 + "\r\n");
@@ -149,8 +140,7 @@ TEST_F(Actions, NoAddDialogAddsFilesThenFoldersUnattended)
     EXPECT_FALSE(frame.has("show:3"));  // hidden
 }
 
-TEST_F(Actions, NoAddDialogWithAFolderOnlyMakesOneAdd)
-{
+TEST_F(Actions, NoAddDialogWithAFolderOnlyMakesOneAdd) {
     std::string d = makeFolder("photos");
     writeList((dir() / "photos.zip").string() + "\r\n" + d);
     run("noadddialog", listFile);
@@ -159,8 +149,7 @@ TEST_F(Actions, NoAddDialogWithAFolderOnlyMakesOneAdd)
     EXPECT_EQ(calls[0].workingFolder, dir().string());
 }
 
-TEST_F(Actions, NoAddDialogForALibraryFormat)
-{
+TEST_F(Actions, NoAddDialogForALibraryFormat) {
     std::string f = makeFile("a.txt");
     writeList((dir() / "x.tar").string() + "\r\n" + f);
     run("noadddialog", listFile);
@@ -172,8 +161,7 @@ TEST_F(Actions, NoAddDialogForALibraryFormat)
 }
 
 // Items from several folders are named below the deepest folder that holds them all.
-TEST_F(Actions, NoAddDialogNamesItemsBelowTheFolderHoldingThemAll)
-{
+TEST_F(Actions, NoAddDialogNamesItemsBelowTheFolderHoldingThemAll) {
     std::string a = makeFile("Documents/My Folder/a.txt"), b = makeFile("Documents/Other/b.txt");
     writeList((dir() / "out.zip").string() + "\r\n" + a + "\r\n" + b);
     run("noadddialog", listFile);
@@ -191,8 +179,7 @@ TEST_F(Actions, NoAddDialogNamesItemsBelowTheFolderHoldingThemAll)
 
 // The list the shell extension handed over is removed once read; a list named on
 // the command line that the shell extension did not make is left alone.
-TEST_F(Actions, HandedOverListIsRemovedOnceRead)
-{
+TEST_F(Actions, HandedOverListIsRemovedOnceRead) {
     writeList((dir() / "r.zip").string() + "\r\n" + makeFile("r.doc"));
     run("noadddialog", listFile);
     EXPECT_EQ(calls.size(), 1u);
@@ -209,8 +196,7 @@ TEST_F(Actions, HandedOverListIsRemovedOnceRead)
 
 // A list that does not have the shape its switch expects does nothing at all, and
 // says why.
-TEST_F(Actions, MisshapenListIsRefusedWithAClearMessage)
-{
+TEST_F(Actions, MisshapenListIsRefusedWithAClearMessage) {
     const std::string zip = makeFile("a.zip"), home = makeFolder("victim");
     struct Case {
         const char* sw;
@@ -233,13 +219,13 @@ TEST_F(Actions, MisshapenListIsRefusedWithAClearMessage)
     EXPECT_TRUE(launcher.launches().empty());
     EXPECT_TRUE(frame.addFiles.empty() && frame.addFolders.empty());
     ASSERT_EQ(boxes().size(), std::size(cases));
-    EXPECT_EQ(boxes()[0].text, "The list of files " + listFile + " cannot be used: line 2 is empty.\nNothing was changed.");
+    EXPECT_EQ(boxes()[0].text,
+              "The list of files " + listFile + " cannot be used: line 2 is empty.\nNothing was changed.");
     EXPECT_EQ(boxes()[0].icon, Icon::Stop);
     EXPECT_NE(boxes()[1].text.find("line 2 is not a full path"), std::string::npos);
 }
 
-TEST_F(Actions, NoAddDialogReportsAMissingLibrary)
-{
+TEST_F(Actions, NoAddDialogReportsAMissingLibrary) {
     writeList((dir() / "x.cab").string() + "\r\n" + makeFile("a.txt"));
     library->status = kLibraryNotLoaded;
     run("noadddialog", listFile);
@@ -247,8 +233,7 @@ TEST_F(Actions, NoAddDialogReportsAMissingLibrary)
     EXPECT_EQ(boxes()[0].text, "Couldn't find one of the components or a dll\n\tAborting Operation");
 }
 
-TEST_F(Actions, UnreadableListFileGivesAClearMessageAndChangesNothing)
-{
+TEST_F(Actions, UnreadableListFileGivesAClearMessageAndChangesNothing) {
     EXPECT_FALSE(run("noadddialog", (dir() / "nope.tmp").string()));
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_NE(boxes()[0].text.find("nope.tmp"), std::string::npos);
@@ -258,8 +243,7 @@ TEST_F(Actions, UnreadableListFileGivesAClearMessageAndChangesNothing)
     EXPECT_TRUE(library->calls.empty());
 }
 
-TEST_F(Actions, ZipAndMailAddsThenMails)
-{
+TEST_F(Actions, ZipAndMailAddsThenMails) {
     std::string f = makeFile("r.doc");
     std::string target = (dir() / "r.zip").string();
     writeList(target + "\r\n" + f + "\r\n");
@@ -272,8 +256,7 @@ TEST_F(Actions, ZipAndMailAddsThenMails)
     EXPECT_EQ(launcher.launches()[0].argv, (std::vector<std::string>{"xdg-email", "--attach", target}));
 }
 
-TEST_F(Actions, MailTakesThePathAndMails)
-{
+TEST_F(Actions, MailTakesThePathAndMails) {
     std::string a = makeFile("m.zip");
     EXPECT_FALSE(run("mail", a));
     EXPECT_EQ(session->doc.archivePath, a);
@@ -282,8 +265,7 @@ TEST_F(Actions, MailTakesThePathAndMails)
     EXPECT_EQ(launcher.launches()[0].argv, (std::vector<std::string>{"xdg-email", "--attach", a}));
 }
 
-TEST_F(Actions, NoExtractDialogExtractsEachPairAndKeepsTheLastDestination)
-{
+TEST_F(Actions, NoExtractDialogExtractsEachPairAndKeepsTheLastDestination) {
     std::string a1 = makeFile("one.zip"), a2 = makeFile("two.zip"), a3 = makeFile("three.tar");
     std::string d1 = (dir() / "dest1").string(), d2 = (dir() / "dest2").string();
     writeList(a1 + "\r\n" + d1 + "\r\n" + a2 + "\r\n" + d2 + "\r\n" + a3 + "\r\n");
@@ -303,8 +285,7 @@ TEST_F(Actions, NoExtractDialogExtractsEachPairAndKeepsTheLastDestination)
     EXPECT_TRUE(fs::is_directory(d1));
 }
 
-TEST_F(Actions, NoExtractDialogWithoutAnyDestinationWritesNothing)
-{
+TEST_F(Actions, NoExtractDialogWithoutAnyDestinationWritesNothing) {
     writeList(makeFile("lonely.zip"));
     run("noextractdialog", listFile);
     EXPECT_TRUE(calls.empty());
@@ -312,14 +293,12 @@ TEST_F(Actions, NoExtractDialogWithoutAnyDestinationWritesNothing)
     EXPECT_NE(boxes()[0].text.find("no destination folder"), std::string::npos);
 }
 
-TEST_F(Actions, NewShowsTheWindowOnly)
-{
+TEST_F(Actions, NewShowsTheWindowOnly) {
     EXPECT_TRUE(run("new", ""));
     EXPECT_EQ(frame.log, (std::vector<std::string>{"show:3"}));
 }
 
-TEST_F(Actions, OpenShowsAndOpensUnderOpening)
-{
+TEST_F(Actions, OpenShowsAndOpensUnderOpening) {
     std::string a = makeFile("o.zip");
     EXPECT_TRUE(run("open", a));
     EXPECT_TRUE(frame.has("show:3"));
@@ -327,16 +306,14 @@ TEST_F(Actions, OpenShowsAndOpensUnderOpening)
     EXPECT_EQ(busy.texts(), (std::vector<std::string>{"<created>", "Opening...", "<closed>"}));
 }
 
-TEST_F(Actions, NoSwitchWithAPathOpensIt)
-{
+TEST_F(Actions, NoSwitchWithAPathOpensIt) {
     std::string a = makeFile("o.zip");
     EXPECT_TRUE(run("", a));
     EXPECT_EQ(session->doc.open, 1);
     EXPECT_TRUE(run("", ""));
 }
 
-TEST_F(Actions, OpenOfAMissingArchiveReportsAndKeepsRunning)
-{
+TEST_F(Actions, OpenOfAMissingArchiveReportsAndKeepsRunning) {
     engine->onInvoke = [](int, std::int16_t) -> std::int16_t { return 100; };
     EXPECT_TRUE(run("open", (dir() / "missing.zip").string()));
     EXPECT_EQ(session->doc.open, 0);
@@ -344,8 +321,7 @@ TEST_F(Actions, OpenOfAMissingArchiveReportsAndKeepsRunning)
     EXPECT_EQ(boxes()[0].text, "Archive Not Found");
 }
 
-TEST_F(Actions, SwitchesAreCaseSensitive)
-{
+TEST_F(Actions, SwitchesAreCaseSensitive) {
     std::string a = makeFile("o.zip");
     EXPECT_TRUE(run("Open", a));
     EXPECT_TRUE(frame.log.empty());
@@ -355,8 +331,7 @@ TEST_F(Actions, SwitchesAreCaseSensitive)
     EXPECT_TRUE(run("whatever", a));
 }
 
-TEST_F(Actions, AddStartsTheAddCommandWithBothLists)
-{
+TEST_F(Actions, AddStartsTheAddCommandWithBothLists) {
     std::string f = makeFile("a.txt"), d = makeFolder("d");
     writeList(f + "\r\n" + d + "\r\n");
     EXPECT_TRUE(run("add", listFile));
@@ -365,8 +340,7 @@ TEST_F(Actions, AddStartsTheAddCommandWithBothLists)
     EXPECT_EQ(frame.addFiles, (std::vector<std::string>{f}));
 }
 
-TEST_F(Actions, AddXOpensTheFirstLineThenAdds)
-{
+TEST_F(Actions, AddXOpensTheFirstLineThenAdds) {
     std::string a = makeFile("target.zip"), f = makeFile("a.txt");
     writeList(a + "\r\n" + f + "\r\n");
     EXPECT_TRUE(run("addX", listFile));
@@ -376,8 +350,7 @@ TEST_F(Actions, AddXOpensTheFirstLineThenAdds)
     EXPECT_TRUE(frame.addFolders.empty());
 }
 
-TEST_F(Actions, AddXWithANewArchiveCreatesIt)
-{
+TEST_F(Actions, AddXWithANewArchiveCreatesIt) {
     std::string f = makeFile("a.txt");
     std::string a = (dir() / "fresh.zip").string();
     writeList(a + "\r\n" + f);
@@ -387,8 +360,7 @@ TEST_F(Actions, AddXWithANewArchiveCreatesIt)
     EXPECT_TRUE(frame.has("add"));
 }
 
-TEST_F(Actions, ExtractOpensThenRunsTheExtractCommand)
-{
+TEST_F(Actions, ExtractOpensThenRunsTheExtractCommand) {
     std::string a = makeFile("e.zip");
     EXPECT_TRUE(run("extract", a));
     EXPECT_EQ(frame.log.back(), "extract");
@@ -398,8 +370,7 @@ TEST_F(Actions, ExtractOpensThenRunsTheExtractCommand)
     EXPECT_FALSE(frame.has("extract"));
 }
 
-TEST_F(Actions, FindInZipReleasesTheImageListsAndEnds)
-{
+TEST_F(Actions, FindInZipReleasesTheImageListsAndEnds) {
     frame.findInZip = true;
     EXPECT_FALSE(run("findinzip", ""));
     EXPECT_EQ(frame.log, (std::vector<std::string>{"release-images", "findinzip"}));
@@ -409,8 +380,7 @@ TEST_F(Actions, FindInZipReleasesTheImageListsAndEnds)
     ASSERT_EQ(boxes().size(), 1u);
 }
 
-TEST_F(Actions, SfxKeepsTheProposedNameOnNo)
-{
+TEST_F(Actions, SfxKeepsTheProposedNameOnNo) {
     std::string a = makeFile("pack.zip");
     app->installedPath = "/opt/quarva";
     prompts.queue(Answer::No);
@@ -429,8 +399,7 @@ TEST_F(Actions, SfxKeepsTheProposedNameOnNo)
     EXPECT_TRUE(busy.shared->cancelHidden);
 }
 
-TEST_F(Actions, SfxYesAsksForTheName)
-{
+TEST_F(Actions, SfxYesAsksForTheName) {
     std::string a = makeFile("pack.zip");
     prompts.queue(Answer::Yes);
     prompts.queueFile(dir() / "other");
@@ -442,8 +411,7 @@ TEST_F(Actions, SfxYesAsksForTheName)
     EXPECT_EQ(library->calls[0].args[1], (dir() / "other.exe").string());
 }
 
-TEST_F(Actions, SfxCancelOrCancelledChooserDoesNothing)
-{
+TEST_F(Actions, SfxCancelOrCancelledChooserDoesNothing) {
     std::string a = makeFile("pack.zip");
     prompts.queue(Answer::Cancel);
     run("SFX", a);
@@ -453,8 +421,7 @@ TEST_F(Actions, SfxCancelOrCancelledChooserDoesNothing)
     EXPECT_TRUE(library->calls.empty());
 }
 
-TEST_F(Actions, SfxWithoutTheLibrary)
-{
+TEST_F(Actions, SfxWithoutTheLibrary) {
     std::string a = makeFile("pack.zip");
     library->status = kLibraryNotLoaded;
     prompts.queue(Answer::No);
@@ -469,8 +436,7 @@ TEST_F(Actions, SfxWithoutTheLibrary)
     EXPECT_EQ(b[3].text, "Proc not found");
 }
 
-TEST_F(Actions, RecentEntryThatMovedIsReportedAndDropped)
-{
+TEST_F(Actions, RecentEntryThatMovedIsReportedAndDropped) {
     std::string gone = (dir() / "moved.zip").string();
     app->recentPaths = {gone};
     EXPECT_FALSE(actions::openRecent(*session, gone));
@@ -481,8 +447,7 @@ TEST_F(Actions, RecentEntryThatMovedIsReportedAndDropped)
     EXPECT_TRUE(frame.has("unrecent:" + gone));
 }
 
-TEST_F(Actions, RecentEntryOfTheOpenArchiveDoesNothing)
-{
+TEST_F(Actions, RecentEntryOfTheOpenArchiveDoesNothing) {
     std::string a = makeFile("r.zip");
     EXPECT_TRUE(actions::openRecent(*session, a));
     auto texts = busy.texts().size();
@@ -496,39 +461,33 @@ TEST_F(Actions, RecentEntryOfTheOpenArchiveDoesNothing)
 class InterruptedActions : public Actions {
 protected:
     // Raises SIGINT, then waits (boundedly) until the watcher has cancelled.
-    static bool interruptAndWait(const std::atomic<bool>& cancelled)
-    {
+    static bool interruptAndWait(const std::atomic<bool>& cancelled) {
         std::raise(SIGINT);
         for (int i = 0; i < 3000 && !cancelled; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return cancelled;
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         Actions::SetUp();
         platform::installInterruptHandlers();
         platform::clearInterrupt();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         platform::clearInterrupt();
         Actions::TearDown();
     }
 };
 
-TEST_F(InterruptedActions, EngineAddIsAbortedAndTheFolderAddNeverStarts)
-{
+TEST_F(InterruptedActions, EngineAddIsAbortedAndTheFolderAddNeverStarts) {
     // The abort is set from the watcher's thread while the method runs.
     struct WatchedEngine : FakeEngine {
         std::mutex mutex;
         std::atomic<bool> aborted{false};
-        bool setProperty(int id, const EngineValue& value) override
-        {
+        bool setProperty(int id, const EngineValue& value) override {
             std::lock_guard lock(mutex);
             if (id == dispid::kAbort && std::get_if<bool>(&value) && std::get<bool>(value)) aborted = true;
             return FakeEngine::setProperty(id, value);
         }
-        EngineValue getProperty(int id) override
-        {
+        EngineValue getProperty(int id) override {
             std::lock_guard lock(mutex);
             return FakeEngine::getProperty(id);
         }
@@ -549,12 +508,10 @@ TEST_F(InterruptedActions, EngineAddIsAbortedAndTheFolderAddNeverStarts)
     EXPECT_EQ(invokes, 1);
 }
 
-TEST_F(InterruptedActions, LibraryAddIsAborted)
-{
+TEST_F(InterruptedActions, LibraryAddIsAborted) {
     struct WatchedLibrary : FakeLibrary {
         std::atomic<bool> aborted{false};
-        int abort() override
-        {
+        int abort() override {
             aborted = true;
             return kLibraryOk;
         }

@@ -18,8 +18,7 @@ protected:
     quarva::platform::testing::ScriptedPrompts prompts;
 };
 
-TEST_F(AssociationsTest, MissingLibraryShowsErrorAndWritesNothing)
-{
+TEST_F(AssociationsTest, MissingLibraryShowsErrorAndWritesNothing) {
     Registry registry = Registry::fromEnvironment();
     EXPECT_FALSE(registerAssociations(dir() / "libqzip32.so", nullptr, prompts, registry));
     ASSERT_EQ(prompts.boxes().size(), 1u);
@@ -28,8 +27,7 @@ TEST_F(AssociationsTest, MissingLibraryShowsErrorAndWritesNothing)
     EXPECT_FALSE(registry.keyExists(Hive::ClassesRoot, "QuarvaZip"));
 }
 
-TEST_F(AssociationsTest, LibraryWithoutEntryPointShowsError)
-{
+TEST_F(AssociationsTest, LibraryWithoutEntryPointShowsError) {
     // Any shared library without "Associate" will do.
     fs::path other = "/lib/x86_64-linux-gnu/libz.so.1";
     if (!fs::exists(other)) GTEST_SKIP() << "no libz.so.1 to stand in for a library without Associate";
@@ -39,15 +37,15 @@ TEST_F(AssociationsTest, LibraryWithoutEntryPointShowsError)
     EXPECT_EQ(prompts.boxes()[0].text, "Error in Associating Archives");
 }
 
-TEST_F(AssociationsTest, RealLibraryWritesInfoTipEntries)
-{
+TEST_F(AssociationsTest, RealLibraryWritesInfoTipEntries) {
     fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
     if (!fs::exists(library)) GTEST_SKIP() << "format library not built at " << library;
     Registry registry = Registry::fromEnvironment();
     ASSERT_TRUE(registerAssociations(library, nullptr, prompts, registry));
     EXPECT_TRUE(prompts.boxes().empty());
     const std::string slot = "ShellEx\\{00021500-0000-0000-c000-000000000046}";
-    EXPECT_EQ(registry.readString(Hive::ClassesRoot, "QuarvaZip\\" + slot, ""), "{E22D9CE2-193B-485B-9B9E-A8BDC5559890}");
+    EXPECT_EQ(registry.readString(Hive::ClassesRoot, "QuarvaZip\\" + slot, ""),
+              "{E22D9CE2-193B-485B-9B9E-A8BDC5559890}");
     EXPECT_EQ(registry.readString(Hive::ClassesRoot, "exefile\\" + slot, ""), "{E22D9CE2-193B-485B-9B9E-A8BDC5559890}");
     EXPECT_EQ(registry.readString(Hive::ClassesRoot, "QuarvaZip", ""), "Quarva.Zip Suite File");
 }

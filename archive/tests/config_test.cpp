@@ -12,14 +12,12 @@ namespace {
 class ConfigTest : public quarva::testing::FolderTest {
 protected:
     SettingsStore store() { return SettingsStore::fromEnvironment(); }
-    void putNumber(const std::string& section, const std::string& name, std::uint32_t v)
-    {
+    void putNumber(const std::string& section, const std::string& name, std::uint32_t v) {
         store().writeNumber(suiteKey(section), name, v);
     }
 };
 
-TEST_F(ConfigTest, MissingSuiteKeyGivesDefaultsAndTempFolders)
-{
+TEST_F(ConfigTest, MissingSuiteKeyGivesDefaultsAndTempFolders) {
     CConfiguration c;
     c.load(store(), "/cwd", "/sys/tmp");
     EXPECT_EQ(c.viewBits, 6447u);
@@ -32,8 +30,7 @@ TEST_F(ConfigTest, MissingSuiteKeyGivesDefaultsAndTempFolders)
     EXPECT_TRUE(c.startsInFlatView());
 }
 
-TEST_F(ConfigTest, ZeroNumbersCountAsMissing)
-{
+TEST_F(ConfigTest, ZeroNumbersCountAsMissing) {
     putNumber("Settings", "Config View Settings", 0);
     putNumber("Settings", "Config Folder Settings", 0);
     putNumber("Settings", "Config System Settings", 0x10);
@@ -47,8 +44,7 @@ TEST_F(ConfigTest, ZeroNumbersCountAsMissing)
     EXPECT_FALSE(columnsOnly.startsInFlatView());
 }
 
-TEST_F(ConfigTest, NumberLongerThanFourBytesReadsAsZero)
-{
+TEST_F(ConfigTest, NumberLongerThanFourBytesReadsAsZero) {
     std::vector<std::uint8_t> eight(8, 1);
     store().registry().writeBinary(Hive::CurrentUser, suiteKey("Settings"), "Config View Settings", eight);
     CConfiguration c;
@@ -56,8 +52,7 @@ TEST_F(ConfigTest, NumberLongerThanFourBytesReadsAsZero)
     EXPECT_EQ(c.viewBits, 6447u);
 }
 
-TEST_F(ConfigTest, StringsBeyondNinetyNineCharactersReadEmpty)
-{
+TEST_F(ConfigTest, StringsBeyondNinetyNineCharactersReadEmpty) {
     auto s = store();
     s.writeString(suiteKey("Settings"), "Temp Folder", std::string(99, 'a'));
     s.writeString(suiteKey("Settings"), "Working Folder", std::string(100, 'b'));
@@ -67,8 +62,7 @@ TEST_F(ConfigTest, StringsBeyondNinetyNineCharactersReadEmpty)
     EXPECT_EQ(c.workingFolder, "/t");
 }
 
-TEST_F(ConfigTest, StartupFolderFromCurrentDirectoryWhenBitSet)
-{
+TEST_F(ConfigTest, StartupFolderFromCurrentDirectoryWhenBitSet) {
     auto s = store();
     s.writeString(suiteKey("Folder Settings"), "Startup Folder", "/stored");
     putNumber("Settings", "Config Folder Settings", 0x01);
@@ -80,8 +74,7 @@ TEST_F(ConfigTest, StartupFolderFromCurrentDirectoryWhenBitSet)
     EXPECT_EQ(c.startupFolder, "/stored");
 }
 
-TEST_F(ConfigTest, SaveWritesEveryValueAndLoadsBack)
-{
+TEST_F(ConfigTest, SaveWritesEveryValueAndLoadsBack) {
     CConfiguration c;
     c.viewBits = 0x3F;
     c.folderBits = 0x52;
@@ -106,8 +99,7 @@ TEST_F(ConfigTest, SaveWritesEveryValueAndLoadsBack)
     EXPECT_EQ(s.readString(suiteKey("Folder Settings"), "Extract Folder"), "/e");
 }
 
-TEST_F(ConfigTest, PlacementDefaultsAndShowMapping)
-{
+TEST_F(ConfigTest, PlacementDefaultsAndShowMapping) {
     auto p = WindowPlacement::load(store());
     EXPECT_EQ(p.width, 500);
     EXPECT_EQ(p.height, 400);
@@ -132,8 +124,7 @@ TEST_F(ConfigTest, PlacementDefaultsAndShowMapping)
     }
 }
 
-TEST_F(ConfigTest, PlacementRoundTrip)
-{
+TEST_F(ConfigTest, PlacementRoundTrip) {
     WindowPlacement w{.x = 10, .y = 20, .width = 640, .height = 480, .mode = 0, .show = 2};
     auto s = store();
     w.save(s);
@@ -146,16 +137,18 @@ TEST_F(ConfigTest, PlacementRoundTrip)
     EXPECT_EQ(back.show, 2);
 }
 
-TEST_F(ConfigTest, RecentListMovesReopenedArchiveToTop)
-{
+TEST_F(ConfigTest, RecentListMovesReopenedArchiveToTop) {
     auto s = store();
-    for (int i = 1; i <= 4; ++i) s.writeString(kRecentFileListKey, "file" + std::to_string(i), "/a/" + std::to_string(i) + ".zip");
+    for (int i = 1; i <= 4; ++i)
+        s.writeString(kRecentFileListKey, "file" + std::to_string(i), "/a/" + std::to_string(i) + ".zip");
     CRecentFileList list;
     list.load(s);
     ASSERT_EQ(list.entries().size(), 4u);
     list.add("/a/3.zip", s);
     auto& r = s.registry();
-    auto read = [&](const char* name) { return r.readString(Hive::CurrentUser, kRecentFileListKey, name).value_or("-"); };
+    auto read = [&](const char* name) {
+        return r.readString(Hive::CurrentUser, kRecentFileListKey, name).value_or("-");
+    };
     EXPECT_EQ(read("file1"), "/a/3.zip");
     EXPECT_EQ(read("File2"), "/a/1.zip");
     EXPECT_EQ(read("file3"), "/a/2.zip");
@@ -170,8 +163,7 @@ TEST_F(ConfigTest, RecentListMovesReopenedArchiveToTop)
     EXPECT_EQ(read("file4"), "-");
 }
 
-TEST(RecentPaths, TouchMovesToEndWithoutDuplicates)
-{
+TEST(RecentPaths, TouchMovesToEndWithoutDuplicates) {
     std::vector<std::string> paths{"a", "b", "c"};
     touchRecentPath(paths, "a");
     EXPECT_EQ(paths, (std::vector<std::string>{"b", "c", "a"}));

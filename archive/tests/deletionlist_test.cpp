@@ -20,8 +20,7 @@ class DeletionListTest : public quarva::testing::FolderTest {};
 
 // Runs `work` in a child process as the user "nobody"; false when that cannot be
 // done (the tests do not run as root, or there is no such user).
-bool asNobody(const std::function<void()>& work)
-{
+bool asNobody(const std::function<void()>& work) {
     if (::geteuid() != 0) return false;
     const passwd* nobody = ::getpwnam("nobody");
     if (!nobody) return false;
@@ -39,8 +38,7 @@ bool asNobody(const std::function<void()>& work)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST_F(DeletionListTest, DeletesRecordedFilesAndTheList)
-{
+TEST_F(DeletionListTest, DeletesRecordedFilesAndTheList) {
     writeFile(tmpDir() / "a.txt", "a");
     writeFile(tmpDir() / "sub" / "b.txt", "b");
     fs::permissions(tmpDir() / "sub" / "b.txt", fs::perms::owner_read, fs::perm_options::replace);
@@ -49,9 +47,9 @@ TEST_F(DeletionListTest, DeletesRecordedFilesAndTheList)
     list.append((tmpDir() / "a.txt").string());
     list.append((tmpDir() / "sub" / "b.txt").string());
     list.append((tmpDir() / "never-existed.txt").string());
-    EXPECT_EQ(readFile(tmpDir() / "~QuarvaDel.tmp"),
-              (tmpDir() / "a.txt").string() + "\r\n" + (tmpDir() / "sub" / "b.txt").string() + "\r\n" +
-                  (tmpDir() / "never-existed.txt").string() + "\r\n");
+    EXPECT_EQ(readFile(tmpDir() / "~QuarvaDel.tmp"), (tmpDir() / "a.txt").string() + "\r\n" +
+                                                         (tmpDir() / "sub" / "b.txt").string() + "\r\n" +
+                                                         (tmpDir() / "never-existed.txt").string() + "\r\n");
     struct stat st {};
     ASSERT_EQ(::stat((tmpDir() / "~QuarvaDel.tmp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -61,8 +59,7 @@ TEST_F(DeletionListTest, DeletesRecordedFilesAndTheList)
     EXPECT_FALSE(fs::exists(tmpDir() / "~QuarvaDel.tmp"));
 }
 
-TEST_F(DeletionListTest, ListStaysWhenAFileCannotBeDeletedAndNextRunAppends)
-{
+TEST_F(DeletionListTest, ListStaysWhenAFileCannotBeDeletedAndNextRunAppends) {
     // A folder with content cannot be deleted as a file: it stands for a file that stays behind.
     writeFile(tmpDir() / "stuck" / "inner.txt", "x");
     writeFile(tmpDir() / "gone.txt", "g");
@@ -89,8 +86,7 @@ TEST_F(DeletionListTest, ListStaysWhenAFileCannotBeDeletedAndNextRunAppends)
     EXPECT_FALSE(fs::exists(tmpDir() / "~QuarvaDel.tmp"));
 }
 
-TEST_F(DeletionListTest, UnopenableListIsIgnored)
-{
+TEST_F(DeletionListTest, UnopenableListIsIgnored) {
     CDeletionList list;
     EXPECT_FALSE(list.open(dir() / "no" / "such" / "folder"));
     EXPECT_FALSE(list.append("/x"));
@@ -100,8 +96,7 @@ TEST_F(DeletionListTest, UnopenableListIsIgnored)
 // Only temporaries of our own go: a line naming a file outside the folder, reaching
 // out with "..", or running through a link inside it deletes nothing, whoever
 // wrote it.
-TEST_F(DeletionListTest, DeletesNothingOutsideItsFolderOrThroughALink)
-{
+TEST_F(DeletionListTest, DeletesNothingOutsideItsFolderOrThroughALink) {
     const fs::path victim = dir() / "victim" / ".bashrc";
     writeFile(victim, "keep me");
     fs::create_directory_symlink(dir() / "victim", tmpDir() / "via-link");
@@ -125,8 +120,7 @@ TEST_F(DeletionListTest, DeletesNothingOutsideItsFolderOrThroughALink)
 }
 
 // A list waiting under its name as a link, or linked to another file, is not used.
-TEST_F(DeletionListTest, ListThatIsALinkIsNotUsed)
-{
+TEST_F(DeletionListTest, ListThatIsALinkIsNotUsed) {
     const fs::path victim = dir() / "victim.txt";
     writeFile(victim, "keep me");
     fs::create_symlink(victim, tmpDir() / "~QuarvaDel.tmp");
@@ -143,8 +137,7 @@ TEST_F(DeletionListTest, ListThatIsALinkIsNotUsed)
 // Another user plants the list in a folder both can write (as the shared /tmp
 // was), naming one of the user's files: the list is not taken over, and the file
 // stays.
-TEST_F(DeletionListTest, ListPlantedByAnotherUserIsNotTakenOver)
-{
+TEST_F(DeletionListTest, ListPlantedByAnotherUserIsNotTakenOver) {
     const fs::path shared = dir() / "shared";
     fs::create_directories(shared);
     fs::permissions(dir(), fs::perms::all, fs::perm_options::add);

@@ -19,8 +19,7 @@ using Words = std::vector<std::string>;
 
 class Document : public SessionTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SessionTest::SetUp();
         engine->onInvoke = [this](int id, std::int16_t) -> std::int16_t {
             if (id == dispid::kList) {
@@ -34,8 +33,7 @@ protected:
         };
     }
     CQuarvaZipDoc& doc() { return session->doc; }
-    std::string archive(const std::string& name)
-    {
+    std::string archive(const std::string& name) {
         auto p = dir() / name;
         quarva::testing::writeFile(p, "data");
         return p.string();
@@ -43,8 +41,7 @@ protected:
     std::int16_t engineStatus = 0;
 };
 
-TEST_F(Document, OpeningAZipListsBuildsAndTitles)
-{
+TEST_F(Document, OpeningAZipListsBuildsAndTitles) {
     std::string path = archive("Backup.ZIP");
     app->archiveKind = 10;
     EXPECT_TRUE(doc().openArchive(path, "Backup.ZIP"));
@@ -61,9 +58,14 @@ TEST_F(Document, OpeningAZipListsBuildsAndTitles)
     EXPECT_EQ(state().entryCount, 2u);
     EXPECT_EQ(state().totalSize, 30u);
 
-    std::vector<std::string> expected = {"recent:" + path, "title:Quarva.Zip Suite ", "filter:on",
-                                         "status:Listing...", "status:Populating list...",
-                                         "title:" + path + " - Quarva.Zip Suite", "tree", "totals",
+    std::vector<std::string> expected = {"recent:" + path,
+                                         "title:Quarva.Zip Suite ",
+                                         "filter:on",
+                                         "status:Listing...",
+                                         "status:Populating list...",
+                                         "title:" + path + " - Quarva.Zip Suite",
+                                         "tree",
+                                         "totals",
                                          "status:Completed..."};
     std::vector<std::string> tail(frame.log.end() - static_cast<long>(expected.size()), frame.log.end());
     EXPECT_EQ(tail, expected);
@@ -72,8 +74,7 @@ TEST_F(Document, OpeningAZipListsBuildsAndTitles)
     EXPECT_EQ(app->recentPaths.back(), path);
 }
 
-TEST_F(Document, OpeningRarIsAllowedThroughTheLibrary)
-{
+TEST_F(Document, OpeningRarIsAllowedThroughTheLibrary) {
     std::string path = archive("notes.rar");
     EXPECT_TRUE(doc().openArchive(path, "notes.rar"));
     EXPECT_EQ(app->archiveKind, 10);
@@ -83,15 +84,13 @@ TEST_F(Document, OpeningRarIsAllowedThroughTheLibrary)
     EXPECT_NE(doc().entries().find("r\\x.txt"), nullptr);
 }
 
-TEST_F(Document, EncodedArchivesAreNotModifiable)
-{
+TEST_F(Document, EncodedArchivesAreNotModifiable) {
     doc().openArchive(archive("x.uue"), "x.uue");
     EXPECT_FALSE(session->flags.modifiable);
     EXPECT_FALSE(session->flags.sfxCapable);
 }
 
-TEST_F(Document, FailedListingLeavesNoArchiveOpen)
-{
+TEST_F(Document, FailedListingLeavesNoArchiveOpen) {
     engineStatus = 100;
     std::string path = archive("gone.zip");
     EXPECT_FALSE(doc().openArchive(path, "gone.zip"));
@@ -106,8 +105,7 @@ TEST_F(Document, FailedListingLeavesNoArchiveOpen)
     EXPECT_TRUE(app->recentFiles.entries().empty());
 }
 
-TEST_F(Document, OpeningTheOpenArchiveAgainListsItAgain)
-{
+TEST_F(Document, OpeningTheOpenArchiveAgainListsItAgain) {
     std::string path = archive("a.zip");
     doc().openArchive(path, "a.zip");
     doc().openArchive(path, "a.zip");
@@ -115,15 +113,13 @@ TEST_F(Document, OpeningTheOpenArchiveAgainListsItAgain)
     EXPECT_EQ(state().entryCount, 2u);  // counted afresh, not doubled
 }
 
-TEST_F(Document, FilterBoxTextBecomesTheListingPatterns)
-{
+TEST_F(Document, FilterBoxTextBecomesTheListingPatterns) {
     state().filterBoxText = "  *.txt  ";
     doc().openArchive(archive("a.zip"), "a.zip");
     EXPECT_EQ(engine->str(dispid::kNames), "*.txt\r\n*\\*.txt\r\n");
 }
 
-TEST_F(Document, FolderRulesFollowTheFolderBits)
-{
+TEST_F(Document, FolderRulesFollowTheFolderBits) {
     app->configuration.folderBits = folderbits::kRememberStartupFolder | folderbits::kOpenedFolderIsAddFolder;
     doc().openArchive(archive("a.zip"), "a.zip");
     EXPECT_EQ(app->configuration.startupFolder, dir().string());
@@ -134,8 +130,7 @@ TEST_F(Document, FolderRulesFollowTheFolderBits)
     EXPECT_EQ(app->configuration.extractionFolder, dir().string());
 }
 
-TEST_F(Document, CreatingKinds)
-{
+TEST_F(Document, CreatingKinds) {
     app->archiveKind = 10;
     EXPECT_TRUE(doc().createArchive("/n/new.zip", "new.zip"));
     EXPECT_EQ(app->archiveKind, 0);
@@ -149,8 +144,7 @@ TEST_F(Document, CreatingKinds)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(Document, CreatingRarIsRefusedAndChangesNothing)
-{
+TEST_F(Document, CreatingRarIsRefusedAndChangesNothing) {
     doc().createArchive("/n/keep.zip", "keep.zip");
     EXPECT_FALSE(doc().createArchive("/n/notes.rar", "notes.rar"));
     ASSERT_EQ(boxes().size(), 1u);
@@ -161,16 +155,14 @@ TEST_F(Document, CreatingRarIsRefusedAndChangesNothing)
     EXPECT_EQ(app->archiveKind, 0);
 }
 
-TEST_F(Document, CreatingWithoutExtensionKeepsThePreviousKind)
-{
+TEST_F(Document, CreatingWithoutExtensionKeepsThePreviousKind) {
     app->archiveKind = 3;
     EXPECT_TRUE(doc().createArchive("/n/archive", "archive"));
     EXPECT_EQ(app->archiveKind, 3);
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(Document, RemovableDriveSetsTheFlagAndSpanning)
-{
+TEST_F(Document, RemovableDriveSetsTheFlagAndSpanning) {
     auto floppy = dir() / "floppy";
     std::filesystem::create_directories(floppy);
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
@@ -181,8 +173,7 @@ TEST_F(Document, RemovableDriveSetsTheFlagAndSpanning)
     EXPECT_TRUE(engine->flag(dispid::kSpanning));
 }
 
-TEST_F(Document, CloseClearsEverything)
-{
+TEST_F(Document, CloseClearsEverything) {
     doc().openArchive(archive("a.zip"), "a.zip");
     doc().installer = 1;
     frame.log.clear();
@@ -198,16 +189,14 @@ TEST_F(Document, CloseClearsEverything)
     EXPECT_EQ(frame.log, (std::vector<std::string>{"clear", "filter:off", "title:Quarva.Zip Suite", "totals"}));
 }
 
-TEST_F(Document, FrameworkOpenOfAMissingPathDropsItFromRecentPaths)
-{
+TEST_F(Document, FrameworkOpenOfAMissingPathDropsItFromRecentPaths) {
     app->recentPaths = {"/x/old.zip", "/x/keep.zip"};
     EXPECT_TRUE(doc().frameworkOpen("/x/old.zip"));
     EXPECT_EQ(app->recentPaths, (std::vector<std::string>{"/x/keep.zip"}));
     EXPECT_TRUE(engine->invokes.empty());
 }
 
-TEST_F(Document, OpeningFlowShowsOpeningAndSkipsTheOpenArchive)
-{
+TEST_F(Document, OpeningFlowShowsOpeningAndSkipsTheOpenArchive) {
     std::string path = archive("a.zip");
     EXPECT_TRUE(session->openWithBusyDialog(path));
     EXPECT_EQ(busy.texts(), (std::vector<std::string>{"<created>", "Opening...", "<closed>"}));
@@ -216,8 +205,7 @@ TEST_F(Document, OpeningFlowShowsOpeningAndSkipsTheOpenArchive)
     EXPECT_EQ(engine->invokes.size(), 1u);
 }
 
-TEST_F(Document, RefreshReopensUnderRefreshing)
-{
+TEST_F(Document, RefreshReopensUnderRefreshing) {
     std::string path = archive("a.zip");
     doc().openArchive(path, "a.zip");
     session->refresh();
@@ -226,8 +214,7 @@ TEST_F(Document, RefreshReopensUnderRefreshing)
     EXPECT_EQ(engine->invokes.size(), 2u);
 }
 
-TEST_F(Document, OutcomeCode400RefreshesTheListing)
-{
+TEST_F(Document, OutcomeCode400RefreshesTheListing) {
     doc().openArchive(archive("a.zip"), "a.zip");
     prompts.queue(Answer::No);
     session->outcome.reportOutcome(400, true);
@@ -236,8 +223,7 @@ TEST_F(Document, OutcomeCode400RefreshesTheListing)
     EXPECT_EQ(busy.texts()[1], "Refreshing...");
 }
 
-TEST_F(Document, OpenInTheFileSplitter)
-{
+TEST_F(Document, OpenInTheFileSplitter) {
     app->store().writeString(suiteKey("Settings"), "Installed Path", "/opt/quarva");
     doc().openArchive(archive("a.zip"), "a.zip");
     EXPECT_TRUE(doc().openInSplitter());
@@ -246,18 +232,15 @@ TEST_F(Document, OpenInTheFileSplitter)
     EXPECT_TRUE(launcher.launches()[0].shown);
 }
 
-TEST_F(Document, VirusScanWithoutScannerAsksToSetOne)
-{
+TEST_F(Document, VirusScanWithoutScannerAsksToSetOne) {
     app->store().writeString(suiteKey("Settings"), "Scanner Path", "/ab");
     EXPECT_FALSE(doc().scanForViruses());
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text,
-              "Set virus scanner options from Options-Configuration menu and selecting Folders page");
+    EXPECT_EQ(boxes()[0].text, "Set virus scanner options from Options-Configuration menu and selecting Folders page");
     EXPECT_TRUE(launcher.launches().empty());
 }
 
-TEST_F(Document, VirusScanStartsTheScannerWithTheArchive)
-{
+TEST_F(Document, VirusScanStartsTheScannerWithTheArchive) {
     auto cwd = std::filesystem::current_path();
     std::filesystem::create_directories(dir() / "scan");
     std::string scanner = (dir() / "scan" / "clamscan").string();
@@ -270,8 +253,7 @@ TEST_F(Document, VirusScanStartsTheScannerWithTheArchive)
     EXPECT_EQ(launcher.launches()[0].argv, (Words{scanner, doc().archivePath}));
 }
 
-TEST_F(Document, MailAttachesTheArchive)
-{
+TEST_F(Document, MailAttachesTheArchive) {
     doc().openArchive(archive("a.zip"), "a.zip");
     EXPECT_TRUE(doc().sendByMail());
     ASSERT_EQ(launcher.launches().size(), 1u);
@@ -280,8 +262,7 @@ TEST_F(Document, MailAttachesTheArchive)
 
 // A quote in the archive's name stays inside the one word that names the file: it
 // cannot add a recipient, a switch or another file to the programs started with it.
-TEST_F(Document, QuotesInTheArchiveNameStayInsideItsWord)
-{
+TEST_F(Document, QuotesInTheArchiveNameStayInsideItsWord) {
     app->store().writeString(suiteKey("Settings"), "Installed Path", "/opt/quarva");
     const std::string scanner = (dir() / "scan").string();
     app->store().writeString(suiteKey("Settings"), "Scanner Path", scanner);
@@ -309,8 +290,7 @@ TEST_F(Document, QuotesInTheArchiveNameStayInsideItsWord)
     EXPECT_EQ(launcher.launches()[4].argv, (Words{"/opt/quarva/QuarvaSplit", "./-rf.zip"}));
 }
 
-TEST_F(Document, MailWithoutAMailProgramSaysSo)
-{
+TEST_F(Document, MailWithoutAMailProgramSaysSo) {
     platform::testing::RecordingLauncher failing(false);
     CArchiveSession s(*app, failing, nullptr, std::make_unique<FakeLibrary>());
     s.doc.takePath(archive("a.zip"));
@@ -320,16 +300,14 @@ TEST_F(Document, MailWithoutAMailProgramSaysSo)
     EXPECT_EQ(boxes()[0].icon, Icon::Stop);
 }
 
-TEST_F(Document, MailOfAMissingArchiveSendsNothing)
-{
+TEST_F(Document, MailOfAMissingArchiveSendsNothing) {
     doc().takePath((dir() / "never-made.zip").string());
     EXPECT_FALSE(doc().sendByMail());
     EXPECT_TRUE(launcher.launches().empty());
     ASSERT_EQ(boxes().size(), 1u);
 }
 
-TEST_F(Document, AddToFavouritesWritesALink)
-{
+TEST_F(Document, AddToFavouritesWritesALink) {
     setenv("XDG_DATA_HOME", (dir() / "data").c_str(), 1);
     doc().openArchive(archive("a.zip"), "a.zip");
     prompts.queueFile(dir() / "fav" / "My archive.url");
@@ -354,8 +332,7 @@ using namespace quarva::archive::testing;
 
 class Filter : public SessionTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SessionTest::SetUp();
         quarva::testing::writeFile(dir() / "a.zip", "x");
         session->doc.openArchive((dir() / "a.zip").string(), "a.zip");
@@ -363,8 +340,7 @@ protected:
     }
 };
 
-TEST_F(Filter, PickingAFilterListsAgainAndAddsNewTextsOnce)
-{
+TEST_F(Filter, PickingAFilterListsAgainAndAddsNewTextsOnce) {
     engine->onInvoke = [this](int, std::int16_t) -> std::int16_t {
         engine->sink().onEngineEntry(dispid::kEventListed, entry("k.txt", 4));
         return 0;
@@ -382,8 +358,7 @@ TEST_F(Filter, PickingAFilterListsAgainAndAddsNewTextsOnce)
     EXPECT_EQ(state().filterEntries.size(), before);
 }
 
-TEST_F(Filter, AListingErrorShowsWhatWasListedAndReportsWithoutTheLog)
-{
+TEST_F(Filter, AListingErrorShowsWhatWasListedAndReportsWithoutTheLog) {
     engine->onInvoke = [](int, std::int16_t) -> std::int16_t { return 160; };
     EXPECT_FALSE(session->applyFilter("*.doc"));
     EXPECT_TRUE(frame.has("status:Error in listing..."));

@@ -10,8 +10,7 @@
 namespace quarva::archive {
 namespace {
 
-EntryValues values(const std::string& name, std::uint64_t size = 10)
-{
+EntryValues values(const std::string& name, std::uint64_t size = 10) {
     EntryValues v;
     v.name = name;
     v.size = size;
@@ -29,15 +28,13 @@ EntryValues values(const std::string& name, std::uint64_t size = 10)
     return v;
 }
 
-std::vector<std::string> childNames(const CZorvTreeNode* node)
-{
+std::vector<std::string> childNames(const CZorvTreeNode* node) {
     std::vector<std::string> names;
     for (const auto& c : node->children) names.push_back(c->name);
     return names;
 }
 
-TEST(ZipFileInfo, SplitsFolderAndNameAndStripsDrive)
-{
+TEST(ZipFileInfo, SplitsFolderAndNameAndStripsDrive) {
     auto info = CZipFileInfo::fromValues(values("C:\\docs\\sub\\a.txt"));
     EXPECT_EQ(info.name, "a.txt");
     EXPECT_EQ(info.folder, "docs\\sub");
@@ -60,16 +57,14 @@ TEST(ZipFileInfo, SplitsFolderAndNameAndStripsDrive)
     EXPECT_EQ(root.name, "plain.txt");
 }
 
-TEST(ZipFileInfo, SizesAboveFourGigabytesStayWhole)
-{
+TEST(ZipFileInfo, SizesAboveFourGigabytesStayWhole) {
     std::uint64_t big = 6ull * 1024 * 1024 * 1024 + 5;
     CArchiveEntries entries;
     entries.addEntry(values("huge.iso", big));
     EXPECT_EQ(entries.find("huge.iso")->size, big);
 }
 
-TEST(ArchiveEntries, SingleRootFileGivesRootWithOneFileAndNoFolders)
-{
+TEST(ArchiveEntries, SingleRootFileGivesRootWithOneFileAndNoFolders) {
     CArchiveEntries entries;
     entries.addEntry(values("a.txt"));
     entries.buildTree();
@@ -80,8 +75,7 @@ TEST(ArchiveEntries, SingleRootFileGivesRootWithOneFileAndNoFolders)
     EXPECT_EQ(entries.root()->files[0]->name, "a.txt");
 }
 
-TEST(ArchiveEntries, DeepPathCreatesItsFoldersWithoutFolderRecords)
-{
+TEST(ArchiveEntries, DeepPathCreatesItsFoldersWithoutFolderRecords) {
     CArchiveEntries entries;
     entries.addEntry(values("x\\y\\z.txt"));
     entries.buildTree();
@@ -96,8 +90,7 @@ TEST(ArchiveEntries, DeepPathCreatesItsFoldersWithoutFolderRecords)
     EXPECT_EQ(CArchiveEntries::folderPathOf(y), "x\\y\\");
 }
 
-TEST(ArchiveEntries, FolderNamesDifferingInCaseAreTwoSiblings)
-{
+TEST(ArchiveEntries, FolderNamesDifferingInCaseAreTwoSiblings) {
     CArchiveEntries entries;
     entries.addEntry(values("Docs\\a"));
     entries.addEntry(values("docs\\b"));
@@ -110,8 +103,7 @@ TEST(ArchiveEntries, FolderNamesDifferingInCaseAreTwoSiblings)
     EXPECT_EQ(entries.root()->child("docs")->files[0]->name, "b");
 }
 
-TEST(ArchiveEntries, PathGivenTwiceKeepsTheLaterEntry)
-{
+TEST(ArchiveEntries, PathGivenTwiceKeepsTheLaterEntry) {
     CArchiveEntries entries;
     EXPECT_EQ(entries.addEntry(values("d\\f.txt", 1)), CArchiveEntries::AddResult::Added);
     entries.buildTree();
@@ -124,8 +116,7 @@ TEST(ArchiveEntries, PathGivenTwiceKeepsTheLaterEntry)
     EXPECT_EQ(entries.root()->child("d")->files[0]->size, 2u);
 }
 
-TEST(ArchiveEntries, FolderRecordsAreNotEntries)
-{
+TEST(ArchiveEntries, FolderRecordsAreNotEntries) {
     CArchiveEntries entries;
     EXPECT_EQ(entries.addEntry(values("onlyfolder\\")), CArchiveEntries::AddResult::Skipped);
     EXPECT_EQ(entries.addEntry(values("C:\\")), CArchiveEntries::AddResult::Skipped);
@@ -135,8 +126,7 @@ TEST(ArchiveEntries, FolderRecordsAreNotEntries)
     EXPECT_TRUE(entries.root()->files.empty());
 }
 
-TEST(ArchiveEntries, EmptyArchiveShowsTheRootAlone)
-{
+TEST(ArchiveEntries, EmptyArchiveShowsTheRootAlone) {
     CArchiveEntries entries;
     entries.buildTree();
     ASSERT_NE(entries.root(), nullptr);
@@ -147,16 +137,14 @@ TEST(ArchiveEntries, EmptyArchiveShowsTheRootAlone)
     EXPECT_EQ(order[0]->index, 0);
 }
 
-TEST(ArchiveEntries, DriveIsStrippedFromTheKey)
-{
+TEST(ArchiveEntries, DriveIsStrippedFromTheKey) {
     CArchiveEntries entries;
     entries.addEntry(values("D:\\data\\r.doc"));
     EXPECT_NE(entries.find("data\\r.doc"), nullptr);
     EXPECT_EQ(entries.entries().count("D:\\data\\r.doc"), 0u);
 }
 
-TEST(ArchiveEntries, NodesAreNumberedDepthFirstInListOrder)
-{
+TEST(ArchiveEntries, NodesAreNumberedDepthFirstInListOrder) {
     CArchiveEntries entries;
     entries.addEntry(values("a\\b\\1.txt"));
     entries.addEntry(values("a\\c\\2.txt"));
@@ -170,8 +158,7 @@ TEST(ArchiveEntries, NodesAreNumberedDepthFirstInListOrder)
     EXPECT_EQ(entries.nodeByIndex(99), nullptr);
 }
 
-TEST(ArchiveEntries, TenThousandFoldersNeverMeetFileItemData)
-{
+TEST(ArchiveEntries, TenThousandFoldersNeverMeetFileItemData) {
     CArchiveEntries entries;
     for (int i = 0; i < 12000; ++i) entries.addEntry(values("f" + std::to_string(i) + "\\x.txt"));
     entries.addEntry(values("top.txt"));
@@ -184,8 +171,7 @@ TEST(ArchiveEntries, TenThousandFoldersNeverMeetFileItemData)
     EXPECT_GT(fileItemData(0), static_cast<std::uint32_t>(order.back()->index));
 }
 
-TEST(ArchiveEntries, VeryDeepFolderChainIsBuiltAndReleased)
-{
+TEST(ArchiveEntries, VeryDeepFolderChainIsBuiltAndReleased) {
     std::string path;
     for (int i = 0; i < 20000; ++i) path += "d\\";
     path += "leaf.txt";
@@ -199,8 +185,7 @@ TEST(ArchiveEntries, VeryDeepFolderChainIsBuiltAndReleased)
     }  // no stack overflow while the tree goes away
 }
 
-TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries)
-{
+TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries) {
     CArchiveEntries entries;
     entries.addEntry(values("d\\a.txt"));
     entries.addEntry(values("d\\b.txt"));
@@ -211,8 +196,7 @@ TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries)
     EXPECT_EQ(entries.root()->child("d")->files[0]->name, "b.txt");
 }
 
-TEST(ArchiveEntries, RemovePathRemovesAFolderWithItsSubtreeAndItsFiles)
-{
+TEST(ArchiveEntries, RemovePathRemovesAFolderWithItsSubtreeAndItsFiles) {
     CArchiveEntries entries;
     entries.addEntry(values("d\\e\\a.txt"));
     entries.addEntry(values("d\\b.txt"));
@@ -226,8 +210,7 @@ TEST(ArchiveEntries, RemovePathRemovesAFolderWithItsSubtreeAndItsFiles)
     EXPECT_EQ(entries.removePath("nothing"), CArchiveEntries::Removed::Nothing);
 }
 
-TEST(ArchiveEntries, DeleteAllEmptiesEverything)
-{
+TEST(ArchiveEntries, DeleteAllEmptiesEverything) {
     CArchiveEntries entries;
     entries.addEntry(values("a\\b.txt"));
     entries.buildTree();
@@ -238,8 +221,7 @@ TEST(ArchiveEntries, DeleteAllEmptiesEverything)
     EXPECT_EQ(entries.nodeByIndex(0), nullptr);
 }
 
-TEST(ArchiveEntries, AddPathAttachesAnEntryAddedLater)
-{
+TEST(ArchiveEntries, AddPathAttachesAnEntryAddedLater) {
     CArchiveEntries entries;
     entries.buildTree();
     entries.addEntry(values("new\\n.txt"));
@@ -253,8 +235,7 @@ TEST(ArchiveEntries, AddPathAttachesAnEntryAddedLater)
     EXPECT_EQ(entries.root()->files.size(), 1u);
 }
 
-TEST(PathText, Helpers)
-{
+TEST(PathText, Helpers) {
     EXPECT_EQ(extensionOf("C:\\a\\Backup.ZIP"), "zip");
     EXPECT_EQ(extensionOf("/x.y/archive"), "");
     EXPECT_EQ(extensionOf("a.tar.GZ"), "gz");
@@ -267,8 +248,7 @@ TEST(PathText, Helpers)
     EXPECT_EQ(trim("  *.txt  *.doc \t"), "*.txt  *.doc");
 }
 
-TEST(PathText, WildcardMatchIsCaseSensitive)
-{
+TEST(PathText, WildcardMatchIsCaseSensitive) {
     EXPECT_TRUE(wildcardMatch("*.txt", "a.txt"));
     EXPECT_FALSE(wildcardMatch("*.txt", "a.TXT"));
     EXPECT_TRUE(wildcardMatch("a?c", "abc"));
@@ -282,8 +262,7 @@ TEST(PathText, WildcardMatchIsCaseSensitive)
     EXPECT_FALSE(wildcardMatch("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a')));
 }
 
-TEST(ArchiveFlags, KindAndFlagTable)
-{
+TEST(ArchiveFlags, KindAndFlagTable) {
     EXPECT_EQ(kindForOpening(extensionOf("Backup.ZIP")), 0);
     EXPECT_EQ(kindForOpening("cab"), 3);
     EXPECT_EQ(kindForOpening("rar"), 10);

@@ -17,8 +17,7 @@ namespace {
 
 class InstalledFolderTest : public FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) {
             const char* v = std::getenv(name);
@@ -29,8 +28,7 @@ protected:
         setenv("HOME", home_.c_str(), 1);
         unsetenv("XDG_CONFIG_HOME");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (auto& [name, v] : saved_) v ? (void)setenv(name.c_str(), v->c_str(), 1) : (void)unsetenv(name.c_str());
         FolderTest::TearDown();
     }
@@ -38,8 +36,7 @@ protected:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
-TEST_F(InstalledFolderTest, DocumentsFolderComesFromUserDirs)
-{
+TEST_F(InstalledFolderTest, DocumentsFolderComesFromUserDirs) {
     EXPECT_EQ(documentsFolder(), home_ / "Documents");
     writeFile(home_ / ".config" / "user-dirs.dirs",
               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
@@ -54,8 +51,7 @@ TEST_F(InstalledFolderTest, DocumentsFolderComesFromUserDirs)
     EXPECT_EQ(documentsFolder(), home_ / "Documents");
 }
 
-TEST_F(InstalledFolderTest, DefaultFoldersLeaveAReadOnlyInstallationAlone)
-{
+TEST_F(InstalledFolderTest, DefaultFoldersLeaveAReadOnlyInstallationAlone) {
     auto store = SettingsStore::fromEnvironment();
     const fs::path installed = dir() / "suite";
     fs::create_directories(installed);
@@ -84,11 +80,10 @@ TEST_F(InstalledFolderTest, DefaultFoldersLeaveAReadOnlyInstallationAlone)
 }
 
 // Every file of a tree with its size, time and mode.
-std::map<std::string, std::string> snapshot(const fs::path& root)
-{
+std::map<std::string, std::string> snapshot(const fs::path& root) {
     std::map<std::string, std::string> out;
     for (const auto& e : fs::recursive_directory_iterator(root)) {
-        struct stat st{};
+        struct stat st {};
         ::lstat(e.path().c_str(), &st);
         out[e.path().lexically_relative(root).string()] =
             std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
@@ -99,8 +94,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root)
 
 // A copy of the installed folder made read-only, used by another user with an
 // empty home: registration, an unattended add and an unattended extraction.
-TEST_F(InstalledFolderTest, AnotherUserRunsFromAReadOnlyCopy)
-{
+TEST_F(InstalledFolderTest, AnotherUserRunsFromAReadOnlyCopy) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
     if (!haveTool("runuser")) GTEST_SKIP() << "runuser is missing";
     const fs::path dist = std::getenv("QUARVA_DIST_DIR");
@@ -121,14 +115,19 @@ TEST_F(InstalledFolderTest, AnotherUserRunsFromAReadOnlyCopy)
 
     const std::string work = (home_ / "work").string();
     const std::string sample = (installed / "samples" / "Sample Folder").string();
-    const std::string script =
-        "set -e; mkdir -p '" + work + "'; '" + (dir() / "register.sh").string() + "' '" + installed.string() +
-        "' >/dev/null; "
-        "printf '%s\\r\\n%s\\r\\n' '" + work + "/a.zip' '" + sample + "' > '" + work + "/~QuarvaZip.tmp'; '" +
-        installed.string() + "/QuarvaZip' /noadddialog '" + work + "/~QuarvaZip.tmp'; "
-        "printf '%s\\r\\n%s\\r\\n' '" + work + "/a.zip' '" + work + "/out' > '" + work + "/~QuarvaZip.tmp'; '" +
-        installed.string() + "/QuarvaZip' /noextractdialog '" + work + "/~QuarvaZip.tmp'; "
-        "diff -r '" + sample + "' '" + work + "/out/Sample Folder'";
+    const std::string script = "set -e; mkdir -p '" + work + "'; '" + (dir() / "register.sh").string() + "' '" +
+                               installed.string() +
+                               "' >/dev/null; "
+                               "printf '%s\\r\\n%s\\r\\n' '" +
+                               work + "/a.zip' '" + sample + "' > '" + work + "/~QuarvaZip.tmp'; '" +
+                               installed.string() + "/QuarvaZip' /noadddialog '" + work +
+                               "/~QuarvaZip.tmp'; "
+                               "printf '%s\\r\\n%s\\r\\n' '" +
+                               work + "/a.zip' '" + work + "/out' > '" + work + "/~QuarvaZip.tmp'; '" +
+                               installed.string() + "/QuarvaZip' /noextractdialog '" + work +
+                               "/~QuarvaZip.tmp'; "
+                               "diff -r '" +
+                               sample + "' '" + work + "/out/Sample Folder'";
     std::string out;
     int rc = runCommand("runuser -u nobody -- env -i HOME='" + home_.string() +
                             "' PATH=/usr/bin:/bin LANG=C ASAN_OPTIONS=detect_leaks=0 bash -c \"" + script + "\"",

@@ -16,8 +16,7 @@ using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
 
-TEST(StatusTexts, SizeTextBoundaries)
-{
+TEST(StatusTexts, SizeTextBoundaries) {
     EXPECT_EQ(sizeText(0), "0 bytes");
     EXPECT_EQ(sizeText(1024), "1024 bytes");
     EXPECT_EQ(sizeText(1025), "1KB");
@@ -26,8 +25,7 @@ TEST(StatusTexts, SizeTextBoundaries)
     EXPECT_EQ(sizeText(5ull * 1024 * 1024 * 1024), "5,242,880 KB");  // beyond 32 bits
 }
 
-TEST(StatusTexts, GroupedNumbers)
-{
+TEST(StatusTexts, GroupedNumbers) {
     EXPECT_EQ(groupedNumber(0), "0");
     EXPECT_EQ(groupedNumber(999), "999");
     EXPECT_EQ(groupedNumber(1000), "1,000");
@@ -35,15 +33,13 @@ TEST(StatusTexts, GroupedNumbers)
     EXPECT_EQ(groupedNumber(123456789012ull), "123,456,789,012");
 }
 
-TEST(StatusTexts, Panes)
-{
+TEST(StatusTexts, Panes) {
     EXPECT_EQ(totalsText(3, 2048), "Total 3 Files,2KB ");
     EXPECT_EQ(totalsText(0, 0), "Total 0 Files,0 bytes ");
     EXPECT_EQ(selectedText(2), "Selected 2 Object(s)");
 }
 
-TEST(FilterPatterns, SplitAtBlanksAndMatchCaseSensitively)
-{
+TEST(FilterPatterns, SplitAtBlanksAndMatchCaseSensitively) {
     auto p = splitFilterPatterns("  *.txt   *.doc\t");
     EXPECT_EQ(p, (std::vector<std::string>{"*.txt", "*.doc"}));
     EXPECT_TRUE(splitFilterPatterns("   ").empty());
@@ -56,10 +52,8 @@ TEST(FilterPatterns, SplitAtBlanksAndMatchCaseSensitively)
     EXPECT_TRUE(matchesFilter({"*.*"}, "README"));
 }
 
-TEST(SelectionLists, FilesWithFoldersAndFoldersUnderTheTreePath)
-{
-    std::vector<SelectedItem> sel = {
-        {false, "a.txt", "docs\\sub"}, {false, "root.txt", ""}, {true, "pics", ""}};
+TEST(SelectionLists, FilesWithFoldersAndFoldersUnderTheTreePath) {
+    std::vector<SelectedItem> sel = {{false, "a.txt", "docs\\sub"}, {false, "root.txt", ""}, {true, "pics", ""}};
     auto lists = buildSelectionLists(sel, "docs\\sub\\");
     EXPECT_EQ(lists.files, (std::vector<std::string>{"docs\\sub\\a.txt", "root.txt"}));
     EXPECT_EQ(lists.folders, (std::vector<std::string>{"docs\\sub\\pics"}));
@@ -70,8 +64,7 @@ TEST(SelectionLists, FilesWithFoldersAndFoldersUnderTheTreePath)
     EXPECT_EQ(classic.folders, (std::vector<std::string>{"f"}));
 }
 
-TEST(Outcome, TableTexts)
-{
+TEST(Outcome, TableTexts) {
     EXPECT_EQ(outcomeMessage(100), "Archive Not Found");
     EXPECT_EQ(outcomeMessage(110), "Archive file corrupted/zero byte length!");
     EXPECT_EQ(outcomeMessage(160), "Unexpected End of File.Corrupt Archive");
@@ -92,20 +85,19 @@ TEST(Outcome, TableTexts)
 struct ReporterTest : ::testing::Test {
     platform::testing::ScriptedPrompts prompts;
     std::vector<std::string> events;
-    COutcomeReporter reporter{prompts, [this] { events.push_back("refresh:" + std::to_string(prompts.boxes().size())); },
+    COutcomeReporter reporter{prompts,
+                              [this] { events.push_back("refresh:" + std::to_string(prompts.boxes().size())); },
                               [this] { events.push_back("log"); }};
 };
 
-TEST_F(ReporterTest, ZeroAnd170AreSilent)
-{
+TEST_F(ReporterTest, ZeroAnd170AreSilent) {
     reporter.reportOutcome(0, true);
     reporter.reportOutcome(170, false);
     EXPECT_TRUE(prompts.boxes().empty());
     EXPECT_TRUE(events.empty());
 }
 
-TEST_F(ReporterTest, OfferingTheLogAsksYesNoWithStopIcon)
-{
+TEST_F(ReporterTest, OfferingTheLogAsksYesNoWithStopIcon) {
     prompts.queue(Answer::Yes);
     reporter.reportOutcome(150, true);
     ASSERT_EQ(prompts.boxes().size(), 1u);
@@ -121,8 +113,7 @@ TEST_F(ReporterTest, OfferingTheLogAsksYesNoWithStopIcon)
     EXPECT_EQ(events.size(), 1u);  // declining changes nothing
 }
 
-TEST_F(ReporterTest, WithoutTheOfferAPlainErrorBox)
-{
+TEST_F(ReporterTest, WithoutTheOfferAPlainErrorBox) {
     reporter.reportOutcome(100, false);
     ASSERT_EQ(prompts.boxes().size(), 1u);
     auto box = prompts.boxes()[0];
@@ -133,8 +124,7 @@ TEST_F(ReporterTest, WithoutTheOfferAPlainErrorBox)
     EXPECT_TRUE(events.empty());
 }
 
-TEST_F(ReporterTest, Code400RefreshesBeforeTheBox)
-{
+TEST_F(ReporterTest, Code400RefreshesBeforeTheBox) {
     prompts.queue(Answer::No);
     reporter.reportOutcome(400, true);
     ASSERT_EQ(events.size(), 1u);
@@ -144,8 +134,7 @@ TEST_F(ReporterTest, Code400RefreshesBeforeTheBox)
               "Couldn't access the file. The file may be read only\nDo you want to see the log file ?");
 }
 
-TEST(FileErrors, TextsPerOperationKind)
-{
+TEST(FileErrors, TextsPerOperationKind) {
     FileErrorReport r{"listed.txt", "file.txt", "bad data", ""};
     EXPECT_EQ(fileErrorText(OperationKind::Extract, r), "Error Extracting file file.txt\r\nCause : bad data");
     EXPECT_EQ(fileErrorText(OperationKind::Add, r), "Error Adding file file.txt\r\nCause : bad data");

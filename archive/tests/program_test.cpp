@@ -11,14 +11,14 @@ namespace {
 class ProgramTest : public FolderTest {
 protected:
     std::string program() const { return (buildDir() / "archive" / "ui" / "QuarvaZip").string(); }
-    int run(const std::string& args, std::string* out)
-    {
-        return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 '" + program() + "' " + args + " </dev/null", out);
+    int run(const std::string& args, std::string* out) {
+        return runCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 '" + program() + "' " + args + " </dev/null",
+            out);
     }
 };
 
-TEST_F(ProgramTest, NotInstalledSaysSoAndEnds)
-{
+TEST_F(ProgramTest, NotInstalledSaysSoAndEnds) {
     std::string out;
     EXPECT_NE(run("", &out), 0);
     EXPECT_NE(out.find("Quarva.Zip Suite was not properly installed"), std::string::npos) << out;
@@ -29,8 +29,7 @@ TEST_F(ProgramTest, NotInstalledSaysSoAndEnds)
     EXPECT_FALSE(fs::exists(list));
 }
 
-TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage)
-{
+TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage) {
     auto store = quarva::archive::SettingsStore::fromEnvironment();
     store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
     std::string out;
@@ -43,8 +42,7 @@ TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage)
 
 // A temporary folder that others could reach stops the program with its reason,
 // before it reads a list or writes anything.
-TEST_F(ProgramTest, UnusableTemporaryFolderStopsWithItsReason)
-{
+TEST_F(ProgramTest, UnusableTemporaryFolderStopsWithItsReason) {
     auto store = quarva::archive::SettingsStore::fromEnvironment();
     store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
     fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
@@ -56,8 +54,7 @@ TEST_F(ProgramTest, UnusableTemporaryFolderStopsWithItsReason)
 }
 
 // More than one switch and one path: the program says so and does nothing.
-TEST_F(ProgramTest, MoreThanOneSwitchAndOnePathIsRefused)
-{
+TEST_F(ProgramTest, MoreThanOneSwitchAndOnePathIsRefused) {
     auto store = quarva::archive::SettingsStore::fromEnvironment();
     store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
     std::string out;

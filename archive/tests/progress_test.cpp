@@ -22,8 +22,7 @@ protected:
     std::unique_ptr<CBusyScope> standingBusy() { return session->busy(); }
 };
 
-TEST_F(Progress, TestFailureThenPassLeavesTwoExactLines)
-{
+TEST_F(Progress, TestFailureThenPassLeavesTwoExactLines) {
     state().kind = OperationKind::Test;
     auto scope = standingBusy();
     handler().onEngineSkipped("a", 5);
@@ -32,8 +31,7 @@ TEST_F(Progress, TestFailureThenPassLeavesTwoExactLines)
     EXPECT_EQ(busy.texts(), (std::vector<std::string>{"<created>", "Testing file\na", "Testing file\nb"}));
 }
 
-TEST_F(Progress, SkippedLinesPerKind)
-{
+TEST_F(Progress, SkippedLinesPerKind) {
     state().kind = OperationKind::Add;
     handler().onEngineSkipped("x.txt", 8);
     state().kind = OperationKind::Extract;
@@ -43,8 +41,7 @@ TEST_F(Progress, SkippedLinesPerKind)
     EXPECT_EQ(activityLog(), "Skiping File : x.txt\r\nFile : y.txt : Skipped\r\n");
 }
 
-TEST_F(Progress, ProcessedWhileExtractingLogsAndSetsBusyText)
-{
+TEST_F(Progress, ProcessedWhileExtractingLogsAndSetsBusyText) {
     state().kind = OperationKind::Extract;
     state().extractDestination = (dir() / "out").string();
     auto scope = standingBusy();
@@ -56,8 +53,7 @@ TEST_F(Progress, ProcessedWhileExtractingLogsAndSetsBusyText)
     EXPECT_EQ(busy.texts().back(), "Extracting file\ndocs\\a.txt");
 }
 
-TEST_F(Progress, ClipboardViewAndDragCopiesLogNothing)
-{
+TEST_F(Progress, ClipboardViewAndDragCopiesLogNothing) {
     for (auto kind : {OperationKind::CopyToClipboard, OperationKind::View, OperationKind::DragOut}) {
         state().kind = kind;
         handler().onEngineEntry(dispid::kEventProcessed, entry("a.txt"));
@@ -65,8 +61,7 @@ TEST_F(Progress, ClipboardViewAndDragCopiesLogNothing)
     EXPECT_EQ(activityLog(), "");
 }
 
-TEST_F(Progress, ExtractionIntoTheTemporaryFolderIsRecordedForDeletion)
-{
+TEST_F(Progress, ExtractionIntoTheTemporaryFolderIsRecordedForDeletion) {
     ASSERT_TRUE(app->deletionList.open(dir()));
     state().kind = OperationKind::Extract;
     state().extractDestination = state().tempFolder;
@@ -78,8 +73,7 @@ TEST_F(Progress, ExtractionIntoTheTemporaryFolderIsRecordedForDeletion)
     EXPECT_EQ(recorded, (std::filesystem::path(state().tempFolder) / "docs/a.txt").string() + "\r\n");
 }
 
-TEST_F(Progress, AddCountsEveryFileButListsOnlyFilteredOnes)
-{
+TEST_F(Progress, AddCountsEveryFileButListsOnlyFilteredOnes) {
     state().kind = OperationKind::Add;
     state().filterBoxText = "*.txt";
     state().addKeepsPaths = true;
@@ -95,8 +89,7 @@ TEST_F(Progress, AddCountsEveryFileButListsOnlyFilteredOnes)
     EXPECT_EQ(busy.texts().back(), "Adding file\ndata\\b.doc");
 }
 
-TEST_F(Progress, AddWithoutPathsUsesTheFilePart)
-{
+TEST_F(Progress, AddWithoutPathsUsesTheFilePart) {
     state().kind = OperationKind::Add;
     state().addKeepsPaths = false;
     handler().onEngineEntry(dispid::kEventProcessed, entry("deep\\down\\n.txt"));
@@ -104,8 +97,7 @@ TEST_F(Progress, AddWithoutPathsUsesTheFilePart)
     EXPECT_NE(session->doc.entries().find("n.txt"), nullptr);
 }
 
-TEST_F(Progress, AddReplacingAnEntryIsNotPendingAndNotCountedTwice)
-{
+TEST_F(Progress, AddReplacingAnEntryIsNotPendingAndNotCountedTwice) {
     state().kind = OperationKind::Add;
     handler().onEngineEntry(dispid::kEventProcessed, entry("a.txt", 10));
     state().touchedNames.clear();
@@ -115,8 +107,7 @@ TEST_F(Progress, AddReplacingAnEntryIsNotPendingAndNotCountedTwice)
     EXPECT_EQ(state().totalSize, 25u);
 }
 
-TEST_F(Progress, ListedEntriesBuildTheDocumentAndFindTheInstaller)
-{
+TEST_F(Progress, ListedEntriesBuildTheDocumentAndFindTheInstaller) {
     state().kind = OperationKind::List;
     handler().onEngineEntry(dispid::kEventListed, entry("folder\\", 0));
     handler().onEngineEntry(dispid::kEventListed, entry("tools\\SeTuP.EXE", 7));
@@ -133,8 +124,7 @@ TEST_F(Progress, ListedEntriesBuildTheDocumentAndFindTheInstaller)
     EXPECT_EQ(state().entryCount, 2u);
 }
 
-TEST_F(Progress, DeletedEntryLowersTheTotals)
-{
+TEST_F(Progress, DeletedEntryLowersTheTotals) {
     state().kind = OperationKind::List;
     handler().onEngineEntry(dispid::kEventListed, entry("d\\a.txt", 40));
     handler().onEngineEntry(dispid::kEventListed, entry("b.txt", 2));
@@ -146,8 +136,7 @@ TEST_F(Progress, DeletedEntryLowersTheTotals)
     EXPECT_EQ(state().touchedNames, (std::vector<std::string>{"d\\a.txt", "not-listed.txt"}));
 }
 
-TEST_F(Progress, TwoExtractErrorsHaveNoLineBreakBetweenThem)
-{
+TEST_F(Progress, TwoExtractErrorsHaveNoLineBreakBetweenThem) {
     state().kind = OperationKind::Extract;
     LibraryMessages::error(handler().window(), "", "a.txt", "CRC error", "");
     LibraryMessages::error(handler().window(), "", "b.txt", "Disk full", "wrote 0 bytes");
@@ -157,23 +146,20 @@ TEST_F(Progress, TwoExtractErrorsHaveNoLineBreakBetweenThem)
     EXPECT_TRUE(state().errorSeen);
 }
 
-TEST_F(Progress, DeleteErrorUsesTheTabbedCause)
-{
+TEST_F(Progress, DeleteErrorUsesTheTabbedCause) {
     state().kind = OperationKind::Delete;
     LibraryMessages::error(handler().window(), "", "a.txt", "locked", "");
     EXPECT_EQ(activityLog(), "Error Deleting file a.txt\n\tCause : locked");
 }
 
-TEST_F(Progress, ErrorInAnotherKindOnlySetsTheFlag)
-{
+TEST_F(Progress, ErrorInAnotherKindOnlySetsTheFlag) {
     state().kind = OperationKind::Test;
     LibraryMessages::error(handler().window(), "", "a.txt", "x", "y");
     EXPECT_EQ(activityLog(), "");
     EXPECT_TRUE(state().errorSeen);
 }
 
-TEST_F(Progress, ListingRecordBecomesAnEntryWithItsValues)
-{
+TEST_F(Progress, ListingRecordBecomesAnEntryWithItsValues) {
     state().kind = OperationKind::List;
     LibraryMessages::listed(handler().window(), "sub\\file.bin", 4000);
     const CZipFileInfo* info = session->doc.entries().find("sub\\file.bin");
@@ -192,13 +178,13 @@ TEST_F(Progress, ListingRecordBecomesAnEntryWithItsValues)
     EXPECT_EQ(state().entryCount, 1u);
 }
 
-TEST_F(Progress, LibraryMessagesForProcessedDeletedTested)
-{
+TEST_F(Progress, LibraryMessagesForProcessedDeletedTested) {
     state().kind = OperationKind::Extract;
     state().extractDestination = (dir() / "o").string();
     LibraryMessages::listed(handler().window(), "x.txt", 5, formatlib::kMsgProcessed);
     std::string name = "gone.txt";
-    platform::SendMessage(handler().window(), formatlib::kMsgDeleted, reinterpret_cast<std::uintptr_t>(name.c_str()), 0);
+    platform::SendMessage(handler().window(), formatlib::kMsgDeleted, reinterpret_cast<std::uintptr_t>(name.c_str()),
+                          0);
     state().kind = OperationKind::Test;
     std::string t1 = "ok.txt", t2 = "bad.txt";
     platform::SendMessage(handler().window(), formatlib::kMsgTested, reinterpret_cast<std::uintptr_t>(t1.c_str()), 1);
@@ -209,8 +195,7 @@ TEST_F(Progress, LibraryMessagesForProcessedDeletedTested)
     EXPECT_EQ(state().touchedNames, (std::vector<std::string>{"gone.txt"}));
 }
 
-TEST_F(Progress, CompletionRecordCountsAsProcessed)
-{
+TEST_F(Progress, CompletionRecordCountsAsProcessed) {
     state().kind = OperationKind::Add;
     std::wstring wide = L"d\\w\u00e9.txt";
     const wchar_t* place = wide.c_str();
@@ -230,8 +215,7 @@ TEST_F(Progress, CompletionRecordCountsAsProcessed)
     EXPECT_EQ(info->ratio, -1);
 }
 
-TEST_F(Progress, ArchiveKindMessageExceptForCab)
-{
+TEST_F(Progress, ArchiveKindMessageExceptForCab) {
     session->doc.archiveFileName = "x.exe";
     platform::SendMessage(handler().window(), formatlib::kMsgArchiveKind, 0, 0);
     EXPECT_EQ(app->archiveKind, 0);
@@ -243,8 +227,7 @@ TEST_F(Progress, ArchiveKindMessageExceptForCab)
     EXPECT_EQ(app->archiveKind, 3);
 }
 
-TEST_F(Progress, AbortSetsTheEnginePropertyOrCallsTheLibrary)
-{
+TEST_F(Progress, AbortSetsTheEnginePropertyOrCallsTheLibrary) {
     state().touchedNames = {"a"};
     app->archiveKind = 0;
     handler().abort();
@@ -256,8 +239,7 @@ TEST_F(Progress, AbortSetsTheEnginePropertyOrCallsTheLibrary)
     EXPECT_EQ(library->calls[0].entry, "Abort");
 }
 
-TEST_F(Progress, CancelInTheBusyDialogAborts)
-{
+TEST_F(Progress, CancelInTheBusyDialogAborts) {
     app->archiveKind = 0;
     auto scope = standingBusy();
     ASSERT_TRUE(busy.shared->cancel);
@@ -269,8 +251,7 @@ TEST_F(Progress, CancelInTheBusyDialogAborts)
     EXPECT_EQ(state().busy, nullptr);
 }
 
-TEST_F(Progress, ReadingDiskRequestAsksForTheDisk)
-{
+TEST_F(Progress, ReadingDiskRequestAsksForTheDisk) {
     state().kind = OperationKind::Extract;
     prompts.queue(Answer::Ok);
     handler().onEngineDiskRequest(0);
@@ -286,8 +267,7 @@ TEST_F(Progress, ReadingDiskRequestAsksForTheDisk)
     EXPECT_TRUE(engine->flag(dispid::kAbort));
 }
 
-TEST_F(Progress, WritingDiskRequestPromptsOncePerDiskAndSetsErase)
-{
+TEST_F(Progress, WritingDiskRequestPromptsOncePerDiskAndSetsErase) {
     state().kind = OperationKind::Add;
     frame.newDiskDialog = true;
     frame.newDiskAnswers = {true};
@@ -299,8 +279,7 @@ TEST_F(Progress, WritingDiskRequestPromptsOncePerDiskAndSetsErase)
     EXPECT_FALSE(engine->flag(dispid::kAbort));
 }
 
-TEST_F(Progress, WritingDiskRequestKeepsAskingWhileTheArchiveIsOnTheDisk)
-{
+TEST_F(Progress, WritingDiskRequestKeepsAskingWhileTheArchiveIsOnTheDisk) {
     state().kind = OperationKind::Add;
     session->doc.archivePath = (dir() / "set.zip").string();
     quarva::testing::writeFile(dir() / "set.zip", "PK");
@@ -318,8 +297,7 @@ TEST_F(Progress, WritingDiskRequestKeepsAskingWhileTheArchiveIsOnTheDisk)
     EXPECT_TRUE(engine->flag(dispid::kAbort));
 }
 
-TEST_F(Progress, PasswordRequestFilledWithTheCurrentPassword)
-{
+TEST_F(Progress, PasswordRequestFilledWithTheCurrentPassword) {
     engine->properties[dispid::kPassword] = std::string("old");
     prompts.queueText(std::string("secret"));
     std::string password = "in";

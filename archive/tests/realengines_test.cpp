@@ -18,8 +18,7 @@ namespace {
 using namespace quarva::archive::testing;
 namespace fs = std::filesystem;
 
-fs::path findFormatLibrary()
-{
+fs::path findFormatLibrary() {
     for (const char* env : {"QUARVA_BUILD_DIR", "QUARVA_DIST_DIR"}) {
         const char* v = std::getenv(env);
         if (!v || !*v) continue;
@@ -33,8 +32,7 @@ fs::path findFormatLibrary()
 
 class RealEngines : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         fs::create_directories(tmpDir());
         app = std::make_unique<CQuarvaZipApp>(SettingsStore(platform::Registry(registryDir())), prompts);
@@ -54,38 +52,32 @@ protected:
         loose = dir() / "loose.txt";
         quarva::testing::writeFile(loose, "loose file");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         session.reset();
         app.reset();
         FolderTest::TearDown();
     }
-    std::string writeList(const std::vector<std::string>& lines)
-    {
+    std::string writeList(const std::vector<std::string>& lines) {
         std::string text;
         for (const auto& l : lines) text += l + "\r\n";
         fs::path list = tmpDir() / (std::string(kListFilePrefix) + "RealEngines.tmp");
         quarva::testing::writeFile(list, text);
         return list.string();
     }
-    bool run(const std::string& sw, const std::string& arg)
-    {
+    bool run(const std::string& sw, const std::string& arg) {
         ActionContext context{*session, sw, arg, 5};
         return runCommandLineAction(context);
     }
     // The unattended add names the entries below the folder that holds the selected
     // items (here the test's folder): "sample/docs/...", whichever engine writes it.
-    fs::path stored(const fs::path& dest, const fs::path& original)
-    {
+    fs::path stored(const fs::path& dest, const fs::path& original) {
         return dest / original.lexically_relative(dir());
     }
-    void expectSame(const fs::path& a, const fs::path& b)
-    {
+    void expectSame(const fs::path& a, const fs::path& b) {
         ASSERT_TRUE(fs::exists(b)) << b;
         EXPECT_EQ(quarva::testing::readFile(a), quarva::testing::readFile(b)) << b;
     }
-    void roundTrip(const std::string& archiveName)
-    {
+    void roundTrip(const std::string& archiveName) {
         std::string archive = (dir() / archiveName).string();
         EXPECT_FALSE(run("noadddialog", writeList({archive, loose.string(), source.string()})));
         ASSERT_TRUE(fs::exists(archive)) << activityLog() << (prompts.boxes().empty() ? "" : prompts.boxes()[0].text);
@@ -104,8 +96,7 @@ protected:
         ASSERT_TRUE(session->openWithBusyDialog(archive)) << activityLog();
         const auto& entries = session->doc.entries();
         EXPECT_EQ(entries.entryCount(), 5u);
-        std::string key = source.lexically_relative(dir()).string() +
-                          "/docs/deep/bin.raw";
+        std::string key = source.lexically_relative(dir()).string() + "/docs/deep/bin.raw";
         for (auto& c : key)
             if (c == '/') c = '\\';
         const CZipFileInfo* bin = entries.find(key);
@@ -124,43 +115,37 @@ protected:
     fs::path source, loose;
 };
 
-TEST_F(RealEngines, ZipRoundTripThroughTheEngine)
-{
-    roundTrip("sample.zip");
-}
+TEST_F(RealEngines, ZipRoundTripThroughTheEngine) { roundTrip("sample.zip"); }
 
-TEST_F(RealEngines, ZipLogLinesComeFromTheEngine)
-{
+TEST_F(RealEngines, ZipLogLinesComeFromTheEngine) {
     std::string archive = (dir() / "log.zip").string();
     run("noadddialog", writeList({archive, loose.string()}));
     std::string expectedName = loose.filename().string();
     for (auto& c : expectedName)
         if (c == '/') c = '\\';
-    EXPECT_EQ(activityLog(), "Action: Add (and replace) files \r\nInclude hidden files : No\r\n"
-                             "Include Subfolders : Yes\r\nSave Path Info : Yes\r\nFile : " +
-                                 expectedName + " : OK\r\n");
+    EXPECT_EQ(activityLog(),
+              "Action: Add (and replace) files \r\nInclude hidden files : No\r\n"
+              "Include Subfolders : Yes\r\nSave Path Info : Yes\r\nFile : " +
+                  expectedName + " : OK\r\n");
     ASSERT_EQ(session->doc.wrapper().testFiles({"*"}), 0);
     EXPECT_EQ(activityLog(), "Action: Testing files \r\nTesting  : " + expectedName + " : OK\r\n");
 }
 
-TEST_F(RealEngines, TarRoundTripThroughTheFormatLibrary)
-{
+TEST_F(RealEngines, TarRoundTripThroughTheFormatLibrary) {
     if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
     formatlib::LoadedLibrary probe(app->libraryPath);
     if (!probe.loaded()) GTEST_SKIP() << "libqzip32.so does not load: " << probe.loadError();
     roundTrip("sample.tar");
 }
 
-TEST_F(RealEngines, CabRoundTripThroughTheFormatLibrary)
-{
+TEST_F(RealEngines, CabRoundTripThroughTheFormatLibrary) {
     if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
     formatlib::LoadedLibrary probe(app->libraryPath);
     if (!probe.loaded()) GTEST_SKIP() << "libqzip32.so does not load: " << probe.loadError();
     roundTrip("sample.cab");
 }
 
-TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion)
-{
+TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion) {
     std::string archive = (dir() / "t.zip").string();
     run("noadddialog", writeList({archive, loose.string()}));
     ASSERT_TRUE(app->deletionList.open(dir()));
@@ -172,8 +157,7 @@ TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion)
     EXPECT_FALSE(fs::exists(stored(dest, loose)));
 }
 
-TEST_F(RealEngines, AChosenFolderBeneathTheTemporaryFolderKeepsItsFiles)
-{
+TEST_F(RealEngines, AChosenFolderBeneathTheTemporaryFolderKeepsItsFiles) {
     std::string archive = (dir() / "t.zip").string();
     run("noadddialog", writeList({archive, loose.string()}));
     ASSERT_TRUE(app->deletionList.open(dir()));
@@ -184,8 +168,7 @@ TEST_F(RealEngines, AChosenFolderBeneathTheTemporaryFolderKeepsItsFiles)
     EXPECT_TRUE(fs::exists(stored(dest, loose)));
 }
 
-TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound)
-{
+TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound) {
     EXPECT_FALSE(session->openWithBusyDialog((dir() / "missing.zip").string()));
     ASSERT_EQ(prompts.boxes().size(), 1u);
     EXPECT_EQ(prompts.boxes()[0].text, "Archive Not Found");
@@ -194,8 +177,7 @@ TEST_F(RealEngines, ListingAMissingZipReportsArchiveNotFound)
 // Presses "Cancel" as soon as the first file shows in the busy dialog.
 class CancellingBusyFactory : public IBusyDialogFactory {
 public:
-    std::unique_ptr<IBusyDialog> create(std::function<void()> onCancel) override
-    {
+    std::unique_ptr<IBusyDialog> create(std::function<void()> onCancel) override {
         return std::make_unique<Dialog>(std::move(onCancel));
     }
 
@@ -203,8 +185,7 @@ private:
     class Dialog : public IBusyDialog {
     public:
         explicit Dialog(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
-        void setText(const std::string&) override
-        {
+        void setText(const std::string&) override {
             if (cancel_) std::exchange(cancel_, nullptr)();
         }
         void hideCancel() override {}
@@ -214,8 +195,7 @@ private:
     };
 };
 
-TEST_F(RealEngines, CancelDuringAnAddEndsWithUserAborted)
-{
+TEST_F(RealEngines, CancelDuringAnAddEndsWithUserAborted) {
     for (int i = 0; i < 50; ++i)
         quarva::testing::writeFile(source / "many" / ("f" + std::to_string(i) + ".bin"),
                                    quarva::testing::randomBytes(20000, static_cast<std::uint32_t>(i)));
@@ -229,8 +209,7 @@ TEST_F(RealEngines, CancelDuringAnAddEndsWithUserAborted)
     EXPECT_FALSE(fs::exists(archive));  // nothing half-written is left
 }
 
-TEST_F(RealEngines, HiddenRunWithoutAWindow)
-{
+TEST_F(RealEngines, HiddenRunWithoutAWindow) {
     session.reset();
     std::string archive = (dir() / "hidden.zip").string();
     std::string list = writeList({archive, loose.string()});

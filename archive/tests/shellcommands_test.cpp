@@ -18,8 +18,7 @@ using quarva::testing::writeFile;
 
 class ShellCommands : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         const char* d = std::getenv("QUARVA_DIST_DIR");
         if (!d || !*d || !fs::exists(fs::path(d) / "QuarvaZip"))
@@ -40,14 +39,12 @@ protected:
 
     // Writes the list as the shell extension does: lines joined by CR LF, the last
     // one without a line end.
-    void writeList(const std::vector<std::string>& lines)
-    {
+    void writeList(const std::vector<std::string>& lines) {
         std::string text;
         for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\r\n" : "") + lines[i];
         writeFile(listPath(), text);
     }
-    int runQuarvaZip(const std::string& sw, std::string* output)
-    {
+    int runQuarvaZip(const std::string& sw, std::string* output) {
         std::string list = listPath().string();
         std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY \"" + (dist / "QuarvaZip").string() + "\" /" + sw +
                               " \"" + list + "\" </dev/null 2>&1";
@@ -59,10 +56,11 @@ protected:
     fs::path listPath() const { return tmpDir() / (std::string(kListFilePrefix) + "ShellCommands.tmp"); }
     // The unattended add names the entries below the folder that holds the selected
     // items (here the test's folder), whichever engine writes the archive.
-    fs::path storedPath(const fs::path& dest, const fs::path& original) { return dest / original.lexically_relative(dir()); }
+    fs::path storedPath(const fs::path& dest, const fs::path& original) {
+        return dest / original.lexically_relative(dir());
+    }
 
-    void addThenExtract(const std::string& archiveName)
-    {
+    void addThenExtract(const std::string& archiveName) {
         fs::path archive = dir() / archiveName;
         std::string out;
         writeList({archive.string(), source.string()});
@@ -75,8 +73,8 @@ protected:
         fs::path dest = dir() / "extracted here";
         writeList({archive.string(), dest.string()});
         runQuarvaZip("noextractdialog", &out);
-        for (const fs::path& f : {source / "top.txt", source / "sub" / "inner.txt",
-                                  source / "sub" / "deeper" / "data.bin", single}) {
+        for (const fs::path& f :
+             {source / "top.txt", source / "sub" / "inner.txt", source / "sub" / "deeper" / "data.bin", single}) {
             fs::path got = storedPath(dest, f);
             ASSERT_TRUE(fs::exists(got)) << got << "\n" << out;
             EXPECT_EQ(readFile(got), readFile(f)) << got;
@@ -87,8 +85,7 @@ protected:
     bool notWired = false;
 };
 
-TEST_F(ShellCommands, ZipFolderAndFileThroughTheEngine)
-{
+TEST_F(ShellCommands, ZipFolderAndFileThroughTheEngine) {
     addThenExtract("My Folder.zip");
     if (!quarva::testing::haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
     std::string listing;
@@ -99,8 +96,7 @@ TEST_F(ShellCommands, ZipFolderAndFileThroughTheEngine)
     EXPECT_NE(listing.find("report.doc"), std::string::npos) << listing;
 }
 
-TEST_F(ShellCommands, TarFolderAndFileThroughTheFormatLibrary)
-{
+TEST_F(ShellCommands, TarFolderAndFileThroughTheFormatLibrary) {
     addThenExtract("My Folder.tar");
     if (!quarva::testing::haveTool("bsdtar")) GTEST_SKIP() << "bsdtar is not installed";
     std::string listing;
@@ -109,8 +105,7 @@ TEST_F(ShellCommands, TarFolderAndFileThroughTheFormatLibrary)
     EXPECT_NE(listing.find("My Folder/sub/deeper/data.bin"), std::string::npos) << listing;
 }
 
-TEST_F(ShellCommands, UnreadableListChangesNothing)
-{
+TEST_F(ShellCommands, UnreadableListChangesNothing) {
     std::string out;
     fs::remove(listPath());
     runQuarvaZip("noadddialog", &out);

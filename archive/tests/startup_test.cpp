@@ -17,8 +17,7 @@ protected:
     quarva::platform::testing::ScriptedPrompts prompts;
 };
 
-TEST_F(StartupTest, EmptyInstalledPathStopsWithItsMessage)
-{
+TEST_F(StartupTest, EmptyInstalledPathStopsWithItsMessage) {
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
     EXPECT_FALSE(app.readInstallation());
     ASSERT_EQ(prompts.boxes().size(), 1u);
@@ -26,8 +25,7 @@ TEST_F(StartupTest, EmptyInstalledPathStopsWithItsMessage)
                                                      Buttons::Ok, Icon::Stop, 0}));
 }
 
-TEST_F(StartupTest, InstalledPathGivesLibraryAndDefaultFolders)
-{
+TEST_F(StartupTest, InstalledPathGivesLibraryAndDefaultFolders) {
     auto store = SettingsStore::fromEnvironment();
     fs::path installed = dir() / "suite";
     store.writeString(suiteKey("Settings"), "Installed Path", installed.string());
@@ -44,8 +42,7 @@ TEST_F(StartupTest, InstalledPathGivesLibraryAndDefaultFolders)
     EXPECT_TRUE(prompts.boxes().empty());
 }
 
-TEST_F(StartupTest, StoredFoldersAreUsedAsTheyStand)
-{
+TEST_F(StartupTest, StoredFoldersAreUsedAsTheyStand) {
     auto store = SettingsStore::fromEnvironment();
     store.writeString(suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
     store.writeString(suiteKey("Settings"), "Extract Folder", (dir() / "ex").string());
@@ -56,8 +53,7 @@ TEST_F(StartupTest, StoredFoldersAreUsedAsTheyStand)
     EXPECT_FALSE(fs::exists(dir() / "suite" / "Extraction"));
 }
 
-TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded)
-{
+TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded) {
     auto store = SettingsStore::fromEnvironment();
     store.writeString(suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
     store.writeNumber(suiteKey("Settings"), "Config View Settings", 0x3F);
@@ -84,8 +80,7 @@ protected:
     quarva::platform::testing::ScriptedPrompts prompts;
 };
 
-TEST_F(StartupRefusals, MoreThanOneSwitchAndOnePathStopsWithAMessage)
-{
+TEST_F(StartupRefusals, MoreThanOneSwitchAndOnePathStopsWithAMessage) {
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
     EXPECT_FALSE(app.parseCommandLine({"/extract", "/tmp/drop/q", "-noextractdialog", "/tmp/drop/L/a.zip"}));
     const auto boxes = prompts.boxes();
@@ -101,8 +96,7 @@ TEST_F(StartupRefusals, MoreThanOneSwitchAndOnePathStopsWithAMessage)
 
 // A temporary folder that another user could reach is not used: the program says
 // why and ends before anything else happens.
-TEST_F(StartupRefusals, UnusableTemporaryFolderStopsWithItsReason)
-{
+TEST_F(StartupRefusals, UnusableTemporaryFolderStopsWithItsReason) {
     fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
     EXPECT_FALSE(app.openDeletionList());

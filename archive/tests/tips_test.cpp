@@ -14,8 +14,7 @@ namespace {
 class TipsTest : public quarva::testing::FolderTest {
 protected:
     // Made after FolderTest::SetUp, so that it works on this test's own registry.
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         storage = std::make_unique<SettingsStore>(SettingsStore::fromEnvironment());
     }
@@ -24,16 +23,14 @@ protected:
     SettingsStore& store() { return *storage; }
 };
 
-TEST_F(TipsTest, MissingFileShowsItsTextAndOffersNoNextTip)
-{
+TEST_F(TipsTest, MissingFileShowsItsTextAndOffersNoNextTip) {
     CTipFile file(store(), tips());
     file.open();
     EXPECT_EQ(file.tip(), "Tips file does not exist in the prescribed directory");
     EXPECT_FALSE(file.canAdvance());
 }
 
-TEST_F(TipsTest, SkipsCommentsAndIndentedLinesAndGoesRound)
-{
+TEST_F(TipsTest, SkipsCommentsAndIndentedLinesAndGoesRound) {
     writeFile(tips(), "; comment\nFirst tip.\n\tindented\n continued\n\nSecond tip.\n");
     CTipFile file(store(), tips());
     file.open();
@@ -45,8 +42,7 @@ TEST_F(TipsTest, SkipsCommentsAndIndentedLinesAndGoesRound)
     EXPECT_TRUE(file.canAdvance());
 }
 
-TEST_F(TipsTest, PositionIsKeptForTheNextRun)
-{
+TEST_F(TipsTest, PositionIsKeptForTheNextRun) {
     writeFile(tips(), "One\nTwo\nThree\n");
     {
         CTipFile file(store(), tips());
@@ -59,8 +55,7 @@ TEST_F(TipsTest, PositionIsKeptForTheNextRun)
     EXPECT_EQ(again.tip(), "Three\n");
 }
 
-TEST_F(TipsTest, ChangedFileStartsFromTheTop)
-{
+TEST_F(TipsTest, ChangedFileStartsFromTheTop) {
     writeFile(tips(), "One\nTwo\nThree\n");
     {
         CTipFile file(store(), tips());
@@ -76,16 +71,14 @@ TEST_F(TipsTest, ChangedFileStartsFromTheTop)
     EXPECT_EQ(file.tip(), "New one\n");
 }
 
-TEST_F(TipsTest, FileWithoutTipsEndsWithTroubleText)
-{
+TEST_F(TipsTest, FileWithoutTipsEndsWithTroubleText) {
     writeFile(tips(), "; only comments\n\tand indented lines\n");
     CTipFile file(store(), tips());
     file.open();
     EXPECT_EQ(file.tip(), "Trouble reading the tips file");
 }
 
-TEST_F(TipsTest, StartUpChoice)
-{
+TEST_F(TipsTest, StartUpChoice) {
     EXPECT_TRUE(CTipFile::showAtStartup(store()));
     CTipFile::setShowAtStartup(store(), false);
     EXPECT_EQ(store().readNumber(kTipSectionKey, "StartUp"), 1u);

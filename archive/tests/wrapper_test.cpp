@@ -15,24 +15,21 @@ using platform::Icon;
 
 class Wrapper : public SessionTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SessionTest::SetUp();
         wrapper().setArchiveName("/data/a.zip");
     }
     CEngineWrapper& wrapper() { return session->doc.wrapper(); }
 };
 
-TEST_F(Wrapper, NameListShapes)
-{
+TEST_F(Wrapper, NameListShapes) {
     EXPECT_EQ(engineNameList({"a.txt", "d\\b.txt"}), "a.txt\r\nd\\b.txt\r\n");
     EXPECT_EQ(libraryNameList({"a.txt", "d\\b.txt"}), "\"a.txt\"|\"d\\b.txt\"");
     EXPECT_EQ(withWildcard({"C:\\", "C:\\x"}, "*", '\\'), (std::vector<std::string>{"C:\\*", "C:\\x\\*"}));
     EXPECT_EQ(withWildcard({"/", "/home/u"}, "*", '/'), (std::vector<std::string>{"/*", "/home/u/*"}));
 }
 
-TEST_F(Wrapper, EngineListingWithFilters)
-{
+TEST_F(Wrapper, EngineListingWithFilters) {
     app->archiveKind = 0;
     engine->onInvoke = [&](int id, std::int16_t) -> std::int16_t {
         EXPECT_EQ(id, dispid::kList);
@@ -49,8 +46,7 @@ TEST_F(Wrapper, EngineListingWithFilters)
     EXPECT_EQ(session->doc.entries().entryCount(), 2u);
 }
 
-TEST_F(Wrapper, EngineListingWithoutFilterSelectsEverything)
-{
+TEST_F(Wrapper, EngineListingWithoutFilterSelectsEverything) {
     app->archiveKind = 0;
     wrapper().listArchive("/data/a.zip", {});
     EXPECT_EQ(engine->str(dispid::kNames), "*\r\n");
@@ -58,16 +54,14 @@ TEST_F(Wrapper, EngineListingWithoutFilterSelectsEverything)
     EXPECT_EQ(engine->str(dispid::kNames), "*\r\n");
 }
 
-TEST_F(Wrapper, EngineListingErrorIsReturned)
-{
+TEST_F(Wrapper, EngineListingErrorIsReturned) {
     app->archiveKind = 0;
     engine->onInvoke = [](int, std::int16_t) -> std::int16_t { return 110; };
     EXPECT_EQ(wrapper().listArchive("/data/a.zip", {}), 110);
     EXPECT_TRUE(boxes().empty());  // the document reports it
 }
 
-TEST_F(Wrapper, LibraryListingJoinsFiltersAndRoutesRecords)
-{
+TEST_F(Wrapper, LibraryListingJoinsFiltersAndRoutesRecords) {
     app->archiveKind = 10;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::listed(w, "x\\SETUP.EXE", 10);
@@ -83,8 +77,7 @@ TEST_F(Wrapper, LibraryListingJoinsFiltersAndRoutesRecords)
     EXPECT_EQ(library->calls[1].args[1], "*.*");
 }
 
-TEST_F(Wrapper, LibraryListingWithAnErrorAsksAndReturns1100)
-{
+TEST_F(Wrapper, LibraryListingWithAnErrorAsksAndReturns1100) {
     app->archiveKind = 10;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::listed(w, "good.txt", 10);
@@ -101,8 +94,7 @@ TEST_F(Wrapper, LibraryListingWithAnErrorAsksAndReturns1100)
     EXPECT_EQ(activityLog(), "Error Listing file bad.txt\r\nCause : header damaged");
 }
 
-TEST_F(Wrapper, LibraryMissingOrWithoutEntryPoint)
-{
+TEST_F(Wrapper, LibraryMissingOrWithoutEntryPoint) {
     app->archiveKind = 10;
     library->status = kLibraryNotLoaded;
     EXPECT_EQ(wrapper().listArchive("/data/a.tar", {}), 1000);
@@ -111,8 +103,7 @@ TEST_F(Wrapper, LibraryMissingOrWithoutEntryPoint)
     EXPECT_TRUE(boxes().empty());  // returned to the caller, which reports it
 }
 
-TEST_F(Wrapper, EngineAddSetsEverythingAndWritesTheHeader)
-{
+TEST_F(Wrapper, EngineAddSetsEverythingAndWritesTheHeader) {
     app->archiveKind = 0;
     activityLog() = "old text";
     engine->onInvoke = [&](int id, std::int16_t action) -> std::int16_t {
@@ -150,8 +141,7 @@ TEST_F(Wrapper, EngineAddSetsEverythingAndWritesTheHeader)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(Wrapper, EngineAddFailureShowsTheOutcomeWithTheLogOffer)
-{
+TEST_F(Wrapper, EngineAddFailureShowsTheOutcomeWithTheLogOffer) {
     app->archiveKind = 0;
     engine->onInvoke = [&](int, std::int16_t) -> std::int16_t {
         EXPECT_EQ(busy.shared->open, 1);
@@ -164,8 +154,7 @@ TEST_F(Wrapper, EngineAddFailureShowsTheOutcomeWithTheLogOffer)
     EXPECT_EQ(busy.shared->open, 0);  // the busy dialog was gone before the box
 }
 
-TEST_F(Wrapper, AddingTheRootFolderWithAWildcardHasOneSeparator)
-{
+TEST_F(Wrapper, AddingTheRootFolderWithAWildcardHasOneSeparator) {
     app->archiveKind = 0;
     wrapper().addFolders({}, {"/"}, "*");
     EXPECT_EQ(engine->str(dispid::kNames), "/*\r\n");
@@ -175,8 +164,7 @@ TEST_F(Wrapper, AddingTheRootFolderWithAWildcardHasOneSeparator)
     EXPECT_EQ(library->calls[0].args[1], "\"/*\"");
 }
 
-TEST_F(Wrapper, LibraryAddPassesTheEnginePasswordAndKeepsTheLog)
-{
+TEST_F(Wrapper, LibraryAddPassesTheEnginePasswordAndKeepsTheLog) {
     app->archiveKind = 1;
     activityLog() = "earlier\r\n";
     engine->properties[dispid::kPassword] = std::string("pw");
@@ -202,8 +190,7 @@ TEST_F(Wrapper, LibraryAddPassesTheEnginePasswordAndKeepsTheLog)
     EXPECT_EQ(boxes()[0].caption, "Quarva.Zip Suite");
 }
 
-TEST_F(Wrapper, EngineExtractByWildcardHeader)
-{
+TEST_F(Wrapper, EngineExtractByWildcardHeader) {
     app->archiveKind = 0;
     session->flags.removable = true;
     state().touchedNames = {"stale"};
@@ -223,14 +210,14 @@ TEST_F(Wrapper, EngineExtractByWildcardHeader)
     EXPECT_EQ(engine->str(dispid::kExtractFolder), "/out");
     EXPECT_EQ(engine->num(dispid::kOverwrite), 0);
     EXPECT_TRUE(engine->flag(dispid::kSpanning));
-    EXPECT_EQ(activityLog(), "Action: Extract files \r\nWildcard: *\r\nExtract Directory : /out\r\n"
-                             "Overwrite : No\r\nSave Path Info : Yes\r\n");
+    EXPECT_EQ(activityLog(),
+              "Action: Extract files \r\nWildcard: *\r\nExtract Directory : /out\r\n"
+              "Overwrite : No\r\nSave Path Info : Yes\r\n");
     wrapper().extractFiles(o, {"a.txt"});
     EXPECT_EQ(activityLog(), "Action: Extract files \r\nOverwrite : No\r\nSave Path Info : Yes\r\n");
 }
 
-TEST_F(Wrapper, ExtractWithEmptySelectionCallsNothing)
-{
+TEST_F(Wrapper, ExtractWithEmptySelectionCallsNothing) {
     app->archiveKind = 0;
     EXPECT_EQ(wrapper().extractFiles({}, {}), 0);
     app->archiveKind = 10;
@@ -240,8 +227,7 @@ TEST_F(Wrapper, ExtractWithEmptySelectionCallsNothing)
     EXPECT_TRUE(busy.texts().empty());
 }
 
-TEST_F(Wrapper, LibraryExtractOfGzAlwaysPassesEverything)
-{
+TEST_F(Wrapper, LibraryExtractOfGzAlwaysPassesEverything) {
     app->archiveKind = 10;
     ExtractOptions o;
     o.destination = "/out";
@@ -254,8 +240,7 @@ TEST_F(Wrapper, LibraryExtractOfGzAlwaysPassesEverything)
     EXPECT_EQ(library->calls[1].args[1], "\"a\"|\"b\\c\"");
 }
 
-TEST_F(Wrapper, LibraryExtractErrorOffersTheLog)
-{
+TEST_F(Wrapper, LibraryExtractErrorOffersTheLog) {
     app->archiveKind = 10;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::error(w, "", "a", "c1", "");
@@ -263,14 +248,14 @@ TEST_F(Wrapper, LibraryExtractErrorOffersTheLog)
     };
     prompts.queue(Answer::Yes);
     wrapper().extractFiles({}, {"a", "b"});
-    EXPECT_EQ(activityLog(), "Error Extracting file a\r\nCause : c1Error Extracting file b\r\nCause : c2\r\nDetails : d2");
+    EXPECT_EQ(activityLog(),
+              "Error Extracting file a\r\nCause : c1Error Extracting file b\r\nCause : c2\r\nDetails : d2");
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "An error occurred while extracting.\n\tDo you want to see the log ?");
     EXPECT_TRUE(frame.has("showlog"));
 }
 
-TEST_F(Wrapper, TwoOperationsInARowLogOnlyTheSecond)
-{
+TEST_F(Wrapper, TwoOperationsInARowLogOnlyTheSecond) {
     app->archiveKind = 0;
     engine->onInvoke = [&](int id, std::int16_t) -> std::int16_t {
         if (id == dispid::kTest) engine->sink().onEngineEntry(dispid::kEventTested, entry("t.txt"));
@@ -282,8 +267,7 @@ TEST_F(Wrapper, TwoOperationsInARowLogOnlyTheSecond)
     EXPECT_EQ(activityLog(), "Action: Delete files \r\n");
 }
 
-TEST_F(Wrapper, EngineDeleteAndItsFailure)
-{
+TEST_F(Wrapper, EngineDeleteAndItsFailure) {
     app->archiveKind = 0;
     engine->onInvoke = [&](int id, std::int16_t) -> std::int16_t {
         EXPECT_EQ(id, dispid::kDelete);
@@ -297,15 +281,13 @@ TEST_F(Wrapper, EngineDeleteAndItsFailure)
     EXPECT_EQ(boxes()[0].text, "Couldn't continue. The archive is spanned.\nDo you want to see the log file ?");
 }
 
-TEST_F(Wrapper, DeletingAnEmptySelectionNeverDeletesEverything)
-{
+TEST_F(Wrapper, DeletingAnEmptySelectionNeverDeletesEverything) {
     app->archiveKind = 0;
     EXPECT_EQ(wrapper().deleteFiles({}), 0);
     EXPECT_TRUE(engine->invokes.empty());
 }
 
-TEST_F(Wrapper, LibraryDeleteErrorOffer)
-{
+TEST_F(Wrapper, LibraryDeleteErrorOffer) {
     app->archiveKind = 1;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::error(w, "", "x", "locked", "");
@@ -317,8 +299,7 @@ TEST_F(Wrapper, LibraryDeleteErrorOffer)
     EXPECT_EQ(boxes()[0].text, "An error occurred while deleting.\n\tDo you want to see the log ?");
 }
 
-TEST_F(Wrapper, EngineTestByWildcardRecursesAndDoesNotPrompt)
-{
+TEST_F(Wrapper, EngineTestByWildcardRecursesAndDoesNotPrompt) {
     app->archiveKind = 0;
     engine->onInvoke = [&](int, std::int16_t) -> std::int16_t {
         engine->sink().onEngineSkipped("a", 5);
@@ -333,8 +314,7 @@ TEST_F(Wrapper, EngineTestByWildcardRecursesAndDoesNotPrompt)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(Wrapper, LibraryTestReturnsZeroAfterTheCall)
-{
+TEST_F(Wrapper, LibraryTestReturnsZeroAfterTheCall) {
     app->archiveKind = 10;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         std::string n = "x";
@@ -345,8 +325,7 @@ TEST_F(Wrapper, LibraryTestReturnsZeroAfterTheCall)
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(Wrapper, NoEngineInThisBuildFailsClearly)
-{
+TEST_F(Wrapper, NoEngineInThisBuildFailsClearly) {
     app->archiveKind = 0;
     CQuarvaZipApp otherApp(SettingsStore(platform::Registry(registryDir())), prompts);
     CArchiveSession bare(otherApp, launcher, nullptr, std::make_unique<FakeLibrary>());

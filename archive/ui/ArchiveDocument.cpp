@@ -4,8 +4,7 @@ namespace quarva::archive::ui {
 
 wxIMPLEMENT_DYNAMIC_CLASS(CArchiveDocument, wxDocument);
 
-bool CArchiveDocument::OnNewDocument()
-{
+bool CArchiveDocument::OnNewDocument() {
     if (!wxDocument::OnNewDocument()) return false;
     // OnNewDocument does not refresh the views by itself.
     UpdateAllViews();

@@ -14,15 +14,12 @@ namespace {
 enum { ID_TOGGLE_VIEW = 118 };
 }
 
-wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
-    EVT_MENU(wxID_EXIT, CMainFrame::onExit)
-    EVT_MENU(ID_TOGGLE_VIEW, CMainFrame::onToggleView)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame) EVT_MENU(wxID_EXIT, CMainFrame::onExit)
+    EVT_MENU(ID_TOGGLE_VIEW, CMainFrame::onToggleView) wxEND_EVENT_TABLE()
 
-CMainFrame::CMainFrame(wxDocManager* manager, const WindowPlacement& placement)
+        CMainFrame::CMainFrame(wxDocManager* manager, const WindowPlacement& placement)
     : wxDocParentFrame(manager, nullptr, wxID_ANY, kAppName, wxPoint(placement.x, placement.y),
-                       wxSize(placement.width, placement.height))
-{
+                       wxSize(placement.width, placement.height)) {
     auto* file = new wxMenu;
     file->Append(wxID_EXIT, "E&xit\tAlt+F4");
     auto* view = new wxMenu;
@@ -37,15 +34,15 @@ CMainFrame::CMainFrame(wxDocManager* manager, const WindowPlacement& placement)
     CreateStatusBar(4);
 
     splitter_ = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_3D | wxSP_LIVE_UPDATE);
-    tree_ = new wxTreeCtrl(splitter_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT);
+    tree_ =
+        new wxTreeCtrl(splitter_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT);
     list_ = new wxListCtrl(splitter_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT);
     list_->AppendColumn("Name", wxLIST_FORMAT_LEFT, 160);
     splitter_->SplitVertically(tree_, list_, 160);
     SetTitle(kAppName);
 }
 
-void CMainFrame::setFlatView(bool flat)
-{
+void CMainFrame::setFlatView(bool flat) {
     if (flat && splitter_->IsSplit()) splitter_->Unsplit(tree_);
     else if (!flat && !splitter_->IsSplit()) {
         tree_->Show();
@@ -55,15 +52,13 @@ void CMainFrame::setFlatView(bool flat)
 
 bool CMainFrame::flatView() const { return !splitter_->IsSplit(); }
 
-void CMainFrame::showInState(int showState)
-{
+void CMainFrame::showInState(int showState) {
     if (showState == showstate::kMaximized) Maximize();
     else if (showState == showstate::kMinimized) Iconize();
     Show();
 }
 
-WindowPlacement CMainFrame::placement() const
-{
+WindowPlacement CMainFrame::placement() const {
     WindowPlacement p;
     wxRect r = GetRect();
     p.x = r.x;

@@ -12,16 +12,14 @@ namespace quarva::archive::ui {
 
 namespace {
 // The folder of the running program, where tips.txt is installed beside it.
-std::filesystem::path programFolder()
-{
+std::filesystem::path programFolder() {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::current_path(ec) : self.parent_path();
 }
 }  // namespace
 
-bool CQuarvaZipWxApp::OnInit()
-{
+bool CQuarvaZipWxApp::OnInit() {
     SetAppName(kAppName);
     SetVendorName("quarva software");
 
@@ -59,8 +57,7 @@ bool CQuarvaZipWxApp::OnInit()
     return true;
 }
 
-int CQuarvaZipWxApp::OnExit()
-{
+int CQuarvaZipWxApp::OnExit() {
     if (app_) app_->exitInstance();
     delete docManager_;
     docManager_ = nullptr;

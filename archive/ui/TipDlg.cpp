@@ -9,8 +9,7 @@
 namespace quarva::archive::ui {
 
 CTipDlg::CTipDlg(wxWindow* parent, SettingsStore& store, const std::filesystem::path& tipsFile)
-    : wxDialog(parent, wxID_ANY, "Tip of the Day"), store_(store), tips_(std::make_unique<CTipFile>(store, tipsFile))
-{
+    : wxDialog(parent, wxID_ANY, "Tip of the Day"), store_(store), tips_(std::make_unique<CTipFile>(store, tipsFile)) {
     tips_->open();
 
     auto* white = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxSize(380, 160), wxBORDER_SUNKEN);
@@ -43,16 +42,14 @@ CTipDlg::CTipDlg(wxWindow* parent, SettingsStore& store, const std::filesystem::
     Bind(wxEVT_BUTTON, &CTipDlg::onClose, this, wxID_OK);
 }
 
-void CTipDlg::onNext(wxCommandEvent&)
-{
+void CTipDlg::onNext(wxCommandEvent&) {
     tips_->next();
     text_->SetLabel(wxString::FromUTF8(tips_->tip().c_str()));
     text_->Wrap(340);
     Layout();
 }
 
-void CTipDlg::onClose(wxCommandEvent&)
-{
+void CTipDlg::onClose(wxCommandEvent&) {
     CTipFile::setShowAtStartup(store_, showAtStartup_->GetValue());
     EndModal(wxID_OK);
 }

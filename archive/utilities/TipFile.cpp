@@ -9,13 +9,11 @@ namespace {
 
 constexpr int kMaxLine = 1000;
 
-bool isTipLine(const std::string& line)
-{
+bool isTipLine(const std::string& line) {
     return !line.empty() && line[0] != '\t' && line[0] != '\n' && line[0] != '\r' && line[0] != ' ' && line[0] != ';';
 }
 
-std::string modificationText(const std::filesystem::path& path)
-{
+std::string modificationText(const std::filesystem::path& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return {};
     char buffer[64] = {};
@@ -29,16 +27,14 @@ std::string modificationText(const std::filesystem::path& path)
 
 CTipFile::CTipFile(SettingsStore& store, std::filesystem::path tipsFile) : store_(store), path_(std::move(tipsFile)) {}
 
-CTipFile::~CTipFile()
-{
+CTipFile::~CTipFile() {
     if (!file_) return;
     long position = std::ftell(file_);
     if (position >= 0) store_.writeNumber(kTipSectionKey, "FilePos", static_cast<std::uint32_t>(position));
     std::fclose(file_);
 }
 
-void CTipFile::open()
-{
+void CTipFile::open() {
     file_ = std::fopen(path_.c_str(), "r");
     if (!file_) {
         tip_ = kTipsMissingText;
@@ -58,14 +54,12 @@ void CTipFile::open()
     next();
 }
 
-void CTipFile::next()
-{
+void CTipFile::next() {
     if (!file_) return;
     if (!readTip()) tip_ = kTipsTroubleText;
 }
 
-bool CTipFile::readTip()
-{
+bool CTipFile::readTip() {
     // At most one pass round the file: a file without a single tip must not loop forever.
     const long start = std::ftell(file_);
     bool wrapped = false;
@@ -87,8 +81,7 @@ bool CTipFile::readTip()
 
 bool CTipFile::showAtStartup(const SettingsStore& store) { return store.readNumber(kTipSectionKey, "StartUp") == 0; }
 
-void CTipFile::setShowAtStartup(SettingsStore& store, bool show)
-{
+void CTipFile::setShowAtStartup(SettingsStore& store, bool show) {
     store.writeNumber(kTipSectionKey, "StartUp", show ? 0 : 1);
 }
 

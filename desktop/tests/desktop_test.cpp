@@ -20,8 +20,7 @@ std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 class DesktopTest : public FolderTest {};
 
-TEST_F(DesktopTest, MenuEntriesAndFileTypesPassTheDesktopTools)
-{
+TEST_F(DesktopTest, MenuEntriesAndFileTypesPassTheDesktopTools) {
     if (!haveTool("desktop-file-validate") || !haveTool("xmllint") || !haveTool("update-mime-database"))
         GTEST_SKIP() << "desktop-file-utils, libxml2-utils or shared-mime-info is missing";
     std::string out;
@@ -57,8 +56,7 @@ TEST_F(DesktopTest, MenuEntriesAndFileTypesPassTheDesktopTools)
 }
 
 // The PNG sizes are rendered from the SVG drawings at their own sizes.
-TEST_F(DesktopTest, IconsAtEverySize)
-{
+TEST_F(DesktopTest, IconsAtEverySize) {
     if (!fs::exists(desktopBuild() / "icons")) GTEST_SKIP() << "rsvg-convert is missing: no icons were rendered";
     for (const char* icon : {"quarvazip", "quarvasplit"})
         for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
@@ -67,7 +65,8 @@ TEST_F(DesktopTest, IconsAtEverySize)
             std::string bytes = readFile(png);
             ASSERT_GE(bytes.size(), 24u) << png;
             auto be32 = [&](std::size_t at) {
-                return (std::uint32_t(std::uint8_t(bytes[at])) << 24) | (std::uint32_t(std::uint8_t(bytes[at + 1])) << 16) |
+                return (std::uint32_t(std::uint8_t(bytes[at])) << 24) |
+                       (std::uint32_t(std::uint8_t(bytes[at + 1])) << 16) |
                        (std::uint32_t(std::uint8_t(bytes[at + 2])) << 8) | std::uint8_t(bytes[at + 3]);
             };
             EXPECT_EQ(bytes.substr(1, 3), "PNG");
@@ -77,8 +76,7 @@ TEST_F(DesktopTest, IconsAtEverySize)
 }
 
 // Every man page formats without a warning and names its program.
-TEST_F(DesktopTest, ManPagesFormatCleanly)
-{
+TEST_F(DesktopTest, ManPagesFormatCleanly) {
     if (!haveTool("groff")) GTEST_SKIP() << "groff is missing";
     for (const char* program : {"QuarvaZip", "QuarvaSplit", "qzip", "qzipshell", "quarva-reg"}) {
         const fs::path page = desktopSource() / "man" / (std::string(program) + ".1");
@@ -93,8 +91,7 @@ TEST_F(DesktopTest, ManPagesFormatCleanly)
 
 // Each help book is a zip with its project, contents and index, and every page the
 // contents or index names is in the book.
-TEST_F(DesktopTest, HelpBooksHoldEveryPageTheyName)
-{
+TEST_F(DesktopTest, HelpBooksHoldEveryPageTheyName) {
     if (!haveTool("unzip")) GTEST_SKIP() << "unzip is missing";
     for (const char* book : {"veldsuite", "Quarva Split"}) {
         const fs::path htb = desktopBuild() / "help" / (std::string(book) + ".htb");
@@ -126,8 +123,7 @@ TEST_F(DesktopTest, HelpBooksHoldEveryPageTheyName)
 // The extension compiles, and against a stand-in of the Nautilus module offers the
 // items qzipshell gives for a folder and for a zip; choosing one starts the archive
 // manager (noted in the launch log instead).
-TEST_F(DesktopTest, NautilusExtensionOffersTheShellExtensionsItems)
-{
+TEST_F(DesktopTest, NautilusExtensionOffersTheShellExtensionsItems) {
     const char* distEnv = std::getenv("QUARVA_DIST_DIR");
     const fs::path dist = distEnv ? distEnv : "";
     if (!haveTool("python3")) GTEST_SKIP() << "python3 is missing";
@@ -147,8 +143,8 @@ TEST_F(DesktopTest, NautilusExtensionOffersTheShellExtensionsItems)
     ASSERT_EQ(runCommand("cd " + q(dir()) + " && zip -qr 'Some Archive.zip' 'Some Folder'", &out), 0) << out;
     const std::string env = "ASAN_OPTIONS=detect_leaks=0 QUARVA_QZIPSHELL=" + q(dist / "qzipshell") +
                             " QUARVA_SHELLEXT_LAUNCH_LOG=" + q(dir() / "launch.log") + " ";
-    EXPECT_EQ(runCommand(env + "python3 " + q(desktopSource() / "tests" / "nautilus_stub_check.py") + " " + q(ext) + " " +
-                             q(dir() / "Some Folder") + " " + q(dir() / "Some Archive.zip"),
+    EXPECT_EQ(runCommand(env + "python3 " + q(desktopSource() / "tests" / "nautilus_stub_check.py") + " " + q(ext) +
+                             " " + q(dir() / "Some Folder") + " " + q(dir() / "Some Archive.zip"),
                          &out),
               0)
         << out;
@@ -157,7 +153,8 @@ TEST_F(DesktopTest, NautilusExtensionOffersTheShellExtensionsItems)
 
     // The fixed items of Nemo, Dolphin and Thunar pick the extension's item by its text.
     fs::remove(dir() / "launch.log");
-    const std::string action = env + "PATH=/usr/bin:/bin " + q(desktopSource() / "filemanagers" / "quarva-menu-action") + " ";
+    const std::string action =
+        env + "PATH=/usr/bin:/bin " + q(desktopSource() / "filemanagers" / "quarva-menu-action") + " ";
     EXPECT_EQ(runCommand(action + "'Extract to folder ' " + q(dir() / "Some Archive.zip"), &out), 0) << out;
     EXPECT_NE(readFile(dir() / "launch.log").find("noextractdialog"), std::string::npos);
     EXPECT_EQ(runCommand(action + "'Add To Zip' " + q(dir() / "Some Archive.zip"), &out), 1);
@@ -166,13 +163,13 @@ TEST_F(DesktopTest, NautilusExtensionOffersTheShellExtensionsItems)
 
 // Thunar's actions merge into the user's own uca.xml: the user's actions stay, the
 // suite's are there once however often the merge runs, and --remove takes them out.
-TEST_F(DesktopTest, ThunarActionsMergeIntoTheUsersFile)
-{
+TEST_F(DesktopTest, ThunarActionsMergeIntoTheUsersFile) {
     if (!haveTool("python3")) GTEST_SKIP() << "python3 is missing";
     const fs::path uca = dir() / "config" / "Thunar" / "uca.xml";
-    writeFile(uca, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action><name>Open Terminal Here</name>"
-                   "<unique-id>1-1</unique-id><command>x-terminal-emulator</command><patterns>*</patterns>"
-                   "<directories/></action>\n</actions>\n");
+    writeFile(uca,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action><name>Open Terminal Here</name>"
+              "<unique-id>1-1</unique-id><command>x-terminal-emulator</command><patterns>*</patterns>"
+              "<directories/></action>\n</actions>\n");
     const std::string tool = "XDG_CONFIG_HOME=" + q(dir() / "config") + " " +
                              q(desktopSource() / "filemanagers" / "thunar" / "quarva-thunar-actions") + " --from " +
                              q(desktopSource() / "filemanagers" / "thunar" / "uca-quarva.xml");
@@ -202,8 +199,7 @@ TEST_F(DesktopTest, ThunarActionsMergeIntoTheUsersFile)
 
 // The .deb from this build holds the installed folder under /opt/quarva, the program
 // links, the desktop files and the registry defaults, and installs into an empty root.
-TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
-{
+TEST_F(DesktopTest, DebianPackageHoldsTheSuite) {
     if (!haveTool("dpkg-deb") || !haveTool("cpack")) GTEST_SKIP() << "dpkg-deb or cpack is missing";
     if (!fs::exists(buildDir() / "CPackConfig.cmake")) GTEST_SKIP() << "no CPack configuration in " << buildDir();
     std::string out;
@@ -221,11 +217,12 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
     for (const char* path :
          {"./opt/quarva/QuarvaZip", "./opt/quarva/QuarvaSplit", "./opt/quarva/libqzip32.so", "./opt/quarva/qzipshell",
           "./opt/quarva/libQZipShell32.so", "./opt/quarva/veldsuite.htb", "./opt/quarva/Quarva Split.htb",
-          "./opt/quarva/tips.txt", "./usr/bin/QuarvaZip -> /opt/quarva/QuarvaZip", "./usr/bin/quarva-reg -> /opt/quarva/quarva-reg",
-          "./usr/share/applications/com.quarva.QuarvaZip.desktop", "./usr/share/mime/packages/quarva.xml",
-          "./usr/share/icons/hicolor/256x256/apps/quarvazip.png", "./usr/share/icons/hicolor/scalable/apps/quarvasplit.svg",
-          "./usr/share/man/man1/qzipshell.1.gz", "./usr/share/nautilus-python/extensions/quarva_menu.py",
-          "./etc/quarva/registry/HKEY_CURRENT_USER.reg", "./etc/quarva/registry/HKEY_CLASSES_ROOT.reg"})
+          "./opt/quarva/tips.txt", "./usr/bin/QuarvaZip -> /opt/quarva/QuarvaZip",
+          "./usr/bin/quarva-reg -> /opt/quarva/quarva-reg", "./usr/share/applications/com.quarva.QuarvaZip.desktop",
+          "./usr/share/mime/packages/quarva.xml", "./usr/share/icons/hicolor/256x256/apps/quarvazip.png",
+          "./usr/share/icons/hicolor/scalable/apps/quarvasplit.svg", "./usr/share/man/man1/qzipshell.1.gz",
+          "./usr/share/nautilus-python/extensions/quarva_menu.py", "./etc/quarva/registry/HKEY_CURRENT_USER.reg",
+          "./etc/quarva/registry/HKEY_CLASSES_ROOT.reg"})
         EXPECT_NE(out.find(path), std::string::npos) << path;
     EXPECT_EQ(out.find("Extraction"), std::string::npos);
     if (out.find("./opt/quarva/share/dbus-1/services/com.quarva.VantorSplit.service") != std::string::npos) {
@@ -240,7 +237,8 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
     fs::create_directories(root / "var" / "lib" / "dpkg" / "info");
     fs::create_directories(root / "var" / "lib" / "dpkg" / "updates");
     writeFile(root / "var" / "lib" / "dpkg" / "status", "");
-    ASSERT_EQ(runCommand("dpkg --root=" + q(root) + " --force-depends --force-script-chrootless -i " + q(deb) + " 2>&1", &out),
+    ASSERT_EQ(runCommand("dpkg --root=" + q(root) + " --force-depends --force-script-chrootless -i " + q(deb) + " 2>&1",
+                         &out),
               0)
         << out;
     EXPECT_TRUE(fs::is_regular_file(root / "opt" / "quarva" / "QuarvaZip"));
@@ -252,10 +250,11 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
     // A user without a store of their own reads the installed path from the defaults;
     // the shell extension is registered at the installed path.
     const fs::path defaults = root / "etc" / "quarva" / "registry";
-    const std::string user = "QUARVA_REGISTRY_DIR=" + q(dir() / "user") + " QUARVA_REGISTRY_DEFAULTS_DIR=" + q(defaults) +
-                             " ASAN_OPTIONS=detect_leaks=0 " + q(root / "opt" / "quarva" / "quarva-reg");
-    ASSERT_EQ(runCommand(user + " query 'HKCU\\Software\\Quarva Software\\Quarva.Zip\\Settings' 'Installed Path'", &out),
-              0)
+    const std::string user = "QUARVA_REGISTRY_DIR=" + q(dir() / "user") +
+                             " QUARVA_REGISTRY_DEFAULTS_DIR=" + q(defaults) + " ASAN_OPTIONS=detect_leaks=0 " +
+                             q(root / "opt" / "quarva" / "quarva-reg");
+    ASSERT_EQ(
+        runCommand(user + " query 'HKCU\\Software\\Quarva Software\\Quarva.Zip\\Settings' 'Installed Path'", &out), 0)
         << out;
     EXPECT_NE(out.find("/opt/quarva"), std::string::npos) << out;
     EXPECT_EQ(out.find(dir().string()), std::string::npos) << out;
@@ -269,13 +268,16 @@ TEST_F(DesktopTest, DebianPackageHoldsTheSuite)
     const fs::path home = dir() / "home";
     fs::create_directories(home / "w");
     writeFile(home / "w" / "add.lst", (home / "w" / "a.zip").string() + "\r\n/opt/quarva/samples/Sample Folder\r\n");
-    writeFile(home / "w" / "extract.lst", (home / "w" / "a.zip").string() + "\r\n" + (home / "w" / "out").string() + "\r\n");
-    const std::string inside = "env -i HOME=" + q(home) + " PATH=/usr/bin:/bin ASAN_OPTIONS=detect_leaks=0 QUARVA_REGISTRY_DEFAULTS_DIR=" +
-                               q(defaults) + " sh -c '/opt/quarva/QuarvaZip /noadddialog \"$HOME/w/add.lst\" && " +
-                               "/opt/quarva/QuarvaZip /noextractdialog \"$HOME/w/extract.lst\" && " +
-                               "/opt/quarva/qzipshell menu \"$HOME/w/a.zip\"'";
-    const std::string mounts = "mount -t tmpfs tmpfs /opt && mkdir /opt/quarva && mount --bind " + q(root / "opt" / "quarva") +
-                               " /opt/quarva && mount -o remount,bind,ro /opt/quarva";
+    writeFile(home / "w" / "extract.lst",
+              (home / "w" / "a.zip").string() + "\r\n" + (home / "w" / "out").string() + "\r\n");
+    const std::string inside =
+        "env -i HOME=" + q(home) +
+        " PATH=/usr/bin:/bin ASAN_OPTIONS=detect_leaks=0 QUARVA_REGISTRY_DEFAULTS_DIR=" + q(defaults) +
+        " sh -c '/opt/quarva/QuarvaZip /noadddialog \"$HOME/w/add.lst\" && " +
+        "/opt/quarva/QuarvaZip /noextractdialog \"$HOME/w/extract.lst\" && " +
+        "/opt/quarva/qzipshell menu \"$HOME/w/a.zip\"'";
+    const std::string mounts = "mount -t tmpfs tmpfs /opt && mkdir /opt/quarva && mount --bind " +
+                               q(root / "opt" / "quarva") + " /opt/quarva && mount -o remount,bind,ro /opt/quarva";
     if (runCommand("unshare -m --propagation private sh -c 'mount -t tmpfs tmpfs /opt'", &out) != 0)
         GTEST_SKIP() << "no private mounts here: " << out;
     std::string script = mounts + " && " + inside;

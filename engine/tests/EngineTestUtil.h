@@ -56,7 +56,8 @@ inline bool makeZip(const std::filesystem::path& path, const std::vector<RawEntr
             payload = buf;
         }
         e.packedSize = payload.size();
-        if (!w.beginEntry(e, false, true) || !w.writeData(payload.data(), payload.size()) || !w.endEntry(e)) return false;
+        if (!w.beginEntry(e, false, true) || !w.writeData(payload.data(), payload.size()) || !w.endEntry(e))
+            return false;
     }
     return w.finish(comment) && out.commit();
 }

@@ -127,10 +127,10 @@ TEST_F(Engine, EntryRecordValues) {
     EXPECT_EQ(std::get<std::string>(a[5]).size(), 14u);  // dd-mm-yy hh:mm
     EXPECT_EQ(std::uint32_t(std::get<std::int32_t>(a[6])),
               std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(content.data()), uInt(content.size()))));
-    EXPECT_GT(std::get<std::int16_t>(a[7]), 50);   // ratio
-    EXPECT_EQ(std::get<std::int16_t>(a[9]), 8);    // deflate
-    EXPECT_EQ(std::get<std::int16_t>(a[10]), 1);   // first disk
-    EXPECT_EQ(std::get<std::int16_t>(a[11]), 0);   // not encrypted
+    EXPECT_GT(std::get<std::int16_t>(a[7]), 50);  // ratio
+    EXPECT_EQ(std::get<std::int16_t>(a[9]), 8);   // deflate
+    EXPECT_EQ(std::get<std::int16_t>(a[10]), 1);  // first disk
+    EXPECT_EQ(std::get<std::int16_t>(a[11]), 0);  // not encrypted
 }
 
 TEST_F(Engine, DispatchSurface) {
@@ -445,7 +445,8 @@ TEST_F(Engine, AbortLeavesArchiveUntouched) {
     });
     EXPECT_EQ(addSource(), kStatusUserAborted);
     EXPECT_EQ(readFile(archive), before);
-    for (auto& f : fs::directory_iterator(dir())) EXPECT_EQ(f.path().filename().string().find(".t.zip.qz-"), std::string::npos);
+    for (auto& f : fs::directory_iterator(dir()))
+        EXPECT_EQ(f.path().filename().string().find(".t.zip.qz-"), std::string::npos);
     // Abort during extract, test, list, delete.
     engine.setExtractFolder((dir() / "o").string());
     EXPECT_EQ(engine.extract(0), kStatusUserAborted);

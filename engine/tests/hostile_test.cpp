@@ -36,7 +36,8 @@ protected:
     // Every path below dir()/box other than dest and what is inside it.
     std::vector<std::string> outsideDest() {
         std::vector<std::string> out;
-        for (auto it = fs::recursive_directory_iterator(dir() / "box"); it != fs::recursive_directory_iterator(); ++it) {
+        for (auto it = fs::recursive_directory_iterator(dir() / "box"); it != fs::recursive_directory_iterator();
+             ++it) {
             auto rel = fs::relative(it->path(), dir() / "box").string();
             if (rel != "dest" && rel.rfind("dest/", 0) != 0) out.push_back(rel);
         }
@@ -78,10 +79,10 @@ TEST_F(Hostile, SymlinkEscapes) {
         {"abs/planted.txt", "x"},                                // through the refused link
         {"inner", "sub", 0120777},                               // fine: points down
         {"sub/file.txt", "data"},
-        {"inner/through.txt", "x"},                              // through a link the archive made
+        {"inner/through.txt", "x"},  // through a link the archive made
         {"file1", "one"},
-        {"dir2/symlink1", "../file1", 0120777},                  // fine: up from its own folder, still inside
-        {"dir2/far", "../../outside", 0120777},                  // climbs out from its own folder
+        {"dir2/symlink1", "../file1", 0120777},  // fine: up from its own folder, still inside
+        {"dir2/far", "../../outside", 0120777},  // climbs out from its own folder
     });
     EXPECT_EQ(reasons.count("dir2\\symlink1"), 0u);
     EXPECT_EQ(fs::read_symlink(dir() / "box" / "dest" / "dir2" / "symlink1"), "../file1");
@@ -102,7 +103,8 @@ TEST_F(Hostile, ExistingLinkInDestinationIsNotFollowed) {
     writeFile(dir() / "box" / "outside" / "victim.txt", "original");
     // The destination already holds a link pointing out; a file of that name is
     // replaced as a file, the outside stays untouched.
-    ASSERT_EQ(::symlink((dir() / "box" / "outside" / "victim.txt").c_str(), (dir() / "box" / "dest" / "v.txt").c_str()), 0);
+    ASSERT_EQ(::symlink((dir() / "box" / "outside" / "victim.txt").c_str(), (dir() / "box" / "dest" / "v.txt").c_str()),
+              0);
     auto reasons = extract({{"v.txt", "new"}});
     EXPECT_TRUE(reasons.empty());
     EXPECT_EQ(readFile(dir() / "box" / "outside" / "victim.txt"), "original");

@@ -28,7 +28,10 @@ protected:
         for (int i = 0; i < 30000; ++i) text += "record " + std::to_string(i % 977) + ";value\n";
         writeFile(src / "sub" / "text.csv", text);
         writeFile(src / "sub" / "deeper" / "noise.bin", quarva::testing::randomBytes(150000, 11));
-        writeFile(src / "sub" / "gr\xc3\xbc\xc3\x9f" "e.txt", "utf-8 name\n");
+        writeFile(src / "sub" /
+                      "gr\xc3\xbc\xc3\x9f"
+                      "e.txt",
+                  "utf-8 name\n");
         writeFile(src / "run.sh", "#!/bin/sh\necho hi\n");
         fs::permissions(src / "run.sh", fs::perms(0750));
         // Whole seconds, even: zip's own time field keeps two-second steps.
@@ -126,8 +129,9 @@ TEST_F(Interop, OurArchivesPassPythonZipfile) {
     // The traditional cipher as python reads it.
     fs::remove(z);
     z = ourArchive("secret");
-    writeFile(dir() / "enc.py",
-              "import zipfile,sys\nz=zipfile.ZipFile(sys.argv[1])\nz.setpassword(b'secret')\nassert z.testzip() is None\n");
+    writeFile(
+        dir() / "enc.py",
+        "import zipfile,sys\nz=zipfile.ZipFile(sys.argv[1])\nz.setpassword(b'secret')\nassert z.testzip() is None\n");
     EXPECT_EQ(runCommand("python3 " + q(dir() / "enc.py") + " " + q(z), &out), 0) << out;
 }
 
@@ -159,7 +163,8 @@ TEST_F(Interop, SevenZipAesArchives) {
     std::string out;
     for (const char* method : {"AES128", "AES192", "AES256"}) {
         fs::path z = dir() / (std::string(method) + ".zip");
-        ASSERT_EQ(runCommand("cd " + q(src) + " && 7z a -tzip -pPW -mem=" + method + " " + q(z) + " . >/dev/null", &out), 0);
+        ASSERT_EQ(
+            runCommand("cd " + q(src) + " && 7z a -tzip -pPW -mem=" + method + " " + q(z) + " . >/dev/null", &out), 0);
         fs::path o = dir() / method;
         EXPECT_EQ(extractWith(z, o, "PW"), 0) << method;
         expectSameTree(src, o);
@@ -182,8 +187,11 @@ TEST_F(Interop, PythonZip64AndBsdtar) {
                   "with zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED) as z:\n"
                   "  with z.open('big.txt','w',force_zip64=True) as f: f.write(open(sys.argv[2],'rb').read())\n"
                   "  z.writestr('n/x.txt','x')\n");
-        ASSERT_EQ(runCommand("python3 " + q(dir() / "mk.py") + " " + q(dir() / "p64.zip") + " " +
-                                 q(src / "sub" / "text.csv"), &out), 0) << out;
+        ASSERT_EQ(
+            runCommand("python3 " + q(dir() / "mk.py") + " " + q(dir() / "p64.zip") + " " + q(src / "sub" / "text.csv"),
+                       &out),
+            0)
+            << out;
         EXPECT_EQ(extractWith(dir() / "p64.zip", dir() / "p"), 0);
         EXPECT_TRUE(readFile(dir() / "p" / "big.txt") == readFile(src / "sub" / "text.csv"));
     }
@@ -196,7 +204,9 @@ TEST_F(Interop, PythonZip64AndBsdtar) {
 
 TEST_F(Interop, Cp437NamesBecomeUtf8) {
     // A name stored without the UTF-8 flag by a DOS host: 0x81 is u-umlaut in code page 437.
-    ASSERT_TRUE(makeZip(dir() / "dos.zip", {{"\x81" "ber.txt", "x"}}));
+    ASSERT_TRUE(makeZip(dir() / "dos.zip", {{"\x81"
+                                             "ber.txt",
+                                             "x"}}));
     std::string z = readFile(dir() / "dos.zip");
     auto cd = z.rfind(std::string("PK\x01\x02", 4));
     z[cd + 5] = 0;  // made by: DOS
@@ -206,7 +216,8 @@ TEST_F(Interop, Cp437NamesBecomeUtf8) {
     r.attach(e);
     e.setArchiveName((dir() / "dos.zip").string());
     ASSERT_EQ(e.list(), 0);
-    EXPECT_EQ(r.names(6), (std::vector<std::string>{"\xc3\xbc" "ber.txt"}));
+    EXPECT_EQ(r.names(6), (std::vector<std::string>{"\xc3\xbc"
+                                                    "ber.txt"}));
 }
 
 TEST_F(Interop, CommentsAreSharedWithUnzip) {
@@ -246,8 +257,12 @@ TEST_F(Interop, LargeFilesInJoinedChunksPassPeers) {
             EXPECT_EQ(runCommand("7z t " + q(z), &out), 0) << out;
         }
         if (haveTool("python3")) {
-            EXPECT_EQ(runCommand("python3 -c \"import zipfile,sys; assert zipfile.ZipFile(sys.argv[1]).testzip() is None\" " +
-                                     q(z), &out), 0) << out;
+            EXPECT_EQ(
+                runCommand(
+                    "python3 -c \"import zipfile,sys; assert zipfile.ZipFile(sys.argv[1]).testzip() is None\" " + q(z),
+                    &out),
+                0)
+                << out;
         }
     }
     // Encrypted: the traditional cipher (check byte from the time, with a
@@ -289,8 +304,13 @@ TEST_F(Interop, SixtyFiveThousandEntriesUseTheZip64End) {
     EXPECT_EQ(r.count(12), 1u);
     std::string out;
     if (haveTool("python3")) {
-        EXPECT_EQ(runCommand("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); assert len(z.infolist())==66000\" " +
-                                 q(dir() / "many.zip"), &out), 0) << out;
+        EXPECT_EQ(
+            runCommand(
+                "python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); assert len(z.infolist())==66000\" " +
+                    q(dir() / "many.zip"),
+                &out),
+            0)
+            << out;
     }
     // Adding to it keeps the zip64 end and every entry.
     e.setNames((src / "a.txt").string() + "\r\n");

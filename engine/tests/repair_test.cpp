@@ -17,10 +17,11 @@ protected:
         FolderTest::SetUp();
         archive = dir() / "r.zip";
         for (int i = 0; i < 3000; ++i) longText += "paragraph " + std::to_string(i) + " of the report\n";
-        ASSERT_TRUE(makeZip(archive, {{"one.txt", "first file\n"},
-                                      {"long.txt", longText, 0100644, true},
-                                      {"dir/", "", 040755},
-                                      {"dir/three.txt", "third\n", 0100644, true}},
+        ASSERT_TRUE(makeZip(archive,
+                            {{"one.txt", "first file\n"},
+                             {"long.txt", longText, 0100644, true},
+                             {"dir/", "", 040755},
+                             {"dir/three.txt", "third\n", 0100644, true}},
                             "the comment"));
         engine.setArchiveName(archive.string());
         rec.attach(engine);

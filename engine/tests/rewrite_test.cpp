@@ -53,7 +53,10 @@ protected:
     std::string localExtraOf(const fs::path& path, const ZipDirectory& d, const ZipEntry& e) {
         std::string bytes = readFile(path);
         std::size_t at = std::size_t(e.localOffset + std::uint64_t(d.bias));
-        auto u16 = [&](std::size_t i) { return std::size_t(static_cast<unsigned char>(bytes[i])) | (std::size_t(static_cast<unsigned char>(bytes[i + 1])) << 8); };
+        auto u16 = [&](std::size_t i) {
+            return std::size_t(static_cast<unsigned char>(bytes[i])) |
+                   (std::size_t(static_cast<unsigned char>(bytes[i + 1])) << 8);
+        };
         return bytes.substr(at + 30 + u16(at + 26), u16(at + 28));
     }
     fs::path archive;
@@ -75,7 +78,9 @@ void makeForeignZip(const fs::path& path) {
     ASSERT_TRUE(out.createBeside(path.string()));
     ZipWriter w(out);
     ZipEntry e;
-    e.rawName = "gr\x94\xe1" "e.txt";  // CP437
+    e.rawName =
+        "gr\x94\xe1"
+        "e.txt";  // CP437
     e.name = e.rawName;
     e.versionMadeBy = 20;
     e.versionNeeded = 20;
@@ -161,7 +166,7 @@ TEST_F(Rewrite, UntouchedEntriesStayByteForByte) {
     ASSERT_EQ(add({c}), 0);  // add
     engine.setNames("b.txt\r\n");
     ASSERT_EQ(engine.deleteEntries(), 0);  // delete
-    ASSERT_EQ(add({c}), 0);                 // replace another entry
+    ASSERT_EQ(add({c}), 0);                // replace another entry
     for (int round = 0; round < 2; ++round) {
         ZipDirectory after = directory(archive);
         const ZipEntry* g = find(after, "größe.txt");
@@ -182,7 +187,8 @@ TEST_F(Rewrite, UntouchedEntriesStayByteForByte) {
 }
 
 TEST_F(Rewrite, ASelfExtractorKeepsItsProgram) {
-    const std::string program = "#!/bin/sh\necho unpacking\nexit 0\n# PK\x03\x04 in the program\n" + std::string(300, '\x90');
+    const std::string program =
+        "#!/bin/sh\necho unpacking\nexit 0\n# PK\x03\x04 in the program\n" + std::string(300, '\x90');
     fs::path a = dir() / "a.txt", b = dir() / "b.txt";
     writeFile(a, "alpha");
     writeFile(b, "beta");
@@ -338,7 +344,8 @@ TEST_F(Rewrite, AnArchiveReachedThroughALinkIsChangedWhereItLies) {
 
 TEST_F(Rewrite, NamesOf255BytesExtract) {
     std::vector<RawEntry> entries;
-    for (std::size_t len : {245u, 250u, 255u}) entries.push_back({std::string(len - 4, 'n') + ".txt", std::to_string(len)});
+    for (std::size_t len : {245u, 250u, 255u})
+        entries.push_back({std::string(len - 4, 'n') + ".txt", std::to_string(len)});
     ASSERT_TRUE(makeZip(archive, entries));
     engine.setExtractFolder((dir() / "out").string());
     ASSERT_EQ(engine.extract(0), 0);

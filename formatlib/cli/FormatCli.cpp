@@ -24,8 +24,7 @@ public:
     int tests = 0, testFailures = 0;
     int outcome = -1;  // as the library reported it (kMsgFinished), -1 when it did not
 
-    std::intptr_t onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override
-    {
+    std::intptr_t onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         switch (message) {
         case kMsgListed: {
             const auto* r = reinterpret_cast<const ListingRecord*>(wParam);
@@ -75,8 +74,7 @@ private:
     bool quiet_;
 };
 
-std::string quoteList(const std::vector<std::string>& names)
-{
+std::string quoteList(const std::vector<std::string>& names) {
     std::string s;
     for (const auto& n : names) {
         if (!s.empty()) s += "|";
@@ -89,8 +87,7 @@ std::string quoteList(const std::vector<std::string>& names)
 // meanwhile calls the library's Abort, so the operation stops at its next entry or
 // data block and removes its temporary file.
 template <class Fn, class... Args>
-int callCancellable(const fs::path& library, const char* name, Args&&... args)
-{
+int callCancellable(const fs::path& library, const char* name, Args&&... args) {
     LoadedLibrary lib(library);
     if (!lib.loaded()) return kStatusNotLoaded;
     Fn fn = lib.entry<Fn>(name);
@@ -110,8 +107,7 @@ int callCancellable(const fs::path& library, const char* name, Args&&... args)
     return kStatusOk;
 }
 
-int loadStatus(int status, std::ostream& err, const fs::path& library)
-{
+int loadStatus(int status, std::ostream& err, const fs::path& library) {
     if (status == kStatusNotLoaded) {
         err << "Dll Not loaded: " << library.string() << "\n";
         return 3;
@@ -123,8 +119,7 @@ int loadStatus(int status, std::ostream& err, const fs::path& library)
     return -1;
 }
 
-int formatCodeFor(const std::string& word)
-{
+int formatCodeFor(const std::string& word) {
     const std::string w = toLower(word);
     if (w == "bh") return kFormatBlakHole;
     if (w == "cab") return kFormatCab;
@@ -139,22 +134,19 @@ int formatCodeFor(const std::string& word)
 
 }  // namespace
 
-fs::path defaultLibraryPath()
-{
+fs::path defaultLibraryPath() {
     if (const char* env = std::getenv("QUARVA_FORMATLIB"); env && *env) return env;
     std::error_code ec;
     auto self = fs::read_symlink("/proc/self/exe", ec);
     return libraryPath(ec ? fs::path(".") : self.parent_path());
 }
 
-int run(const std::vector<std::string>& args)
-{
+int run(const std::vector<std::string>& args) {
     platform::installInterruptHandlers();
     return run(args, std::cout, std::cerr, defaultLibraryPath());
 }
 
-int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib)
-{
+int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib) {
     std::vector<std::string> args;
     bool quiet = false;
     for (const auto& a : allArgs) {
@@ -192,8 +184,8 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         std::string list = names.empty() ? "*.*" : quoteList(names);
         using Fn = void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle);
         status = callCancellable<Fn>(lib, "ExtractFileWithPassword", archive.c_str(), list.c_str(), dest.c_str(),
-                               overwrite ? 1 : 0, paths ? 1 : 0, password.c_str(),
-                               static_cast<platform::WindowHandle>(&window));
+                                     overwrite ? 1 : 0, paths ? 1 : 0, password.c_str(),
+                                     static_cast<platform::WindowHandle>(&window));
     } else if (cmd == "a") {
         std::string password;
         bool subfolders = false, fullPaths = false, hidden = false, move = false;
@@ -215,8 +207,8 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         }
         std::string list = quoteList(files);
         status = callCancellable<QzCompressFileFn>(lib, "CompressFile", archive.c_str(), list.c_str(), password.c_str(),
-                                             hidden ? 1 : 0, move ? 1 : 0, fullPaths ? 1 : 0, subfolders ? 1 : 0,
-                                             &window);
+                                                   hidden ? 1 : 0, move ? 1 : 0, fullPaths ? 1 : 0, subfolders ? 1 : 0,
+                                                   &window);
     } else if (cmd == "d") {
         if (rest.empty()) {
             err << "nothing to delete\n";
@@ -243,7 +235,8 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             return 2;
         }
         const std::string stubs = rest.size() > 1 ? rest[1] : lib.parent_path().string();
-        status = callCancellable<QzArcToSFXFn>(lib, "ArcToSFX", archive.c_str(), rest[0].c_str(), stubs.c_str(), &window);
+        status =
+            callCancellable<QzArcToSFXFn>(lib, "ArcToSFX", archive.c_str(), rest[0].c_str(), stubs.c_str(), &window);
     } else if (cmd == "encode") {
         if (rest.empty()) {
             err << "usage: encode SOURCE TARGET [uu|xx] [--table]\n";
@@ -256,7 +249,8 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
             else if (rest[i] == "uu") method = kEncodeUU;
             else if (rest[i] == "--table") table = true;
         }
-        status = callCancellable<QzEncodeFn>(lib, "Encode", archive.c_str(), rest[0].c_str(), method, table ? 1 : 0, &window);
+        status = callCancellable<QzEncodeFn>(lib, "Encode", archive.c_str(), rest[0].c_str(), method, table ? 1 : 0,
+                                             &window);
     } else if (cmd == "count") {
         int count = 0;
         status = callFileCount(lib, archive, &count);
@@ -269,7 +263,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         }
         const bool matchCase = !(rest.size() > 1 && rest[1] == "-i");
         status = callCancellable<QzTurboFindTextFn>(lib, "TurboFindText", archive.c_str(), rest[0].c_str(),
-                                              matchCase ? 1 : 0, &window);
+                                                    matchCase ? 1 : 0, &window);
     } else {
         err << "unknown command: " << cmd << "\n";
         return 2;

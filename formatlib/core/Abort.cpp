@@ -2,8 +2,7 @@
 
 namespace quarva::formatlib {
 
-std::atomic<bool>& abortFlag()
-{
+std::atomic<bool>& abortFlag() {
     static std::atomic<bool> flag{false};
     return flag;
 }

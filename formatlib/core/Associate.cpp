@@ -9,10 +9,9 @@ namespace {
 // The archive types the suite opens.
 const char* const kExtensions[] = {"zip", "cab", "lzh", "lha", "tar", "gz",  "tgz", "jar", "rar", "7z",
                                    "arj", "ace", "arc", "zoo", "bh",  "uue", "xxe", "bz2", "xz"};
-}
+}  // namespace
 
-void associate(const std::string& installedFolder, Reporter& rep)
-{
+void associate(const std::string& installedFolder, Reporter& rep) {
     using platform::Hive;
     auto reg = platform::Registry::fromEnvironment();
     const std::string program = installedFolder + "/QuarvaZip";
@@ -25,8 +24,8 @@ void associate(const std::string& installedFolder, Reporter& rep)
         rc = reg.writeString(Hive::ClassesRoot, std::string(".") + ext, "", "QuarvaZip");
     }
     if (rc != platform::kErrorSuccess)
-        rep.error("", "", "Error in Associating Archives", "the registry store could not be written (error " +
-                                                                std::to_string(rc) + ")");
+        rep.error("", "", "Error in Associating Archives",
+                  "the registry store could not be written (error " + std::to_string(rc) + ")");
 }
 
 }  // namespace quarva::formatlib

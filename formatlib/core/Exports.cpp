@@ -17,14 +17,10 @@ using quarva::platform::WindowHandle;
 
 namespace {
 
-const char* text(const char* s)
-{
-    return s ? s : "";
-}
+const char* text(const char* s) { return s ? s : ""; }
 
 template <class Fn>
-void guarded(WindowHandle window, const char* subject, Fn&& fn)
-{
+void guarded(WindowHandle window, const char* subject, Fn&& fn) {
     qf::abortFlag().store(false);
     qf::Reporter rep(window);
     try {
@@ -43,15 +39,13 @@ void guarded(WindowHandle window, const char* subject, Fn&& fn)
 
 extern "C" {
 
-__attribute__((visibility("default"))) void ListArchive(const char* archive, const char* filters, WindowHandle window)
-{
+__attribute__((visibility("default"))) void ListArchive(const char* archive, const char* filters, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) { qf::listArchive(text(archive), text(filters), rep); });
 }
 
 __attribute__((visibility("default"))) void CompressFile(const char* archive, const char* files, const char* password,
                                                          int hiddenFiles, int deleteAfter, int savePathInfo,
-                                                         int subfolders, WindowHandle window)
-{
+                                                         int subfolders, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) {
         qf::compressFiles(text(archive), text(files), text(password), hiddenFiles != 0, deleteAfter != 0,
                           savePathInfo != 0, subfolders != 0, rep);
@@ -59,8 +53,7 @@ __attribute__((visibility("default"))) void CompressFile(const char* archive, co
 }
 
 __attribute__((visibility("default"))) void ExtractFile(const char* archive, const char* files, const char* destination,
-                                                        int overwrite, int useStoredPaths, WindowHandle window)
-{
+                                                        int overwrite, int useStoredPaths, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) {
         qf::extractFiles(text(archive), text(files), text(destination), overwrite != 0, useStoredPaths != 0, rep);
     });
@@ -70,47 +63,40 @@ __attribute__((visibility("default"))) void ExtractFile(const char* archive, con
 __attribute__((visibility("default"))) void ExtractFileWithPassword(const char* archive, const char* files,
                                                                     const char* destination, int overwrite,
                                                                     int useStoredPaths, const char* password,
-                                                                    WindowHandle window)
-{
+                                                                    WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) {
         qf::extractFiles(text(archive), text(files), text(destination), overwrite != 0, useStoredPaths != 0, rep,
                          text(password));
     });
 }
 
-__attribute__((visibility("default"))) void DeleteFile(const char* archive, const char* files, WindowHandle window)
-{
+__attribute__((visibility("default"))) void DeleteFile(const char* archive, const char* files, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) { qf::deleteFiles(text(archive), text(files), rep); });
 }
 
-__attribute__((visibility("default"))) void TestArchive(const char* archive, const char* files, WindowHandle window)
-{
+__attribute__((visibility("default"))) void TestArchive(const char* archive, const char* files, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) { qf::testArchive(text(archive), text(files), rep); });
 }
 
 __attribute__((visibility("default"))) void ArcToSFX(const char* archive, const char* output, const char* systemFolder,
-                                                     WindowHandle window)
-{
-    guarded(window, archive, [&](qf::Reporter& rep) {
-        qf::makeSelfExtractor(text(archive), text(output), text(systemFolder), rep);
-    });
+                                                     WindowHandle window) {
+    guarded(window, archive,
+            [&](qf::Reporter& rep) { qf::makeSelfExtractor(text(archive), text(output), text(systemFolder), rep); });
 }
 
 __attribute__((visibility("default"))) void ArcToArc(const char* source, const char* target, int formatCode, int,
-                                                     WindowHandle window)
-{
-    guarded(window, source, [&](qf::Reporter& rep) { qf::convertArchive(text(source), text(target), formatCode, rep); });
+                                                     WindowHandle window) {
+    guarded(window, source,
+            [&](qf::Reporter& rep) { qf::convertArchive(text(source), text(target), formatCode, rep); });
 }
 
 __attribute__((visibility("default"))) void Encode(const char* source, const char* target, int method, int writeTable,
-                                                   WindowHandle window)
-{
+                                                   WindowHandle window) {
     guarded(window, source,
             [&](qf::Reporter& rep) { qf::encodeArchive(text(source), text(target), method, writeTable != 0, rep); });
 }
 
-__attribute__((visibility("default"))) int FileCount(const char* archive)
-{
+__attribute__((visibility("default"))) int FileCount(const char* archive) {
     try {
         return qf::fileCount(text(archive));
     } catch (...) {
@@ -120,25 +106,19 @@ __attribute__((visibility("default"))) int FileCount(const char* archive)
 
 // The text-search command's entry: the search text comes from the archive manager's
 // window, which calls TurboFindText; this one only checks that the archive opens.
-__attribute__((visibility("default"))) void TurboFind(const char* archive)
-{
-    (void)FileCount(archive);
-}
+__attribute__((visibility("default"))) void TurboFind(const char* archive) { (void)FileCount(archive); }
 
 __attribute__((visibility("default"))) void TurboFindText(const char* archive, const char* textToFind, int matchCase,
-                                                          WindowHandle window)
-{
+                                                          WindowHandle window) {
     guarded(window, archive,
             [&](qf::Reporter& rep) { (void)qf::findText(text(archive), text(textToFind), matchCase != 0, rep); });
 }
 
-__attribute__((visibility("default"))) void Associate(WindowHandle window)
-{
+__attribute__((visibility("default"))) void Associate(WindowHandle window) {
     guarded(window, "", [&](qf::Reporter& rep) { qf::associate(qf::libraryFolder(), rep); });
 }
 
-__attribute__((visibility("default"))) int ArchiveType(const char* archive, char* found, int foundSize)
-{
+__attribute__((visibility("default"))) int ArchiveType(const char* archive, char* found, int foundSize) {
     auto give = [&](const std::string& s) {
         if (found && foundSize > 0) {
             const std::size_t n = std::min<std::size_t>(s.size(), static_cast<std::size_t>(foundSize - 1));
@@ -165,9 +145,6 @@ __attribute__((visibility("default"))) int ArchiveType(const char* archive, char
 
 // Callable from any thread while another entry point runs; that operation stops at
 // its next entry or data block.
-__attribute__((visibility("default"))) void Abort()
-{
-    qf::abortFlag().store(true);
-}
+__attribute__((visibility("default"))) void Abort() { qf::abortFlag().store(true); }
 
 }  // extern "C"

@@ -5,8 +5,7 @@
 
 namespace quarva::formatlib {
 
-std::vector<std::string> splitFileList(std::string_view list)
-{
+std::vector<std::string> splitFileList(std::string_view list) {
     std::vector<std::string> out;
     std::string cur;
     bool quoted = false;
@@ -28,20 +27,17 @@ std::vector<std::string> splitFileList(std::string_view list)
     return out;
 }
 
-std::string toLower(std::string_view s)
-{
+std::string toLower(std::string_view s) {
     std::string r(s);
     for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
 }
 
-bool wildcardMatch(std::string_view p, std::string_view t)
-{
+bool wildcardMatch(std::string_view p, std::string_view t) {
     return platform::wildcardMatch(p, t, {platform::MatchCase::Insensitive, /*slashesEqual=*/true});
 }
 
-bool selected(const std::vector<std::string>& patterns, std::string_view name)
-{
+bool selected(const std::vector<std::string>& patterns, std::string_view name) {
     if (patterns.empty()) return true;
     const std::string slashed = toSlashes(name);
     const std::string file = filePart(slashed);
@@ -64,30 +60,26 @@ bool selected(const std::vector<std::string>& patterns, std::string_view name)
     return false;
 }
 
-std::string toHostEntryName(std::string_view name)
-{
+std::string toHostEntryName(std::string_view name) {
     std::string r(name);
     for (auto& c : r)
         if (c == '/') c = '\\';
     return r;
 }
 
-std::string toSlashes(std::string_view name)
-{
+std::string toSlashes(std::string_view name) {
     std::string r(name);
     for (auto& c : r)
         if (c == '\\') c = '/';
     return r;
 }
 
-std::string filePart(std::string_view name)
-{
+std::string filePart(std::string_view name) {
     const auto p = name.find_last_of("/\\");
     return std::string(p == std::string_view::npos ? name : name.substr(p + 1));
 }
 
-std::string extensionOf(std::string_view name)
-{
+std::string extensionOf(std::string_view name) {
     const std::string f = filePart(name);
     const auto dot = f.rfind('.');
     return dot == std::string::npos ? std::string() : toLower(f.substr(dot + 1));

@@ -32,8 +32,7 @@ const char* const kAborted = "Operation aborted by the user";
 // put in its place is refused instead of blocking or reading without end.
 class FileSource : public DataSource {
 public:
-    explicit FileSource(const fs::path& p, bool followLinks = true)
-    {
+    explicit FileSource(const fs::path& p, bool followLinks = true) {
         fd_ = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
         if (fd_ < 0) {
             error_ = std::strerror(errno);
@@ -50,8 +49,7 @@ public:
         size_ = static_cast<std::uint64_t>(st.st_size);
         mtime_ = st.st_mtime;
     }
-    ~FileSource() override
-    {
+    ~FileSource() override {
         if (fd_ >= 0) ::close(fd_);
     }
     FileSource(const FileSource&) = delete;
@@ -60,8 +58,7 @@ public:
     // Size and time of the file opened (it may have changed since it was listed).
     std::uint64_t size() const { return size_; }
     std::time_t mtime() const { return mtime_; }
-    long read(void* buffer, std::size_t size) override
-    {
+    long read(void* buffer, std::size_t size) override {
         for (;;) {
             const ssize_t n = ::read(fd_, buffer, size);
             if (n >= 0) return static_cast<long>(n);
@@ -79,8 +76,7 @@ private:
     std::string error_;
 };
 
-bool fileExists(const std::string& path)
-{
+bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
@@ -88,8 +84,7 @@ bool fileExists(const std::string& path)
 // Opens an existing archive with the handler its content asks for; reports why not
 // (a failure of the operation).
 std::unique_ptr<ArchiveReader> openArchive(const std::string& archive, const std::string& password, Reporter& rep,
-                                           const FormatHandler** used = nullptr)
-{
+                                           const FormatHandler** used = nullptr) {
     struct stat st {};
     if (archive.empty() || stat(archive.c_str(), &st) != 0) {
         rep.failure("", archive, "Archive Not Found", archive);
@@ -114,9 +109,7 @@ std::unique_ptr<ArchiveReader> openArchive(const std::string& archive, const std
 // Writes a new file through a temporary file beside the target (platform::AtomicFile:
 // a target that is a symbolic link has its final target written, the link stays);
 // the target is replaced only when `body` and the writer's finish both succeed.
-bool writeThroughTemp(const std::string& target, const std::function<bool(const fs::path& temp)>& body,
-                      Reporter& rep)
-{
+bool writeThroughTemp(const std::string& target, const std::function<bool(const fs::path& temp)>& body, Reporter& rep) {
     platform::AtomicFile file;
     std::error_code ec;
     if (!file.open(target, ec)) {
@@ -143,8 +136,7 @@ bool writeThroughTemp(const std::string& target, const std::function<bool(const 
 // Copies `src` to a temporary file so that a writer that needs sizes gets one.
 class SpooledSource : public DataSource {
 public:
-    SpooledSource(DataSource& src, const fs::path& folder)
-    {
+    SpooledSource(DataSource& src, const fs::path& folder) {
         std::string tmpl = (folder / ".qzspool-XXXXXX").string();
         const int fd = mkstemp(tmpl.data());
         if (fd < 0) {
@@ -177,14 +169,12 @@ public:
         in_.open(path_, std::ios::binary);
         ok_ = static_cast<bool>(in_);
     }
-    ~SpooledSource() override
-    {
+    ~SpooledSource() override {
         if (!path_.empty()) unlink(path_.c_str());
     }
     bool ok() const { return ok_; }
     std::uint64_t size() const { return size_; }
-    long read(void* buffer, std::size_t size) override
-    {
+    long read(void* buffer, std::size_t size) override {
         in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
         if (in_.bad()) return -1;
         return static_cast<long>(in_.gcount());
@@ -199,15 +189,13 @@ private:
     std::string error_;
 };
 
-bool writerHoldsLinks(const FormatHandler& h)
-{
+bool writerHoldsLinks(const FormatHandler& h) {
     const std::string n = h.name();
     return n == "tar" || n == "tar.gz" || n == "zip" || n == "jar" || n == "lha";
 }
 
 // Adds one entry to a writer, spooling data of unknown size when the writer needs sizes.
-bool addEntry(ArchiveWriter& w, const EntryInfo& e, DataSource* data, const fs::path& spoolFolder, std::string* why)
-{
+bool addEntry(ArchiveWriter& w, const EntryInfo& e, DataSource* data, const fs::path& spoolFolder, std::string* why) {
     if (data && !e.isDir && !e.isSymlink && !e.isHardlink && !e.sizeKnown && w.needsSize()) {
         SpooledSource spool(*data, spoolFolder);
         if (!spool.ok()) {
@@ -232,8 +220,7 @@ bool addEntry(ArchiveWriter& w, const EntryInfo& e, DataSource* data, const fs::
 
 // The name an entry of an existing archive is matched by: its safe form when it
 // has one ("./a/" is "a"), else as stored.
-std::string matchName(const std::string& stored)
-{
+std::string matchName(const std::string& stored) {
     std::string n = stored;
     while (n.size() > 1 && n.back() == '/') n.pop_back();
     const auto safe = safeRelativePath(n);
@@ -247,8 +234,7 @@ std::string matchName(const std::string& stored)
 // entry it does not change, names as stored; one it cannot keep fails the operation.
 bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target, const std::string& source,
                  const fs::path& spoolFolder, const std::function<bool(const std::string&)>& drop, Reporter& rep,
-                 bool reportEach, std::vector<std::string>* dropped = nullptr, bool carryAll = false)
-{
+                 bool reportEach, std::vector<std::string>* dropped = nullptr, bool carryAll = false) {
     EntryInfo e;
     for (;;) {
         if (abortRequested()) {
@@ -304,16 +290,12 @@ bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target
     }
 }
 
-fs::path folderOf(const std::string& path)
-{
+fs::path folderOf(const std::string& path) {
     fs::path p = fs::path(path).parent_path();
     return p.empty() ? fs::path(".") : p;
 }
 
-bool hiddenName(const std::string& name)
-{
-    return !name.empty() && name[0] == '.';
-}
+bool hiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
 
 struct NewItem {
     fs::path host;
@@ -323,8 +305,7 @@ struct NewItem {
 
 // Entry name for a host path: the full path without its leading "/" (save path
 // info for an absolute path), else the path from `base` on.
-std::string entryNameFor(const fs::path& host, const fs::path& base, bool fullPath)
-{
+std::string entryNameFor(const fs::path& host, const fs::path& base, bool fullPath) {
     std::string s;
     if (fullPath) {
         s = fs::absolute(host).lexically_normal().generic_string();
@@ -336,8 +317,7 @@ std::string entryNameFor(const fs::path& host, const fs::path& base, bool fullPa
 }
 
 void collectFolder(const fs::path& folder, const fs::path& base, bool hidden, bool subfolders, bool savePathInfo,
-                   const std::string& pattern, std::vector<NewItem>& out, Reporter& rep)
-{
+                   const std::string& pattern, std::vector<NewItem>& out, Reporter& rep) {
     std::error_code ec;
     std::vector<fs::directory_entry> items;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
@@ -361,8 +341,7 @@ void collectFolder(const fs::path& folder, const fs::path& base, bool hidden, bo
     }
 }
 
-EntryInfo infoForHost(const NewItem& item)
-{
+EntryInfo infoForHost(const NewItem& item) {
     EntryInfo e;
     e.name = item.entry;
     struct stat st {};
@@ -383,8 +362,7 @@ EntryInfo infoForHost(const NewItem& item)
     return e;
 }
 
-const FormatHandler* handlerForCode(int formatCode)
-{
+const FormatHandler* handlerForCode(int formatCode) {
     switch (formatCode) {
     case kFormatBlakHole: return &blakHoleHandler();
     case kFormatCab: return &cabHandler();
@@ -397,8 +375,7 @@ const FormatHandler* handlerForCode(int formatCode)
     }
 }
 
-std::uint64_t unknownSizeCap(const std::string& archive)
-{
+std::uint64_t unknownSizeCap(const std::string& archive) {
     struct stat st {};
     return undeclaredDataCeiling(stat(archive.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0);
 }
@@ -412,8 +389,7 @@ struct Prepared {
 // Keeps of `items` what can be added: each file is looked at (and opened) first, so
 // that one that cannot be read is skipped with an error record and the entry it
 // would have replaced stays in the archive.
-std::vector<Prepared> prepareItems(const std::vector<NewItem>& items, const FormatHandler& h, Reporter& rep)
-{
+std::vector<Prepared> prepareItems(const std::vector<NewItem>& items, const FormatHandler& h, Reporter& rep) {
     std::vector<Prepared> out;
     for (const auto& it : items) {
         struct stat st {};
@@ -450,8 +426,7 @@ std::vector<Prepared> prepareItems(const std::vector<NewItem>& items, const Form
 // Adds the prepared files to `w`. A file that can no longer be read fails the
 // operation: the archive it would have changed stays as it was.
 bool addPrepared(ArchiveWriter& w, const std::vector<Prepared>& items, const std::string& archive,
-                 std::vector<EntryInfo>& added, Reporter& rep)
-{
+                 std::vector<EntryInfo>& added, Reporter& rep) {
     for (const auto& p : items) {
         if (abortRequested()) {
             rep.failure("", archive, kAborted);
@@ -479,27 +454,17 @@ bool addPrepared(ArchiveWriter& w, const std::vector<Prepared>& items, const std
     return true;
 }
 
-bool isTarWriter(const FormatHandler* h)
-{
-    return h == &tarHandler() || h == &tarGzHandler();
-}
-bool isTarFamily(const FormatHandler* h)
-{
-    return h && h->tarFilter() >= 0;
-}
+bool isTarWriter(const FormatHandler* h) { return h == &tarHandler() || h == &tarGzHandler(); }
+bool isTarFamily(const FormatHandler* h) { return h && h->tarFilter() >= 0; }
 // The compression a tar handler reads through.
-int tarFilter(const FormatHandler* h)
-{
-    return isTarFamily(h) ? h->tarFilter() : ARCHIVE_FILTER_NONE;
-}
+int tarFilter(const FormatHandler* h) { return isTarFamily(h) ? h->tarFilter() : ARCHIVE_FILTER_NONE; }
 
 // Copies the stored entries of a tar to `sink` block for block, leaving out those
 // `drop` selects. A kept hard link whose entry was left out fails the copy: the
 // link would have no data to point at.
 bool copyTarEntries(RawTarReader& r, TarSink& sink, const std::string& source,
                     const std::function<bool(const std::string&)>& drop, std::vector<std::string>* dropped,
-                    std::vector<EntryInfo>* copied, Reporter& rep)
-{
+                    std::vector<EntryInfo>* copied, Reporter& rep) {
     std::set<std::string> left;
     RawTarEntry e;
     for (;;) {
@@ -543,10 +508,8 @@ bool copyTarEntries(RawTarReader& r, TarSink& sink, const std::string& source,
 
 // Writes a tar (gzip-compressed when asked) at `temp`: first what `copyOld` copies,
 // then what `addNew` adds through libarchive, then the end mark.
-bool writeTar(const fs::path& temp, bool gzip, const std::string& archive,
-              const std::function<bool(TarSink&)>& copyOld, const std::function<bool(ArchiveWriter&)>& addNew,
-              Reporter& rep)
-{
+bool writeTar(const fs::path& temp, bool gzip, const std::string& archive, const std::function<bool(TarSink&)>& copyOld,
+              const std::function<bool(ArchiveWriter&)>& addNew, Reporter& rep) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) {
         rep.failure("", archive, "Cannot create the archive", std::strerror(errno));
@@ -563,8 +526,7 @@ bool writeTar(const fs::path& temp, bool gzip, const std::string& archive,
         bool endWritten = false;
         if (good && addNew) {
             LibarchiveWriter w(
-                sink, [](struct archive* a) { return archive_write_set_format_pax_restricted(a) == ARCHIVE_OK; },
-                true);
+                sink, [](struct archive* a) { return archive_write_set_format_pax_restricted(a) == ARCHIVE_OK; }, true);
             if (!w.ok()) {
                 rep.failure("", archive, "Cannot create the archive", w.error());
                 good = false;
@@ -592,8 +554,7 @@ bool writeTar(const fs::path& temp, bool gzip, const std::string& archive,
 
 // ---------------------------------------------------------------------------------
 
-void listArchive(const std::string& archive, const std::string& filters, Reporter& rep)
-{
+void listArchive(const std::string& archive, const std::string& filters, Reporter& rep) {
     auto r = openArchive(archive, {}, rep);
     if (!r) return;
     const auto patterns = splitFileList(filters);
@@ -620,9 +581,8 @@ void listArchive(const std::string& archive, const std::string& filters, Reporte
     }
 }
 
-void compressFiles(const std::string& archive, const std::string& files, const std::string& password,
-                   bool hiddenFiles, bool deleteAfter, bool savePathInfo, bool subfolders, Reporter& rep)
-{
+void compressFiles(const std::string& archive, const std::string& files, const std::string& password, bool hiddenFiles,
+                   bool deleteAfter, bool savePathInfo, bool subfolders, Reporter& rep) {
     if (archive.empty()) {
         rep.failure("", archive, "No archive name given");
         return;
@@ -737,8 +697,9 @@ void compressFiles(const std::string& archive, const std::string& files, const s
                         }
                         return copyTarEntries(r, sink, archive, replaced, nullptr, nullptr, rep);
                     };
-                return writeTar(temp, h == &tarGzHandler(), archive, copyOld,
-                                [&](ArchiveWriter& w) { return addPrepared(w, prepared, archive, added, rep); }, rep);
+                return writeTar(
+                    temp, h == &tarGzHandler(), archive, copyOld,
+                    [&](ArchiveWriter& w) { return addPrepared(w, prepared, archive, added, rep); }, rep);
             },
             rep);
     } else {
@@ -777,9 +738,8 @@ void compressFiles(const std::string& archive, const std::string& files, const s
     }
 }
 
-void extractFiles(const std::string& archive, const std::string& files, const std::string& destination,
-                  bool overwrite, bool useStoredPaths, Reporter& rep, const std::string& password)
-{
+void extractFiles(const std::string& archive, const std::string& files, const std::string& destination, bool overwrite,
+                  bool useStoredPaths, Reporter& rep, const std::string& password) {
     std::error_code ec;
     if (destination.empty()) {
         rep.error("", archive, "No destination folder given");
@@ -843,8 +803,7 @@ void extractFiles(const std::string& archive, const std::string& files, const st
     }
 }
 
-void deleteFiles(const std::string& archive, const std::string& files, Reporter& rep)
-{
+void deleteFiles(const std::string& archive, const std::string& files, Reporter& rep) {
     const FormatHandler* h = nullptr;
     {
         auto probe = openArchive(archive, {}, rep, &h);
@@ -913,8 +872,7 @@ void deleteFiles(const std::string& archive, const std::string& files, Reporter&
     for (const auto& n : removed) rep.deleted(n);
 }
 
-void testArchive(const std::string& archive, const std::string& files, Reporter& rep, const std::string& password)
-{
+void testArchive(const std::string& archive, const std::string& files, Reporter& rep, const std::string& password) {
     auto r = openArchive(archive, password, rep);
     if (!r) return;
     const auto patterns = splitFileList(files);
@@ -985,8 +943,7 @@ void testArchive(const std::string& archive, const std::string& files, Reporter&
     }
 }
 
-void convertArchive(const std::string& source, const std::string& target, int formatCode, Reporter& rep)
-{
+void convertArchive(const std::string& source, const std::string& target, int formatCode, Reporter& rep) {
     const FormatHandler* h = handlerForCode(formatCode);
     if (!h) {
         rep.failure("", target, "Unknown target format", "format code " + std::to_string(formatCode));
@@ -1055,19 +1012,16 @@ void convertArchive(const std::string& source, const std::string& target, int fo
 
 namespace {
 
-std::uint32_t le32(const unsigned char* p)
-{
+std::uint32_t le32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-void setLe32(unsigned char* p, std::uint32_t v)
-{
+void setLe32(unsigned char* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
 // Moves the zip payload's recorded offsets past the program stub in front of it,
 // so that every zip reader finds its entries where they are.
-bool shiftZipOffsets(int fd, std::uint64_t payloadStart, std::uint64_t fileSize)
-{
+bool shiftZipOffsets(int fd, std::uint64_t payloadStart, std::uint64_t fileSize) {
     const std::uint64_t span = std::min<std::uint64_t>(fileSize - payloadStart, 66 * 1024);
     std::vector<unsigned char> tail(span);
     if (pread(fd, tail.data(), span, static_cast<off_t>(fileSize - span)) != static_cast<ssize_t>(span)) return false;
@@ -1081,24 +1035,27 @@ bool shiftZipOffsets(int fd, std::uint64_t payloadStart, std::uint64_t fileSize)
     const std::uint32_t cdSize = le32(&tail[eocd + 12]);
     const std::uint32_t cdOffset = le32(&tail[eocd + 16]);
     if (cdOffset == 0xFFFFFFFFu || cdSize == 0xFFFFFFFFu) return true;  // zip64: readers cope with the prefix
-    if (payloadStart + cdOffset + cdSize > fileSize || payloadStart + cdOffset + 0xFFFFFFFFull < payloadStart) return false;
+    if (payloadStart + cdOffset + cdSize > fileSize || payloadStart + cdOffset + 0xFFFFFFFFull < payloadStart)
+        return false;
     std::vector<unsigned char> cd(cdSize);
-    if (cdSize && pread(fd, cd.data(), cdSize, static_cast<off_t>(payloadStart + cdOffset)) != static_cast<ssize_t>(cdSize))
+    if (cdSize &&
+        pread(fd, cd.data(), cdSize, static_cast<off_t>(payloadStart + cdOffset)) != static_cast<ssize_t>(cdSize))
         return false;
     for (std::size_t p = 0; p + 46 <= cd.size();) {
         if (std::memcmp(&cd[p], "PK\x01\x02", 4) != 0) return false;
         const std::uint32_t local = le32(&cd[p + 42]);
         if (local != 0xFFFFFFFFu) setLe32(&cd[p + 42], static_cast<std::uint32_t>(local + payloadStart));
-        p += 46 + (cd[p + 28] | (cd[p + 29] << 8)) + (cd[p + 30] | (cd[p + 31] << 8)) + (cd[p + 32] | (cd[p + 33] << 8));
+        p +=
+            46 + (cd[p + 28] | (cd[p + 29] << 8)) + (cd[p + 30] | (cd[p + 31] << 8)) + (cd[p + 32] | (cd[p + 33] << 8));
     }
     setLe32(&tail[eocd + 16], static_cast<std::uint32_t>(cdOffset + payloadStart));
-    if (cdSize && pwrite(fd, cd.data(), cdSize, static_cast<off_t>(payloadStart + cdOffset)) != static_cast<ssize_t>(cdSize))
+    if (cdSize &&
+        pwrite(fd, cd.data(), cdSize, static_cast<off_t>(payloadStart + cdOffset)) != static_cast<ssize_t>(cdSize))
         return false;
     return pwrite(fd, &tail[eocd + 16], 4, static_cast<off_t>(fileSize - span + eocd + 16)) == 4;
 }
 
-bool appendFile(int outFd, const fs::path& from)
-{
+bool appendFile(int outFd, const fs::path& from) {
     const int in = ::open(from.c_str(), O_RDONLY);
     if (in < 0) return false;
     std::vector<char> buf(64 * 1024);
@@ -1121,8 +1078,7 @@ bool appendFile(int outFd, const fs::path& from)
 
 }  // namespace
 
-std::string libraryFolder()
-{
+std::string libraryFolder() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&libraryFolder), &info) && info.dli_fname) {
         fs::path p = fs::absolute(info.dli_fname).parent_path();
@@ -1132,8 +1088,7 @@ std::string libraryFolder()
 }
 
 void makeSelfExtractor(const std::string& source, const std::string& target, const std::string& stubFolder,
-                       Reporter& rep)
-{
+                       Reporter& rep) {
     fs::path stub = fs::path(stubFolder) / kSfxStubName;
     std::error_code ec;
     if (stubFolder.empty() || !fs::is_regular_file(stub, ec)) {
@@ -1197,8 +1152,7 @@ void makeSelfExtractor(const std::string& source, const std::string& target, con
     if (!converted.empty()) unlink(converted.c_str());
 }
 
-void encodeArchive(const std::string& source, const std::string& target, int method, bool writeTable, Reporter& rep)
-{
+void encodeArchive(const std::string& source, const std::string& target, int method, bool writeTable, Reporter& rep) {
     if (method != kEncodeUU && method != kEncodeXX) {
         rep.error("", target, "Unknown encoding", "method " + std::to_string(method));
         return;
@@ -1228,8 +1182,7 @@ void encodeArchive(const std::string& source, const std::string& target, int met
         rep);
 }
 
-int fileCount(const std::string& archive)
-{
+int fileCount(const std::string& archive) {
     struct stat st {};
     if (stat(archive.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
     const FormatHandler* h = handlerForFile(archive);
@@ -1252,8 +1205,7 @@ int fileCount(const std::string& archive)
     }
 }
 
-std::vector<TextMatch> findText(const std::string& archive, const std::string& text, bool matchCase, Reporter& rep)
-{
+std::vector<TextMatch> findText(const std::string& archive, const std::string& text, bool matchCase, Reporter& rep) {
     std::vector<TextMatch> found;
     if (text.empty()) return found;
     auto r = openArchive(archive, {}, rep);

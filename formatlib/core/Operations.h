@@ -10,18 +10,16 @@
 namespace quarva::formatlib {
 
 void listArchive(const std::string& archive, const std::string& filters, Reporter& rep);
-void compressFiles(const std::string& archive, const std::string& files, const std::string& password,
-                   bool hiddenFiles, bool deleteAfter, bool savePathInfo, bool subfolders, Reporter& rep);
-void extractFiles(const std::string& archive, const std::string& files, const std::string& destination,
-                  bool overwrite, bool useStoredPaths, Reporter& rep, const std::string& password = {});
+void compressFiles(const std::string& archive, const std::string& files, const std::string& password, bool hiddenFiles,
+                   bool deleteAfter, bool savePathInfo, bool subfolders, Reporter& rep);
+void extractFiles(const std::string& archive, const std::string& files, const std::string& destination, bool overwrite,
+                  bool useStoredPaths, Reporter& rep, const std::string& password = {});
 void deleteFiles(const std::string& archive, const std::string& files, Reporter& rep);
-void testArchive(const std::string& archive, const std::string& files, Reporter& rep,
-                 const std::string& password = {});
+void testArchive(const std::string& archive, const std::string& files, Reporter& rep, const std::string& password = {});
 void convertArchive(const std::string& source, const std::string& target, int formatCode, Reporter& rep);
 void makeSelfExtractor(const std::string& source, const std::string& target, const std::string& stubFolder,
                        Reporter& rep);
-void encodeArchive(const std::string& source, const std::string& target, int method, bool writeTable,
-                   Reporter& rep);
+void encodeArchive(const std::string& source, const std::string& target, int method, bool writeTable, Reporter& rep);
 int fileCount(const std::string& archive);
 
 struct TextMatch {
@@ -30,8 +28,7 @@ struct TextMatch {
     std::string text;
 };
 // Every line of every text entry that holds `text`.
-std::vector<TextMatch> findText(const std::string& archive, const std::string& text, bool matchCase,
-                                Reporter& rep);
+std::vector<TextMatch> findText(const std::string& archive, const std::string& text, bool matchCase, Reporter& rep);
 
 // Writes the archive-type associations into the registry store (HKEY_CLASSES_ROOT).
 void associate(const std::string& installedFolder, Reporter& rep);

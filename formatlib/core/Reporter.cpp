@@ -4,8 +4,7 @@
 
 namespace quarva::formatlib {
 
-std::string formatModified(std::time_t t)
-{
+std::string formatModified(std::time_t t) {
     struct tm tmv {};
     localtime_r(&t, &tmv);
     char buf[32];
@@ -14,8 +13,7 @@ std::string formatModified(std::time_t t)
     return buf;
 }
 
-ListingRecord makeListingRecord(const EntryInfo& entry, const std::string& name, const std::string& modified)
-{
+ListingRecord makeListingRecord(const EntryInfo& entry, const std::string& name, const std::string& modified) {
     auto clamp = [](std::uint64_t v) { return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v); };
     ListingRecord r{};
     r.name = name.c_str();
@@ -34,8 +32,7 @@ ListingRecord makeListingRecord(const EntryInfo& entry, const std::string& name,
     return r;
 }
 
-void Reporter::sendEntry(unsigned message, const EntryInfo& entry)
-{
+void Reporter::sendEntry(unsigned message, const EntryInfo& entry) {
     std::string name = toHostEntryName(entry.name);
     if (entry.isDir && (name.empty() || name.back() != '\\')) name.push_back('\\');
     const std::string modified = formatModified(entry.mtime);
@@ -43,27 +40,21 @@ void Reporter::sendEntry(unsigned message, const EntryInfo& entry)
     platform::SendMessage(window_, message, reinterpret_cast<std::uintptr_t>(&r), 0);
 }
 
-void Reporter::deleted(const std::string& name)
-{
+void Reporter::deleted(const std::string& name) {
     const std::string n = toHostEntryName(name);
     platform::SendMessage(window_, kMsgDeleted, reinterpret_cast<std::uintptr_t>(n.c_str()), 0);
 }
 
-void Reporter::tested(const std::string& name, bool passed)
-{
+void Reporter::tested(const std::string& name, bool passed) {
     if (!passed) ++skipped_;  // a failed test, or a file not extracted
     const std::string n = toHostEntryName(name);
     platform::SendMessage(window_, kMsgTested, reinterpret_cast<std::uintptr_t>(n.c_str()), passed ? 1 : 0);
 }
 
-void Reporter::kind(unsigned archiveKind)
-{
-    platform::SendMessage(window_, kMsgArchiveKind, archiveKind, 0);
-}
+void Reporter::kind(unsigned archiveKind) { platform::SendMessage(window_, kMsgArchiveKind, archiveKind, 0); }
 
 void Reporter::error(const std::string& entryName, const std::string& fileName, const std::string& cause,
-                     const std::string& details)
-{
+                     const std::string& details) {
     ++errors_;
     const std::string e = toHostEntryName(entryName);
     ErrorRecord r{};
@@ -75,13 +66,9 @@ void Reporter::error(const std::string& entryName, const std::string& fileName, 
     platform::SendMessage(window_, kMsgError, reinterpret_cast<std::uintptr_t>(&r), 0);
 }
 
-void Reporter::finished()
-{
-    platform::SendMessage(window_, kMsgFinished, outcome(), 0);
-}
+void Reporter::finished() { platform::SendMessage(window_, kMsgFinished, outcome(), 0); }
 
-void Reporter::searchMatch(const std::string& entryName, unsigned line, const std::string& text)
-{
+void Reporter::searchMatch(const std::string& entryName, unsigned line, const std::string& text) {
     const std::string e = toHostEntryName(entryName);
     SearchMatch m{e.c_str(), line, text.c_str()};
     platform::SendMessage(window_, kMsgSearchMatch, reinterpret_cast<std::uintptr_t>(&m), 0);

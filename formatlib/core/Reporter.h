@@ -24,8 +24,7 @@ public:
 
     // An error that ends the operation: what was asked did not happen.
     void failure(const std::string& entryName, const std::string& fileName, const std::string& cause,
-                 const std::string& details = {})
-    {
+                 const std::string& details = {}) {
         error(entryName, fileName, cause, details);
         failed_ = true;
     }
@@ -33,8 +32,7 @@ public:
     void markFailed() { failed_ = true; }
     bool failed() const { return failed_; }
     // kOutcomeOk, kOutcomeSkipped (errors were reported) or kOutcomeFailed.
-    unsigned outcome() const
-    {
+    unsigned outcome() const {
         return failed_ ? kOutcomeFailed : errors_ > 0 || skipped_ > 0 ? kOutcomeSkipped : kOutcomeOk;
     }
     // Tells the host how the call ended (kMsgFinished); sent once, last.

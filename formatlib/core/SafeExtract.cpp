@@ -14,8 +14,7 @@ namespace quarva::formatlib {
 
 namespace {
 
-std::vector<std::string> split(const std::string& relative)
-{
+std::vector<std::string> split(const std::string& relative) {
     std::vector<std::string> parts;
     std::size_t i = 0;
     for (;;) {
@@ -29,28 +28,24 @@ std::vector<std::string> split(const std::string& relative)
 }  // namespace
 
 SafeExtractor::SafeExtractor(const std::filesystem::path& destination, bool overwrite, std::uint64_t unknownSizeCap)
-    : overwrite_(overwrite), cap_(unknownSizeCap)
-{
+    : overwrite_(overwrite), cap_(unknownSizeCap) {
     std::error_code ec;
     if (!dest_.open(destination, ec)) openProblem_ = "cannot open the destination folder: " + ec.message();
 }
 
-SafeExtractor::Result SafeExtractor::fail(std::string why)
-{
+SafeExtractor::Result SafeExtractor::fail(std::string why) {
     cause_ = std::move(why);
     return Result::Failed;
 }
 
-std::string SafeExtractor::explain(const std::error_code& ec, const std::string& relative, const char* doing) const
-{
+std::string SafeExtractor::explain(const std::error_code& ec, const std::string& relative, const char* doing) const {
     if (ec == std::errc::too_many_symbolic_link_levels) return "the path runs through a symbolic link: " + relative;
     if (ec == std::errc::not_a_directory) return "a file stands where a folder is needed: " + relative;
     if (ec == std::errc::is_a_directory) return "a folder of that name exists";
     return std::string(doing) + ": " + ec.message();
 }
 
-SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::string& relative, DataSource* data)
-{
+SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::string& relative, DataSource* data) {
     cause_.clear();
     if (!openProblem_.empty()) return fail(openProblem_);
     const auto parts = split(relative);
@@ -98,8 +93,7 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
 }
 
 SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std::string& relative,
-                                               const std::vector<std::string>& parts, DataSource* data)
-{
+                                               const std::vector<std::string>& parts, DataSource* data) {
     // New content goes to a temporary file beside the target; it replaces the target when complete.
     written_.erase(relative);
     std::error_code ec;

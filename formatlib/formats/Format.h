@@ -15,16 +15,16 @@
 namespace quarva::formatlib {
 
 struct EntryInfo {
-    std::string name;            // "/" between folders, as stored (not yet checked)
+    std::string name;  // "/" between folders, as stored (not yet checked)
     bool isDir = false;
     bool isSymlink = false;
     bool isHardlink = false;
-    std::string linkTarget;      // symlink or hard-link target
+    std::string linkTarget;  // symlink or hard-link target
     bool sizeKnown = true;
     std::uint64_t size = 0;
     std::uint64_t packedSize = 0;
     std::time_t mtime = 0;
-    std::uint32_t mode = 0644;   // permission bits
+    std::uint32_t mode = 0644;  // permission bits
     std::uint32_t crc = 0;
     bool encrypted = false;
     std::string method = "stored";
@@ -116,12 +116,10 @@ public:
     // 0 = not mine; higher wins. `head` is up to the first 4 KiB of the file,
     // `path` lets a handler look further (a zip after a program stub).
     virtual int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const = 0;
-    virtual std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path,
-                                                      const std::string& password,
+    virtual std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                                       std::string* error) const = 0;
     // Writes a new archive at `path` (the caller passes a temporary file).
-    virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path,
-                                                      const WriteOptions& options,
+    virtual std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions& options,
                                                       std::string* error) const;
     // Why an entry cannot be written in this format ("the name is too long"), empty
     // when it can; asked before an archive is changed.

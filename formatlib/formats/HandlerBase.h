@@ -17,8 +17,7 @@ public:
 
 protected:
     static bool startsWith(const std::uint8_t* head, std::size_t size, const char* magic, std::size_t len,
-                           std::size_t offset = 0)
-    {
+                           std::size_t offset = 0) {
         return size >= offset + len && std::memcmp(head + offset, magic, len) == 0;
     }
 
@@ -30,8 +29,7 @@ private:
 
 // True when `signature` occurs in the file within its first `limit` bytes (an
 // archive behind a program stub).
-bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len,
-                     std::uint64_t limit);
+bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len, std::uint64_t limit);
 // True when the file starts a program (ELF or an MZ executable).
 bool looksLikeProgram(const std::uint8_t* head, std::size_t size);
 

@@ -9,18 +9,13 @@
 namespace quarva::formatlib {
 namespace {
 
-unsigned le16(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | (b[at + 1] << 8);
-}
-std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
+unsigned le16(const std::vector<std::uint8_t>& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
 // Exactly `size` bytes at `offset`, or false.
-bool readExactly(const ReadAt& readAt, std::uint64_t offset, std::size_t size, std::vector<std::uint8_t>& out)
-{
+bool readExactly(const ReadAt& readAt, std::uint64_t offset, std::size_t size, std::vector<std::uint8_t>& out) {
     out.assign(size, 0);
     std::size_t got = 0;
     while (got < size) {
@@ -36,8 +31,7 @@ struct Names {
 };
 
 // One extended header (type byte, data, size of the next one) of `bytes`.
-void takeExtension(const std::vector<std::uint8_t>& ext, Names& names)
-{
+void takeExtension(const std::vector<std::uint8_t>& ext, Names& names) {
     if (ext.size() < 3) return;
     std::string data(reinterpret_cast<const char*>(ext.data() + 1), ext.size() - 3);
     if (ext[0] == 0x01) names.name = data;
@@ -50,8 +44,7 @@ void takeExtension(const std::vector<std::uint8_t>& ext, Names& names)
 
 }  // namespace
 
-std::map<std::string, StoredInfo> readLhaHeaders(const ReadAt& readAt)
-{
+std::map<std::string, StoredInfo> readLhaHeaders(const ReadAt& readAt) {
     std::map<std::string, StoredInfo> out;
     std::uint64_t pos = 0;
     std::vector<std::uint8_t> b, ext;
@@ -116,9 +109,8 @@ std::map<std::string, StoredInfo> readLhaHeaders(const ReadAt& readAt)
         } else {
             break;
         }
-        std::string full = names.folder.empty()
-                               ? names.name
-                               : names.folder + (names.folder.back() == '/' ? "" : "/") + names.name;
+        std::string full =
+            names.folder.empty() ? names.name : names.folder + (names.folder.back() == '/' ? "" : "/") + names.name;
         const auto bar = full.find('|');
         if (bar != std::string::npos) full = full.substr(0, bar);  // a link: "name|target"
         out[full] = {packed, crc, method};
@@ -127,8 +119,7 @@ std::map<std::string, StoredInfo> readLhaHeaders(const ReadAt& readAt)
     return out;
 }
 
-std::map<std::string, StoredInfo> readLhaHeaders(const std::filesystem::path& path)
-{
+std::map<std::string, StoredInfo> readLhaHeaders(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     auto out = readLhaHeaders([fd](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) -> std::size_t {
@@ -139,8 +130,7 @@ std::map<std::string, StoredInfo> readLhaHeaders(const std::filesystem::path& pa
     return out;
 }
 
-std::map<std::string, StoredInfo> readLhaHeaders(const std::uint8_t* data, std::size_t size)
-{
+std::map<std::string, StoredInfo> readLhaHeaders(const std::uint8_t* data, std::size_t size) {
     return readLhaHeaders([data, size](std::uint64_t offset, std::uint8_t* buffer, std::size_t want) -> std::size_t {
         if (offset >= size) return 0;
         const std::size_t n = std::min<std::size_t>(want, static_cast<std::size_t>(size - offset));

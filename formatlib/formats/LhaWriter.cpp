@@ -12,12 +12,12 @@
 namespace quarva::formatlib {
 namespace {
 
-constexpr unsigned kWindow = 8192;        // -lh5- dictionary
+constexpr unsigned kWindow = 8192;  // -lh5- dictionary
 constexpr unsigned kMaxMatch = 256;
 constexpr unsigned kMinMatch = 3;
-constexpr unsigned kNC = 510;             // literals and length codes
-constexpr unsigned kNT = 19;              // code-length codes
-constexpr unsigned kNP = 14;              // position codes of -lh5-
+constexpr unsigned kNC = 510;  // literals and length codes
+constexpr unsigned kNT = 19;   // code-length codes
+constexpr unsigned kNP = 14;   // position codes of -lh5-
 constexpr unsigned kHashBits = 14;
 constexpr unsigned kRing = 16384;
 constexpr unsigned kChain = 128;
@@ -25,8 +25,7 @@ constexpr std::size_t kBlockSymbols = 16384;
 
 // Huffman code lengths for `freq`, no longer than `limit` bits. Symbols with
 // frequency 0 get length 0. With fewer than two used symbols all lengths stay 0.
-std::vector<std::uint8_t> huffmanLengths(const std::vector<std::uint32_t>& freq, unsigned limit)
-{
+std::vector<std::uint8_t> huffmanLengths(const std::vector<std::uint32_t>& freq, unsigned limit) {
     std::vector<std::uint8_t> lengths(freq.size(), 0);
     std::vector<std::uint32_t> f = freq;
     for (;;) {
@@ -70,8 +69,7 @@ std::vector<std::uint8_t> huffmanLengths(const std::vector<std::uint32_t>& freq,
 }
 
 // Canonical codes: shorter codes first, equal lengths in symbol order.
-std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengths)
-{
+std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengths) {
     unsigned count[18] = {};
     for (auto l : lengths) ++count[l];
     count[0] = 0;
@@ -87,15 +85,13 @@ std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengt
     return codes;
 }
 
-unsigned positionCode(unsigned offset)
-{
+unsigned positionCode(unsigned offset) {
     unsigned p = 0;
     while (offset >> p) ++p;
     return p;  // 0 for offset 0, else the bit width of offset
 }
 
-unsigned usedCount(const std::vector<std::uint32_t>& freq, unsigned* single)
-{
+unsigned usedCount(const std::vector<std::uint32_t>& freq, unsigned* single) {
     unsigned n = 0;
     *single = 0;
     for (unsigned i = 0; i < freq.size(); ++i)
@@ -106,26 +102,22 @@ unsigned usedCount(const std::vector<std::uint32_t>& freq, unsigned* single)
     return n;
 }
 
-void put16(std::vector<std::uint8_t>& v, std::size_t at, unsigned x)
-{
+void put16(std::vector<std::uint8_t>& v, std::size_t at, unsigned x) {
     v[at] = static_cast<std::uint8_t>(x);
     v[at + 1] = static_cast<std::uint8_t>(x >> 8);
 }
-void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x)
-{
+void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + i] = static_cast<std::uint8_t>(x >> (8 * i));
 }
 
-bool isAscii(const std::string& s)
-{
+bool isAscii(const std::string& s) {
     for (unsigned char c : s)
         if (c >= 0x80) return false;
     return true;
 }
 
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isUtf8(const std::string& s)
-{
+bool isUtf8(const std::string& s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const std::size_t n = s.size();
     for (std::size_t i = 0; i < n;) {
@@ -152,8 +144,7 @@ bool isUtf8(const std::string& s)
             if ((p[i + k] & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         i += len;
     }
@@ -164,8 +155,7 @@ constexpr std::size_t kMaxHeader = 0xFFFF;
 
 }  // namespace
 
-std::uint16_t lhaCrc16(std::uint16_t crc, const std::uint8_t* data, std::size_t size)
-{
+std::uint16_t lhaCrc16(std::uint16_t crc, const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
         crc ^= data[i];
         for (int b = 0; b < 8; ++b) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
@@ -176,12 +166,9 @@ std::uint16_t lhaCrc16(std::uint16_t crc, const std::uint8_t* data, std::size_t 
 // --- -lh5- encoder -------------------------------------------------------------
 
 Lh5Encoder::Lh5Encoder(std::vector<std::uint8_t>& out)
-    : out_(out), head_(std::size_t(1) << kHashBits, -1), prev_(kRing, -1)
-{
-}
+    : out_(out), head_(std::size_t(1) << kHashBits, -1), prev_(kRing, -1) {}
 
-void Lh5Encoder::putBits(unsigned count, unsigned value)
-{
+void Lh5Encoder::putBits(unsigned count, unsigned value) {
     if (count == 0) return;
     bitBuf_ = (bitBuf_ << count) | (value & ((1u << count) - 1));
     bitCount_ += count;
@@ -192,28 +179,24 @@ void Lh5Encoder::putBits(unsigned count, unsigned value)
     bitBuf_ &= (1u << bitCount_) - 1;
 }
 
-void Lh5Encoder::insertHash(std::uint64_t pos)
-{
+void Lh5Encoder::insertHash(std::uint64_t pos) {
     const unsigned h = ((at(pos) << 10) ^ (at(pos + 1) << 5) ^ at(pos + 2)) & ((1u << kHashBits) - 1);
     prev_[pos % kRing] = head_[h];
     head_[h] = static_cast<std::int64_t>(pos);
 }
 
-void Lh5Encoder::feed(const std::uint8_t* data, std::size_t size)
-{
+void Lh5Encoder::feed(const std::uint8_t* data, std::size_t size) {
     buf_.insert(buf_.end(), data, data + size);
     process(false);
 }
 
-void Lh5Encoder::finish()
-{
+void Lh5Encoder::finish() {
     process(true);
     flushBlock();
     if (bitCount_ > 0) putBits(8 - bitCount_, 0);
 }
 
-void Lh5Encoder::process(bool final)
-{
+void Lh5Encoder::process(bool final) {
     const std::uint64_t end = base_ + buf_.size();
     while (pos_ < end) {
         const std::uint64_t avail = end - pos_;
@@ -259,19 +242,14 @@ void Lh5Encoder::process(bool final)
     }
 }
 
-void Lh5Encoder::emitLiteral(std::uint8_t c)
-{
-    symbols_.push_back(c);
-}
+void Lh5Encoder::emitLiteral(std::uint8_t c) { symbols_.push_back(c); }
 
-void Lh5Encoder::emitMatch(unsigned length, unsigned distance)
-{
+void Lh5Encoder::emitMatch(unsigned length, unsigned distance) {
     symbols_.push_back(static_cast<std::uint16_t>(256 + length - kMinMatch));
     offsets_.push_back(static_cast<std::uint16_t>(distance - 1));
 }
 
-void Lh5Encoder::flushBlock()
-{
+void Lh5Encoder::flushBlock() {
     if (symbols_.empty()) return;
     std::vector<std::uint32_t> freqC(kNC, 0), freqP(kNP, 0);
     for (auto s : symbols_) ++freqC[s];
@@ -392,13 +370,11 @@ void Lh5Encoder::flushBlock()
 
 LhaWriter::LhaWriter(const std::filesystem::path& path) : out_(std::fopen(path.c_str(), "wb")) {}
 
-LhaWriter::~LhaWriter()
-{
+LhaWriter::~LhaWriter() {
     if (out_) std::fclose(out_);
 }
 
-bool LhaWriter::writeAll(const std::vector<std::uint8_t>& bytes)
-{
+bool LhaWriter::writeAll(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return true;
     if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) {
         error_ = "cannot write the file (disk full?)";
@@ -408,8 +384,7 @@ bool LhaWriter::writeAll(const std::vector<std::uint8_t>& bytes)
 }
 
 std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* method, std::uint32_t packed,
-                                            std::uint32_t original, std::uint16_t crc)
-{
+                                            std::uint32_t original, std::uint16_t crc) {
     std::string folder, file = entry.name;
     while (!file.empty() && file.back() == '/') file.pop_back();
     // A link is stored as "name|target"; readers join folder and file part again
@@ -472,8 +447,7 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
     return h;
 }
 
-std::string LhaWriter::refuses(const EntryInfo& entry)
-{
+std::string LhaWriter::refuses(const EntryInfo& entry) {
     if (!isUtf8(entry.name) || (entry.isSymlink && !isUtf8(entry.linkTarget)))
         return "the name is not valid UTF-8, and LHA archives made here record names as UTF-8";
     if (header(entry, "-lh5-", 0, 0, 0).empty())
@@ -481,9 +455,8 @@ std::string LhaWriter::refuses(const EntryInfo& entry)
     return {};
 }
 
-bool LhaWriter::writeHeader(const EntryInfo& entry, const char* method, std::uint32_t packed,
-                            std::uint32_t original, std::uint16_t crc)
-{
+bool LhaWriter::writeHeader(const EntryInfo& entry, const char* method, std::uint32_t packed, std::uint32_t original,
+                            std::uint16_t crc) {
     const auto h = header(entry, method, packed, original, crc);
     if (h.empty()) {
         error_ = refuses(entry);
@@ -492,8 +465,7 @@ bool LhaWriter::writeHeader(const EntryInfo& entry, const char* method, std::uin
     return writeAll(h);
 }
 
-bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
-{
+bool LhaWriter::add(const EntryInfo& entry, DataSource* data) {
     if (!out_) return false;
     if (const std::string why = refuses(entry); !why.empty()) {
         error_ = entry.name + ": " + why;
@@ -589,8 +561,7 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data)
     return std::fseek(out_, end, SEEK_SET) == 0;
 }
 
-bool LhaWriter::finish()
-{
+bool LhaWriter::finish() {
     if (!out_) return false;
     const bool good = std::fputc(0, out_) != EOF && std::fflush(out_) == 0;
     const bool closed = std::fclose(out_) == 0;

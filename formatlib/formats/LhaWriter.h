@@ -28,13 +28,13 @@ private:
     std::uint8_t at(std::uint64_t pos) const { return buf_[pos - base_]; }
 
     std::vector<std::uint8_t>& out_;
-    std::vector<std::uint8_t> buf_;   // input; buf_[0] is absolute position base_
+    std::vector<std::uint8_t> buf_;  // input; buf_[0] is absolute position base_
     std::uint64_t base_ = 0;
-    std::uint64_t pos_ = 0;           // next position to encode
+    std::uint64_t pos_ = 0;  // next position to encode
     std::vector<std::int64_t> head_;
     std::vector<std::int64_t> prev_;
-    std::vector<std::uint16_t> symbols_;   // 0..255 literal, 256+ length code
-    std::vector<std::uint16_t> offsets_;   // one per match
+    std::vector<std::uint16_t> symbols_;  // 0..255 literal, 256+ length code
+    std::vector<std::uint16_t> offsets_;  // one per match
     std::uint32_t bitBuf_ = 0;
     unsigned bitCount_ = 0;
 };

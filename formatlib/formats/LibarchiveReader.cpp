@@ -14,8 +14,7 @@
 
 namespace quarva::formatlib {
 
-std::uint64_t undeclaredDataCeiling(std::uint64_t archiveBytes)
-{
+std::uint64_t undeclaredDataCeiling(std::uint64_t archiveBytes) {
     constexpr std::uint64_t kFloor = 64ull << 20;
     if (archiveBytes > (~0ull) / 2000) return ~0ull;
     return std::max<std::uint64_t>(archiveBytes * 2000, kFloor);
@@ -28,8 +27,7 @@ public:
     GzipTrailerCheck() { ok_ = inflateInit2(&z_, 16 + MAX_WBITS) == Z_OK; }
     ~GzipTrailerCheck() { inflateEnd(&z_); }
 
-    void feed(const unsigned char* p, std::size_t n)
-    {
+    void feed(const unsigned char* p, std::size_t n) {
         unsigned char out[16 * 1024];
         while (n > 0 && ok_ && !done_) {
             z_.next_in = const_cast<unsigned char*>(p);
@@ -67,8 +65,7 @@ public:
         }
     }
     // True when every member was complete and correct.
-    bool finish()
-    {
+    bool finish() {
         if (ok_ && inMember_) {
             error_ = "the gzip data ends before its trailer";
             ok_ = false;
@@ -91,45 +88,46 @@ private:
 namespace {
 
 // The process's resident memory in bytes (0 when it cannot be told).
-std::uint64_t residentBytes()
-{
+std::uint64_t residentBytes() {
     std::ifstream in("/proc/self/statm");
     std::uint64_t size = 0, resident = 0;
     if (!(in >> size >> resident)) return 0;
     return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-std::uint32_t le32at(const unsigned char* p)
-{
+std::uint32_t le32at(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 }  // namespace
 
-bool filterMagic(int filter, const unsigned char* p, std::size_t n)
-{
+bool filterMagic(int filter, const unsigned char* p, std::size_t n) {
     switch (filter) {
     case ARCHIVE_FILTER_GZIP: return n >= 3 && p[0] == 0x1f && p[1] == 0x8b && p[2] == 8;
     case ARCHIVE_FILTER_BZIP2:
         return n >= 10 && std::memcmp(p, "BZh", 3) == 0 && p[3] >= '1' && p[3] <= '9' &&
                (std::memcmp(p + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 ||
                 std::memcmp(p + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
-    case ARCHIVE_FILTER_XZ: return n >= 6 && std::memcmp(p, "\xfd" "7zXZ\0", 6) == 0;
+    case ARCHIVE_FILTER_XZ:
+        return n >= 6 && std::memcmp(p,
+                                     "\xfd"
+                                     "7zXZ\0",
+                                     6) == 0;
     case ARCHIVE_FILTER_ZSTD: return n >= 4 && std::memcmp(p, "\x28\xb5\x2f\xfd", 4) == 0;
     case ARCHIVE_FILTER_LZ4:
         return n >= 4 && (std::memcmp(p, "\x04\x22\x4d\x18", 4) == 0 || std::memcmp(p, "\x02\x21\x4c\x18", 4) == 0);
     case ARCHIVE_FILTER_LZIP: return n >= 6 && std::memcmp(p, "LZIP", 4) == 0 && p[4] <= 1;
     case ARCHIVE_FILTER_COMPRESS:
         // The mark, then the flags: 9 to 16 bits per code, bits 5 and 6 unused.
-        return n >= 3 && p[0] == 0x1f && p[1] == 0x9d && (p[2] & 0x1f) >= 9 && (p[2] & 0x1f) <= 16 && (p[2] & 0x60) == 0;
+        return n >= 3 && p[0] == 0x1f && p[1] == 0x9d && (p[2] & 0x1f) >= 9 && (p[2] & 0x1f) <= 16 &&
+               (p[2] & 0x60) == 0;
     case ARCHIVE_FILTER_LZMA: {
         // No mark at all: the properties byte, a dictionary size of 2^n or
         // 2^n + 2^(n-1), and an unpacked size that is unknown (all ones) or plausible.
         if (n < 13 || p[0] > 224) return false;
         const std::uint32_t dict = le32at(p + 1);
         bool dictOk = false;
-        for (int b = 12; b < 31 && !dictOk; ++b)
-            dictOk = dict == (1u << b) || dict == (1u << b) + (1u << (b - 1));
+        for (int b = 12; b < 31 && !dictOk; ++b) dictOk = dict == (1u << b) || dict == (1u << b) + (1u << (b - 1));
         bool unknown = true;
         for (int i = 5; i < 13; ++i) unknown = unknown && p[i] == 0xff;
         return dictOk && (unknown || (p[11] == 0 && p[12] == 0));
@@ -143,8 +141,7 @@ namespace {
 // Puts `filter` on the archive before it is opened. compress (.Z) is registered as
 // a bid instead: libarchive reads its header when it is appended, before there is
 // anything to read (it crashes).
-int addFilter(struct archive* a, int filter)
-{
+int addFilter(struct archive* a, int filter) {
     if (filter == ARCHIVE_FILTER_COMPRESS) return archive_read_support_filter_compress(a);
     return archive_read_append_filter(a, filter);
 }
@@ -153,8 +150,7 @@ int addFilter(struct archive* a, int filter)
 // `allowed`: each layer is unwrapped in turn (only its first bytes) and looked at.
 // False when there are more than `most`.
 bool findFilterLayers(const std::filesystem::path& path, const std::vector<int>& allowed, int most,
-                      std::vector<int>& layers)
-{
+                      std::vector<int>& layers) {
     std::vector<std::uint8_t> head(64);
     {
         std::ifstream in(path, std::ios::binary);
@@ -192,11 +188,9 @@ bool findFilterLayers(const std::filesystem::path& path, const std::vector<int>&
 
 }  // namespace
 
-LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setup& setup,
-                                   const std::string& password, unsigned kind, std::string formatName,
-                                   std::string rawName, int filter)
-    : kind_(kind), formatName_(std::move(formatName)), rawName_(std::move(rawName))
-{
+LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
+                                   unsigned kind, std::string formatName, std::string rawName, int filter)
+    : kind_(kind), formatName_(std::move(formatName)), rawName_(std::move(rawName)) {
     Utf8Locale::Scope scope(utf8_);
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -218,14 +212,12 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
 
 CheckedInput::CheckedInput() = default;
 
-CheckedInput::~CheckedInput()
-{
+CheckedInput::~CheckedInput() {
     if (fd_ >= 0) ::close(fd_);
 }
 
 int CheckedInput::open(struct archive* a, const std::filesystem::path& path, const std::vector<int>& filters,
-                       std::string* error)
-{
+                       std::string* error) {
     std::vector<int> layers;
     if (!filters.empty() && !findFilterLayers(path, filters, kMaxFilterLayers, layers)) {
         *error = "the data is compressed inside itself more than " + std::to_string(kMaxFilterLayers) +
@@ -260,8 +252,7 @@ int CheckedInput::open(struct archive* a, const std::filesystem::path& path, con
     return r;
 }
 
-la_ssize_t CheckedInput::readCallback(struct archive* a, void* client, const void** block)
-{
+la_ssize_t CheckedInput::readCallback(struct archive* a, void* client, const void** block) {
     auto* self = static_cast<CheckedInput*>(client);
     for (;;) {
         const ssize_t n = ::read(self->fd_, self->block_.data(), self->block_.size());
@@ -277,8 +268,7 @@ la_ssize_t CheckedInput::readCallback(struct archive* a, void* client, const voi
     }
 }
 
-bool CheckedInput::finish(std::string* error)
-{
+bool CheckedInput::finish(std::string* error) {
     if (!gzipCheck_) return true;
     // Whatever libarchive did not need to read is checked too (one layer of deflate
     // expands at most about 1000 times, below the ceiling for undeclared data).
@@ -297,11 +287,10 @@ bool CheckedInput::finish(std::string* error)
     return good;
 }
 
-bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
-{
+bool LibarchiveReader::open(const std::filesystem::path& path, int filter) {
     std::string why;
-    const int r = input_.open(a_, path, filter == ARCHIVE_FILTER_NONE ? std::vector<int>{} : std::vector<int>{filter},
-                              &why);
+    const int r =
+        input_.open(a_, path, filter == ARCHIVE_FILTER_NONE ? std::vector<int>{} : std::vector<int>{filter}, &why);
     if (r == ARCHIVE_WARN) {
         openWarning_ = why;
     } else if (r != ARCHIVE_OK) {
@@ -311,19 +300,14 @@ bool LibarchiveReader::open(const std::filesystem::path& path, int filter)
     return true;
 }
 
-bool LibarchiveReader::finishGzipCheck()
-{
-    return input_.finish(&error_);
-}
+bool LibarchiveReader::finishGzipCheck() { return input_.finish(&error_); }
 
-LibarchiveReader::~LibarchiveReader()
-{
+LibarchiveReader::~LibarchiveReader() {
     Utf8Locale::Scope scope(utf8_);
     if (a_) archive_read_free(a_);
 }
 
-bool LibarchiveReader::memoryWithinCeiling()
-{
+bool LibarchiveReader::memoryWithinCeiling() {
     const std::uint64_t now = residentBytes();
     if (memoryAtStart_ == 0 || now <= memoryAtStart_ + kMemoryCeiling) return true;
     die("reading this archive takes more than " + std::to_string(kMemoryCeiling >> 20) +
@@ -331,14 +315,12 @@ bool LibarchiveReader::memoryWithinCeiling()
     return false;
 }
 
-void LibarchiveReader::die(const std::string& why)
-{
+void LibarchiveReader::die(const std::string& why) {
     dead_ = true;
     error_ = why.empty() ? "damaged archive" : why;
 }
 
-std::string LibarchiveReader::libarchiveError(const char* fallback) const
-{
+std::string LibarchiveReader::libarchiveError(const char* fallback) const {
     const char* e = a_ ? archive_error_string(a_) : nullptr;
     if (!e || !*e) return hint_.empty() ? std::string(fallback) : fallback + ("; " + hint_);
     // libarchive's words for what it cannot decode, said plainly.
@@ -351,16 +333,14 @@ std::string LibarchiveReader::libarchiveError(const char* fallback) const
     return text + hint;
 }
 
-std::string LibarchiveReader::formatName() const
-{
+std::string LibarchiveReader::formatName() const {
     if (raw_) {
         if (formatName_.size() > 4 && formatName_.compare(0, 4, "tar.") == 0) return formatName_.substr(4);
     }
     return formatName_;
 }
 
-int LibarchiveReader::next(EntryInfo& entry)
-{
+int LibarchiveReader::next(EntryInfo& entry) {
     if (!opened_ || dead_) return -1;
     Utf8Locale::Scope scope(utf8_);
     if (entryOpen_ && !entrySized_ && !entryFailed_) {
@@ -368,8 +348,7 @@ int LibarchiveReader::next(EntryInfo& entry)
         // without bound: it is read here instead, within the ceiling.
         std::vector<char> scratch(64 * 1024);
         long n;
-        while ((n = read(scratch.data(), scratch.size())) > 0) {
-        }
+        while ((n = read(scratch.data(), scratch.size())) > 0) {}
         if (dead_) return -1;
     }
     entryOpen_ = false;
@@ -444,8 +423,7 @@ int LibarchiveReader::next(EntryInfo& entry)
     return 1;
 }
 
-long LibarchiveReader::read(void* buffer, std::size_t size)
-{
+long LibarchiveReader::read(void* buffer, std::size_t size) {
     if (!opened_ || dead_ || entryFailed_) return -1;
     Utf8Locale::Scope scope(utf8_);
     la_ssize_t n = ARCHIVE_RETRY;
@@ -487,8 +465,7 @@ long LibarchiveReader::read(void* buffer, std::size_t size)
     return static_cast<long>(n);
 }
 
-std::string gzipStoredName(const std::filesystem::path& path)
-{
+std::string gzipStoredName(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     unsigned char h[10];
     if (!in.read(reinterpret_cast<char*>(h), 10) || h[0] != 0x1f || h[1] != 0x8b || h[2] != 8) return {};
@@ -508,16 +485,14 @@ std::string gzipStoredName(const std::filesystem::path& path)
     return name;
 }
 
-std::time_t gzipStoredTime(const std::filesystem::path& path)
-{
+std::time_t gzipStoredTime(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     unsigned char h[10];
     if (!in.read(reinterpret_cast<char*>(h), 10) || h[0] != 0x1f || h[1] != 0x8b) return 0;
     return static_cast<std::time_t>(h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::uint32_t>(h[7]) << 24));
 }
 
-std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup)
-{
+std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup) {
     Utf8Locale utf8;
     Utf8Locale::Scope scope(utf8);
     struct archive* a = archive_read_new();
@@ -556,8 +531,7 @@ std::string libarchiveShortfall(const std::filesystem::path& path, const Libarch
     return why;
 }
 
-std::vector<std::uint8_t> filteredHead(const std::filesystem::path& path, int filter, std::size_t limit)
-{
+std::vector<std::uint8_t> filteredHead(const std::filesystem::path& path, int filter, std::size_t limit) {
     std::vector<std::uint8_t> out;
     struct archive* a = archive_read_new();
     if (!a) return out;
@@ -579,8 +553,7 @@ std::vector<std::uint8_t> filteredHead(const std::filesystem::path& path, int fi
     return out;
 }
 
-bool gzipHoldsTar(const std::filesystem::path& path)
-{
+bool gzipHoldsTar(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> src(16 * 1024);
     in.read(src.data(), static_cast<std::streamsize>(src.size()));

@@ -33,8 +33,7 @@ public:
 
     // `a` has its formats registered. Returns libarchive's status of the open
     // (ARCHIVE_FATAL with *error when the file is refused; *error holds a warning's text).
-    int open(struct archive* a, const std::filesystem::path& path, const std::vector<int>& filters,
-             std::string* error);
+    int open(struct archive* a, const std::filesystem::path& path, const std::vector<int>& filters, std::string* error);
     // At the end of the data: checks what remains of the file; false (with *error)
     // when a gzip trailer is wrong. Nothing to do for other input.
     bool finish(std::string* error);
@@ -58,9 +57,8 @@ public:
     // `rawName` names the single entry of a plain compressed file (format "raw").
     // `filter` is the compression the handler reads through (ARCHIVE_FILTER_GZIP,
     // _BZIP2, _XZ; ARCHIVE_FILTER_NONE for none); `setup` registers the formats.
-    LibarchiveReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
-                     unsigned kind, std::string formatName, std::string rawName = {},
-                     int filter = ARCHIVE_FILTER_NONE);
+    LibarchiveReader(const std::filesystem::path& path, const Setup& setup, const std::string& password, unsigned kind,
+                     std::string formatName, std::string rawName = {}, int filter = ARCHIVE_FILTER_NONE);
     ~LibarchiveReader() override;
 
     bool opened() const { return opened_; }
@@ -125,13 +123,10 @@ struct StoredInfo {
 // the handler read from the archive's headers (matched by name).
 class AnnotatedReader : public LibarchiveReader {
 public:
-    AnnotatedReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
-                    unsigned kind, std::string formatName, std::map<std::string, StoredInfo> info)
-        : LibarchiveReader(path, setup, password, kind, std::move(formatName)), info_(std::move(info))
-    {
-    }
-    int next(EntryInfo& entry) override
-    {
+    AnnotatedReader(const std::filesystem::path& path, const Setup& setup, const std::string& password, unsigned kind,
+                    std::string formatName, std::map<std::string, StoredInfo> info)
+        : LibarchiveReader(path, setup, password, kind, std::move(formatName)), info_(std::move(info)) {}
+    int next(EntryInfo& entry) override {
         const int r = LibarchiveReader::next(entry);
         if (r == 1 && !entry.isDir) {
             const auto it = info_.find(entry.name);

@@ -10,8 +10,7 @@
 namespace quarva::formatlib {
 
 LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setup& setup, bool needsSize)
-    : needsSize_(needsSize)
-{
+    : needsSize_(needsSize) {
     Utf8Locale::Scope utf8(utf8_);
     a_ = archive_write_new();
     if (!a_) {
@@ -31,16 +30,14 @@ LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setu
 
 namespace {
 
-la_ssize_t writeToSink(struct archive*, void* context, const void* buffer, std::size_t size)
-{
+la_ssize_t writeToSink(struct archive*, void* context, const void* buffer, std::size_t size) {
     return static_cast<TarSink*>(context)->write(buffer, size) ? static_cast<la_ssize_t>(size) : -1;
 }
 
 }  // namespace
 
 LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needsSize)
-    : needsSize_(needsSize), sink_(&sink)
-{
+    : needsSize_(needsSize), sink_(&sink) {
     Utf8Locale::Scope utf8(utf8_);
     a_ = archive_write_new();
     if (!a_) {
@@ -58,14 +55,12 @@ LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needs
     open_ = true;
 }
 
-LibarchiveWriter::~LibarchiveWriter()
-{
+LibarchiveWriter::~LibarchiveWriter() {
     Utf8Locale::Scope utf8(utf8_);
     if (a_) archive_write_free(a_);
 }
 
-void LibarchiveWriter::takeError(const char* fallback)
-{
+void LibarchiveWriter::takeError(const char* fallback) {
     if (sink_ && !sink_->error().empty()) {
         error_ = sink_->error();
         return;
@@ -74,8 +69,7 @@ void LibarchiveWriter::takeError(const char* fallback)
     error_ = e ? e : fallback;
 }
 
-bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
-{
+bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
     if (!ok()) return false;
     Utf8Locale::Scope utf8(utf8_);
     struct archive_entry* e = archive_entry_new();
@@ -137,8 +131,7 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data)
     return true;
 }
 
-bool LibarchiveWriter::finish()
-{
+bool LibarchiveWriter::finish() {
     if (!ok()) return false;
     Utf8Locale::Scope utf8(utf8_);
     open_ = false;

@@ -10,29 +10,26 @@
 namespace quarva::formatlib {
 
 std::unique_ptr<ArchiveWriter> FormatHandler::openWriter(const std::filesystem::path&, const WriteOptions&,
-                                                         std::string* error) const
-{
+                                                         std::string* error) const {
     const std::string why = unsupportedReason();
     *error = why.empty() ? std::string("cannot create ") + name() + " archives" : why;
     return nullptr;
 }
 
-std::string stripLastExtension(const std::filesystem::path& path)
-{
+std::string stripLastExtension(const std::filesystem::path& path) {
     std::string f = path.filename().string();
     const auto dot = f.rfind('.');
     if (dot != std::string::npos && dot > 0) f = f.substr(0, dot);
     return f;
 }
 
-const std::vector<const FormatHandler*>& allHandlers()
-{
+const std::vector<const FormatHandler*>& allHandlers() {
     static const std::vector<const FormatHandler*> table = [] {
         std::vector<const FormatHandler*> t = {
-            &zipHandler(), &jarHandler(),    &sfxHandler(),  &tarHandler(), &tarGzHandler(),
-            &gzHandler(),  &tarBz2Handler(), &tarXzHandler(), &cabHandler(), &lhaHandler(),
-            &rarHandler(), &sevenZipHandler(), &uuHandler(), &xxHandler(),  &blakHoleHandler(),
-            &tarZstdHandler(), &tarLz4Handler(), &tarLzmaHandler(), &tarLzipHandler(), &tarCompressHandler(),
+            &zipHandler(),     &jarHandler(),      &sfxHandler(),     &tarHandler(),     &tarGzHandler(),
+            &gzHandler(),      &tarBz2Handler(),   &tarXzHandler(),   &cabHandler(),     &lhaHandler(),
+            &rarHandler(),     &sevenZipHandler(), &uuHandler(),      &xxHandler(),      &blakHoleHandler(),
+            &tarZstdHandler(), &tarLz4Handler(),   &tarLzmaHandler(), &tarLzipHandler(), &tarCompressHandler(),
         };
         for (auto* h : readOnlyHandlers()) t.push_back(h);
         for (auto* h : externalHandlers()) t.push_back(h);
@@ -41,8 +38,7 @@ const std::vector<const FormatHandler*>& allHandlers()
     return table;
 }
 
-std::vector<std::uint8_t> readHead(const std::filesystem::path& path, std::size_t limit)
-{
+std::vector<std::uint8_t> readHead(const std::filesystem::path& path, std::size_t limit) {
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> head(limit);
     in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(limit));
@@ -53,8 +49,7 @@ std::vector<std::uint8_t> readHead(const std::filesystem::path& path, std::size_
 namespace {
 
 // Length of the longest extension of `h` that ends the file name (0 when none).
-std::size_t extensionMatch(const FormatHandler* h, const std::string& lowerName)
-{
+std::size_t extensionMatch(const FormatHandler* h, const std::string& lowerName) {
     std::size_t best = 0;
     for (const auto& e : h->extensions()) {
         const std::string suffix = "." + e;
@@ -67,8 +62,7 @@ std::size_t extensionMatch(const FormatHandler* h, const std::string& lowerName)
 
 }  // namespace
 
-const FormatHandler* handlerForName(const std::filesystem::path& path)
-{
+const FormatHandler* handlerForName(const std::filesystem::path& path) {
     const std::string name = toLower(path.filename().string());
     const FormatHandler* best = nullptr;
     std::size_t bestLen = 0;
@@ -85,8 +79,7 @@ const FormatHandler* handlerForName(const std::filesystem::path& path)
 namespace {
 
 // The best bid on the file's content; the extension adds kNameBonus.
-const FormatHandler* bestBid(const std::filesystem::path& path, bool nameCounts)
-{
+const FormatHandler* bestBid(const std::filesystem::path& path, bool nameCounts) {
     const auto head = readHead(path);
     const std::string name = toLower(path.filename().string());
     const FormatHandler* best = nullptr;
@@ -105,25 +98,22 @@ const FormatHandler* bestBid(const std::filesystem::path& path, bool nameCounts)
 
 }  // namespace
 
-const FormatHandler* handlerForContent(const std::filesystem::path& path)
-{
-    return bestBid(path, true);
-}
+const FormatHandler* handlerForContent(const std::filesystem::path& path) { return bestBid(path, true); }
 
-const FormatHandler* handlerForFile(const std::filesystem::path& path)
-{
+const FormatHandler* handlerForFile(const std::filesystem::path& path) {
     const FormatHandler* h = bestBid(path, true);
     return h ? h : handlerForName(path);
 }
 
-bool looksLikeProgram(const std::uint8_t* head, std::size_t size)
-{
-    return (size >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) ||
+bool looksLikeProgram(const std::uint8_t* head, std::size_t size) {
+    return (size >= 4 && std::memcmp(head,
+                                     "\x7f"
+                                     "ELF",
+                                     4) == 0) ||
            (size >= 64 && head[0] == 'M' && head[1] == 'Z');
 }
 
-bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len, std::uint64_t limit)
-{
+bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len, std::uint64_t limit) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> block(64 * 1024 + len);
     std::size_t kept = 0;
@@ -142,8 +132,7 @@ bool signatureWithin(const std::filesystem::path& path, const char* signature, s
     return false;
 }
 
-std::string describeContent(const std::filesystem::path& path)
-{
+std::string describeContent(const std::filesystem::path& path) {
     const auto head = readHead(path, 512);
     if (head.empty()) return "the file is empty";
     if (looksLikeProgram(head.data(), head.size())) return "a program with no archive this suite reads inside";
@@ -161,8 +150,7 @@ std::string describeContent(const std::filesystem::path& path)
     return "unknown data beginning " + first;
 }
 
-const FormatHandler* handlerByName(const std::string& name)
-{
+const FormatHandler* handlerByName(const std::string& name) {
     for (auto* h : allHandlers())
         if (name == h->name()) return h;
     return nullptr;

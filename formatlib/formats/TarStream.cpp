@@ -15,8 +15,7 @@ namespace {
 
 // An octal field (leading spaces, digits, then space or NUL) or, with the top bit of
 // its first byte set, a big-endian binary number. False when it is neither.
-bool numberField(const std::uint8_t* f, std::size_t width, std::uint64_t* value)
-{
+bool numberField(const std::uint8_t* f, std::size_t width, std::uint64_t* value) {
     *value = 0;
     if (f[0] & 0x80) {
         if (f[0] == 0xFF) return false;  // negative
@@ -39,21 +38,16 @@ bool numberField(const std::uint8_t* f, std::size_t width, std::uint64_t* value)
     return true;
 }
 
-std::string textField(const std::uint8_t* f, std::size_t width)
-{
+std::string textField(const std::uint8_t* f, std::size_t width) {
     std::size_t n = 0;
     while (n < width && f[n]) ++n;
     return std::string(reinterpret_cast<const char*>(f), n);
 }
 
-std::uint64_t roundUp(std::uint64_t n)
-{
-    return (n + kTarBlock - 1) / kTarBlock * kTarBlock;
-}
+std::uint64_t roundUp(std::uint64_t n) { return (n + kTarBlock - 1) / kTarBlock * kTarBlock; }
 
 // The records of a pax header: "LEN key=value\n" each.
-void readPax(const std::string& data, std::string* path, std::string* linkpath, std::uint64_t* size, bool* hasSize)
-{
+void readPax(const std::string& data, std::string* path, std::string* linkpath, std::uint64_t* size, bool* hasSize) {
     std::size_t at = 0;
     while (at < data.size()) {
         std::size_t sp = data.find(' ', at);
@@ -89,8 +83,7 @@ void readPax(const std::string& data, std::string* path, std::string* linkpath, 
 
 }  // namespace
 
-bool tarHeaderValid(const std::uint8_t* block)
-{
+bool tarHeaderValid(const std::uint8_t* block) {
     std::uint64_t stored = 0;
     if (!numberField(block + 148, 8, &stored)) return false;
     std::uint64_t sum = 0;
@@ -105,30 +98,26 @@ bool tarHeaderValid(const std::uint8_t* block)
 
 // --- TarSink -----------------------------------------------------------------------
 
-TarSink::TarSink(int fd, bool gzip) : fd_(fd), gzip_(gzip)
-{
+TarSink::TarSink(int fd, bool gzip) : fd_(fd), gzip_(gzip) {
     if (gzip_) {
         if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK)
             zOpen_ = true;
-        else
-            error_ = "Not enough memory";
+        else error_ = "Not enough memory";
     }
 }
 
-TarSink::~TarSink()
-{
+TarSink::~TarSink() {
     if (zOpen_) deflateEnd(&z_);
 }
 
-bool TarSink::put(const void* data, std::size_t size)
-{
+bool TarSink::put(const void* data, std::size_t size) {
     const auto* p = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(fd_, p, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error_ = errno == ENOSPC ? "cannot write the archive (disk full)" : std::string("cannot write the archive (") +
-                                                                                   std::strerror(errno) + ")";
+            error_ = errno == ENOSPC ? "cannot write the archive (disk full)"
+                                     : std::string("cannot write the archive (") + std::strerror(errno) + ")";
             return false;
         }
         p += n;
@@ -137,8 +126,7 @@ bool TarSink::put(const void* data, std::size_t size)
     return true;
 }
 
-bool TarSink::write(const void* data, std::size_t size)
-{
+bool TarSink::write(const void* data, std::size_t size) {
     if (!error_.empty()) return false;
     written_ += size;
     if (!gzip_) return put(data, size);
@@ -154,8 +142,7 @@ bool TarSink::write(const void* data, std::size_t size)
     return true;
 }
 
-bool TarSink::finish(bool endMark)
-{
+bool TarSink::finish(bool endMark) {
     static const std::uint8_t zeros[kTarBlock] = {};
     if (endMark && (!write(zeros, kTarBlock) || !write(zeros, kTarBlock))) return false;
     while (written_ % kTarRecord != 0) {
@@ -182,8 +169,7 @@ bool TarSink::finish(bool endMark)
 
 // --- RawTarReader ------------------------------------------------------------------
 
-RawTarReader::RawTarReader(const std::filesystem::path& path, int filter)
-{
+RawTarReader::RawTarReader(const std::filesystem::path& path, int filter) {
     r_ = std::make_unique<LibarchiveReader>(
         path, [](struct archive* a) { archive_read_support_format_raw(a); }, std::string(), kKindOther, "tar",
         std::string(), filter);
@@ -205,8 +191,7 @@ RawTarReader::RawTarReader(const std::filesystem::path& path, int filter)
 RawTarReader::~RawTarReader() = default;
 
 // Makes at least `want` bytes available at buf_[pos_]; false at the end of the data.
-bool RawTarReader::fill(std::size_t want)
-{
+bool RawTarReader::fill(std::size_t want) {
     if (buf_.size() - pos_ >= want) return true;
     buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(pos_));
     pos_ = 0;
@@ -226,8 +211,7 @@ bool RawTarReader::fill(std::size_t want)
     return buf_.size() >= want;
 }
 
-bool RawTarReader::readExact(std::uint8_t* out, std::size_t size)
-{
+bool RawTarReader::readExact(std::uint8_t* out, std::size_t size) {
     while (size > 0) {
         const std::size_t chunk = std::min<std::size_t>(size, 64 * 1024);
         if (!fill(chunk)) return false;
@@ -241,8 +225,7 @@ bool RawTarReader::readExact(std::uint8_t* out, std::size_t size)
     return true;
 }
 
-int RawTarReader::next(RawTarEntry& e)
-{
+int RawTarReader::next(RawTarEntry& e) {
     if (!isTar_) return -1;
     if (pending_ > 0 && !copyData(nullptr)) return -1;
     e = RawTarEntry{};
@@ -336,8 +319,8 @@ int RawTarReader::next(RawTarEntry& e)
             }
         }
         // Links, devices, folders and fifos carry no data (a pax hard link may).
-        const bool noData = (type == '1' && !hadPax) || type == '2' || type == '3' || type == '4' || type == '5' ||
-                            type == '6';
+        const bool noData =
+            (type == '1' && !hadPax) || type == '2' || type == '3' || type == '4' || type == '5' || type == '6';
         e.size = noData ? 0 : size;
         e.dataBytes = roundUp(e.size);
         pending_ = e.dataBytes;
@@ -345,8 +328,7 @@ int RawTarReader::next(RawTarEntry& e)
     }
 }
 
-bool RawTarReader::copyData(TarSink* sink)
-{
+bool RawTarReader::copyData(TarSink* sink) {
     while (pending_ > 0) {
         if (abortRequested()) {
             error_ = "Operation aborted";

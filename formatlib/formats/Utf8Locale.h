@@ -10,15 +10,13 @@ namespace quarva::formatlib {
 
 class Utf8Locale {
 public:
-    Utf8Locale()
-    {
+    Utf8Locale() {
         for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
             locale_ = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
             if (locale_) break;
         }
     }
-    ~Utf8Locale()
-    {
+    ~Utf8Locale() {
         if (locale_) freelocale(locale_);
     }
     Utf8Locale(const Utf8Locale&) = delete;
@@ -28,8 +26,7 @@ public:
     class Scope {
     public:
         explicit Scope(const Utf8Locale& l) : old_(l.locale_ ? uselocale(l.locale_) : static_cast<locale_t>(0)) {}
-        ~Scope()
-        {
+        ~Scope() {
             if (old_) uselocale(old_);
         }
         Scope(const Scope&) = delete;

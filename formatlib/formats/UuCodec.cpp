@@ -19,16 +19,14 @@ const std::string kXX = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopq
 constexpr std::size_t kLineBytes = 45;
 constexpr std::size_t kMaxLine = 4096;
 
-void fillTable(int* table, TextCode code)
-{
+void fillTable(int* table, TextCode code) {
     for (int i = 0; i < 256; ++i) table[i] = -1;
     const std::string& a = alphabet(code);
     for (std::size_t i = 0; i < a.size(); ++i) table[static_cast<unsigned char>(a[i])] = static_cast<int>(i);
     if (code == TextCode::UU) table[' '] = 0;  // old encoders wrote blanks for zero
 }
 
-bool parseBegin(const std::string& line, unsigned* mode, std::string* name)
-{
+bool parseBegin(const std::string& line, unsigned* mode, std::string* name) {
     if (line.compare(0, 6, "begin ") != 0) return false;
     std::size_t i = 6;
     unsigned m = 0;
@@ -46,8 +44,7 @@ bool parseBegin(const std::string& line, unsigned* mode, std::string* name)
 }
 
 // True when `line` is a well-formed body line under `table`.
-bool consistent(const std::string& line, const int* table)
-{
+bool consistent(const std::string& line, const int* table) {
     if (line.empty()) return false;
     const int n = table[static_cast<unsigned char>(line[0])];
     if (n < 0 || n > 63) return false;
@@ -62,14 +59,10 @@ bool consistent(const std::string& line, const int* table)
 
 }  // namespace
 
-const std::string& alphabet(TextCode code)
-{
-    return code == TextCode::UU ? kUU : kXX;
-}
+const std::string& alphabet(TextCode code) { return code == TextCode::UU ? kUU : kXX; }
 
-bool encodeText(TextCode code, bool table, const std::string& name, unsigned mode, DataSource& in,
-                std::ostream& out, std::string* error)
-{
+bool encodeText(TextCode code, bool table, const std::string& name, unsigned mode, DataSource& in, std::ostream& out,
+                std::string* error) {
     const std::string& a = alphabet(code);
     if (table) out << "table\n" << a.substr(0, 32) << "\n" << a.substr(32) << "\n";
     char modeText[8];
@@ -122,8 +115,7 @@ bool encodeText(TextCode code, bool table, const std::string& name, unsigned mod
     return true;
 }
 
-std::optional<TextCode> sniffText(const std::uint8_t* head, std::size_t size)
-{
+std::optional<TextCode> sniffText(const std::uint8_t* head, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(head), size);
     std::size_t pos = 0;
     bool sawTable = false;
@@ -152,8 +144,7 @@ std::optional<TextCode> sniffText(const std::uint8_t* head, std::size_t size)
 }
 
 TextCodeReader::TextCodeReader(const std::filesystem::path& path, TextCode code)
-    : in_(path, std::ios::binary), code_(code)
-{
+    : in_(path, std::ios::binary), code_(code) {
     std::error_code ec;
     const auto t = std::filesystem::last_write_time(path, ec);
     if (!ec) mtime_ = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(t));
@@ -162,13 +153,9 @@ TextCodeReader::TextCodeReader(const std::filesystem::path& path, TextCode code)
     if (!opened_) error_ = "cannot open the file";
 }
 
-unsigned TextCodeReader::kind() const
-{
-    return kKindOther;
-}
+unsigned TextCodeReader::kind() const { return kKindOther; }
 
-bool TextCodeReader::readLine(std::string& line)
-{
+bool TextCodeReader::readLine(std::string& line) {
     line.clear();
     char c;
     while (in_.get(c)) {
@@ -186,8 +173,7 @@ bool TextCodeReader::readLine(std::string& line)
     return !line.empty();
 }
 
-bool TextCodeReader::decodeLine(const std::string& line, std::string& out, bool* end)
-{
+bool TextCodeReader::decodeLine(const std::string& line, std::string& out, bool* end) {
     *end = false;
     std::string l = line;
     while (!l.empty() && (l.back() == '\r')) l.pop_back();
@@ -220,8 +206,7 @@ bool TextCodeReader::decodeLine(const std::string& line, std::string& out, bool*
     return true;
 }
 
-int TextCodeReader::next(EntryInfo& entry)
-{
+int TextCodeReader::next(EntryInfo& entry) {
     if (!opened_) return -1;
     // Skip the rest of a body that was not read to its end.
     std::string line, scratch;
@@ -250,7 +235,8 @@ int TextCodeReader::next(EntryInfo& entry)
             while (!tableText.empty() && tableText.back() == '\r') tableText.pop_back();
             if (tableText.size() >= 64) {
                 for (int& t : table_) t = -1;
-                for (std::size_t i = 0; i < 64; ++i) table_[static_cast<unsigned char>(tableText[i])] = static_cast<int>(i);
+                for (std::size_t i = 0; i < 64; ++i)
+                    table_[static_cast<unsigned char>(tableText[i])] = static_cast<int>(i);
                 tableNext = false;
             }
             continue;
@@ -299,8 +285,7 @@ int TextCodeReader::next(EntryInfo& entry)
     }
 }
 
-long TextCodeReader::read(void* buffer, std::size_t size)
-{
+long TextCodeReader::read(void* buffer, std::size_t size) {
     std::size_t got = 0;
     auto* out = static_cast<char*>(buffer);
     while (got < size) {

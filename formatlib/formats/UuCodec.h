@@ -19,8 +19,8 @@ const std::string& alphabet(TextCode code);
 
 // Writes `name` with the data of `in` as encoded text. With `table` the alphabet
 // precedes the "begin" line. Returns false (with *error) when reading or writing fails.
-bool encodeText(TextCode code, bool table, const std::string& name, unsigned mode, DataSource& in,
-                std::ostream& out, std::string* error);
+bool encodeText(TextCode code, bool table, const std::string& name, unsigned mode, DataSource& in, std::ostream& out,
+                std::string* error);
 
 // Which code the text most likely uses (by its first body line); nullopt when it
 // is not encoded text at all.

@@ -10,13 +10,11 @@ class BlakHoleHandler : public HandlerBase {
 public:
     BlakHoleHandler() : HandlerBase("bh", {"bh"}, 0) {}
     int bid(const std::uint8_t*, std::size_t, const std::filesystem::path&) const override { return 0; }
-    std::string unsupportedReason() const override
-    {
+    std::string unsupportedReason() const override {
         return "BlakHole archives are not supported: no description of the format is available";
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path&, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         *error = unsupportedReason();
         return nullptr;
     }
@@ -24,8 +22,7 @@ public:
 
 }  // namespace
 
-const FormatHandler& blakHoleHandler()
-{
+const FormatHandler& blakHoleHandler() {
     static BlakHoleHandler h;
     return h;
 }

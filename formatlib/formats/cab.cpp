@@ -18,21 +18,18 @@ namespace {
 
 class CabWriter : public ArchiveWriter {
 public:
-    explicit CabWriter(const std::filesystem::path& path) : out_(path)
-    {
+    explicit CabWriter(const std::filesystem::path& path) : out_(path) {
         std::string tmpl = (path.parent_path() / ".qzcab-XXXXXX").string();
         if (mkdtemp(tmpl.data())) spool_ = tmpl;
     }
-    ~CabWriter() override
-    {
+    ~CabWriter() override {
         std::error_code ec;
         if (!spool_.empty()) std::filesystem::remove_all(spool_, ec);
     }
     bool ok() const { return !spool_.empty(); }
     bool needsSize() const override { return false; }
 
-    bool add(const EntryInfo& entry, DataSource* data) override
-    {
+    bool add(const EntryInfo& entry, DataSource* data) override {
         if (entry.isDir) return true;  // a cabinet keeps folders only as parts of file names
         if (entry.isSymlink || entry.isHardlink || !data) {
             error_ = "a cabinet cannot hold links: " + entry.name;
@@ -69,8 +66,7 @@ public:
         return true;
     }
 
-    bool finish() override
-    {
+    bool finish() override {
         if (!ok()) return false;
         GCabCabinet* cab = gcab_cabinet_new();
         GCabFolder* folder = gcab_folder_new(GCAB_COMPRESSION_MSZIP);
@@ -130,13 +126,11 @@ private:
 class CabHandler : public HandlerBase {
 public:
     CabHandler() : HandlerBase("cab", {"cab"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
         return startsWith(head, size, "MSCF\0\0\0\0", 8) ? bids::kSignature : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         // One cabinet of a set (flags: a previous or a next cabinet): libarchive reads
         // one cabinet alone, 7z follows the set.
         const auto head = readHead(path, 36);
@@ -155,8 +149,7 @@ public:
         return r;
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto w = std::make_unique<CabWriter>(path);
         if (!w->ok()) {
             *error = "cannot create a work folder beside the cabinet";
@@ -168,8 +161,7 @@ public:
 
 }  // namespace
 
-const FormatHandler& cabHandler()
-{
+const FormatHandler& cabHandler() {
     static CabHandler h;
     return h;
 }

@@ -30,8 +30,7 @@ namespace quarva::formatlib {
 namespace {
 namespace fs = std::filesystem;
 
-std::string findTool(const char* name)
-{
+std::string findTool(const char* name) {
     const char* path = std::getenv("PATH");
     std::string p = path ? path : "/usr/bin:/bin";
     std::size_t i = 0;
@@ -52,8 +51,7 @@ std::string findTool(const char* name)
 // input (a password: never on the command line, where every local user could read
 // it); the program then runs in a session of its own, without a terminal to ask on.
 pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo = false,
-              const std::string& input = {})
-{
+              const std::string& input = {}) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -83,7 +81,8 @@ pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, i
         if (rc == 0) {
             // A few bytes, well within the pipe's buffer: written at once.
             const std::string line = input + "\n";
-            struct sigaction ignore {}, old {};
+            struct sigaction ignore {
+            }, old{};
             ignore.sa_handler = SIG_IGN;
             sigaction(SIGPIPE, &ignore, &old);
             [[maybe_unused]] const ssize_t n = ::write(inFds[1], line.data(), line.size());
@@ -94,8 +93,7 @@ pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, i
     return rc == 0 ? pid : -1;
 }
 
-int exitStatus(pid_t pid)
-{
+int exitStatus(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return -1;
@@ -104,8 +102,7 @@ int exitStatus(pid_t pid)
 
 // Runs a program in `folder` and keeps at most `most` bytes of what it prints.
 int runListing(const std::vector<std::string>& args, const std::string& folder, std::string& out,
-               std::size_t most = 16u << 20, bool errorsToo = false, const std::string& input = {})
-{
+               std::size_t most = 16u << 20, bool errorsToo = false, const std::string& input = {}) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
     const pid_t pid = spawnIn(args, folder, pipeFds[1], errorsToo, input);
@@ -125,8 +122,7 @@ int runListing(const std::vector<std::string>& args, const std::string& folder, 
     return exitStatus(pid);
 }
 
-std::uint64_t bytesBelow(const fs::path& folder)
-{
+std::uint64_t bytesBelow(const fs::path& folder) {
     std::uint64_t total = 0;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
@@ -139,9 +135,8 @@ std::uint64_t bytesBelow(const fs::path& folder)
 
 // Runs an unpacking program in `folder`; it is stopped when what it wrote passes
 // `ceiling` bytes (*overflow set) or when the user aborts.
-int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling,
-              bool* overflow, bool* aborted, const std::string& input = {})
-{
+int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling, bool* overflow,
+              bool* aborted, const std::string& input = {}) {
     const pid_t pid = spawnIn(args, folder, -1, false, input);
     if (pid < 0) return -1;
     long pauseMs = 10;  // short at first, so that a small bomb is caught early; longer for big archives
@@ -165,7 +160,9 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
             return -1;
         }
         pauseMs = std::min(pauseMs * 2, 200L);
-        struct timespec pause {0, pauseMs * 1000 * 1000};
+        struct timespec pause {
+            0, pauseMs * 1000 * 1000
+        };
         nanosleep(&pause, nullptr);
     }
 }
@@ -177,18 +174,17 @@ struct Listing {
 };
 
 // Reads the digits at `p` (skipping blanks first); false when there are none.
-bool number(const std::string& text, std::size_t& p, std::uint64_t& value)
-{
+bool number(const std::string& text, std::size_t& p, std::uint64_t& value) {
     while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
     const std::size_t start = p;
     value = 0;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9' && p - start < 19) value = value * 10 + (text[p++] - '0');
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9' && p - start < 19)
+        value = value * 10 + (text[p++] - '0');
     return p > start;
 }
 
 // The summary line of "arj l": "     3 files  100000008       1531 0.000".
-Listing parseArjList(const std::string& text)
-{
+Listing parseArjList(const std::string& text) {
     Listing l;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -212,8 +208,7 @@ Listing parseArjList(const std::string& text)
 
 // "lsar -j": one object per entry with "XADFileName", "XADFileSize" and, for
 // folders, "XADIsDirectory".
-Listing parseLsarJson(const std::string& text)
-{
+Listing parseLsarJson(const std::string& text) {
     Listing l;
     if (text.find("\"lsarContents\"") == std::string::npos) return l;
     l.ok = true;
@@ -238,8 +233,7 @@ Listing parseLsarJson(const std::string& text)
 }
 
 // "7z l -slt": after the line of dashes, one block of "Key = value" lines per entry.
-Listing parseSevenZipList(const std::string& text, bool* encrypted)
-{
+Listing parseSevenZipList(const std::string& text, bool* encrypted) {
     Listing l;
     const std::size_t body = text.find("\n----------\n");
     if (body == std::string::npos) return l;
@@ -262,7 +256,8 @@ Listing parseSevenZipList(const std::string& text, bool* encrypted)
             std::size_t p = 7;
             std::uint64_t v = 0;
             if (number(line, p, v)) l.bytes += v;
-        } else if (line == "Folder = +" || (line.compare(0, 13, "Attributes = ") == 0 && line.size() > 13 && line[13] == 'D')) {
+        } else if (line == "Folder = +" ||
+                   (line.compare(0, 13, "Attributes = ") == 0 && line.size() > 13 && line[13] == 'D')) {
             folder = true;
         } else if (line == "Encrypted = +" && encrypted) {
             *encrypted = true;
@@ -272,8 +267,7 @@ Listing parseSevenZipList(const std::string& text, bool* encrypted)
     return l;
 }
 
-std::vector<std::string> sevenZipArgs(const std::string& program, const char* command, const std::string& password)
-{
+std::vector<std::string> sevenZipArgs(const std::string& program, const char* command, const std::string& password) {
     // The password goes to its standard input; without one, -p with nothing: never
     // ask. -bd: no progress; -sccUTF-8: names in UTF-8.
     std::vector<std::string> args{program, command, "-bd", "-sccUTF-8", "-y"};
@@ -281,18 +275,16 @@ std::vector<std::string> sevenZipArgs(const std::string& program, const char* co
     return args;
 }
 
-std::string tooBigText(std::uint64_t bytes, std::uint64_t ceiling)
-{
+std::string tooBigText(std::uint64_t bytes, std::uint64_t ceiling) {
     return "the archive unpacks to " + std::to_string(bytes >> 20) + " MiB or more, beyond the " +
            std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
 }
 
-
 // Serves the files below a folder (removed afterwards) as archive entries.
 class UnpackedReader : public ArchiveReader {
 public:
-    UnpackedReader(std::filesystem::path folder, std::string format) : folder_(std::move(folder)), format_(std::move(format))
-    {
+    UnpackedReader(std::filesystem::path folder, std::string format)
+        : folder_(std::move(folder)), format_(std::move(format)) {
         std::error_code ec;
         for (auto it = std::filesystem::recursive_directory_iterator(folder_, ec);
              !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
@@ -301,13 +293,11 @@ public:
         }
         std::sort(files_.begin(), files_.end());
     }
-    ~UnpackedReader() override
-    {
+    ~UnpackedReader() override {
         std::error_code ec;
         std::filesystem::remove_all(folder_, ec);
     }
-    int next(EntryInfo& entry) override
-    {
+    int next(EntryInfo& entry) override {
         in_.close();
         if (index_ >= files_.size()) return 0;
         const auto& p = files_[index_++];
@@ -323,8 +313,7 @@ public:
         if (!entry.isDir) in_.open(p, std::ios::binary);
         return 1;
     }
-    long read(void* buffer, std::size_t size) override
-    {
+    long read(void* buffer, std::size_t size) override {
         if (!in_.is_open()) return 0;
         in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
         if (in_.bad()) return -1;
@@ -346,24 +335,20 @@ public:
     using Bid = int (*)(const std::uint8_t*, std::size_t);
     ExternalHandler(const char* name, std::vector<std::string> ext, Bid bid, bool arjToo)
         : HandlerBase(name, std::move(ext), kCanRead), bid_(bid), arjToo_(arjToo) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
         return bid_ ? bid_(head, size) : 0;
     }
-    std::string unsupportedReason() const override
-    {
+    std::string unsupportedReason() const override {
         return std::string("format not supported on this system: install unar (the Debian package unar)") +
                (arjToo_ ? " or arj" : "");
     }
-    std::optional<int> quickCount(const std::filesystem::path& path) const override
-    {
+    std::optional<int> quickCount(const std::filesystem::path& path) const override {
         const Listing l = list(path);
         return l.ok ? l.files : -1;
     }
 
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         const std::string unar = findTool("unar");
         const std::string arj = arjToo_ ? findTool("arj") : std::string();
         if (unar.empty() && arj.empty()) {
@@ -399,8 +384,7 @@ public:
         // arc's own program where it is installed: unar does not unsqueeze.
         const std::string arc = std::string(name()) == "arc" && password.empty() ? findTool("arc") : std::string();
         // arj's own program where it is installed: it keeps the folders of names made on Unix.
-        if (!arc.empty())
-            rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
+        if (!arc.empty()) rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
         else if (!arj.empty())
             rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
                            &aborted);
@@ -422,14 +406,12 @@ public:
     }
 
 private:
-    static std::string tooBig(std::uint64_t bytes, std::uint64_t ceiling)
-    {
+    static std::string tooBig(std::uint64_t bytes, std::uint64_t ceiling) {
         return "the archive unpacks to " + std::to_string(bytes >> 20) + " MiB or more, beyond the " +
                std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
     }
     // The outside program's list of the archive: entries and their total size.
-    Listing list(const std::filesystem::path& path, const std::string& password = {}) const
-    {
+    Listing list(const std::filesystem::path& path, const std::string& password = {}) const {
         const fs::path temp = platform::tempFolder();
         const std::string folder = temp.empty() ? std::string("/") : temp.string();
         const std::string archive = fs::absolute(path).string();
@@ -454,27 +436,23 @@ private:
     bool arjToo_;
 };
 
-int bidAce(const std::uint8_t* h, std::size_t n)
-{
+int bidAce(const std::uint8_t* h, std::size_t n) {
     return n > 14 && std::memcmp(h + 7, "**ACE**", 7) == 0 ? bids::kSignature : bids::kNone;
 }
 // The mark, then a basic header of at most 2600 bytes.
-int bidArj(const std::uint8_t* h, std::size_t n)
-{
+int bidArj(const std::uint8_t* h, std::size_t n) {
     return n > 10 && h[0] == 0x60 && h[1] == 0xEA && (h[2] | (h[3] << 8)) > 0 && (h[2] | (h[3] << 8)) <= 2600
                ? bids::kSignature
                : bids::kNone;
 }
-int bidZoo(const std::uint8_t* h, std::size_t n)
-{
+int bidZoo(const std::uint8_t* h, std::size_t n) {
     return n > 24 && std::memcmp(h, "ZOO ", 4) == 0 && h[20] == 0xDC && h[21] == 0xA7 && h[22] == 0xC4 && h[23] == 0xFD
                ? bids::kSignature
                : bids::kNone;
 }
 // "HA", a file count, then the first header: a method of 0-2, 14 or 15 in the low
 // four bits, version 2 in the high ones, and a path and a name made of printable bytes.
-int bidHa(const std::uint8_t* h, std::size_t n)
-{
+int bidHa(const std::uint8_t* h, std::size_t n) {
     if (n < 24 || h[0] != 'H' || h[1] != 'A' || (h[2] | (h[3] << 8)) == 0) return bids::kNone;
     const unsigned method = h[4] & 0x0f;
     if ((h[4] >> 4) != 2 || (method > 2 && method < 14)) return bids::kNone;
@@ -489,8 +467,7 @@ int bidHa(const std::uint8_t* h, std::size_t n)
     return bids::kWeakMark;
 }
 // 0x1A, a method of 1 to 11, a name of at most 12 printable bytes ended by a zero.
-int bidArc(const std::uint8_t* h, std::size_t n)
-{
+int bidArc(const std::uint8_t* h, std::size_t n) {
     if (n < 29 || h[0] != 0x1A || h[1] < 1 || h[1] > 11) return bids::kNone;
     std::size_t i = 2;
     while (i < 15 && h[i] != 0) {
@@ -502,23 +479,13 @@ int bidArc(const std::uint8_t* h, std::size_t n)
 
 }  // namespace
 
-std::string sevenZipProgram()
-{
-    return findTool("7z");
-}
+std::string sevenZipProgram() { return findTool("7z"); }
 
-std::string sevenZipHint()
-{
-    return "this archive can be read through 7z: install the package p7zip-full";
-}
+std::string sevenZipHint() { return "this archive can be read through 7z: install the package p7zip-full"; }
 
-std::string sevenZipMissing(const std::string& why)
-{
-    return why + "; " + sevenZipHint();
-}
+std::string sevenZipMissing(const std::string& why) { return why + "; " + sevenZipHint(); }
 
-int countThroughSevenZip(const std::filesystem::path& path, const std::string& password)
-{
+int countThroughSevenZip(const std::filesystem::path& path, const std::string& password) {
     const std::string program = sevenZipProgram();
     if (program.empty()) return -1;
     const fs::path temp = platform::tempFolder();
@@ -532,8 +499,7 @@ int countThroughSevenZip(const std::filesystem::path& path, const std::string& p
 }
 
 std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& path, const std::string& password,
-                                                   const std::string& formatName, std::string* error)
-{
+                                                   const std::string& formatName, std::string* error) {
     const std::string program = sevenZipProgram();
     if (program.empty()) {
         *error = sevenZipMissing("libarchive cannot read this archive");
@@ -556,9 +522,10 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     const Listing l = parseSevenZipList(out, &encrypted);
     if (listed != 0 || !l.ok) {
         const bool wrongPassword = out.find("Wrong password") != std::string::npos;
-        *error = wrongPassword ? (password.empty() ? std::string("the archive's names are encrypted: a password is needed")
-                                                   : std::string("the password is wrong"))
-                               : std::string("7z could not read this archive either");
+        *error = wrongPassword
+                     ? (password.empty() ? std::string("the archive's names are encrypted: a password is needed")
+                                         : std::string("the password is wrong"))
+                     : std::string("7z could not read this archive either");
         return nullptr;
     }
     if (l.bytes > ceiling) {
@@ -577,8 +544,8 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     if (rc != 0) {
         std::error_code ec;
         std::filesystem::remove_all(tmpl, ec);
-        *error = overflow  ? tooBigText(ceiling + 1, ceiling)
-                 : aborted ? std::string("Operation aborted")
+        *error = overflow    ? tooBigText(ceiling + 1, ceiling)
+                 : aborted   ? std::string("Operation aborted")
                  : encrypted ? (password.empty() ? std::string("the entries are encrypted: a password is needed")
                                                  : std::string("the password is wrong"))
                              : std::string("7z could not unpack this archive (unsupported method or damaged data)");
@@ -587,8 +554,7 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     return std::make_unique<UnpackedReader>(tmpl, formatName);
 }
 
-std::vector<const FormatHandler*> externalHandlers()
-{
+std::vector<const FormatHandler*> externalHandlers() {
     static ExternalHandler ace("ace", {"ace"}, bidAce, false);
     static ExternalHandler arc("arc", {"arc"}, bidArc, false);
     static ExternalHandler arj("arj", {"arj"}, bidArj, true);

@@ -17,15 +17,13 @@ namespace {
 class GzWriter : public ArchiveWriter {
 public:
     explicit GzWriter(const std::filesystem::path& path) : out_(std::fopen(path.c_str(), "wb")) {}
-    ~GzWriter() override
-    {
+    ~GzWriter() override {
         if (out_) std::fclose(out_);
     }
     bool ok() const { return out_ != nullptr; }
     bool needsSize() const override { return false; }
 
-    bool add(const EntryInfo& entry, DataSource* data) override
-    {
+    bool add(const EntryInfo& entry, DataSource* data) override {
         if (entry.isDir) return true;  // a gz holds no folders; the file alone counts
         if (entry.isSymlink || !data) {
             error_ = "a gz file holds one ordinary file";
@@ -81,8 +79,7 @@ public:
         deflateEnd(&z);
         return good;
     }
-    bool finish() override
-    {
+    bool finish() override {
         if (!out_) return false;
         const bool good = std::fflush(out_) == 0 && std::fclose(out_) == 0;
         out_ = nullptr;
@@ -104,13 +101,11 @@ private:
 class GzHandler : public HandlerBase {
 public:
     GzHandler() : HandlerBase("gz", {"gz", "gzip"}, kCanRead | kCanCreate) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
         return filterMagic(ARCHIVE_FILTER_GZIP, head, size) ? bids::kCompressedFile : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         std::string stored = gzipStoredName(path);
         if (stored.empty()) stored = stripLastExtension(path);
         auto r = std::make_unique<LibarchiveReader>(
@@ -128,8 +123,7 @@ public:
         return r;
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto w = std::make_unique<GzWriter>(path);
         if (!w->ok()) {
             *error = "cannot create the file";
@@ -141,8 +135,7 @@ public:
 
 }  // namespace
 
-const FormatHandler& gzHandler()
-{
+const FormatHandler& gzHandler() {
     static GzHandler h;
     return h;
 }

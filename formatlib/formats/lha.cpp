@@ -15,15 +15,13 @@ namespace {
 class LhaHandler : public HandlerBase {
 public:
     LhaHandler() : HandlerBase("lha", {"lzh", "lha"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
         if (size < 21 || head[2] != '-' || head[6] != '-') return bids::kNone;
         if ((head[3] == 'l' && head[4] == 'h') || (head[3] == 'l' && head[4] == 'z')) return bids::kSignature;
         return bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto r = std::make_unique<AnnotatedReader>(
             path, [](struct archive* a) { archive_read_support_format_lha(a); }, std::string(), kKindOther, "lha",
             readLhaHeaders(path));
@@ -35,8 +33,7 @@ public:
     }
     std::string refuses(const EntryInfo& entry) const override { return LhaWriter::refuses(entry); }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto w = std::make_unique<LhaWriter>(path);
         if (!w->ok()) {
             *error = "cannot create the file";
@@ -48,8 +45,7 @@ public:
 
 }  // namespace
 
-const FormatHandler& lhaHandler()
-{
+const FormatHandler& lhaHandler() {
     static LhaHandler h;
     return h;
 }

@@ -19,13 +19,11 @@ class ReadOnlyHandler : public HandlerBase {
 public:
     ReadOnlyHandler(const char* name, std::vector<std::string> ext, Bid bid, Setup setup)
         : HandlerBase(name, std::move(ext), kCanRead), bid_(bid), setup_(setup) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
         return bid_(head, size, path);
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto r = std::make_unique<LibarchiveReader>(path, setup_, std::string(), kKindOther, name());
         if (!r->opened()) {
             *error = r->error();
@@ -33,22 +31,22 @@ public:
         }
         return r;
     }
-    std::string unsupportedReason() const override { return std::string(name()) + " archives can be read but not written"; }
+    std::string unsupportedReason() const override {
+        return std::string(name()) + " archives can be read but not written";
+    }
 
 private:
     Bid bid_;
     Setup setup_;
 };
 
-bool mark(const std::uint8_t* h, std::size_t n, const char* m, std::size_t len)
-{
+bool mark(const std::uint8_t* h, std::size_t n, const char* m, std::size_t len) {
     return n >= len && std::memcmp(h, m, len) == 0;
 }
 
 // Portable ("070707") and new ("070701", "070702") cpio headers, or the old binary
 // header in either byte order with a plausible name after it.
-int bidCpio(const std::uint8_t* h, std::size_t n, const std::filesystem::path&)
-{
+int bidCpio(const std::uint8_t* h, std::size_t n, const std::filesystem::path&) {
     if (mark(h, n, "070707", 6) || mark(h, n, "070701", 6) || mark(h, n, "070702", 6)) return bids::kSignature;
     if (n < 28) return bids::kNone;
     const bool little = h[0] == 0xc7 && h[1] == 0x71, big = h[0] == 0x71 && h[1] == 0xc7;
@@ -59,13 +57,11 @@ int bidCpio(const std::uint8_t* h, std::size_t n, const std::filesystem::path&)
         if (h[26 + i] < 0x20) return bids::kNone;
     return bids::kSignature;
 }
-int bidAr(const std::uint8_t* h, std::size_t n, const std::filesystem::path&)
-{
+int bidAr(const std::uint8_t* h, std::size_t n, const std::filesystem::path&) {
     return mark(h, n, "!<arch>\n", 8) ? bids::kSignature : bids::kNone;
 }
 // The primary volume descriptor of an ISO 9660 image, at 32 KiB.
-int bidIso(const std::uint8_t*, std::size_t, const std::filesystem::path& path)
-{
+int bidIso(const std::uint8_t*, std::size_t, const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     char d[6] = {};
     in.seekg(32768);
@@ -75,11 +71,13 @@ int bidIso(const std::uint8_t*, std::size_t, const std::filesystem::path& path)
 
 }  // namespace
 
-std::vector<const FormatHandler*> readOnlyHandlers()
-{
-    static ReadOnlyHandler cpio("cpio", {"cpio"}, bidCpio, [](struct archive* a) { archive_read_support_format_cpio(a); });
-    static ReadOnlyHandler ar("ar", {"ar", "a", "deb"}, bidAr, [](struct archive* a) { archive_read_support_format_ar(a); });
-    static ReadOnlyHandler iso("iso", {"iso"}, bidIso, [](struct archive* a) { archive_read_support_format_iso9660(a); });
+std::vector<const FormatHandler*> readOnlyHandlers() {
+    static ReadOnlyHandler cpio("cpio", {"cpio"}, bidCpio,
+                                [](struct archive* a) { archive_read_support_format_cpio(a); });
+    static ReadOnlyHandler ar("ar", {"ar", "a", "deb"}, bidAr,
+                              [](struct archive* a) { archive_read_support_format_ar(a); });
+    static ReadOnlyHandler iso("iso", {"iso"}, bidIso,
+                               [](struct archive* a) { archive_read_support_format_iso9660(a); });
     return {&cpio, &ar, &iso};
 }
 

@@ -15,15 +15,13 @@ namespace {
 constexpr char kSignature[] = "Rar!\x1a\x07";
 constexpr std::uint64_t kStubLimit = 4u << 20;
 
-void setup(struct archive* a)
-{
+void setup(struct archive* a) {
     archive_read_support_format_rar(a);
     archive_read_support_format_rar5(a);
 }
 
 // Reads a RAR 5 variable-length number; false when it runs past the end.
-bool vint(const std::uint8_t* h, std::size_t n, std::size_t& p, std::uint64_t& v)
-{
+bool vint(const std::uint8_t* h, std::size_t n, std::size_t& p, std::uint64_t& v) {
     v = 0;
     for (int shift = 0; p < n && shift < 64; shift += 7) {
         const std::uint8_t b = h[p++];
@@ -34,8 +32,7 @@ bool vint(const std::uint8_t* h, std::size_t n, std::size_t& p, std::uint64_t& v
 }
 
 // True when the archive's main header marks it as one volume of a set.
-bool isVolume(const std::uint8_t* h, std::size_t n)
-{
+bool isVolume(const std::uint8_t* h, std::size_t n) {
     if (n >= 12 && std::memcmp(h, "Rar!\x1a\x07\x00", 7) == 0)
         return h[9] == 0x73 && (h[10] & 0x01);  // RAR 4: main header, flag "volume"
     if (n >= 16 && std::memcmp(h, "Rar!\x1a\x07\x01\x00", 8) == 0) {
@@ -51,15 +48,13 @@ bool isVolume(const std::uint8_t* h, std::size_t n)
 class RarHandler : public HandlerBase {
 public:
     RarHandler() : HandlerBase("rar", {"rar"}, kCanRead) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
         if (startsWith(head, size, kSignature, 6)) return bids::kSignature;
         if (looksLikeProgram(head, size) && signatureWithin(path, kSignature, 6, kStubLimit)) return bids::kBehindStub;
         return bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         const auto head = readHead(path, 64);
         std::string shortfall = isVolume(head.data(), head.size()) ? "the archive is one volume of a set"
                                                                    : libarchiveShortfall(path, setup);
@@ -82,8 +77,7 @@ public:
 
 }  // namespace
 
-const FormatHandler& rarHandler()
-{
+const FormatHandler& rarHandler() {
     static RarHandler h;
     return h;
 }

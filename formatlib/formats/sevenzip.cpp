@@ -16,23 +16,18 @@ constexpr char kSignature[] = "7z\xbc\xaf\x27\x1c";
 // How far into a self-extracting program the archive is looked for.
 constexpr std::uint64_t kStubLimit = 4u << 20;
 
-void setup(struct archive* a)
-{
-    archive_read_support_format_7zip(a);
-}
+void setup(struct archive* a) { archive_read_support_format_7zip(a); }
 
 class SevenZipHandler : public HandlerBase {
 public:
     SevenZipHandler() : HandlerBase("7z", {"7z", "001"}, kCanRead) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
         if (startsWith(head, size, kSignature, 6)) return bids::kSignature;
         if (looksLikeProgram(head, size) && signatureWithin(path, kSignature, 6, kStubLimit)) return bids::kBehindStub;
         return bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         const std::string shortfall = libarchiveShortfall(path, setup);
         if ((!shortfall.empty() || !password.empty()) && !sevenZipProgram().empty()) {
             std::string why;
@@ -53,8 +48,7 @@ public:
         if (!shortfall.empty() && sevenZipProgram().empty()) r->setHint(sevenZipHint());
         return r;
     }
-    std::optional<int> quickCount(const std::filesystem::path& path) const override
-    {
+    std::optional<int> quickCount(const std::filesystem::path& path) const override {
         if (libarchiveShortfall(path, setup).empty() || sevenZipProgram().empty()) return std::nullopt;
         return countThroughSevenZip(path, {});
     }
@@ -63,8 +57,7 @@ public:
 
 }  // namespace
 
-const FormatHandler& sevenZipHandler()
-{
+const FormatHandler& sevenZipHandler() {
     static SevenZipHandler h;
     return h;
 }

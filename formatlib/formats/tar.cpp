@@ -11,8 +11,7 @@
 namespace quarva::formatlib {
 namespace {
 
-bool isTarHeader(const std::uint8_t* head, std::size_t size)
-{
+bool isTarHeader(const std::uint8_t* head, std::size_t size) {
     if (size < 512) return false;
     if (std::memcmp(head + 257, "ustar", 5) == 0) return true;
     // Old-style tar: the checksum field holds octal digits matching the header.
@@ -34,14 +33,12 @@ bool isTarHeader(const std::uint8_t* head, std::size_t size)
 class TarHandler : public HandlerBase {
 public:
     TarHandler() : HandlerBase("tar", {"tar"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
         return isTarHeader(head, size) ? bids::kSignature : bids::kNone;
     }
     int tarFilter() const override { return ARCHIVE_FILTER_NONE; }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto r = std::make_unique<LibarchiveReader>(
             path, [](struct archive* a) { archive_read_support_format_tar(a); }, std::string(), kKindOther, "tar");
         if (!r->opened()) {
@@ -51,8 +48,7 @@ public:
         return r;
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto w = std::make_unique<LibarchiveWriter>(
             path, [](struct archive* a) { return archive_write_set_format_pax_restricted(a) == ARCHIVE_OK; }, true);
         if (!w->ok()) {
@@ -69,8 +65,7 @@ class CompressedTarHandler : public HandlerBase {
 public:
     CompressedTarHandler(const char* name, std::vector<std::string> ext, int filter, unsigned caps)
         : HandlerBase(name, std::move(ext), caps), filter_(filter) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
         if (!filterMagic(filter_, head, size)) return bids::kNone;
         if (filter_ == ARCHIVE_FILTER_GZIP) return gzipHoldsTar(path) ? bids::kCompressedTar : bids::kNone;
         const auto inner = filteredHead(path, filter_, 512);
@@ -84,8 +79,7 @@ public:
     }
     int tarFilter() const override { return filter_; }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         auto r = std::make_unique<LibarchiveReader>(
             path,
             [](struct archive* a) {
@@ -100,8 +94,7 @@ public:
         return r;
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         if (!(capabilities() & kCanCreate)) return FormatHandler::openWriter(path, {}, error);
         const int filter = filter_;
         auto w = std::make_unique<LibarchiveWriter>(
@@ -122,8 +115,7 @@ public:
         }
         return w;
     }
-    std::string unsupportedReason() const override
-    {
+    std::string unsupportedReason() const override {
         if (capabilities() & kCanCreate)
             return std::string(name()) + " archives are written whole: files cannot be added to or deleted from them";
         return std::string(name()) + " archives can be read but not written (written: tar, tar.gz, tar.xz, tar.zst)";
@@ -135,49 +127,40 @@ private:
 
 }  // namespace
 
-const FormatHandler& tarHandler()
-{
+const FormatHandler& tarHandler() {
     static TarHandler h;
     return h;
 }
-const FormatHandler& tarGzHandler()
-{
+const FormatHandler& tarGzHandler() {
     static CompressedTarHandler h("tar.gz", {"tar.gz", "tgz"}, ARCHIVE_FILTER_GZIP,
                                   kCanRead | kCanCreate | kCanAdd | kCanDelete);
     return h;
 }
-const FormatHandler& tarBz2Handler()
-{
+const FormatHandler& tarBz2Handler() {
     static CompressedTarHandler h("tar.bz2", {"tar.bz2", "tbz", "tbz2", "tb2", "bz2"}, ARCHIVE_FILTER_BZIP2, kCanRead);
     return h;
 }
-const FormatHandler& tarXzHandler()
-{
+const FormatHandler& tarXzHandler() {
     static CompressedTarHandler h("tar.xz", {"tar.xz", "txz", "xz"}, ARCHIVE_FILTER_XZ, kCanRead | kCanCreate);
     return h;
 }
-const FormatHandler& tarZstdHandler()
-{
+const FormatHandler& tarZstdHandler() {
     static CompressedTarHandler h("tar.zst", {"tar.zst", "tzst", "zst"}, ARCHIVE_FILTER_ZSTD, kCanRead | kCanCreate);
     return h;
 }
-const FormatHandler& tarLz4Handler()
-{
+const FormatHandler& tarLz4Handler() {
     static CompressedTarHandler h("tar.lz4", {"tar.lz4", "lz4"}, ARCHIVE_FILTER_LZ4, kCanRead);
     return h;
 }
-const FormatHandler& tarLzmaHandler()
-{
+const FormatHandler& tarLzmaHandler() {
     static CompressedTarHandler h("tar.lzma", {"tar.lzma", "tlz", "lzma"}, ARCHIVE_FILTER_LZMA, kCanRead);
     return h;
 }
-const FormatHandler& tarLzipHandler()
-{
+const FormatHandler& tarLzipHandler() {
     static CompressedTarHandler h("tar.lz", {"tar.lz", "tlz", "lz"}, ARCHIVE_FILTER_LZIP, kCanRead);
     return h;
 }
-const FormatHandler& tarCompressHandler()
-{
+const FormatHandler& tarCompressHandler() {
     static CompressedTarHandler h("tar.Z", {"tar.z", "taz", "z"}, ARCHIVE_FILTER_COMPRESS, kCanRead);
     return h;
 }

@@ -15,8 +15,7 @@ namespace quarva::formatlib {
 namespace {
 
 // True when the last 64 KiB of the file hold a zip end-of-central-directory record.
-bool hasZipTrailer(const std::filesystem::path& path)
-{
+bool hasZipTrailer(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
     const auto size = static_cast<std::uint64_t>(in.tellg());
@@ -31,8 +30,7 @@ bool hasZipTrailer(const std::filesystem::path& path)
 
 // Packed size, CRC and method of every zip entry, from the central directory
 // (found from its end, so a stub in front does not matter).
-std::map<std::string, StoredInfo> readCentralDirectory(const std::filesystem::path& path)
-{
+std::map<std::string, StoredInfo> readCentralDirectory(const std::filesystem::path& path) {
     std::map<std::string, StoredInfo> out;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return out;
@@ -61,7 +59,9 @@ std::map<std::string, StoredInfo> readCentralDirectory(const std::filesystem::pa
             std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
             const unsigned method = le16(&cd[p + 10]);
             out[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]),
-                         method == 0 ? "stored" : method == 8 ? "deflate" : "zip"};
+                         method == 0   ? "stored"
+                         : method == 8 ? "deflate"
+                                       : "zip"};
             p += 46 + n + x + c;
         }
         return out;
@@ -69,9 +69,8 @@ std::map<std::string, StoredInfo> readCentralDirectory(const std::filesystem::pa
     return out;
 }
 
-std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const std::string& password,
-                                       const char* name, std::string* error)
-{
+std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const std::string& password, const char* name,
+                                       std::string* error) {
     auto r = std::make_unique<AnnotatedReader>(
         path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, kKindZip, name,
         readCentralDirectory(path));
@@ -83,8 +82,7 @@ std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const 
 }
 
 std::unique_ptr<ArchiveWriter> createZip(const std::filesystem::path& path, const WriteOptions& options,
-                                         std::string* error)
-{
+                                         std::string* error) {
     const std::string password = options.password;
     auto w = std::make_unique<LibarchiveWriter>(
         path,
@@ -108,19 +106,16 @@ class ZipHandler : public HandlerBase {
 public:
     ZipHandler(const char* name, std::vector<std::string> ext)
         : HandlerBase(name, std::move(ext), kCanRead | kCanCreate | kCanAdd | kCanDelete | kCanEncrypt) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override
-    {
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
         if (startsWith(head, size, "PK\x03\x04", 4) || startsWith(head, size, "PK\x05\x06", 4)) return bids::kSignature;
         return bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         return openZip(path, password, name(), error);
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions& options,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         return createZip(path, options, error);
     }
 };
@@ -129,32 +124,31 @@ public:
 class SfxHandler : public HandlerBase {
 public:
     SfxHandler() : HandlerBase("zip (self-extracting)", {"exe"}, kCanRead) {}
-    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override
-    {
-        const bool program = startsWith(head, size, "\x7f" "ELF", 4) || startsWith(head, size, "MZ", 2);
+    int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
+        const bool program = startsWith(head, size,
+                                        "\x7f"
+                                        "ELF",
+                                        4) ||
+                             startsWith(head, size, "MZ", 2);
         return program && hasZipTrailer(path) ? bids::kBehindStub : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
-                                              std::string* error) const override
-    {
+                                              std::string* error) const override {
         return openZip(path, password, name(), error);
     }
 };
 
 }  // namespace
 
-const FormatHandler& zipHandler()
-{
+const FormatHandler& zipHandler() {
     static ZipHandler h("zip", {"zip"});
     return h;
 }
-const FormatHandler& jarHandler()
-{
+const FormatHandler& jarHandler() {
     static ZipHandler h("jar", {"jar"});
     return h;
 }
-const FormatHandler& sfxHandler()
-{
+const FormatHandler& sfxHandler() {
     static SfxHandler h;
     return h;
 }

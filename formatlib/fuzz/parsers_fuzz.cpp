@@ -28,8 +28,7 @@ namespace qf = quarva::formatlib;
 
 namespace {
 
-const fs::path& scratch()
-{
+const fs::path& scratch() {
     static const fs::path folder = [] {
         std::string t = (fs::temp_directory_path() / "qzfuzz-XXXXXX").string();
         return fs::path(mkdtemp(t.data()) ? t : "/tmp");
@@ -37,16 +36,14 @@ const fs::path& scratch()
     return folder;
 }
 
-fs::path writeInput(const std::string& name, const std::uint8_t* data, std::size_t size)
-{
+fs::path writeInput(const std::string& name, const std::uint8_t* data, std::size_t size) {
     const fs::path p = scratch() / name;
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return p;
 }
 
-void readAll(qf::ArchiveReader& r)
-{
+void readAll(qf::ArchiveReader& r) {
     qf::EntryInfo e;
     char buf[4096];
     for (int entries = 0; entries < 64 && r.next(e) == 1; ++entries) {
@@ -57,8 +54,7 @@ void readAll(qf::ArchiveReader& r)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const unsigned mode = data[0];
     ++data;

@@ -4,13 +4,11 @@
 
 namespace quarva::formatlib {
 
-std::filesystem::path libraryPath(const std::filesystem::path& installedFolder)
-{
+std::filesystem::path libraryPath(const std::filesystem::path& installedFolder) {
     return installedFolder / kLibraryFileName;
 }
 
-LoadedLibrary::LoadedLibrary(const std::filesystem::path& path)
-{
+LoadedLibrary::LoadedLibrary(const std::filesystem::path& path) {
     // Only the given path: never a library found on the search path under the same name.
     std::string p = path.string();
     if (p.find('/') == std::string::npos) p = "./" + p;
@@ -21,19 +19,16 @@ LoadedLibrary::LoadedLibrary(const std::filesystem::path& path)
     }
 }
 
-LoadedLibrary::~LoadedLibrary()
-{
+LoadedLibrary::~LoadedLibrary() {
     if (handle_) dlclose(handle_);
 }
 
-void* LoadedLibrary::symbol(const char* name) const
-{
+void* LoadedLibrary::symbol(const char* name) const {
     if (!handle_) return nullptr;
     return dlsym(handle_, name);
 }
 
-int callFileCount(const std::filesystem::path& library, const std::string& archive, int* count)
-{
+int callFileCount(const std::filesystem::path& library, const std::string& archive, int* count) {
     LoadedLibrary lib(library);
     if (!lib.loaded()) return kStatusNotLoaded;
     auto fn = lib.entry<QzFileCountFn>("FileCount");
@@ -43,8 +38,7 @@ int callFileCount(const std::filesystem::path& library, const std::string& archi
     return kStatusOk;
 }
 
-int callArchiveType(const std::filesystem::path& library, const std::string& archive, int* kind, std::string* found)
-{
+int callArchiveType(const std::filesystem::path& library, const std::string& archive, int* kind, std::string* found) {
     LoadedLibrary lib(library);
     if (!lib.loaded()) return kStatusNotLoaded;
     auto fn = lib.entry<QzArchiveTypeFn>("ArchiveType");

@@ -32,7 +32,9 @@ public:
     const std::string& loadError() const { return error_; }
     void* symbol(const char* name) const;
     template <class Fn>
-    Fn entry(const char* name) const { return reinterpret_cast<Fn>(symbol(name)); }
+    Fn entry(const char* name) const {
+        return reinterpret_cast<Fn>(symbol(name));
+    }
 
 private:
     void* handle_ = nullptr;
@@ -42,8 +44,7 @@ private:
 // Load, look up, call with args, free. Returns kStatusOk, kStatusNotLoaded or
 // kStatusNoEntryPoint. A non-void result of the entry point goes to *result when given.
 template <class Fn, class... Args>
-int callEntry(const std::filesystem::path& library, const char* name, Args&&... args)
-{
+int callEntry(const std::filesystem::path& library, const char* name, Args&&... args) {
     LoadedLibrary lib(library);
     if (!lib.loaded()) return kStatusNotLoaded;
     Fn fn = lib.entry<Fn>(name);

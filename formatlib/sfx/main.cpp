@@ -23,15 +23,13 @@ namespace qf = quarva::formatlib;
 
 namespace {
 
-std::string selfPath()
-{
+std::string selfPath() {
     std::error_code ec;
     auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : p.string();
 }
 
-int usage()
-{
+int usage() {
     std::cerr << "usage: [-c | -d FOLDER] [-o] [-l]\n"
                  "  -c         extract into the current folder\n"
                  "  -d FOLDER  extract into FOLDER\n"
@@ -42,8 +40,7 @@ int usage()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string folder;
     bool here = false, overwrite = false, list = false;
     for (int i = 1; i < argc; ++i) {

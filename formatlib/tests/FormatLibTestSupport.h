@@ -59,16 +59,15 @@ protected:
     void list(const std::filesystem::path& archive, const std::string& filters = "*.*");
     void extract(const std::filesystem::path& archive, const std::filesystem::path& dest,
                  const std::string& files = "*.*", bool overwrite = true, bool paths = true);
-    void compress(const std::filesystem::path& archive, const std::vector<std::string>& files,
-                  bool subfolders = true, bool savePaths = false, const std::string& password = {},
-                  bool hidden = false, bool deleteAfter = false);
+    void compress(const std::filesystem::path& archive, const std::vector<std::string>& files, bool subfolders = true,
+                  bool savePaths = false, const std::string& password = {}, bool hidden = false,
+                  bool deleteAfter = false);
     void remove(const std::filesystem::path& archive, const std::vector<std::string>& names);
     void test(const std::filesystem::path& archive, const std::string& files = "*.*");
     void convert(const std::filesystem::path& source, const std::filesystem::path& target, int code);
     void sfx(const std::filesystem::path& source, const std::filesystem::path& target,
              const std::filesystem::path& stubs);
-    void encode(const std::filesystem::path& source, const std::filesystem::path& target, int method,
-                bool table);
+    void encode(const std::filesystem::path& source, const std::filesystem::path& target, int method, bool table);
     int count(const std::filesystem::path& archive);
 
     // A small tree: a.txt, docs/b.txt, docs/deep/c.bin (random), empty.txt.

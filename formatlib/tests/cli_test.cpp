@@ -25,8 +25,7 @@ using quarva::testing::writeFile;
 
 class CliTest : public FormatLibTest {
 protected:
-    int run(std::vector<std::string> args, const fs::path& library = libraryFile())
-    {
+    int run(std::vector<std::string> args, const fs::path& library = libraryFile()) {
         out_.str("");
         err_.str("");
         return cli::run(args, out_, err_, library);
@@ -34,8 +33,7 @@ protected:
     std::ostringstream out_, err_;
 };
 
-TEST_F(CliTest, AddListTestExtractDeleteConvertEncode)
-{
+TEST_F(CliTest, AddListTestExtractDeleteConvertEncode) {
     const auto src = makeTree();
     const std::string a = (dir() / "c.lzh").string();
     ASSERT_EQ(run({"a", a, "-r", src.string()}), 0) << err_.str();
@@ -57,8 +55,7 @@ TEST_F(CliTest, AddListTestExtractDeleteConvertEncode)
     EXPECT_EQ(out_.str(), "src/docs/b.txt:2000: docs line 1999 repeated text repeated text\n");
 }
 
-TEST_F(CliTest, ErrorsAndLoaderFailures)
-{
+TEST_F(CliTest, ErrorsAndLoaderFailures) {
     EXPECT_EQ(run({"l", (dir() / "missing.tar").string()}), 2);
     EXPECT_NE(err_.str().find("Archive Not Found"), std::string::npos);
     EXPECT_EQ(run({"l", "x.tar"}, dir() / "nope.so"), 3);
@@ -67,8 +64,7 @@ TEST_F(CliTest, ErrorsAndLoaderFailures)
     EXPECT_EQ(run({"convert", "a.tar", "b.rar"}), 2);
 }
 
-TEST_F(CliTest, OneStatusRuleForEveryFormatAndQuiet)
-{
+TEST_F(CliTest, OneStatusRuleForEveryFormatAndQuiet) {
     const auto src = makeTree();
     const std::string missing = (dir() / "missing.lzh").string();
     EXPECT_EQ(run({"l", missing}), 2);
@@ -93,8 +89,7 @@ TEST_F(CliTest, OneStatusRuleForEveryFormatAndQuiet)
     EXPECT_EQ(run({"d", a, "nomatch.txt"}), 2);
 }
 
-TEST_F(CliTest, EncryptionThatCannotBeGivenIsRefused)
-{
+TEST_F(CliTest, EncryptionThatCannotBeGivenIsRefused) {
     const auto src = makeTree();
     for (const char* name : {"x.tar", "x.lzh", "x.cab", "x.tgz", "x.gz"}) {
         const fs::path p = dir() / name;
@@ -112,8 +107,7 @@ TEST_F(CliTest, EncryptionThatCannotBeGivenIsRefused)
     EXPECT_EQ(run({"a", (dir() / "k.zip").string(), "-p", "pw", (src / "a.txt").string()}), 0) << err_.str();
 }
 
-TEST_F(CliTest, ADiskFullAddFailsAndKeepsTheArchive)
-{
+TEST_F(CliTest, ADiskFullAddFailsAndKeepsTheArchive) {
     const fs::path small = dir() / "small";
     fs::create_directories(small);
     if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1440k") != 0)
@@ -135,8 +129,7 @@ TEST_F(CliTest, ADiskFullAddFailsAndKeepsTheArchive)
     }
 }
 
-TEST_F(CliTest, AnInterruptCancelsAnAddAndRemovesTheTemporary)
-{
+TEST_F(CliTest, AnInterruptCancelsAnAddAndRemovesTheTemporary) {
     writeFile(dir() / "big.bin", randomBytes(40 << 20, 8));
     writeFile(dir() / "a.txt", std::string("a"));
     const std::string archive = (dir() / "i.lzh").string();
@@ -167,7 +160,8 @@ TEST_F(CliTest, AnInterruptCancelsAnAddAndRemovesTheTemporary)
     EXPECT_EQ(rc, 2) << err_.str();
     EXPECT_NE(err_.str().find("aborted"), std::string::npos) << err_.str();
     EXPECT_TRUE(readFile(archive) == before);
-    for (auto& e : fs::directory_iterator(dir())) EXPECT_NE(e.path().filename().string().rfind(".qz", 0), 0u) << e.path();
+    for (auto& e : fs::directory_iterator(dir()))
+        EXPECT_NE(e.path().filename().string().rfind(".qz", 0), 0u) << e.path();
 }
 
 }  // namespace

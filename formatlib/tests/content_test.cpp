@@ -16,21 +16,14 @@ using quarva::testing::readFile;
 using quarva::testing::runCommand;
 using quarva::testing::writeFile;
 
-fs::path data(const std::string& name)
-{
-    return fs::path(QZ_SOURCE_ROOT) / "formatlib" / "tests" / "data" / name;
-}
+fs::path data(const std::string& name) { return fs::path(QZ_SOURCE_ROOT) / "formatlib" / "tests" / "data" / name; }
 
-std::string q(const fs::path& p)
-{
-    return "'" + p.string() + "'";
-}
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 // PATH for the duration of a scope (the library looks its programs up on each call).
 class SearchPath {
 public:
-    explicit SearchPath(const std::string& path)
-    {
+    explicit SearchPath(const std::string& path) {
         const char* old = std::getenv("PATH");
         old_ = old ? old : "";
         ::setenv("PATH", path.c_str(), 1);
@@ -44,20 +37,17 @@ private:
 class ContentTest : public FormatLibTest {
 protected:
     // The library's answer on a file: kind and the format's name (or what it holds).
-    std::pair<int, std::string> type(const fs::path& file)
-    {
+    std::pair<int, std::string> type(const fs::path& file) {
         char found[256] = "?";
         const int kind = lib_->entry<QzArchiveTypeFn>("ArchiveType")(file.c_str(), found, sizeof found);
         return {kind, found};
     }
-    void extractWithPassword(const fs::path& archive, const fs::path& dest, const std::string& password)
-    {
+    void extractWithPassword(const fs::path& archive, const fs::path& dest, const std::string& password) {
         using Fn = void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle);
         lib_->entry<Fn>("ExtractFileWithPassword")(archive.c_str(), "*.*", dest.c_str(), 1, 1, password.c_str(),
                                                    &host_);
     }
-    std::string randomText(std::size_t n)
-    {
+    std::string randomText(std::size_t n) {
         std::mt19937 gen(7);
         std::string s(n, ' ');
         for (auto& c : s) c = static_cast<char>('a' + gen() % 26);
@@ -65,8 +55,7 @@ protected:
     }
 };
 
-TEST_F(ContentTest, EveryCompressionAroundATarIsChosenByContentNotByName)
-{
+TEST_F(ContentTest, EveryCompressionAroundATarIsChosenByContentNotByName) {
     if (!haveTool("tar")) GTEST_SKIP() << "tar is not installed";
     const fs::path src = makeTree();
     ASSERT_EQ(runCommand("cd " + q(dir()) + " && tar -cf plain.tar src"), 0);
@@ -76,7 +65,7 @@ TEST_F(ContentTest, EveryCompressionAroundATarIsChosenByContentNotByName)
         const char* expected;  // the format the library names
     };
     const Case cases[] = {
-        {"bzip2 -c", "a.tbz", "tar.bz2"},  {"xz -c", "a.txz", "tar.xz"},       {"zstd -q -c", "a.zip", "tar.zst"},
+        {"bzip2 -c", "a.tbz", "tar.bz2"},        {"xz -c", "a.txz", "tar.xz"},     {"zstd -q -c", "a.zip", "tar.zst"},
         {"lz4 -q -c", "noextension", "tar.lz4"}, {"lzma -c", "a.tlz", "tar.lzma"}, {"lzip -c", "b.tlz", "tar.lz"},
         {"compress -c", "a.tar.Z", "tar.Z"},     {"gzip -c", "a.gz", "tar.gz"},
     };
@@ -108,8 +97,7 @@ TEST_F(ContentTest, EveryCompressionAroundATarIsChosenByContentNotByName)
     }
 }
 
-TEST_F(ContentTest, TwoLettersOrAnEmptyFileAreNoArchive)
-{
+TEST_F(ContentTest, TwoLettersOrAnEmptyFileAreNoArchive) {
     writeFile(dir() / "letter.ha", "HAllo, this is a letter and no archive at all.\n");
     writeFile(dir() / "arc.arc", std::string("\x1a\x02") + "not really an arc archive, just bytes");
     writeFile(dir() / "empty.zip", "");
@@ -124,8 +112,7 @@ TEST_F(ContentTest, TwoLettersOrAnEmptyFileAreNoArchive)
     EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeFailed));
 }
 
-TEST_F(ContentTest, RarWithoutExtensionBehindAStubOrSplitInPieces)
-{
+TEST_F(ContentTest, RarWithoutExtensionBehindAStubOrSplitInPieces) {
     // A rar named anything.
     fs::copy_file(data("rar5-unicode-names-and-links.rar"), dir() / "download");
     EXPECT_EQ(type(dir() / "download"), std::make_pair(static_cast<int>(kKindOther), std::string("rar")));
@@ -146,8 +133,7 @@ TEST_F(ContentTest, RarWithoutExtensionBehindAStubOrSplitInPieces)
     EXPECT_FALSE(host_.listedNames().empty()) << host_.errorText();
 }
 
-TEST_F(ContentTest, SevenZipBehindAStubEncryptedNamesAndVolumesThroughTheProgram)
-{
+TEST_F(ContentTest, SevenZipBehindAStubEncryptedNamesAndVolumesThroughTheProgram) {
     if (!haveTool("7z")) GTEST_SKIP() << "7z is not installed (p7zip-full)";
     const fs::path src = makeTree();
     // Encrypted names: listed and extracted with the password only.
@@ -197,8 +183,7 @@ TEST_F(ContentTest, SevenZipBehindAStubEncryptedNamesAndVolumesThroughTheProgram
     EXPECT_EQ(readFile(dir() / "sfx-out" / "src" / "a.txt"), readFile(src / "a.txt")) << host_.errorText();
 }
 
-TEST_F(ContentTest, ArcThroughUnarAndItsMessageWhenMissing)
-{
+TEST_F(ContentTest, ArcThroughUnarAndItsMessageWhenMissing) {
     std::string text;
     for (int i = 0; i < 300; ++i) text += "line " + std::to_string(i % 17) + " of an old archive\n";
     writeFile(dir() / "a.txt", text);
@@ -213,8 +198,7 @@ TEST_F(ContentTest, ArcThroughUnarAndItsMessageWhenMissing)
     EXPECT_NE(host_.errorText().find("the Debian package unar"), std::string::npos) << host_.errorText();
 }
 
-TEST_F(ContentTest, CpioArAndIsoImagesAreRead)
-{
+TEST_F(ContentTest, CpioArAndIsoImagesAreRead) {
     if (!haveTool("bsdtar")) GTEST_SKIP() << "bsdtar is not installed";
     const fs::path src = makeTree();
     for (const char* format : {"odc", "newc", "iso9660"}) {
@@ -234,8 +218,7 @@ TEST_F(ContentTest, CpioArAndIsoImagesAreRead)
     }
 }
 
-TEST_F(ContentTest, TarXzAndTarZstAreWrittenWhereTheTargetSaysSo)
-{
+TEST_F(ContentTest, TarXzAndTarZstAreWrittenWhereTheTargetSaysSo) {
     const fs::path src = makeTree();
     compress(dir() / "start.tar", {src.string()});
     ASSERT_EQ(host_.outcome(), static_cast<int>(kOutcomeOk)) << host_.errorText();

@@ -18,8 +18,7 @@ using quarva::testing::runCommand;
 
 class ConversionTest : public FormatLibTest {};
 
-TEST_F(ConversionTest, EverySourceToEveryTarget)
-{
+TEST_F(ConversionTest, EverySourceToEveryTarget) {
     const auto src = makeTree();
     // Stable times, two seconds apart (zip and cab keep even seconds).
     std::time_t t = 1600000000;
@@ -38,8 +37,8 @@ TEST_F(ConversionTest, EverySourceToEveryTarget)
         ASSERT_EQ(runCommand("cd '" + dir().string() + "' && 7z a -bd -y s.7z src > /dev/null"), 0);
         sources.push_back("s.7z");
     }
-    const std::pair<int, const char*> targets[] = {{kFormatCab, "cab"}, {kFormatLha, "lzh"}, {kFormatZip, "zip"},
-                                                  {kFormatTar, "tar"}, {kFormatTarGz, "gz"},  {kFormatJar, "jar"}};
+    const std::pair<int, const char*> targets[] = {{kFormatCab, "cab"}, {kFormatLha, "lzh"},  {kFormatZip, "zip"},
+                                                   {kFormatTar, "tar"}, {kFormatTarGz, "gz"}, {kFormatJar, "jar"}};
     for (const auto& s : sources) {
         host_.clear();
         list(dir() / s);
@@ -69,8 +68,7 @@ TEST_F(ConversionTest, EverySourceToEveryTarget)
     }
 }
 
-TEST_F(ConversionTest, BlakHoleIsRefusedAndNothingIsWritten)
-{
+TEST_F(ConversionTest, BlakHoleIsRefusedAndNothingIsWritten) {
     const auto src = makeTree();
     compress(dir() / "s.tar", {src.string()});
     host_.clear();
@@ -83,8 +81,7 @@ TEST_F(ConversionTest, BlakHoleIsRefusedAndNothingIsWritten)
     EXPECT_EQ(host_.errors.size(), 1u);
 }
 
-TEST_F(ConversionTest, AFailedConversionLeavesAnExistingTargetAlone)
-{
+TEST_F(ConversionTest, AFailedConversionLeavesAnExistingTargetAlone) {
     quarva::testing::writeFile(dir() / "broken.tar", std::string(1024, 'x'));
     quarva::testing::writeFile(dir() / "keep.zip", std::string("previous"));
     convert(dir() / "broken.tar", dir() / "keep.zip", kFormatZip);

@@ -14,16 +14,12 @@ using quarva::testing::readFile;
 using quarva::testing::runCommand;
 using quarva::testing::writeFile;
 
-std::string q(const fs::path& p)
-{
-    return "'" + p.string() + "'";
-}
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 class FormatsTest : public FormatLibTest {
 protected:
     // Extracts through the library and compares with the source tree.
-    void expectExtractsTo(const fs::path& archive, const fs::path& expectedRoot, const std::string& prefix = "")
-    {
+    void expectExtractsTo(const fs::path& archive, const fs::path& expectedRoot, const std::string& prefix = "") {
         host_.clear();
         const fs::path out = dir() / ("out-" + archive.filename().string());
         extract(archive, out);
@@ -32,8 +28,7 @@ protected:
     }
 };
 
-TEST_F(FormatsTest, OurArchivesReadBackByPeers)
-{
+TEST_F(FormatsTest, OurArchivesReadBackByPeers) {
     const auto src = makeTree();
     struct Case {
         const char* file;
@@ -69,8 +64,7 @@ TEST_F(FormatsTest, OurArchivesReadBackByPeers)
     }
 }
 
-TEST_F(FormatsTest, OneFileGzKeepsNameAndBytes)
-{
+TEST_F(FormatsTest, OneFileGzKeepsNameAndBytes) {
     if (!haveTool("gzip")) GTEST_SKIP() << "gzip not installed";
     const auto src = makeTree();
     compress(dir() / "b.txt.gz", {(src / "docs" / "b.txt").string()});
@@ -101,8 +95,7 @@ TEST_F(FormatsTest, OneFileGzKeepsNameAndBytes)
     EXPECT_EQ(readFile(dir() / "gzout" / "b.txt"), readFile(src / "docs" / "b.txt"));
 }
 
-TEST_F(FormatsTest, SeveralFilesIntoANewGzMakeATarGz)
-{
+TEST_F(FormatsTest, SeveralFilesIntoANewGzMakeATarGz) {
     const auto src = makeTree();
     compress(dir() / "many.gz", {src.string()});
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
@@ -118,8 +111,7 @@ TEST_F(FormatsTest, SeveralFilesIntoANewGzMakeATarGz)
     EXPECT_EQ(readFile(dir() / "one.gz"), before);
 }
 
-TEST_F(FormatsTest, PeerMadeArchivesListAndExtractByteExactly)
-{
+TEST_F(FormatsTest, PeerMadeArchivesListAndExtractByteExactly) {
     const auto src = makeTree();
     const std::string in = "cd " + q(dir()) + " && ";
     struct Case {
@@ -169,8 +161,7 @@ TEST_F(FormatsTest, PeerMadeArchivesListAndExtractByteExactly)
     }
 }
 
-TEST_F(FormatsTest, PeerGzipAndUuencode)
-{
+TEST_F(FormatsTest, PeerGzipAndUuencode) {
     const auto src = makeTree();
     if (haveTool("gzip")) {
         ASSERT_EQ(runCommand("gzip -c " + q(src / "docs" / "b.txt") + " > " + q(dir() / "b.txt.gz")), 0);
@@ -192,8 +183,7 @@ TEST_F(FormatsTest, PeerGzipAndUuencode)
     }
 }
 
-TEST_F(FormatsTest, EncodedTextRoundTripsThroughUudecodeAndOurDecoder)
-{
+TEST_F(FormatsTest, EncodedTextRoundTripsThroughUudecodeAndOurDecoder) {
     const auto src = makeTree();
     compress(dir() / "e.zip", {src.string()});
     for (int method : {kEncodeUU, kEncodeXX}) {
@@ -219,8 +209,7 @@ TEST_F(FormatsTest, EncodedTextRoundTripsThroughUudecodeAndOurDecoder)
     }
 }
 
-TEST_F(FormatsTest, PasswordZipUsesZipCrypto)
-{
+TEST_F(FormatsTest, PasswordZipUsesZipCrypto) {
     if (!haveTool("unzip")) GTEST_SKIP() << "unzip not installed";
     const auto src = makeTree();
     compress(dir() / "secret.zip", {(src / "a.txt").string()}, true, false, "s3cret");
@@ -242,8 +231,7 @@ TEST_F(FormatsTest, PasswordZipUsesZipCrypto)
     EXPECT_EQ(readFile(dir() / "pw" / "a.txt"), readFile(src / "a.txt"));
 }
 
-TEST_F(FormatsTest, AddReplacesAndDeleteRemovesThroughATemporaryFile)
-{
+TEST_F(FormatsTest, AddReplacesAndDeleteRemovesThroughATemporaryFile) {
     const auto src = makeTree();
     for (const char* name : {"m.tar", "m.zip", "m.cab", "m.lzh", "m.tgz"}) {
         host_.clear();
@@ -274,8 +262,7 @@ TEST_F(FormatsTest, AddReplacesAndDeleteRemovesThroughATemporaryFile)
     }
 }
 
-TEST_F(FormatsTest, DeletingAFolderTakesItsEntriesAndItself)
-{
+TEST_F(FormatsTest, DeletingAFolderTakesItsEntriesAndItself) {
     const auto src = makeTree();
     for (const char* name : {"f.tar", "f.zip", "f.lzh"}) {
         host_.clear();
@@ -291,8 +278,7 @@ TEST_F(FormatsTest, DeletingAFolderTakesItsEntriesAndItself)
     }
 }
 
-TEST_F(FormatsTest, LinksInsideTheTreeSurviveTheRoundTrip)
-{
+TEST_F(FormatsTest, LinksInsideTheTreeSurviveTheRoundTrip) {
     const auto src = makeTree();
     fs::create_symlink("docs/b.txt", src / "link");
     for (const char* name : {"k.tar", "k.zip", "k.lzh"}) {
@@ -321,8 +307,7 @@ TEST_F(FormatsTest, LinksInsideTheTreeSurviveTheRoundTrip)
     EXPECT_EQ(host_.listedNames().size(), 4u);
 }
 
-TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly)
-{
+TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly) {
     if (!haveTool("7z")) GTEST_SKIP() << "7z not installed";
     const auto src = makeTree();
     ASSERT_EQ(runCommand("cd " + q(dir()) + " && 7z a -bd -y r.7z src > /dev/null"), 0);
@@ -332,8 +317,7 @@ TEST_F(FormatsTest, ReadOnlyFormatsRefuseChangesClearly)
     EXPECT_EQ(readFile(dir() / "r.7z"), before);
 }
 
-TEST_F(FormatsTest, FormatsNeedingAnOutsideToolSayWhatToInstall)
-{
+TEST_F(FormatsTest, FormatsNeedingAnOutsideToolSayWhatToInstall) {
     if (haveTool("unar")) GTEST_SKIP() << "unar is installed here";
     writeFile(dir() / "old.ace", std::string("0123456**ACE**more", 18));
     writeFile(dir() / "old.zoo", std::string("ZOO 2.10 Archive.\x1a\0\0\xdc\xa7\xc4\xfd", 24));
@@ -346,8 +330,7 @@ TEST_F(FormatsTest, FormatsNeedingAnOutsideToolSayWhatToInstall)
     }
 }
 
-TEST_F(FormatsTest, PeerCabAndArjListAndExtractByteExactly)
-{
+TEST_F(FormatsTest, PeerCabAndArjListAndExtractByteExactly) {
     const auto src = makeTree();
     const std::string in = "cd " + q(dir()) + " && ";
     int done = 0;
@@ -387,8 +370,7 @@ TEST_F(FormatsTest, PeerCabAndArjListAndExtractByteExactly)
     if (done == 0) GTEST_SKIP() << "neither gcab nor arj installed";
 }
 
-TEST_F(FormatsTest, HiddenFilesAndSavedPaths)
-{
+TEST_F(FormatsTest, HiddenFilesAndSavedPaths) {
     const auto src = makeTree();
     writeFile(src / ".hidden", std::string("h"));
     compress(dir() / "h.tar", {src.string()});
@@ -408,8 +390,7 @@ TEST_F(FormatsTest, HiddenFilesAndSavedPaths)
     EXPECT_EQ(host_.listedNames(), std::vector<std::string>{expected});
 }
 
-TEST_F(FormatsTest, DeleteAfterAddingRemovesTheSources)
-{
+TEST_F(FormatsTest, DeleteAfterAddingRemovesTheSources) {
     const auto src = makeTree();
     compress(dir() / "mv.zip", {(src / "a.txt").string()}, true, false, "", false, true);
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();

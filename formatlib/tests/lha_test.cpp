@@ -17,8 +17,7 @@ using quarva::testing::writeFile;
 
 class LhaTest : public FormatLibTest {};
 
-TEST_F(LhaTest, WriterOutputPassesLhaAndReadsBackExactly)
-{
+TEST_F(LhaTest, WriterOutputPassesLhaAndReadsBackExactly) {
     const fs::path in = dir() / "data";
     fs::create_directories(in / "nested" / "deeper");
     writeFile(in / "empty", std::string());
@@ -30,7 +29,8 @@ TEST_F(LhaTest, WriterOutputPassesLhaAndReadsBackExactly)
     writeFile(in / "nested" / "text.txt", text);
     std::string mixed;
     const auto rnd = randomBytes(200000, 9);
-    for (std::size_t i = 0; i < rnd.size(); ++i) mixed.push_back(static_cast<char>(rnd[i] % 4 ? 'a' + rnd[i] % 3 : rnd[i]));
+    for (std::size_t i = 0; i < rnd.size(); ++i)
+        mixed.push_back(static_cast<char>(rnd[i] % 4 ? 'a' + rnd[i] % 3 : rnd[i]));
     writeFile(in / "nested" / "deeper" / "mixed.bin", mixed);
     // A long name goes into the extended header.
     writeFile(in / (std::string(180, 'n') + ".txt"), std::string("long name"));
@@ -54,8 +54,7 @@ TEST_F(LhaTest, WriterOutputPassesLhaAndReadsBackExactly)
     EXPECT_LT(fs::file_size(dir() / "w.lzh"), 300000u + 200000u);
 }
 
-TEST_F(LhaTest, MatchesAtTheWindowEdgeAndAcrossBlocks)
-{
+TEST_F(LhaTest, MatchesAtTheWindowEdgeAndAcrossBlocks) {
     // Repeats at distances around the 8 KiB window, runs longer than the longest
     // match, three-byte matches, and enough symbols for many blocks.
     const auto noise = randomBytes(8200, 11);
@@ -83,8 +82,7 @@ TEST_F(LhaTest, MatchesAtTheWindowEdgeAndAcrossBlocks)
     EXPECT_EQ(readFile(dir() / "ours" / "edge.bin"), data);
 }
 
-TEST_F(LhaTest, PeerMadeLzhIsRead)
-{
+TEST_F(LhaTest, PeerMadeLzhIsRead) {
     if (!haveTool("lha")) GTEST_SKIP() << "lha not installed";
     // lhasa only reads; a level-0 -lh0- archive made by hand stands in for a peer's.
     const std::string body = "hello lha";
@@ -122,8 +120,7 @@ TEST_F(LhaTest, PeerMadeLzhIsRead)
     EXPECT_EQ(readFile(dir() / "o" / "p.txt"), body);
 }
 
-TEST_F(LhaTest, HeadersAreReadOnlyWhereTheyAre)
-{
+TEST_F(LhaTest, HeadersAreReadOnlyWhereTheyAre) {
     // A level-1 header claiming 202 bytes in a file of 30, and a level-2 header cut
     // before its first extended-header size: each field is read only where it is.
     const std::string level1Hex = "c8002d6c68302d0000000000000000000000000001016100000000000000";
@@ -131,23 +128,27 @@ TEST_F(LhaTest, HeadersAreReadOnlyWhereTheyAre)
     for (std::size_t i = 0; i < level1Hex.size(); i += 2)
         level1.push_back(static_cast<std::uint8_t>(std::stoi(level1Hex.substr(i, 2), nullptr, 16)));
     EXPECT_TRUE(readLhaHeaders(level1.data(), level1.size()).empty());
-    std::vector<std::uint8_t> level2 = {0x40, 0, '-', 'l', 'h', '0', '-', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 2,
-                                        0, 0, 'U'};
+    std::vector<std::uint8_t> level2 = {0x40, 0, '-', 'l', 'h', '0', '-', 0,    0, 0, 0, 0,
+                                        0,    0, 0,   0,   0,   0,   0,   0x20, 2, 0, 0, 'U'};
     EXPECT_TRUE(readLhaHeaders(level2.data(), level2.size()).empty());
     writeFile(dir() / "cut.lzh", level1);
     list(dir() / "cut.lzh");  // an error record, no crash
     EXPECT_FALSE(host_.errors.empty());
 }
 
-TEST_F(LhaTest, NamesBeyondAsciiReadBackAndNamesNotUtf8AreRefused)
-{
+TEST_F(LhaTest, NamesBeyondAsciiReadBackAndNamesNotUtf8AreRefused) {
     const fs::path in = dir() / "names";
     fs::create_directories(in / "dossier \xc3\xa9t\xc3\xa9");
-    writeFile(in / "dossier \xc3\xa9t\xc3\xa9" / "\xc3\xbcn\xc3\xaf" "code \xe6\x97\xa5\xe6\x9c\xac.txt", std::string("u"));
+    writeFile(in / "dossier \xc3\xa9t\xc3\xa9" /
+                  "\xc3\xbcn\xc3\xaf"
+                  "code \xe6\x97\xa5\xe6\x9c\xac.txt",
+              std::string("u"));
     writeFile(in / "plain.txt", std::string("p"));
     compress(dir() / "n.lzh", {in.string()});
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
-    const std::string stored = "names/dossier \xc3\xa9t\xc3\xa9/\xc3\xbcn\xc3\xaf" "code \xe6\x97\xa5\xe6\x9c\xac.txt";
+    const std::string stored =
+        "names/dossier \xc3\xa9t\xc3\xa9/\xc3\xbcn\xc3\xaf"
+        "code \xe6\x97\xa5\xe6\x9c\xac.txt";
     list(dir() / "n.lzh");  // this process runs in the C locale
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
     EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{toHostEntryName(stored), "names\\plain.txt"}));

@@ -10,8 +10,7 @@ using quarva::testing::writeFile;
 
 class LoaderTest : public quarva::testing::FolderTest {};
 
-TEST_F(LoaderTest, MissingLibraryGives1000)
-{
+TEST_F(LoaderTest, MissingLibraryGives1000) {
     platform::testing::RecordingWindow w;
     const int status = callEntry<QzListArchiveFn>(dir() / "nothere" / "libqzip32.so", "ListArchive", "x.tar", "*.*",
                                                   static_cast<platform::WindowHandle>(&w));
@@ -19,8 +18,7 @@ TEST_F(LoaderTest, MissingLibraryGives1000)
     EXPECT_TRUE(w.messages.empty());
 }
 
-TEST_F(LoaderTest, FileThatIsNoLibraryGives1000)
-{
+TEST_F(LoaderTest, FileThatIsNoLibraryGives1000) {
     writeFile(dir() / "libqzip32.so", std::string("not a shared object"));
     LoadedLibrary lib(libraryPath(dir()));
     EXPECT_FALSE(lib.loaded());
@@ -30,25 +28,24 @@ TEST_F(LoaderTest, FileThatIsNoLibraryGives1000)
     EXPECT_EQ(n, 42);
 }
 
-TEST_F(LoaderTest, MissingEntryPointGives1010)
-{
+TEST_F(LoaderTest, MissingEntryPointGives1010) {
     EXPECT_EQ(callEntry<QzAbortFn>(libraryFile(), "NoSuchEntryPoint"), kStatusNoEntryPoint);
 }
 
-TEST_F(LoaderTest, EveryEntryPointIsExported)
-{
+TEST_F(LoaderTest, EveryEntryPointIsExported) {
     LoadedLibrary lib(libraryFile());
     ASSERT_TRUE(lib.loaded()) << lib.loadError();
-    for (const char* name : {"ListArchive", "CompressFile", "ExtractFile", "DeleteFile", "TestArchive", "ArcToSFX",
-                             "ArcToArc", "Encode", "FileCount", "TurboFind", "Associate", "Abort", "TurboFindText",
-                             "ExtractFileWithPassword"})
+    for (const char* name :
+         {"ListArchive", "CompressFile", "ExtractFile", "DeleteFile", "TestArchive", "ArcToSFX", "ArcToArc", "Encode",
+          "FileCount", "TurboFind", "Associate", "Abort", "TurboFindText", "ExtractFileWithPassword"})
         EXPECT_NE(lib.symbol(name), nullptr) << name;
     // Only the entry points: the library's inner code stays private.
-    EXPECT_EQ(lib.symbol("_ZN6quarva9formatlib11listArchiveERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES8_RNS0_8ReporterE"), nullptr);
+    EXPECT_EQ(lib.symbol("_ZN6quarva9formatlib11listArchiveERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES8_"
+                         "RNS0_8ReporterE"),
+              nullptr);
 }
 
-TEST_F(LoaderTest, CallsThroughTheLoaderReachTheLibrary)
-{
+TEST_F(LoaderTest, CallsThroughTheLoaderReachTheLibrary) {
     platform::testing::RecordingWindow w;
     const auto missing = (dir() / "missing.tar").string();
     EXPECT_EQ(callEntry<QzListArchiveFn>(libraryFile(), "ListArchive", missing.c_str(), "*.*",
@@ -60,8 +57,7 @@ TEST_F(LoaderTest, CallsThroughTheLoaderReachTheLibrary)
     EXPECT_LT(n, 1);
 }
 
-TEST_F(LoaderTest, LibraryPathIsTheInstalledFolderPlusTheFileName)
-{
+TEST_F(LoaderTest, LibraryPathIsTheInstalledFolderPlusTheFileName) {
     EXPECT_EQ(libraryPath("/opt/quarva"), std::filesystem::path("/opt/quarva/libqzip32.so"));
 }
 
@@ -73,17 +69,15 @@ namespace {
 
 // The record header compiled as a 32-bit program: its static assertions pin every
 // offset of the tables; this test makes sure they are really compiled.
-TEST_F(LoaderTest, RecordLayoutHoldsOnA32BitBuild)
-{
+TEST_F(LoaderTest, RecordLayoutHoldsOnA32BitBuild) {
     writeFile(dir() / "probe.cpp", std::string("int main() { return 0; }\n"));
     const std::string cxx = QZ_CXX;
     if (quarva::testing::runCommand(cxx + " -m32 -fsyntax-only '" + (dir() / "probe.cpp").string() + "'") != 0)
         GTEST_SKIP() << "no 32-bit compiler support (g++-multilib)";
-    writeFile(dir() / "layout32.cpp",
-              std::string("#include \"formatlib/FormatLibrary.h\"\n"
-                          "static_assert(sizeof(void*) == 4);\n"
-                          "static_assert(sizeof(quarva::formatlib::ListingRecord) == 44);\n"
-                          "int main() { return 0; }\n"));
+    writeFile(dir() / "layout32.cpp", std::string("#include \"formatlib/FormatLibrary.h\"\n"
+                                                  "static_assert(sizeof(void*) == 4);\n"
+                                                  "static_assert(sizeof(quarva::formatlib::ListingRecord) == 44);\n"
+                                                  "int main() { return 0; }\n"));
     std::string out;
     EXPECT_EQ(quarva::testing::runCommand(cxx + " -m32 -std=c++20 -fsyntax-only -I'" + std::string(QZ_SOURCE_ROOT) +
                                               "' '" + (dir() / "layout32.cpp").string() + "'",

@@ -7,16 +7,14 @@
 namespace quarva::formatlib {
 namespace {
 
-TEST(NamesTest, SplitsQuotedListsJoinedByBars)
-{
+TEST(NamesTest, SplitsQuotedListsJoinedByBars) {
     EXPECT_EQ(splitFileList("\"a.txt\"|\"docs\\b c.txt\""), (std::vector<std::string>{"a.txt", "docs\\b c.txt"}));
     EXPECT_EQ(splitFileList("*.*"), (std::vector<std::string>{"*.*"}));
     EXPECT_EQ(splitFileList("\"a|b\"|c"), (std::vector<std::string>{"a|b", "c"}));
     EXPECT_TRUE(splitFileList("").empty());
 }
 
-TEST(NamesTest, WildcardsMatchAnyRunAndOneCharacter)
-{
+TEST(NamesTest, WildcardsMatchAnyRunAndOneCharacter) {
     EXPECT_TRUE(wildcardMatch("*.txt", "a.txt"));
     EXPECT_TRUE(wildcardMatch("*.TXT", "docs\\a.txt"));
     EXPECT_TRUE(wildcardMatch("a?c", "abc"));
@@ -25,8 +23,7 @@ TEST(NamesTest, WildcardsMatchAnyRunAndOneCharacter)
     EXPECT_TRUE(wildcardMatch("docs\\*", "docs/x/y"));
 }
 
-TEST(NamesTest, SelectionByNameFilePartOrFolder)
-{
+TEST(NamesTest, SelectionByNameFilePartOrFolder) {
     const std::vector<std::string> txt = {"*.txt"};
     EXPECT_TRUE(selected(txt, "a.txt"));
     EXPECT_TRUE(selected(txt, "docs/b.txt"));
@@ -41,18 +38,15 @@ TEST(NamesTest, SelectionByNameFilePartOrFolder)
     EXPECT_TRUE(selected({"*.*"}, "noext"));
 }
 
-TEST(NamesTest, SafePathsRefuseEveryWayOut)
-{
+TEST(NamesTest, SafePathsRefuseEveryWayOut) {
     struct Case {
         const char* name;
         const char* expect;  // nullptr: refused
     } cases[] = {
-        {"a/b.txt", "a/b.txt"},       {"./a//b.txt", "a/b.txt"},   {"a\\b.txt", "a/b.txt"},
-        {"../x", nullptr},            {"a/../../x", nullptr},      {"a/../b", nullptr},
-        {"/etc/passwd", nullptr},     {"\\etc\\passwd", nullptr},  {"C:/x", nullptr},
-        {"c:\\windows\\x", nullptr},  {"a\\..\\..\\x", nullptr},   {"", nullptr},
-        {".", nullptr},               {"a/\x01b", nullptr},        {"dir/C:x", nullptr},
-        {"..a/b", "..a/b"},
+        {"a/b.txt", "a/b.txt"}, {"./a//b.txt", "a/b.txt"},   {"a\\b.txt", "a/b.txt"},   {"../x", nullptr},
+        {"a/../../x", nullptr}, {"a/../b", nullptr},         {"/etc/passwd", nullptr},  {"\\etc\\passwd", nullptr},
+        {"C:/x", nullptr},      {"c:\\windows\\x", nullptr}, {"a\\..\\..\\x", nullptr}, {"", nullptr},
+        {".", nullptr},         {"a/\x01b", nullptr},        {"dir/C:x", nullptr},      {"..a/b", "..a/b"},
     };
     for (const auto& c : cases) {
         std::string why;
@@ -67,8 +61,7 @@ TEST(NamesTest, SafePathsRefuseEveryWayOut)
     }
 }
 
-TEST(NamesTest, LinksMustStayInsideTheFolder)
-{
+TEST(NamesTest, LinksMustStayInsideTheFolder) {
     EXPECT_TRUE(linkTargetInside("b.txt"));
     // A link may not climb at all, even when it would stay inside: chains of such
     // links could otherwise lead out of the folder, whatever order they are made in.
@@ -80,8 +73,7 @@ TEST(NamesTest, LinksMustStayInsideTheFolder)
     EXPECT_FALSE(linkTargetInside(""));
 }
 
-TEST(NamesTest, HostNamesUseBackslashes)
-{
+TEST(NamesTest, HostNamesUseBackslashes) {
     EXPECT_EQ(toHostEntryName("docs/deep/c.bin"), "docs\\deep\\c.bin");
     EXPECT_EQ(toSlashes("docs\\b.txt"), "docs/b.txt");
     EXPECT_EQ(extensionOf("dir.v2/Archive.TAR"), "tar");

@@ -18,21 +18,14 @@ using quarva::testing::readFile;
 using quarva::testing::runCommand;
 using quarva::testing::writeFile;
 
-fs::path data(const std::string& name)
-{
-    return fs::path(QZ_SOURCE_ROOT) / "formatlib" / "tests" / "data" / name;
-}
+fs::path data(const std::string& name) { return fs::path(QZ_SOURCE_ROOT) / "formatlib" / "tests" / "data" / name; }
 
-std::string q(const fs::path& p)
-{
-    return "'" + p.string() + "'";
-}
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 // The process's locale for the duration of a scope (the library never sets one).
 class ProcessLocale {
 public:
-    explicit ProcessLocale(const char* name) : old_(std::setlocale(LC_ALL, nullptr))
-    {
+    explicit ProcessLocale(const char* name) : old_(std::setlocale(LC_ALL, nullptr)) {
         ok_ = std::setlocale(LC_ALL, name) != nullptr;
     }
     ~ProcessLocale() { std::setlocale(LC_ALL, old_.c_str()); }
@@ -45,13 +38,12 @@ private:
 
 struct TarItem {
     std::string name;
-    char type;  // 'f' file, 'd' folder, 'l' symbolic link, 'h' hard link
+    char type;            // 'f' file, 'd' folder, 'l' symbolic link, 'h' hard link
     std::string content;  // data, or the link's target
 };
 
 // A pax tar written entry by entry, so that tests can hold what our writers refuse.
-void writeTar(const fs::path& path, const std::vector<TarItem>& items)
-{
+void writeTar(const fs::path& path, const std::vector<TarItem>& items) {
     struct archive* a = archive_write_new();
     archive_write_set_format_pax_restricted(a);
     ASSERT_EQ(archive_write_open_filename(a, path.c_str()), ARCHIVE_OK);
@@ -75,16 +67,14 @@ void writeTar(const fs::path& path, const std::vector<TarItem>& items)
 class ReadingTest : public FormatLibTest {
 protected:
     bool anyErrorSays(const std::string& text) const { return host_.errorText().find(text) != std::string::npos; }
-    std::size_t passed() const
-    {
+    std::size_t passed() const {
         std::size_t n = 0;
         for (const auto& t : host_.tested) n += t.second;
         return n;
     }
 };
 
-TEST_F(ReadingTest, FatalStatusesEndTheArchiveWithoutACrash)
-{
+TEST_F(ReadingTest, FatalStatusesEndTheArchiveWithoutACrash) {
     for (const char* name : {"cab-lzx-out-of-bounds.cab", "cab-malformed-folders.cab"}) {
         SCOPED_TRACE(name);
         host_.clear();
@@ -106,8 +96,7 @@ TEST_F(ReadingTest, FatalStatusesEndTheArchiveWithoutACrash)
     EXPECT_TRUE(tree(dir() / "out2").empty());
 }
 
-TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive)
-{
+TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive) {
     // Random data is stored as it is inside deflate: a byte of it is easy to damage.
     const auto noise = quarva::testing::randomBytes(5000, 11);
     const std::string middle(noise.begin(), noise.end());
@@ -123,8 +112,8 @@ TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive)
     writeFile(dir() / "z.zip", zip);
     host_.clear();
     test(dir() / "z.zip");
-    EXPECT_EQ(host_.tested, (std::vector<std::pair<std::string, bool>>{
-                                {"a.txt", true}, {"b.bin", false}, {"c.txt", true}}));
+    EXPECT_EQ(host_.tested,
+              (std::vector<std::pair<std::string, bool>>{{"a.txt", true}, {"b.bin", false}, {"c.txt", true}}));
     host_.clear();
     extract(dir() / "z.zip", dir() / "out");
     ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
@@ -133,8 +122,7 @@ TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive)
               (std::vector<std::pair<std::string, std::string>>{{"a.txt", "first"}, {"c.txt", "last"}}));
 }
 
-TEST_F(ReadingTest, GzipTrailersAreCheckedForEveryMember)
-{
+TEST_F(ReadingTest, GzipTrailersAreCheckedForEveryMember) {
     writeFile(dir() / "a.txt", std::string(100000, 'x') + "end");
     compress(dir() / "a.txt.gz", {(dir() / "a.txt").string()});
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
@@ -197,8 +185,7 @@ TEST_F(ReadingTest, GzipTrailersAreCheckedForEveryMember)
     EXPECT_EQ(readFile(dir() / "t.tar.gz"), tgz);
 }
 
-TEST_F(ReadingTest, CompressionInsideItselfIsBounded)
-{
+TEST_F(ReadingTest, CompressionInsideItselfIsBounded) {
     const fs::path nested = data("gzip-nested-in-itself.gz");
     host_.clear();
     list(nested);
@@ -216,8 +203,7 @@ TEST_F(ReadingTest, CompressionInsideItselfIsBounded)
     EXPECT_EQ(readFile(dir() / "out2" / "twice"), "hello");
 }
 
-TEST_F(ReadingTest, DataOfUndeclaredSizeIsCappedOnEveryPath)
-{
+TEST_F(ReadingTest, DataOfUndeclaredSizeIsCappedOnEveryPath) {
     // 113 bytes that expand to 100 MB: beyond 64 MiB every path stops with a clear error.
     const fs::path bomb = data("repeated-100mb.bz2");
     host_.clear();
@@ -240,11 +226,11 @@ TEST_F(ReadingTest, DataOfUndeclaredSizeIsCappedOnEveryPath)
         EXPECT_TRUE(anyErrorSays("compression bomb")) << host_.errorText();
         EXPECT_FALSE(fs::exists(dir() / "bomb.out"));
     }
-    for (auto& e : fs::directory_iterator(dir())) EXPECT_NE(e.path().filename().string().rfind(".qz", 0), 0u) << e.path();
+    for (auto& e : fs::directory_iterator(dir()))
+        EXPECT_NE(e.path().filename().string().rfind(".qz", 0), 0u) << e.path();
 }
 
-TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
-{
+TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds) {
     if (!haveTool("arj")) GTEST_SKIP() << "arj not installed";
     // A program of the same name in front of the real one records how it is used.
     const fs::path bin = dir() / "bin";
@@ -294,16 +280,18 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds)
         EXPECT_EQ(e.path().filename().string().rfind("qzunpack", 0), std::string::npos) << e.path();
 }
 
-TEST_F(ReadingTest, NonAsciiNamesWhateverTheLocale)
-{
+TEST_F(ReadingTest, NonAsciiNamesWhateverTheLocale) {
     const std::vector<std::string> rarNames = {"\xF0\x9F\x91\x8B\xF0\x9F\x8C\x8E.txt",
                                                "\xE2\x92\xBD\xE2\x93\x90\xE2\x93\xA1\xE2\x93\x93 "
                                                "\xE2\x93\x81\xE2\x93\x98\xE2\x93\x9D\xE2\x93\x9A.txt"};
-    const std::vector<std::string> lhaNames = {"\xC3\x9C\xC3\x96\xC3\x84\xC3\xBC\xC3\xB6\xC3\xA4\\"
-                                               "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC3\x96\xC3\x9C.txt",
-                                               "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\\"
-                                               "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC3\x96\xC3\x9C.txt"};
-    const std::string name1 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93.txt";
+    const std::vector<std::string> lhaNames = {
+        "\xC3\x9C\xC3\x96\xC3\x84\xC3\xBC\xC3\xB6\xC3\xA4\\"
+        "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC3\x96\xC3\x9C.txt",
+        "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\\"
+        "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC3\x96\xC3\x9C.txt"};
+    const std::string name1 =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE2\x9C\x93.txt";
     const std::string name2 = "\xE6\x97\xA5\xE6\x9C\xAC";  // a folder
     const std::string name3 = "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt";
     fs::create_directories(dir() / "src" / name2);
@@ -358,13 +346,13 @@ TEST_F(ReadingTest, NonAsciiNamesWhateverTheLocale)
     if (!have7z || !haveGcab) GTEST_SKIP() << "7z or gcab not installed: only the reference archives were read";
 }
 
-TEST_F(ReadingTest, HardLinksAreLinksAndNeverEmptyFiles)
-{
+TEST_F(ReadingTest, HardLinksAreLinksAndNeverEmptyFiles) {
     ProcessLocale scope("C");
     const fs::path rar = data("rar5-unicode-names-and-links.rar");
     const std::string target = "\xF0\x9F\x91\x8B\xF0\x9F\x8C\x8E.txt";
-    const std::string link = "\xE2\x92\xBD\xE2\x93\x90\xE2\x93\xA1\xE2\x93\x93 "
-                             "\xE2\x93\x81\xE2\x93\x98\xE2\x93\x9D\xE2\x93\x9A.txt";
+    const std::string link =
+        "\xE2\x92\xBD\xE2\x93\x90\xE2\x93\xA1\xE2\x93\x93 "
+        "\xE2\x93\x81\xE2\x93\x98\xE2\x93\x9D\xE2\x93\x9A.txt";
     host_.clear();
     extract(rar, dir() / "out");
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
@@ -390,12 +378,11 @@ TEST_F(ReadingTest, HardLinksAreLinksAndNeverEmptyFiles)
     EXPECT_EQ(readFile(dir() / "out2" / "ok.txt"), "real");
     host_.clear();
     test(dir() / "h.tar");
-    EXPECT_EQ(host_.tested, (std::vector<std::pair<std::string, bool>>{
-                                {"real.txt", true}, {"link.txt", false}, {"ok.txt", true}}));
+    EXPECT_EQ(host_.tested,
+              (std::vector<std::pair<std::string, bool>>{{"real.txt", true}, {"link.txt", false}, {"ok.txt", true}}));
 }
 
-TEST_F(ReadingTest, RelativeLinksThatStayInsideAreMade)
-{
+TEST_F(ReadingTest, RelativeLinksThatStayInsideAreMade) {
     host_.clear();
     extract(data("lha-relative-links.lzh"), dir() / "lzh");
     EXPECT_TRUE(host_.errors.empty()) << host_.errorText();
@@ -419,8 +406,7 @@ TEST_F(ReadingTest, RelativeLinksThatStayInsideAreMade)
     EXPECT_TRUE(anyErrorSays("outside the destination"));
 }
 
-TEST_F(ReadingTest, AFullDiskLeavesNoPartialFile)
-{
+TEST_F(ReadingTest, AFullDiskLeavesNoPartialFile) {
     const fs::path small = dir() / "small";
     fs::create_directories(small);
     if (runCommand("mount -t tmpfs -o size=1440k tmpfs " + q(small) + " 2>/dev/null") != 0)

@@ -17,8 +17,7 @@ using quarva::testing::haveTool;
 using quarva::testing::runCommand;
 using quarva::testing::writeFile;
 
-std::string localStamp(std::time_t t)
-{
+std::string localStamp(std::time_t t) {
     struct tm tmv {};
     localtime_r(&t, &tmv);
     char buf[32];
@@ -28,15 +27,15 @@ std::string localStamp(std::time_t t)
 
 class RecordsTest : public FormatLibTest {};
 
-TEST_F(RecordsTest, ListingRecordsOfAPeerTar)
-{
+TEST_F(RecordsTest, ListingRecordsOfAPeerTar) {
     if (!haveTool("bsdtar")) GTEST_SKIP() << "bsdtar not installed";
     fs::create_directories(dir() / "in" / "docs");
     writeFile(dir() / "in" / "docs" / "b.txt", std::string(1234, 'b'));
     writeFile(dir() / "in" / "ro.txt", std::string("read only"));
     chmod((dir() / "in" / "ro.txt").c_str(), 0444);
     const std::time_t when = 1700000000;
-    ASSERT_EQ(runCommand("cd '" + (dir() / "in").string() + "' && touch -d @1700000000 docs/b.txt ro.txt docs && "
+    ASSERT_EQ(runCommand("cd '" + (dir() / "in").string() +
+                         "' && touch -d @1700000000 docs/b.txt ro.txt docs && "
                          "bsdtar cf ../peer.tar docs ro.txt"),
               0);
     list(dir() / "peer.tar");
@@ -62,8 +61,7 @@ TEST_F(RecordsTest, ListingRecordsOfAPeerTar)
     EXPECT_EQ(ro.size, 9u);
 }
 
-TEST_F(RecordsTest, ZipListingCarriesPackedSizeRatioAndCrc)
-{
+TEST_F(RecordsTest, ZipListingCarriesPackedSizeRatioAndCrc) {
     if (!haveTool("zip")) GTEST_SKIP() << "zip not installed";
     const auto src = makeTree();
     ASSERT_EQ(runCommand("cd '" + dir().string() + "' && zip -qr z.zip src"), 0);
@@ -84,8 +82,7 @@ TEST_F(RecordsTest, ZipListingCarriesPackedSizeRatioAndCrc)
     EXPECT_TRUE(sawText);
 }
 
-TEST_F(RecordsTest, LhaListingCarriesPackedSizeRatioAndCrc)
-{
+TEST_F(RecordsTest, LhaListingCarriesPackedSizeRatioAndCrc) {
     const auto src = makeTree();
     compress(dir() / "l.lzh", {src.string()});
     host_.clear();
@@ -115,8 +112,7 @@ TEST_F(RecordsTest, LhaListingCarriesPackedSizeRatioAndCrc)
     EXPECT_EQ(seen, 2);
 }
 
-TEST_F(RecordsTest, FiltersSelectByPatternAtAnyDepth)
-{
+TEST_F(RecordsTest, FiltersSelectByPatternAtAnyDepth) {
     const auto src = makeTree();
     compress(dir() / "t.tar", {src.string()});
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
@@ -125,8 +121,7 @@ TEST_F(RecordsTest, FiltersSelectByPatternAtAnyDepth)
     EXPECT_EQ(host_.listedNames(), (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt", "src\\empty.txt"}));
 }
 
-TEST_F(RecordsTest, ErrorRecordForAMissingArchive)
-{
+TEST_F(RecordsTest, ErrorRecordForAMissingArchive) {
     const auto missing = (dir() / "gone.cab").string();
     list(missing);
     ASSERT_EQ(host_.errors.size(), 1u);
@@ -138,8 +133,7 @@ TEST_F(RecordsTest, ErrorRecordForAMissingArchive)
     EXPECT_TRUE(host_.listed.empty());
 }
 
-TEST_F(RecordsTest, ErrorRecordForAFileOfNoKnownFormat)
-{
+TEST_F(RecordsTest, ErrorRecordForAFileOfNoKnownFormat) {
     writeFile(dir() / "notes.txt", std::string("just some text\n"));
     list(dir() / "notes.txt");
     ASSERT_EQ(host_.errors.size(), 1u);
@@ -147,8 +141,7 @@ TEST_F(RecordsTest, ErrorRecordForAFileOfNoKnownFormat)
     EXPECT_TRUE(host_.listed.empty());
 }
 
-TEST_F(RecordsTest, ProcessedDeletedAndTestedMessages)
-{
+TEST_F(RecordsTest, ProcessedDeletedAndTestedMessages) {
     const auto src = makeTree();
     compress(dir() / "t.zip", {src.string()});
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
@@ -156,8 +149,8 @@ TEST_F(RecordsTest, ProcessedDeletedAndTestedMessages)
     std::vector<std::string> added;
     for (const auto& p : host_.processed) added.push_back(p.name);
     std::sort(added.begin(), added.end());
-    EXPECT_EQ(added, (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt", "src\\docs\\deep\\c.bin",
-                                               "src\\empty.txt"}));
+    EXPECT_EQ(added,
+              (std::vector<std::string>{"src\\a.txt", "src\\docs\\b.txt", "src\\docs\\deep\\c.bin", "src\\empty.txt"}));
     for (const auto& p : host_.processed) EXPECT_EQ(p.message, kMsgProcessed);
 
     host_.clear();
@@ -189,8 +182,7 @@ TEST_F(RecordsTest, ProcessedDeletedAndTestedMessages)
     EXPECT_EQ(host_.count(kMsgError), 1u);
 }
 
-TEST_F(RecordsTest, ExtractingOverAnExistingFileWithoutOverwriteReportsItSkipped)
-{
+TEST_F(RecordsTest, ExtractingOverAnExistingFileWithoutOverwriteReportsItSkipped) {
     const auto src = makeTree();
     compress(dir() / "t.tar", {(src / "a.txt").string()});
     writeFile(dir() / "out" / "a.txt", std::string("mine"));
@@ -202,14 +194,13 @@ TEST_F(RecordsTest, ExtractingOverAnExistingFileWithoutOverwriteReportsItSkipped
     EXPECT_TRUE(host_.processed.empty());
 }
 
-TEST_F(RecordsTest, KindIsReportedPerFormat)
-{
+TEST_F(RecordsTest, KindIsReportedPerFormat) {
     const auto src = makeTree();
     struct Case {
         const char* file;
         unsigned kind;
-    } cases[] = {{"k.zip", kKindZip}, {"k.jar", kKindZip}, {"k.cab", kKindCab}, {"k.lzh", kKindOther},
-                 {"k.tar", kKindOther}, {"k.tgz", kKindOther}};
+    } cases[] = {{"k.zip", kKindZip},   {"k.jar", kKindZip},   {"k.cab", kKindCab},
+                 {"k.lzh", kKindOther}, {"k.tar", kKindOther}, {"k.tgz", kKindOther}};
     for (const auto& c : cases) {
         host_.clear();
         compress(dir() / c.file, {src.string()});
@@ -229,8 +220,7 @@ TEST_F(RecordsTest, KindIsReportedPerFormat)
     EXPECT_EQ(host_.listedNames().size(), 4u);
 }
 
-TEST_F(RecordsTest, FileCountIsBelowOneForWhatIsNoArchive)
-{
+TEST_F(RecordsTest, FileCountIsBelowOneForWhatIsNoArchive) {
     const auto src = makeTree();
     compress(dir() / "c.tar", {src.string()});
     EXPECT_EQ(count(dir() / "c.tar"), 4);
@@ -242,8 +232,7 @@ TEST_F(RecordsTest, FileCountIsBelowOneForWhatIsNoArchive)
     EXPECT_LT(count(dir()), 1);  // a folder
 }
 
-TEST_F(RecordsTest, TextSearchReportsEntryLineAndText)
-{
+TEST_F(RecordsTest, TextSearchReportsEntryLineAndText) {
     const auto src = makeTree();
     compress(dir() / "s.lzh", {src.string()});
     host_.clear();
@@ -257,8 +246,7 @@ TEST_F(RecordsTest, TextSearchReportsEntryLineAndText)
     EXPECT_TRUE(host_.matches.empty());
 }
 
-TEST_F(RecordsTest, AssociateWritesTheClassesIntoTheRegistryStore)
-{
+TEST_F(RecordsTest, AssociateWritesTheClassesIntoTheRegistryStore) {
     lib_->entry<QzAssociateFn>("Associate")(&host_);
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
     platform::Registry reg(registryDir());
@@ -266,8 +254,7 @@ TEST_F(RecordsTest, AssociateWritesTheClassesIntoTheRegistryStore)
     EXPECT_EQ(reg.readString(platform::Hive::ClassesRoot, ".cab", ""), std::optional<std::string>("QuarvaZip"));
     const auto cmd = reg.readString(platform::Hive::ClassesRoot, "QuarvaZip\\shell\\open\\command", "");
     ASSERT_TRUE(cmd.has_value());
-    const std::string expected =
-        "\"" + libraryFile().parent_path().string() + "/QuarvaZip\" \"%1\"";
+    const std::string expected = "\"" + libraryFile().parent_path().string() + "/QuarvaZip\" \"%1\"";
     EXPECT_EQ(*cmd, expected);
     EXPECT_TRUE(reg.readString(platform::Hive::ClassesRoot, "QuarvaZip\\DefaultIcon", "").has_value());
     // Nothing outside the store: the hive folder is the only thing the call created.

@@ -23,8 +23,7 @@ using quarva::testing::writeFile;
 // (devices) or on purpose (absolute and ".." names, damaged headers).
 class TarBuilder {
 public:
-    void add(const std::string& name, char type, const std::string& data = {}, const std::string& link = {})
-    {
+    void add(const std::string& name, char type, const std::string& data = {}, const std::string& link = {}) {
         if (name.size() > 99) {
             const std::string record = " path=" + name + "\n";
             std::size_t len = record.size() + 1;
@@ -41,8 +40,7 @@ public:
     std::string bytes_;
 
 private:
-    void block(const std::string& name, char type, const std::string& data, const std::string& link)
-    {
+    void block(const std::string& name, char type, const std::string& data, const std::string& link) {
         std::string h(512, '\0');
         auto put = [&h](std::size_t at, const std::string& s) { h.replace(at, s.size(), s); };
         auto octal = [](std::uint64_t v, int width) {
@@ -59,7 +57,9 @@ private:
         put(148, "        ");
         h[156] = type;
         put(157, link);
-        put(257, std::string("ustar\0" "00", 8));
+        put(257, std::string("ustar\0"
+                             "00",
+                             8));
         if (type == '3') {
             put(329, octal(1, 8));
             put(337, octal(3, 8));
@@ -74,8 +74,7 @@ private:
 class RewriteTest : public FormatLibTest {
 protected:
     // Every kind of entry a rewrite must keep.
-    TarBuilder sampleTar()
-    {
+    TarBuilder sampleTar() {
         TarBuilder t;
         t.add("first.txt", '0', "one");
         t.add("hard.txt", '1', {}, "first.txt");
@@ -88,22 +87,20 @@ protected:
         t.add("dir/" + std::string(150, 'n') + ".txt", '0', "long");
         return t;
     }
-    std::string listing(const fs::path& archive)
-    {
+    std::string listing(const fs::path& archive) {
         std::string out;
         EXPECT_EQ(runCommand("LC_ALL=C.UTF-8 bsdtar -tvf '" + archive.string() + "'", &out), 0) << out;
         return out;
     }
-    static std::string without(std::string text, const std::string& lineWith)
-    {
+    static std::string without(std::string text, const std::string& lineWith) {
         const auto at = text.find(lineWith);
         if (at == std::string::npos) return text;
         const auto start = text.rfind('\n', at);
         const auto end = text.find('\n', at);
-        return text.erase(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+        return text.erase(start == std::string::npos ? 0 : start + 1,
+                          end - (start == std::string::npos ? 0 : start + 1) + 1);
     }
-    bool noTemporaries()
-    {
+    bool noTemporaries() {
         for (auto& e : fs::directory_iterator(dir()))
             if (e.path().filename().string().rfind(".~", 0) == 0 || e.path().filename().string().rfind(".qz", 0) == 0)
                 return false;
@@ -111,8 +108,7 @@ protected:
     }
 };
 
-TEST_F(RewriteTest, TarEntriesAreCarriedByteForByte)
-{
+TEST_F(RewriteTest, TarEntriesAreCarriedByteForByte) {
     if (!haveTool("bsdtar") || !haveTool("gzip")) GTEST_SKIP() << "bsdtar and gzip are needed to check the result";
     const auto tar = sampleTar();
     const fs::path t = dir() / "t.tar";
@@ -163,8 +159,7 @@ TEST_F(RewriteTest, TarEntriesAreCarriedByteForByte)
     EXPECT_TRUE(noTemporaries());
 }
 
-TEST_F(RewriteTest, AnEntryThatCannotBeKeptLeavesTheArchiveUntouched)
-{
+TEST_F(RewriteTest, AnEntryThatCannotBeKeptLeavesTheArchiveUntouched) {
     const fs::path t = dir() / "t.tar";
     writeFile(t, sampleTar().archive());
     const std::string before = readFile(t);
@@ -199,8 +194,7 @@ TEST_F(RewriteTest, AnEntryThatCannotBeKeptLeavesTheArchiveUntouched)
     EXPECT_TRUE(noTemporaries());
 }
 
-TEST_F(RewriteTest, AReplacementThatCannotBeReadKeepsTheOldEntry)
-{
+TEST_F(RewriteTest, AReplacementThatCannotBeReadKeepsTheOldEntry) {
     fs::create_directories(dir() / "old");
     fs::create_directories(dir() / "new");
     writeFile(dir() / "old" / "a.txt", std::string("old a"));
@@ -242,8 +236,7 @@ TEST_F(RewriteTest, AReplacementThatCannotBeReadKeepsTheOldEntry)
     if (root) std::cout << "running as root: the unreadable-file case is covered by /proc/self/mem only\n";
 }
 
-TEST_F(RewriteTest, ANameAnLhaHeaderCannotHoldFailsTheConversion)
-{
+TEST_F(RewriteTest, ANameAnLhaHeaderCannotHoldFailsTheConversion) {
     TarBuilder t;
     t.add("short.txt", '0', "s");
     t.add("d/" + std::string(70000, 'x'), '0', "long");
@@ -255,8 +248,7 @@ TEST_F(RewriteTest, ANameAnLhaHeaderCannotHoldFailsTheConversion)
     EXPECT_TRUE(noTemporaries());
 }
 
-TEST_F(RewriteTest, AnArchiveReachedThroughALinkIsWrittenWhereTheLinkPoints)
-{
+TEST_F(RewriteTest, AnArchiveReachedThroughALinkIsWrittenWhereTheLinkPoints) {
     fs::create_directories(dir() / "real");
     writeFile(dir() / "a.txt", std::string("a"));
     writeFile(dir() / "b.txt", std::string("b"));

@@ -12,16 +12,25 @@ using quarva::testing::writeFile;
 
 class RobustnessTest : public FormatLibTest {};
 
-TEST_F(RobustnessTest, GarbageBehindEveryMagicNumber)
-{
+TEST_F(RobustnessTest, GarbageBehindEveryMagicNumber) {
     const std::pair<const char*, std::string> magics[] = {
-        {"g.zip", std::string("PK\x03\x04", 4)},      {"g.zip", std::string("PK\x05\x06", 4)},
-        {"g.cab", std::string("MSCF\0\0\0\0", 8)},    {"g.lzh", std::string("\x20\x00-lh5-", 7)},
-        {"g.gz", std::string("\x1f\x8b\x08\x00", 4)}, {"g.bz2", "BZh9"},
-        {"g.xz", std::string("\xfd" "7zXZ\0", 6)},    {"g.7z", std::string("7z\xbc\xaf\x27\x1c", 6)},
-        {"g.rar", std::string("Rar!\x1a\x07\x00", 7)}, {"g.uue", "begin 644 x\n"},
-        {"g.xxe", "begin 644 x\nh"},                    {"g.tar", std::string(257, 'a') + "ustar"},
-        {"g.exe", "\x7f" "ELF"},
+        {"g.zip", std::string("PK\x03\x04", 4)},
+        {"g.zip", std::string("PK\x05\x06", 4)},
+        {"g.cab", std::string("MSCF\0\0\0\0", 8)},
+        {"g.lzh", std::string("\x20\x00-lh5-", 7)},
+        {"g.gz", std::string("\x1f\x8b\x08\x00", 4)},
+        {"g.bz2", "BZh9"},
+        {"g.xz", std::string("\xfd"
+                             "7zXZ\0",
+                             6)},
+        {"g.7z", std::string("7z\xbc\xaf\x27\x1c", 6)},
+        {"g.rar", std::string("Rar!\x1a\x07\x00", 7)},
+        {"g.uue", "begin 644 x\n"},
+        {"g.xxe", "begin 644 x\nh"},
+        {"g.tar", std::string(257, 'a') + "ustar"},
+        {"g.exe",
+         "\x7f"
+         "ELF"},
     };
     std::uint32_t seed = 1;
     for (const auto& [name, magic] : magics) {
@@ -39,8 +48,7 @@ TEST_F(RobustnessTest, GarbageBehindEveryMagicNumber)
             for (auto& e : fs::directory_iterator(dir()))
                 EXPECT_TRUE(e.path().filename() == "box" || e.path().filename() == name ||
                             e.path().filename() == "converted.zip" || e.path().filename() == "tmp" ||
-                            e.path().filename() == "runtime" ||
-                            e.path().filename() == "registry")
+                            e.path().filename() == "runtime" || e.path().filename() == "registry")
                     << e.path();
             fs::remove_all(dir() / "box");
             fs::remove(dir() / "converted.zip");
@@ -49,8 +57,7 @@ TEST_F(RobustnessTest, GarbageBehindEveryMagicNumber)
     }
 }
 
-TEST_F(RobustnessTest, NullAndEmptyArgumentsAreErrorsNotCrashes)
-{
+TEST_F(RobustnessTest, NullAndEmptyArgumentsAreErrorsNotCrashes) {
     auto listFn = lib_->entry<QzListArchiveFn>("ListArchive");
     listFn(nullptr, nullptr, &host_);
     listFn("", "", nullptr);  // no window: nothing to report to, still no crash

@@ -22,8 +22,7 @@ using quarva::testing::writeFile;
 class SafetyTest : public FormatLibTest {
 protected:
     // Everything below `root` (files, links, folders), relative.
-    static std::vector<std::string> everything(const fs::path& root)
-    {
+    static std::vector<std::string> everything(const fs::path& root) {
         std::vector<std::string> out;
         for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
             out.push_back(it->path().lexically_relative(root).generic_string());
@@ -32,8 +31,7 @@ protected:
     }
 };
 
-TEST_F(SafetyTest, HostileTarWritesNothingOutside)
-{
+TEST_F(SafetyTest, HostileTarWritesNothingOutside) {
     if (!haveTool("python3")) GTEST_SKIP() << "python3 not installed";
     const fs::path box = dir() / "box";
     const fs::path dest = box / "dest";
@@ -94,8 +92,7 @@ t.close()
     EXPECT_EQ(everything(dest), inside);
 }
 
-TEST_F(SafetyTest, HostileZipIsRefused)
-{
+TEST_F(SafetyTest, HostileZipIsRefused) {
     if (!haveTool("python3")) GTEST_SKIP() << "python3 not installed";
     writeFile(dir() / "mk.py", std::string("import sys, zipfile\n"
                                            "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
@@ -113,8 +110,7 @@ TEST_F(SafetyTest, HostileZipIsRefused)
     EXPECT_EQ(host_.errors.size(), 4u) << host_.errorText();
 }
 
-TEST_F(SafetyTest, ExistingLinkInTheDestinationIsReplacedNotFollowed)
-{
+TEST_F(SafetyTest, ExistingLinkInTheDestinationIsReplacedNotFollowed) {
     const auto src = makeTree();
     compress(dir() / "a.tar", {(src / "a.txt").string()});
     fs::create_directories(dir() / "dest");
@@ -128,8 +124,7 @@ TEST_F(SafetyTest, ExistingLinkInTheDestinationIsReplacedNotFollowed)
     EXPECT_EQ(readFile(dir() / "dest" / "a.txt"), readFile(src / "a.txt"));
 }
 
-TEST_F(SafetyTest, HostileCabIsRefused)
-{
+TEST_F(SafetyTest, HostileCabIsRefused) {
     fs::create_directories(dir() / "zz");
     writeFile(dir() / "zz" / "evil.txt", std::string("evil"));
     writeFile(dir() / "fine.txt", std::string("fine"));
@@ -148,15 +143,16 @@ TEST_F(SafetyTest, HostileCabIsRefused)
     EXPECT_EQ(host_.errors[0].entryName, "..\\evil.txt");
 }
 
-TEST_F(SafetyTest, HostileLzhIsRefused)
-{
+TEST_F(SafetyTest, HostileLzhIsRefused) {
     fs::create_directories(dir() / "zz");
     writeFile(dir() / "zz" / "evil.txt", std::string("evil"));
     compress(dir() / "h.lzh", {(dir() / "zz").string()});
     ASSERT_TRUE(host_.errors.empty()) << host_.errorText();
     // Rewrite the folder part "zz" as ".." in every header and mend the header CRCs.
     std::string b = readFile(dir() / "h.lzh");
-    auto le16 = [&](std::size_t o) { return static_cast<unsigned>(static_cast<unsigned char>(b[o]) | (static_cast<unsigned char>(b[o + 1]) << 8)); };
+    auto le16 = [&](std::size_t o) {
+        return static_cast<unsigned>(static_cast<unsigned char>(b[o]) | (static_cast<unsigned char>(b[o + 1]) << 8));
+    };
     std::size_t o = 0;
     int patched = 0;
     while (o + 26 < b.size() && b[o] != 0) {
@@ -191,8 +187,7 @@ TEST_F(SafetyTest, HostileLzhIsRefused)
     EXPECT_FALSE(fs::exists(dir() / "box" / "evil.txt"));
 }
 
-TEST_F(SafetyTest, HostileAndMalformedUuText)
-{
+TEST_F(SafetyTest, HostileAndMalformedUuText) {
     writeFile(dir() / "h.uue", std::string("begin 644 ../evil.txt\n$9FEN90``\n`\nend\n"
                                            "begin 644 /abs-evil.txt\n$9FEN90``\n`\nend\n"
                                            "begin 644 good.txt\n$9FEN90``\n`\nend\n"));
@@ -207,14 +202,14 @@ TEST_F(SafetyTest, HostileAndMalformedUuText)
     EXPECT_FALSE(host_.errors.empty());
     EXPECT_FALSE(fs::exists(dir() / "bad" / "x.bin"));
     // Text that never ends.
-    writeFile(dir() / "cut.uue", std::string("begin 644 y.bin\nM86)C9&5F9VAI:FML;6YO<')S='5V=WAY>F%B8V1E9F=H:6IK;&UN;W!Q<G-T\n"));
+    writeFile(dir() / "cut.uue",
+              std::string("begin 644 y.bin\nM86)C9&5F9VAI:FML;6YO<')S='5V=WAY>F%B8V1E9F=H:6IK;&UN;W!Q<G-T\n"));
     host_.clear();
     list(dir() / "cut.uue");
     EXPECT_FALSE(host_.errors.empty());
 }
 
-TEST_F(SafetyTest, TruncatedArchivesGiveErrorRecords)
-{
+TEST_F(SafetyTest, TruncatedArchivesGiveErrorRecords) {
     const auto src = makeTree();
     for (const char* name : {"t.tar", "t.tgz", "t.zip", "t.cab", "t.lzh"}) {
         host_.clear();
@@ -232,11 +227,11 @@ TEST_F(SafetyTest, TruncatedArchivesGiveErrorRecords)
     }
 }
 
-TEST_F(SafetyTest, DataOfUndeclaredSizeIsCutAtAPlausibleSize)
-{
+TEST_F(SafetyTest, DataOfUndeclaredSizeIsCutAtAPlausibleSize) {
     if (!haveTool("bzip2")) GTEST_SKIP() << "bzip2 not installed";
     // 80 MiB of one letter squeeze into a few hundred bytes: far beyond any plausible ratio.
-    ASSERT_EQ(runCommand("head -c 83886080 /dev/zero | tr '\\0' a | bzip2 -9 > '" + (dir() / "bomb.bz2").string() + "'"), 0);
+    ASSERT_EQ(
+        runCommand("head -c 83886080 /dev/zero | tr '\\0' a | bzip2 -9 > '" + (dir() / "bomb.bz2").string() + "'"), 0);
     ASSERT_LT(fs::file_size(dir() / "bomb.bz2"), 4096u);
     extract(dir() / "bomb.bz2", dir() / "out");
     ASSERT_EQ(host_.errors.size(), 1u) << host_.errorText();
@@ -244,8 +239,7 @@ TEST_F(SafetyTest, DataOfUndeclaredSizeIsCutAtAPlausibleSize)
     EXPECT_TRUE(fs::is_empty(dir() / "out"));
 }
 
-TEST_F(SafetyTest, AbortFromAnotherThreadStopsAtTheNextEntry)
-{
+TEST_F(SafetyTest, AbortFromAnotherThreadStopsAtTheNextEntry) {
     const fs::path in = dir() / "many";
     fs::create_directories(in);
     for (int i = 0; i < 50; ++i) writeFile(in / ("f" + std::to_string(100 + i)), randomBytes(4096, i));
@@ -277,8 +271,7 @@ TEST_F(SafetyTest, AbortFromAnotherThreadStopsAtTheNextEntry)
     EXPECT_EQ(host_.listedNames().size(), 50u);
 }
 
-TEST_F(SafetyTest, AnAbortedChangeLeavesTheArchiveAsItWas)
-{
+TEST_F(SafetyTest, AnAbortedChangeLeavesTheArchiveAsItWas) {
     if (!haveTool("python3")) GTEST_SKIP() << "python3 not installed";
     // A file that is not there is reported before the archive is written: the
     // report is the moment to abort from another thread.

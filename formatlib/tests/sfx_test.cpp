@@ -15,8 +15,7 @@ using quarva::testing::writeFile;
 
 class SfxTest : public FormatLibTest {};
 
-TEST_F(SfxTest, ProgramFromATarExtractsIntoTheChosenFolder)
-{
+TEST_F(SfxTest, ProgramFromATarExtractsIntoTheChosenFolder) {
     const auto src = makeTree();
     compress(dir() / "s.tar", {src.string()});
     host_.clear();
@@ -43,8 +42,7 @@ TEST_F(SfxTest, ProgramFromATarExtractsIntoTheChosenFolder)
     EXPECT_EQ(count(dir() / "s.exe"), 4);
 }
 
-TEST_F(SfxTest, ZipSourceIsTheSamePayloadAndAMissingStubIsReported)
-{
+TEST_F(SfxTest, ZipSourceIsTheSamePayloadAndAMissingStubIsReported) {
     const auto src = makeTree();
     compress(dir() / "z.zip", {(src / "a.txt").string()});
     host_.clear();
@@ -57,8 +55,7 @@ TEST_F(SfxTest, ZipSourceIsTheSamePayloadAndAMissingStubIsReported)
     EXPECT_EQ(exe.size(), stub.size() + fs::file_size(dir() / "z.zip"));
 }
 
-TEST_F(SfxTest, StubRefusesUnsafeNames)
-{
+TEST_F(SfxTest, StubRefusesUnsafeNames) {
     if (!haveTool("python3")) GTEST_SKIP() << "python3 not installed";
     writeFile(dir() / "mk.py", std::string("import sys, zipfile\n"
                                            "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
@@ -79,8 +76,7 @@ TEST_F(SfxTest, StubRefusesUnsafeNames)
     EXPECT_FALSE(fs::exists("/abs.txt") && readFile("/abs.txt") == "evil");
 }
 
-TEST_F(SfxTest, ConversionFailureLeavesNoProgram)
-{
+TEST_F(SfxTest, ConversionFailureLeavesNoProgram) {
     writeFile(dir() / "broken.cab", std::string("MSCF\0\0\0\0garbage", 16));
     sfx(dir() / "broken.cab", dir() / "broken.exe", stubFolder());
     EXPECT_FALSE(host_.errors.empty());

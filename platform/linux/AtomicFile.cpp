@@ -25,22 +25,21 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
-bool isTemporaryName(const char* name)
-{
+bool isTemporaryName(const char* name) {
     if (std::strncmp(name, kPrefix, 3) != 0 || std::strlen(name) != 3 + kRandomChars) return false;
     for (const char* p = name + 3; *p; ++p)
         if (!std::strchr(kAlphabet, *p)) return false;
     return true;
 }
 
-std::string temporaryName()
-{
+std::string temporaryName() {
     unsigned char bytes[kRandomChars];
     if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         // Without the kernel's randomness, the time and the process make a name that
         // O_EXCL still guards.
         unsigned long seed = static_cast<unsigned long>(time(nullptr)) ^ (static_cast<unsigned long>(getpid()) << 16);
-        for (auto& b : bytes) b = static_cast<unsigned char>(seed = seed * 6364136223846793005ul + 1442695040888963407ul) ;
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(seed = seed * 6364136223846793005ul + 1442695040888963407ul);
     }
     std::string name = kPrefix;
     for (unsigned char b : bytes) name += kAlphabet[b % (sizeof kAlphabet - 1)];
@@ -49,8 +48,7 @@ std::string temporaryName()
 
 // The permission bits a new file gets from the process's umask. Read once: an
 // extraction opens one atomic file per entry, and the suite never changes its umask.
-mode_t currentUmask()
-{
+mode_t currentUmask() {
     static const mode_t mask = [] {
         std::ifstream in("/proc/self/status");
         std::string line;
@@ -63,8 +61,7 @@ mode_t currentUmask()
 
 // Follows `path` through symbolic links to the file that a write should change
 // (which may not exist yet: a dangling link's target is created).
-bool resolveLinks(fs::path path, fs::path& out, std::error_code& ec)
-{
+bool resolveLinks(fs::path path, fs::path& out, std::error_code& ec) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
@@ -84,8 +81,7 @@ bool resolveLinks(fs::path path, fs::path& out, std::error_code& ec)
     return false;
 }
 
-fs::path folderPathOf(int dirFd)
-{
+fs::path folderPathOf(int dirFd) {
     char buf[PATH_MAX];
     std::string link = "/proc/self/fd/" + std::to_string(dirFd);
     ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
@@ -94,8 +90,7 @@ fs::path folderPathOf(int dirFd)
 
 }  // namespace
 
-void removeStaleTemporaries(int dirFd)
-{
+void removeStaleTemporaries(int dirFd) {
     int scanFd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (scanFd < 0) return;
     DIR* dir = fdopendir(scanFd);
@@ -107,15 +102,18 @@ void removeStaleTemporaries(int dirFd)
         if (!isTemporaryName(e->d_name)) continue;
         // Only our own regular files are opened at all (opening a device can act on it).
         struct stat seen {};
-        if (fstatat(dirFd, e->d_name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(seen.st_mode) || seen.st_uid != geteuid())
+        if (fstatat(dirFd, e->d_name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(seen.st_mode) ||
+            seen.st_uid != geteuid())
             continue;
         int fd = openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat st {}, now {};
+        struct stat st {
+        }, now{};
         // A live writer holds the lock; while we hold it, no writer can take this
         // file over, so the name still being this file means it is safe to remove.
         if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            fstatat(dirFd, e->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev)
+            fstatat(dirFd, e->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_ino == st.st_ino &&
+            now.st_dev == st.st_dev)
             unlinkat(dirFd, e->d_name, 0);
         close(fd);
     }
@@ -126,8 +124,7 @@ AtomicFile::~AtomicFile() { discard(); }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept { *this = std::move(other); }
 
-AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
-{
+AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     if (this != &other) {
         discard();
         fd_ = other.fd_;
@@ -143,8 +140,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
     return *this;
 }
 
-bool AtomicFile::open(const fs::path& target, std::error_code& ec, mode_t mode)
-{
+bool AtomicFile::open(const fs::path& target, std::error_code& ec, mode_t mode) {
     discard();
     ec.clear();
     fs::path resolved;
@@ -165,8 +161,7 @@ bool AtomicFile::open(const fs::path& target, std::error_code& ec, mode_t mode)
     return true;
 }
 
-bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode, bool removeStale)
-{
+bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec, mode_t mode, bool removeStale) {
     discard();
     ec.clear();
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
@@ -187,8 +182,7 @@ bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec,
 
 // Takes ownership of `dirFd`; on failure closes it.
 bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, bool removeStale, mode_t mode,
-                       std::error_code& ec)
-{
+                       std::error_code& ec) {
     dirFd_ = dirFd;
     targetName_ = std::move(targetName);
     if (removeStale) removeStaleTemporaries(dirFd_);
@@ -237,8 +231,7 @@ bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, bool
     return false;
 }
 
-bool AtomicFile::write(const void* data, std::size_t size, std::error_code& ec)
-{
+bool AtomicFile::write(const void* data, std::size_t size, std::error_code& ec) {
     ec.clear();
     if (fd_ < 0) {
         ec = std::make_error_code(std::errc::bad_file_descriptor);
@@ -258,8 +251,7 @@ bool AtomicFile::write(const void* data, std::size_t size, std::error_code& ec)
     return true;
 }
 
-bool AtomicFile::commit(std::error_code& ec, bool durable)
-{
+bool AtomicFile::commit(std::error_code& ec, bool durable) {
     ec.clear();
     if (fd_ < 0) {
         ec = std::make_error_code(std::errc::bad_file_descriptor);
@@ -278,11 +270,11 @@ bool AtomicFile::commit(std::error_code& ec, bool durable)
     return true;
 }
 
-void AtomicFile::discard()
-{
+void AtomicFile::discard() {
     if (fd_ >= 0) {
         // Remove the name only while it is still our file.
-        struct stat mine {}, now {};
+        struct stat mine {
+        }, now{};
         if (fstat(fd_, &mine) == 0 && fstatat(dirFd_, tempName_.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
             mine.st_ino == now.st_ino && mine.st_dev == now.st_dev)
             unlinkat(dirFd_, tempName_.c_str(), 0);
@@ -294,8 +286,7 @@ void AtomicFile::discard()
     reset();
 }
 
-void AtomicFile::reset()
-{
+void AtomicFile::reset() {
     if (slot_ >= 0) unregisterTemporary(slot_);
     slot_ = -1;
     if (fd_ >= 0) close(fd_);

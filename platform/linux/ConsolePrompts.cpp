@@ -6,8 +6,7 @@
 
 namespace quarva::platform {
 
-std::vector<Answer> buttonAnswers(Buttons buttons)
-{
+std::vector<Answer> buttonAnswers(Buttons buttons) {
     switch (buttons) {
     case Buttons::Ok: return {Answer::Ok};
     case Buttons::OkCancel: return {Answer::Ok, Answer::Cancel};
@@ -19,15 +18,13 @@ std::vector<Answer> buttonAnswers(Buttons buttons)
     return {Answer::Ok};
 }
 
-Answer defaultAnswer(const MessageBoxRequest& request)
-{
+Answer defaultAnswer(const MessageBoxRequest& request) {
     auto answers = buttonAnswers(request.buttons);
     int i = request.defaultButton;
     return i >= 0 && i < static_cast<int>(answers.size()) ? answers[static_cast<std::size_t>(i)] : answers.front();
 }
 
-static const char* answerWord(Answer a)
-{
+static const char* answerWord(Answer a) {
     switch (a) {
     case Answer::Ok: return "ok";
     case Answer::Cancel: return "cancel";
@@ -41,12 +38,9 @@ static const char* answerWord(Answer a)
 }
 
 ConsolePrompts::ConsolePrompts(bool interactive, std::optional<Answer> fixed)
-    : interactive_(interactive && isatty(STDIN_FILENO)), fixed_(fixed)
-{
-}
+    : interactive_(interactive && isatty(STDIN_FILENO)), fixed_(fixed) {}
 
-Answer ConsolePrompts::messageBox(const MessageBoxRequest& request)
-{
+Answer ConsolePrompts::messageBox(const MessageBoxRequest& request) {
     auto answers = buttonAnswers(request.buttons);
     std::cerr << "[" << request.caption << "] " << request.text << "\n";
     if (answers.size() == 1) return answers.front();
@@ -70,8 +64,7 @@ Answer ConsolePrompts::messageBox(const MessageBoxRequest& request)
     }
 }
 
-std::optional<std::string> ConsolePrompts::askText(const TextRequest& request)
-{
+std::optional<std::string> ConsolePrompts::askText(const TextRequest& request) {
     std::cerr << "[" << request.caption << "] " << request.text << "\n";
     if (!interactive_) return std::nullopt;
     std::cerr << "  > ";
@@ -80,8 +73,7 @@ std::optional<std::string> ConsolePrompts::askText(const TextRequest& request)
     return line;
 }
 
-std::optional<std::filesystem::path> ConsolePrompts::chooseFile(const FileRequest& request)
-{
+std::optional<std::filesystem::path> ConsolePrompts::chooseFile(const FileRequest& request) {
     std::cerr << "[" << request.title << "]\n";
     if (!interactive_) return std::nullopt;
     std::cerr << "  path> ";

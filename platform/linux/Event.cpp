@@ -2,8 +2,7 @@
 
 namespace quarva::platform {
 
-void Event::set()
-{
+void Event::set() {
     {
         std::lock_guard lock(mutex_);
         signalled_ = true;
@@ -12,29 +11,25 @@ void Event::set()
     else changed_.notify_all();
 }
 
-void Event::reset()
-{
+void Event::reset() {
     std::lock_guard lock(mutex_);
     signalled_ = false;
 }
 
-void Event::wait()
-{
+void Event::wait() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return signalled_; });
     if (reset_ == Reset::Auto) signalled_ = false;
 }
 
-bool Event::waitFor(std::chrono::milliseconds timeout)
-{
+bool Event::waitFor(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     if (!changed_.wait_for(lock, timeout, [this] { return signalled_; })) return false;
     if (reset_ == Reset::Auto) signalled_ = false;
     return true;
 }
 
-bool Event::isSet() const
-{
+bool Event::isSet() const {
     std::lock_guard lock(mutex_);
     return signalled_;
 }

@@ -23,16 +23,15 @@ namespace {
 // The private temporary folder, or empty with the reason in `problem`. The folder
 // is opened without following a link and judged by fstat of that very descriptor,
 // so nothing can be swapped in between the check and the answer.
-fs::path privateTempFolder(std::string& problem)
-{
+fs::path privateTempFolder(std::string& problem) {
     // The runtime folder counts only when it is what it claims to be: a folder of
     // ours (not, say, another user's one left in the environment by sudo).
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     struct stat rt {};
-    bool useRuntime = runtime && runtime[0] == '/' && ::stat(runtime, &rt) == 0 && S_ISDIR(rt.st_mode) &&
-                      rt.st_uid == geteuid();
-    fs::path folder = useRuntime ? fs::path(runtime) / "quarva"
-                                 : fs::path("/tmp") / ("quarva-" + std::to_string(geteuid()));
+    bool useRuntime =
+        runtime && runtime[0] == '/' && ::stat(runtime, &rt) == 0 && S_ISDIR(rt.st_mode) && rt.st_uid == geteuid();
+    fs::path folder =
+        useRuntime ? fs::path(runtime) / "quarva" : fs::path("/tmp") / ("quarva-" + std::to_string(geteuid()));
     const std::string shown = folder.string();
     bool created = mkdir(folder.c_str(), 0700) == 0;
     if (!created && errno != EEXIST) {
@@ -47,8 +46,7 @@ fs::path privateTempFolder(std::string& problem)
             problem = "The temporary folder " + shown + " is a symbolic link; it is not used. Remove it and try again.";
         else if (err == ENOTDIR)
             problem = "The temporary folder " + shown + " is not a folder; it is not used. Remove it and try again.";
-        else
-            problem = "The temporary folder " + shown + " cannot be opened: " + std::strerror(err) + ".";
+        else problem = "The temporary folder " + shown + " cannot be opened: " + std::strerror(err) + ".";
         return {};
     }
     struct stat st {};
@@ -63,14 +61,16 @@ fs::path privateTempFolder(std::string& problem)
     }
     close(fd);
     if (st.st_uid != geteuid()) {
-        problem = "The temporary folder " + shown + " belongs to another user; it is not used. Remove it and try again.";
+        problem =
+            "The temporary folder " + shown + " belongs to another user; it is not used. Remove it and try again.";
         return {};
     }
     if ((st.st_mode & 07777) != 0700) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-        problem = "The temporary folder " + shown + " has mode " + mode +
-                  " instead of 0700 (private to its owner); it is not used. Remove it or make it private and try again.";
+        problem =
+            "The temporary folder " + shown + " has mode " + mode +
+            " instead of 0700 (private to its owner); it is not used. Remove it or make it private and try again.";
         return {};
     }
     problem.clear();
@@ -79,21 +79,18 @@ fs::path privateTempFolder(std::string& problem)
 
 }  // namespace
 
-fs::path tempFolder()
-{
+fs::path tempFolder() {
     std::string problem;
     return privateTempFolder(problem);
 }
 
-std::string tempFolderProblem()
-{
+std::string tempFolderProblem() {
     std::string problem;
     privateTempFolder(problem);
     return problem;
 }
 
-fs::path currentDirectory()
-{
+fs::path currentDirectory() {
     std::error_code ec;
     auto p = fs::current_path(ec);
     return ec ? fs::path() : p;
@@ -101,8 +98,7 @@ fs::path currentDirectory()
 
 namespace {
 
-fs::path normalise(const fs::path& path)
-{
+fs::path normalise(const fs::path& path) {
     std::error_code ec;
     fs::path abs = fs::absolute(path, ec);
     if (ec) abs = path;
@@ -110,21 +106,18 @@ fs::path normalise(const fs::path& path)
     return (ec ? abs : canon).lexically_normal();
 }
 
-bool isWithin(const fs::path& path, const fs::path& root)
-{
+bool isWithin(const fs::path& path, const fs::path& root) {
     auto rel = path.lexically_relative(root);
     return !rel.empty() && *rel.begin() != "..";
 }
 
-std::string stripSlash(std::string s)
-{
+std::string stripSlash(std::string s) {
     while (s.size() > 1 && s.back() == '/') s.pop_back();
     return s;
 }
 
 // Folders that tests and users declare as removable drive roots.
-std::vector<fs::path> removableRoots()
-{
+std::vector<fs::path> removableRoots() {
     std::vector<fs::path> roots;
     const char* v = std::getenv("QUARVA_REMOVABLE_ROOTS");
     if (!v) return roots;
@@ -141,8 +134,7 @@ struct Mount {
 };
 
 // The mount holding `path`: the longest mount point that contains it.
-std::optional<Mount> mountOf(const fs::path& path)
-{
+std::optional<Mount> mountOf(const fs::path& path) {
     FILE* f = setmntent("/proc/self/mounts", "r");
     if (!f) return std::nullopt;
     std::optional<Mount> best;
@@ -157,17 +149,16 @@ std::optional<Mount> mountOf(const fs::path& path)
     return best;
 }
 
-bool isNetworkType(const std::string& type)
-{
-    static const char* const kinds[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "afs", "ceph", "glusterfs", "davfs", "fuse.rclone"};
+bool isNetworkType(const std::string& type) {
+    static const char* const kinds[] = {"nfs", "nfs4", "cifs", "smb3",      "smbfs", "fuse.sshfs",
+                                        "9p",  "afs",  "ceph", "glusterfs", "davfs", "fuse.rclone"};
     for (auto* k : kinds)
         if (type == k) return true;
     return false;
 }
 
 // Whether the block device behind `path` is marked removable by the kernel.
-bool sysfsRemovable(const fs::path& path)
-{
+bool sysfsRemovable(const fs::path& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return false;
     unsigned maj = major(st.st_dev), min = minor(st.st_dev);
@@ -187,8 +178,7 @@ bool sysfsRemovable(const fs::path& path)
 
 }  // namespace
 
-fs::path driveRoot(const fs::path& path)
-{
+fs::path driveRoot(const fs::path& path) {
     fs::path p = fs::path(stripSlash(normalise(path).string()));
     fs::path best;
     for (const auto& root : removableRoots())
@@ -197,20 +187,19 @@ fs::path driveRoot(const fs::path& path)
     return best.empty() ? fs::path("/") : best;
 }
 
-bool isDriveRoot(const fs::path& path)
-{
+bool isDriveRoot(const fs::path& path) {
     fs::path p = fs::path(stripSlash(normalise(path).string()));
     return driveRoot(p) == p;
 }
 
-DriveType driveType(const fs::path& path)
-{
+DriveType driveType(const fs::path& path) {
     fs::path p = fs::path(stripSlash(normalise(path).string()));
     for (const auto& root : removableRoots())
         if (p == root || isWithin(p, root)) return DriveType::Removable;
     std::error_code ec;
     fs::path probe = p;
-    while (!fs::exists(probe, ec) && probe.has_parent_path() && probe != probe.parent_path()) probe = probe.parent_path();
+    while (!fs::exists(probe, ec) && probe.has_parent_path() && probe != probe.parent_path())
+        probe = probe.parent_path();
     auto m = mountOf(probe);
     if (!m) return DriveType::NoRootDir;
     if (isNetworkType(m->type)) return DriveType::Remote;
@@ -220,15 +209,13 @@ DriveType driveType(const fs::path& path)
     return DriveType::Fixed;
 }
 
-std::optional<std::uint64_t> freeSpace(const fs::path& path)
-{
+std::optional<std::uint64_t> freeSpace(const fs::path& path) {
     struct statvfs st {};
     if (statvfs(path.c_str(), &st) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
-std::uint32_t fileAttributes(const fs::path& path)
-{
+std::uint32_t fileAttributes(const fs::path& path) {
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) return kInvalidAttributes;
     std::uint32_t a = 0;
@@ -243,19 +230,18 @@ std::uint32_t fileAttributes(const fs::path& path)
     return a;
 }
 
-bool setFileAttributes(const fs::path& path, std::uint32_t attributes)
-{
+bool setFileAttributes(const fs::path& path, std::uint32_t attributes) {
     std::error_code ec;
     auto perms = fs::status(path, ec).permissions();
     if (ec) return false;
-    if (attributes & kAttrReadOnly) perms &= ~(fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+    if (attributes & kAttrReadOnly)
+        perms &= ~(fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
     else perms |= fs::perms::owner_write;
     fs::permissions(path, perms, fs::perm_options::replace, ec);
     return !ec;
 }
 
-int systemErrorFromErrno(int err, bool writing)
-{
+int systemErrorFromErrno(int err, bool writing) {
     switch (err) {
     case 0: return 0;
     case ENOENT: return syserr::kFileNotFound;

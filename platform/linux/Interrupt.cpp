@@ -23,22 +23,19 @@ constexpr int kSlots = 128;
 Slot g_slots[kSlots];
 std::atomic<int> g_signal{0};
 
-void removeTemporaries()
-{
+void removeTemporaries() {
     for (auto& slot : g_slots)
         if (slot.state.load() == 2) unlinkat(slot.dirFd, slot.name, 0);
 }
 
-void onSignal(int sig)
-{
+void onSignal(int sig) {
     int expected = 0;
     if (g_signal.compare_exchange_strong(expected, sig)) return;  // first one: ask politely
     removeTemporaries();
     _exit(128 + sig);
 }
 
-int claim(int dirFd, const char* name)
-{
+int claim(int dirFd, const char* name) {
     if (std::strlen(name) >= PATH_MAX) return -1;
     for (int i = 0; i < kSlots; ++i) {
         int expected = 0;
@@ -53,8 +50,7 @@ int claim(int dirFd, const char* name)
 
 }  // namespace
 
-void installInterruptHandlers()
-{
+void installInterruptHandlers() {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -66,8 +62,7 @@ bool interruptRequested() { return g_signal.load() != 0; }
 int interruptSignal() { return g_signal.load(); }
 void clearInterrupt() { g_signal.store(0); }
 
-int registerTemporary(const std::filesystem::path& path)
-{
+int registerTemporary(const std::filesystem::path& path) {
     std::error_code ec;
     std::filesystem::path abs = path.is_absolute() ? path : std::filesystem::absolute(path, ec);
     if (ec) return -1;
@@ -76,8 +71,7 @@ int registerTemporary(const std::filesystem::path& path)
 
 int registerTemporaryAt(int dirFd, const std::string& name) { return claim(dirFd, name.c_str()); }
 
-void unregisterTemporary(int slot)
-{
+void unregisterTemporary(int slot) {
     if (slot < 0 || slot >= kSlots) return;
     g_slots[slot].state.store(1);
     g_slots[slot].name[0] = '\0';

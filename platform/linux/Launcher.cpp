@@ -9,8 +9,7 @@ extern char** environ;
 
 namespace quarva::platform {
 
-std::vector<std::string> splitCommandLine(std::string_view commandLine)
-{
+std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     std::vector<std::string> words;
     std::string word;
     bool inQuotes = false, inWord = false;
@@ -31,23 +30,19 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine)
     return words;
 }
 
-std::string renderCommandLine(const std::vector<std::string>& argv)
-{
+std::string renderCommandLine(const std::vector<std::string>& argv) {
     std::string line;
     for (const auto& word : argv) {
         if (!line.empty()) line += ' ';
-        if (word.empty() || word.find_first_of(" \t") != std::string::npos)
-            line += '"' + word + '"';
-        else
-            line += word;
+        if (word.empty() || word.find_first_of(" \t") != std::string::npos) line += '"' + word + '"';
+        else line += word;
     }
     return line;
 }
 
 namespace {
 
-pid_t spawn(const std::vector<std::string>& words)
-{
+pid_t spawn(const std::vector<std::string>& words) {
     if (words.empty() || words.front().empty()) return -1;
     std::vector<char*> argv;
     for (const auto& w : words) argv.push_back(const_cast<char*>(w.c_str()));
@@ -59,8 +54,8 @@ pid_t spawn(const std::vector<std::string>& words)
 
 }  // namespace
 
-bool ProcessLauncher::launch(const std::vector<std::string>& argv, bool /*shown: a started program shows its own windows*/)
-{
+bool ProcessLauncher::launch(const std::vector<std::string>& argv,
+                             bool /*shown: a started program shows its own windows*/) {
     pid_t pid = spawn(argv);
     if (pid < 0) return false;
     // Reap the child when it ends, so no zombie is left while this process runs on.
@@ -71,8 +66,7 @@ bool ProcessLauncher::launch(const std::vector<std::string>& argv, bool /*shown:
     return true;
 }
 
-int runAndWait(const std::vector<std::string>& argv)
-{
+int runAndWait(const std::vector<std::string>& argv) {
     pid_t pid = spawn(argv);
     if (pid < 0) return -1;
     int status = 0;

@@ -33,27 +33,21 @@ constexpr long kUnchanged = -1;
 
 // ---------------------------------------------------------------- names and keys
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool sameName(std::string_view a, std::string_view b)
-{
+bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && sameName(text.substr(0, prefix.size()), prefix);
 }
 
 // Characters that would break the line structure of the hive file.
-bool hasLineBreakOrZero(std::string_view s)
-{
+bool hasLineBreakOrZero(std::string_view s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
@@ -63,16 +57,14 @@ constexpr std::size_t kMaxKeyDepth = 512;
 constexpr std::size_t kMaxKeyName = 255;
 constexpr std::size_t kMaxValueName = 16383;
 
-std::size_t characters(std::string_view s)
-{
+std::size_t characters(std::string_view s) {
     std::size_t n = 0;
     for (unsigned char c : s)
         if ((c & 0xC0) != 0x80) ++n;
     return n;
 }
 
-std::string folded(std::string_view s)
-{
+std::string folded(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = lowerAscii(c);
     return out;
@@ -93,18 +85,15 @@ struct Key {
     Key(Key&&) = default;
     Key& operator=(Key&&) = default;
 
-    const Key* child(std::string_view n) const
-    {
+    const Key* child(std::string_view n) const {
         auto it = childIndex.find(folded(n));
         return it == childIndex.end() ? nullptr : &*it->second;
     }
-    Key* child(std::string_view n)
-    {
+    Key* child(std::string_view n) {
         auto it = childIndex.find(folded(n));
         return it == childIndex.end() ? nullptr : &*it->second;
     }
-    const RegistryValue* value(std::string_view n) const
-    {
+    const RegistryValue* value(std::string_view n) const {
         auto it = valueIndex.find(folded(n));
         return it == valueIndex.end() ? nullptr : &*it->second;
     }
@@ -114,8 +103,7 @@ using KeyPath = std::vector<std::string>;
 
 // "a\\b\\c" → {a, b, c}; empty parts (doubled or outer backslashes) are skipped.
 // False, with the reason in *why, for names that could not be stored.
-bool splitKeyPath(std::string_view path, KeyPath* parts, std::string* why = nullptr)
-{
+bool splitKeyPath(std::string_view path, KeyPath* parts, std::string* why = nullptr) {
     auto refuse = [&](std::string reason) {
         if (why) *why = std::move(reason);
         return false;
@@ -139,8 +127,7 @@ bool splitKeyPath(std::string_view path, KeyPath* parts, std::string* why = null
     return true;
 }
 
-bool checkValueName(std::string_view name, std::string* why)
-{
+bool checkValueName(std::string_view name, std::string* why) {
     if (hasLineBreakOrZero(name)) {
         *why = "a value name holds a line break or a zero character";
         return false;
@@ -152,8 +139,7 @@ bool checkValueName(std::string_view name, std::string* why)
     return true;
 }
 
-const Key* findKey(const Key& root, const KeyPath& path)
-{
+const Key* findKey(const Key& root, const KeyPath& path) {
     const Key* k = &root;
     for (const auto& part : path) {
         k = k->child(part);
@@ -164,8 +150,7 @@ const Key* findKey(const Key& root, const KeyPath& path)
 
 Key* findKey(Key& root, const KeyPath& path) { return const_cast<Key*>(findKey(static_cast<const Key&>(root), path)); }
 
-Key& makeKey(Key& root, const KeyPath& path)
-{
+Key& makeKey(Key& root, const KeyPath& path) {
     Key* k = &root;
     for (const auto& part : path) {
         std::string f = folded(part);
@@ -179,8 +164,7 @@ Key& makeKey(Key& root, const KeyPath& path)
     return *k;
 }
 
-bool removeKey(Key& root, const KeyPath& path)
-{
+bool removeKey(Key& root, const KeyPath& path) {
     if (path.empty()) return false;
     KeyPath parentPath(path.begin(), path.end() - 1);
     Key* parent = findKey(root, parentPath);
@@ -192,8 +176,7 @@ bool removeKey(Key& root, const KeyPath& path)
     return true;
 }
 
-void setValueIn(Key& key, RegistryValue value)
-{
+void setValueIn(Key& key, RegistryValue value) {
     std::string f = folded(value.name);
     auto found = key.valueIndex.find(f);
     if (found != key.valueIndex.end()) {
@@ -205,8 +188,7 @@ void setValueIn(Key& key, RegistryValue value)
     }
 }
 
-bool removeValue(Key& key, std::string_view name)
-{
+bool removeValue(Key& key, std::string_view name) {
     auto found = key.valueIndex.find(folded(name));
     if (found == key.valueIndex.end()) return false;
     key.values.erase(found->second);
@@ -228,22 +210,19 @@ struct Parsed {
     std::string error;  // empty when the text parsed
 };
 
-std::string_view trimLeft(std::string_view s)
-{
+std::string_view trimLeft(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     return s;
 }
 
-std::string_view trimRight(std::string_view s)
-{
+std::string_view trimRight(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
     return s;
 }
 
 std::string_view trim(std::string_view s) { return trimLeft(trimRight(s)); }
 
-int hexDigit(char c)
-{
+int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -252,8 +231,7 @@ int hexDigit(char c)
 
 // A quoted text starting at s[0] == '"'; \\ and \" are escapes, any other
 // backslash stands for itself. Returns the characters consumed, 0 when unterminated.
-std::size_t parseQuoted(std::string_view s, std::string* out)
-{
+std::size_t parseQuoted(std::string_view s, std::string* out) {
     out->clear();
     for (std::size_t i = 1; i < s.size(); ++i) {
         char c = s[i];
@@ -268,15 +246,15 @@ std::size_t parseQuoted(std::string_view s, std::string* out)
 }
 
 // "01,ff, 2a" → bytes; false on anything else. An empty list is no bytes.
-bool parseHexList(std::string_view s, std::vector<std::uint8_t>* out)
-{
+bool parseHexList(std::string_view s, std::vector<std::uint8_t>* out) {
     out->clear();
     s = trim(s);
     if (s.empty()) return true;
     std::size_t pos = 0;
     while (true) {
         std::size_t comma = s.find(',', pos);
-        std::string_view item = trim(s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+        std::string_view item =
+            trim(s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
         if (item.empty()) {
             // a trailing comma is tolerated
             if (comma == std::string_view::npos && pos > 0) return true;
@@ -295,8 +273,7 @@ bool parseHexList(std::string_view s, std::vector<std::uint8_t>* out)
     }
 }
 
-Parsed parseRegText(std::string_view text)
-{
+Parsed parseRegText(std::string_view text) {
     Parsed result;
     std::vector<std::string_view> lines;
     for (std::size_t start = 0; start < text.size();) {
@@ -345,8 +322,7 @@ Parsed parseRegText(std::string_view text)
             result.ops.push_back(Op{deletion ? Op::DeleteKey : Op::CreateKey, hive, path, {}});
             continue;
         }
-        if (!inKey)
-            return fail(i, inDeletedKey ? "a value under a deleted key" : "a value before the first key");
+        if (!inKey) return fail(i, inDeletedKey ? "a value under a deleted key" : "a value before the first key");
 
         RegistryValue value;
         std::size_t pos = 0;
@@ -421,8 +397,7 @@ Parsed parseRegText(std::string_view text)
     return result;
 }
 
-std::string regQuoted(std::string_view s)
-{
+std::string regQuoted(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
         if (c == '\\' || c == '"') out.push_back('\\');
@@ -434,15 +409,13 @@ std::string regQuoted(std::string_view s)
 
 // A string that reads back exactly from "text": one terminating zero, no other
 // zero, no line breaks.
-bool writableAsText(const RegistryValue& v)
-{
+bool writableAsText(const RegistryValue& v) {
     if (v.type != kRegSz || v.data.empty() || v.data.back() != 0) return false;
     std::string_view body(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1);
     return !hasLineBreakOrZero(body);
 }
 
-void appendValue(std::string& out, const RegistryValue& v)
-{
+void appendValue(std::string& out, const RegistryValue& v) {
     static const char digits[] = "0123456789abcdef";
     std::string line = v.name.empty() ? std::string("@") : regQuoted(v.name);
     line += '=';
@@ -452,7 +425,8 @@ void appendValue(std::string& out, const RegistryValue& v)
         return;
     }
     if (v.type == kRegDword && v.data.size() == 4) {
-        std::uint32_t n = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<std::uint32_t>(v.data[3]) << 24);
+        std::uint32_t n =
+            v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<std::uint32_t>(v.data[3]) << 24);
         char buf[16];
         std::snprintf(buf, sizeof buf, "%08x", n);
         out += line + "dword:" + buf + "\r\n";
@@ -482,8 +456,7 @@ void appendValue(std::string& out, const RegistryValue& v)
 // A key without values that has subkeys needs no section of its own (reading its
 // subkeys' sections creates it), so a deep chain of empty keys costs one header,
 // not one per level. `withEmptySelf` writes the key's own section even so.
-void appendKey(std::string& out, const Key& key, std::string& fullName, bool withEmptySelf)
-{
+void appendKey(std::string& out, const Key& key, std::string& fullName, bool withEmptySelf) {
     if (withEmptySelf || !key.values.empty() || key.subkeys.empty()) {
         out += "[" + fullName + "]\r\n";
         for (const auto& v : key.values) appendValue(out, v);
@@ -498,26 +471,18 @@ void appendKey(std::string& out, const Key& key, std::string& fullName, bool wit
     }
 }
 
-std::string regText(const Key& key, const std::string& fullName, bool withEmptySelf)
-{
+std::string regText(const Key& key, const std::string& fullName, bool withEmptySelf) {
     std::string out = "REGEDIT4\r\n\r\n";
     std::string path = fullName;
     if (withEmptySelf || !key.values.empty() || !key.subkeys.empty()) appendKey(out, key, path, withEmptySelf);
     return out;
 }
 
-void applyOp(Key& root, const Op& op)
-{
+void applyOp(Key& root, const Op& op) {
     switch (op.kind) {
-    case Op::CreateKey:
-        makeKey(root, op.path);
-        break;
-    case Op::DeleteKey:
-        removeKey(root, op.path);
-        break;
-    case Op::SetValue:
-        setValueIn(makeKey(root, op.path), op.value);
-        break;
+    case Op::CreateKey: makeKey(root, op.path); break;
+    case Op::DeleteKey: removeKey(root, op.path); break;
+    case Op::SetValue: setValueIn(makeKey(root, op.path), op.value); break;
     case Op::DeleteValue:
         if (Key* k = findKey(root, op.path)) removeValue(*k, op.value.name);
         break;
@@ -526,17 +491,13 @@ void applyOp(Key& root, const Op& op)
 
 // ---------------------------------------------------------------- files
 
-long errorFromErrno(int err)
-{
+long errorFromErrno(int err) {
     switch (err) {
     case ENOENT:
-    case ENOTDIR:
-        return kErrorFileNotFound;
+    case ENOTDIR: return kErrorFileNotFound;
     case ENOSPC:
-    case EDQUOT:
-        return kErrorDiskFull;
-    default:
-        return kErrorAccessDenied;
+    case EDQUOT: return kErrorDiskFull;
+    default: return kErrorAccessDenied;
     }
 }
 
@@ -546,15 +507,13 @@ struct FileDescriptor {
     explicit FileDescriptor(int f) : fd(f) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor()
-    {
+    ~FileDescriptor() {
         if (fd >= 0) ::close(fd);
     }
 };
 
 // Reads all of an open file; false with errno set on failure.
-bool readAll(int fd, std::string* out)
-{
+bool readAll(int fd, std::string* out) {
     out->clear();
     char buf[65536];
     while (true) {
@@ -569,16 +528,14 @@ bool readAll(int fd, std::string* out)
 }
 
 // Reads a whole file; false with errno set on failure.
-bool readWhole(const fs::path& path, std::string* out)
-{
+bool readWhole(const fs::path& path, std::string* out) {
     FileDescriptor f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     return f.fd >= 0 && readAll(f.fd, out);
 }
 
 // Replaces `target` with `content` so that readers see either the old file or the
 // new one, never a part (a link as the target is written through, and stays).
-long replaceFile(const fs::path& target, std::string_view content, mode_t mode)
-{
+long replaceFile(const fs::path& target, std::string_view content, mode_t mode) {
     AtomicFile file;
     std::error_code ec;
     if (!file.open(target, ec, mode) || !file.write(content.data(), content.size(), ec) || !file.commit(ec))
@@ -592,8 +549,7 @@ public:
     // Exclusive locks create the folder and the lock file; a shared lock that
     // cannot be had (folder missing or read-only) is skipped, since writers
     // replace the hive atomically anyway.
-    HiveLock(const fs::path& lockFile, bool exclusive)
-    {
+    HiveLock(const fs::path& lockFile, bool exclusive) {
         if (exclusive) {
             std::error_code ec;
             fs::create_directories(lockFile.parent_path(), ec);
@@ -621,18 +577,14 @@ private:
     long error_ = kErrorSuccess;
 };
 
-fs::path lockFileFor(const fs::path& folder, Hive hive)
-{
-    return folder / (std::string(hiveName(hive)) + ".lock");
-}
+fs::path lockFileFor(const fs::path& folder, Hive hive) { return folder / (std::string(hiveName(hive)) + ".lock"); }
 
 enum class Load { Ok, Corrupt, Failed };
 
 std::atomic<std::uint64_t> g_hiveParses{0};
 
 // Parses a hive file's text into `root`. Blank text is an empty hive.
-Load parseHive(std::string_view text, Hive hive, Key& root, std::string* error)
-{
+Load parseHive(std::string_view text, Hive hive, Key& root, std::string* error) {
     root = Key(hiveName(hive));
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return Load::Ok;
     ++g_hiveParses;
@@ -652,8 +604,7 @@ Load parseHive(std::string_view text, Hive hive, Key& root, std::string* error)
 }
 
 // Reads and parses a hive file into `root`. A missing file is an empty hive.
-Load loadHive(const fs::path& file, Hive hive, Key& root, std::string* error, int* err)
-{
+Load loadHive(const fs::path& file, Hive hive, Key& root, std::string* error, int* err) {
     root = Key(hiveName(hive));
     std::string text;
     if (!readWhole(file, &text)) {
@@ -665,14 +616,15 @@ Load loadHive(const fs::path& file, Hive hive, Key& root, std::string* error, in
 }
 
 // Readers only mention a damaged hive once per process; the next write sets it aside.
-void noteUnreadable(const fs::path& file, const std::string& why)
-{
+void noteUnreadable(const fs::path& file, const std::string& why) {
     static std::mutex mutex;
     static std::set<std::string> noted;
     std::lock_guard<std::mutex> lock(mutex);
     if (!noted.insert(file.string()).second) return;
-    std::fprintf(stderr, "quarva: the registry hive %s cannot be read (%s); it counts as empty until the next change sets it aside\n",
-                 file.c_str(), why.c_str());
+    std::fprintf(
+        stderr,
+        "quarva: the registry hive %s cannot be read (%s); it counts as empty until the next change sets it aside\n",
+        file.c_str(), why.c_str());
 }
 
 // Parsed hives, kept while their file stays the same. The cache holds the parsed
@@ -682,8 +634,7 @@ class HiveCache {
 public:
     using Root = std::shared_ptr<const Key>;
 
-    Root find(const fs::path& file, const struct stat& now)
-    {
+    Root find(const fs::path& file, const struct stat& now) {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = entries_.find(file.string());
         if (it == entries_.end() || !same(it->second.st, now)) return nullptr;
@@ -691,8 +642,7 @@ public:
     }
 
     // `fd` is the open hive file that `root` was parsed from; the cache takes it.
-    void store(const fs::path& file, int fd, Root root)
-    {
+    void store(const fs::path& file, int fd, Root root) {
         struct stat st {};
         if (fstat(fd, &st) != 0) {
             ::close(fd);
@@ -714,8 +664,7 @@ private:
         int fd = -1;
         Root root;
     };
-    static bool same(const struct stat& a, const struct stat& b)
-    {
+    static bool same(const struct stat& a, const struct stat& b) {
         return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
                a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
                a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
@@ -725,8 +674,7 @@ private:
     std::map<std::string, Entry> entries_;
 };
 
-HiveCache& hiveCache()
-{
+HiveCache& hiveCache() {
     static HiveCache* cache = new HiveCache;  // never destroyed: readers may run during exit
     return *cache;
 }
@@ -735,9 +683,10 @@ HiveCache& hiveCache()
 // a shared lock. Damaged or unreadable hives read as empty.
 // A machine-wide default hive is used only while it and its folder belong to root
 // (or to the user) and no one else may change them.
-bool trustedDefaults(const fs::path& defaults, struct stat* st)
-{
-    auto owned = [](const struct stat& s) { return (s.st_uid == 0 || s.st_uid == ::geteuid()) && (s.st_mode & 022) == 0; };
+bool trustedDefaults(const fs::path& defaults, struct stat* st) {
+    auto owned = [](const struct stat& s) {
+        return (s.st_uid == 0 || s.st_uid == ::geteuid()) && (s.st_mode & 022) == 0;
+    };
     struct stat folder {};
     return !defaults.empty() && ::stat(defaults.parent_path().c_str(), &folder) == 0 && owned(folder) &&
            ::stat(defaults.c_str(), st) == 0 && S_ISREG(st->st_mode) && owned(*st);
@@ -745,8 +694,7 @@ bool trustedDefaults(const fs::path& defaults, struct stat* st)
 
 // A user's hive that does not exist yet reads as the machine-wide default hive,
 // when there is one; the user's first write starts from a copy of it.
-Load loadDefaults(const fs::path& defaults, Hive hive, Key& root)
-{
+Load loadDefaults(const fs::path& defaults, Hive hive, Key& root) {
     root = Key(hiveName(hive));
     struct stat st {};
     std::string text, error;
@@ -757,9 +705,7 @@ Load loadDefaults(const fs::path& defaults, Hive hive, Key& root)
     return Load::Ok;
 }
 
-std::shared_ptr<const Key> readHive(const fs::path& folder, const fs::path& file, Hive hive,
-                                    const fs::path& defaults)
-{
+std::shared_ptr<const Key> readHive(const fs::path& folder, const fs::path& file, Hive hive, const fs::path& defaults) {
     struct stat now {};
     if (::stat(file.c_str(), &now) != 0) {
         if (errno != ENOENT || !trustedDefaults(defaults, &now)) return std::make_shared<const Key>(hiveName(hive));
@@ -788,8 +734,7 @@ std::shared_ptr<const Key> readHive(const fs::path& folder, const fs::path& file
 }
 
 // Moves an unparsable hive out of the way, keeping it for the user.
-bool setAside(const fs::path& file, const std::string& why)
-{
+bool setAside(const fs::path& file, const std::string& why) {
     std::string base = file.string() + ".corrupt-" + std::to_string(static_cast<long long>(std::time(nullptr)));
     std::string target = base;
     std::error_code ec;
@@ -799,7 +744,8 @@ bool setAside(const fs::path& file, const std::string& why)
                      file.c_str(), why.c_str(), std::strerror(errno));
         return false;
     }
-    std::fprintf(stderr, "quarva: the registry hive %s cannot be read (%s); it was set aside as %s and an empty hive is used\n",
+    std::fprintf(stderr,
+                 "quarva: the registry hive %s cannot be read (%s); it was set aside as %s and an empty hive is used\n",
                  file.c_str(), why.c_str(), target.c_str());
     return true;
 }
@@ -807,8 +753,7 @@ bool setAside(const fs::path& file, const std::string& why)
 // Removes temp files that writers killed half-way left behind: those of the atomic
 // writer (no lock held), and those named after the hive by earlier versions. Only
 // called under the exclusive lock, when no other writer can have one open.
-void removeStaleTemps(const fs::path& folder, const fs::path& file)
-{
+void removeStaleTemps(const fs::path& folder, const fs::path& file) {
     FileDescriptor d(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (d.fd >= 0) removeStaleTemporaries(d.fd);
     std::string prefix = file.filename().string() + ".tmp-";
@@ -827,8 +772,7 @@ void removeStaleTemps(const fs::path& folder, const fs::path& file)
 // `change` returns kErrorSuccess to have the hive written back, kUnchanged when
 // there is nothing to write, or an error that leaves the hive as it was.
 template <class Change>
-long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, const fs::path& defaults, Change&& change)
-{
+long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, const fs::path& defaults, Change&& change) {
     HiveLock lock(lockFileFor(folder, hive), true);
     if (lock.error() != kErrorSuccess) return lock.error();
     auto root = std::make_shared<Key>(hiveName(hive));
@@ -837,14 +781,12 @@ long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, const f
     struct stat existing {};
     const bool fresh = ::stat(file.c_str(), &existing) != 0 && errno == ENOENT;
     switch (fresh ? loadDefaults(defaults, hive, *root) : loadHive(file, hive, *root, &error, &err)) {
-    case Load::Ok:
-        break;
+    case Load::Ok: break;
     case Load::Corrupt:
         if (!setAside(file, error)) return kErrorAccessDenied;
         *root = Key(hiveName(hive));
         break;
-    case Load::Failed:
-        return errorFromErrno(err);
+    case Load::Failed: return errorFromErrno(err);
     }
     // Under the lock no other writer has a temp file open: whatever is left belongs to
     // a writer that died, also when this write turns out to change nothing.
@@ -858,14 +800,12 @@ long modifyHive(const fs::path& folder, const fs::path& file, Hive hive, const f
     // Still under the lock: the file just written is the one to remember.
     if (int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC); rc == kErrorSuccess && fd >= 0)
         hiveCache().store(file, fd, std::move(root));
-    else if (fd >= 0)
-        ::close(fd);
+    else if (fd >= 0) ::close(fd);
     return rc;
 }
 
-std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file, Hive hive,
-                                    const fs::path& defaults, std::string_view key, std::string_view name)
-{
+std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file, Hive hive, const fs::path& defaults,
+                                    std::string_view key, std::string_view name) {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return std::nullopt;
     auto root = readHive(folder, file, hive, defaults);
@@ -876,17 +816,12 @@ std::optional<RegistryValue> lookup(const fs::path& folder, const fs::path& file
     return *v;
 }
 
-std::string describe(long rc)
-{
+std::string describe(long rc) {
     switch (rc) {
-    case kErrorFileNotFound:
-        return "the file or folder does not exist";
-    case kErrorDiskFull:
-        return "the disk is full";
-    case kErrorAccessDenied:
-        return "access denied";
-    default:
-        return "error " + std::to_string(rc);
+    case kErrorFileNotFound: return "the file or folder does not exist";
+    case kErrorDiskFull: return "the disk is full";
+    case kErrorAccessDenied: return "access denied";
+    default: return "error " + std::to_string(rc);
     }
 }
 
@@ -895,25 +830,20 @@ std::string describe(long rc)
 // ---------------------------------------------------------------- Registry
 
 Registry::Registry(fs::path folder, fs::path defaultsFolder)
-    : folder_(std::move(folder)), defaults_(std::move(defaultsFolder))
-{
-}
+    : folder_(std::move(folder)), defaults_(std::move(defaultsFolder)) {}
 
-fs::path Registry::machineDefaultsFolder()
-{
+fs::path Registry::machineDefaultsFolder() {
     if (const char* d = std::getenv("QUARVA_REGISTRY_DEFAULTS_DIR")) return d;
     // A store named by $QUARVA_REGISTRY_DIR stands alone.
     if (const char* d = std::getenv("QUARVA_REGISTRY_DIR"); d && *d) return {};
     return "/etc/quarva/registry";
 }
 
-fs::path Registry::defaultsFile(Hive hive) const
-{
+fs::path Registry::defaultsFile(Hive hive) const {
     return defaults_.empty() ? fs::path() : defaults_ / (std::string(hiveName(hive)) + ".reg");
 }
 
-fs::path Registry::defaultFolder()
-{
+fs::path Registry::defaultFolder() {
     if (const char* d = std::getenv("QUARVA_REGISTRY_DIR"); d && *d) return d;
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) return fs::path(x) / "quarva" / "registry";
     const char* home = std::getenv("HOME");
@@ -927,27 +857,22 @@ Registry Registry::fromEnvironment() { return Registry(defaultFolder(), machineD
 
 fs::path Registry::hiveFile(Hive hive) const { return folder_ / (std::string(hiveName(hive)) + ".reg"); }
 
-const char* hiveName(Hive hive)
-{
+const char* hiveName(Hive hive) {
     switch (hive) {
-    case Hive::CurrentUser:
-        return "HKEY_CURRENT_USER";
-    case Hive::ClassesRoot:
-        return "HKEY_CLASSES_ROOT";
-    case Hive::LocalMachine:
-        return "HKEY_LOCAL_MACHINE";
+    case Hive::CurrentUser: return "HKEY_CURRENT_USER";
+    case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
     }
     return "HKEY_CURRENT_USER";
 }
 
-std::optional<std::pair<Hive, std::string>> splitFullKey(std::string_view fullKey)
-{
+std::optional<std::pair<Hive, std::string>> splitFullKey(std::string_view fullKey) {
     static const struct {
         const char* name;
         Hive hive;
     } names[] = {
-        {"HKEY_CURRENT_USER", Hive::CurrentUser}, {"HKCU", Hive::CurrentUser},
-        {"HKEY_CLASSES_ROOT", Hive::ClassesRoot}, {"HKCR", Hive::ClassesRoot},
+        {"HKEY_CURRENT_USER", Hive::CurrentUser},   {"HKCU", Hive::CurrentUser},
+        {"HKEY_CLASSES_ROOT", Hive::ClassesRoot},   {"HKCR", Hive::ClassesRoot},
         {"HKEY_LOCAL_MACHINE", Hive::LocalMachine}, {"HKLM", Hive::LocalMachine},
     };
     std::size_t slash = fullKey.find('\\');
@@ -962,8 +887,7 @@ std::optional<std::pair<Hive, std::string>> splitFullKey(std::string_view fullKe
 }
 
 long Registry::queryValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t* type, void* data,
-                          std::uint32_t* size) const
-{
+                          std::uint32_t* size) const {
     if (data && !size) return kErrorInvalidData;
     KeyPath path;
     if (!splitKeyPath(key, &path)) return kErrorFileNotFound;
@@ -987,8 +911,7 @@ long Registry::queryValue(Hive hive, std::string_view key, std::string_view name
     return kErrorSuccess;
 }
 
-bool Registry::writablePath(std::string_view key, std::vector<std::string>* path) const
-{
+bool Registry::writablePath(std::string_view key, std::vector<std::string>* path) const {
     lastError_.clear();
     std::string why;
     if (splitKeyPath(key, path, &why)) return true;
@@ -997,8 +920,7 @@ bool Registry::writablePath(std::string_view key, std::vector<std::string>* path
 }
 
 long Registry::setValue(Hive hive, std::string_view key, std::string_view name, std::uint32_t type, const void* data,
-                        std::uint32_t size)
-{
+                        std::uint32_t size) {
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorInvalidData;
     if (std::string why; !checkValueName(name, &why)) {
@@ -1020,8 +942,7 @@ long Registry::setValue(Hive hive, std::string_view key, std::string_view name, 
     });
 }
 
-long Registry::createKey(Hive hive, std::string_view key)
-{
+long Registry::createKey(Hive hive, std::string_view key) {
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorInvalidData;
     if (keyExists(hive, key)) return kErrorSuccess;
@@ -1031,8 +952,7 @@ long Registry::createKey(Hive hive, std::string_view key)
     });
 }
 
-long Registry::deleteValue(Hive hive, std::string_view key, std::string_view name)
-{
+long Registry::deleteValue(Hive hive, std::string_view key, std::string_view name) {
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorFileNotFound;
     return modifyHive(folder_, hiveFile(hive), hive, defaultsFile(hive), [&](Key& root) {
@@ -1041,8 +961,7 @@ long Registry::deleteValue(Hive hive, std::string_view key, std::string_view nam
     });
 }
 
-long Registry::deleteKey(Hive hive, std::string_view key)
-{
+long Registry::deleteKey(Hive hive, std::string_view key) {
     KeyPath path;
     if (!writablePath(key, &path)) return kErrorFileNotFound;
     if (path.empty()) return kErrorInvalidData;  // a whole hive is never deleted
@@ -1050,8 +969,7 @@ long Registry::deleteKey(Hive hive, std::string_view key)
                       [&](Key& root) { return removeKey(root, path) ? kErrorSuccess : kErrorFileNotFound; });
 }
 
-bool Registry::keyExists(Hive hive, std::string_view key) const
-{
+bool Registry::keyExists(Hive hive, std::string_view key) const {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return false;
     if (path.empty()) return true;
@@ -1059,8 +977,7 @@ bool Registry::keyExists(Hive hive, std::string_view key) const
     return findKey(*root, path) != nullptr;
 }
 
-std::vector<std::string> Registry::subkeys(Hive hive, std::string_view key) const
-{
+std::vector<std::string> Registry::subkeys(Hive hive, std::string_view key) const {
     std::vector<std::string> names;
     KeyPath path;
     if (!splitKeyPath(key, &path)) return names;
@@ -1070,8 +987,7 @@ std::vector<std::string> Registry::subkeys(Hive hive, std::string_view key) cons
     return names;
 }
 
-std::vector<RegistryValue> Registry::values(Hive hive, std::string_view key) const
-{
+std::vector<RegistryValue> Registry::values(Hive hive, std::string_view key) const {
     KeyPath path;
     if (!splitKeyPath(key, &path)) return {};
     auto root = readHive(folder_, hiveFile(hive), hive, defaultsFile(hive));
@@ -1082,8 +998,7 @@ std::vector<RegistryValue> Registry::values(Hive hive, std::string_view key) con
 std::uint64_t Registry::hiveParses() { return g_hiveParses.load(); }
 
 std::optional<std::string> Registry::readString(Hive hive, std::string_view key, std::string_view name,
-                                                 std::uint32_t bufferSize) const
-{
+                                                std::uint32_t bufferSize) const {
     auto v = lookup(folder_, hiveFile(hive), hive, defaultsFile(hive), key, name);
     if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return std::nullopt;
     bool terminated = !v->data.empty() && v->data.back() == 0;
@@ -1096,8 +1011,7 @@ std::optional<std::string> Registry::readString(Hive hive, std::string_view key,
 }
 
 std::optional<std::uint32_t> Registry::readDword(Hive hive, std::string_view key, std::string_view name,
-                                                 std::uint32_t bufferSize) const
-{
+                                                 std::uint32_t bufferSize) const {
     auto v = lookup(folder_, hiveFile(hive), hive, defaultsFile(hive), key, name);
     if (!v || v->data.size() > bufferSize) return std::nullopt;
     std::uint32_t n = 0;
@@ -1106,35 +1020,30 @@ std::optional<std::uint32_t> Registry::readDword(Hive hive, std::string_view key
 }
 
 std::optional<std::vector<std::uint8_t>> Registry::readBinary(Hive hive, std::string_view key,
-                                                              std::string_view name) const
-{
+                                                              std::string_view name) const {
     auto v = lookup(folder_, hiveFile(hive), hive, defaultsFile(hive), key, name);
     if (!v) return std::nullopt;
     return std::move(v->data);
 }
 
-long Registry::writeString(Hive hive, std::string_view key, std::string_view name, std::string_view text)
-{
+long Registry::writeString(Hive hive, std::string_view key, std::string_view name, std::string_view text) {
     std::vector<std::uint8_t> data(text.begin(), text.end());
     data.push_back(0);
     return setValue(hive, key, name, kRegSz, data.data(), static_cast<std::uint32_t>(data.size()));
 }
 
-long Registry::writeDword(Hive hive, std::string_view key, std::string_view name, std::uint32_t number)
-{
+long Registry::writeDword(Hive hive, std::string_view key, std::string_view name, std::uint32_t number) {
     std::uint8_t data[4];
     for (int i = 0; i < 4; ++i) data[i] = static_cast<std::uint8_t>(number >> (8 * i));
     return setValue(hive, key, name, kRegDword, data, 4);
 }
 
 long Registry::writeBinary(Hive hive, std::string_view key, std::string_view name,
-                           const std::vector<std::uint8_t>& bytes)
-{
+                           const std::vector<std::uint8_t>& bytes) {
     return setValue(hive, key, name, kRegBinary, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
-long Registry::importFile(const fs::path& regFile)
-{
+long Registry::importFile(const fs::path& regFile) {
     lastError_.clear();
     std::string text;
     if (!readWhole(regFile, &text)) {
@@ -1163,8 +1072,7 @@ long Registry::importFile(const fs::path& regFile)
     return kErrorSuccess;
 }
 
-long Registry::exportKey(std::string_view fullKey, const fs::path& regFile) const
-{
+long Registry::exportKey(std::string_view fullKey, const fs::path& regFile) const {
     lastError_.clear();
     auto split = splitFullKey(fullKey);
     KeyPath path;

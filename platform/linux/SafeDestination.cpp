@@ -16,14 +16,12 @@ namespace {
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
-bool validComponent(const std::string& c)
-{
+bool validComponent(const std::string& c) {
     return !c.empty() && c != "." && c != ".." && c.find('/') == std::string::npos && c.find('\0') == std::string::npos;
 }
 
 // Opens each folder of components[0, count) beneath `rootFd`, never following a link.
-int walk(int rootFd, const std::vector<std::string>& components, std::size_t count, bool create, std::error_code& ec)
-{
+int walk(int rootFd, const std::vector<std::string>& components, std::size_t count, bool create, std::error_code& ec) {
     int fd = fcntl(rootFd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         ec = lastError();
@@ -47,8 +45,7 @@ int walk(int rootFd, const std::vector<std::string>& components, std::size_t cou
             struct stat st {};
             if (fstatat(fd, c.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
                 ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
-            else
-                ec = {err, std::generic_category()};
+            else ec = {err, std::generic_category()};
             close(fd);
             return -1;
         }
@@ -58,8 +55,7 @@ int walk(int rootFd, const std::vector<std::string>& components, std::size_t cou
     return fd;
 }
 
-std::string joined(const std::vector<std::string>& components)
-{
+std::string joined(const std::vector<std::string>& components) {
     std::string s;
     for (const auto& c : components) {
         if (!s.empty()) s += '/';
@@ -68,12 +64,12 @@ std::string joined(const std::vector<std::string>& components)
     return s;
 }
 
-std::string temporaryName()
-{
+std::string temporaryName() {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char bytes[12] = {};
     if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
-        for (unsigned i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(getpid() * 31 + i * 7 + time(nullptr));
+        for (unsigned i = 0; i < sizeof bytes; ++i)
+            bytes[i] = static_cast<unsigned char>(getpid() * 31 + i * 7 + time(nullptr));
     std::string name = ".qz";
     for (unsigned char b : bytes) name += alphabet[b % (sizeof alphabet - 1)];
     return name;
@@ -82,8 +78,7 @@ std::string temporaryName()
 // Makes an entry under a short temporary name with `make`, then renames it over
 // `name`, so an existing file or link of that name is replaced in one step.
 template <typename Make>
-bool makeThenRename(int dirFd, const std::string& name, std::error_code& ec, Make make)
-{
+bool makeThenRename(int dirFd, const std::string& name, std::error_code& ec, Make make) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = temporaryName();
         if (make(temp.c_str()) != 0) {
@@ -104,13 +99,11 @@ bool makeThenRename(int dirFd, const std::string& name, std::error_code& ec, Mak
 
 }  // namespace
 
-SafeDestination::~SafeDestination()
-{
+SafeDestination::~SafeDestination() {
     if (rootFd_ >= 0) close(rootFd_);
 }
 
-bool SafeDestination::open(const fs::path& root, std::error_code& ec)
-{
+bool SafeDestination::open(const fs::path& root, std::error_code& ec) {
     ec.clear();
     if (rootFd_ >= 0) close(rootFd_);
     rootFd_ = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -122,8 +115,7 @@ bool SafeDestination::open(const fs::path& root, std::error_code& ec)
     return true;
 }
 
-int SafeDestination::openFolder(const std::vector<std::string>& components, bool create, std::error_code& ec)
-{
+int SafeDestination::openFolder(const std::vector<std::string>& components, bool create, std::error_code& ec) {
     ec.clear();
     if (rootFd_ < 0) {
         ec = std::make_error_code(std::errc::bad_file_descriptor);
@@ -133,8 +125,7 @@ int SafeDestination::openFolder(const std::vector<std::string>& components, bool
 }
 
 bool SafeDestination::createFile(const std::vector<std::string>& components, AtomicFile& file, std::error_code& ec,
-                                 mode_t mode)
-{
+                                 mode_t mode) {
     ec.clear();
     if (components.empty() || rootFd_ < 0) {
         ec = std::make_error_code(std::errc::invalid_argument);
@@ -149,8 +140,7 @@ bool SafeDestination::createFile(const std::vector<std::string>& components, Ato
     return ok;
 }
 
-bool SafeDestination::createFolder(const std::vector<std::string>& components, std::error_code& ec)
-{
+bool SafeDestination::createFolder(const std::vector<std::string>& components, std::error_code& ec) {
     int fd = openFolder(components, true, ec);
     if (fd < 0) return false;
     close(fd);
@@ -158,8 +148,7 @@ bool SafeDestination::createFolder(const std::vector<std::string>& components, s
 }
 
 bool SafeDestination::createSymlink(const std::vector<std::string>& components, const std::string& target,
-                                    std::error_code& ec)
-{
+                                    std::error_code& ec) {
     ec.clear();
     if (components.empty() || rootFd_ < 0) {
         ec = std::make_error_code(std::errc::invalid_argument);
@@ -183,8 +172,7 @@ bool SafeDestination::createSymlink(const std::vector<std::string>& components, 
 }
 
 bool SafeDestination::createHardLink(const std::vector<std::string>& components,
-                                     const std::vector<std::string>& existing, std::error_code& ec)
-{
+                                     const std::vector<std::string>& existing, std::error_code& ec) {
     ec.clear();
     if (components.empty() || existing.empty() || rootFd_ < 0 || !validComponent(components.back()) ||
         !validComponent(existing.back())) {
@@ -199,16 +187,14 @@ bool SafeDestination::createHardLink(const std::vector<std::string>& components,
         return false;
     }
     // Flags 0: a link named `existing` is linked itself, never followed out of the root.
-    bool ok = makeThenRename(toFd, components.back(), ec, [&](const char* temp) {
-        return linkat(fromFd, existing.back().c_str(), toFd, temp, 0);
-    });
+    bool ok = makeThenRename(toFd, components.back(), ec,
+                             [&](const char* temp) { return linkat(fromFd, existing.back().c_str(), toFd, temp, 0); });
     close(fromFd);
     close(toFd);
     return ok;
 }
 
-bool SafeDestination::exists(const std::vector<std::string>& components) const
-{
+bool SafeDestination::exists(const std::vector<std::string>& components) const {
     if (components.empty() || rootFd_ < 0 || !validComponent(components.back())) return false;
     std::error_code ec;
     int dirFd = walk(rootFd_, components, components.size() - 1, false, ec);

@@ -4,8 +4,7 @@ namespace quarva::platform {
 
 namespace {
 
-std::vector<std::string_view> split(std::string_view name)
-{
+std::vector<std::string_view> split(std::string_view name) {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= name.size(); ++i) {
@@ -23,8 +22,7 @@ bool hasDrive(std::string_view part) { return part.size() >= 2 && isLetter(part[
 
 }  // namespace
 
-std::optional<std::vector<std::string>> safePathComponents(std::string_view name, std::string* reason)
-{
+std::optional<std::vector<std::string>> safePathComponents(std::string_view name, std::string* reason) {
     auto refuse = [&](const char* why) -> std::optional<std::vector<std::string>> {
         if (reason) *reason = why;
         return std::nullopt;
@@ -44,8 +42,7 @@ std::optional<std::vector<std::string>> safePathComponents(std::string_view name
     return out;
 }
 
-std::optional<std::string> safeRelativePath(std::string_view name, std::string* reason)
-{
+std::optional<std::string> safeRelativePath(std::string_view name, std::string* reason) {
     auto parts = safePathComponents(name, reason);
     if (!parts) return std::nullopt;
     std::string joined;
@@ -56,16 +53,14 @@ std::optional<std::string> safeRelativePath(std::string_view name, std::string* 
     return joined;
 }
 
-bool linkTargetInside(std::string_view target)
-{
+bool linkTargetInside(std::string_view target) {
     if (target.empty() || target[0] == '/' || target[0] == '\\' || hasDrive(target)) return false;
     for (std::string_view part : split(target))
         if (part == ".." || hasDrive(part)) return false;
     return true;
 }
 
-bool linkTargetInside(std::string_view linkPath, std::string_view target)
-{
+bool linkTargetInside(std::string_view linkPath, std::string_view target) {
     if (target.empty() || target[0] == '/' || target[0] == '\\' || hasDrive(target)) return false;
     for (unsigned char c : target)
         if (c < 0x20 || c == 0x7f) return false;

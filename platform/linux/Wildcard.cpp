@@ -4,8 +4,7 @@ namespace quarva::platform {
 
 namespace {
 
-char fold(char c, WildcardOptions options)
-{
+char fold(char c, WildcardOptions options) {
     if (options.slashesEqual && c == '\\') return '/';
     if (options.letters == MatchCase::Insensitive && c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
     return c;
@@ -13,8 +12,7 @@ char fold(char c, WildcardOptions options)
 
 }  // namespace
 
-bool wildcardMatch(std::string_view pattern, std::string_view text, WildcardOptions options)
-{
+bool wildcardMatch(std::string_view pattern, std::string_view text, WildcardOptions options) {
     std::size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '*') {

@@ -18,14 +18,12 @@ public:
         std::string commandLine() const { return renderCommandLine(argv); }
     };
     explicit RecordingLauncher(bool succeed = true) : succeed_(succeed) {}
-    bool launch(const std::vector<std::string>& argv, bool shown) override
-    {
+    bool launch(const std::vector<std::string>& argv, bool shown) override {
         std::lock_guard lock(mutex_);
         launches_.push_back({argv, shown});
         return succeed_;
     }
-    std::vector<Launch> launches() const
-    {
+    std::vector<Launch> launches() const {
         std::lock_guard lock(mutex_);
         return launches_;
     }

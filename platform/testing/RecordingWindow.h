@@ -19,13 +19,11 @@ public:
     std::function<std::intptr_t(const Message&)> handler;
     std::vector<Message> messages;
 
-    std::intptr_t onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override
-    {
+    std::intptr_t onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         messages.push_back({message, wParam, lParam});
         return handler ? handler(messages.back()) : 0;
     }
-    std::size_t count(unsigned message) const
-    {
+    std::size_t count(unsigned message) const {
         std::size_t n = 0;
         for (const auto& m : messages) n += m.message == message;
         return n;

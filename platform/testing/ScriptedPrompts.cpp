@@ -2,26 +2,22 @@
 
 namespace quarva::platform::testing {
 
-void ScriptedPrompts::queue(Answer answer)
-{
+void ScriptedPrompts::queue(Answer answer) {
     std::lock_guard lock(mutex_);
     replies_.emplace_back(answer);
 }
 
-void ScriptedPrompts::queueText(std::optional<std::string> text)
-{
+void ScriptedPrompts::queueText(std::optional<std::string> text) {
     std::lock_guard lock(mutex_);
     replies_.emplace_back(std::move(text));
 }
 
-void ScriptedPrompts::queueFile(std::optional<std::filesystem::path> chosen)
-{
+void ScriptedPrompts::queueFile(std::optional<std::filesystem::path> chosen) {
     std::lock_guard lock(mutex_);
     replies_.emplace_back(std::move(chosen));
 }
 
-Answer ScriptedPrompts::messageBox(const MessageBoxRequest& request)
-{
+Answer ScriptedPrompts::messageBox(const MessageBoxRequest& request) {
     std::lock_guard lock(mutex_);
     boxes_.push_back(request);
     if (!replies_.empty() && std::holds_alternative<Answer>(replies_.front())) {
@@ -33,8 +29,7 @@ Answer ScriptedPrompts::messageBox(const MessageBoxRequest& request)
     return defaultAnswer(request);
 }
 
-std::optional<std::string> ScriptedPrompts::askText(const TextRequest& request)
-{
+std::optional<std::string> ScriptedPrompts::askText(const TextRequest& request) {
     std::lock_guard lock(mutex_);
     texts_.push_back(request);
     if (!replies_.empty() && std::holds_alternative<std::optional<std::string>>(replies_.front())) {
@@ -46,8 +41,7 @@ std::optional<std::string> ScriptedPrompts::askText(const TextRequest& request)
     return std::nullopt;
 }
 
-std::optional<std::filesystem::path> ScriptedPrompts::chooseFile(const FileRequest& request)
-{
+std::optional<std::filesystem::path> ScriptedPrompts::chooseFile(const FileRequest& request) {
     std::lock_guard lock(mutex_);
     files_.push_back(request);
     if (!replies_.empty() && std::holds_alternative<std::optional<std::filesystem::path>>(replies_.front())) {
@@ -59,32 +53,27 @@ std::optional<std::filesystem::path> ScriptedPrompts::chooseFile(const FileReque
     return std::nullopt;
 }
 
-std::vector<MessageBoxRequest> ScriptedPrompts::boxes() const
-{
+std::vector<MessageBoxRequest> ScriptedPrompts::boxes() const {
     std::lock_guard lock(mutex_);
     return boxes_;
 }
 
-std::vector<TextRequest> ScriptedPrompts::texts() const
-{
+std::vector<TextRequest> ScriptedPrompts::texts() const {
     std::lock_guard lock(mutex_);
     return texts_;
 }
 
-std::vector<FileRequest> ScriptedPrompts::files() const
-{
+std::vector<FileRequest> ScriptedPrompts::files() const {
     std::lock_guard lock(mutex_);
     return files_;
 }
 
-int ScriptedPrompts::unscripted() const
-{
+int ScriptedPrompts::unscripted() const {
     std::lock_guard lock(mutex_);
     return unscripted_;
 }
 
-std::size_t ScriptedPrompts::pending() const
-{
+std::size_t ScriptedPrompts::pending() const {
     std::lock_guard lock(mutex_);
     return replies_.size();
 }

@@ -17,8 +17,8 @@ public:
     using Reply = std::variant<Answer, std::optional<std::string>, std::optional<std::filesystem::path>>;
 
     void queue(Answer answer);
-    void queueText(std::optional<std::string> text);               // nullopt = cancelled
-    void queueFile(std::optional<std::filesystem::path> chosen);    // nullopt = cancelled
+    void queueText(std::optional<std::string> text);              // nullopt = cancelled
+    void queueFile(std::optional<std::filesystem::path> chosen);  // nullopt = cancelled
 
     Answer messageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> askText(const TextRequest& request) override;

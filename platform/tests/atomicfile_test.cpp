@@ -20,22 +20,19 @@ namespace {
 
 class AtomicFileTest : public quarva::testing::FolderTest {
 protected:
-    static int temporaries(const fs::path& folder)
-    {
+    static int temporaries(const fs::path& folder) {
         int n = 0;
         for (const auto& e : fs::directory_iterator(folder))
             if (e.path().filename().string().rfind(".qz", 0) == 0) ++n;
         return n;
     }
-    static bool put(AtomicFile& f, const std::string& s)
-    {
+    static bool put(AtomicFile& f, const std::string& s) {
         std::error_code ec;
         return f.write(s.data(), s.size(), ec);
     }
 };
 
-TEST_F(AtomicFileTest, CommitReplacesDiscardKeepsAndModeIsCarriedOver)
-{
+TEST_F(AtomicFileTest, CommitReplacesDiscardKeepsAndModeIsCarriedOver) {
     fs::path target = dir() / "a.txt";
     writeFile(target, "old");
     fs::permissions(target, fs::perms(0640), fs::perm_options::replace);
@@ -69,8 +66,7 @@ TEST_F(AtomicFileTest, CommitReplacesDiscardKeepsAndModeIsCarriedOver)
     EXPECT_EQ(readFile(longName), "long");
 }
 
-TEST_F(AtomicFileTest, SymlinkedTargetWritesTheFinalTargetAndKeepsTheLinks)
-{
+TEST_F(AtomicFileTest, SymlinkedTargetWritesTheFinalTargetAndKeepsTheLinks) {
     fs::create_directories(dir() / "real");
     writeFile(dir() / "real" / "data.zip", "old");
     fs::create_symlink("real/data.zip", dir() / "hop");
@@ -89,8 +85,7 @@ TEST_F(AtomicFileTest, SymlinkedTargetWritesTheFinalTargetAndKeepsTheLinks)
     EXPECT_EQ(temporaries(dir() / "real") + temporaries(dir() / "links"), 0);
 }
 
-TEST_F(AtomicFileTest, KilledWritersTemporaryIsRemovedByTheNextOpenALiveOneIsNot)
-{
+TEST_F(AtomicFileTest, KilledWritersTemporaryIsRemovedByTheNextOpenALiveOneIsNot) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     pid_t child = fork();
@@ -131,8 +126,7 @@ TEST_F(AtomicFileTest, KilledWritersTemporaryIsRemovedByTheNextOpenALiveOneIsNot
     EXPECT_TRUE(fs::exists(live.tempPath()));
 }
 
-TEST_F(AtomicFileTest, FullDiskLeavesTheOriginalByteIdentical)
-{
+TEST_F(AtomicFileTest, FullDiskLeavesTheOriginalByteIdentical) {
     fs::path small = dir() / "floppy";
     fs::create_directories(small);
     if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1440k") != 0) GTEST_SKIP() << "cannot mount a small tmpfs";
@@ -155,8 +149,7 @@ TEST_F(AtomicFileTest, FullDiskLeavesTheOriginalByteIdentical)
 
 // A writer that polls the interrupt flag stops and cleans up on the first SIGINT;
 // one that does not is ended by the second, which removes its temporary.
-TEST_F(AtomicFileTest, InterruptsLeaveNoTemporary)
-{
+TEST_F(AtomicFileTest, InterruptsLeaveNoTemporary) {
     for (bool cooperative : {true, false}) {
         SCOPED_TRACE(cooperative ? "cooperative" : "second signal");
         int ready[2];

@@ -13,8 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-TEST(Event, AutoResetIsConsumedByOneWait)
-{
+TEST(Event, AutoResetIsConsumedByOneWait) {
     Event e;  // auto-reset, not signalled
     EXPECT_FALSE(e.isSet());
     EXPECT_FALSE(e.waitFor(1ms));
@@ -29,8 +28,7 @@ TEST(Event, AutoResetIsConsumedByOneWait)
     EXPECT_FALSE(e.waitFor(1ms));
 }
 
-TEST(Event, ManualResetStaysSignalledUntilReset)
-{
+TEST(Event, ManualResetStaysSignalledUntilReset) {
     Event e(Event::Reset::Manual);
     EXPECT_FALSE(e.waitFor(1ms));
     e.set();
@@ -43,8 +41,7 @@ TEST(Event, ManualResetStaysSignalledUntilReset)
     EXPECT_FALSE(e.waitFor(2ms));
 }
 
-TEST(Event, StartsSignalledWhenAsked)
-{
+TEST(Event, StartsSignalledWhenAsked) {
     Event manual(Event::Reset::Manual, true);
     EXPECT_TRUE(manual.isSet());
     Event automatic(Event::Reset::Auto, true);
@@ -52,8 +49,7 @@ TEST(Event, StartsSignalledWhenAsked)
     EXPECT_FALSE(automatic.isSet());
 }
 
-TEST(Event, SetFromAnotherThreadWakesTheWaiter)
-{
+TEST(Event, SetFromAnotherThreadWakesTheWaiter) {
     Event done;
     std::atomic<int> result{0};
     std::thread worker([&] {
@@ -65,8 +61,7 @@ TEST(Event, SetFromAnotherThreadWakesTheWaiter)
     worker.join();
 }
 
-TEST(Event, AutoResetWakesOneWaiterPerSet)
-{
+TEST(Event, AutoResetWakesOneWaiterPerSet) {
     Event e;
     std::atomic<int> woken{0};
     std::vector<std::thread> waiters;
@@ -85,8 +80,7 @@ TEST(Event, AutoResetWakesOneWaiterPerSet)
     EXPECT_FALSE(e.isSet());
 }
 
-TEST(Event, ManualResetWakesEveryWaiter)
-{
+TEST(Event, ManualResetWakesEveryWaiter) {
     Event e(Event::Reset::Manual);
     std::atomic<int> woken{0};
     std::vector<std::thread> waiters;

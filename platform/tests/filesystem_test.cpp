@@ -14,16 +14,14 @@ namespace {
 
 class FileSystemTest : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         const char* old = std::getenv("QUARVA_REMOVABLE_ROOTS");
         hadRoots_ = old != nullptr;
         if (old) oldRoots_ = old;
         unsetenv("QUARVA_REMOVABLE_ROOTS");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (hadRoots_) setenv("QUARVA_REMOVABLE_ROOTS", oldRoots_.c_str(), 1);
         else unsetenv("QUARVA_REMOVABLE_ROOTS");
         FolderTest::TearDown();
@@ -35,8 +33,7 @@ private:
     bool hadRoots_ = false;
 };
 
-TEST_F(FileSystemTest, AFolderListedAsRemovableIsADriveRoot)
-{
+TEST_F(FileSystemTest, AFolderListedAsRemovableIsADriveRoot) {
     fs::path stick = dir() / "stick";
     fs::path inner = stick / "sub" / "deeper";
     fs::create_directories(inner);
@@ -56,8 +53,7 @@ TEST_F(FileSystemTest, AFolderListedAsRemovableIsADriveRoot)
     EXPECT_NE(driveRoot(dir() / "stick2"), fs::weakly_canonical(stick));
 }
 
-TEST_F(FileSystemTest, WithoutRemovableRootsTheMountPointIsTheRoot)
-{
+TEST_F(FileSystemTest, WithoutRemovableRootsTheMountPointIsTheRoot) {
     EXPECT_TRUE(isDriveRoot("/"));
     EXPECT_EQ(driveRoot("/"), fs::path("/"));
     EXPECT_FALSE(isDriveRoot(dir()));
@@ -69,16 +65,14 @@ TEST_F(FileSystemTest, WithoutRemovableRootsTheMountPointIsTheRoot)
         << static_cast<int>(t);
 }
 
-TEST_F(FileSystemTest, FreeSpaceIsKnownForExistingFolders)
-{
+TEST_F(FileSystemTest, FreeSpaceIsKnownForExistingFolders) {
     auto tmp = freeSpace("/tmp");
     ASSERT_TRUE(tmp.has_value());
     EXPECT_TRUE(freeSpace(dir()).has_value());
     EXPECT_FALSE(freeSpace(dir() / "missing" / "folder").has_value());
 }
 
-TEST_F(FileSystemTest, AttributesFollowNameAndPermissions)
-{
+TEST_F(FileSystemTest, AttributesFollowNameAndPermissions) {
     quarva::testing::writeFile(dir() / "plain.txt", "x");
     quarva::testing::writeFile(dir() / ".hidden", "x");
     fs::create_directories(dir() / ".config");
@@ -100,8 +94,7 @@ TEST_F(FileSystemTest, AttributesFollowNameAndPermissions)
     EXPECT_FALSE(setFileAttributes(dir() / "missing", kAttrNormal));
 }
 
-TEST(SystemError, ErrnoMapsToTheSuitesNumbers)
-{
+TEST(SystemError, ErrnoMapsToTheSuitesNumbers) {
     EXPECT_EQ(systemErrorFromErrno(0), 0);
     EXPECT_EQ(systemErrorFromErrno(ENOSPC), 112);
     EXPECT_EQ(systemErrorFromErrno(EDQUOT), 112);
@@ -118,8 +111,7 @@ TEST(SystemError, ErrnoMapsToTheSuitesNumbers)
     EXPECT_EQ(lastSystemError(true), 112);
 }
 
-TEST_F(FileSystemTest, TempFolderIsPrivateAndRefusesWhatOthersCouldControl)
-{
+TEST_F(FileSystemTest, TempFolderIsPrivateAndRefusesWhatOthersCouldControl) {
     // The fixture points XDG_RUNTIME_DIR into the test folder.
     EXPECT_EQ(tempFolder(), tmpDir());
     EXPECT_EQ(tempFolderProblem(), "");

@@ -13,8 +13,7 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-TEST(SplitCommandLine, QuotesGroupWordsAndAreRemoved)
-{
+TEST(SplitCommandLine, QuotesGroupWordsAndAreRemoved) {
     struct Case {
         const char* line;
         Words words;
@@ -34,15 +33,14 @@ TEST(SplitCommandLine, QuotesGroupWordsAndAreRemoved)
     for (const auto& c : cases) EXPECT_EQ(splitCommandLine(c.line), c.words) << "line: " << c.line;
 }
 
-TEST(RenderCommandLine, QuotesOnlyWordsThatNeedIt)
-{
-    EXPECT_EQ(renderCommandLine({"/opt/q/QuarvaZip", "/add", "/tmp/a b.txt"}), "/opt/q/QuarvaZip /add \"/tmp/a b.txt\"");
+TEST(RenderCommandLine, QuotesOnlyWordsThatNeedIt) {
+    EXPECT_EQ(renderCommandLine({"/opt/q/QuarvaZip", "/add", "/tmp/a b.txt"}),
+              "/opt/q/QuarvaZip /add \"/tmp/a b.txt\"");
     EXPECT_EQ(renderCommandLine({"prog", "", "x\ty"}), "prog \"\" \"x\ty\"");
     EXPECT_EQ(renderCommandLine({}), "");
 }
 
-TEST(RunAndWait, ReportsTheExitStatus)
-{
+TEST(RunAndWait, ReportsTheExitStatus) {
     EXPECT_EQ(runAndWait({"true"}), 0);
     EXPECT_EQ(runAndWait({"false"}), 1);
     EXPECT_EQ(runAndWait({"sh", "-c", "exit 3"}), 3);
@@ -55,10 +53,10 @@ class LauncherTest : public quarva::testing::FolderTest {};
 
 // Every word arrives as it was given: blanks, quotes, a leading '-', line breaks and
 // bytes that are not UTF-8 neither split a word nor add one.
-TEST_F(LauncherTest, EveryWordArrivesExactlyAsGiven)
-{
+TEST_F(LauncherTest, EveryWordArrivesExactlyAsGiven) {
     fs::path script = dir() / "print args.sh";
-    quarva::testing::writeFile(script, "for a in \"$@\"; do printf '%s|' \"$a\"; done > \"$(dirname \"$0\")/out file.txt\"\n");
+    quarva::testing::writeFile(script,
+                               "for a in \"$@\"; do printf '%s|' \"$a\"; done > \"$(dirname \"$0\")/out file.txt\"\n");
     const Words words = {"a b", "", "q\" --bcc \"x@evil.example", "-noextractdialog", "line\nbreak", "\xff\xfe"};
     Words argv = {"sh", script.string()};
     argv.insert(argv.end(), words.begin(), words.end());
@@ -68,8 +66,7 @@ TEST_F(LauncherTest, EveryWordArrivesExactlyAsGiven)
     EXPECT_EQ(quarva::testing::readFile(dir() / "out file.txt"), expected);
 }
 
-TEST_F(LauncherTest, LaunchReturnsAtOnceAndTheProgramRuns)
-{
+TEST_F(LauncherTest, LaunchReturnsAtOnceAndTheProgramRuns) {
     fs::path marker = dir() / "started \"marker\"";
     ProcessLauncher launcher;
     ASSERT_TRUE(launcher.launch({"touch", marker.string()}, false));

@@ -10,20 +10,19 @@ using quarva::platform::testing::ScriptedPrompts;
 
 namespace {
 
-TEST(Prompts, DefaultAnswerIsTheDefaultButton)
-{
+TEST(Prompts, DefaultAnswerIsTheDefaultButton) {
     EXPECT_EQ(defaultAnswer({"t", "c", Buttons::YesNo, Icon::Question, 0}), Answer::Yes);
     EXPECT_EQ(defaultAnswer({"t", "c", Buttons::YesNo, Icon::Question, 1}), Answer::No);
     EXPECT_EQ(defaultAnswer({"t", "c", Buttons::YesNoCancel, Icon::None, 2}), Answer::Cancel);
     EXPECT_EQ(defaultAnswer({"t", "c", Buttons::RetryCancel, Icon::None, 7}), Answer::Retry);
     EXPECT_EQ(defaultAnswer({"t", "c", Buttons::OkCancel, Icon::None, -1}), Answer::Ok);
-    EXPECT_EQ(buttonAnswers(Buttons::AbortRetryIgnore), (std::vector<Answer>{Answer::Abort, Answer::Retry, Answer::Ignore}));
+    EXPECT_EQ(buttonAnswers(Buttons::AbortRetryIgnore),
+              (std::vector<Answer>{Answer::Abort, Answer::Retry, Answer::Ignore}));
     EXPECT_EQ(static_cast<int>(Answer::Yes), 6);
     EXPECT_EQ(static_cast<int>(Answer::No), 7);
 }
 
-TEST(ConsolePrompts, WithoutAnyoneToAskTheDefaultButtonAnswers)
-{
+TEST(ConsolePrompts, WithoutAnyoneToAskTheDefaultButtonAnswers) {
     ConsolePrompts prompts(false);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(prompts.message("Replace the file?", "Quarva.Zip Suite", Buttons::YesNo, Icon::Question, 1), Answer::No);
@@ -37,8 +36,7 @@ TEST(ConsolePrompts, WithoutAnyoneToAskTheDefaultButtonAnswers)
     EXPECT_NE(err.find("[Open archive]"), std::string::npos) << err;
 }
 
-TEST(ConsolePrompts, AFixedAnswerIsUsedWhenTheBoxOffersIt)
-{
+TEST(ConsolePrompts, AFixedAnswerIsUsedWhenTheBoxOffersIt) {
     ConsolePrompts prompts(false, Answer::Yes);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(prompts.message("Overwrite?", "c", Buttons::YesNoCancel, Icon::Question, 2), Answer::Yes);
@@ -47,8 +45,7 @@ TEST(ConsolePrompts, AFixedAnswerIsUsedWhenTheBoxOffersIt)
     ::testing::internal::GetCapturedStderr();
 }
 
-TEST(ScriptedPrompts, AnswersFromTheQueueAndRecordsEveryRequest)
-{
+TEST(ScriptedPrompts, AnswersFromTheQueueAndRecordsEveryRequest) {
     ScriptedPrompts prompts;
     prompts.queue(Answer::No);
     prompts.queueText(std::string("secret"));
@@ -64,7 +61,8 @@ TEST(ScriptedPrompts, AnswersFromTheQueueAndRecordsEveryRequest)
     EXPECT_EQ(prompts.pending(), 0u);
 
     ASSERT_EQ(prompts.boxes().size(), 1u);
-    EXPECT_EQ(prompts.boxes()[0], (MessageBoxRequest{"Delete?", "Quarva.Zip Suite", Buttons::YesNo, Icon::Question, 0}));
+    EXPECT_EQ(prompts.boxes()[0],
+              (MessageBoxRequest{"Delete?", "Quarva.Zip Suite", Buttons::YesNo, Icon::Question, 0}));
     ASSERT_EQ(prompts.texts().size(), 2u);
     EXPECT_TRUE(prompts.texts()[0].secret);
     ASSERT_EQ(prompts.files().size(), 1u);
@@ -72,8 +70,7 @@ TEST(ScriptedPrompts, AnswersFromTheQueueAndRecordsEveryRequest)
     EXPECT_EQ(prompts.files()[0].initialName, "a.zip");
 }
 
-TEST(ScriptedPrompts, AnUnscriptedBoxGetsItsDefaultAndIsCounted)
-{
+TEST(ScriptedPrompts, AnUnscriptedBoxGetsItsDefaultAndIsCounted) {
     ScriptedPrompts prompts;
     prompts.queueText(std::string("not for a box"));
     EXPECT_EQ(prompts.message("Continue?", "c", Buttons::YesNo, Icon::Question, 1), Answer::No);

@@ -28,22 +28,20 @@ class RegistryTest : public quarva::testing::FolderTest {
 protected:
     Registry reg() const { return Registry(registryDir()); }
     std::string hiveText(Hive hive = Hive::CurrentUser) const { return readFile(reg().hiveFile(hive)); }
-    std::vector<fs::path> filesNamed(const std::string& prefix) const
-    {
+    std::vector<fs::path> filesNamed(const std::string& prefix) const {
         std::vector<fs::path> found;
         std::error_code ec;
         for (const auto& e : fs::directory_iterator(registryDir(), ec))
             if (e.path().filename().string().starts_with(prefix)) found.push_back(e.path());
         return found;
     }
-    void set(Hive hive, const char* key, const char* name, std::uint32_t type, const std::vector<std::uint8_t>& data)
-    {
+    void set(Hive hive, const char* key, const char* name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
         Registry r = reg();
-        ASSERT_EQ(r.setValue(hive, key, name, type, data.data(), static_cast<std::uint32_t>(data.size())), kErrorSuccess);
+        ASSERT_EQ(r.setValue(hive, key, name, type, data.data(), static_cast<std::uint32_t>(data.size())),
+                  kErrorSuccess);
     }
     // The stored type and bytes, read with a buffer of exactly the stored size.
-    std::pair<std::uint32_t, std::vector<std::uint8_t>> get(Hive hive, const char* key, const char* name)
-    {
+    std::pair<std::uint32_t, std::vector<std::uint8_t>> get(Hive hive, const char* key, const char* name) {
         Registry r = reg();
         std::uint32_t type = 99, size = 0;
         EXPECT_EQ(r.queryValue(hive, key, name, &type, nullptr, &size), kErrorSuccess);
@@ -55,8 +53,7 @@ protected:
     }
 };
 
-TEST_F(RegistryTest, FreshStoreHasNothingAndCreatesNoFiles)
-{
+TEST_F(RegistryTest, FreshStoreHasNothingAndCreatesNoFiles) {
     Registry r = reg();
     EXPECT_FALSE(r.readString(Hive::CurrentUser, kSettings, "Installed Path"));
     EXPECT_FALSE(r.keyExists(Hive::CurrentUser, "Software"));
@@ -64,15 +61,13 @@ TEST_F(RegistryTest, FreshStoreHasNothingAndCreatesNoFiles)
     EXPECT_FALSE(fs::exists(registryDir()));
 }
 
-TEST_F(RegistryTest, DefaultFolderFollowsTheEnvironment)
-{
+TEST_F(RegistryTest, DefaultFolderFollowsTheEnvironment) {
     EXPECT_EQ(Registry::defaultFolder(), registryDir());
     EXPECT_EQ(Registry::fromEnvironment().folder(), registryDir());
     EXPECT_EQ(Registry::fromEnvironment().hiveFile(Hive::ClassesRoot), registryDir() / "HKEY_CLASSES_ROOT.reg");
 }
 
-TEST_F(RegistryTest, EveryTypeRoundTripsThroughTheHiveFile)
-{
+TEST_F(RegistryTest, EveryTypeRoundTripsThroughTheHiveFile) {
     struct Case {
         const char* name;
         std::uint32_t type;
@@ -115,13 +110,13 @@ TEST_F(RegistryTest, EveryTypeRoundTripsThroughTheHiveFile)
     EXPECT_NE(text.find("\"Odd \\\"name\\\" \\\\ here\"=\"x\""), std::string::npos);
 }
 
-TEST_F(RegistryTest, TypedHelpersWriteTheUsualForms)
-{
+TEST_F(RegistryTest, TypedHelpersWriteTheUsualForms) {
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, kSettings, "Installed Path", "/opt/quarva"), kErrorSuccess);
     ASSERT_EQ(r.writeDword(Hive::CurrentUser, kSettings, "Config View Settings", 6447), kErrorSuccess);
     ASSERT_EQ(r.writeBinary(Hive::CurrentUser, kSettings, "Blob", {1, 2, 3}), kErrorSuccess);
-    EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Installed Path").second, bytesOf(std::string_view("/opt/quarva\0", 12)));
+    EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Installed Path").second,
+              bytesOf(std::string_view("/opt/quarva\0", 12)));
     EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Config View Settings").first, kRegDword);
     EXPECT_EQ(r.readDword(Hive::CurrentUser, kSettings, "Config View Settings"), 6447u);
     EXPECT_EQ(r.readString(Hive::CurrentUser, kSettings, "Installed Path"), "/opt/quarva");
@@ -134,14 +129,16 @@ TEST_F(RegistryTest, TypedHelpersWriteTheUsualForms)
     EXPECT_EQ(r.values(Hive::CurrentUser, kSettings).size(), 3u);
 }
 
-TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling)
-{
+TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
     Registry r = reg();
-    ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Quarva Software\\Quarva.Zip Suite\\Recent File List", "File1", "a.zip"),
+    ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Quarva Software\\Quarva.Zip Suite\\Recent File List", "File1",
+                            "a.zip"),
               kErrorSuccess);
-    ASSERT_EQ(r.writeString(Hive::CurrentUser, "SOFTWARE\\quarva software\\QUARVA.ZIP SUITE\\recent file list", "file1", "b.zip"),
+    ASSERT_EQ(r.writeString(Hive::CurrentUser, "SOFTWARE\\quarva software\\QUARVA.ZIP SUITE\\recent file list", "file1",
+                            "b.zip"),
               kErrorSuccess);
-    EXPECT_EQ(r.readString(Hive::CurrentUser, "software\\Quarva Software\\Quarva.Zip Suite\\Recent File List", "FILE1"), "b.zip");
+    EXPECT_EQ(r.readString(Hive::CurrentUser, "software\\Quarva Software\\Quarva.Zip Suite\\Recent File List", "FILE1"),
+              "b.zip");
     auto values = r.values(Hive::CurrentUser, "Software\\Quarva Software\\Quarva.Zip Suite\\Recent File List");
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].name, "File1");
@@ -152,8 +149,7 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling)
     EXPECT_EQ(hiveText().find("SOFTWARE"), std::string::npos);
 }
 
-TEST_F(RegistryTest, QueryFollowsTheBufferRules)
-{
+TEST_F(RegistryTest, QueryFollowsTheBufferRules) {
     Registry r = reg();
     std::string fits(99, 'a'), tooLong(100, 'b');
     ASSERT_EQ(r.writeString(Hive::CurrentUser, kSettings, "Fits", fits), kErrorSuccess);
@@ -185,8 +181,7 @@ TEST_F(RegistryTest, QueryFollowsTheBufferRules)
     EXPECT_EQ(r.queryValue(Hive::CurrentUser, "No\\Such\\Key", "Fits", &type, buffer, &size), kErrorFileNotFound);
 }
 
-TEST_F(RegistryTest, NumbersLongerThanFourBytesDoNotRead)
-{
+TEST_F(RegistryTest, NumbersLongerThanFourBytesDoNotRead) {
     Registry r = reg();
     ASSERT_EQ(r.writeBinary(Hive::CurrentUser, kSettings, "Eight", {1, 0, 0, 0, 0, 0, 0, 0}), kErrorSuccess);
     ASSERT_EQ(r.writeBinary(Hive::CurrentUser, kSettings, "Two", {0x34, 0x12}), kErrorSuccess);
@@ -201,8 +196,7 @@ TEST_F(RegistryTest, NumbersLongerThanFourBytesDoNotRead)
     EXPECT_EQ(size, 8u);
 }
 
-TEST_F(RegistryTest, OddFormsKeepTheirExactBytes)
-{
+TEST_F(RegistryTest, OddFormsKeepTheirExactBytes) {
     // A one-digit string stored as one byte without terminator.
     set(Hive::CurrentUser, kSettings, "Folder Options", kRegSz, {'1'});
     // A folder stored as a fixed 260-byte block: the text, then zero bytes.
@@ -212,7 +206,8 @@ TEST_F(RegistryTest, OddFormsKeepTheirExactBytes)
     set(Hive::CurrentUser, kSettings, "One", kRegBinary, {0x5a});
     set(Hive::CurrentUser, kSettings, "Unterminated", kRegSz, bytesOf("abc"));
 
-    EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Folder Options"), std::make_pair(kRegSz, std::vector<std::uint8_t>{'1'}));
+    EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Folder Options"),
+              std::make_pair(kRegSz, std::vector<std::uint8_t>{'1'}));
     EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Working Folder"), std::make_pair(kRegSz, block));
     EXPECT_EQ(get(Hive::CurrentUser, kSettings, "One"), std::make_pair(kRegBinary, std::vector<std::uint8_t>{0x5a}));
     EXPECT_EQ(get(Hive::CurrentUser, kSettings, "Unterminated"), std::make_pair(kRegSz, bytesOf("abc")));
@@ -232,8 +227,7 @@ TEST_F(RegistryTest, OddFormsKeepTheirExactBytes)
     EXPECT_FALSE(r.readString(Hive::CurrentUser, kSettings, "Unterminated", 3));
 }
 
-TEST_F(RegistryTest, EnumeratesKeysAndValuesInTheOrderWritten)
-{
+TEST_F(RegistryTest, EnumeratesKeysAndValuesInTheOrderWritten) {
     Registry r = reg();
     const char* key = "CLSID\\{11111111-2222-3333-4444-555555555555}";
     ASSERT_EQ(r.writeString(Hive::ClassesRoot, key, "", "Zip Context Menu"), kErrorSuccess);
@@ -242,12 +236,15 @@ TEST_F(RegistryTest, EnumeratesKeysAndValuesInTheOrderWritten)
     ASSERT_EQ(r.writeString(Hive::ClassesRoot, std::string(key) + "\\InprocServer32", "ThreadingModel", "Apartment"),
               kErrorSuccess);
     ASSERT_EQ(r.createKey(Hive::ClassesRoot, std::string(key) + "\\Programmable"), kErrorSuccess);
-    ASSERT_EQ(r.writeString(Hive::ClassesRoot, std::string(key) + "\\TypeLib", "", "{AAAAAAAA-0000-0000-0000-000000000001}"),
-              kErrorSuccess);
-    ASSERT_EQ(r.writeString(Hive::ClassesRoot, "TypeLib\\{AAAAAAAA-0000-0000-0000-000000000001}\\1.0\\0\\win32", "", "x.tlb"),
-              kErrorSuccess);
+    ASSERT_EQ(
+        r.writeString(Hive::ClassesRoot, std::string(key) + "\\TypeLib", "", "{AAAAAAAA-0000-0000-0000-000000000001}"),
+        kErrorSuccess);
+    ASSERT_EQ(
+        r.writeString(Hive::ClassesRoot, "TypeLib\\{AAAAAAAA-0000-0000-0000-000000000001}\\1.0\\0\\win32", "", "x.tlb"),
+        kErrorSuccess);
 
-    EXPECT_EQ(r.subkeys(Hive::ClassesRoot, key), (std::vector<std::string>{"InprocServer32", "Programmable", "TypeLib"}));
+    EXPECT_EQ(r.subkeys(Hive::ClassesRoot, key),
+              (std::vector<std::string>{"InprocServer32", "Programmable", "TypeLib"}));
     EXPECT_EQ(r.subkeys(Hive::ClassesRoot, ""), (std::vector<std::string>{"CLSID", "TypeLib"}));
     EXPECT_TRUE(r.keyExists(Hive::ClassesRoot, std::string(key) + "\\programmable"));
     EXPECT_TRUE(r.values(Hive::ClassesRoot, std::string(key) + "\\Programmable").empty());
@@ -255,7 +252,8 @@ TEST_F(RegistryTest, EnumeratesKeysAndValuesInTheOrderWritten)
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0].name, "");
     EXPECT_EQ(values[1].name, "ThreadingModel");
-    EXPECT_EQ(r.readString(Hive::ClassesRoot, "TypeLib\\{aaaaaaaa-0000-0000-0000-000000000001}\\1.0\\0\\WIN32", ""), "x.tlb");
+    EXPECT_EQ(r.readString(Hive::ClassesRoot, "TypeLib\\{aaaaaaaa-0000-0000-0000-000000000001}\\1.0\\0\\WIN32", ""),
+              "x.tlb");
     // Other hives are untouched.
     EXPECT_FALSE(fs::exists(r.hiveFile(Hive::CurrentUser)));
     EXPECT_TRUE(r.subkeys(Hive::LocalMachine, "").empty());
@@ -263,8 +261,7 @@ TEST_F(RegistryTest, EnumeratesKeysAndValuesInTheOrderWritten)
     EXPECT_NE(hiveText(Hive::ClassesRoot).find("\\Programmable]\r\n\r\n"), std::string::npos);
 }
 
-TEST_F(RegistryTest, DeletesValuesAndKeysWithTheirSubkeys)
-{
+TEST_F(RegistryTest, DeletesValuesAndKeysWithTheirSubkeys) {
     Registry r = reg();
     ASSERT_EQ(r.writeDword(Hive::CurrentUser, "A\\B\\C", "n", 1), kErrorSuccess);
     ASSERT_EQ(r.writeDword(Hive::CurrentUser, "A\\B", "m", 2), kErrorSuccess);
@@ -284,8 +281,7 @@ TEST_F(RegistryTest, DeletesValuesAndKeysWithTheirSubkeys)
     EXPECT_EQ(hiveText().find("\\B"), std::string::npos);
 }
 
-TEST_F(RegistryTest, WritingTheSameValueAgainLeavesTheFileAlone)
-{
+TEST_F(RegistryTest, WritingTheSameValueAgainLeavesTheFileAlone) {
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::ClassesRoot, ".zip", "", "QuarvaZip"), kErrorSuccess);
     auto inode = [&] {
@@ -301,8 +297,7 @@ TEST_F(RegistryTest, WritingTheSameValueAgainLeavesTheFileAlone)
     EXPECT_EQ(r.readString(Hive::ClassesRoot, ".zip", ""), "Other");
 }
 
-TEST_F(RegistryTest, AReadOnlyStoreRefusesWritesAndStillReads)
-{
+TEST_F(RegistryTest, AReadOnlyStoreRefusesWritesAndStillReads) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Q", "a", "1"), kErrorSuccess);
@@ -313,8 +308,7 @@ TEST_F(RegistryTest, AReadOnlyStoreRefusesWritesAndStillReads)
     fs::permissions(registryDir(), fs::perms::owner_all);
 }
 
-TEST_F(RegistryTest, RejectsNamesThatWouldBreakTheFile)
-{
+TEST_F(RegistryTest, RejectsNamesThatWouldBreakTheFile) {
     Registry r = reg();
     EXPECT_EQ(r.writeString(Hive::CurrentUser, "A\nB", "x", "y"), kErrorInvalidData);
     EXPECT_EQ(r.writeString(Hive::CurrentUser, "A", "x\ny", "y"), kErrorInvalidData);
@@ -323,8 +317,7 @@ TEST_F(RegistryTest, RejectsNamesThatWouldBreakTheFile)
     EXPECT_FALSE(r.keyExists(Hive::CurrentUser, "A"));
 }
 
-TEST_F(RegistryTest, ExportThenImportIsByteExact)
-{
+TEST_F(RegistryTest, ExportThenImportIsByteExact) {
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, kSettings, "Installed Path", "C:\\Quarva \"Suite\""), kErrorSuccess);
     ASSERT_EQ(r.writeDword(Hive::CurrentUser, kSettings, "Config System Settings", 1023), kErrorSuccess);
@@ -353,8 +346,7 @@ TEST_F(RegistryTest, ExportThenImportIsByteExact)
     EXPECT_EQ(r.exportKey("HKEY_NOWHERE\\x", dir() / "none.reg"), kErrorInvalidData);
 }
 
-TEST_F(RegistryTest, ImportsHandWrittenFiles)
-{
+TEST_F(RegistryTest, ImportsHandWrittenFiles) {
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Old", "keep", "me"), kErrorSuccess);
     ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Gone\\Deep", "x", "y"), kErrorSuccess);
@@ -411,8 +403,7 @@ TEST_F(RegistryTest, ImportsHandWrittenFiles)
     EXPECT_EQ(other.readString(Hive::CurrentUser, kSettings, "Quote"), "say \"hi\"");
 }
 
-TEST_F(RegistryTest, ABadImportFileChangesNothing)
-{
+TEST_F(RegistryTest, ABadImportFileChangesNothing) {
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Q", "a", "1"), kErrorSuccess);
     std::string before = hiveText();
@@ -435,8 +426,7 @@ TEST_F(RegistryTest, ABadImportFileChangesNothing)
     EXPECT_EQ(r.importFile(dir() / "missing.reg"), kErrorFileNotFound);
 }
 
-TEST_F(RegistryTest, KeysTooDeepAndNamesTooLongAreRefused)
-{
+TEST_F(RegistryTest, KeysTooDeepAndNamesTooLongAreRefused) {
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Q", "a", "1"), kErrorSuccess);
     std::string before = hiveText();
@@ -476,12 +466,12 @@ TEST_F(RegistryTest, KeysTooDeepAndNamesTooLongAreRefused)
 
 // Readers neither look at siblings one by one nor parse the hive again while its
 // file is unchanged; a change by another process is seen at the next read.
-TEST_F(RegistryTest, ManySiblingsAreReadFromOneParse)
-{
+TEST_F(RegistryTest, ManySiblingsAreReadFromOneParse) {
     constexpr int kKeys = 50000;
     std::string text = "REGEDIT4\r\n\r\n";
     for (int i = 0; i < kKeys; ++i)
-        text += "[HKEY_CURRENT_USER\\Software\\Many\\Key" + std::to_string(i) + "]\r\n\"n\"=dword:" + std::to_string(i % 10) + "\r\n\r\n";
+        text += "[HKEY_CURRENT_USER\\Software\\Many\\Key" + std::to_string(i) +
+                "]\r\n\"n\"=dword:" + std::to_string(i % 10) + "\r\n\r\n";
     writeFile(dir() / "many.reg", text);
     Registry r = reg();
     ASSERT_EQ(r.importFile(dir() / "many.reg"), kErrorSuccess) << r.lastError();
@@ -496,7 +486,10 @@ TEST_F(RegistryTest, ManySiblingsAreReadFromOneParse)
     EXPECT_EQ(r.subkeys(Hive::CurrentUser, "Software\\Many").size(), static_cast<std::size_t>(kKeys));
 
     pid_t child = fork();
-    if (child == 0) _exit(Registry(registryDir()).writeDword(Hive::CurrentUser, "Software\\Many\\Key7", "n", 70) == kErrorSuccess ? 0 : 1);
+    if (child == 0)
+        _exit(Registry(registryDir()).writeDword(Hive::CurrentUser, "Software\\Many\\Key7", "n", 70) == kErrorSuccess
+                  ? 0
+                  : 1);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -506,8 +499,7 @@ TEST_F(RegistryTest, ManySiblingsAreReadFromOneParse)
     EXPECT_EQ(Registry::hiveParses() - parses, 1u);
 }
 
-TEST_F(RegistryTest, ADamagedHiveIsSetAsideNotLost)
-{
+TEST_F(RegistryTest, ADamagedHiveIsSetAsideNotLost) {
     fs::create_directories(registryDir());
     std::string garbage = "this is not a hive\n[unclosed\n";
     writeFile(registryDir() / "HKEY_CURRENT_USER.reg", garbage);
@@ -540,8 +532,7 @@ TEST_F(RegistryTest, ADamagedHiveIsSetAsideNotLost)
 
 // Runs `body` in a child process; returns its pid.
 template <class Body>
-pid_t forkChild(Body body)
-{
+pid_t forkChild(Body body) {
     pid_t pid = fork();
     if (pid == 0) {
         int rc = body();
@@ -550,15 +541,13 @@ pid_t forkChild(Body body)
     return pid;
 }
 
-int exitCode(pid_t pid)
-{
+int exitCode(pid_t pid) {
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
-{
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int kWrites = 200;
     fs::path folder = registryDir();
     std::vector<pid_t> children;
@@ -567,7 +556,8 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
             Registry r(folder);
             for (int i = 0; i < kWrites; ++i) {
                 std::string name = "p" + std::to_string(p) + "-" + std::to_string(i);
-                if (r.writeDword(Hive::CurrentUser, "Software\\Race", name, static_cast<std::uint32_t>(i)) != kErrorSuccess)
+                if (r.writeDword(Hive::CurrentUser, "Software\\Race", name, static_cast<std::uint32_t>(i)) !=
+                    kErrorSuccess)
                     return 1;
             }
             return 0;
@@ -580,15 +570,15 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
     EXPECT_EQ(values.size(), 2u * kWrites);
     for (int p = 0; p < 2; ++p)
         for (int i = 0; i < kWrites; ++i)
-            EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Race", "p" + std::to_string(p) + "-" + std::to_string(i)),
-                      static_cast<std::uint32_t>(i));
+            EXPECT_EQ(
+                r.readDword(Hive::CurrentUser, "Software\\Race", "p" + std::to_string(p) + "-" + std::to_string(i)),
+                static_cast<std::uint32_t>(i));
     EXPECT_TRUE(filesNamed("HKEY_CURRENT_USER.reg.tmp-").empty());
     EXPECT_TRUE(filesNamed(".qz").empty());
     EXPECT_TRUE(filesNamed("HKEY_CURRENT_USER.reg.corrupt-").empty());
 }
 
-TEST_F(RegistryTest, AKilledWriterLeavesAReadableHive)
-{
+TEST_F(RegistryTest, AKilledWriterLeavesAReadableHive) {
     fs::path folder = registryDir();
     Registry r = reg();
     ASSERT_EQ(r.writeString(Hive::CurrentUser, "Software\\Before", "kept", "yes"), kErrorSuccess);
@@ -635,8 +625,7 @@ TEST_F(RegistryTest, AKilledWriterLeavesAReadableHive)
     }
 }
 
-TEST_F(RegistryTest, ThreadsOfOneProcessLoseNothingEither)
-{
+TEST_F(RegistryTest, ThreadsOfOneProcessLoseNothingEither) {
     constexpr int kWrites = 50;
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
@@ -644,7 +633,8 @@ TEST_F(RegistryTest, ThreadsOfOneProcessLoseNothingEither)
         threads.emplace_back([&, t] {
             Registry r(registryDir());
             for (int i = 0; i < kWrites; ++i)
-                if (r.writeDword(Hive::CurrentUser, "T", "t" + std::to_string(t) + "-" + std::to_string(i), 1) != kErrorSuccess)
+                if (r.writeDword(Hive::CurrentUser, "T", "t" + std::to_string(t) + "-" + std::to_string(i), 1) !=
+                    kErrorSuccess)
                     ++failures;
         });
     for (auto& th : threads) th.join();
@@ -652,10 +642,11 @@ TEST_F(RegistryTest, ThreadsOfOneProcessLoseNothingEither)
     EXPECT_EQ(reg().values(Hive::CurrentUser, "T").size(), 3u * kWrites);
 }
 
-TEST_F(RegistryTest, SplitsFullKeyPaths)
-{
-    EXPECT_EQ(splitFullKey("HKEY_CLASSES_ROOT\\x\\y"), std::make_optional(std::make_pair(Hive::ClassesRoot, std::string("x\\y"))));
-    EXPECT_EQ(splitFullKey("hkcu\\Software\\"), std::make_optional(std::make_pair(Hive::CurrentUser, std::string("Software"))));
+TEST_F(RegistryTest, SplitsFullKeyPaths) {
+    EXPECT_EQ(splitFullKey("HKEY_CLASSES_ROOT\\x\\y"),
+              std::make_optional(std::make_pair(Hive::ClassesRoot, std::string("x\\y"))));
+    EXPECT_EQ(splitFullKey("hkcu\\Software\\"),
+              std::make_optional(std::make_pair(Hive::CurrentUser, std::string("Software"))));
     EXPECT_EQ(splitFullKey("HKLM"), std::make_optional(std::make_pair(Hive::LocalMachine, std::string())));
     EXPECT_FALSE(splitFullKey("HKEY_USERS\\x"));
     EXPECT_FALSE(splitFullKey("HKCUx\\y"));
@@ -668,14 +659,13 @@ namespace {
 
 // The machine-wide default hive: read while the user has no hive of their own, copied
 // by the user's first write, overridden from then on; ignored when others may change it.
-TEST_F(RegistryTest, MachineDefaultsStandInForAMissingUserHive)
-{
+TEST_F(RegistryTest, MachineDefaultsStandInForAMissingUserHive) {
     const fs::path defaults = dir() / "etc";
     writeFile(defaults / "HKEY_CURRENT_USER.reg",
               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quarva Software\\Quarva.Zip\\Settings]\r\n"
               "\"Installed Path\"=\"/opt/quarva\"\r\n");
-    fs::permissions(defaults / "HKEY_CURRENT_USER.reg", fs::perms::owner_read | fs::perms::owner_write |
-                                                            fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(defaults / "HKEY_CURRENT_USER.reg",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     Registry user(registryDir(), defaults);
     EXPECT_EQ(user.readString(Hive::CurrentUser, kSettings, "Installed Path"), "/opt/quarva");
     EXPECT_FALSE(user.readString(Hive::ClassesRoot, kSettings, "Installed Path"));

@@ -15,21 +15,18 @@ namespace {
 
 class RegToolTest : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         tool_ = quarva::testing::buildDir() / "platform" / "tools" / "quarva-reg";
         if (!fs::exists(tool_)) GTEST_SKIP() << "quarva-reg is not built at " << tool_;
     }
-    static std::string quote(const std::string& s)
-    {
+    static std::string quote(const std::string& s) {
         std::string out = "'";
         for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
         return out + "'";
     }
     // Runs the tool; `out` gets stdout only, `err` stdout and stderr.
-    int run(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr)
-    {
+    int run(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
         std::string cmd = quote(tool_.string());
         for (const auto& a : args) cmd += " " + quote(a);
         if (err) runCommand(cmd, err);
@@ -39,8 +36,7 @@ protected:
     fs::path tool_;
 };
 
-TEST_F(RegToolTest, AddsAndQueriesEveryType)
-{
+TEST_F(RegToolTest, AddsAndQueriesEveryType) {
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q", "Name", "sz", "C:\\a \"b\""}), 0);
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q", "Hex", "dword", "0x1F"}), 0);
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q", "Dec", "dword", "4294967295"}), 0);
@@ -77,8 +73,7 @@ TEST_F(RegToolTest, AddsAndQueriesEveryType)
     EXPECT_NE(out.find("(Default)    REG_SZ    default"), std::string::npos);
 }
 
-TEST_F(RegToolTest, MissingKeysAndValuesExitWithOne)
-{
+TEST_F(RegToolTest, MissingKeysAndValuesExitWithOne) {
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q", "a", "sz", "1"}), 0);
     std::string err;
     EXPECT_EQ(run({"query", "HKCU\\Software\\Nope"}, nullptr, &err), 1);
@@ -91,8 +86,7 @@ TEST_F(RegToolTest, MissingKeysAndValuesExitWithOne)
     EXPECT_FALSE(fs::exists(dir() / "x.reg"));
 }
 
-TEST_F(RegToolTest, BadUsageIsExplainedAndChangesNothing)
-{
+TEST_F(RegToolTest, BadUsageIsExplainedAndChangesNothing) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command"},
         {{"frobnicate"}, "unknown command"},
@@ -120,8 +114,7 @@ TEST_F(RegToolTest, BadUsageIsExplainedAndChangesNothing)
     EXPECT_NE(out.find("quarva-reg import FILE.reg"), std::string::npos);
 }
 
-TEST_F(RegToolTest, KeysBeyondTheLimitsAreRefusedWithTheReason)
-{
+TEST_F(RegToolTest, KeysBeyondTheLimitsAreRefusedWithTheReason) {
     std::string deep = "HKCU";
     for (int i = 0; i < 600; ++i) deep += "\\d";
     writeFile(dir() / "deep.reg", "REGEDIT4\n\n[" + deep + "]\n");
@@ -135,8 +128,7 @@ TEST_F(RegToolTest, KeysBeyondTheLimitsAreRefusedWithTheReason)
     EXPECT_FALSE(fs::exists(registryDir() / "HKEY_CURRENT_USER.reg"));
 }
 
-TEST_F(RegToolTest, ExportImportAndDelete)
-{
+TEST_F(RegToolTest, ExportImportAndDelete) {
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q\\A", "n", "dword", "1"}), 0);
     ASSERT_EQ(run({"add", "HKCU\\Software\\Q\\B", "s", "sz", "two"}), 0);
     fs::path file = dir() / "q.reg";
@@ -163,13 +155,12 @@ TEST_F(RegToolTest, ExportImportAndDelete)
     EXPECT_NE(err.find("line 4"), std::string::npos) << err;
 }
 
-TEST_F(RegToolTest, TwoToolsWritingAtOnceLoseNothing)
-{
+TEST_F(RegToolTest, TwoToolsWritingAtOnceLoseNothing) {
     // Two shells, each running the tool 40 times into the same hive.
     std::string loop;
     for (int p = 0; p < 2; ++p) {
-        loop += "( for i in $(seq 1 40); do " + quote(tool_.string()) + " add 'HKCU\\Software\\Race' p" + std::to_string(p) +
-                "-$i dword $i || exit 1; done ) & p" + std::to_string(p) + "=$!; ";
+        loop += "( for i in $(seq 1 40); do " + quote(tool_.string()) + " add 'HKCU\\Software\\Race' p" +
+                std::to_string(p) + "-$i dword $i || exit 1; done ) & p" + std::to_string(p) + "=$!; ";
     }
     loop += "wait $p0 && wait $p1";
     std::string out;
@@ -177,8 +168,10 @@ TEST_F(RegToolTest, TwoToolsWritingAtOnceLoseNothing)
     Registry r = reg();
     EXPECT_EQ(r.values(Hive::CurrentUser, "Software\\Race").size(), 80u);
     for (int i = 1; i <= 40; ++i) {
-        EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Race", "p0-" + std::to_string(i)), static_cast<std::uint32_t>(i));
-        EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Race", "p1-" + std::to_string(i)), static_cast<std::uint32_t>(i));
+        EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Race", "p0-" + std::to_string(i)),
+                  static_cast<std::uint32_t>(i));
+        EXPECT_EQ(r.readDword(Hive::CurrentUser, "Software\\Race", "p1-" + std::to_string(i)),
+                  static_cast<std::uint32_t>(i));
     }
 }
 

@@ -16,8 +16,7 @@ namespace {
 
 class SafeDestinationTest : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         fs::create_directories(dest());
         fs::create_directories(outside());
@@ -26,16 +25,14 @@ protected:
     }
     fs::path dest() const { return dir() / "dest"; }
     fs::path outside() const { return dir() / "outside"; }
-    bool write(const std::vector<std::string>& name, const std::string& data, std::error_code& ec)
-    {
+    bool write(const std::vector<std::string>& name, const std::string& data, std::error_code& ec) {
         AtomicFile f;
         return d.createFile(name, f, ec) && f.write(data.data(), data.size(), ec) && f.commit(ec);
     }
     SafeDestination d;
 };
 
-TEST(SafePathLinks, TargetIsResolvedFromTheLinksOwnFolder)
-{
+TEST(SafePathLinks, TargetIsResolvedFromTheLinksOwnFolder) {
     EXPECT_TRUE(linkTargetInside("dir2/symlink1", "../file1"));
     EXPECT_TRUE(linkTargetInside("a/b/l", "../../x/y"));
     EXPECT_TRUE(linkTargetInside("a/l", ".."));
@@ -51,8 +48,7 @@ TEST(SafePathLinks, TargetIsResolvedFromTheLinksOwnFolder)
     EXPECT_FALSE(linkTargetInside("a/l", "x\ny"));
 }
 
-TEST_F(SafeDestinationTest, FilesFoldersAndLinksStayInside)
-{
+TEST_F(SafeDestinationTest, FilesFoldersAndLinksStayInside) {
     std::error_code ec;
     ASSERT_TRUE(write({"dir2", "file1"}, "one", ec)) << ec.message();
     EXPECT_EQ(readFile(dest() / "dir2" / "file1"), "one");
@@ -87,8 +83,7 @@ TEST_F(SafeDestinationTest, FilesFoldersAndLinksStayInside)
     EXPECT_FALSE(d.createHardLink({"h3"}, {"missing"}, ec));
 }
 
-TEST_F(SafeDestinationTest, FolderSwappedForALinkIsRefused)
-{
+TEST_F(SafeDestinationTest, FolderSwappedForALinkIsRefused) {
     std::error_code ec;
     ASSERT_TRUE(d.createFolder({"docs"}, ec));
     // Between one entry and the next, someone replaces the folder with a link out.

@@ -9,8 +9,7 @@ using quarva::platform::wildcardMatch;
 
 namespace {
 
-TEST(Wildcard, StarsAndQuestionMarks)
-{
+TEST(Wildcard, StarsAndQuestionMarks) {
     EXPECT_TRUE(wildcardMatch("*", ""));
     EXPECT_TRUE(wildcardMatch("*.txt", "notes.txt"));
     EXPECT_FALSE(wildcardMatch("*.txt", "notes.txt.bak"));
@@ -22,16 +21,14 @@ TEST(Wildcard, StarsAndQuestionMarks)
     EXPECT_FALSE(wildcardMatch("*.*", "README"));
 }
 
-TEST(Wildcard, CaseAndSeparatorsOnlyWhenAsked)
-{
+TEST(Wildcard, CaseAndSeparatorsOnlyWhenAsked) {
     EXPECT_FALSE(wildcardMatch("*.TXT", "a.txt"));
     EXPECT_TRUE(wildcardMatch("*.TXT", "a.txt", {MatchCase::Insensitive}));
     EXPECT_FALSE(wildcardMatch("docs\\*", "docs/a"));
     EXPECT_TRUE(wildcardMatch("docs\\*", "docs/a", {MatchCase::Sensitive, true}));
 }
 
-TEST(Wildcard, HostilePatternStaysLinear)
-{
+TEST(Wildcard, HostilePatternStaysLinear) {
     // Many stars against a long text that never matches: must end quickly, not explode.
     std::string pattern(200, '*');
     pattern += "b";

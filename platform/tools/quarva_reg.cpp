@@ -42,15 +42,13 @@ const char kUsage[] =
     "binary data is hex bytes, \"01,ff\" or \"01ff\".\n"
     "The store is $QUARVA_REGISTRY_DIR, else $XDG_CONFIG_HOME/quarva/registry.\n";
 
-int usage(const std::string& problem)
-{
+int usage(const std::string& problem) {
     std::fprintf(stderr, "quarva-reg: %s\n%s", problem.c_str(), kUsage);
     return kExitUsage;
 }
 
 // Bad data in an otherwise well-formed command: the message alone.
-int badArgument(const std::string& problem)
-{
+int badArgument(const std::string& problem) {
     std::fprintf(stderr, "quarva-reg: %s\n", problem.c_str());
     return kExitUsage;
 }
@@ -59,8 +57,7 @@ std::string valueName(std::string_view arg) { return arg == "@" ? std::string() 
 
 std::string shownName(const std::string& name) { return name.empty() ? "(Default)" : name; }
 
-std::string typeName(std::uint32_t type)
-{
+std::string typeName(std::uint32_t type) {
     switch (type) {
     case kRegNone: return "REG_NONE";
     case kRegSz: return "REG_SZ";
@@ -79,8 +76,7 @@ std::string typeName(std::uint32_t type)
     }
 }
 
-std::string hexBytes(const std::vector<std::uint8_t>& data)
-{
+std::string hexBytes(const std::vector<std::uint8_t>& data) {
     std::string out;
     char buf[4];
     for (auto b : data) {
@@ -91,8 +87,7 @@ std::string hexBytes(const std::vector<std::uint8_t>& data)
 }
 
 // The data as a reader would want to see it.
-std::string shownData(const RegistryValue& v)
-{
+std::string shownData(const RegistryValue& v) {
     const auto& d = v.data;
     if ((v.type == kRegSz || v.type == kRegExpandSz) && !d.empty() && d.back() == 0 &&
         std::memchr(d.data(), 0, d.size() - 1) == nullptr)
@@ -113,14 +108,12 @@ std::string shownData(const RegistryValue& v)
     return hexBytes(d);
 }
 
-void printValue(const RegistryValue& v)
-{
+void printValue(const RegistryValue& v) {
     std::printf("    %s    %s    %s\n", shownName(v.name).c_str(), typeName(v.type).c_str(), shownData(v).c_str());
 }
 
 // The key part of a full path, with the usage message when the hive is unknown.
-bool parseKey(const std::string& fullKey, Hive* hive, std::string* key)
-{
+bool parseKey(const std::string& fullKey, Hive* hive, std::string* key) {
     auto split = splitFullKey(fullKey);
     if (!split) return false;
     *hive = split->first;
@@ -128,13 +121,11 @@ bool parseKey(const std::string& fullKey, Hive* hive, std::string* key)
     return true;
 }
 
-std::string fullName(Hive hive, const std::string& key)
-{
+std::string fullName(Hive hive, const std::string& key) {
     return key.empty() ? std::string(hiveName(hive)) : std::string(hiveName(hive)) + "\\" + key;
 }
 
-bool parseDword(const std::string& text, std::uint32_t* out)
-{
+bool parseDword(const std::string& text, std::uint32_t* out) {
     if (text.empty()) return false;
     std::uint64_t n = 0;
     bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -152,8 +143,7 @@ bool parseDword(const std::string& text, std::uint32_t* out)
     return true;
 }
 
-bool parseBinary(const std::string& text, std::vector<std::uint8_t>* out)
-{
+bool parseBinary(const std::string& text, std::vector<std::uint8_t>* out) {
     std::string digits;
     for (char c : text) {
         if (c == ',' || c == ' ') continue;
@@ -180,8 +170,7 @@ bool parseBinary(const std::string& text, std::vector<std::uint8_t>* out)
     return true;
 }
 
-int doImport(Registry& reg, const std::vector<std::string>& args)
-{
+int doImport(Registry& reg, const std::vector<std::string>& args) {
     if (args.size() != 1) return usage("import takes one file");
     long rc = reg.importFile(args[0]);
     if (rc != kErrorSuccess) {
@@ -191,8 +180,7 @@ int doImport(Registry& reg, const std::vector<std::string>& args)
     return 0;
 }
 
-int doExport(Registry& reg, const std::vector<std::string>& args)
-{
+int doExport(Registry& reg, const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("export takes a key and a file");
     if (!splitFullKey(args[0])) return badArgument("unknown hive in \"" + args[0] + "\"");
     long rc = reg.exportKey(args[0], args[1]);
@@ -203,8 +191,7 @@ int doExport(Registry& reg, const std::vector<std::string>& args)
     return 0;
 }
 
-int doQuery(Registry& reg, const std::vector<std::string>& args)
-{
+int doQuery(Registry& reg, const std::vector<std::string>& args) {
     if (args.empty() || args.size() > 2) return usage("query takes a key and optionally a value name");
     Hive hive;
     std::string key;
@@ -235,17 +222,15 @@ int doQuery(Registry& reg, const std::vector<std::string>& args)
     return 0;
 }
 
-int writeFailed(const Registry& reg, Hive hive, long rc)
-{
+int writeFailed(const Registry& reg, Hive hive, long rc) {
     if (!reg.lastError().empty())
-        std::fprintf(stderr, "quarva-reg: cannot write to %s: %s\n", reg.hiveFile(hive).c_str(), reg.lastError().c_str());
-    else
-        std::fprintf(stderr, "quarva-reg: cannot write to %s (error %ld)\n", reg.hiveFile(hive).c_str(), rc);
+        std::fprintf(stderr, "quarva-reg: cannot write to %s: %s\n", reg.hiveFile(hive).c_str(),
+                     reg.lastError().c_str());
+    else std::fprintf(stderr, "quarva-reg: cannot write to %s (error %ld)\n", reg.hiveFile(hive).c_str(), rc);
     return kExitFailed;
 }
 
-int doAdd(Registry& reg, const std::vector<std::string>& args)
-{
+int doAdd(Registry& reg, const std::vector<std::string>& args) {
     if (args.size() != 4) return usage("add takes a key, a value name, a type and the data");
     Hive hive;
     std::string key;
@@ -258,11 +243,14 @@ int doAdd(Registry& reg, const std::vector<std::string>& args)
         rc = reg.writeString(hive, key, name, data);
     } else if (type == "dword") {
         std::uint32_t n;
-        if (!parseDword(data, &n)) return badArgument("a dword is a decimal number or 0x followed by hex digits, at most 32 bits: \"" + data + "\"");
+        if (!parseDword(data, &n))
+            return badArgument("a dword is a decimal number or 0x followed by hex digits, at most 32 bits: \"" + data +
+                               "\"");
         rc = reg.writeDword(hive, key, name, n);
     } else if (type == "binary") {
         std::vector<std::uint8_t> bytes;
-        if (!parseBinary(data, &bytes)) return badArgument("binary data is hex bytes such as \"01,ff\" or \"01ff\": \"" + data + "\"");
+        if (!parseBinary(data, &bytes))
+            return badArgument("binary data is hex bytes such as \"01,ff\" or \"01ff\": \"" + data + "\"");
         rc = reg.writeBinary(hive, key, name, bytes);
     } else {
         return usage("unknown type \"" + type + "\" (sz, dword or binary)");
@@ -271,8 +259,7 @@ int doAdd(Registry& reg, const std::vector<std::string>& args)
     return 0;
 }
 
-int doDelete(Registry& reg, const std::vector<std::string>& args)
-{
+int doDelete(Registry& reg, const std::vector<std::string>& args) {
     if (args.empty() || args.size() > 2) return usage("delete takes a key and optionally a value name");
     Hive hive;
     std::string key;
@@ -281,7 +268,8 @@ int doDelete(Registry& reg, const std::vector<std::string>& args)
     if (args.size() == 2) {
         rc = reg.deleteValue(hive, key, valueName(args[1]));
         if (rc == kErrorFileNotFound) {
-            std::fprintf(stderr, "quarva-reg: no value \"%s\" in %s\n", shownName(valueName(args[1])).c_str(), args[0].c_str());
+            std::fprintf(stderr, "quarva-reg: no value \"%s\" in %s\n", shownName(valueName(args[1])).c_str(),
+                         args[0].c_str());
             return kExitFailed;
         }
     } else {
@@ -298,8 +286,7 @@ int doDelete(Registry& reg, const std::vector<std::string>& args)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) return usage("no command given");
     std::string command = argv[1];
     if (command == "-h" || command == "--help" || command == "help") {

@@ -9,8 +9,7 @@ namespace quarva::platform {
 
 namespace {
 
-long iconStyle(Icon icon)
-{
+long iconStyle(Icon icon) {
     switch (icon) {
     case Icon::Stop: return wxICON_ERROR;
     case Icon::Question: return wxICON_QUESTION;
@@ -25,8 +24,7 @@ wxString text(const std::string& s) { return wxString::FromUTF8(s.c_str()); }
 
 }  // namespace
 
-Answer WxPrompts::messageBox(const MessageBoxRequest& request)
-{
+Answer WxPrompts::messageBox(const MessageBoxRequest& request) {
     auto answers = buttonAnswers(request.buttons);
     Answer preferred = defaultAnswer(request);
     long style = iconStyle(request.icon);
@@ -35,9 +33,10 @@ Answer WxPrompts::messageBox(const MessageBoxRequest& request)
     case Buttons::OkCancel: style |= wxOK | wxCANCEL | (preferred == Answer::Cancel ? wxCANCEL_DEFAULT : 0); break;
     case Buttons::YesNo: style |= wxYES_NO | (preferred == Answer::No ? wxNO_DEFAULT : 0); break;
     case Buttons::YesNoCancel:
-        style |= wxYES_NO | wxCANCEL | (preferred == Answer::No ? wxNO_DEFAULT : 0) | (preferred == Answer::Cancel ? wxCANCEL_DEFAULT : 0);
+        style |= wxYES_NO | wxCANCEL | (preferred == Answer::No ? wxNO_DEFAULT : 0) |
+                 (preferred == Answer::Cancel ? wxCANCEL_DEFAULT : 0);
         break;
-    case Buttons::RetryCancel: style |= wxOK | wxCANCEL; break;  // OK carries "Retry"
+    case Buttons::RetryCancel: style |= wxOK | wxCANCEL; break;           // OK carries "Retry"
     case Buttons::AbortRetryIgnore: style |= wxYES_NO | wxCANCEL; break;  // relabelled below
     }
     wxMessageDialog dialog(parent_, text(request.text), text(request.caption), style);
@@ -46,7 +45,8 @@ Answer WxPrompts::messageBox(const MessageBoxRequest& request)
     int result = dialog.ShowModal();
     switch (request.buttons) {
     case Buttons::RetryCancel: return result == wxID_OK ? Answer::Retry : Answer::Cancel;
-    case Buttons::AbortRetryIgnore: return result == wxID_YES ? Answer::Abort : result == wxID_NO ? Answer::Retry : Answer::Ignore;
+    case Buttons::AbortRetryIgnore:
+        return result == wxID_YES ? Answer::Abort : result == wxID_NO ? Answer::Retry : Answer::Ignore;
     default: break;
     }
     switch (result) {
@@ -58,8 +58,7 @@ Answer WxPrompts::messageBox(const MessageBoxRequest& request)
     }
 }
 
-std::optional<std::string> WxPrompts::askText(const TextRequest& request)
-{
+std::optional<std::string> WxPrompts::askText(const TextRequest& request) {
     long style = wxOK | wxCANCEL | wxCENTRE;
     if (request.secret) {
         wxPasswordEntryDialog dialog(parent_, text(request.text), text(request.caption), text(request.initial), style);
@@ -71,14 +70,14 @@ std::optional<std::string> WxPrompts::askText(const TextRequest& request)
     return std::string(dialog.GetValue().utf8_str());
 }
 
-std::optional<std::filesystem::path> WxPrompts::chooseFile(const FileRequest& request)
-{
+std::optional<std::filesystem::path> WxPrompts::chooseFile(const FileRequest& request) {
     if (request.kind == FileRequest::Kind::Folder) {
         wxDirDialog dialog(parent_, text(request.title), text(request.initialFolder.string()));
         if (dialog.ShowModal() != wxID_OK) return std::nullopt;
         return std::filesystem::path(std::string(dialog.GetPath().utf8_str()));
     }
-    long style = request.kind == FileRequest::Kind::Save ? (wxFD_SAVE | wxFD_OVERWRITE_PROMPT) : (wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    long style = request.kind == FileRequest::Kind::Save ? (wxFD_SAVE | wxFD_OVERWRITE_PROMPT)
+                                                         : (wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     // Filters come as "Text|*.x|Text|*.y||"; wx wants no trailing empty pairs.
     std::string filter = request.filter;
     while (!filter.empty() && filter.back() == '|') filter.pop_back();

@@ -43,14 +43,12 @@ constexpr HRESULT TYPE_E_ELEMENTNOTFOUND = static_cast<HRESULT>(0x8002802Bu);
 
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr HRESULT MAKE_HRESULT(unsigned severity, unsigned facility, unsigned code)
-{
+constexpr HRESULT MAKE_HRESULT(unsigned severity, unsigned facility, unsigned code) {
     return static_cast<HRESULT>((severity << 31) | (facility << 16) | (code & 0xFFFF));
 }
 constexpr unsigned HRESULT_CODE(HRESULT hr) { return static_cast<unsigned>(hr) & 0xFFFF; }
 // A system error number as a result code (facility 7).
-constexpr HRESULT HRESULT_FROM_WIN32(long err)
-{
+constexpr HRESULT HRESULT_FROM_WIN32(long err) {
     return err <= 0 ? static_cast<HRESULT>(err)
                     : static_cast<HRESULT>((static_cast<unsigned long>(err) & 0xFFFF) | 0x80070000u);
 }
@@ -105,8 +103,8 @@ struct IDispatch : IUnknown {
     virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
     virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
     virtual HRESULT GetIDsOfNames(REFIID riid, OLECHAR** names, UINT count, LCID lcid, DISPID* ids) = 0;
-    virtual HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, std::uint16_t flags, DISPPARAMS* params,
-                           VARIANT* result, EXCEPINFO* excep, UINT* argErr) = 0;
+    virtual HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, std::uint16_t flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* excep, UINT* argErr) = 0;
 
 protected:
     ~IDispatch() = default;
@@ -151,8 +149,7 @@ struct STGMEDIUM {
 
 inline void* GlobalLock(HGLOBAL h) { return h ? h->data : nullptr; }
 inline BOOL GlobalUnlock(HGLOBAL) { return 0; }
-inline void ReleaseStgMedium(STGMEDIUM* medium)
-{
+inline void ReleaseStgMedium(STGMEDIUM* medium) {
     if (medium && medium->pUnkForRelease) medium->pUnkForRelease->Release();
     if (medium) *medium = STGMEDIUM{};
 }
@@ -161,8 +158,7 @@ inline void ReleaseStgMedium(STGMEDIUM* medium)
 // a null buffer gives the length of name `index` (without its zero); otherwise
 // the name is copied, truncated to size - 1 characters, and the copied length
 // returned.
-inline UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size)
-{
+inline UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
     if (!drop || !drop->data || drop->size < sizeof(DROPFILES)) return 0;
     const auto* base = static_cast<const char*>(drop->data);
     DROPFILES header;
@@ -206,8 +202,7 @@ using PCIDLIST_ABSOLUTE = const ITEMIDLIST*;
 constexpr UINT MAX_PATH = 260;
 // Copies the folder's path into a buffer of MAX_PATH bytes; false when there is
 // none or it does not fit.
-inline BOOL SHGetPathFromIDList(PCIDLIST_ABSOLUTE pidl, char* path)
-{
+inline BOOL SHGetPathFromIDList(PCIDLIST_ABSOLUTE pidl, char* path) {
     if (!pidl || !pidl->path || !path) return 0;
     std::size_t len = std::strlen(pidl->path);
     if (len == 0 || len >= MAX_PATH) return 0;
@@ -292,7 +287,9 @@ struct CMINVOKECOMMANDINFO {
     void* hIcon;
 };
 // A command offset passed where a verb string may stand.
-inline const char* MAKEINTRESOURCEA(unsigned offset) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(offset & 0xFFFF)); }
+inline const char* MAKEINTRESOURCEA(unsigned offset) {
+    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(offset & 0xFFFF));
+}
 inline bool IS_INTRESOURCE(const char* verb) { return (reinterpret_cast<std::uintptr_t>(verb) >> 16) == 0; }
 inline unsigned LOWORD(std::uintptr_t v) { return static_cast<unsigned>(v & 0xFFFF); }
 

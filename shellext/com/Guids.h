@@ -11,15 +11,13 @@
 namespace quarva::com {
 
 namespace detail {
-constexpr unsigned hexDigit(char c)
-{
-    return c >= '0' && c <= '9' ? unsigned(c - '0')
+constexpr unsigned hexDigit(char c) {
+    return c >= '0' && c <= '9'   ? unsigned(c - '0')
            : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
            : c >= 'A' && c <= 'F' ? unsigned(c - 'A' + 10)
                                   : 0x100;
 }
-constexpr std::uint64_t hexAt(std::string_view s, std::size_t pos, std::size_t count, bool& ok)
-{
+constexpr std::uint64_t hexAt(std::string_view s, std::size_t pos, std::size_t count, bool& ok) {
     std::uint64_t v = 0;
     for (std::size_t i = 0; i < count; ++i) {
         unsigned d = pos + i < s.size() ? hexDigit(s[pos + i]) : 0x100;
@@ -31,8 +29,7 @@ constexpr std::uint64_t hexAt(std::string_view s, std::size_t pos, std::size_t c
 }  // namespace detail
 
 // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", with or without braces.
-constexpr std::optional<GUID> parseGuid(std::string_view s)
-{
+constexpr std::optional<GUID> parseGuid(std::string_view s) {
     if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
     if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-') return std::nullopt;
     bool ok = true;
@@ -50,8 +47,7 @@ constexpr std::optional<GUID> parseGuid(std::string_view s)
 constexpr GUID guid(std::string_view s) { return *parseGuid(s); }
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case, as the registry carries it.
-inline std::string guidToString(const GUID& g)
-{
+inline std::string guidToString(const GUID& g) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
                   g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);

@@ -10,14 +10,12 @@ namespace quarva::com {
 
 CMenu* CMenu::create() { return new (std::nothrow) CMenu(); }
 
-CMenu::~CMenu()
-{
+CMenu::~CMenu() {
     for (auto& item : items_)
         if (item.popup) item.popup->Release();
 }
 
-HRESULT CMenu::QueryInterface(REFIID riid, void** ppv)
-{
+HRESULT CMenu::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IMenu) {
         *ppv = static_cast<IMenu*>(this);
@@ -30,8 +28,7 @@ HRESULT CMenu::QueryInterface(REFIID riid, void** ppv)
 
 ULONG CMenu::AddRef() { return ++refs_; }
 
-ULONG CMenu::Release()
-{
+ULONG CMenu::Release() {
     ULONG left = --refs_;
     if (left == 0) delete this;
     return left;
@@ -39,8 +36,7 @@ ULONG CMenu::Release()
 
 int CMenu::GetMenuItemCount() { return static_cast<int>(items_.size()); }
 
-BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR idOrPopup, const char* text)
-{
+BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR idOrPopup, const char* text) {
     if (!(flags & MF_BYPOSITION)) return 0;
     Item item;
     item.flags = flags & (MF_POPUP | MF_SEPARATOR);
@@ -62,8 +58,7 @@ BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR idOrPopup, const char
     return 1;
 }
 
-int CMenu::GetMenuString(UINT position, char* buffer, int size, UINT flags)
-{
+int CMenu::GetMenuString(UINT position, char* buffer, int size, UINT flags) {
     if (!(flags & MF_BYPOSITION) || position >= items_.size()) return 0;
     const std::string& text = items_[position].text;
     if (!buffer || size <= 0) return static_cast<int>(text.size());
@@ -73,8 +68,7 @@ int CMenu::GetMenuString(UINT position, char* buffer, int size, UINT flags)
     return static_cast<int>(copied);
 }
 
-BOOL CMenu::RemoveMenu(UINT position, UINT flags)
-{
+BOOL CMenu::RemoveMenu(UINT position, UINT flags) {
     if (!(flags & MF_BYPOSITION) || position >= items_.size()) return 0;
     IMenu* popup = items_[position].popup;
     items_.erase(items_.begin() + position);
@@ -82,28 +76,24 @@ BOOL CMenu::RemoveMenu(UINT position, UINT flags)
     return 1;
 }
 
-BOOL CMenu::SetMenuItemBitmaps(UINT position, UINT flags, HBITMAP unchecked, HBITMAP)
-{
+BOOL CMenu::SetMenuItemBitmaps(UINT position, UINT flags, HBITMAP unchecked, HBITMAP) {
     if (!(flags & MF_BYPOSITION) || position >= items_.size()) return 0;
     items_[position].bitmap = unchecked;
     return 1;
 }
 
-UINT CMenu::GetMenuItemID(int position)
-{
+UINT CMenu::GetMenuItemID(int position) {
     if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return 0xFFFFFFFFu;
     const Item& item = items_[static_cast<std::size_t>(position)];
     return item.popup ? 0xFFFFFFFFu : item.id;
 }
 
-HMENU CMenu::GetSubMenu(int position)
-{
+HMENU CMenu::GetSubMenu(int position) {
     if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return nullptr;
     return items_[static_cast<std::size_t>(position)].popup;
 }
 
-HBITMAP CMenu::GetMenuItemBitmap(int position)
-{
+HBITMAP CMenu::GetMenuItemBitmap(int position) {
     if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return nullptr;
     return items_[static_cast<std::size_t>(position)].bitmap;
 }

@@ -7,11 +7,12 @@
 
 namespace quarva::com {
 
-inline std::u16string toWide(std::string_view text)
-{
+inline std::u16string toWide(std::string_view text) {
     std::u16string wide;
     std::size_t i = 0;
-    auto cont = [&](std::size_t k) { return i + k < text.size() && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80; };
+    auto cont = [&](std::size_t k) {
+        return i + k < text.size() && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    };
     while (i < text.size()) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         char32_t cp = 0xFFFD;
@@ -25,7 +26,8 @@ inline std::u16string toWide(std::string_view text)
             cp = ((c & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
             n = 3;
         } else if ((c >> 3) == 30 && cont(1) && cont(2) && cont(3)) {
-            cp = ((c & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) | (text[i + 3] & 0x3Fu);
+            cp = ((c & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
+                 (text[i + 3] & 0x3Fu);
             n = 4;
         }
         if (cp > 0x10FFFF) cp = 0xFFFD;
@@ -41,8 +43,7 @@ inline std::u16string toWide(std::string_view text)
     return wide;
 }
 
-inline std::string toUtf8(std::u16string_view wide)
-{
+inline std::string toUtf8(std::u16string_view wide) {
     std::string text;
     for (std::size_t i = 0; i < wide.size(); ++i) {
         char32_t cp = wide[i];

@@ -20,8 +20,7 @@ using platform::Hive;
 
 // ---- CDropData -----------------------------------------------------------
 
-CDropData* CDropData::create(const std::vector<std::string>& paths)
-{
+CDropData* CDropData::create(const std::vector<std::string>& paths) {
     auto* data = new (std::nothrow) CDropData();
     if (!data) return nullptr;
     DROPFILES header{};
@@ -45,8 +44,7 @@ CDropData* CDropData::create(const std::vector<std::string>& paths)
     return data;
 }
 
-HRESULT CDropData::QueryInterface(REFIID riid, void** ppv)
-{
+HRESULT CDropData::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IDataObject) {
         *ppv = static_cast<IDataObject*>(this);
@@ -59,23 +57,20 @@ HRESULT CDropData::QueryInterface(REFIID riid, void** ppv)
 
 ULONG CDropData::AddRef() { return ++refs_; }
 
-ULONG CDropData::Release()
-{
+ULONG CDropData::Release() {
     ULONG left = --refs_;
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT CDropData::QueryGetData(const FORMATETC* format)
-{
+HRESULT CDropData::QueryGetData(const FORMATETC* format) {
     if (!format) return E_POINTER;
     if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL) || format->dwAspect != DVASPECT_CONTENT)
         return DV_E_FORMATETC;
     return S_OK;
 }
 
-HRESULT CDropData::GetData(const FORMATETC* format, STGMEDIUM* medium)
-{
+HRESULT CDropData::GetData(const FORMATETC* format, STGMEDIUM* medium) {
     if (!medium) return E_POINTER;
     if (HRESULT hr = QueryGetData(format); hr != S_OK) return hr;
     // The medium shares this object's memory and keeps the object alive until released.
@@ -88,8 +83,7 @@ HRESULT CDropData::GetData(const FORMATETC* format, STGMEDIUM* medium)
 
 // ---- servers --------------------------------------------------------------
 
-bool ServerLibrary::load(const std::string& path, std::string* error)
-{
+bool ServerLibrary::load(const std::string& path, std::string* error) {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         if (error) *error = std::string("cannot load ") + path + ": " + dlerror();
@@ -106,8 +100,7 @@ bool ServerLibrary::load(const std::string& path, std::string* error)
     return true;
 }
 
-HRESULT createObject(const ServerLibrary& server, REFCLSID clsid, REFIID riid, void** ppv)
-{
+HRESULT createObject(const ServerLibrary& server, REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!server.getClassObject) return E_UNEXPECTED;
@@ -123,8 +116,7 @@ HRESULT createObject(const ServerLibrary& server, REFCLSID clsid, REFIID riid, v
 
 namespace {
 
-std::string lowered(std::string s)
-{
+std::string lowered(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
@@ -132,8 +124,7 @@ std::string lowered(std::string s)
 }  // namespace
 
 std::optional<HandlerRef> HandlerRegistry::resolve(const std::string& name, const std::string& clsidText,
-                                                   std::string* note) const
-{
+                                                   std::string* note) const {
     auto clsid = parseGuid(clsidText);
     if (!clsid) {
         if (note) *note = "handler " + name + ": \"" + clsidText + "\" is no class identifier";
@@ -154,8 +145,7 @@ std::optional<HandlerRef> HandlerRegistry::resolve(const std::string& name, cons
 }
 
 std::vector<HandlerRef> HandlerRegistry::handlers(const std::vector<std::string>& types, const std::string& kind,
-                                                  std::vector<std::string>* notes) const
-{
+                                                  std::vector<std::string>* notes) const {
     std::vector<HandlerRef> found;
     for (const auto& type : types) {
         const std::string key = type + "\\shellex\\" + kind;
@@ -169,15 +159,15 @@ std::vector<HandlerRef> HandlerRegistry::handlers(const std::vector<std::string>
                 if (notes && !note.empty()) notes->push_back(note);
                 continue;
             }
-            bool seen = std::any_of(found.begin(), found.end(), [&](const HandlerRef& h) { return h.clsid == ref->clsid; });
+            bool seen =
+                std::any_of(found.begin(), found.end(), [&](const HandlerRef& h) { return h.clsid == ref->clsid; });
             if (!seen) found.push_back(*ref);
         }
     }
     return found;
 }
 
-std::optional<HandlerRef> HandlerRegistry::handlerAt(const std::string& key, std::string* note) const
-{
+std::optional<HandlerRef> HandlerRegistry::handlerAt(const std::string& key, std::string* note) const {
     auto value = registry_.readString(Hive::ClassesRoot, key, "");
     if (!value || value->empty()) {
         if (note) *note = "no handler is registered at " + key;
@@ -186,8 +176,7 @@ std::optional<HandlerRef> HandlerRegistry::handlerAt(const std::string& key, std
     return resolve(key, *value, note);
 }
 
-std::optional<HandlerRef> HandlerRegistry::classOfProgId(const std::string& progId, std::string* note) const
-{
+std::optional<HandlerRef> HandlerRegistry::classOfProgId(const std::string& progId, std::string* note) const {
     std::string id = progId;
     if (auto cur = registry_.readString(Hive::ClassesRoot, id + "\\CurVer", ""); cur && !cur->empty()) id = *cur;
     auto clsid = registry_.readString(Hive::ClassesRoot, id + "\\CLSID", "");
@@ -198,8 +187,7 @@ std::optional<HandlerRef> HandlerRegistry::classOfProgId(const std::string& prog
     return resolve(progId, *clsid, note);
 }
 
-std::string HandlerRegistry::fileTypeOf(const std::string& path) const
-{
+std::string HandlerRegistry::fileTypeOf(const std::string& path) const {
     std::string name = fs::path(path).filename().string();
     auto dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0) return {};
@@ -207,8 +195,7 @@ std::string HandlerRegistry::fileTypeOf(const std::string& path) const
     return type ? *type : std::string();
 }
 
-std::vector<std::string> HandlerRegistry::typeKeysFor(const std::string& path) const
-{
+std::vector<std::string> HandlerRegistry::typeKeysFor(const std::string& path) const {
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         if (platform::isDriveRoot(path)) return {"Drive", "Folder"};
@@ -219,8 +206,7 @@ std::vector<std::string> HandlerRegistry::typeKeysFor(const std::string& path) c
     return types;
 }
 
-std::string shellPath(const std::string& path)
-{
+std::string shellPath(const std::string& path) {
     std::error_code ec;
     fs::path abs = fs::absolute(path, ec);
     if (ec) abs = path;
@@ -229,8 +215,7 @@ std::string shellPath(const std::string& path)
     return s;
 }
 
-std::string hresultText(HRESULT hr)
-{
+std::string hresultText(HRESULT hr) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
     return buf;

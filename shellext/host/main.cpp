@@ -26,8 +26,7 @@ namespace {
 constexpr UINT kFirstId = 1;
 constexpr UINT kLastId = 0x7FFF;
 
-void usage()
-{
+void usage() {
     std::fputs(
         "usage: qzipshell menu [--json] PATH...\n"
         "       qzipshell invoke [--handler NAME] OFFSET PATH...\n"
@@ -41,8 +40,7 @@ void usage()
         stderr);
 }
 
-std::string jsonString(const std::string& s)
-{
+std::string jsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
@@ -72,8 +70,7 @@ struct MenuHandler {
     UINT count = 0;
 };
 
-HRESULT loadAndCreate(const HandlerRef& ref, REFIID riid, void** ppv, std::string* error)
-{
+HRESULT loadAndCreate(const HandlerRef& ref, REFIID riid, void** ppv, std::string* error) {
     // Libraries stay loaded for the life of this process (see ServerLibrary).
     static std::vector<std::pair<std::string, ServerLibrary>> loaded;
     for (auto& [path, lib] : loaded)
@@ -87,8 +84,7 @@ HRESULT loadAndCreate(const HandlerRef& ref, REFIID riid, void** ppv, std::strin
 // The shell's part for handlers bound to one file (drop target, info tip): create
 // the handler, load the file through IPersistFile, then ask for `riid`. On failure
 // the reason is printed and false returned.
-bool openFileHandler(const HandlerRef& ref, const std::string& path, REFIID riid, void** ppv, const char* what)
-{
+bool openFileHandler(const HandlerRef& ref, const std::string& path, REFIID riid, void** ppv, const char* what) {
     std::string error;
     IPersistFile* persist = nullptr;
     HRESULT hr = loadAndCreate(ref, IID_IPersistFile, reinterpret_cast<void**>(&persist), &error);
@@ -110,8 +106,7 @@ bool openFileHandler(const HandlerRef& ref, const std::string& path, REFIID riid
 // The shell's part for context and right-drag menus: every handler of the kind,
 // initialised with the selection, fills the same menu with its own range of ids.
 std::vector<MenuHandler> buildMenu(IMenu* menu, const std::vector<HandlerRef>& refs, const char* folder,
-                                   const std::vector<std::string>& paths)
-{
+                                   const std::vector<std::string>& paths) {
     std::vector<MenuHandler> ready;
     CDropData* data = CDropData::create(paths);
     if (!data) return ready;
@@ -144,22 +139,19 @@ std::vector<MenuHandler> buildMenu(IMenu* menu, const std::vector<HandlerRef>& r
     return ready;
 }
 
-void releaseAll(std::vector<MenuHandler>& handlers)
-{
+void releaseAll(std::vector<MenuHandler>& handlers) {
     for (auto& h : handlers)
         if (h.menu) h.menu->Release();
     handlers.clear();
 }
 
-const MenuHandler* handlerOfId(const std::vector<MenuHandler>& handlers, UINT id)
-{
+const MenuHandler* handlerOfId(const std::vector<MenuHandler>& handlers, UINT id) {
     for (const auto& h : handlers)
         if (id >= h.firstId && id < h.firstId + h.count) return &h;
     return nullptr;
 }
 
-std::string helpText(const MenuHandler& h, UINT offset, bool wide)
-{
+std::string helpText(const MenuHandler& h, UINT offset, bool wide) {
     if (wide) {
         OLECHAR buf[512] = {};
         if (h.menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(buf), 512) != S_OK)
@@ -171,8 +163,7 @@ std::string helpText(const MenuHandler& h, UINT offset, bool wide)
     return buf;
 }
 
-void printMenuText(IMenu* menu, const std::vector<MenuHandler>& handlers, int depth)
-{
+void printMenuText(IMenu* menu, const std::vector<MenuHandler>& handlers, int depth) {
     for (int i = 0; i < menu->GetMenuItemCount(); ++i) {
         char text[256] = {};
         menu->GetMenuString(static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
@@ -197,8 +188,7 @@ void printMenuText(IMenu* menu, const std::vector<MenuHandler>& handlers, int de
     }
 }
 
-std::string menuJson(IMenu* menu, const std::vector<MenuHandler>& handlers)
-{
+std::string menuJson(IMenu* menu, const std::vector<MenuHandler>& handlers) {
     std::ostringstream out;
     out << "[";
     for (int i = 0; i < menu->GetMenuItemCount(); ++i) {
@@ -227,8 +217,7 @@ std::string menuJson(IMenu* menu, const std::vector<MenuHandler>& handlers)
     return out.str();
 }
 
-int showMenu(IMenu* menu, const std::vector<MenuHandler>& handlers, bool json)
-{
+int showMenu(IMenu* menu, const std::vector<MenuHandler>& handlers, bool json) {
     if (json) {
         std::ostringstream out;
         out << "{\"handlers\":[";
@@ -248,13 +237,11 @@ int showMenu(IMenu* menu, const std::vector<MenuHandler>& handlers, bool json)
 
 HandlerRegistry registryOfEnvironment() { return HandlerRegistry(quarva::platform::Registry::fromEnvironment()); }
 
-void printNotes(const std::vector<std::string>& notes)
-{
+void printNotes(const std::vector<std::string>& notes) {
     for (const auto& n : notes) std::fprintf(stderr, "qzipshell: %s\n", n.c_str());
 }
 
-bool parseOffset(const std::string& text, UINT* offset)
-{
+bool parseOffset(const std::string& text, UINT* offset) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
     unsigned long v = std::stoul(text);
     if (v > 0xFFFF) return false;
@@ -263,8 +250,7 @@ bool parseOffset(const std::string& text, UINT* offset)
 }
 
 // menu / invoke / dragmenu / dragmenu-invoke
-int runMenu(std::vector<std::string> args, bool drag, bool invoke)
-{
+int runMenu(std::vector<std::string> args, bool drag, bool invoke) {
     bool json = false;
     std::string handlerName;
     UINT offset = 0;
@@ -301,8 +287,9 @@ int runMenu(std::vector<std::string> args, bool drag, bool invoke)
 
     HandlerRegistry registry = registryOfEnvironment();
     std::vector<std::string> notes;
-    std::vector<HandlerRef> refs = drag ? registry.handlers(registry.typeKeysFor(target), "DragDropHandlers", &notes)
-                                        : registry.handlers(registry.typeKeysFor(paths.front()), "ContextMenuHandlers", &notes);
+    std::vector<HandlerRef> refs =
+        drag ? registry.handlers(registry.typeKeysFor(target), "DragDropHandlers", &notes)
+             : registry.handlers(registry.typeKeysFor(paths.front()), "ContextMenuHandlers", &notes);
     printNotes(notes);
     IMenu* menu = CMenu::create();
     if (!menu) return 1;
@@ -338,8 +325,7 @@ int runMenu(std::vector<std::string> args, bool drag, bool invoke)
     return rc;
 }
 
-int runDrop(const std::vector<std::string>& args)
-{
+int runDrop(const std::vector<std::string>& args) {
     if (args.size() < 2) {
         usage();
         return 2;
@@ -381,8 +367,7 @@ int runDrop(const std::vector<std::string>& args)
     return rc;
 }
 
-int runInfoTip(const std::vector<std::string>& args)
-{
+int runInfoTip(const std::vector<std::string>& args) {
     if (args.size() != 1) {
         usage();
         return 2;
@@ -391,10 +376,11 @@ int runInfoTip(const std::vector<std::string>& args)
     HandlerRegistry registry = registryOfEnvironment();
     const std::string type = registry.fileTypeOf(path);
     std::string note;
-    auto ref = type.empty() ? std::nullopt
-                            : registry.handlerAt(type + "\\shellex\\" + guidToString(IID_IQueryInfo), &note);
+    auto ref =
+        type.empty() ? std::nullopt : registry.handlerAt(type + "\\shellex\\" + guidToString(IID_IQueryInfo), &note);
     if (!ref) {
-        std::fprintf(stderr, "qzipshell: no info tip for %s%s%s\n", path.c_str(), note.empty() ? "" : ": ", note.c_str());
+        std::fprintf(stderr, "qzipshell: no info tip for %s%s%s\n", path.c_str(), note.empty() ? "" : ": ",
+                     note.c_str());
         return 1;
     }
     IQueryInfo* info = nullptr;
@@ -411,8 +397,7 @@ int runInfoTip(const std::vector<std::string>& args)
     return 0;
 }
 
-int runSearch(const std::vector<std::string>& args)
-{
+int runSearch(const std::vector<std::string>& args) {
     UINT offset = 0;
     if (args.size() > 1 || (args.size() == 1 && !parseOffset(args[0], &offset))) {
         usage();
@@ -445,8 +430,7 @@ int runSearch(const std::vector<std::string>& args)
     return 0;
 }
 
-int runRegistration(const std::vector<std::string>& args, bool registering)
-{
+int runRegistration(const std::vector<std::string>& args, bool registering) {
     if (args.size() != 1) {
         usage();
         return 2;
@@ -470,8 +454,7 @@ int runRegistration(const std::vector<std::string>& args, bool registering)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) {
         usage();
         return 2;

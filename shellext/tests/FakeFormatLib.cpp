@@ -7,8 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-extern "C" __attribute__((visibility("default"))) int FileCount(const char* archive)
-{
+extern "C" __attribute__((visibility("default"))) int FileCount(const char* archive) {
     if (const char* log = std::getenv("QUARVA_TEST_FILECOUNT_LOG"); log && *log) {
         if (std::FILE* f = std::fopen(log, "ab")) {
             std::fprintf(f, "%s\n", archive ? archive : "(null)");

@@ -18,8 +18,7 @@ namespace {
 constexpr const char* kSettingsKey = "Software\\Quarva Software\\Quarva.Zip\\Settings";
 }
 
-const shellhost::ServerLibrary& server()
-{
+const shellhost::ServerLibrary& server() {
     static shellhost::ServerLibrary lib = [] {
         shellhost::ServerLibrary l;
         std::string error;
@@ -29,8 +28,7 @@ const shellhost::ServerLibrary& server()
     return lib;
 }
 
-void ShellExtTest::SetUp()
-{
+void ShellExtTest::SetUp() {
     FolderTest::SetUp();
     const char* v = std::getenv("QUARVA_REMOVABLE_ROOTS");
     hadRemovable_ = v != nullptr;
@@ -46,8 +44,7 @@ void ShellExtTest::SetUp()
     ASSERT_NE(server().getClassObject, nullptr);
 }
 
-void ShellExtTest::TearDown()
-{
+void ShellExtTest::TearDown() {
     unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
     unsetenv("QUARVA_TEST_FILECOUNT_LOG");
     unsetenv("QUARVA_SHELLEXT_MESSAGE_LOG");
@@ -56,65 +53,55 @@ void ShellExtTest::TearDown()
     FolderTest::TearDown();
 }
 
-void ShellExtTest::setSettings(std::uint32_t bits)
-{
+void ShellExtTest::setSettings(std::uint32_t bits) {
     ASSERT_EQ(Registry(registryDir()).writeDword(Hive::CurrentUser, kSettingsKey, "Config System Settings", bits), 0);
 }
 
-void ShellExtTest::removeSettings()
-{
+void ShellExtTest::removeSettings() {
     Registry(registryDir()).deleteValue(Hive::CurrentUser, kSettingsKey, "Config System Settings");
 }
 
-void ShellExtTest::setInstalledPath(const std::string& path)
-{
+void ShellExtTest::setInstalledPath(const std::string& path) {
     ASSERT_EQ(Registry(registryDir()).writeString(Hive::CurrentUser, kSettingsKey, "Installed Path", path), 0);
 }
 
-void ShellExtTest::installFormatLibrary()
-{
+void ShellExtTest::installFormatLibrary() {
     std::error_code ec;
     fs::copy_file(FAKE_QZIP32_LIBRARY, installDir() / "libqzip32.so", fs::copy_options::overwrite_existing, ec);
     ASSERT_FALSE(ec) << ec.message();
 }
 
-std::string ShellExtTest::makeArchive(const std::string& relative, int count)
-{
+std::string ShellExtTest::makeArchive(const std::string& relative, int count) {
     fs::path p = dir() / relative;
     quarva::testing::writeFile(p, "QZIPTEST-COUNT " + std::to_string(count) + "\n");
     return p.string();
 }
 
-std::string ShellExtTest::makeFile(const std::string& relative, const std::string& content)
-{
+std::string ShellExtTest::makeFile(const std::string& relative, const std::string& content) {
     fs::path p = dir() / relative;
     quarva::testing::writeFile(p, content);
     return p.string();
 }
 
-std::string ShellExtTest::makeFolder(const std::string& relative)
-{
+std::string ShellExtTest::makeFolder(const std::string& relative) {
     fs::path p = dir() / relative;
     fs::create_directories(p);
     return p.string();
 }
 
-void ShellExtTest::markRemovable(const std::string& folder)
-{
+void ShellExtTest::markRemovable(const std::string& folder) {
     removable_ = removable_.empty() ? folder : removable_ + ":" + folder;
     setenv("QUARVA_REMOVABLE_ROOTS", removable_.c_str(), 1);
 }
 
-void PrintTo(const Launch& launch, std::ostream* os)
-{
+void PrintTo(const Launch& launch, std::ostream* os) {
     *os << (launch.shown ? "shown:" : "hidden:");
     for (const auto& word : launch.argv) *os << " [" << word << "]";
 }
 
 namespace {
 
-std::string unescaped(const std::string& word)
-{
+std::string unescaped(const std::string& word) {
     std::string out;
     for (std::size_t i = 0; i < word.size(); ++i) {
         if (word[i] != '\\' || i + 1 == word.size()) {
@@ -128,8 +115,7 @@ std::string unescaped(const std::string& word)
 }
 
 // The launch log: "shown" or "hidden", then each word after a tab.
-std::vector<Launch> recordedLaunches(const fs::path& log)
-{
+std::vector<Launch> recordedLaunches(const fs::path& log) {
     std::vector<Launch> result;
     std::istringstream in(quarva::testing::readFile(log));
     std::string line;
@@ -147,8 +133,7 @@ std::vector<Launch> recordedLaunches(const fs::path& log)
 }
 
 // A hand-over list: "~QuarvaZip", 12 letters or digits, ".tmp", in the private folder.
-bool isListFileName(const fs::path& path, const fs::path& folder)
-{
+bool isListFileName(const fs::path& path, const fs::path& folder) {
     const std::string name = path.filename().string();
     return path.parent_path() == folder && name.size() == 10 + 12 + 4 && name.starts_with("~QuarvaZip") &&
            name.ends_with(".tmp") &&
@@ -158,16 +143,14 @@ bool isListFileName(const fs::path& path, const fs::path& folder)
 
 }  // namespace
 
-std::vector<Launch> ShellExtTest::launches() const
-{
+std::vector<Launch> ShellExtTest::launches() const {
     std::vector<Launch> result = recordedLaunches(dir() / "launches.log");
     for (auto& launch : result)
         if (!launch.argv.empty() && isListFileName(launch.argv.back(), tmpDir())) launch.argv.back() = kList;
     return result;
 }
 
-std::string ShellExtTest::listFile() const
-{
+std::string ShellExtTest::listFile() const {
     std::vector<Launch> all = recordedLaunches(dir() / "launches.log");
     if (all.empty() || all.back().argv.empty()) return {};
     const fs::path list = all.back().argv.back();
@@ -182,8 +165,7 @@ std::string ShellExtTest::listFile() const
     return quarva::testing::readFile(list);
 }
 
-std::vector<fs::path> ShellExtTest::listFiles() const
-{
+std::vector<fs::path> ShellExtTest::listFiles() const {
     std::vector<fs::path> found;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(tmpDir(), ec))
@@ -191,8 +173,7 @@ std::vector<fs::path> ShellExtTest::listFiles() const
     return found;
 }
 
-std::vector<std::string> ShellExtTest::refusals() const
-{
+std::vector<std::string> ShellExtTest::refusals() const {
     std::vector<std::string> texts;
     const std::string all = quarva::testing::readFile(dir() / "messages.log");
     std::size_t start = 0;
@@ -201,8 +182,7 @@ std::vector<std::string> ShellExtTest::refusals() const
     return texts;
 }
 
-std::vector<std::string> ShellExtTest::fileCountCalls() const
-{
+std::vector<std::string> ShellExtTest::fileCountCalls() const {
     std::vector<std::string> calls;
     std::istringstream in(quarva::testing::readFile(dir() / "filecount.log"));
     std::string line;
@@ -211,8 +191,7 @@ std::vector<std::string> ShellExtTest::fileCountCalls() const
 }
 
 IContextMenu* ShellExtTest::initialised(REFCLSID clsid, const std::vector<std::string>& paths, HRESULT* hr,
-                                        const char* folder)
-{
+                                        const char* folder) {
     IShellExtInit* init = create<IShellExtInit>(clsid, IID_IShellExtInit);
     if (!init) return nullptr;
     shellhost::CDropData* data = shellhost::CDropData::create(paths);
@@ -225,15 +204,13 @@ IContextMenu* ShellExtTest::initialised(REFCLSID clsid, const std::vector<std::s
     return cm;
 }
 
-ShellExtTest::Queried::~Queried()
-{
+ShellExtTest::Queried::~Queried() {
     if (handler) handler->Release();
     if (menu) menu->Release();
 }
 
 void ShellExtTest::query(Queried& q, REFCLSID clsid, const std::vector<std::string>& paths, UINT flags,
-                         const char* folder)
-{
+                         const char* folder) {
     q.handler = initialised(clsid, paths, &q.initResult, folder);
     q.menu = CMenu::create();
     if (q.handler && SUCCEEDED(q.initResult))
@@ -241,8 +218,7 @@ void ShellExtTest::query(Queried& q, REFCLSID clsid, const std::vector<std::stri
 }
 
 namespace {
-void collect(IMenu* menu, int depth, std::vector<MenuRow>& out)
-{
+void collect(IMenu* menu, int depth, std::vector<MenuRow>& out) {
     for (int i = 0; i < menu->GetMenuItemCount(); ++i) {
         char text[256] = {};
         menu->GetMenuString(static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
@@ -253,23 +229,20 @@ void collect(IMenu* menu, int depth, std::vector<MenuRow>& out)
 }
 }  // namespace
 
-std::vector<MenuRow> ShellExtTest::rows(IMenu* menu)
-{
+std::vector<MenuRow> ShellExtTest::rows(IMenu* menu) {
     std::vector<MenuRow> out;
     collect(menu, 0, out);
     return out;
 }
 
-std::vector<std::string> ShellExtTest::texts(IMenu* menu)
-{
+std::vector<std::string> ShellExtTest::texts(IMenu* menu) {
     std::vector<std::string> out;
     for (const auto& r : rows(menu))
         if (r.id != 0xFFFFFFFFu) out.push_back(r.text);
     return out;
 }
 
-HRESULT ShellExtTest::invoke(IContextMenu* handler, unsigned offset)
-{
+HRESULT ShellExtTest::invoke(IContextMenu* handler, unsigned offset) {
     CMINVOKECOMMANDINFO info{};
     info.cbSize = sizeof info;
     info.lpVerb = MAKEINTRESOURCEA(offset);
@@ -277,16 +250,14 @@ HRESULT ShellExtTest::invoke(IContextMenu* handler, unsigned offset)
     return handler->InvokeCommand(&info);
 }
 
-std::string ShellExtTest::help(IContextMenu* handler, unsigned offset, HRESULT* hr)
-{
+std::string ShellExtTest::help(IContextMenu* handler, unsigned offset, HRESULT* hr) {
     char buf[300] = {};
     HRESULT r = handler->GetCommandString(offset, GCS_HELPTEXTA, nullptr, buf, sizeof buf);
     if (hr) *hr = r;
     return buf;
 }
 
-std::string ShellExtTest::helpWide(IContextMenu* handler, unsigned offset, HRESULT* hr)
-{
+std::string ShellExtTest::helpWide(IContextMenu* handler, unsigned offset, HRESULT* hr) {
     OLECHAR buf[300] = {};
     HRESULT r = handler->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(buf), 300);
     if (hr) *hr = r;

@@ -36,7 +36,7 @@ void PrintTo(const Launch& launch, std::ostream* os);
 struct MenuRow {
     int depth;
     std::string text;
-    UINT id;  // 0xFFFFFFFF for a submenu
+    UINT id;     // 0xFFFFFFFF for a submenu
     int bitmap;  // 0 when none
 };
 
@@ -72,8 +72,7 @@ protected:
 
     // Creates a handler of `clsid` through its factory and asks for `iid`.
     template <class I>
-    I* create(REFCLSID clsid, REFIID iid)
-    {
+    I* create(REFCLSID clsid, REFIID iid) {
         void* p = nullptr;
         HRESULT hr = shellhost::createObject(server(), clsid, iid, &p);
         EXPECT_EQ(hr, S_OK);

@@ -13,8 +13,7 @@ protected:
     std::string program() const { return installDir().string() + "/QuarvaZip"; }
 };
 
-TEST_F(ContextMenuTest, OneFileOffersAddItemsAndAddsUnattended)
-{
+TEST_F(ContextMenuTest, OneFileOffersAddItemsAndAddsUnattended) {
     const std::string doc = makeFile("Data/report.doc");
     const std::string zip = (dir() / "Data/report.zip").string();
     Queried q;
@@ -26,7 +25,8 @@ TEST_F(ContextMenuTest, OneFileOffersAddItemsAndAddsUnattended)
     ASSERT_EQ(r.size(), 4u);
     EXPECT_EQ(r[0].text, "Quarva.Zip Suite");
     EXPECT_EQ(r[0].bitmap, 203);
-    EXPECT_EQ(texts(q.menu), (std::vector<std::string>{"Add To &Zip", "&Add to report.zip", "Zip and E-Ma&il report.zip"}));
+    EXPECT_EQ(texts(q.menu),
+              (std::vector<std::string>{"Add To &Zip", "&Add to report.zip", "Zip and E-Ma&il report.zip"}));
     for (int i = 1; i <= 3; ++i) {
         EXPECT_EQ(r[i].id, kFirstId + i - 1);
         EXPECT_EQ(r[i].bitmap, 203);
@@ -44,8 +44,7 @@ TEST_F(ContextMenuTest, OneFileOffersAddItemsAndAddsUnattended)
     EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/noadddialog", kList}}}));
 }
 
-TEST_F(ContextMenuTest, OneFileAddWithDialogAndZipAndMail)
-{
+TEST_F(ContextMenuTest, OneFileAddWithDialogAndZipAndMail) {
     const std::string doc = makeFile("Data/report.doc");
     Queried q;
     query(q, CLSID_ZipContext, {doc});
@@ -53,22 +52,21 @@ TEST_F(ContextMenuTest, OneFileAddWithDialogAndZipAndMail)
     EXPECT_EQ(listFile(), doc);
     ASSERT_EQ(invoke(q.handler, 2), S_OK);
     EXPECT_EQ(listFile(), (dir() / "Data/report.zip").string() + "\r\n" + doc);
-    EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/add", kList}},
-                                               {false, {program(), "/zipandmail", kList}}}));
+    EXPECT_EQ(launches(),
+              (std::vector<Launch>{{true, {program(), "/add", kList}}, {false, {program(), "/zipandmail", kList}}}));
 }
 
-TEST_F(ContextMenuTest, FolderKeepsItsDotsInTheArchiveName)
-{
+TEST_F(ContextMenuTest, FolderKeepsItsDotsInTheArchiveName) {
     const std::string folder = makeFolder("my.dir");
     Queried q;
     query(q, CLSID_ZipContext, {folder});
-    EXPECT_EQ(texts(q.menu), (std::vector<std::string>{"Add To &Zip", "&Add to my.dir.zip", "Zip and E-Ma&il my.dir.zip"}));
+    EXPECT_EQ(texts(q.menu),
+              (std::vector<std::string>{"Add To &Zip", "&Add to my.dir.zip", "Zip and E-Ma&il my.dir.zip"}));
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
     EXPECT_EQ(listFile(), folder + ".zip\r\n" + folder);
 }
 
-TEST_F(ContextMenuTest, DotInAFolderNameDoesNotCutAFileWithoutExtension)
-{
+TEST_F(ContextMenuTest, DotInAFolderNameDoesNotCutAFileWithoutExtension) {
     const std::string file = makeFile("v1.2/README");
     Queried q;
     query(q, CLSID_ZipContext, {file});
@@ -77,16 +75,14 @@ TEST_F(ContextMenuTest, DotInAFolderNameDoesNotCutAFileWithoutExtension)
     EXPECT_EQ(listFile(), file + ".zip\r\n" + file);
 }
 
-TEST_F(ContextMenuTest, HiddenFileKeepsItsLeadingDot)
-{
+TEST_F(ContextMenuTest, HiddenFileKeepsItsLeadingDot) {
     const std::string file = makeFile("home/.profile");
     Queried q;
     query(q, CLSID_ZipContext, {file});
     EXPECT_EQ(texts(q.menu)[1], "&Add to .profile.zip");
 }
 
-TEST_F(ContextMenuTest, DriveRootOffersOnlyAddToZip)
-{
+TEST_F(ContextMenuTest, DriveRootOffersOnlyAddToZip) {
     const std::string volume = makeFolder("volume");
     markRemovable(volume);
     makeFile("volume/a.txt");
@@ -99,8 +95,7 @@ TEST_F(ContextMenuTest, DriveRootOffersOnlyAddToZip)
     EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/add", kList}}}));
 }
 
-TEST_F(ContextMenuTest, TheSystemRootStaysAPath)
-{
+TEST_F(ContextMenuTest, TheSystemRootStaysAPath) {
     Queried q;
     query(q, CLSID_ZipContext, {"/"});
     EXPECT_EQ(texts(q.menu), (std::vector<std::string>{"Add To &Zip"}));
@@ -108,8 +103,7 @@ TEST_F(ContextMenuTest, TheSystemRootStaysAPath)
     EXPECT_EQ(listFile(), "/");
 }
 
-TEST_F(ContextMenuTest, TwoItemsInADriveRootNameTheArchiveAfterTheDrive)
-{
+TEST_F(ContextMenuTest, TwoItemsInADriveRootNameTheArchiveAfterTheDrive) {
     const std::string volume = makeFolder("C");
     markRemovable(volume);
     const std::string a = makeFile("C/a.txt"), b = makeFile("C/b.txt");
@@ -122,25 +116,24 @@ TEST_F(ContextMenuTest, TwoItemsInADriveRootNameTheArchiveAfterTheDrive)
     EXPECT_EQ(listFile(), volume + "/C_zip.zip\r\n" + a + "\r\n" + b + "\r\n");
     ASSERT_EQ(invoke(q.handler, 0), S_OK);
     EXPECT_EQ(listFile(), a + "\r\n" + b + "\r\n");
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/zipandmail", kList}},
-                                               {true, {program(), "/add", kList}}}));
+    EXPECT_EQ(launches(),
+              (std::vector<Launch>{{false, {program(), "/zipandmail", kList}}, {true, {program(), "/add", kList}}}));
 }
 
-TEST_F(ContextMenuTest, TwoItemsInTheSystemRootMakeRootZip)
-{
+TEST_F(ContextMenuTest, TwoItemsInTheSystemRootMakeRootZip) {
     Queried q;
     query(q, CLSID_ZipContext, {"/etc", "/usr"});
     EXPECT_EQ(texts(q.menu), (std::vector<std::string>{"Add To &Zip", "Zip and E-Ma&il root_zip.zip"}));
 }
 
-TEST_F(ContextMenuTest, TwoItemsInAFolderNameTheArchiveAfterTheFolder)
-{
+TEST_F(ContextMenuTest, TwoItemsInAFolderNameTheArchiveAfterTheFolder) {
     const std::string a = makeFile("Data/a.txt"), b = makeFile("Data/b.txt");
     Queried q;
     query(q, CLSID_ZipContext, {a, b});
     EXPECT_EQ(texts(q.menu)[1], "Zip and E-Ma&il Data.zip");
     ASSERT_EQ(invoke(q.handler, 1), S_OK);
-    EXPECT_EQ(listFile().substr(0, (dir() / "Data/Data.zip\r\n").string().size()), (dir() / "Data/Data.zip\r\n").string());
+    EXPECT_EQ(listFile().substr(0, (dir() / "Data/Data.zip\r\n").string().size()),
+              (dir() / "Data/Data.zip\r\n").string());
     HRESULT hr = S_OK;
     help(q.handler, 2, &hr);
     EXPECT_EQ(hr, E_INVALIDARG);
@@ -149,8 +142,7 @@ TEST_F(ContextMenuTest, TwoItemsInAFolderNameTheArchiveAfterTheFolder)
     EXPECT_EQ(launches().size(), 1u);
 }
 
-TEST_F(ContextMenuTest, ArchiveWithUpperCaseExtensionOffersFourItems)
-{
+TEST_F(ContextMenuTest, ArchiveWithUpperCaseExtensionOffersFourItems) {
     const std::string zip = makeFile("a/B.ZIP", "PK");
     const std::string folder = (dir() / "a/B").string();
     setSettings(0x3FF & ~0x20u);  // items straight into the shell's menu
@@ -189,8 +181,7 @@ TEST_F(ContextMenuTest, ArchiveWithUpperCaseExtensionOffersFourItems)
     EXPECT_EQ(invoke(q.handler, 4), E_INVALIDARG);
 }
 
-TEST_F(ContextMenuTest, CabinetHasNoSelfExtractorItem)
-{
+TEST_F(ContextMenuTest, CabinetHasNoSelfExtractorItem) {
     const std::string cab = makeFile("a/b.cab", "MSCF");
     Queried q;
     query(q, CLSID_ZipContext, {cab});
@@ -199,8 +190,7 @@ TEST_F(ContextMenuTest, CabinetHasNoSelfExtractorItem)
     EXPECT_EQ(t[2], "E-Ma&il b.cab");
 }
 
-TEST_F(ContextMenuTest, SelfExtractingProgramOffersTheExtractItemsOnly)
-{
+TEST_F(ContextMenuTest, SelfExtractingProgramOffersTheExtractItemsOnly) {
     const std::string setup = makeArchive("a/setup.exe", 12);
     Queried q;
     query(q, CLSID_ZipContext, {setup});
@@ -212,16 +202,14 @@ TEST_F(ContextMenuTest, SelfExtractingProgramOffersTheExtractItemsOnly)
     EXPECT_EQ(fileCountCalls(), (std::vector<std::string>{setup, setup}));
 }
 
-TEST_F(ContextMenuTest, OrdinaryProgramIsAnOrdinaryFile)
-{
+TEST_F(ContextMenuTest, OrdinaryProgramIsAnOrdinaryFile) {
     const std::string tool = makeFile("a/tool.exe", "MZ");
     Queried q;
     query(q, CLSID_ZipContext, {tool});
     EXPECT_EQ(texts(q.menu)[1], "&Add to tool.zip");
 }
 
-TEST_F(ContextMenuTest, MissingFormatLibraryCountsZero)
-{
+TEST_F(ContextMenuTest, MissingFormatLibraryCountsZero) {
     std::filesystem::remove(installDir() / "libqzip32.so");
     const std::string setup = makeArchive("a/setup.exe", 12);
     Queried q;
@@ -229,8 +217,7 @@ TEST_F(ContextMenuTest, MissingFormatLibraryCountsZero)
     EXPECT_EQ(texts(q.menu)[0], "Add To &Zip");
 }
 
-TEST_F(ContextMenuTest, LongFolderIsCompactedInTheItemsButWrittenWhole)
-{
+TEST_F(ContextMenuTest, LongFolderIsCompactedInTheItemsButWrittenWhole) {
     const std::string zip = makeFile("a-rather-long-folder-name/and-another-long-one/archive.zip", "PK");
     const std::string folder = zip.substr(0, zip.size() - 4);
     ASSERT_GT(folder.size(), 44u);
@@ -249,8 +236,7 @@ TEST_F(ContextMenuTest, LongFolderIsCompactedInTheItemsButWrittenWhole)
     EXPECT_EQ(listFile(), zip + "\r\n" + folder);
 }
 
-TEST_F(ContextMenuTest, DefaultOnlyAddsNothing)
-{
+TEST_F(ContextMenuTest, DefaultOnlyAddsNothing) {
     const std::string doc = makeFile("report.doc");
     Queried q;
     query(q, CLSID_ZipContext, {doc}, CMF_DEFAULTONLY);
@@ -258,8 +244,7 @@ TEST_F(ContextMenuTest, DefaultOnlyAddsNothing)
     EXPECT_EQ(q.menu->GetMenuItemCount(), 0);
 }
 
-TEST_F(ContextMenuTest, WithoutMailTheThirdArchiveItemIsTheSelfExtractor)
-{
+TEST_F(ContextMenuTest, WithoutMailTheThirdArchiveItemIsTheSelfExtractor) {
     setSettings(0x3FF & ~0x80u);
     const std::string zip = makeFile("x.zip", "PK");
     Queried q;
@@ -272,8 +257,7 @@ TEST_F(ContextMenuTest, WithoutMailTheThirdArchiveItemIsTheSelfExtractor)
     EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/SFX", zip}}}));
 }
 
-TEST_F(ContextMenuTest, WithoutMailAFileGetsTwoItems)
-{
+TEST_F(ContextMenuTest, WithoutMailAFileGetsTwoItems) {
     setSettings(0x3FF & ~0x80u);
     const std::string doc = makeFile("report.doc");
     Queried q;
@@ -281,8 +265,7 @@ TEST_F(ContextMenuTest, WithoutMailAFileGetsTwoItems)
     EXPECT_EQ(texts(q.menu), (std::vector<std::string>{"Add To &Zip"}));
 }
 
-TEST_F(ContextMenuTest, SubmenuIsInsertedOnceForTwoRegistrations)
-{
+TEST_F(ContextMenuTest, SubmenuIsInsertedOnceForTwoRegistrations) {
     const std::string folder = makeFolder("f");
     IMenu* shellMenu = CMenu::create();
     shellMenu->InsertMenu(0, MF_BYPOSITION | MF_STRING, 1, "Open");
@@ -290,7 +273,8 @@ TEST_F(ContextMenuTest, SubmenuIsInsertedOnceForTwoRegistrations)
         HRESULT hr = E_FAIL;
         IContextMenu* h = initialised(CLSID_ZipContext, {folder}, &hr);
         ASSERT_EQ(hr, S_OK);
-        EXPECT_EQ(h->QueryContextMenu(shellMenu, 1, kFirstId + 10 * round, kFirstId + 50, CMF_NORMAL), MAKE_HRESULT(0, 0, 3));
+        EXPECT_EQ(h->QueryContextMenu(shellMenu, 1, kFirstId + 10 * round, kFirstId + 50, CMF_NORMAL),
+                  MAKE_HRESULT(0, 0, 3));
         h->Release();
     }
     int submenus = 0;
@@ -301,8 +285,7 @@ TEST_F(ContextMenuTest, SubmenuIsInsertedOnceForTwoRegistrations)
     shellMenu->Release();
 }
 
-TEST_F(ContextMenuTest, NoIconsWhenBitIsClear)
-{
+TEST_F(ContextMenuTest, NoIconsWhenBitIsClear) {
     setSettings(0x3FF & ~0x40u);
     const std::string doc = makeFile("report.doc");
     Queried q;
@@ -310,8 +293,7 @@ TEST_F(ContextMenuTest, NoIconsWhenBitIsClear)
     for (const auto& r : rows(q.menu)) EXPECT_EQ(r.bitmap, 0) << r.text;
 }
 
-TEST_F(ContextMenuTest, ShellExtensionsOffRefuseInitialize)
-{
+TEST_F(ContextMenuTest, ShellExtensionsOffRefuseInitialize) {
     setSettings(0x3FF & ~0x10u);
     const std::string doc = makeFile("report.doc");
     HRESULT hr = S_OK;
@@ -320,8 +302,7 @@ TEST_F(ContextMenuTest, ShellExtensionsOffRefuseInitialize)
     h->Release();
 }
 
-TEST_F(ContextMenuTest, SettingsAreReadAfreshOnEveryCall)
-{
+TEST_F(ContextMenuTest, SettingsAreReadAfreshOnEveryCall) {
     const std::string doc = makeFile("report.doc");
     Queried q1;
     query(q1, CLSID_ZipContext, {doc});
@@ -332,8 +313,7 @@ TEST_F(ContextMenuTest, SettingsAreReadAfreshOnEveryCall)
     EXPECT_EQ(texts(q2.menu).size(), 2u);
 }
 
-TEST_F(ContextMenuTest, MissingSettingsCountAsTheDefault)
-{
+TEST_F(ContextMenuTest, MissingSettingsCountAsTheDefault) {
     removeSettings();
     const std::string doc = makeFile("report.doc");
     Queried q;
@@ -342,16 +322,14 @@ TEST_F(ContextMenuTest, MissingSettingsCountAsTheDefault)
     EXPECT_EQ(texts(q.menu).size(), 3u);
 }
 
-TEST_F(ContextMenuTest, EmptyDropListIsRefused)
-{
+TEST_F(ContextMenuTest, EmptyDropListIsRefused) {
     HRESULT hr = S_OK;
     IContextMenu* h = initialised(CLSID_ZipContext, {}, &hr);
     EXPECT_EQ(hr, E_INVALIDARG);
     h->Release();
 }
 
-TEST_F(ContextMenuTest, NameTooLongForThePathBufferIsRefused)
-{
+TEST_F(ContextMenuTest, NameTooLongForThePathBufferIsRefused) {
     const std::string longName = "/" + std::string(300, 'x');
     HRESULT hr = S_OK;
     IContextMenu* h = initialised(CLSID_ZipContext, {longName}, &hr);
@@ -359,8 +337,7 @@ TEST_F(ContextMenuTest, NameTooLongForThePathBufferIsRefused)
     h->Release();
 }
 
-TEST_F(ContextMenuTest, StringVerbsAndUnknownOffsetsAreRefused)
-{
+TEST_F(ContextMenuTest, StringVerbsAndUnknownOffsetsAreRefused) {
     const std::string doc = makeFile("report.doc");
     Queried q;
     query(q, CLSID_ZipContext, {doc});
@@ -378,8 +355,7 @@ TEST_F(ContextMenuTest, StringVerbsAndUnknownOffsetsAreRefused)
     EXPECT_EQ(q.handler->GetCommandString(0, GCS_VALIDATEA, nullptr, buf, sizeof buf), E_INVALIDARG);
 }
 
-TEST_F(ContextMenuTest, HelpTextIsCutToTheBuffer)
-{
+TEST_F(ContextMenuTest, HelpTextIsCutToTheBuffer) {
     const std::string doc = makeFile("report.doc");
     Queried q;
     query(q, CLSID_ZipContext, {doc});
@@ -393,8 +369,7 @@ TEST_F(ContextMenuTest, HelpTextIsCutToTheBuffer)
 
 // Each command writes a list of its own, made anew: a file or a link waiting under
 // the old fixed name, or a list of an earlier command, is never written to.
-TEST_F(ContextMenuTest, EveryCommandWritesAListOfItsOwn)
-{
+TEST_F(ContextMenuTest, EveryCommandWritesAListOfItsOwn) {
     const std::string victim = makeFile("victim.txt", "keep me");
     std::filesystem::create_symlink(victim, tmpDir() / "~QuarvaZip.tmp");
     const std::string doc = makeFile("report.doc");
@@ -413,8 +388,7 @@ TEST_F(ContextMenuTest, EveryCommandWritesAListOfItsOwn)
 // A name with a line break would add lines of its own to the list: a folder
 // "fotos<LF>/home/victim" holding a zip named ".zip" would extract over the
 // victim's home. It is refused with a message and nothing is written or started.
-TEST_F(ContextMenuTest, NameWithALineBreakIsRefused)
-{
+TEST_F(ContextMenuTest, NameWithALineBreakIsRefused) {
     const std::string zip = makeFile("fotos\n" + dir().string() + "/victim/.zip", "PK");
     const std::string folder = makeFolder("share.zip\r" + dir().string() + "/victim/Documents");
     const std::string other = makeFile("report.doc");
@@ -443,8 +417,7 @@ TEST_F(ContextMenuTest, NameWithALineBreakIsRefused)
 
 // A temporary folder that others could reach is not used: the command says why and
 // starts nothing.
-TEST_F(ContextMenuTest, UnusableTemporaryFolderRefusesWithItsReason)
-{
+TEST_F(ContextMenuTest, UnusableTemporaryFolderRefusesWithItsReason) {
     std::filesystem::permissions(tmpDir(), std::filesystem::perms::all, std::filesystem::perm_options::add);
     const std::string doc = makeFile("report.doc");
     Queried q;
@@ -457,8 +430,7 @@ TEST_F(ContextMenuTest, UnusableTemporaryFolderRefusesWithItsReason)
 
 // A quote in a path stays inside its word: the archive manager gets one switch and
 // one argument whatever the name holds.
-TEST_F(ContextMenuTest, QuotesInAPathStayInsideItsArgument)
-{
+TEST_F(ContextMenuTest, QuotesInAPathStayInsideItsArgument) {
     makeFolder("drop/L");
     const std::string zip = makeFile("drop/q\" -noextractdialog \"" + (dir() / "drop/L/a.zip").string(), "PK");
     Queried q;
@@ -467,10 +439,9 @@ TEST_F(ContextMenuTest, QuotesInAPathStayInsideItsArgument)
     EXPECT_EQ(launches(), (std::vector<Launch>{{true, {program(), "/extract", zip}}}));
 }
 
-TEST_F(ContextMenuTest, MissingInstalledPathStillStartsWithAnEmptyPath)
-{
-    platform::Registry(registryDir()).deleteValue(platform::Hive::CurrentUser,
-                                                  "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
+TEST_F(ContextMenuTest, MissingInstalledPathStillStartsWithAnEmptyPath) {
+    platform::Registry(registryDir())
+        .deleteValue(platform::Hive::CurrentUser, "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
     const std::string doc = makeFile("report.doc");
     Queried q;
     query(q, CLSID_ZipContext, {doc});
@@ -478,8 +449,7 @@ TEST_F(ContextMenuTest, MissingInstalledPathStillStartsWithAnEmptyPath)
     EXPECT_EQ(launches(), (std::vector<Launch>{{true, {"/QuarvaZip", "/add", kList}}}));
 }
 
-TEST_F(ContextMenuTest, LongArchiveNameIsCutAtItsEnd)
-{
+TEST_F(ContextMenuTest, LongArchiveNameIsCutAtItsEnd) {
     const std::string name(60, 'n');
     const std::string zip = makeFile(name + ".zip", "PK");
     Queried q;
@@ -488,8 +458,7 @@ TEST_F(ContextMenuTest, LongArchiveNameIsCutAtItsEnd)
     EXPECT_EQ(shown, name.substr(0, 41) + "...");
 }
 
-TEST_F(ContextMenuTest, HiddenArchiveIsExtractedBesideIt)
-{
+TEST_F(ContextMenuTest, HiddenArchiveIsExtractedBesideIt) {
     const std::string zip = makeFile("a/.zip", "PK");
     Queried q;
     query(q, CLSID_ZipContext, {zip});
@@ -497,10 +466,9 @@ TEST_F(ContextMenuTest, HiddenArchiveIsExtractedBesideIt)
     EXPECT_EQ(listFile(), zip + "\r\n" + (dir() / "a/").string());
 }
 
-TEST_F(ContextMenuTest, WithoutInstalledPathNoLibraryIsLoadedFromTheCurrentFolder)
-{
-    platform::Registry(registryDir()).deleteValue(platform::Hive::CurrentUser,
-                                                  "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
+TEST_F(ContextMenuTest, WithoutInstalledPathNoLibraryIsLoadedFromTheCurrentFolder) {
+    platform::Registry(registryDir())
+        .deleteValue(platform::Hive::CurrentUser, "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
     const std::string setup = makeArchive("a/setup.exe", 12);
     const auto old = std::filesystem::current_path();
     std::filesystem::current_path(installDir());  // holds a libqzip32.so

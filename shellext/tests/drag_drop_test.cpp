@@ -13,8 +13,7 @@ protected:
 
     // Load + DragEnter (+ Drop when `drop`), as the shell does.
     HRESULT dropOn(const std::string& archive, const std::vector<std::string>& files, HRESULT* enter, DWORD* effect,
-                   bool drop = true)
-    {
+                   bool drop = true) {
         IPersistFile* persist = create<IPersistFile>(CLSID_ZipDrop, IID_IPersistFile);
         std::u16string wide = toWide(archive);
         EXPECT_EQ(persist->Load(wide.c_str(), STGM_READ), S_OK);
@@ -43,8 +42,7 @@ protected:
     }
 };
 
-TEST_F(DragDropTest, OneArchiveOffersTheTargetAndASubFolder)
-{
+TEST_F(DragDropTest, OneArchiveOffersTheTargetAndASubFolder) {
     const std::string zip = makeFile("in/b.zip", "PK");
     const std::string out = makeFolder("out");
     Queried q;
@@ -67,8 +65,7 @@ TEST_F(DragDropTest, OneArchiveOffersTheTargetAndASubFolder)
     EXPECT_EQ(launches(), (std::vector<Launch>{{false, {program(), "/noextractdialog", kList}}}));
 }
 
-TEST_F(DragDropTest, TwoArchivesOntoADriveRootOfferOneItem)
-{
+TEST_F(DragDropTest, TwoArchivesOntoADriveRootOfferOneItem) {
     const std::string a = makeFile("in/a.zip", "PK"), b = makeArchive("in/b.exe", 3);
     const std::string drive = makeFolder("D");
     markRemovable(drive);
@@ -83,8 +80,7 @@ TEST_F(DragDropTest, TwoArchivesOntoADriveRootOfferOneItem)
     EXPECT_EQ(launches().size(), 1u);
 }
 
-TEST_F(DragDropTest, OnlyTheArchivesOfTheDropCount)
-{
+TEST_F(DragDropTest, OnlyTheArchivesOfTheDropCount) {
     const std::string zip = makeFile("in/b.tar", "x"), text = makeFile("in/notes.txt");
     const std::string out = makeFolder("o");
     Queried q;
@@ -95,8 +91,7 @@ TEST_F(DragDropTest, OnlyTheArchivesOfTheDropCount)
     EXPECT_EQ(listFile(), zip + "\r\n" + out + "/\r\n");
 }
 
-TEST_F(DragDropTest, OrdinaryProgramSpoilsTheWholeDrop)
-{
+TEST_F(DragDropTest, OrdinaryProgramSpoilsTheWholeDrop) {
     const std::string zip = makeFile("in/b.zip", "PK"), tool = makeFile("in/tool.exe", "MZ");
     const std::string out = makeFolder("o");
     HRESULT hr = S_OK;
@@ -105,8 +100,7 @@ TEST_F(DragDropTest, OrdinaryProgramSpoilsTheWholeDrop)
     h->Release();
 }
 
-TEST_F(DragDropTest, NothingButTextFilesOffersNothing)
-{
+TEST_F(DragDropTest, NothingButTextFilesOffersNothing) {
     const std::string text = makeFile("in/notes.txt");
     const std::string out = makeFolder("o");
     HRESULT hr = S_OK;
@@ -115,8 +109,7 @@ TEST_F(DragDropTest, NothingButTextFilesOffersNothing)
     h->Release();
 }
 
-TEST_F(DragDropTest, DragMenuHonoursTheSwitches)
-{
+TEST_F(DragDropTest, DragMenuHonoursTheSwitches) {
     const std::string zip = makeFile("in/b.zip", "PK");
     const std::string out = makeFolder("o");
     setSettings(0x3FF & ~0x10u);
@@ -132,8 +125,7 @@ TEST_F(DragDropTest, DragMenuHonoursTheSwitches)
     EXPECT_EQ(q.menu->GetMenuItemCount(), 0);
 }
 
-TEST_F(DragDropTest, DragSubmenusAreNotMerged)
-{
+TEST_F(DragDropTest, DragSubmenusAreNotMerged) {
     const std::string zip = makeFile("in/b.zip", "PK");
     const std::string out = makeFolder("o");
     IMenu* shellMenu = CMenu::create();
@@ -148,8 +140,7 @@ TEST_F(DragDropTest, DragSubmenusAreNotMerged)
     shellMenu->Release();
 }
 
-TEST_F(DragDropTest, TwoFilesDroppedOnAZipAreAdded)
-{
+TEST_F(DragDropTest, TwoFilesDroppedOnAZipAreAdded) {
     const std::string zip = makeFile("a.zip", "PK");
     const std::string x = makeFile("x.txt"), y = makeFile("y.txt");
     HRESULT enter = E_FAIL;
@@ -159,11 +150,11 @@ TEST_F(DragDropTest, TwoFilesDroppedOnAZipAreAdded)
     EXPECT_EQ(effect, DROPEFFECT_COPY);
     EXPECT_EQ(listFile(), zip + "\r\n" + x + "\r\n" + y + "\r\n");
     // The program path goes unquoted.
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/noadddialog", kList}}}));
+    EXPECT_EQ(launches(),
+              (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/noadddialog", kList}}}));
 }
 
-TEST_F(DragDropTest, DropIsRefusedWhenShellExtensionsAreOff)
-{
+TEST_F(DragDropTest, DropIsRefusedWhenShellExtensionsAreOff) {
     setSettings(0x3FF & ~0x10u);
     const std::string zip = makeFile("a.zip", "PK");
     const std::string x = makeFile("x.txt");
@@ -176,8 +167,7 @@ TEST_F(DragDropTest, DropIsRefusedWhenShellExtensionsAreOff)
     EXPECT_TRUE(launches().empty());
 }
 
-TEST_F(DragDropTest, EmptyDropSetsNoEffect)
-{
+TEST_F(DragDropTest, EmptyDropSetsNoEffect) {
     const std::string zip = makeFile("a.zip", "PK");
     HRESULT enter = S_OK;
     DWORD effect = 0;
@@ -186,8 +176,7 @@ TEST_F(DragDropTest, EmptyDropSetsNoEffect)
     EXPECT_EQ(effect, DROPEFFECT_NONE);
 }
 
-TEST_F(DragDropTest, EnteringTwiceDoesNotAddFilesTwice)
-{
+TEST_F(DragDropTest, EnteringTwiceDoesNotAddFilesTwice) {
     const std::string zip = makeFile("a.zip", "PK");
     const std::string x = makeFile("x.txt");
     IPersistFile* persist = create<IPersistFile>(CLSID_ZipDrop, IID_IPersistFile);
@@ -207,8 +196,7 @@ TEST_F(DragDropTest, EnteringTwiceDoesNotAddFilesTwice)
     target->Release();
 }
 
-TEST_F(DragDropTest, DropWithoutEnterAddsNothing)
-{
+TEST_F(DragDropTest, DropWithoutEnterAddsNothing) {
     IDropTarget* target = create<IDropTarget>(CLSID_ZipDrop, IID_IDropTarget);
     shellhost::CDropData* data = shellhost::CDropData::create({makeFile("x.txt")});
     DWORD effect = 0;
@@ -218,8 +206,7 @@ TEST_F(DragDropTest, DropWithoutEnterAddsNothing)
     target->Release();
 }
 
-TEST_F(DragDropTest, PersistFileOffersOnlyLoad)
-{
+TEST_F(DragDropTest, PersistFileOffersOnlyLoad) {
     IPersistFile* persist = create<IPersistFile>(CLSID_ZipDrop, IID_IPersistFile);
     CLSID clsid{};
     EXPECT_EQ(persist->GetClassID(&clsid), E_NOTIMPL);
@@ -231,8 +218,7 @@ TEST_F(DragDropTest, PersistFileOffersOnlyLoad)
     persist->Release();
 }
 
-TEST_F(DragDropTest, ProgramPathWithABlankStaysOneWord)
-{
+TEST_F(DragDropTest, ProgramPathWithABlankStaysOneWord) {
     const std::filesystem::path spaced = dir() / "Quarva Zip";
     std::filesystem::create_directories(spaced);
     setInstalledPath(spaced.string());
@@ -245,8 +231,7 @@ TEST_F(DragDropTest, ProgramPathWithABlankStaysOneWord)
 
 // A line break in a dropped name, an archive's name or the target folder would add
 // lines to the list: the command is refused with a message and nothing starts.
-TEST_F(DragDropTest, NamesWithALineBreakAreRefused)
-{
+TEST_F(DragDropTest, NamesWithALineBreakAreRefused) {
     const std::string zip = makeFile("a.zip", "PK");
     const std::string bad = makeFile("evil\n" + dir().string() + "/victim/.bashrc");
     HRESULT enter = E_FAIL;

@@ -17,16 +17,14 @@ namespace quarva::shellext::testing {
 
 namespace {
 
-std::string quote(const std::string& s)
-{
+std::string quote(const std::string& s) {
     std::string out = "'";
     for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
 // Waits for `path` to exist and hold `marker` (a started program runs on its own).
-bool waitForFile(const fs::path& path, const std::string& marker, int seconds)
-{
+bool waitForFile(const fs::path& path, const std::string& marker, int seconds) {
     for (int i = 0; i < seconds * 10; ++i) {
         if (fs::exists(path) && quarva::testing::readFile(path).find(marker) != std::string::npos) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -38,16 +36,14 @@ bool waitForFile(const fs::path& path, const std::string& marker, int seconds)
 
 class HostTest : public ShellExtTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ShellExtTest::SetUp();
         // The server lives in the installed folder, as the install step puts it.
         fs::copy_file(QZIPSHELL_LIBRARY, installDir() / "libQZipShell32.so", fs::copy_options::overwrite_existing);
         std::string out;
         ASSERT_EQ(run("register " + quote(installDir().string()), &out), 0) << out;
     }
-    int run(const std::string& args, std::string* out = nullptr)
-    {
+    int run(const std::string& args, std::string* out = nullptr) {
         std::string output;
         int rc = quarva::testing::runCommand(quote(QZIPSHELL_HOST) + " " + args + " 2>&1", &output);
         if (out) *out = output;
@@ -55,16 +51,15 @@ protected:
     }
     // For commands that start a program: its output goes to a file, not to a pipe
     // the started program would hold open.
-    int runDetached(const std::string& args, std::string* out)
-    {
+    int runDetached(const std::string& args, std::string* out) {
         const fs::path log = dir() / "qzipshell.log";
-        int rc = quarva::testing::runCommand(quote(QZIPSHELL_HOST) + " " + args + " > " + quote(log.string()) + " 2>&1");
+        int rc =
+            quarva::testing::runCommand(quote(QZIPSHELL_HOST) + " " + args + " > " + quote(log.string()) + " 2>&1");
         *out = quarva::testing::readFile(log);
         return rc;
     }
     // Ends the programs still running on this test's list file.
-    void endStartedPrograms()
-    {
+    void endStartedPrograms() {
         const std::string listPath = (tmpDir() / "~QuarvaZip").string();
         for (const auto& entry : fs::directory_iterator("/proc")) {
             const std::string pid = entry.path().filename().string();
@@ -76,8 +71,7 @@ protected:
     std::string program() const { return installDir().string() + "/QuarvaZip"; }
 };
 
-TEST_F(HostTest, MenuListsTheItemsWithOffsetsAndHelp)
-{
+TEST_F(HostTest, MenuListsTheItemsWithOffsetsAndHelp) {
     const std::string doc = makeFile("Data/report.doc");
     std::string out;
     ASSERT_EQ(run("menu " + quote(doc), &out), 0) << out;
@@ -88,8 +82,7 @@ TEST_F(HostTest, MenuListsTheItemsWithOffsetsAndHelp)
     EXPECT_NE(out.find("2  Zip and E-Ma&il report.zip"), std::string::npos) << out;
 }
 
-TEST_F(HostTest, MenuAsJson)
-{
+TEST_F(HostTest, MenuAsJson) {
     setSettings(0x3FF & ~0x20u & ~0x40u);
     const std::string folder = makeFolder("my.dir");
     std::string out;
@@ -99,9 +92,11 @@ TEST_F(HostTest, MenuAsJson)
                        "\",\"firstId\":1,\"count\":3}]"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("{\"position\":1,\"text\":\"&Add to my.dir.zip\",\"id\":2,\"handler\":\"Quarvazip\",\"offset\":1,"
-                       "\"help\":\"Add the selected item to the archive " + folder + ".zip\",\"helpWide\":"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("{\"position\":1,\"text\":\"&Add to my.dir.zip\",\"id\":2,\"handler\":\"Quarvazip\",\"offset\":1,"
+                 "\"help\":\"Add the selected item to the archive " +
+                 folder + ".zip\",\"helpWide\":"),
+        std::string::npos)
         << out;
     if (quarva::testing::haveTool("python3")) {
         fs::path json = dir() / "menu.json";
@@ -110,8 +105,7 @@ TEST_F(HostTest, MenuAsJson)
     }
 }
 
-TEST_F(HostTest, InvokeWritesTheListFileAndStartsTheCommand)
-{
+TEST_F(HostTest, InvokeWritesTheListFileAndStartsTheCommand) {
     const std::string folder = makeFolder("my.dir");
     std::string out;
     ASSERT_EQ(run("invoke 1 " + quote(folder), &out), 0) << out;
@@ -123,8 +117,7 @@ TEST_F(HostTest, InvokeWritesTheListFileAndStartsTheCommand)
 }
 
 // A name with a line break is refused, and the user reads why.
-TEST_F(HostTest, NameWithALineBreakIsRefusedWithItsReason)
-{
+TEST_F(HostTest, NameWithALineBreakIsRefusedWithItsReason) {
     unsetenv("QUARVA_SHELLEXT_MESSAGE_LOG");  // the message goes to the error output, as for a user
     const std::string zip = makeFile("fotos\n" + dir().string() + "/victim/.zip", "PK");
     std::string out;
@@ -137,8 +130,7 @@ TEST_F(HostTest, NameWithALineBreakIsRefusedWithItsReason)
 
 // Every command but the registration stops while the private temporary folder
 // cannot be used, and says why.
-TEST_F(HostTest, UnusableTemporaryFolderStopsEveryCommand)
-{
+TEST_F(HostTest, UnusableTemporaryFolderStopsEveryCommand) {
     fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
     const std::string folder = makeFolder("photos");
     for (const std::string& command : {"invoke 1 " + quote(folder), "menu " + quote(folder),
@@ -152,8 +144,7 @@ TEST_F(HostTest, UnusableTemporaryFolderStopsEveryCommand)
     EXPECT_EQ(run("register " + quote(installDir().string()), &out), 0) << out;
 }
 
-TEST_F(HostTest, SwitchedOffShowsNoItems)
-{
+TEST_F(HostTest, SwitchedOffShowsNoItems) {
     setSettings(0x3FF & ~0x10u);
     std::string out;
     ASSERT_EQ(run("menu " + quote(makeFile("a.txt")), &out), 0) << out;
@@ -161,10 +152,10 @@ TEST_F(HostTest, SwitchedOffShowsNoItems)
     EXPECT_NE(run("invoke 0 " + quote(makeFile("b.txt")), &out), 0);
 }
 
-TEST_F(HostTest, UnapprovedExtensionIsNotLoaded)
-{
+TEST_F(HostTest, UnapprovedExtensionIsNotLoaded) {
     platform::Registry(registryDir())
-        .deleteValue(platform::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+        .deleteValue(platform::Hive::LocalMachine,
+                     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
                      guidToString(CLSID_ZipContext));
     std::string out;
     ASSERT_EQ(run("menu " + quote(makeFile("a.txt")), &out), 0) << out;
@@ -172,8 +163,7 @@ TEST_F(HostTest, UnapprovedExtensionIsNotLoaded)
     EXPECT_EQ(out.find("Add To &Zip"), std::string::npos) << out;
 }
 
-TEST_F(HostTest, DragMenuAndItsCommand)
-{
+TEST_F(HostTest, DragMenuAndItsCommand) {
     const std::string zip = makeFile("in/b.zip", "PK");
     const std::string out = makeFolder("o");
     std::string text;
@@ -188,21 +178,20 @@ TEST_F(HostTest, DragMenuAndItsCommand)
     EXPECT_EQ(text, "");
 }
 
-TEST_F(HostTest, DropOnAZip)
-{
+TEST_F(HostTest, DropOnAZip) {
     const std::string zip = makeFile("a.zip", "PK");
     const std::string x = makeFile("x.txt"), y = makeFile("y.txt");
     std::string out;
     ASSERT_EQ(run("drop " + quote(zip) + " " + quote(x) + " " + quote(y), &out), 0) << out;
     EXPECT_EQ(listFile(), zip + "\r\n" + x + "\r\n" + y + "\r\n");
-    EXPECT_EQ(launches(), (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/noadddialog", kList}}}));
+    EXPECT_EQ(launches(),
+              (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/noadddialog", kList}}}));
     // Files of other types take no drops.
     EXPECT_NE(run("drop " + quote(x) + " " + quote(y), &out), 0);
     EXPECT_NE(out.find("accepts no drops"), std::string::npos) << out;
 }
 
-TEST_F(HostTest, InfoTipAndSearch)
-{
+TEST_F(HostTest, InfoTipAndSearch) {
     std::string out;
     ASSERT_EQ(run("infotip " + quote(makeArchive("a.zip", 12)), &out), 0) << out;
     EXPECT_EQ(out, "Quarva.Zip Suite info\nFiles/Folders in Archive: 12\n");
@@ -212,8 +201,7 @@ TEST_F(HostTest, InfoTipAndSearch)
     EXPECT_EQ(launches(), (std::vector<Launch>{{false, {installDir().string() + "/QuarvaZip", "/findinzip"}}}));
 }
 
-TEST_F(HostTest, UnregisterTakesTheHandlersAway)
-{
+TEST_F(HostTest, UnregisterTakesTheHandlersAway) {
     std::string out;
     ASSERT_EQ(run("unregister " + quote(installDir().string()), &out), 0) << out;
     ASSERT_EQ(run("menu " + quote(makeFile("a.txt")), &out), 0) << out;
@@ -224,14 +212,16 @@ TEST_F(HostTest, UnregisterTakesTheHandlersAway)
 
 // The real launcher: a stand-in archive manager notes its command line and
 // the list file it was handed.
-TEST_F(HostTest, InvokeStartsTheProgramInTheInstalledFolder)
-{
+TEST_F(HostTest, InvokeStartsTheProgramInTheInstalledFolder) {
     unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
     const fs::path seen = dir() / "seen.txt";
     quarva::testing::writeFile(installDir() / "QuarvaZip",
                                "#!/bin/sh\n"
-                               "{ printf '%s|' \"$@\"; echo; cat \"$2\"; echo; echo END; } > " + quote(seen.string()) + ".part\n"
-                               "mv " + quote(seen.string()) + ".part " + quote(seen.string()) + "\n");
+                               "{ printf '%s|' \"$@\"; echo; cat \"$2\"; echo; echo END; } > " +
+                                   quote(seen.string()) +
+                                   ".part\n"
+                                   "mv " +
+                                   quote(seen.string()) + ".part " + quote(seen.string()) + "\n");
     fs::permissions(installDir() / "QuarvaZip", fs::perms::owner_all);
     const std::string folder = makeFolder("my.dir");
     std::string out;
@@ -248,13 +238,13 @@ TEST_F(HostTest, InvokeStartsTheProgramInTheInstalledFolder)
 // End to end with the installed suite: the archives really change.
 class InstalledSuiteTest : public HostTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         HostTest::SetUp();
         const char* distEnv = std::getenv("QUARVA_DIST_DIR");
         if (!distEnv || !fs::exists(fs::path(distEnv) / "QuarvaZip") ||
             !fs::exists(fs::path(distEnv) / "libQZipShell32.so"))
-            GTEST_SKIP() << "QuarvaZip and libQZipShell32.so are not installed in $QUARVA_DIST_DIR (run cmake --install first)";
+            GTEST_SKIP()
+                << "QuarvaZip and libQZipShell32.so are not installed in $QUARVA_DIST_DIR (run cmake --install first)";
         dist_ = distEnv;
         unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
         setInstalledPath(dist_.string());
@@ -263,15 +253,13 @@ protected:
     }
     // Waits until `check` holds; the archive manager runs on its own.
     template <class Check>
-    bool waitFor(Check check)
-    {
+    bool waitFor(Check check) {
         bool ok = false;
         for (int i = 0; i < 1200 && !(ok = check()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         endStartedPrograms();
         return ok;
     }
-    std::string zipListing(const fs::path& zip)
-    {
+    std::string zipListing(const fs::path& zip) {
         std::string listing;
         if (quarva::testing::runCommand("unzip -Z1 " + quote(zip.string()) + " 2>/dev/null", &listing) != 0) return {};
         return listing;
@@ -279,8 +267,7 @@ protected:
     fs::path dist_;
 };
 
-TEST_F(InstalledSuiteTest, InvokeMakesTheArchive)
-{
+TEST_F(InstalledSuiteTest, InvokeMakesTheArchive) {
     if (!quarva::testing::haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
     const std::string folder = makeFolder("photos");
     makeFile("photos/one.txt", "one\n");
@@ -297,8 +284,7 @@ TEST_F(InstalledSuiteTest, InvokeMakesTheArchive)
     EXPECT_NE(listing.find("two.txt"), std::string::npos) << listing;
 }
 
-TEST_F(InstalledSuiteTest, DropAddsToTheArchive)
-{
+TEST_F(InstalledSuiteTest, DropAddsToTheArchive) {
     if (!quarva::testing::haveTool("zip") || !quarva::testing::haveTool("unzip"))
         GTEST_SKIP() << "Info-ZIP zip and unzip are needed";
     makeFile("first.txt", "first\n");
@@ -312,22 +298,20 @@ TEST_F(InstalledSuiteTest, DropAddsToTheArchive)
     EXPECT_NE(zipListing(zip).find("first.txt"), std::string::npos);
 }
 
-TEST_F(InstalledSuiteTest, RightDragExtractsIntoASubFolder)
-{
+TEST_F(InstalledSuiteTest, RightDragExtractsIntoASubFolder) {
     if (!quarva::testing::haveTool("zip")) GTEST_SKIP() << "Info-ZIP zip is needed";
     makeFile("src/inside.txt", "inside\n");
     const fs::path zip = dir() / "in" / "b.zip";
     fs::create_directories(zip.parent_path());
-    ASSERT_EQ(quarva::testing::runCommand("cd " + quote((dir() / "src").string()) + " && zip -q " + quote(zip.string()) +
-                                          " inside.txt"),
+    ASSERT_EQ(quarva::testing::runCommand("cd " + quote((dir() / "src").string()) + " && zip -q " +
+                                          quote(zip.string()) + " inside.txt"),
               0);
     const std::string target = makeFolder("out");
     std::string out;
     ASSERT_EQ(runDetached("dragmenu-invoke 1 " + quote(target) + " " + quote(zip.string()), &out), 0) << out;
     const fs::path extracted = fs::path(target) / "b" / "inside.txt";
-    ASSERT_TRUE(waitFor([&] {
-        return fs::exists(extracted) && quarva::testing::readFile(extracted) == "inside\n";
-    })) << "QuarvaZip did not extract to " << extracted;
+    ASSERT_TRUE(waitFor([&] { return fs::exists(extracted) && quarva::testing::readFile(extracted) == "inside\n"; }))
+        << "QuarvaZip did not extract to " << extracted;
 }
 
 }  // namespace quarva::shellext::testing

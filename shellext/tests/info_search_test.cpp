@@ -11,8 +11,7 @@ namespace quarva::shellext::testing {
 class InfoSearchTest : public ShellExtTest {
 protected:
     // Load + GetInfoTip, as the shell does; the tip in UTF-8.
-    std::string tip(const std::string& path, HRESULT* hr = nullptr)
-    {
+    std::string tip(const std::string& path, HRESULT* hr = nullptr) {
         IPersistFile* persist = create<IPersistFile>(CLSID_ZipInfo, IID_IPersistFile);
         std::u16string wide = toWide(path);
         HRESULT loaded = persist->Load(wide.c_str(), STGM_READ);
@@ -32,15 +31,13 @@ protected:
     }
 };
 
-TEST_F(InfoSearchTest, LocalArchiveShowsItsCount)
-{
+TEST_F(InfoSearchTest, LocalArchiveShowsItsCount) {
     const std::string zip = makeArchive("a.zip", 12);
     EXPECT_EQ(tip(zip), "Quarva.Zip Suite info\nFiles/Folders in Archive: 12");
     EXPECT_EQ(fileCountCalls(), (std::vector<std::string>{zip}));
 }
 
-TEST_F(InfoSearchTest, RemovableVolumeShowsThePlainTipWithoutLoadingTheLibrary)
-{
+TEST_F(InfoSearchTest, RemovableVolumeShowsThePlainTipWithoutLoadingTheLibrary) {
     const std::string floppy = makeFolder("floppy");
     markRemovable(floppy);
     const std::string zip = makeArchive("floppy/a.zip", 12);
@@ -48,38 +45,32 @@ TEST_F(InfoSearchTest, RemovableVolumeShowsThePlainTipWithoutLoadingTheLibrary)
     EXPECT_TRUE(fileCountCalls().empty());
 }
 
-TEST_F(InfoSearchTest, NetworkPathShowsThePlainTip)
-{
+TEST_F(InfoSearchTest, NetworkPathShowsThePlainTip) {
     EXPECT_EQ(tip("//server/share/a.zip"), "Quarva.Zip Suite File");
     EXPECT_TRUE(fileCountCalls().empty());
 }
 
-TEST_F(InfoSearchTest, OrdinaryProgramShowsTheCountTheLibraryGives)
-{
+TEST_F(InfoSearchTest, OrdinaryProgramShowsTheCountTheLibraryGives) {
     EXPECT_EQ(tip(makeFile("tool.exe", "MZ")), "Quarva.Zip Suite info\nFiles/Folders in Archive: 0");
 }
 
-TEST_F(InfoSearchTest, MissingLibraryCountsZero)
-{
+TEST_F(InfoSearchTest, MissingLibraryCountsZero) {
     std::filesystem::remove(installDir() / "libqzip32.so");
     EXPECT_EQ(tip(makeArchive("a.zip", 12)), "Quarva.Zip Suite info\nFiles/Folders in Archive: 0");
 }
 
-TEST_F(InfoSearchTest, TipWorksWithShellExtensionsOff)
-{
+TEST_F(InfoSearchTest, TipWorksWithShellExtensionsOff) {
     setSettings(0x3FF & ~0x10u);
     EXPECT_EQ(tip(makeArchive("a.zip", 3)), "Quarva.Zip Suite info\nFiles/Folders in Archive: 3");
 }
 
-TEST_F(InfoSearchTest, NamesBeyondThePathLimitAreRefused)
-{
+TEST_F(InfoSearchTest, NamesBeyondThePathLimitAreRefused) {
     HRESULT hr = S_OK;
     EXPECT_EQ(tip("/" + std::string(300, 'a') + ".zip", &hr), "");
     EXPECT_EQ(hr, E_INVALIDARG);
 }
 
-TEST_F(InfoSearchTest, RealZipIsCountedByTheInstalledFormatLibrary)
-{
+TEST_F(InfoSearchTest, RealZipIsCountedByTheInstalledFormatLibrary) {
     const char* dist = std::getenv("QUARVA_DIST_DIR");
     if (!dist || !std::filesystem::exists(std::filesystem::path(dist) / "libqzip32.so"))
         GTEST_SKIP() << "the format library is not installed in $QUARVA_DIST_DIR yet";
@@ -88,12 +79,13 @@ TEST_F(InfoSearchTest, RealZipIsCountedByTheInstalledFormatLibrary)
     makeFile("src/one.txt", "1");
     makeFile("src/two.txt", "2");
     const std::string zip = (dir() / "real.zip").string();
-    ASSERT_EQ(quarva::testing::runCommand("cd '" + (dir() / "src").string() + "' && zip -q '" + zip + "' one.txt two.txt"), 0);
+    ASSERT_EQ(
+        quarva::testing::runCommand("cd '" + (dir() / "src").string() + "' && zip -q '" + zip + "' one.txt two.txt"),
+        0);
     EXPECT_EQ(tip(zip), "Quarva.Zip Suite info\nFiles/Folders in Archive: 2");
 }
 
-TEST_F(InfoSearchTest, SearchStartsFindInZipForOffsetZeroOnly)
-{
+TEST_F(InfoSearchTest, SearchStartsFindInZipForOffsetZeroOnly) {
     setSettings(0x3FF & ~0x10u);  // the search ignores the switches
     IContextMenu* search = create<IContextMenu>(CLSID_ZipSearch, IID_IContextMenu);
     IMenu* menu = CMenu::create();
@@ -111,10 +103,9 @@ TEST_F(InfoSearchTest, SearchStartsFindInZipForOffsetZeroOnly)
     search->Release();
 }
 
-TEST_F(InfoSearchTest, SearchWithoutInstalledPathStillAnswersOk)
-{
-    platform::Registry(registryDir()).deleteValue(platform::Hive::CurrentUser,
-                                                  "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
+TEST_F(InfoSearchTest, SearchWithoutInstalledPathStillAnswersOk) {
+    platform::Registry(registryDir())
+        .deleteValue(platform::Hive::CurrentUser, "Software\\Quarva Software\\Quarva.Zip\\Settings", "Installed Path");
     IContextMenu* search = create<IContextMenu>(CLSID_ZipSearch, IID_IContextMenu);
     EXPECT_EQ(invoke(search, 0), S_OK);
     EXPECT_EQ(launches(), (std::vector<Launch>{{false, {"/QuarvaZip", "/findinzip"}}}));

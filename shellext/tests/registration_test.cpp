@@ -26,29 +26,41 @@ struct Expected {
     const char* approval;
 };
 
-const std::vector<Expected>& expectedClasses()
-{
+const std::vector<Expected>& expectedClasses() {
     static const std::vector<Expected> e = {
-        {&CLSID_ZipContext, "Zip.ZipContext", "Zip.ZipContext.1", "ZipContext Class",
+        {&CLSID_ZipContext,
+         "Zip.ZipContext",
+         "Zip.ZipContext.1",
+         "ZipContext Class",
          {"*\\shellex\\contextmenuhandlers\\QuarvaZip", "Directory\\shellex\\contextmenuhandlers\\Quarvazip",
           "Folder\\shellex\\contextmenuhandlers\\Quarvazip"},
          "Quarva.Zip ContextMenuHandler"},
-        {&CLSID_ZipDrag, "Zip.ZipDrag", "Zip.ZipDrag.1", "ZipDrag Class",
+        {&CLSID_ZipDrag,
+         "Zip.ZipDrag",
+         "Zip.ZipDrag.1",
+         "ZipDrag Class",
          {"Directory\\Shellex\\DragDropHandlers\\QuarvaZip", "Drive\\Shellex\\DragDropHandlers\\QuarvaZip",
           "Folder\\Shellex\\DragDropHandlers\\QuarvaZip"},
          "Quarva.Zip DragHandler"},
-        {&CLSID_ZipDrop, "Zip.ZipDrop", "Zip.ZipDrop.1", "ZipDrop Class", {"QuarvaZip\\Shellex\\DropHandler"},
+        {&CLSID_ZipDrop,
+         "Zip.ZipDrop",
+         "Zip.ZipDrop.1",
+         "ZipDrop Class",
+         {"QuarvaZip\\Shellex\\DropHandler"},
          "Quarva.Zip DropHandler"},
         {&CLSID_ZipSearch, "Zip.ZipSearch", "Zip.ZipSearch.1", "ZipSearch Class", {}, "Quarva.Zip Search"},
-        {&CLSID_ZipInfo, "Zip.ZipInfo", "Zip.ZipInfo.1", "ZipInfo Class",
-         {"QuarvaZip\\Shellex\\{00021500-0000-0000-c000-000000000046}"}, "Quarva.Zip InfoHandler"},
+        {&CLSID_ZipInfo,
+         "Zip.ZipInfo",
+         "Zip.ZipInfo.1",
+         "ZipInfo Class",
+         {"QuarvaZip\\Shellex\\{00021500-0000-0000-c000-000000000046}"},
+         "Quarva.Zip InfoHandler"},
     };
     return e;
 }
 }  // namespace
 
-std::string shellQuote(const std::string& s)
-{
+std::string shellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
@@ -57,23 +69,21 @@ std::string shellQuote(const std::string& s)
 class RegistrationTest : public ShellExtTest {
 protected:
     Registry reg() const { return Registry(registryDir()); }
-    std::string str(Hive hive, const std::string& key, const std::string& name = "") const
-    {
+    std::string str(Hive hive, const std::string& key, const std::string& name = "") const {
         return reg().readString(hive, key, name).value_or("<missing>");
     }
     // The library copied to `folder`, loaded from there, registered with its own path.
-    std::string registerCopyAt(const fs::path& folder)
-    {
+    std::string registerCopyAt(const fs::path& folder) {
         fs::create_directories(folder);
         fs::path copy = folder / "libQZipShell32.so";
         fs::copy_file(QZIPSHELL_LIBRARY, copy, fs::copy_options::overwrite_existing);
         std::string out;
-        int rc = quarva::testing::runCommand(shellQuote(QZIPSHELL_HOST) + " register " + shellQuote(folder.string()), &out);
+        int rc =
+            quarva::testing::runCommand(shellQuote(QZIPSHELL_HOST) + " register " + shellQuote(folder.string()), &out);
         EXPECT_EQ(rc, 0) << out;
         return copy.string();
     }
-    void checkRegistered(const std::string& modulePath)
-    {
+    void checkRegistered(const std::string& modulePath) {
         const std::string libid = guidToString(LIBID_ZIPLib);
         for (const auto& e : expectedClasses()) {
             const std::string clsid = guidToString(*e.clsid);
@@ -109,20 +119,17 @@ protected:
     }
 };
 
-TEST_F(RegistrationTest, WritesEveryEntryWithTheModulePath)
-{
+TEST_F(RegistrationTest, WritesEveryEntryWithTheModulePath) {
     ASSERT_EQ(server().registerServer(), S_OK);
     checkRegistered(fs::path(QZIPSHELL_LIBRARY).lexically_normal().string());
 }
 
-TEST_F(RegistrationTest, PathWithBlanksAndQuotesIsWrittenAsItIs)
-{
+TEST_F(RegistrationTest, PathWithBlanksAndQuotesIsWrittenAsItIs) {
     const std::string path = registerCopyAt(dir() / "Program Files" / "it's here");
     checkRegistered(path);
 }
 
-TEST_F(RegistrationTest, RegisteringTwiceLeavesOneSet)
-{
+TEST_F(RegistrationTest, RegisteringTwiceLeavesOneSet) {
     ASSERT_EQ(server().registerServer(), S_OK);
     // A stale entry in the class key disappears: the key is rewritten.
     const std::string key = "CLSID\\" + guidToString(CLSID_ZipContext);
@@ -137,10 +144,11 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesOneSet)
     EXPECT_EQ(reg().subkeys(Hive::ClassesRoot, "*\\shellex\\contextmenuhandlers").size(), 1u);
 }
 
-TEST_F(RegistrationTest, UnregisteringRemovesOnlyWhatItCreated)
-{
+TEST_F(RegistrationTest, UnregisteringRemovesOnlyWhatItCreated) {
     // Another extension's handler and approval, and a file type that is not ours.
-    ASSERT_EQ(reg().writeString(Hive::ClassesRoot, "*\\shellex\\contextmenuhandlers\\Other", "", "{11111111-2222-3333-4444-555555555555}"), 0);
+    ASSERT_EQ(reg().writeString(Hive::ClassesRoot, "*\\shellex\\contextmenuhandlers\\Other", "",
+                                "{11111111-2222-3333-4444-555555555555}"),
+              0);
     ASSERT_EQ(reg().writeString(Hive::LocalMachine, kApproved, "{11111111-2222-3333-4444-555555555555}", "Other"), 0);
     ASSERT_EQ(reg().writeString(Hive::ClassesRoot, "Directory\\shellex\\PropertySheetHandlers\\Other", "", "x"), 0);
     ASSERT_EQ(server().registerServer(), S_OK);
@@ -170,8 +178,7 @@ TEST_F(RegistrationTest, UnregisteringRemovesOnlyWhatItCreated)
     EXPECT_EQ(server().unregisterServer(), S_OK);
 }
 
-TEST_F(RegistrationTest, UnregisteringKeepsTheFileTypeTheArchiveManagerWrote)
-{
+TEST_F(RegistrationTest, UnregisteringKeepsTheFileTypeTheArchiveManagerWrote) {
     ASSERT_EQ(server().registerServer(), S_OK);
     ASSERT_EQ(reg().writeString(Hive::ClassesRoot, "QuarvaZip", "", "Zip archive"), 0);
     ASSERT_EQ(server().unregisterServer(), S_OK);
@@ -179,8 +186,7 @@ TEST_F(RegistrationTest, UnregisteringKeepsTheFileTypeTheArchiveManagerWrote)
     EXPECT_FALSE(reg().keyExists(Hive::ClassesRoot, "QuarvaZip\\Shellex\\DropHandler"));
 }
 
-TEST_F(RegistrationTest, StoreThatCannotBeWrittenFailsRegistration)
-{
+TEST_F(RegistrationTest, StoreThatCannotBeWrittenFailsRegistration) {
     // The store's folder is taken by a plain file: nothing can be written there.
     fs::remove_all(registryDir());
     quarva::testing::writeFile(registryDir(), "not a folder");

@@ -10,8 +10,7 @@ namespace quarva::shellext::testing {
 
 class ServerTest : public ShellExtTest {};
 
-TEST_F(ServerTest, ExportsExactlyTheFourEntryPoints)
-{
+TEST_F(ServerTest, ExportsExactlyTheFourEntryPoints) {
     if (!quarva::testing::haveTool("nm")) GTEST_SKIP() << "nm is not installed";
     std::string out;
     ASSERT_EQ(quarva::testing::runCommand(std::string("nm -D --defined-only '") + QZIPSHELL_LIBRARY +
@@ -21,8 +20,7 @@ TEST_F(ServerTest, ExportsExactlyTheFourEntryPoints)
     EXPECT_EQ(out, "DllCanUnloadNow\nDllGetClassObject\nDllRegisterServer\nDllUnregisterServer\n");
 }
 
-TEST_F(ServerTest, UnknownClassesAndZipPropAreNotAvailable)
-{
+TEST_F(ServerTest, UnknownClassesAndZipPropAreNotAvailable) {
     void* p = reinterpret_cast<void*>(1);
     EXPECT_EQ(server().getClassObject(CLSID_ZipProp, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(p, nullptr);
@@ -30,8 +28,7 @@ TEST_F(ServerTest, UnknownClassesAndZipPropAreNotAvailable)
     EXPECT_EQ(server().getClassObject(CLSID_ZipContext, IID_IClassFactory, nullptr), E_POINTER);
 }
 
-TEST_F(ServerTest, FactoryAnswersOnlyItsInterfaces)
-{
+TEST_F(ServerTest, FactoryAnswersOnlyItsInterfaces) {
     void* p = nullptr;
     EXPECT_EQ(server().getClassObject(CLSID_ZipInfo, IID_IContextMenu, &p), E_NOINTERFACE);
     EXPECT_EQ(p, nullptr);
@@ -40,8 +37,7 @@ TEST_F(ServerTest, FactoryAnswersOnlyItsInterfaces)
     unk->Release();
 }
 
-TEST_F(ServerTest, CanUnloadOnlyWhenNoObjectLives)
-{
+TEST_F(ServerTest, CanUnloadOnlyWhenNoObjectLives) {
     ASSERT_EQ(server().canUnloadNow(), S_OK);
     IClassFactory* factory = nullptr;
     ASSERT_EQ(server().getClassObject(CLSID_ZipContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
@@ -56,8 +52,7 @@ TEST_F(ServerTest, CanUnloadOnlyWhenNoObjectLives)
     EXPECT_EQ(server().canUnloadNow(), S_OK);
 }
 
-TEST_F(ServerTest, LockServerKeepsTheModuleAndAHeldFactoryToo)
-{
+TEST_F(ServerTest, LockServerKeepsTheModuleAndAHeldFactoryToo) {
     IClassFactory* factory = nullptr;
     ASSERT_EQ(server().getClassObject(CLSID_ZipDrop, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     EXPECT_EQ(server().canUnloadNow(), S_FALSE);
@@ -70,8 +65,7 @@ TEST_F(ServerTest, LockServerKeepsTheModuleAndAHeldFactoryToo)
     EXPECT_EQ(server().canUnloadNow(), S_OK);
 }
 
-TEST_F(ServerTest, FailedQueryDestroysTheNewObject)
-{
+TEST_F(ServerTest, FailedQueryDestroysTheNewObject) {
     void* p = reinterpret_cast<void*>(1);
     IClassFactory* factory = nullptr;
     ASSERT_EQ(server().getClassObject(CLSID_ZipSearch, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
@@ -87,18 +81,22 @@ struct MapCase {
     std::vector<const IID*> refused;
 };
 
-TEST_F(ServerTest, EveryClassAnswersItsInterfaceMap)
-{
+TEST_F(ServerTest, EveryClassAnswersItsInterfaceMap) {
     const std::vector<MapCase> cases = {
-        {&CLSID_ZipContext, {&IID_IZipContext, &IID_IDispatch, &IID_IShellExtInit, &IID_IContextMenu},
+        {&CLSID_ZipContext,
+         {&IID_IZipContext, &IID_IDispatch, &IID_IShellExtInit, &IID_IContextMenu},
          {&IID_IDropTarget, &IID_IPersistFile, &IID_IQueryInfo, &IID_IZipDrag}},
-        {&CLSID_ZipDrag, {&IID_IZipDrag, &IID_IDispatch, &IID_IShellExtInit, &IID_IContextMenu},
+        {&CLSID_ZipDrag,
+         {&IID_IZipDrag, &IID_IDispatch, &IID_IShellExtInit, &IID_IContextMenu},
          {&IID_IZipContext, &IID_IDropTarget, &IID_IQueryInfo}},
-        {&CLSID_ZipDrop, {&IID_IZipDrop, &IID_IDispatch, &IID_IPersistFile, &IID_IDropTarget},
+        {&CLSID_ZipDrop,
+         {&IID_IZipDrop, &IID_IDispatch, &IID_IPersistFile, &IID_IDropTarget},
          {&IID_IContextMenu, &IID_IShellExtInit, &IID_IQueryInfo}},
-        {&CLSID_ZipSearch, {&IID_IZipSearch, &IID_IDispatch, &IID_IContextMenu},
+        {&CLSID_ZipSearch,
+         {&IID_IZipSearch, &IID_IDispatch, &IID_IContextMenu},
          {&IID_IShellExtInit, &IID_IPersistFile, &IID_IDropTarget}},
-        {&CLSID_ZipInfo, {&IID_IZipInfo, &IID_IDispatch, &IID_IPersistFile, &IID_IQueryInfo},
+        {&CLSID_ZipInfo,
+         {&IID_IZipInfo, &IID_IDispatch, &IID_IPersistFile, &IID_IQueryInfo},
          {&IID_IContextMenu, &IID_IDropTarget, &IID_IShellExtInit}},
     };
     for (const auto& c : cases) {
@@ -124,8 +122,7 @@ TEST_F(ServerTest, EveryClassAnswersItsInterfaceMap)
     EXPECT_EQ(server().canUnloadNow(), S_OK);
 }
 
-TEST_F(ServerTest, DispatchPartHasNoMembers)
-{
+TEST_F(ServerTest, DispatchPartHasNoMembers) {
     IDispatch* d = create<IDispatch>(CLSID_ZipContext, IID_IDispatch);
     UINT count = 7;
     EXPECT_EQ(d->GetTypeInfoCount(&count), S_OK);
@@ -140,8 +137,7 @@ TEST_F(ServerTest, DispatchPartHasNoMembers)
 // A controlling object that aggregates a handler.
 class Outer final : public IUnknown {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override
-    {
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown) {
             *ppv = static_cast<IUnknown*>(this);
             AddRef();
@@ -155,8 +151,7 @@ public:
     IUnknown* inner = nullptr;
 };
 
-TEST_F(ServerTest, AggregatedObjectDelegatesToItsOuter)
-{
+TEST_F(ServerTest, AggregatedObjectDelegatesToItsOuter) {
     Outer outer;
     IClassFactory* factory = nullptr;
     ASSERT_EQ(server().getClassObject(CLSID_ZipInfo, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);

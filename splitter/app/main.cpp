@@ -16,25 +16,21 @@
 
 namespace {
 
-std::string programFolder()
-{
+std::string programFolder() {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : self.parent_path().string();
 }
 
-bool haveDisplay()
-{
+bool haveDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (w && *w);
 }
 
-
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     using namespace quarva::splitter;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;

@@ -24,8 +24,7 @@ using platform::MessageBoxRequest;
 class HookedPrompts : public platform::testing::ScriptedPrompts {
 public:
     std::function<void(const MessageBoxRequest&)> onBox;
-    Answer messageBox(const MessageBoxRequest& request) override
-    {
+    Answer messageBox(const MessageBoxRequest& request) override {
         if (onBox) onBox(request);
         // A run that keeps asking is a fault under test: end it rather than loop for ever.
         if (boxes().size() > 200 && request.buttons == Buttons::OkCancel) {
@@ -34,20 +33,17 @@ public:
         }
         return ScriptedPrompts::messageBox(request);
     }
-    std::vector<std::string> boxTexts() const
-    {
+    std::vector<std::string> boxTexts() const {
         std::vector<std::string> out;
         for (const auto& b : boxes()) out.push_back(b.text);
         return out;
     }
-    int count(const std::string& text) const
-    {
+    int count(const std::string& text) const {
         int n = 0;
         for (const auto& b : boxes()) n += b.text == text;
         return n;
     }
-    bool shown(const std::string& text) const
-    {
+    bool shown(const std::string& text) const {
         for (const auto& b : boxes())
             if (b.text == text) return true;
         return false;
@@ -56,8 +52,7 @@ public:
 
 class SplitterTest : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FolderTest::SetUp();
         unsetenv("QUARVA_REMOVABLE_ROOTS");
         src = dir() / "src";
@@ -67,44 +62,38 @@ protected:
         fs::create_directories(out);
         fs::create_directories(back);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         unsetenv("QUARVA_REMOVABLE_ROOTS");
         FolderTest::TearDown();
     }
 
-    fs::path makeSource(const std::string& name, std::size_t size, std::uint32_t seed = 7)
-    {
+    fs::path makeSource(const std::string& name, std::size_t size, std::uint32_t seed = 7) {
         fs::path p = src / name;
         quarva::testing::writeFile(p, quarva::testing::randomBytes(size, seed));
         return p;
     }
 
-    std::unique_ptr<CVantorSplitDlg> makeDlg()
-    {
+    std::unique_ptr<CVantorSplitDlg> makeDlg() {
         auto dlg = std::make_unique<CVantorSplitDlg>(prompts, (dir() / "installed").string());
         dlg->OnInitDialog(false);
         return dlg;
     }
 
     // A split of `source` into `dest` in split mode with whatever size the dialog holds.
-    void split(CVantorSplitDlg& dlg, const fs::path& source, const fs::path& dest)
-    {
+    void split(CVantorSplitDlg& dlg, const fs::path& source, const fs::path& dest) {
         dlg.SetMode(true);
         dlg.OnFileChosen(source.string(), source.parent_path().string());
         dlg.OnFolderChosen(dest.string());
         dlg.OnAction();
     }
 
-    void rejoin(CVantorSplitDlg& dlg, const fs::path& infoOrChunk, const fs::path& dest)
-    {
+    void rejoin(CVantorSplitDlg& dlg, const fs::path& infoOrChunk, const fs::path& dest) {
         dlg.OpenFile(infoOrChunk.string());
         dlg.OnFolderChosen(dest.string());
         dlg.OnAction();
     }
 
-    std::vector<std::string> filesIn(const fs::path& folder) const
-    {
+    std::vector<std::string> filesIn(const fs::path& folder) const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());

@@ -6,18 +6,16 @@
 #include <iostream>
 #include <string>
 
-int main()
-{
+int main() {
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     if (!bus) {
         std::fprintf(stderr, "no session bus: %s\n", error->message);
         return 1;
     }
-    GVariant* reply = g_dbus_connection_call_sync(bus, "com.quarva.VantorSplit", "/com/quarva/VantorSplit",
-                                                  "com.quarva.VantorSplit.Factory", "CreateApplication", nullptr,
-                                                  G_VARIANT_TYPE("(so)"), G_DBUS_CALL_FLAGS_NONE, 60000, nullptr,
-                                                  &error);
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "com.quarva.VantorSplit", "/com/quarva/VantorSplit", "com.quarva.VantorSplit.Factory", "CreateApplication",
+        nullptr, G_VARIANT_TYPE("(so)"), G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
     if (!reply) {
         std::fprintf(stderr, "CreateApplication failed: %s\n", error->message);
         return 1;
@@ -27,8 +25,7 @@ int main()
     g_variant_get(reply, "(&s&o)", &name, &path);
     std::printf("%s\n", name);
     std::fflush(stdout);
-    for (std::string line; std::getline(std::cin, line);) {
-    }
+    for (std::string line; std::getline(std::cin, line);) {}
     g_variant_unref(reply);
     g_object_unref(bus);
     return 0;

@@ -25,8 +25,7 @@ std::string quote(const std::string& s) { return "'" + s + "'"; }
 
 class FrontEndTest : public SplitterTest {
 protected:
-    int run(const std::string& args, std::string* output = nullptr)
-    {
+    int run(const std::string& args, std::string* output = nullptr) {
         std::string o;
         int rc = runCommand(std::string(QUARVA_SPLIT_PROGRAM) + " " + args + " </dev/null", &o);
         if (output) *output = o;
@@ -34,8 +33,7 @@ protected:
     }
 };
 
-TEST_F(FrontEndTest, RoundTripsOfManySizes)
-{
+TEST_F(FrontEndTest, RoundTripsOfManySizes) {
     struct Case {
         std::size_t size;
         std::string option;
@@ -63,18 +61,19 @@ TEST_F(FrontEndTest, RoundTripsOfManySizes)
         fs::create_directories(set);
         fs::create_directories(target);
         std::string output;
-        ASSERT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(set.string()) + " " + c.option, &output), 0)
+        ASSERT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(set.string()) + " " + c.option, &output),
+                  0)
             << output;
         EXPECT_NE(output.find("Operation Status:\n Completed successfully"), std::string::npos);
         EXPECT_EQ(filesIn(set).size(), c.chunks + 1);
-        std::string rejoinFrom = c.size % 2 ? (set / chunkFileName(name, 0)).string() : (set / infoFileName(name)).string();
+        std::string rejoinFrom =
+            c.size % 2 ? (set / chunkFileName(name, 0)).string() : (set / infoFileName(name)).string();
         ASSERT_EQ(run("--rejoin " + quote(rejoinFrom) + " --dest " + quote(target.string()), &output), 0) << output;
         EXPECT_TRUE(readFile(target / name) == readFile(source)) << "rejoined file differs";
     }
 }
 
-TEST_F(FrontEndTest, RelativePathsAreTakenFromTheCurrentFolder)
-{
+TEST_F(FrontEndTest, RelativePathsAreTakenFromTheCurrentFolder) {
     auto source = makeSource("rel.dat", 3000000, 77);
     fs::create_directories(out / "set");
     fs::create_directories(back / "joined");
@@ -85,18 +84,17 @@ TEST_F(FrontEndTest, RelativePathsAreTakenFromTheCurrentFolder)
                          &output),
               0)
         << output;
-    ASSERT_EQ(runCommand(cd + QUARVA_SPLIT_PROGRAM + " --rejoin " +
-                             quote(fs::relative(out / "set" / infoFileName("rel.dat"), source.parent_path()).string()) +
-                             " --dest " + quote(fs::relative(back / "joined", source.parent_path()).string()) +
-                             " </dev/null",
-                         &output),
-              0)
+    ASSERT_EQ(
+        runCommand(cd + QUARVA_SPLIT_PROGRAM + " --rejoin " +
+                       quote(fs::relative(out / "set" / infoFileName("rel.dat"), source.parent_path()).string()) +
+                       " --dest " + quote(fs::relative(back / "joined", source.parent_path()).string()) + " </dev/null",
+                   &output),
+        0)
         << output;
     EXPECT_TRUE(readFile(back / "joined" / "rel.dat") == readFile(source));
 }
 
-TEST_F(FrontEndTest, MalformedInformationFileIsRefusedAndWritesNothing)
-{
+TEST_F(FrontEndTest, MalformedInformationFileIsRefusedAndWritesNothing) {
     auto bytes = encodeInfo({2, "../../escape.bin", 10});
     ASSERT_TRUE(bytes);
     writeFile(out / "evil.sio", std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
@@ -109,15 +107,15 @@ TEST_F(FrontEndTest, MalformedInformationFileIsRefusedAndWritesNothing)
     EXPECT_FALSE(fs::exists(dir() / "escape.bin"));
 }
 
-TEST_F(FrontEndTest, FailuresExitNonZero)
-{
+TEST_F(FrontEndTest, FailuresExitNonZero) {
     auto source = makeSource("x.bin", 5000);
     std::string output;
     // Same size as the file: nothing to split.
     EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 5000", &output), 1);
     EXPECT_NE(output.find("Splitting is not necessary."), std::string::npos);
     // Too large for the set format.
-    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 5000MB", &output), 1);
+    EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 5000MB", &output),
+              1);
     EXPECT_NE(output.find("smaller than 4 GB"), std::string::npos);
     EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote((dir() / "none").string()), &output), 1);
     EXPECT_NE(output.find("Destination folder is not defined"), std::string::npos);
@@ -130,12 +128,14 @@ TEST_F(FrontEndTest, FailuresExitNonZero)
     EXPECT_NE(output.find("Doubtful inconsistence of data"), std::string::npos) << output;
     EXPECT_TRUE(filesIn(back).empty());
     // --answer cancel gives up at the first question.
-    EXPECT_EQ(run("--rejoin " + quote((out / "x.bin.sio").string()) + " --dest " + quote(back.string()) + " --answer cancel", &output), 1);
+    EXPECT_EQ(
+        run("--rejoin " + quote((out / "x.bin.sio").string()) + " --dest " + quote(back.string()) + " --answer cancel",
+            &output),
+        1);
     EXPECT_EQ(output.find("Doubtful"), std::string::npos) << output;
 }
 
-TEST_F(FrontEndTest, CommandLineErrors)
-{
+TEST_F(FrontEndTest, CommandLineErrors) {
     std::string output;
     EXPECT_EQ(run("--split", &output), 2);
     EXPECT_EQ(run("--split a", &output), 2);
@@ -147,10 +147,11 @@ TEST_F(FrontEndTest, CommandLineErrors)
     EXPECT_NE(output.find("--rejoin"), std::string::npos);
 }
 
-TEST_F(FrontEndTest, WithoutADisplayTheWindowIsNotOpened)
-{
+TEST_F(FrontEndTest, WithoutADisplayTheWindowIsNotOpened) {
     std::string output;
-    EXPECT_EQ(runCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(QUARVA_SPLIT_PROGRAM) + " </dev/null", &output), 2);
+    EXPECT_EQ(
+        runCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(QUARVA_SPLIT_PROGRAM) + " </dev/null", &output),
+        2);
     EXPECT_NE(output.find("needs a display"), std::string::npos) << output;
     EXPECT_NE(output.find("--split"), std::string::npos);
 }
@@ -160,8 +161,7 @@ TEST_F(FrontEndTest, WithoutADisplayTheWindowIsNotOpened)
 struct CaughtSplit {
     pid_t pid = 0;
     int chunkFd = -1, errFd = -1;
-    std::string readErrUntil(const std::string& text)
-    {
+    std::string readErrUntil(const std::string& text) {
         std::string err;
         char buf[256];
         while (err.find(text) == std::string::npos) {
@@ -171,11 +171,9 @@ struct CaughtSplit {
         }
         return err;
     }
-    int finish(bool drain)
-    {
+    int finish(bool drain) {
         char buf[4096];
-        while (drain && read(chunkFd, buf, sizeof buf) > 0) {
-        }
+        while (drain && read(chunkFd, buf, sizeof buf) > 0) {}
         int status = 0;
         EXPECT_EQ(waitpid(pid, &status, 0), pid);
         close(chunkFd);
@@ -184,8 +182,7 @@ struct CaughtSplit {
     }
 };
 
-static void startCaughtSplit(CaughtSplit& run, const fs::path& source, const fs::path& out, const fs::path& fifo)
-{
+static void startCaughtSplit(CaughtSplit& run, const fs::path& source, const fs::path& out, const fs::path& fifo) {
     fs::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     fs::create_symlink(fifo, out / (source.filename().string() + ".1.spl"));
@@ -218,8 +215,7 @@ static void startCaughtSplit(CaughtSplit& run, const fs::path& source, const fs:
     ASSERT_EQ(got, 1);
 }
 
-TEST_F(FrontEndTest, InterruptsCancelTheRunAndRemoveTheSet)
-{
+TEST_F(FrontEndTest, InterruptsCancelTheRunAndRemoveTheSet) {
     auto source = makeSource("i.bin", 3000000);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE("signal " + std::to_string(sig));
@@ -237,8 +233,7 @@ TEST_F(FrontEndTest, InterruptsCancelTheRunAndRemoveTheSet)
     }
 }
 
-TEST_F(FrontEndTest, SecondInterruptEndsAtOnceAndTakesTheInformationFile)
-{
+TEST_F(FrontEndTest, SecondInterruptEndsAtOnceAndTakesTheInformationFile) {
     auto source = makeSource("j.bin", 3000000);
     CaughtSplit run;
     startCaughtSplit(run, source, out, dir() / "fifo");
@@ -255,8 +250,7 @@ TEST_F(FrontEndTest, SecondInterruptEndsAtOnceAndTakesTheInformationFile)
     EXPECT_FALSE(fs::is_symlink(out / "j.bin.1.spl"));
 }
 
-TEST_F(FrontEndTest, RejoinReplacesAnExistingFileOnlyWithOverwrite)
-{
+TEST_F(FrontEndTest, RejoinReplacesAnExistingFileOnlyWithOverwrite) {
     auto source = makeSource("o.bin", 5000);
     ASSERT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --size 2000"), 0);
     writeFile(back / "o.bin", "precious");
@@ -273,8 +267,7 @@ TEST_F(FrontEndTest, RejoinReplacesAnExistingFileOnlyWithOverwrite)
     EXPECT_EQ(run("--split " + quote(source.string()) + " --dest " + quote(out.string()) + " --overwrite", &output), 2);
 }
 
-TEST_F(FrontEndTest, UnattendedRunsEndInsteadOfRetryingForEver)
-{
+TEST_F(FrontEndTest, UnattendedRunsEndInsteadOfRetryingForEver) {
     auto source = makeSource("k.bin", 5000);
     // Chunk 1 can never be created: a folder has its name. Nobody can fix that here.
     fs::create_directory(out / "k.bin.1.spl");
@@ -286,7 +279,8 @@ TEST_F(FrontEndTest, UnattendedRunsEndInsteadOfRetryingForEver)
     // Names whose chunk names cannot exist are refused before anything is written.
     auto longName = makeSource(std::string(250, 'n'), 5000);
     fs::remove_all(out / "k.bin.1.spl");
-    EXPECT_EQ(run("--split " + quote(longName.string()) + " --dest " + quote(out.string()) + " --size 2000", &output), 1);
+    EXPECT_EQ(run("--split " + quote(longName.string()) + " --dest " + quote(out.string()) + " --size 2000", &output),
+              1);
     EXPECT_NE(output.find("The file name is too long"), std::string::npos) << output.substr(0, 2000);
     EXPECT_TRUE(filesIn(out).empty());
 }

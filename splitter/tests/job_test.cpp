@@ -11,8 +11,7 @@ using quarva::testing::readFile;
 
 namespace {
 
-JobRequest splitRequest(const fs::path& source, const fs::path& dest, const std::string& bytes)
-{
+JobRequest splitRequest(const fs::path& source, const fs::path& dest, const std::string& bytes) {
     JobRequest r;
     r.split = true;
     r.sourcePath = source.string();
@@ -25,8 +24,7 @@ JobRequest splitRequest(const fs::path& source, const fs::path& dest, const std:
 
 }  // namespace
 
-TEST_F(SplitterTest, JobsSplitAndRejoinOnTheirOwnAndReportTheirEnd)
-{
+TEST_F(SplitterTest, JobsSplitAndRejoinOnTheirOwnAndReportTheirEnd) {
     auto source = makeSource("j.bin", 250000);
     std::vector<std::string> seen;  // events and boxes, in order
     prompts.onBox = [&](const MessageBoxRequest& box) { seen.push_back("box:" + box.text); };
@@ -56,16 +54,14 @@ TEST_F(SplitterTest, JobsSplitAndRejoinOnTheirOwnAndReportTheirEnd)
     rejoinEvents.pieceDone = [&] { ++pieces; };
     auto job = COperationJob::create(rejoin, prompts, rejoinEvents);
     job->start();
-    while (!job->waitFor(std::chrono::milliseconds(10))) {
-    }
+    while (!job->waitFor(std::chrono::milliseconds(10))) {}
     job->join();
     EXPECT_TRUE(job->completed());
     EXPECT_EQ(pieces, 3);
     EXPECT_EQ(readFile(back / "j.bin"), readFile(source));
 }
 
-TEST_F(SplitterTest, CancelTokenStopsAJobAndItsSetGoes)
-{
+TEST_F(SplitterTest, CancelTokenStopsAJobAndItsSetGoes) {
     auto source = makeSource("c.bin", 1000000);
     JobEvents events;
     std::unique_ptr<COperationJob> job;
@@ -81,8 +77,7 @@ TEST_F(SplitterTest, CancelTokenStopsAJobAndItsSetGoes)
     EXPECT_TRUE(filesIn(out).empty());
 }
 
-TEST_F(SplitterTest, RequestChecksComeBeforeAnyJob)
-{
+TEST_F(SplitterTest, RequestChecksComeBeforeAnyJob) {
     JobRequest r = splitRequest(src / "none.bin", out, "10");
     EXPECT_FALSE(checkJobRequest(r, prompts));
     r.sourcePath = makeSource("s.bin", 10).string();

@@ -13,8 +13,7 @@ using namespace quarva::splitter::testing;
 using quarva::testing::readFile;
 using quarva::testing::writeFile;
 
-TEST(MediaRoutines, ErrorTable)
-{
+TEST(MediaRoutines, ErrorTable) {
     const std::pair<int, const char*> rows[] = {
         {15, "Invalid Drive...\n Retry with another disk"},
         {21, "Device not ready \n Press OK after inserting the disk"},
@@ -34,23 +33,23 @@ TEST(MediaRoutines, ErrorTable)
         {1006, "The file is altered outside this application \n The file is now considered invalid"},
         {1117, "I/O device error occured"},
     };
-    for (const auto& [code, text] : rows) EXPECT_EQ(windowsErrorMessage(code), std::optional<std::string>(text)) << code;
+    for (const auto& [code, text] : rows)
+        EXPECT_EQ(windowsErrorMessage(code), std::optional<std::string>(text)) << code;
     for (int code : {0, 2, 3, 5, 19, 80, 183, 1000, 1118}) EXPECT_FALSE(windowsErrorMessage(code)) << code;
 }
 
-TEST(MediaRoutines, RetryTexts)
-{
-    EXPECT_EQ(retryOnDriveText("/media/floppy", quarva::platform::DriveType::Removable),
-              "Operations on drive /media/floppy removable media unsuccessful \n You can continue by clicking OK \n after "
-              "inserting another disk for a write operation");
+TEST(MediaRoutines, RetryTexts) {
+    EXPECT_EQ(
+        retryOnDriveText("/media/floppy", quarva::platform::DriveType::Removable),
+        "Operations on drive /media/floppy removable media unsuccessful \n You can continue by clicking OK \n after "
+        "inserting another disk for a write operation");
     EXPECT_EQ(retryOnDriveText("/data", quarva::platform::DriveType::Fixed),
               "Operations on drive /data fixed media (or Network drive) unsuccessful\n");
     EXPECT_EQ(retryOnDriveText("/net", quarva::platform::DriveType::Remote),
               "Operations on drive /net fixed media (or Network drive) unsuccessful\n");
 }
 
-TEST(MediaRoutines, CompactPath)
-{
+TEST(MediaRoutines, CompactPath) {
     EXPECT_EQ(compactPath("/short", 23), "/short");
     std::string p = "/home/someone/videos/holiday/movie.avi";
     std::string c = compactPath(p, 23);
@@ -61,15 +60,13 @@ TEST(MediaRoutines, CompactPath)
     EXPECT_EQ(compactPath("/x/" + std::string(40, 'n'), 10), "nnnnnnn...");
 }
 
-TEST_F(SplitterTest, FreeSpaceQuery)
-{
+TEST_F(SplitterTest, FreeSpaceQuery) {
     EXPECT_TRUE(queryFreeSpace(out.string()).has_value());
     EXPECT_GT(*queryFreeSpace(out.string()), 0u);
     EXPECT_FALSE(queryFreeSpace((dir() / "missing" / "x").string()).has_value());
 }
 
-TEST_F(SplitterTest, InformationFileThatCannotBeCreatedOnAFixedDrive)
-{
+TEST_F(SplitterTest, InformationFileThatCannotBeCreatedOnAFixedDrive) {
     auto source = makeSource("f.bin", 3000000);
     fs::create_directory(out / "f.bin.sio");  // in the way of the information file
     auto dlg = makeDlg();
@@ -84,8 +81,7 @@ TEST_F(SplitterTest, InformationFileThatCannotBeCreatedOnAFixedDrive)
     EXPECT_TRUE(dlg->view().controlsEnabled);
 }
 
-TEST_F(SplitterTest, RetryOnARemovableDriveCarriesOnAfterOk)
-{
+TEST_F(SplitterTest, RetryOnARemovableDriveCarriesOnAfterOk) {
     auto source = makeSource("f.bin", 3000000);
     setenv("QUARVA_REMOVABLE_ROOTS", out.c_str(), 1);
     fs::create_directory(out / "f.bin.sio");
@@ -104,8 +100,7 @@ TEST_F(SplitterTest, RetryOnARemovableDriveCarriesOnAfterOk)
     EXPECT_EQ(sizeOf(out / "f.bin.sio"), 268u);
 }
 
-TEST_F(SplitterTest, ChunkThatCannotBeCreatedShowsItsErrorThenTheRetryPrompt)
-{
+TEST_F(SplitterTest, ChunkThatCannotBeCreatedShowsItsErrorThenTheRetryPrompt) {
     auto source = makeSource("c.bin", 3000);
     // Chunk 1's name is taken by a socket: opening it fails with "no such device".
     int sock = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -125,16 +120,15 @@ TEST_F(SplitterTest, ChunkThatCannotBeCreatedShowsItsErrorThenTheRetryPrompt)
     prompts.queue(Answer::Cancel);
     split(*dlg, source, out);
     close(sock);
-    EXPECT_EQ(prompts.boxTexts(),
-              (std::vector<std::string>{"Device not ready \n Press OK after inserting the disk",
-                                        "Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"}));
+    EXPECT_EQ(prompts.boxTexts(), (std::vector<std::string>{"Device not ready \n Press OK after inserting the disk",
+                                                            "Operations on drive " + out.string() +
+                                                                " fixed media (or Network drive) unsuccessful\n"}));
     EXPECT_FALSE(prompts.shown(texts::kCompleted));
     // The run was abandoned: no incomplete set stays, the socket does.
     EXPECT_EQ(filesIn(out), std::vector<std::string>{"c.bin.1.spl"});
 }
 
-TEST_F(SplitterTest, NamesThatCannotExistAreRefusedBeforeAnythingIsWritten)
-{
+TEST_F(SplitterTest, NamesThatCannotExistAreRefusedBeforeAnythingIsWritten) {
     // 250 characters: the information file's name fits, the chunks' names do not.
     auto source = makeSource(std::string(250, 'n'), 3000);
     auto dlg = makeDlg();
@@ -145,8 +139,7 @@ TEST_F(SplitterTest, NamesThatCannotExistAreRefusedBeforeAnythingIsWritten)
     EXPECT_TRUE(filesIn(out).empty());
 }
 
-TEST_F(SplitterTest, EraseRemovableDriveOnlyAtTheRootOfARemovableDrive)
-{
+TEST_F(SplitterTest, EraseRemovableDriveOnlyAtTheRootOfARemovableDrive) {
     fs::path floppy = dir() / "floppy";
     writeFile(floppy / "a.txt", "a");
     writeFile(floppy / "sub" / "b.txt", "b");
@@ -170,8 +163,7 @@ TEST_F(SplitterTest, EraseRemovableDriveOnlyAtTheRootOfARemovableDrive)
     EXPECT_TRUE(fs::is_empty(floppy));
 }
 
-TEST_F(SplitterTest, EraseOptionClearsTheDiskBeforeTheSplit)
-{
+TEST_F(SplitterTest, EraseOptionClearsTheDiskBeforeTheSplit) {
     fs::path floppy = dir() / "floppy";
     writeFile(floppy / "old" / "junk.bin", "junk");
     writeFile(floppy / "junk2", "junk");
@@ -186,8 +178,7 @@ TEST_F(SplitterTest, EraseOptionClearsTheDiskBeforeTheSplit)
     EXPECT_EQ(filesIn(floppy), (std::vector<std::string>{"e.bin.0.spl", "e.bin.1.spl", "e.bin.2.spl", "e.bin.sio"}));
 }
 
-TEST_F(SplitterTest, EraseOptionNeverErasesTheSource)
-{
+TEST_F(SplitterTest, EraseOptionNeverErasesTheSource) {
     fs::path floppy = dir() / "floppy";
     writeFile(floppy / "other", "x");
     fs::create_directories(floppy);

@@ -15,8 +15,7 @@ using quarva::testing::writeFile;
 
 namespace {
 
-void writeInfo(const fs::path& path, std::uint32_t count, const std::string& name, std::uint32_t size)
-{
+void writeInfo(const fs::path& path, std::uint32_t count, const std::string& name, std::uint32_t size) {
     auto bytes = encodeInfo({count, name, size});
     ASSERT_TRUE(bytes);
     writeFile(path, std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
@@ -27,8 +26,7 @@ void writeInfo(const fs::path& path, std::uint32_t count, const std::string& nam
 class RejoinTest : public SplitterTest {
 protected:
     // Splits a fresh source of `size` bytes into `out` with chunks of `chunk` bytes.
-    fs::path makeSet(const std::string& name, std::size_t size, std::uint32_t chunk)
-    {
+    fs::path makeSet(const std::string& name, std::size_t size, std::uint32_t chunk) {
         auto source = makeSource(name, size);
         HookedPrompts quiet;
         CVantorSplitDlg dlg(quiet, (dir() / "installed").string());
@@ -43,8 +41,7 @@ protected:
     }
 };
 
-TEST_F(RejoinTest, ThreeChunksRejoinByteForByteWithProgress)
-{
+TEST_F(RejoinTest, ThreeChunksRejoinByteForByteWithProgress) {
     auto source = makeSet("movie.avi", 3000000, kFloppyChunkSize);
     auto dlg = makeDlg();
     std::vector<std::pair<int, std::string>> progress;
@@ -65,8 +62,7 @@ TEST_F(RejoinTest, ThreeChunksRejoinByteForByteWithProgress)
     EXPECT_EQ(filesIn(out).size(), 4u);
 }
 
-TEST_F(RejoinTest, PickingAChunkFindsTheInformationFile)
-{
+TEST_F(RejoinTest, PickingAChunkFindsTheInformationFile) {
     auto source = makeSet("a.b.c", 300000, 100000);
     auto dlg = makeDlg();
     rejoin(*dlg, out / "a.b.c.1.spl", back);
@@ -76,8 +72,7 @@ TEST_F(RejoinTest, PickingAChunkFindsTheInformationFile)
     EXPECT_EQ(readFile(back / "a.b.c"), readFile(source));
 }
 
-TEST_F(RejoinTest, RenamedInformationFileStillFindsChunksByTheStoredName)
-{
+TEST_F(RejoinTest, RenamedInformationFileStillFindsChunksByTheStoredName) {
     auto source = makeSet("movie.avi", 250000, 100000);
     fs::rename(out / "movie.avi.sio", out / "x.sio");
     // Files that the deletion after the rejoin would look for under the new name.
@@ -92,8 +87,7 @@ TEST_F(RejoinTest, RenamedInformationFileStillFindsChunksByTheStoredName)
     EXPECT_EQ(filesIn(out), (std::vector<std::string>{"movie.avi.0.spl", "movie.avi.1.spl", "movie.avi.2.spl"}));
 }
 
-TEST_F(RejoinTest, RemoveSplitFilesAfterRejoin)
-{
+TEST_F(RejoinTest, RemoveSplitFilesAfterRejoin) {
     auto source = makeSet("r.bin", 250000, 100000);
     auto dlg = makeDlg();
     dlg->settings().removeAfterRejoin = true;
@@ -103,8 +97,7 @@ TEST_F(RejoinTest, RemoveSplitFilesAfterRejoin)
     EXPECT_EQ(readFile(back / "r.bin"), readFile(source));
 }
 
-TEST_F(RejoinTest, StoredCountZeroGivesAnEmptyFile)
-{
+TEST_F(RejoinTest, StoredCountZeroGivesAnEmptyFile) {
     writeInfo(out / "empty.sio", 0, "empty", 0);
     auto dlg = makeDlg();
     rejoin(*dlg, out / "empty.sio", back);
@@ -113,8 +106,7 @@ TEST_F(RejoinTest, StoredCountZeroGivesAnEmptyFile)
     EXPECT_EQ(sizeOf(back / "empty"), 0u);
 }
 
-TEST_F(RejoinTest, MissingChunkOfAnUndividedSetEndsAfterTwoOks)
-{
+TEST_F(RejoinTest, MissingChunkOfAnUndividedSetEndsAfterTwoOks) {
     makeSet("m.bin", 300000, 100000);
     fs::remove(out / "m.bin.1.spl");
     auto dlg = makeDlg();
@@ -133,8 +125,7 @@ TEST_F(RejoinTest, MissingChunkOfAnUndividedSetEndsAfterTwoOks)
     EXPECT_TRUE(dlg->view().controlsEnabled);
 }
 
-TEST_F(RejoinTest, CancelAtTheMissingChunkPrompt)
-{
+TEST_F(RejoinTest, CancelAtTheMissingChunkPrompt) {
     makeSet("m.bin", 300000, 100000);
     fs::remove(out / "m.bin.2.spl");
     auto dlg = makeDlg();
@@ -144,8 +135,7 @@ TEST_F(RejoinTest, CancelAtTheMissingChunkPrompt)
     EXPECT_FALSE(fs::exists(back / "m.bin"));
 }
 
-TEST_F(RejoinTest, ShortLastChunkAsksForTheNextDisk)
-{
+TEST_F(RejoinTest, ShortLastChunkAsksForTheNextDisk) {
     auto source = makeSet("s.bin", 250000, 100000);
     // The last chunk was divided: its second half is still "on the next disk".
     std::string last = readFile(out / "s.bin.2.spl");
@@ -164,8 +154,7 @@ TEST_F(RejoinTest, ShortLastChunkAsksForTheNextDisk)
     EXPECT_EQ(readFile(back / "s.bin"), readFile(source));
 }
 
-TEST_F(RejoinTest, ChunkDividedBetweenTwoDisksIsAppendedFromTheNextDisk)
-{
+TEST_F(RejoinTest, ChunkDividedBetweenTwoDisksIsAppendedFromTheNextDisk) {
     auto source = makeSet("d.bin", 250000, 100000);
     // Chunk 1 was begun on the first disk and finished on the second one.
     std::string one = readFile(out / "d.bin.1.spl"), two = readFile(out / "d.bin.2.spl");
@@ -180,30 +169,29 @@ TEST_F(RejoinTest, ChunkDividedBetweenTwoDisksIsAppendedFromTheNextDisk)
     };
     prompts.queue(Answer::Ok);
     rejoin(*dlg, out / "d.bin.sio", back);
-    EXPECT_EQ(prompts.boxTexts(), (std::vector<std::string>{"Insert disk containing file d.bin.2.spl \n and press OK",
-                                                            texts::kCompleted}));
+    EXPECT_EQ(prompts.boxTexts(),
+              (std::vector<std::string>{"Insert disk containing file d.bin.2.spl \n and press OK", texts::kCompleted}));
     EXPECT_EQ(readFile(back / "d.bin"), readFile(source));
 }
 
 class MalformedInfo : public RejoinTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(MalformedInfo, IsRefusedAndWritesNothing)
-{
+TEST_P(MalformedInfo, IsRefusedAndWritesNothing) {
     makeSet("v.bin", 250000, 100000);
     std::string good = readFile(out / "v.bin.sio");
     std::string bad = good;
     switch (GetParam()) {
-    case 0: bad.resize(267); break;                       // too short
-    case 1: bad += '\0'; break;                           // too long
+    case 0: bad.resize(267); break;                                     // too short
+    case 1: bad += '\0'; break;                                         // too long
     case 2: std::fill(bad.begin() + 4, bad.begin() + 264, 'n'); break;  // name not terminated
-    case 3: {                                             // name leaving the destination
+    case 3: {                                                           // name leaving the destination
         std::string name = "../escaped";
         std::fill(bad.begin() + 4, bad.begin() + 264, '\0');
         std::copy(name.begin(), name.end(), bad.begin() + 4);
         break;
     }
-    case 4: bad[0] = 0; break;                            // no chunks for 250,000 bytes
-    case 5: bad.clear(); break;                           // empty
+    case 4: bad[0] = 0; break;   // no chunks for 250,000 bytes
+    case 5: bad.clear(); break;  // empty
     }
     writeFile(out / "v.bin.sio", bad);
     auto dlg = makeDlg();
@@ -217,8 +205,7 @@ TEST_P(MalformedInfo, IsRefusedAndWritesNothing)
 
 INSTANTIATE_TEST_SUITE_P(Forms, MalformedInfo, ::testing::Range(0, 6));
 
-TEST_F(RejoinTest, ChunkThatFailsWhileReadIsNotReportedAsSuccess)
-{
+TEST_F(RejoinTest, ChunkThatFailsWhileReadIsNotReportedAsSuccess) {
     makeSet("e.bin", 250000, 100000);
     // A chunk that opens but cannot be read.
     fs::remove(out / "e.bin.1.spl");
@@ -229,8 +216,7 @@ TEST_F(RejoinTest, ChunkThatFailsWhileReadIsNotReportedAsSuccess)
     EXPECT_FALSE(fs::exists(back / "e.bin")) << "partial output left behind";
 }
 
-TEST_F(RejoinTest, LongerChunksThanTheStoredSizeAreRefused)
-{
+TEST_F(RejoinTest, LongerChunksThanTheStoredSizeAreRefused) {
     makeSet("l.bin", 250000, 100000);
     writeFile(out / "l.bin.2.spl", std::string(100000, 'x'));  // last chunk should be 50,000
     auto dlg = makeDlg();
@@ -239,8 +225,7 @@ TEST_F(RejoinTest, LongerChunksThanTheStoredSizeAreRefused)
     EXPECT_FALSE(fs::exists(back / "l.bin"));
 }
 
-TEST_F(RejoinTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
-{
+TEST_F(RejoinTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees) {
     auto source = makeSet("x.bin", 250000, 100000);
     writeFile(back / "x.bin", "precious");
     const std::string question = (back / "x.bin").string() + " already exists.\n Replace it with the rejoined file?";
@@ -263,8 +248,7 @@ TEST_F(RejoinTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
     EXPECT_EQ(filesIn(back), std::vector<std::string>{"x.bin"});
 }
 
-TEST_F(RejoinTest, FailedRejoinLeavesTheExistingFileAsItWas)
-{
+TEST_F(RejoinTest, FailedRejoinLeavesTheExistingFileAsItWas) {
     makeSet("e.bin", 250000, 100000);
     fs::remove(out / "e.bin.2.spl");
     writeFile(back / "e.bin", "precious");
@@ -277,8 +261,7 @@ TEST_F(RejoinTest, FailedRejoinLeavesTheExistingFileAsItWas)
     EXPECT_EQ(filesIn(back), std::vector<std::string>{"e.bin"}) << "temporary left behind";
 }
 
-TEST_F(RejoinTest, OutputNameTakenByAFolderIsRefused)
-{
+TEST_F(RejoinTest, OutputNameTakenByAFolderIsRefused) {
     makeSet("f.bin", 250000, 100000);
     fs::create_directory(back / "f.bin");
     auto dlg = makeDlg();
@@ -287,8 +270,7 @@ TEST_F(RejoinTest, OutputNameTakenByAFolderIsRefused)
     EXPECT_TRUE(fs::is_directory(back / "f.bin"));
 }
 
-TEST_F(RejoinTest, CancelDuringARejoinDeletesThePartialOutput)
-{
+TEST_F(RejoinTest, CancelDuringARejoinDeletesThePartialOutput) {
     makeSet("c.bin", 1000000, 100000);
     auto dlg = makeDlg();
     bool asked = false;
@@ -306,8 +288,7 @@ TEST_F(RejoinTest, CancelDuringARejoinDeletesThePartialOutput)
     EXPECT_EQ(filesIn(out).size(), 11u);
 }
 
-TEST_F(RejoinTest, InterruptCancelsTheRejoinAndKeepsTheExistingFile)
-{
+TEST_F(RejoinTest, InterruptCancelsTheRejoinAndKeepsTheExistingFile) {
     makeSet("i.bin", 1000000, 100000);
     writeFile(back / "i.bin", "precious");
     quarva::platform::installInterruptHandlers();
@@ -325,8 +306,7 @@ TEST_F(RejoinTest, InterruptCancelsTheRejoinAndKeepsTheExistingFile)
     EXPECT_TRUE(dlg->view().controlsEnabled);
 }
 
-TEST_F(RejoinTest, OutputThatWouldReplaceTheInformationFileIsRefused)
-{
+TEST_F(RejoinTest, OutputThatWouldReplaceTheInformationFileIsRefused) {
     makeSet("z.bin", 250000, 100000);
     // An information file named like the file it describes, rejoined into its own folder.
     fs::rename(out / "z.bin.sio", out / "z.bin");

@@ -13,22 +13,19 @@ using quarva::testing::writeFile;
 class SettingsTest : public SplitterTest {
 protected:
     Registry reg() const { return Registry::fromEnvironment(); }
-    void setRaw(const char* name, const std::string& bytes)
-    {
+    void setRaw(const char* name, const std::string& bytes) {
         ASSERT_EQ(reg().setValue(Hive::CurrentUser, kSettingsKey, name, quarva::platform::kRegSz, bytes.data(),
                                  static_cast<std::uint32_t>(bytes.size())),
                   0);
     }
-    CSplitSettings load()
-    {
+    CSplitSettings load() {
         CSplitSettings s;
         s.Load((dir() / "fallback").string());
         return s;
     }
 };
 
-TEST_F(SettingsTest, FolderOptionsDecimalParse)
-{
+TEST_F(SettingsTest, FolderOptionsDecimalParse) {
     EXPECT_EQ(CSplitSettings::ParseFolderOptions("3"), 3u);
     EXPECT_EQ(CSplitSettings::ParseFolderOptions("1"), 1u);
     EXPECT_EQ(CSplitSettings::ParseFolderOptions("2"), 2u);
@@ -39,8 +36,7 @@ TEST_F(SettingsTest, FolderOptionsDecimalParse)
     EXPECT_EQ(CSplitSettings::ParseFolderOptions("-1"), 0u);
 }
 
-TEST_F(SettingsTest, FolderOptionsFromTheRegistry)
-{
+TEST_F(SettingsTest, FolderOptionsFromTheRegistry) {
     setRaw("Folder Options", "3");  // one byte, no terminator
     auto s = load();
     EXPECT_TRUE(s.removeAfterRejoin);
@@ -57,8 +53,7 @@ TEST_F(SettingsTest, FolderOptionsFromTheRegistry)
     EXPECT_FALSE(s.eraseBeforeSplit);
 }
 
-TEST_F(SettingsTest, FolderOptionsAreStoredAsOneByteWithoutTerminator)
-{
+TEST_F(SettingsTest, FolderOptionsAreStoredAsOneByteWithoutTerminator) {
     CSplitSettings s;
     s.eraseBeforeSplit = true;
     s.StoreFolderOptions();
@@ -73,8 +68,7 @@ TEST_F(SettingsTest, FolderOptionsAreStoredAsOneByteWithoutTerminator)
     EXPECT_FALSE(back.removeAfterRejoin);
 }
 
-TEST_F(SettingsTest, FoldersAreStoredAs260ByteBlocks)
-{
+TEST_F(SettingsTest, FoldersAreStoredAs260ByteBlocks) {
     CSplitSettings::StoreFolder("Working Folder", "/data/work");
     std::uint32_t type = 0, size = 0;
     ASSERT_EQ(reg().queryValue(Hive::CurrentUser, kSettingsKey, "Working Folder", &type, nullptr, &size), 0);
@@ -91,8 +85,7 @@ TEST_F(SettingsTest, FoldersAreStoredAs260ByteBlocks)
     EXPECT_EQ(load().startupFolder, longPath);
 }
 
-TEST_F(SettingsTest, DefaultsFollowTheInstalledPath)
-{
+TEST_F(SettingsTest, DefaultsFollowTheInstalledPath) {
     auto s = load();
     EXPECT_EQ(s.workingFolder, (dir() / "fallback" / "Working").string());
     EXPECT_EQ(s.startupFolder, (dir() / "fallback" / "Startup").string());
@@ -105,8 +98,7 @@ TEST_F(SettingsTest, DefaultsFollowTheInstalledPath)
     EXPECT_TRUE(reg().keyExists(Hive::CurrentUser, kSettingsKey));
 }
 
-TEST_F(SettingsTest, MissingFoldersAreOfferedForCreation)
-{
+TEST_F(SettingsTest, MissingFoldersAreOfferedForCreation) {
     CSplitSettings s;
     s.workingFolder = (dir() / "work").string();
     s.startupFolder = (dir() / "start").string();
@@ -123,8 +115,7 @@ TEST_F(SettingsTest, MissingFoldersAreOfferedForCreation)
     EXPECT_TRUE(fs::is_directory(dir() / "start"));
 }
 
-TEST_F(SettingsTest, DecliningOrFailingCreation)
-{
+TEST_F(SettingsTest, DecliningOrFailingCreation) {
     writeFile(dir() / "afile", "x");
     CSplitSettings s;
     s.workingFolder = (dir() / "afile" / "work").string();  // cannot be created under a file
@@ -141,8 +132,7 @@ TEST_F(SettingsTest, DecliningOrFailingCreation)
     EXPECT_FALSE(fs::exists(dir() / "start"));
 }
 
-TEST_F(SettingsTest, PaneOkStoresOptionsAndFolders)
-{
+TEST_F(SettingsTest, PaneOkStoresOptionsAndFolders) {
     CSplitSettings s = load();
     CSettingsPane pane;
     pane.Open(s);
@@ -152,7 +142,8 @@ TEST_F(SettingsTest, PaneOkStoresOptionsAndFolders)
     pane.startupBox = out.string();
     prompts.queue(Answer::Ok);
     EXPECT_EQ(pane.OnOK(s, prompts), 0);
-    EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{(dir() / "newwork").string() + " does not exist. \n Create it?"});
+    EXPECT_EQ(prompts.boxTexts(),
+              std::vector<std::string>{(dir() / "newwork").string() + " does not exist. \n Create it?"});
     EXPECT_TRUE(fs::is_directory(dir() / "newwork"));
     auto stored = load();
     EXPECT_TRUE(stored.removeAfterRejoin);
@@ -162,8 +153,7 @@ TEST_F(SettingsTest, PaneOkStoresOptionsAndFolders)
     EXPECT_EQ(s.workingFolder, (dir() / "newwork").string());
 }
 
-TEST_F(SettingsTest, PaneOkWithADeclinedFolderStoresNothingForIt)
-{
+TEST_F(SettingsTest, PaneOkWithADeclinedFolderStoresNothingForIt) {
     CSplitSettings s = load();
     const std::string before = s.workingFolder;
     CSettingsPane pane;

@@ -15,8 +15,7 @@ using quarva::testing::readFile;
 
 class SpanningTest : public SplitterTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SplitterTest::SetUp();
         floppy = dir() / "floppy";
         fs::create_directories(floppy);
@@ -25,23 +24,20 @@ protected:
                          << "); disk spanning needs root or a user namespace that allows mounting";
         mounted = true;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (mounted) umount2(floppy.c_str(), MNT_DETACH);
         SplitterTest::TearDown();
     }
 
     // Takes the disk out: its files go into the store of that disk.
-    void ejectInto(const fs::path& store)
-    {
+    void ejectInto(const fs::path& store) {
         fs::create_directories(store);
         for (const auto& e : fs::directory_iterator(floppy)) {
             fs::copy(e.path(), store / e.path().filename(), fs::copy_options::recursive);
             fs::remove_all(e.path());
         }
     }
-    void insertFrom(const fs::path& store)
-    {
+    void insertFrom(const fs::path& store) {
         for (const auto& e : fs::directory_iterator(store)) fs::copy(e.path(), floppy / e.path().filename());
     }
     fs::path disk(int n) const { return dir() / ("disk" + std::to_string(n)); }
@@ -50,8 +46,7 @@ protected:
     bool mounted = false;
 };
 
-TEST_F(SpanningTest, AChunkThatDoesNotFitGoesWholeToTheNextDiskAndRejoinsAcrossDisks)
-{
+TEST_F(SpanningTest, AChunkThatDoesNotFitGoesWholeToTheNextDiskAndRejoinsAcrossDisks) {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     auto source = makeSource("movie.avi", 3000000);
     int disks = 0, asks = 0;
@@ -99,8 +94,7 @@ TEST_F(SpanningTest, AChunkThatDoesNotFitGoesWholeToTheNextDiskAndRejoinsAcrossD
     EXPECT_TRUE(readFile(back / "movie.avi") == readFile(source)) << "rejoined file differs from the source";
 }
 
-TEST_F(SpanningTest, ChunkLargerThanTheDiskEndsTheSplit)
-{
+TEST_F(SpanningTest, ChunkLargerThanTheDiskEndsTheSplit) {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     auto source = makeSource("huge.bin", 3000000);
     auto dlg = makeDlg();
@@ -111,8 +105,7 @@ TEST_F(SpanningTest, ChunkLargerThanTheDiskEndsTheSplit)
     EXPECT_TRUE(filesIn(floppy).empty());
 }
 
-TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt)
-{
+TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt) {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     ASSERT_EQ(mount(nullptr, floppy.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
     auto source = makeSource("wp.bin", 300000);
@@ -135,8 +128,7 @@ TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt)
     EXPECT_EQ(filesIn(floppy).size(), 4u);
 }
 
-TEST_F(SpanningTest, FixedVolumeWithLessSpaceThanOneChunk)
-{
+TEST_F(SpanningTest, FixedVolumeWithLessSpaceThanOneChunk) {
     // Not listed as removable: a small fixed volume.
     auto source = makeSource("big.bin", 3000000);
     auto dlg = makeDlg();
@@ -147,10 +139,10 @@ TEST_F(SpanningTest, FixedVolumeWithLessSpaceThanOneChunk)
     EXPECT_TRUE(filesIn(floppy).empty());
 }
 
-TEST_F(SpanningTest, FixedVolumeThatFillsUpEndsTheSplitAndRemovesTheSet)
-{
+TEST_F(SpanningTest, FixedVolumeThatFillsUpEndsTheSplitAndRemovesTheSet) {
     auto source = makeSource("fill.bin", 5000000);
-    const std::string full = "The destination " + floppy.string() + " is full.\n The split files written so far have been removed.";
+    const std::string full =
+        "The destination " + floppy.string() + " is full.\n The split files written so far have been removed.";
     auto dlg = makeDlg();
     split(*dlg, source, floppy);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{full});
@@ -169,8 +161,7 @@ TEST_F(SpanningTest, FixedVolumeThatFillsUpEndsTheSplitAndRemovesTheSet)
     EXPECT_TRUE(filesIn(floppy).empty());
 }
 
-TEST_F(SpanningTest, RejoinOntoAFullDiskReportsItAndRemovesThePartialOutput)
-{
+TEST_F(SpanningTest, RejoinOntoAFullDiskReportsItAndRemovesThePartialOutput) {
     auto source = makeSource("r.bin", 3000000);
     {
         HookedPrompts quiet;

@@ -14,15 +14,13 @@ using quarva::testing::readFile;
 
 namespace {
 
-std::string concatChunks(const fs::path& folder, const std::string& name, std::uint32_t count)
-{
+std::string concatChunks(const fs::path& folder, const std::string& name, std::uint32_t count) {
     std::string all;
     for (std::uint32_t i = 0; i < count; ++i) all += readFile(folder / chunkFileName(name, i));
     return all;
 }
 
-SplitInfo readInfo(const fs::path& path)
-{
+SplitInfo readInfo(const fs::path& path) {
     std::string s = readFile(path);
     auto decoded = decodeInfo(std::vector<std::uint8_t>(s.begin(), s.end()));
     EXPECT_TRUE(decoded.info) << decoded.problem;
@@ -31,8 +29,7 @@ SplitInfo readInfo(const fs::path& path)
 
 }  // namespace
 
-TEST_F(SplitterTest, ThreeMillionBytesMakeThreeFloppyChunks)
-{
+TEST_F(SplitterTest, ThreeMillionBytesMakeThreeFloppyChunks) {
     auto source = makeSource("movie.avi", 3000000);
     auto dlg = makeDlg();
     split(*dlg, source, out);
@@ -41,7 +38,8 @@ TEST_F(SplitterTest, ThreeMillionBytesMakeThreeFloppyChunks)
     EXPECT_EQ(prompts.boxes().front().caption, "Quarva.Split");
     EXPECT_EQ(prompts.boxes().front().buttons, Buttons::Ok);
     EXPECT_EQ(prompts.boxes().front().icon, quarva::platform::Icon::None);  // plain boxes
-    EXPECT_EQ(filesIn(out), (std::vector<std::string>{"movie.avi.0.spl", "movie.avi.1.spl", "movie.avi.2.spl", "movie.avi.sio"}));
+    EXPECT_EQ(filesIn(out),
+              (std::vector<std::string>{"movie.avi.0.spl", "movie.avi.1.spl", "movie.avi.2.spl", "movie.avi.sio"}));
     EXPECT_EQ(sizeOf(out / "movie.avi.0.spl"), 1457664u);
     EXPECT_EQ(sizeOf(out / "movie.avi.1.spl"), 1457664u);
     EXPECT_EQ(sizeOf(out / "movie.avi.2.spl"), 84672u);
@@ -59,8 +57,7 @@ TEST_F(SplitterTest, ThreeMillionBytesMakeThreeFloppyChunks)
     EXPECT_FALSE(dlg->busy());
 }
 
-TEST_F(SplitterTest, ExactMultipleGivesAFullLastChunkAndNoEmptyOne)
-{
+TEST_F(SplitterTest, ExactMultipleGivesAFullLastChunkAndNoEmptyOne) {
     auto source = makeSource("exact.bin", 2 * 1457664);
     auto dlg = makeDlg();
     split(*dlg, source, out);
@@ -70,8 +67,7 @@ TEST_F(SplitterTest, ExactMultipleGivesAFullLastChunkAndNoEmptyOne)
     EXPECT_EQ(readInfo(out / "exact.bin.sio").count, 2u);
 }
 
-TEST_F(SplitterTest, TenMegabyteFileWithTenMegabyteChunksIsNotSplit)
-{
+TEST_F(SplitterTest, TenMegabyteFileWithTenMegabyteChunksIsNotSplit) {
     auto source = makeSource("ten.bin", 10000000);
     auto dlg = makeDlg();
     dlg->ChooseSize(SizeChoice::TenMb);
@@ -81,8 +77,7 @@ TEST_F(SplitterTest, TenMegabyteFileWithTenMegabyteChunksIsNotSplit)
     EXPECT_TRUE(filesIn(out).empty()) << "the information file must not stay behind";
 }
 
-TEST_F(SplitterTest, FourFilesOfAMillionBytes)
-{
+TEST_F(SplitterTest, FourFilesOfAMillionBytes) {
     auto source = makeSource("m.bin", 1000000);
     auto dlg = makeDlg();
     dlg->ChooseSize(SizeChoice::Files);
@@ -96,8 +91,7 @@ TEST_F(SplitterTest, FourFilesOfAMillionBytes)
     EXPECT_EQ(concatChunks(out, "m.bin", 4), readFile(source));
 }
 
-TEST_F(SplitterTest, FiveFilesOfTenBytesGiveThreeChunks)
-{
+TEST_F(SplitterTest, FiveFilesOfTenBytesGiveThreeChunks) {
     auto source = makeSource("ten", 10);
     auto dlg = makeDlg();
     dlg->ChooseSize(SizeChoice::Files);
@@ -108,8 +102,7 @@ TEST_F(SplitterTest, FiveFilesOfTenBytesGiveThreeChunks)
     EXPECT_EQ(sizeOf(out / "ten.2.spl"), 2u);
 }
 
-TEST_F(SplitterTest, KilobytesAreDecimal)
-{
+TEST_F(SplitterTest, KilobytesAreDecimal) {
     auto source = makeSource("k.bin", 3200000);
     auto dlg = makeDlg();
     dlg->ChooseSize(SizeChoice::KiloBytes);
@@ -127,8 +120,7 @@ TEST_F(SplitterTest, KilobytesAreDecimal)
     EXPECT_EQ(dlg->chunkSize(), 1500000u);
 }
 
-TEST_F(SplitterTest, LargeChunksMoveInPassesOfThreeMillionBytes)
-{
+TEST_F(SplitterTest, LargeChunksMoveInPassesOfThreeMillionBytes) {
     auto source = makeSource("big.bin", 10000000);
     auto dlg = makeDlg();
     std::vector<int> positions;
@@ -153,8 +145,7 @@ TEST_F(SplitterTest, LargeChunksMoveInPassesOfThreeMillionBytes)
     EXPECT_EQ(sizeOf(out / "big.bin.1.spl"), 3000000u);
 }
 
-TEST_F(SplitterTest, EmptyCustomBoxEndsQuietly)
-{
+TEST_F(SplitterTest, EmptyCustomBoxEndsQuietly) {
     auto source = makeSource("q.bin", 5000);
     auto dlg = makeDlg();
     dlg->ChooseSize(SizeChoice::Bytes);
@@ -175,8 +166,7 @@ void PrintTo(const RefusedSize& p, std::ostream* os) { *os << p.box << "_" << st
 
 class SplitRefusal : public SplitterTest, public ::testing::WithParamInterface<RefusedSize> {};
 
-TEST_P(SplitRefusal, ShowsItsMessageAndLeavesNothing)
-{
+TEST_P(SplitRefusal, ShowsItsMessageAndLeavesNothing) {
     const RefusedSize& p = GetParam();
     auto source = makeSource("r.bin", p.fileSize);
     auto dlg = makeDlg();
@@ -188,24 +178,23 @@ TEST_P(SplitRefusal, ShowsItsMessageAndLeavesNothing)
     EXPECT_TRUE(dlg->view().controlsEnabled);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SplitRefusal,
-    ::testing::Values(RefusedSize{SizeChoice::Files, "11", 10, texts::kCheckValues},
-                      RefusedSize{SizeChoice::Files, "0", 10, texts::kVerifyValues},
-                      RefusedSize{SizeChoice::Files, "-3", 10, texts::kCheckValues},
-                      RefusedSize{SizeChoice::Bytes, "20", 10, texts::kChunkTooLarge},
-                      RefusedSize{SizeChoice::Bytes, "10", 10, texts::kChunkSameSize},
-                      RefusedSize{SizeChoice::Bytes, "0", 10, texts::kChunkZero},
-                      RefusedSize{SizeChoice::Bytes, "-5", 10, texts::kCheckValues},
-                      // Products beyond 32 bits: refused, not wrapped round to a small chunk size.
-                      RefusedSize{SizeChoice::MegaBytes, "5000", 10, texts::kChunkSizeTooLarge},
-                      RefusedSize{SizeChoice::KiloBytes, "4294968", 10, texts::kChunkSizeTooLarge},
-                      RefusedSize{SizeChoice::Bytes, "99999999999999999999999", 10, texts::kChunkSizeTooLarge},
-                      // 4,294,000,000 still fits 32 bits: the ordinary size check answers.
-                      RefusedSize{SizeChoice::MegaBytes, "4294", 10, texts::kChunkTooLarge}));
+INSTANTIATE_TEST_SUITE_P(Table, SplitRefusal,
+                         ::testing::Values(RefusedSize{SizeChoice::Files, "11", 10, texts::kCheckValues},
+                                           RefusedSize{SizeChoice::Files, "0", 10, texts::kVerifyValues},
+                                           RefusedSize{SizeChoice::Files, "-3", 10, texts::kCheckValues},
+                                           RefusedSize{SizeChoice::Bytes, "20", 10, texts::kChunkTooLarge},
+                                           RefusedSize{SizeChoice::Bytes, "10", 10, texts::kChunkSameSize},
+                                           RefusedSize{SizeChoice::Bytes, "0", 10, texts::kChunkZero},
+                                           RefusedSize{SizeChoice::Bytes, "-5", 10, texts::kCheckValues},
+                                           // Products beyond 32 bits: refused, not wrapped round to a small chunk size.
+                                           RefusedSize{SizeChoice::MegaBytes, "5000", 10, texts::kChunkSizeTooLarge},
+                                           RefusedSize{SizeChoice::KiloBytes, "4294968", 10, texts::kChunkSizeTooLarge},
+                                           RefusedSize{SizeChoice::Bytes, "99999999999999999999999", 10,
+                                                       texts::kChunkSizeTooLarge},
+                                           // 4,294,000,000 still fits 32 bits: the ordinary size check answers.
+                                           RefusedSize{SizeChoice::MegaBytes, "4294", 10, texts::kChunkTooLarge}));
 
-TEST_F(SplitterTest, SourcesOfFourGigabytesAreRefused)
-{
+TEST_F(SplitterTest, SourcesOfFourGigabytesAreRefused) {
     fs::path source = src / "huge.bin";
     quarva::testing::writeFile(source, std::string());
     fs::resize_file(source, 0x100000000ull);  // sparse
@@ -215,8 +204,7 @@ TEST_F(SplitterTest, SourcesOfFourGigabytesAreRefused)
     EXPECT_TRUE(filesIn(out).empty());
 }
 
-TEST_F(SplitterTest, MissingSourceOrDestinationIsRefused)
-{
+TEST_F(SplitterTest, MissingSourceOrDestinationIsRefused) {
     auto dlg = makeDlg();
     split(*dlg, src / "nothing.bin", out);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{texts::kSourceNotDefined});
@@ -227,8 +215,7 @@ TEST_F(SplitterTest, MissingSourceOrDestinationIsRefused)
     EXPECT_FALSE(fs::exists(dir() / "no-such-folder"));
 }
 
-TEST_F(SplitterTest, SourceThatCannotBeOpenedRemovesTheInformationFile)
-{
+TEST_F(SplitterTest, SourceThatCannotBeOpenedRemovesTheInformationFile) {
     auto source = makeSource("gone.bin", 5000);
     auto dlg = makeDlg();
     bool removed = false;
@@ -246,8 +233,7 @@ TEST_F(SplitterTest, SourceThatCannotBeOpenedRemovesTheInformationFile)
     EXPECT_TRUE(filesIn(out).empty());
 }
 
-TEST_F(SplitterTest, SourceShrinkingDuringTheSplitIsAFailureNotASuccess)
-{
+TEST_F(SplitterTest, SourceShrinkingDuringTheSplitIsAFailureNotASuccess) {
     auto source = makeSource("shrink.bin", 1000000);
     auto dlg = makeDlg();
     dlg->setCheckpointHook([&](long chunk) {
@@ -261,8 +247,7 @@ TEST_F(SplitterTest, SourceShrinkingDuringTheSplitIsAFailureNotASuccess)
     EXPECT_TRUE(filesIn(out).empty()) << "partial set left behind";
 }
 
-TEST_F(SplitterTest, WriteFailureThatIsNotAFullDiskEndsTheRunAndRemovesTheSet)
-{
+TEST_F(SplitterTest, WriteFailureThatIsNotAFullDiskEndsTheRunAndRemovesTheSet) {
     std::signal(SIGPIPE, SIG_IGN);
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
@@ -285,8 +270,7 @@ TEST_F(SplitterTest, WriteFailureThatIsNotAFullDiskEndsTheRunAndRemovesTheSet)
     EXPECT_TRUE(filesIn(out).empty());
 }
 
-TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay)
-{
+TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay) {
     auto source = makeSource("k.bin", 300000);
     // Chunk 1 cannot be created: a folder has its name.
     fs::create_directory(out / "k.bin.1.spl");
@@ -295,15 +279,15 @@ TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay)
     dlg->SetCustomSizeText("100000");
     prompts.queue(Answer::Cancel);
     split(*dlg, source, out);
-    EXPECT_EQ(prompts.boxTexts().back(), "Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n");
+    EXPECT_EQ(prompts.boxTexts().back(),
+              "Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n");
     EXPECT_FALSE(prompts.shown(texts::kCompleted));
     EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"}) << "incomplete set left behind";
     EXPECT_TRUE(fs::is_directory(out / "k.bin.1.spl"));
     EXPECT_TRUE(dlg->view().controlsEnabled);
 }
 
-TEST_F(SplitterTest, InterruptEndsARetryLoop)
-{
+TEST_F(SplitterTest, InterruptEndsARetryLoop) {
     auto source = makeSource("k.bin", 300000);
     fs::create_directory(out / "k.bin.1.spl");
     quarva::platform::installInterruptHandlers();
@@ -315,12 +299,12 @@ TEST_F(SplitterTest, InterruptEndsARetryLoop)
     dlg->SetCustomSizeText("100000");
     split(*dlg, source, out);
     quarva::platform::clearInterrupt();
-    EXPECT_EQ(prompts.count("Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"), 1);
+    EXPECT_EQ(prompts.count("Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"),
+              1);
     EXPECT_EQ(filesIn(out), std::vector<std::string>{"k.bin.1.spl"});
 }
 
-TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWritten)
-{
+TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWritten) {
     auto source = makeSource("c.bin", 1000000);
     auto dlg = makeDlg();
     std::mutex m;
@@ -360,8 +344,7 @@ TEST_F(SplitterTest, CancellingAfterThreeChunksDeletesTheSetUpToTheChunkBeingWri
     EXPECT_FALSE(dlg->view().progressBarVisible);
 }
 
-TEST_F(SplitterTest, AnsweringOkToTheSuspendQuestionGoesOn)
-{
+TEST_F(SplitterTest, AnsweringOkToTheSuspendQuestionGoesOn) {
     auto source = makeSource("o.bin", 1000000);
     auto dlg = makeDlg();
     bool asked = false;

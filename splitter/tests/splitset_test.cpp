@@ -8,8 +8,7 @@ using namespace quarva::splitter;
 
 namespace {
 
-std::vector<std::uint8_t> record(std::uint32_t count, const std::string& name, std::uint32_t size)
-{
+std::vector<std::uint8_t> record(std::uint32_t count, const std::string& name, std::uint32_t size) {
     auto bytes = encodeInfo({count, name, size});
     EXPECT_TRUE(bytes.has_value());
     return {bytes->begin(), bytes->end()};
@@ -17,8 +16,7 @@ std::vector<std::uint8_t> record(std::uint32_t count, const std::string& name, s
 
 }  // namespace
 
-TEST(SplitSet, NamesFollowTheSourceName)
-{
+TEST(SplitSet, NamesFollowTheSourceName) {
     EXPECT_EQ(infoFileName("movie.avi"), "movie.avi.sio");
     EXPECT_EQ(chunkFileName("movie.avi", 0), "movie.avi.0.spl");
     EXPECT_EQ(chunkFileName("movie.avi", 12), "movie.avi.12.spl");
@@ -29,8 +27,7 @@ TEST(SplitSet, NamesFollowTheSourceName)
     EXPECT_EQ(joinPath("/", "x"), "/x");
 }
 
-TEST(SplitSet, InformationRecordLayout)
-{
+TEST(SplitSet, InformationRecordLayout) {
     auto bytes = record(3, "movie.avi", 3000000);
     ASSERT_EQ(bytes.size(), 268u);
     EXPECT_EQ(bytes[0], 3);
@@ -50,24 +47,21 @@ TEST(SplitSet, InformationRecordLayout)
     EXPECT_EQ(decoded.info->size, 3000000u);
 }
 
-TEST(SplitSet, ChunkCountRoundsUp)
-{
+TEST(SplitSet, ChunkCountRoundsUp) {
     EXPECT_EQ(chunkCountFor(3000000, kFloppyChunkSize), 3u);
     EXPECT_EQ(chunkCountFor(2 * kFloppyChunkSize, kFloppyChunkSize), 2u);
     EXPECT_EQ(chunkCountFor(0xFFFFFFFFu, 1), 0xFFFFFFFFu);
     EXPECT_EQ(chunkCountFor(0xFFFFFFFFu, 0xFFFFFFFFu), 1u);
 }
 
-TEST(SplitSet, NamesOf260CharactersDoNotFit)
-{
+TEST(SplitSet, NamesOf260CharactersDoNotFit) {
     EXPECT_TRUE(nameFitsInfo(std::string(259, 'a')));
     EXPECT_FALSE(nameFitsInfo(std::string(260, 'a')));
     EXPECT_FALSE(encodeInfo({1, std::string(260, 'a'), 1}).has_value());
     EXPECT_TRUE(encodeInfo({1, std::string(259, 'a'), 1}).has_value());
 }
 
-TEST(SplitSet, MalformedRecordsAreRefused)
-{
+TEST(SplitSet, MalformedRecordsAreRefused) {
     auto good = record(3, "movie.avi", 3000000);
 
     auto shortRecord = good;
@@ -103,20 +97,19 @@ TEST(SplitSet, MalformedRecordsAreRefused)
     EXPECT_TRUE(decodeInfo(record(10, "x", 10)).info);
 }
 
-TEST(SplitSet, CountFitsSizeAgreesWithEveryChunkSize)
-{
+TEST(SplitSet, CountFitsSizeAgreesWithEveryChunkSize) {
     // Brute force over small sizes: a count is consistent exactly when some chunk size gives it.
     for (std::uint32_t size = 0; size <= 60; ++size) {
         std::vector<bool> reachable(size + 2, false);
         if (size == 0) reachable[0] = true;
         for (std::uint32_t chunk = 1; chunk <= size; ++chunk) reachable[chunkCountFor(size, chunk)] = true;
         for (std::uint32_t count = 0; count <= size + 1; ++count)
-            EXPECT_EQ(countFitsSize(count, size), static_cast<bool>(reachable[count])) << count << " chunks for " << size;
+            EXPECT_EQ(countFitsSize(count, size), static_cast<bool>(reachable[count]))
+                << count << " chunks for " << size;
     }
 }
 
-TEST(SplitSet, InformationPathFromChunkPath)
-{
+TEST(SplitSet, InformationPathFromChunkPath) {
     EXPECT_EQ(infoPathFromChunkPath("/data/movie.avi.3.spl"), "/data/movie.avi.sio");
     EXPECT_EQ(infoPathFromChunkPath("/DATA/MOVIE.AVI.3.SPL"), "/DATA/MOVIE.AVI.SIO");
     EXPECT_EQ(infoPathFromChunkPath("/data/A.B.C.0.SPL"), "/data/A.B.C.SIO");
@@ -127,16 +120,15 @@ TEST(SplitSet, InformationPathFromChunkPath)
     EXPECT_FALSE(infoPathFromChunkPath("/data/spl"));
 }
 
-TEST(SplitSet, DeletionPathsComeFromTheInformationFilesOwnName)
-{
-    EXPECT_EQ(chunkPathsFromInfoPath("/d/movie.avi.sio", 2), (std::vector<std::string>{"/d/movie.avi.0.spl", "/d/movie.avi.1.spl"}));
+TEST(SplitSet, DeletionPathsComeFromTheInformationFilesOwnName) {
+    EXPECT_EQ(chunkPathsFromInfoPath("/d/movie.avi.sio", 2),
+              (std::vector<std::string>{"/d/movie.avi.0.spl", "/d/movie.avi.1.spl"}));
     // A renamed information file changes which chunks the deletion looks for.
     EXPECT_EQ(chunkPathsFromInfoPath("/d/x.sio", 2), (std::vector<std::string>{"/d/x.0.spl", "/d/x.1.spl"}));
     EXPECT_TRUE(chunkPathsFromInfoPath("/d/x.sio", 0).empty());
 }
 
-TEST(SplitSet, PlainFileNames)
-{
+TEST(SplitSet, PlainFileNames) {
     EXPECT_TRUE(isPlainFileName("movie.avi"));
     EXPECT_TRUE(isPlainFileName(".hidden"));
     EXPECT_FALSE(isPlainFileName("a/b"));

@@ -13,8 +13,7 @@ protected:
     std::string working() const { return (dir() / "installed" / "Working").string(); }
 };
 
-TEST_F(WindowTest, InitialState)
-{
+TEST_F(WindowTest, InitialState) {
     auto dlg = makeDlg();
     auto v = dlg->view();
     EXPECT_EQ(v.caption, "Quarva.Split");
@@ -33,8 +32,7 @@ TEST_F(WindowTest, InitialState)
     EXPECT_EQ(dlg->splitFilesFolder(), working());
 }
 
-TEST_F(WindowTest, EachModeKeepsItsOwnChoices)
-{
+TEST_F(WindowTest, EachModeKeepsItsOwnChoices) {
     auto dlg = makeDlg();
     auto source = makeSource("s.bin", 5000);
     dlg->OnFileChosen(source.string(), src.string());
@@ -63,8 +61,7 @@ TEST_F(WindowTest, EachModeKeepsItsOwnChoices)
     EXPECT_EQ(dlg->view().destinationBox, back.string());
 }
 
-TEST_F(WindowTest, SizeMenuChoices)
-{
+TEST_F(WindowTest, SizeMenuChoices) {
     auto dlg = makeDlg();
     struct Row {
         SizeChoice choice;
@@ -103,8 +100,7 @@ TEST_F(WindowTest, SizeMenuChoices)
     EXPECT_EQ(dlg->view().checkedSize, SizeChoice::Files);
 }
 
-TEST_F(WindowTest, EnableControlsAndStatusBar)
-{
+TEST_F(WindowTest, EnableControlsAndStatusBar) {
     auto dlg = makeDlg();
     dlg->EnableControls(false);
     auto v = dlg->view();
@@ -129,8 +125,7 @@ TEST_F(WindowTest, EnableControlsAndStatusBar)
     EXPECT_EQ(dlg->view().status[2], "xyz");
 }
 
-TEST_F(WindowTest, FileChooser)
-{
+TEST_F(WindowTest, FileChooser) {
     auto dlg = makeDlg();
     auto source = makeSource("chosen.bin", 77);
     prompts.queueFile(source);
@@ -160,8 +155,7 @@ TEST_F(WindowTest, FileChooser)
     EXPECT_EQ(dlg->view().status[1], compactPath(out.string(), 23));
 }
 
-TEST_F(WindowTest, OpenFileRoutine)
-{
+TEST_F(WindowTest, OpenFileRoutine) {
     auto dlg = makeDlg();
     dlg->OpenFile((src / "missing.bin").string());
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{"File does not exist or\ncould not be accessed"});
@@ -187,8 +181,7 @@ TEST_F(WindowTest, OpenFileRoutine)
     EXPECT_EQ(dlg->view().caption, "");
 }
 
-TEST_F(WindowTest, CommandLineChunkOpensInRejoinMode)
-{
+TEST_F(WindowTest, CommandLineChunkOpensInRejoinMode) {
     writeFile(out / "cl.bin.sio", std::string(268, '\0'));
     writeFile(out / "cl.bin.0.spl", "x");
     CVantorSplitDlg dlg(prompts, (dir() / "installed").string());
@@ -198,8 +191,7 @@ TEST_F(WindowTest, CommandLineChunkOpensInRejoinMode)
     EXPECT_EQ(dlg.view().sourceBox, (out / "cl.bin.sio").string());
 }
 
-TEST_F(WindowTest, Drops)
-{
+TEST_F(WindowTest, Drops) {
     auto dlg = makeDlg();
     auto a = makeSource("a.bin", 10);
     auto b = makeSource("b.bin", 10);
@@ -225,8 +217,7 @@ TEST_F(WindowTest, Drops)
     EXPECT_EQ(dlg->view().sourceBox, (src / "x.sio").string());
 }
 
-TEST_F(WindowTest, EmptyDestinationUsesTheWorkingFolder)
-{
+TEST_F(WindowTest, EmptyDestinationUsesTheWorkingFolder) {
     fs::create_directories(working());
     auto source = makeSource("w.bin", 3000000);
     auto dlg = makeDlg();
@@ -238,19 +229,23 @@ TEST_F(WindowTest, EmptyDestinationUsesTheWorkingFolder)
     EXPECT_EQ(dlg->view().destinationBox, working());
 }
 
-TEST_F(WindowTest, AutomationSizeKeywords)
-{
+TEST_F(WindowTest, AutomationSizeKeywords) {
     auto dlg = makeDlg();
     struct Row {
         const char* unit;
         SizeChoice choice;
         const char* status;
     } rows[] = {
-        {"B", SizeChoice::Bytes, "Custom [bytes]"},         {"bytes", SizeChoice::Bytes, "Custom [bytes]"},
-        {"kb", SizeChoice::KiloBytes, "Custom [KB]"},       {"KILOBYTES", SizeChoice::KiloBytes, "Custom [KB]"},
-        {"Kilo Bytes", SizeChoice::KiloBytes, "Custom [KB]"}, {"MB", SizeChoice::MegaBytes, "Custom [MB]"},
-        {"megabytes", SizeChoice::MegaBytes, "Custom [MB]"}, {"MEGA BYTES", SizeChoice::MegaBytes, "Custom [MB]"},
-        {"file", SizeChoice::Files, "File count"},          {"FILES", SizeChoice::Files, "File count"},
+        {"B", SizeChoice::Bytes, "Custom [bytes]"},
+        {"bytes", SizeChoice::Bytes, "Custom [bytes]"},
+        {"kb", SizeChoice::KiloBytes, "Custom [KB]"},
+        {"KILOBYTES", SizeChoice::KiloBytes, "Custom [KB]"},
+        {"Kilo Bytes", SizeChoice::KiloBytes, "Custom [KB]"},
+        {"MB", SizeChoice::MegaBytes, "Custom [MB]"},
+        {"megabytes", SizeChoice::MegaBytes, "Custom [MB]"},
+        {"MEGA BYTES", SizeChoice::MegaBytes, "Custom [MB]"},
+        {"file", SizeChoice::Files, "File count"},
+        {"FILES", SizeChoice::Files, "File count"},
     };
     for (const Row& r : rows) {
         dlg->Size(r.unit, 42);
@@ -273,8 +268,7 @@ TEST_F(WindowTest, AutomationSizeKeywords)
     EXPECT_EQ(dlg->multiplier(), 1000000u);
 }
 
-TEST_F(WindowTest, AutomationSplitsInKilobytesAndRejoinsFromAChunk)
-{
+TEST_F(WindowTest, AutomationSplitsInKilobytesAndRejoinsFromAChunk) {
     auto source = makeSource("auto.bin", 3100000);
     auto dlg = makeDlg();
     dlg->SourceFile(source.string());
@@ -296,8 +290,7 @@ TEST_F(WindowTest, AutomationSplitsInKilobytesAndRejoinsFromAChunk)
     EXPECT_EQ(dlg->view().destinationBox, back.string());
 }
 
-TEST_F(WindowTest, RunWhileAnOperationRunsIsRefused)
-{
+TEST_F(WindowTest, RunWhileAnOperationRunsIsRefused) {
     auto source = makeSource("busy.bin", 500000);
     auto dlg = makeDlg();
     bool answered = false;
@@ -312,8 +305,7 @@ TEST_F(WindowTest, RunWhileAnOperationRunsIsRefused)
     EXPECT_TRUE(prompts.shown(texts::kCompleted));
 }
 
-TEST_F(WindowTest, CancelWhileIdleClosesOrHides)
-{
+TEST_F(WindowTest, CancelWhileIdleClosesOrHides) {
     auto dlg = makeDlg();
     dlg->LinkAutomationProxy(true);
     dlg->OnCancelOperation();
@@ -324,8 +316,7 @@ TEST_F(WindowTest, CancelWhileIdleClosesOrHides)
     EXPECT_TRUE(dlg->view().closed);
 }
 
-TEST_F(WindowTest, SettingsPaneOkMakesTheWorkingFolderTheDestination)
-{
+TEST_F(WindowTest, SettingsPaneOkMakesTheWorkingFolderTheDestination) {
     auto dlg = makeDlg();
     dlg->ToggleSettingsPane();
     EXPECT_TRUE(dlg->view().settingsPaneOpen);
@@ -346,8 +337,7 @@ TEST_F(WindowTest, SettingsPaneOkMakesTheWorkingFolderTheDestination)
     EXPECT_EQ(dlg->view().destinationBox, out.string());
 }
 
-TEST_F(WindowTest, RequestCancelEndsTheRunWithoutAQuestion)
-{
+TEST_F(WindowTest, RequestCancelEndsTheRunWithoutAQuestion) {
     auto source = makeSource("rc.bin", 1000000);
     auto dlg = makeDlg();
     dlg->setCheckpointHook([&](long chunk) {
@@ -362,8 +352,7 @@ TEST_F(WindowTest, RequestCancelEndsTheRunWithoutAQuestion)
     EXPECT_FALSE(dlg->view().closed);
 }
 
-TEST_F(WindowTest, HelpTopicsFollowTheControlAndTheMode)
-{
+TEST_F(WindowTest, HelpTopicsFollowTheControlAndTheMode) {
     auto dlg = makeDlg();
     const std::string book = (dir() / "installed" / "Quarva Split.htb").string();
     auto page = [&](HelpTarget t) {

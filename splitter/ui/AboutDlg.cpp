@@ -8,8 +8,7 @@
 
 namespace quarva::splitter::ui {
 
-CAboutDlg::CAboutDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, texts::kAboutCaption)
-{
+CAboutDlg::CAboutDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, texts::kAboutCaption) {
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* version = new wxStaticText(this, wxID_ANY, texts::kAboutVersion);
     version->SetFont(version->GetFont().Bold());

@@ -20,8 +20,7 @@ std::string utf8(const wxString& s) { return std::string(s.utf8_str()); }
 
 CSettingsPaneWnd::CSettingsPaneWnd(wxWindow* parent, CSettingsPane& pane, CSplitSettings& settings,
                                    platform::Prompts& prompts, std::function<void(int)> done)
-    : wxPanel(parent, wxID_ANY), pane_(pane), settings_(settings), prompts_(prompts), done_(std::move(done))
-{
+    : wxPanel(parent, wxID_ANY), pane_(pane), settings_(settings), prompts_(prompts), done_(std::move(done)) {
     auto* top = new wxBoxSizer(wxVERTICAL);
 
     auto* fileOps = new wxStaticBoxSizer(wxVERTICAL, this, "File Operations");
@@ -71,16 +70,14 @@ CSettingsPaneWnd::CSettingsPaneWnd(wxWindow* parent, CSettingsPane& pane, CSplit
     });
 }
 
-void CSettingsPaneWnd::Load()
-{
+void CSettingsPaneWnd::Load() {
     removeAfterRejoin_->SetValue(pane_.removeAfterRejoin);
     eraseBeforeSplit_->SetValue(pane_.eraseBeforeSplit);
     startupBox_->ChangeValue(text(pane_.startupBox));
     workingBox_->ChangeValue(text(pane_.workingBox));
 }
 
-void CSettingsPaneWnd::OnOk()
-{
+void CSettingsPaneWnd::OnOk() {
     pane_.removeAfterRejoin = removeAfterRejoin_->GetValue();
     pane_.eraseBeforeSplit = eraseBeforeSplit_->GetValue();
     pane_.startupBox = utf8(startupBox_->GetValue());
@@ -88,8 +85,7 @@ void CSettingsPaneWnd::OnOk()
     done_(pane_.OnOK(settings_, prompts_));
 }
 
-void CSettingsPaneWnd::ChooseFolder(wxTextCtrl* box)
-{
+void CSettingsPaneWnd::ChooseFolder(wxTextCtrl* box) {
     platform::FileRequest request;
     request.kind = platform::FileRequest::Kind::Folder;
     request.title = "Choose a startup folder";  // both buttons

@@ -7,35 +7,37 @@
 namespace quarva::splitter::ui {
 
 CSizeMenuButton::CSizeMenuButton(wxWindow* parent, wxWindowID id, const wxString& label)
-    : wxControl(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE | wxWANTS_CHARS)
-{
+    : wxControl(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE | wxWANTS_CHARS) {
     SetLabel(label);
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &CSizeMenuButton::OnPaint, this);
     Bind(wxEVT_LEFT_DOWN, &CSizeMenuButton::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &CSizeMenuButton::OnLeftUp, this);
     Bind(wxEVT_KEY_DOWN, &CSizeMenuButton::OnKey, this);
-    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& e) { Refresh(); e.Skip(); });
-    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) { Refresh(); e.Skip(); });
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& e) {
+        Refresh();
+        e.Skip();
+    });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) {
+        Refresh();
+        e.Skip();
+    });
     SetInitialSize();
 }
 
-wxSize CSizeMenuButton::DoGetBestSize() const
-{
+wxSize CSizeMenuButton::DoGetBestSize() const {
     wxClientDC dc(const_cast<CSizeMenuButton*>(this));
     dc.SetFont(GetFont());
     const wxSize text = dc.GetTextExtent(wxStripMenuCodes(GetLabel()));
     return wxSize(text.x + 24 + kArrowWidth, std::max(text.y + 14, 30));
 }
 
-wxRect CSizeMenuButton::ArrowRect() const
-{
+wxRect CSizeMenuButton::ArrowRect() const {
     const wxSize size = GetClientSize();
     return wxRect(size.x - kArrowWidth, 0, kArrowWidth, size.y);
 }
 
-void CSizeMenuButton::OnPaint(wxPaintEvent&)
-{
+void CSizeMenuButton::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
     dc.Clear();
@@ -61,8 +63,7 @@ void CSizeMenuButton::OnPaint(wxPaintEvent&)
     dc.DrawLabel(label, text, wxALIGN_CENTER, mnemonic);
 }
 
-void CSizeMenuButton::OnLeftDown(wxMouseEvent& event)
-{
+void CSizeMenuButton::OnLeftDown(wxMouseEvent& event) {
     SetFocus();
     if (ArrowRect().Contains(event.GetPosition())) {
         if (onArrow) onArrow();
@@ -73,8 +74,7 @@ void CSizeMenuButton::OnLeftDown(wxMouseEvent& event)
     Refresh();
 }
 
-void CSizeMenuButton::OnLeftUp(wxMouseEvent& event)
-{
+void CSizeMenuButton::OnLeftUp(wxMouseEvent& event) {
     if (!pressed_) return;
     pressed_ = false;
     if (HasCapture()) ReleaseMouse();
@@ -82,8 +82,7 @@ void CSizeMenuButton::OnLeftUp(wxMouseEvent& event)
     if (wxRect(GetClientSize()).Contains(event.GetPosition()) && onClick) onClick();
 }
 
-void CSizeMenuButton::OnKey(wxKeyEvent& event)
-{
+void CSizeMenuButton::OnKey(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {
     case WXK_SPACE:
     case WXK_RETURN:

@@ -13,11 +13,8 @@ namespace {
 class CSplitApp : public wxApp {
 public:
     CSplitApp(std::string file, std::string programFolder, std::string automationClient)
-        : file_(std::move(file)), programFolder_(std::move(programFolder)), client_(std::move(automationClient))
-    {
-    }
-    bool OnInit() override
-    {
+        : file_(std::move(file)), programFolder_(std::move(programFolder)), client_(std::move(automationClient)) {}
+    bool OnInit() override {
         SetAppName("QuarvaSplit");
         auto* window = new CVantorSplitDlg(file_, programFolder_);
         if (!client_.empty() && !window->ServeAutomation(client_)) {
@@ -37,8 +34,7 @@ private:
 }  // namespace
 
 int runSplitterWindow(int argc, char** argv, const std::string& commandLineFile, const std::string& programFolder,
-                      const std::string& automationClient)
-{
+                      const std::string& automationClient) {
     // The arguments were parsed already; wx sees only the program name.
     (void)argc;
     int wxArgc = 1;

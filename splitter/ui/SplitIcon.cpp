@@ -9,8 +9,7 @@ namespace quarva::splitter::ui {
 
 namespace {
 
-wxIcon drawIcon(int size)
-{
+wxIcon drawIcon(int size) {
     wxImage image(size, size);
     image.InitAlpha();
     for (int y = 0; y < size; ++y)
@@ -39,8 +38,7 @@ wxIcon drawIcon(int size)
 
 }  // namespace
 
-wxIconBundle splitterIcons()
-{
+wxIconBundle splitterIcons() {
     wxIconBundle icons;
     icons.AddIcon(drawIcon(16));
     icons.AddIcon(drawIcon(32));

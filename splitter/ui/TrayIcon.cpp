@@ -4,18 +4,31 @@
 
 namespace quarva::splitter::ui {
 
-CTrayIcon::CTrayIcon()
-{
+CTrayIcon::CTrayIcon() {
     Bind(wxEVT_TASKBAR_LEFT_DCLICK, [this](wxTaskBarIconEvent&) {
         if (onRestore) onRestore();
     });
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { if (onRestore) onRestore(); }, wxID_OPEN);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { if (onAbout) onAbout(); }, wxID_ABOUT);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { if (onExit) onExit(); }, wxID_EXIT);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            if (onRestore) onRestore();
+        },
+        wxID_OPEN);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            if (onAbout) onAbout();
+        },
+        wxID_ABOUT);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            if (onExit) onExit();
+        },
+        wxID_EXIT);
 }
 
-wxMenu* CTrayIcon::CreatePopupMenu()
-{
+wxMenu* CTrayIcon::CreatePopupMenu() {
     auto* menu = new wxMenu;
     menu->Append(wxID_OPEN, "&Restore");
     menu->Append(wxID_ABOUT, "&About");

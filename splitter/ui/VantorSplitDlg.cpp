@@ -55,8 +55,7 @@ std::string utf8(const wxString& s) { return std::string(s.utf8_str()); }
 class CDropTarget : public wxFileDropTarget {
 public:
     explicit CDropTarget(CVantorSplitDlg* window) : window_(window) {}
-    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override
-    {
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
         std::vector<std::string> paths;
         for (const wxString& name : names) paths.push_back(utf8(name));
         window_->OnDropped(paths);
@@ -67,8 +66,7 @@ private:
     CVantorSplitDlg* window_;
 };
 
-void setLabelIfChanged(wxWindow* w, const std::string& label)
-{
+void setLabelIfChanged(wxWindow* w, const std::string& label) {
     const wxString l = text(label);
     if (w->GetLabel() != l) w->SetLabel(l);
 }
@@ -78,8 +76,7 @@ void setLabelIfChanged(wxWindow* w, const std::string& label)
 CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string& programFolder)
     : wxFrame(nullptr, wxID_ANY, texts::kAppCaption, wxDefaultPosition, wxDefaultSize,
               (wxDEFAULT_FRAME_STYLE & ~(wxMAXIMIZE_BOX | wxRESIZE_BORDER)) | wxTAB_TRAVERSAL),
-      commandLineFile_(std::move(commandLineFile))
-{
+      commandLineFile_(std::move(commandLineFile)) {
     prompts_.setParent(this);
     SetIcons(splitterIcons());
     model_ = std::make_unique<splitter::CVantorSplitDlg>(prompts_, programFolder);
@@ -112,8 +109,7 @@ CVantorSplitDlg::CVantorSplitDlg(std::string commandLineFile, const std::string&
     CallAfter([this] { InitDialog(); });
 }
 
-CVantorSplitDlg::~CVantorSplitDlg()
-{
+CVantorSplitDlg::~CVantorSplitDlg() {
     testHook_.Stop();
     delete help_;
     proxy_.reset();  // the window goes first: the proxy's link is cleared
@@ -125,8 +121,7 @@ CVantorSplitDlg::~CVantorSplitDlg()
     model_->setPump({});
 }
 
-void CVantorSplitDlg::BuildMenus()
-{
+void CVantorSplitDlg::BuildMenus() {
     auto* file = new wxMenu;
     file->Append(ID_MOVE_TO_TRAY, "&Move to tray");
     file->Append(wxID_CLOSE, "&Close");
@@ -142,11 +137,16 @@ void CVantorSplitDlg::BuildMenus()
     bar->Append(help, "&Help");
     SetMenuBar(bar);
 
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { MoveToTray(); }, ID_MOVE_TO_TRAY);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { model_->ToggleSettingsPane(); }, ID_GENERAL_SETTINGS);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { ShowAbout(); }, wxID_ABOUT);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { ShowHelp(HelpTarget::ContentsCommand); }, ID_HELP_CONTENTS);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { MoveToTray(); }, ID_MOVE_TO_TRAY);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { model_->ToggleSettingsPane(); }, ID_GENERAL_SETTINGS);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { ShowAbout(); }, wxID_ABOUT);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { ShowHelp(HelpTarget::ContentsCommand); }, ID_HELP_CONTENTS);
     // F1 on a highlighted menu item: its topic, where the menu lets the key through.
     Bind(wxEVT_MENU_HIGHLIGHT, [this](wxMenuEvent& e) {
         highlightedMenu_ = e.GetMenuId();
@@ -156,26 +156,32 @@ void CVantorSplitDlg::BuildMenus()
         highlightedMenu_ = wxID_NONE;
         e.Skip();
     });
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) {
-        SetWindowStyleFlag(GetWindowStyleFlag() ^ wxSTAY_ON_TOP);
-        onTopItem_->Check((GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0);
-    }, ID_ALWAYS_ON_TOP);
-    Bind(wxEVT_MENU, [this](wxCommandEvent& e) {
-        model_->ChooseSize(static_cast<SizeChoice>(e.GetId() - ID_SIZE_FIRST));
-        if (model_->view().customBoxVisible) customBox_->SetFocus();
-        else SetFocus();
-    }, ID_SIZE_FIRST, ID_SIZE_LAST);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            SetWindowStyleFlag(GetWindowStyleFlag() ^ wxSTAY_ON_TOP);
+            onTopItem_->Check((GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0);
+        },
+        ID_ALWAYS_ON_TOP);
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent& e) {
+            model_->ChooseSize(static_cast<SizeChoice>(e.GetId() - ID_SIZE_FIRST));
+            if (model_->view().customBoxVisible) customBox_->SetFocus();
+            else SetFocus();
+        },
+        ID_SIZE_FIRST, ID_SIZE_LAST);
 }
 
-void CVantorSplitDlg::BuildControls()
-{
+void CVantorSplitDlg::BuildControls() {
     panel_ = new wxPanel(this, wxID_ANY);
     auto* top = new wxBoxSizer(wxVERTICAL);
 
     // Mode group and the two command buttons beside it.
     auto* head = new wxBoxSizer(wxHORIZONTAL);
     auto* mode = new wxStaticBoxSizer(wxHORIZONTAL, panel_, "Mode");
-    splitRadio_ = new wxRadioButton(mode->GetStaticBox(), wxID_ANY, "Spli&t", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
+    splitRadio_ =
+        new wxRadioButton(mode->GetStaticBox(), wxID_ANY, "Spli&t", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
     rejoinRadio_ = new wxRadioButton(mode->GetStaticBox(), wxID_ANY, "Rejoi&n");
     mode->Add(splitRadio_, 0, wxALL | wxALIGN_CENTER_VERTICAL, 6);
     mode->Add(rejoinRadio_, 0, wxALL | wxALIGN_CENTER_VERTICAL, 6);
@@ -252,10 +258,14 @@ void CVantorSplitDlg::BuildControls()
     wxAcceleratorEntry keys[] = {wxAcceleratorEntry(wxACCEL_ALT, 'Z', sizeButton_->GetId()),
                                  wxAcceleratorEntry(wxACCEL_NORMAL, WXK_ESCAPE, cancelButton_->GetId())};
     SetAcceleratorTable(wxAcceleratorTable(2, keys));
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { model_->OnCancelOperation(); }, cancelButton_->GetId());
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) {
-        if (sizeButton_->IsShownOnScreen() && sizeButton_->IsEnabled()) sizeButton_->onClick();
-    }, sizeButton_->GetId());
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { model_->OnCancelOperation(); }, cancelButton_->GetId());
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent&) {
+            if (sizeButton_->IsShownOnScreen() && sizeButton_->IsEnabled()) sizeButton_->onClick();
+        },
+        sizeButton_->GetId());
 
     // Measure the window without the settings pane; it opens below the controls on demand.
     pane_->Hide();
@@ -268,8 +278,7 @@ void CVantorSplitDlg::BuildControls()
     LayoutStatusBar();
 }
 
-void CVantorSplitDlg::AddTooltips()
-{
+void CVantorSplitDlg::AddTooltips() {
 #ifdef __WXMSW__
     wxToolTip::SetMaxWidth(150);  // GTK wraps tooltips itself
 #endif
@@ -282,31 +291,27 @@ void CVantorSplitDlg::AddTooltips()
     sizeButton_->SetToolTip(texts::kTipSizeMenu);
 }
 
-void CVantorSplitDlg::InitDialog()
-{
+void CVantorSplitDlg::InitDialog() {
     shown_ = true;
     model_->OnInitDialog(true);
     ShowView(model_->view());
 }
 
-void CVantorSplitDlg::LayoutStatusBar()
-{
+void CVantorSplitDlg::LayoutStatusBar() {
     const int w = GetClientSize().x;
     const int widths[4] = {w * 10 / 100, w * 40 / 100, w * 20 / 100, -1};
     GetStatusBar()->SetStatusWidths(4, widths);
     PlaceProgressBar();
 }
 
-void CVantorSplitDlg::PlaceProgressBar()
-{
+void CVantorSplitDlg::PlaceProgressBar() {
     wxRect r;
     if (!GetStatusBar()->GetFieldRect(3, r)) return;
     r.Deflate(2);
     progressBar_->SetSize(r);
 }
 
-void CVantorSplitDlg::OnViewChanged()
-{
+void CVantorSplitDlg::OnViewChanged() {
     if (wxThread::IsMain()) {
         ShowView(model_->view());
         return;
@@ -320,8 +325,7 @@ void CVantorSplitDlg::OnViewChanged()
     });
 }
 
-void CVantorSplitDlg::ShowView(const SplitterView& v)
-{
+void CVantorSplitDlg::ShowView(const SplitterView& v) {
     if (v.closed) {
         Destroy();
         wxWakeUpIdle();  // also from the tray, with the window hidden
@@ -372,11 +376,11 @@ void CVantorSplitDlg::ShowView(const SplitterView& v)
     if (shown_ && !tray_ && IsShown() != v.windowVisible) Show(v.windowVisible);
 }
 
-void CVantorSplitDlg::ResizeForPane(bool open)
-{
+void CVantorSplitDlg::ResizeForPane(bool open) {
     paneShown_ = open;
     // The model fills its pane right after it reports the pane open.
-    if (open) CallAfter([this] {
+    if (open)
+        CallAfter([this] {
             if (paneShown_) pane_->Load();
         });
     pane_->Show(open);
@@ -398,8 +402,7 @@ void CVantorSplitDlg::ResizeForPane(bool open)
     if (IsShownOnScreen()) Centre();
 }
 
-void CVantorSplitDlg::OpenSizeMenu()
-{
+void CVantorSplitDlg::OpenSizeMenu() {
     const SizeChoice checked = model_->view().checkedSize;
     auto item = [&](wxMenu* menu, SizeChoice choice) {
         menu->AppendCheckItem(ID_SIZE_FIRST + static_cast<int>(choice), sizeChoiceInfo(choice).menuText)
@@ -407,7 +410,8 @@ void CVantorSplitDlg::OpenSizeMenu()
     };
     wxMenu menu;
     auto* user = new wxMenu;
-    for (SizeChoice c : {SizeChoice::Bytes, SizeChoice::KiloBytes, SizeChoice::MegaBytes, SizeChoice::Files}) item(user, c);
+    for (SizeChoice c : {SizeChoice::Bytes, SizeChoice::KiloBytes, SizeChoice::MegaBytes, SizeChoice::Files})
+        item(user, c);
     menu.AppendSubMenu(user, "&User defined");
     for (SizeChoice c : {SizeChoice::Floppy, SizeChoice::TenMb, SizeChoice::HundredMb}) item(&menu, c);
     menu.AppendSeparator();
@@ -415,14 +419,12 @@ void CVantorSplitDlg::OpenSizeMenu()
     panel_->PopupMenu(&menu, below);
 }
 
-void CVantorSplitDlg::ShowAbout()
-{
+void CVantorSplitDlg::ShowAbout() {
     CAboutDlg about(this);
     about.ShowModal();
 }
 
-void CVantorSplitDlg::OnCharHook(wxKeyEvent& event)
-{
+void CVantorSplitDlg::OnCharHook(wxKeyEvent& event) {
     if (event.GetKeyCode() != WXK_F1 || event.HasAnyModifiers()) {
         event.Skip();
         return;
@@ -438,8 +440,7 @@ void CVantorSplitDlg::OnCharHook(wxKeyEvent& event)
     ShowHelp(target);
 }
 
-void CVantorSplitDlg::ShowHelp(HelpTarget target)
-{
+void CVantorSplitDlg::ShowHelp(HelpTarget target) {
     const HelpTopic topic = model_->HelpTopicFor(target);
     if (!help_ || helpBook_ != topic.book) {
         static const bool fileSystemReady = [] {
@@ -475,8 +476,7 @@ void CVantorSplitDlg::ShowHelp(HelpTarget target)
     else help_->Display(text(topic.page));
 }
 
-bool CVantorSplitDlg::ServeAutomation(const std::string& clientName)
-{
+bool CVantorSplitDlg::ServeAutomation(const std::string& clientName) {
     // While the client holds the object, "&Cancel" and the close box hide the window;
     // once the client has gone, a hidden window ends the program.
     proxy_ = std::make_unique<CVantorSplitDlgAutoProxy>(*model_, clientName, [this] {
@@ -492,8 +492,7 @@ bool CVantorSplitDlg::ServeAutomation(const std::string& clientName)
     return false;
 }
 
-void CVantorSplitDlg::MoveToTray()
-{
+void CVantorSplitDlg::MoveToTray() {
     if (tray_) return;
     if (!wxTaskBarIcon::IsAvailable()) {
         prompts_.message(texts::kNoTray, texts::kAppCaption);
@@ -508,8 +507,7 @@ void CVantorSplitDlg::MoveToTray()
     Hide();
 }
 
-void CVantorSplitDlg::RestoreFromTray()
-{
+void CVantorSplitDlg::RestoreFromTray() {
     if (!tray_) return;
     Show();
     tray_->RemoveIcon();
@@ -521,8 +519,7 @@ void CVantorSplitDlg::RestoreFromTray()
 
 void CVantorSplitDlg::OnDropped(const std::vector<std::string>& paths) { model_->OnDropFiles(paths); }
 
-void CVantorSplitDlg::OnCloseWindow(wxCloseEvent& event)
-{
+void CVantorSplitDlg::OnCloseWindow(wxCloseEvent& event) {
     // The close box acts as "&Cancel": while a job runs it asks, else the window closes.
     if (!event.CanVeto()) {
         model_->RequestCancel();
@@ -533,8 +530,7 @@ void CVantorSplitDlg::OnCloseWindow(wxCloseEvent& event)
     model_->OnClose();
 }
 
-void CVantorSplitDlg::OnTestHookTimer()
-{
+void CVantorSplitDlg::OnTestHookTimer() {
     std::ifstream in(testDropFile_);
     if (!in) return;
     std::vector<std::string> paths;

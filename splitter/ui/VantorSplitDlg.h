@@ -98,8 +98,8 @@ private:
     wxMenuItem* onTopItem_ = nullptr;
     wxHtmlHelpController* help_ = nullptr;  // made on first use
     std::string helpBook_;                  // the book it has loaded
-    int highlightedMenu_ = wxID_NONE;  // the menu item under the cursor
-    CTrayIcon* tray_ = nullptr;  // while the window is in the tray; destroyed with Destroy()
+    int highlightedMenu_ = wxID_NONE;       // the menu item under the cursor
+    CTrayIcon* tray_ = nullptr;             // while the window is in the tray; destroyed with Destroy()
     wxTimer testHook_;
     std::string testDropFile_;
 };

@@ -56,19 +56,19 @@ std::string jsonEscape(const std::string& s) {
     std::string o;
     for (unsigned char c : s) {
         switch (c) {
-            case '"': o += "\\\""; break;
-            case '\\': o += "\\\\"; break;
-            case '\n': o += "\\n"; break;
-            case '\r': o += "\\r"; break;
-            case '\t': o += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char b[8];
-                    std::snprintf(b, sizeof b, "\\u%04x", c);
-                    o += b;
-                } else {
-                    o.push_back(char(c));
-                }
+        case '"': o += "\\\""; break;
+        case '\\': o += "\\\\"; break;
+        case '\n': o += "\\n"; break;
+        case '\r': o += "\\r"; break;
+        case '\t': o += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char b[8];
+                std::snprintf(b, sizeof b, "\\u%04x", c);
+                o += b;
+            } else {
+                o.push_back(char(c));
+            }
         }
     }
     return o;
@@ -76,26 +76,26 @@ std::string jsonEscape(const std::string& s) {
 
 const char* methodName(int m) {
     switch (m) {
-        case 0: return "stored";
-        case 8: return "deflate";
-        case 9: return "deflate64";
-        case 12: return "bzip2";
-        case 14: return "lzma";
-        case 93: return "zstd";
-        case 95: return "xz";
-        case 98: return "ppmd";
-        default: return "other";
+    case 0: return "stored";
+    case 8: return "deflate";
+    case 9: return "deflate64";
+    case 12: return "bzip2";
+    case 14: return "lzma";
+    case 93: return "zstd";
+    case 95: return "xz";
+    case 98: return "ppmd";
+    default: return "other";
     }
 }
 
 const char* encryptionName(int e) {
     switch (e) {
-        case 0: return "none";
-        case 1: return "zipcrypto";
-        case 2: return "aes128";
-        case 3: return "aes192";
-        case 4: return "aes256";
-        default: return "other";
+    case 0: return "none";
+    case 1: return "zipcrypto";
+    case 2: return "aes128";
+    case 3: return "aes192";
+    case 4: return "aes256";
+    default: return "other";
     }
 }
 
@@ -109,15 +109,17 @@ public:
 
     void onListed(const EntryRecord& r) override {
         if (json) {
-            std::printf("%s{\"name\":\"%s\",\"size\":%llu,\"packed\":%llu,\"ratio\":%d,\"modified\":\"%s\","
-                        "\"mtime\":%lld,\"method\":\"%s\",\"encrypted\":%s,\"encryption\":\"%s\",\"crc\":\"%08x\"}",
-                        listed ? ",\n " : "[", jsonEscape(r.name).c_str(), (unsigned long long)r.size64,
-                        (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), (long long)r.mtime,
-                        methodName(r.method), r.encryption ? "true" : "false", encryptionName(r.encryption),
-                        std::uint32_t(r.crc));
+            std::printf(
+                "%s{\"name\":\"%s\",\"size\":%llu,\"packed\":%llu,\"ratio\":%d,\"modified\":\"%s\","
+                "\"mtime\":%lld,\"method\":\"%s\",\"encrypted\":%s,\"encryption\":\"%s\",\"crc\":\"%08x\"}",
+                listed ? ",\n " : "[", jsonEscape(r.name).c_str(), (unsigned long long)r.size64,
+                (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), (long long)r.mtime,
+                methodName(r.method), r.encryption ? "true" : "false", encryptionName(r.encryption),
+                std::uint32_t(r.crc));
         } else {
-            if (!listed) std::printf("%12s %12s %5s  %-14s  %-8s %-4s  %s\n", "Size", "Packed", "Ratio", "Modified",
-                                     "Method", "Enc", "Name");
+            if (!listed)
+                std::printf("%12s %12s %5s  %-14s  %-8s %-4s  %s\n", "Size", "Packed", "Ratio", "Modified", "Method",
+                            "Enc", "Name");
             std::printf("%12llu %12llu %4d%%  %-14s  %-8s %-4s  %s\n", (unsigned long long)r.size64,
                         (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), methodName(r.method),
                         r.encryption ? "yes" : "no", r.name.c_str());
@@ -137,9 +139,11 @@ public:
         ++skipped;
         const char* why = skipReasonText(reason);
         switch (command) {
-            case 't': std::printf("Testing : %s : Error (%s)\n", name.c_str(), why); break;
-            case 'a': case 'u': case 'f': std::printf("Skiping File : %s (%s)\n", name.c_str(), why); break;
-            default: std::printf("File : %s : Skipped (%s)\n", name.c_str(), why); break;
+        case 't': std::printf("Testing : %s : Error (%s)\n", name.c_str(), why); break;
+        case 'a':
+        case 'u':
+        case 'f': std::printf("Skiping File : %s (%s)\n", name.c_str(), why); break;
+        default: std::printf("File : %s : Skipped (%s)\n", name.c_str(), why); break;
         }
     }
     void onPasswordRequest(const std::string&, std::string&, std::int16_t&) override {
@@ -246,28 +250,24 @@ int main(int argc, char** argv) {
 #ifdef QZIP_HAVE_FORMATLIB
         std::vector<std::string> lib;
         switch (cmd) {
-            case 'l':
-            case 't':
-            case 'd':
-                lib = {std::string(1, cmd), archive};
-                break;
-            case 'x':
-                lib = {"x", archive, "-d", dest};
-                if (overwrite) lib.push_back("-o");
-                if (junk) lib.push_back("-j");
-                if (!password.empty()) lib.insert(lib.end(), {"-p", password});
-                break;
-            case 'a':
-                lib = {"a", archive};
-                if (!password.empty()) lib.insert(lib.end(), {"-p", password});
-                if (recurse) lib.push_back("-r");
-                if (paths) lib.push_back("-P");
-                if (hidden) lib.push_back("-H");
-                if (aes) lib.push_back("--aes");  // refused there: AES is for zip only
-                break;
-            default:
-                std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd);
-                return 2;
+        case 'l':
+        case 't':
+        case 'd': lib = {std::string(1, cmd), archive}; break;
+        case 'x':
+            lib = {"x", archive, "-d", dest};
+            if (overwrite) lib.push_back("-o");
+            if (junk) lib.push_back("-j");
+            if (!password.empty()) lib.insert(lib.end(), {"-p", password});
+            break;
+        case 'a':
+            lib = {"a", archive};
+            if (!password.empty()) lib.insert(lib.end(), {"-p", password});
+            if (recurse) lib.push_back("-r");
+            if (paths) lib.push_back("-P");
+            if (hidden) lib.push_back("-H");
+            if (aes) lib.push_back("--aes");  // refused there: AES is for zip only
+            break;
+        default: std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd); return 2;
         }
         if (json) std::fprintf(stderr, "qzip: --json lists zip archives only; plain listing follows\n");
         lib.insert(lib.end(), operands.begin(), operands.end());
@@ -311,68 +311,64 @@ int main(int argc, char** argv) {
     engine.setPassword(password);
     std::int16_t status = 0;
     switch (cmd) {
-        case 'l':
-            engine.setNames(patternLines(operands));
-            status = engine.list();
-            if (json) std::printf(printer.listed ? "]\n" : "[]\n");
-            break;
-        case 'a':
-        case 'u':
-        case 'f':
-            if (operands.empty()) {
-                usage();
-                return 2;
-            }
-            engine.setNames(patternLines(operands));
-            engine.setRecurse(recurse);
-            engine.setSavePathInfo(paths);
-            engine.setLevel(std::int16_t(level));
-            engine.setAes256(aes);
-            engine.setIncludeHidden(hidden);
-            status = engine.add(cmd == 'a' ? 0 : cmd == 'f' ? 1 : 2);
-            break;
-        case 'x':
-            engine.setNames(patternLines(operands));
-            engine.setExtractFolder(dest);
-            engine.setOverwrite(overwrite ? 1 : 0);
-            engine.setSavePathInfo(!junk);
-            status = engine.extract(0);
-            break;
-        case 't':
-            engine.setNames(patternLines(operands));
-            status = engine.test();
-            if (status == kStatusCorrupt) {
-                InputFile f;
-                ZipDirectory dir;
-                if (f.open(archive) == 0 && readDirectory(f, dir, true) == 0 && !dir.endProblem.empty())
-                    std::fprintf(stderr, "qzip: %s: damaged end records: %s\n", archive.c_str(), dir.endProblem.c_str());
-            }
-            break;
-        case 'd':
-            if (operands.empty()) {
-                usage();
-                return 2;
-            }
-            engine.setNames(patternLines(operands));
-            status = engine.deleteEntries();
-            break;
-        case 'r':
-            status = engine.repair(aggressive ? 1 : 0);
-            break;
-        case 'c':
-            if (setComment) {
-                status = engine.setComment(commentText);
-            } else {
-                InputFile f;
-                ZipDirectory dir;
-                status = f.open(archive);
-                if (status == 0) status = readDirectory(f, dir);
-                if (status == 0) std::printf("%s\n", dir.comment.c_str());
-            }
-            break;
-        default:
+    case 'l':
+        engine.setNames(patternLines(operands));
+        status = engine.list();
+        if (json) std::printf(printer.listed ? "]\n" : "[]\n");
+        break;
+    case 'a':
+    case 'u':
+    case 'f':
+        if (operands.empty()) {
             usage();
             return 2;
+        }
+        engine.setNames(patternLines(operands));
+        engine.setRecurse(recurse);
+        engine.setSavePathInfo(paths);
+        engine.setLevel(std::int16_t(level));
+        engine.setAes256(aes);
+        engine.setIncludeHidden(hidden);
+        status = engine.add(cmd == 'a' ? 0 : cmd == 'f' ? 1 : 2);
+        break;
+    case 'x':
+        engine.setNames(patternLines(operands));
+        engine.setExtractFolder(dest);
+        engine.setOverwrite(overwrite ? 1 : 0);
+        engine.setSavePathInfo(!junk);
+        status = engine.extract(0);
+        break;
+    case 't':
+        engine.setNames(patternLines(operands));
+        status = engine.test();
+        if (status == kStatusCorrupt) {
+            InputFile f;
+            ZipDirectory dir;
+            if (f.open(archive) == 0 && readDirectory(f, dir, true) == 0 && !dir.endProblem.empty())
+                std::fprintf(stderr, "qzip: %s: damaged end records: %s\n", archive.c_str(), dir.endProblem.c_str());
+        }
+        break;
+    case 'd':
+        if (operands.empty()) {
+            usage();
+            return 2;
+        }
+        engine.setNames(patternLines(operands));
+        status = engine.deleteEntries();
+        break;
+    case 'r': status = engine.repair(aggressive ? 1 : 0); break;
+    case 'c':
+        if (setComment) {
+            status = engine.setComment(commentText);
+        } else {
+            InputFile f;
+            ZipDirectory dir;
+            status = f.open(archive);
+            if (status == 0) status = readDirectory(f, dir);
+            if (status == 0) std::printf("%s\n", dir.comment.c_str());
+        }
+        break;
+    default: usage(); return 2;
     }
     std::fflush(stdout);
     if (quarva::platform::interruptRequested()) {
@@ -382,8 +378,8 @@ int main(int argc, char** argv) {
     if (status != 0) {
         // A file the engine refuses as no zip: say what it holds instead.
         const std::string found = status == 110 ? quarva::qzip::contentDescription(archive) : std::string();
-        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, statusText(status), found.empty() ? "" : "; found: ",
-                     found.c_str());
+        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, statusText(status),
+                     found.empty() ? "" : "; found: ", found.c_str());
         return 2;
     }
     return printer.skipped ? 1 : 0;

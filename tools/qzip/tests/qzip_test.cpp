@@ -117,12 +117,13 @@ TEST_F(Qzip, ConvertSelfExtractorAndEncodeReachTheFormatLibrary) {
     const std::string env = "QUARVA_FORMATLIB='" + library.string() + "' ";
     std::string out;
     ASSERT_EQ(run("a t.zip -r src", &out), 0) << out;
-    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' convert t.zip t.tar", &out), 0)
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' convert t.zip t.tar", &out),
+              0)
         << out;
     ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' l t.tar", &out), 0) << out;
     EXPECT_NE(out.find("b.log"), std::string::npos) << out;
-    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' encode t.zip t.uue uu", &out),
-              0)
+    ASSERT_EQ(
+        runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' encode t.zip t.uue uu", &out), 0)
         << out;
     EXPECT_EQ(readFile(dir() / "t.uue").rfind("begin ", 0), 0u);
     // Usage names the three commands.
@@ -165,8 +166,7 @@ TEST_F(Qzip, TestReportsDamagedEndRecords) {
     writeFile(dir() / "t.zip", bytes.substr(0, bytes.size() - 22) + z + end);
     EXPECT_EQ(run("t t.zip", &out), 2);
     EXPECT_NE(out.find("Testing  : a.txt : OK"), std::string::npos) << out;
-    EXPECT_NE(out.find("damaged end records: the zip64 end locator points past the end of the file"),
-              std::string::npos)
+    EXPECT_NE(out.find("damaged end records: the zip64 end locator points past the end of the file"), std::string::npos)
         << out;
 }
 
@@ -186,7 +186,8 @@ TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
     ASSERT_EQ(run("a t.zip src/a.txt", &out), 0) << out;
     const std::string before = readFile(dir() / "t.zip");
     std::string text;
-    for (long i = 0; text.size() < (48u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100003) + " of the big file\n";
+    for (long i = 0; text.size() < (48u << 20); ++i)
+        text += "line " + std::to_string(i * 7919 % 100003) + " of the big file\n";
     writeFile(dir() / "big.txt", text);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(sig);
