@@ -47,15 +47,20 @@ __attribute__((visibility("default"))) void CompressFile(const char* archive, co
                                                          int hiddenFiles, int deleteAfter, int savePathInfo,
                                                          int subfolders, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) {
-        qf::compressFiles(text(archive), text(files), text(password), hiddenFiles != 0, deleteAfter != 0,
-                          savePathInfo != 0, subfolders != 0, rep);
+        qf::AddOptions options;
+        options.password = text(password);
+        options.hiddenFiles = hiddenFiles != 0;
+        options.deleteAfter = deleteAfter != 0;
+        options.savePathInfo = savePathInfo != 0;
+        options.subfolders = subfolders != 0;
+        qf::compressFiles(text(archive), text(files), options, rep);
     });
 }
 
 __attribute__((visibility("default"))) void ExtractFile(const char* archive, const char* files, const char* destination,
                                                         int overwrite, int useStoredPaths, WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) {
-        qf::extractFiles(text(archive), text(files), text(destination), overwrite != 0, useStoredPaths != 0, rep);
+        qf::extractFiles(text(archive), text(files), text(destination), {overwrite != 0, useStoredPaths != 0, {}}, rep);
     });
 }
 
@@ -65,8 +70,8 @@ __attribute__((visibility("default"))) void ExtractFileWithPassword(const char* 
                                                                     int useStoredPaths, const char* password,
                                                                     WindowHandle window) {
     guarded(window, archive, [&](qf::Reporter& rep) {
-        qf::extractFiles(text(archive), text(files), text(destination), overwrite != 0, useStoredPaths != 0, rep,
-                         text(password));
+        qf::extractFiles(text(archive), text(files), text(destination),
+                         {overwrite != 0, useStoredPaths != 0, text(password)}, rep);
     });
 }
 

@@ -9,11 +9,26 @@
 
 namespace quarva::formatlib {
 
+// How files are added to an archive.
+struct AddOptions {
+    std::string password;       // encrypt (zip only); refused where the format cannot
+    bool hiddenFiles = false;   // include names starting with '.'
+    bool deleteAfter = false;   // remove the files once the archive holds them
+    bool savePathInfo = false;  // store paths (else the names alone)
+    bool subfolders = false;    // go into folders
+};
+
+// How entries are extracted.
+struct ExtractOptions {
+    bool overwrite = false;      // replace existing files (else keep them)
+    bool useStoredPaths = true;  // recreate the stored folders (else all in one folder)
+    std::string password;
+};
+
 void listArchive(const std::string& archive, const std::string& filters, Reporter& rep);
-void compressFiles(const std::string& archive, const std::string& files, const std::string& password, bool hiddenFiles,
-                   bool deleteAfter, bool savePathInfo, bool subfolders, Reporter& rep);
-void extractFiles(const std::string& archive, const std::string& files, const std::string& destination, bool overwrite,
-                  bool useStoredPaths, Reporter& rep, const std::string& password = {});
+void compressFiles(const std::string& archive, const std::string& files, const AddOptions& options, Reporter& rep);
+void extractFiles(const std::string& archive, const std::string& files, const std::string& destination,
+                  const ExtractOptions& options, Reporter& rep);
 void deleteFiles(const std::string& archive, const std::string& files, Reporter& rep);
 void testArchive(const std::string& archive, const std::string& files, Reporter& rep, const std::string& password = {});
 void convertArchive(const std::string& source, const std::string& target, int formatCode, Reporter& rep);

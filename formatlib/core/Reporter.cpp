@@ -24,7 +24,7 @@ ListingRecord makeListingRecord(const EntryInfo& entry, const std::string& name,
     r.ratio = 0;
     if (entry.size > 0 && entry.packedSize < entry.size)
         r.ratio = static_cast<std::uint16_t>((entry.size - entry.packedSize) * 100 / entry.size);
-    std::uint16_t attr = entry.isDir ? 0x10 : 0x20;
+    std::uint16_t attr = entry.isDir() ? 0x10 : 0x20;
     if (!(entry.mode & 0200)) attr |= 0x01;
     r.attributes = attr;
     r.method = entry.method == "stored" ? 0 : 8;
@@ -34,7 +34,7 @@ ListingRecord makeListingRecord(const EntryInfo& entry, const std::string& name,
 
 void Reporter::sendEntry(unsigned message, const EntryInfo& entry) {
     std::string name = toHostEntryName(entry.name);
-    if (entry.isDir && (name.empty() || name.back() != '\\')) name.push_back('\\');
+    if (entry.isDir() && (name.empty() || name.back() != '\\')) name.push_back('\\');
     const std::string modified = formatModified(entry.mtime);
     ListingRecord r = makeListingRecord(entry, name, modified);
     platform::SendMessage(window_, message, reinterpret_cast<std::uintptr_t>(&r), 0);

@@ -38,6 +38,11 @@ SafeExtractor::Result SafeExtractor::fail(std::string why) {
     return Result::Failed;
 }
 
+SafeExtractor::Result SafeExtractor::aborted(std::string why) {
+    cause_ = std::move(why);
+    return Result::Aborted;
+}
+
 std::string SafeExtractor::explain(const std::error_code& ec, const std::string& relative, const char* doing) const {
     if (ec == std::errc::too_many_symbolic_link_levels) return "the path runs through a symbolic link: " + relative;
     if (ec == std::errc::not_a_directory) return "a file stands where a folder is needed: " + relative;
@@ -51,7 +56,7 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
     const auto parts = split(relative);
     std::error_code ec;
 
-    if (entry.isDir) {
+    if (entry.isDir()) {
         if (!dest_.createFolder(parts, ec)) {
             if (ec == std::errc::not_a_directory || ec == std::errc::too_many_symbolic_link_levels)
                 return fail("a file or link stands where the folder goes: " + relative);
@@ -68,7 +73,7 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
         if (!overwrite_) return Result::Skipped;
     }
 
-    if (entry.isSymlink) {
+    if (entry.isSymlink()) {
         if (!dest_.createSymlink(parts, entry.linkTarget, ec)) {
             if (ec == std::errc::permission_denied)
                 return fail("the link points outside the destination folder: " + entry.linkTarget);
@@ -77,7 +82,7 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
         written_.erase(relative);
         return Result::Written;
     }
-    if (entry.isHardlink) {
+    if (entry.isHardlink()) {
         std::string why;
         const auto linked = safeRelativePath(entry.linkTarget, &why);
         if (!linked) return fail("the hard link points outside the destination folder: " + entry.linkTarget);
@@ -88,7 +93,7 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
         written_.insert(relative);
         return Result::Written;
     }
-    if (entry.method == "special") return fail("devices, pipes and sockets are not extracted");
+    if (entry.isSpecial()) return fail("devices, pipes and sockets are not extracted");
     return writeFile(entry, relative, parts, data);
 }
 
@@ -104,9 +109,13 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
     std::uint64_t written = 0;
     std::vector<char> buf(64 * 1024);
     while (data) {
-        if (abortRequested()) return fail("Operation aborted");
+        if (abortRequested()) return aborted("Operation aborted");
         const long n = data->read(buf.data(), buf.size());
-        if (n < 0) return fail(data->error().empty() ? "damaged data" : data->error());
+        if (n < 0) {
+            // A reader stopped by Abort() says so in its error.
+            const std::string why = data->error().empty() ? "damaged data" : data->error();
+            return abortRequested() ? aborted(why) : fail(why);
+        }
         if (n == 0) break;
         if (written + static_cast<std::uint64_t>(n) > limit)
             return fail(entry.sizeKnown ? "the data is longer than the archive declares"

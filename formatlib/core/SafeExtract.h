@@ -17,7 +17,8 @@ namespace quarva::formatlib {
 
 class SafeExtractor {
 public:
-    enum class Result { Written, Skipped, Failed };
+    // Aborted: Abort() stopped the entry half way; nothing more should be extracted.
+    enum class Result { Written, Skipped, Failed, Aborted };
 
     // `unknownSizeCap`: most bytes written for an entry whose size the archive does not declare.
     SafeExtractor(const std::filesystem::path& destination, bool overwrite, std::uint64_t unknownSizeCap);
@@ -29,6 +30,7 @@ public:
 
 private:
     Result fail(std::string why);
+    Result aborted(std::string why);
     Result writeFile(const EntryInfo& entry, const std::string& relative, const std::vector<std::string>& parts,
                      DataSource* data);
     std::string explain(const std::error_code& ec, const std::string& relative, const char* doing) const;

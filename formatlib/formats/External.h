@@ -10,6 +10,7 @@
 #include <string>
 
 #include "formatlib/formats/Format.h"
+#include "formatlib/formats/LibarchiveReader.h"
 
 namespace quarva::formatlib {
 
@@ -22,6 +23,13 @@ std::string sevenZipHint();
 // Lists and unpacks `path` with 7z; `formatName` names the format in listings.
 std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& path, const std::string& password,
                                                    const std::string& formatName, std::string* error);
+// libarchive's reader of `path`. `needsSevenZip` tells that the program would read
+// the archive better: without it the reader's errors carry the hint, and an archive
+// libarchive cannot open at all says that the program is missing.
+std::unique_ptr<ArchiveReader> readThroughLibarchive(const std::filesystem::path& path,
+                                                     const LibarchiveReader::Setup& setup, const std::string& password,
+                                                     unsigned kind, const std::string& formatName, bool needsSevenZip,
+                                                     std::string* error);
 // The number of files 7z lists (below 0 when it cannot read the archive).
 int countThroughSevenZip(const std::filesystem::path& path, const std::string& password);
 

@@ -1,6 +1,6 @@
 #pragma once
 // One interface for every archive format of the library. Each format is a
-// FormatHandler registered in one table (formats/Registry.cpp) with its
+// FormatHandler registered in one table (formats/HandlerTable.cpp) with its
 // extensions, its capabilities and a bid on the first bytes of a file. Readers
 // and writers stream entry by entry, so memory stays bounded whatever the size.
 
@@ -14,11 +14,13 @@
 
 namespace quarva::formatlib {
 
+// What an entry is. A special file (device, pipe, socket) is listed but never
+// created on disk nor copied into another archive.
+enum class EntryKind { File, Folder, Symlink, Hardlink, Special };
+
 struct EntryInfo {
     std::string name;  // "/" between folders, as stored (not yet checked)
-    bool isDir = false;
-    bool isSymlink = false;
-    bool isHardlink = false;
+    EntryKind kind = EntryKind::File;
     std::string linkTarget;  // symlink or hard-link target
     bool sizeKnown = true;
     std::uint64_t size = 0;
@@ -27,7 +29,14 @@ struct EntryInfo {
     std::uint32_t mode = 0644;  // permission bits
     std::uint32_t crc = 0;
     bool encrypted = false;
-    std::string method = "stored";
+    std::string method = "stored";  // shown in listings ("special" for a special file)
+
+    bool isDir() const { return kind == EntryKind::Folder; }
+    bool isSymlink() const { return kind == EntryKind::Symlink; }
+    bool isHardlink() const { return kind == EntryKind::Hardlink; }
+    bool isSpecial() const { return kind == EntryKind::Special; }
+    // Not a folder, link or special file: the entry has data of its own.
+    bool isFile() const { return kind == EntryKind::File; }
 };
 
 // Bytes of one entry. read returns the count, 0 at the end, -1 on an error (error()).
@@ -97,6 +106,64 @@ constexpr int kSignature = 90;
 // Added for a matching extension.
 constexpr int kNameBonus = 5;
 }  // namespace bids
+
+// Where the bids look in a file's first bytes, per format. Offsets count from the
+// start of the file (of its first header); sizes are in bytes.
+namespace marks {
+namespace tar {
+// A header is one 512-byte block; a POSIX header has "ustar" at 257, an old one
+// only its checksum: eight octal digits at 148, counted as spaces in the sum.
+constexpr std::size_t kBlock = 512;
+constexpr std::size_t kMagic = 257;
+constexpr std::size_t kChecksum = 148, kChecksumSize = 8;
+}  // namespace tar
+namespace lha {
+// Header size and checksum, then the method between dashes ("-lh5-") at 2 to 6;
+// the smallest header is 21 bytes.
+constexpr std::size_t kMethod = 2, kMinHeader = 21;
+}  // namespace lha
+namespace cab {
+// "MSCF" and four zero bytes; the cabinet's flags at 30 (bits 0 and 1: a previous
+// or a next cabinet of a set).
+constexpr std::size_t kSignatureSize = 8, kFlags = 30;
+}  // namespace cab
+namespace ace {
+// Header CRC (2), header size (2), type (1) and flags (2), then "**ACE**" at 7.
+constexpr std::size_t kMark = 7, kMarkSize = 7;
+}  // namespace ace
+namespace arj {
+// 0x60 0xEA, then the basic header's size (2, little-endian) of at most 2600.
+constexpr std::size_t kHeaderSize = 2;
+constexpr unsigned kMaxHeader = 2600;
+}  // namespace arj
+namespace zoo {
+// A 20-byte text ("ZOO 2.10 Archive.") and the tag 0xFDC4A7DC (little-endian) at 20.
+constexpr std::size_t kTag = 20;
+}  // namespace zoo
+namespace ha {
+// "HA", the file count (2) at 2, then the first header at 4: its type byte (method
+// in the low four bits, version 2 in the high ones), packed and unpacked size, CRC
+// and time (4 each), then the path and the name, each ended by a zero, at 21.
+constexpr std::size_t kCount = 2, kType = 4;
+constexpr std::size_t kNames = kType + 1 + 4 * 4;
+constexpr std::size_t kMinHead = 24;
+}  // namespace ha
+namespace arc {
+// 0x1A, the method (1 to 11) at 1, a name of at most 12 bytes and its zero at 2;
+// the whole first header is 29 bytes.
+constexpr std::size_t kMethod = 1, kName = 2;
+constexpr std::size_t kNameEnd = kName + 13;
+constexpr std::size_t kMinHead = 29;
+}  // namespace arc
+namespace cpio {
+// The old binary form: a 26-byte header with the name's size (2) at 20, the name after it.
+constexpr std::size_t kNameSize = 20, kHeader = 26;
+}  // namespace cpio
+namespace iso {
+// ISO 9660: the primary volume descriptor (type 1, "CD001") at 32 KiB.
+constexpr std::size_t kDescriptor = 32 * 1024;
+}  // namespace iso
+}  // namespace marks
 
 enum Capability : unsigned {
     kCanRead = 1,

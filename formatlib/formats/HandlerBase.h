@@ -32,6 +32,19 @@ private:
 bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len, std::uint64_t limit);
 // True when the file starts a program (ELF or an MZ executable).
 bool looksLikeProgram(const std::uint8_t* head, std::size_t size);
+// kSignature when the file starts with `signature`, kBehindStub when a program
+// holds it within its first `limit` bytes, else kNone.
+int bidSignatureOrStub(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path,
+                       const char* signature, std::size_t len, std::uint64_t limit);
+
+// A writer of type `Writer` at `path`; null with `why` in `error` when it could not start.
+template <class Writer>
+std::unique_ptr<ArchiveWriter> startWriter(const std::filesystem::path& path, const char* why, std::string* error) {
+    auto w = std::make_unique<Writer>(path);
+    if (w->ok()) return w;
+    *error = why;
+    return nullptr;
+}
 
 // The file name without its last extension ("a.txt.gz" → "a.txt").
 std::string stripLastExtension(const std::filesystem::path& path);

@@ -1,4 +1,4 @@
-// The table of formats, and choosing a handler by content or by name.
+// The table of format handlers, and choosing a handler by content or by name.
 
 #include <algorithm>
 #include <cstring>
@@ -130,6 +130,13 @@ bool signatureWithin(const std::filesystem::path& path, const char* signature, s
         std::memmove(block.data(), block.data() + have - kept, kept);
     }
     return false;
+}
+
+int bidSignatureOrStub(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path,
+                       const char* signature, std::size_t len, std::uint64_t limit) {
+    if (size >= len && std::memcmp(head, signature, len) == 0) return bids::kSignature;
+    if (looksLikeProgram(head, size) && signatureWithin(path, signature, len, limit)) return bids::kBehindStub;
+    return bids::kNone;
 }
 
 std::string describeContent(const std::filesystem::path& path) {

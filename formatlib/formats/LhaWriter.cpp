@@ -389,8 +389,8 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
     while (!file.empty() && file.back() == '/') file.pop_back();
     // A link is stored as "name|target"; readers join folder and file part again
     // before they split at "|", so the whole text is split at its last "/".
-    if (entry.isSymlink) file += "|" + entry.linkTarget;
-    if (entry.isDir) {
+    if (entry.isSymlink()) file += "|" + entry.linkTarget;
+    if (entry.isDir()) {
         folder = file;
         file.clear();
     } else {
@@ -415,7 +415,7 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
         put32(cp, 0, kLhaCodePageUtf8);
         ext.push_back({0x46, cp});
     }
-    const std::uint32_t type = entry.isDir ? S_IFDIR : entry.isSymlink ? S_IFLNK : S_IFREG;
+    const std::uint32_t type = entry.isDir() ? S_IFDIR : entry.isSymlink() ? S_IFLNK : S_IFREG;
     const std::uint32_t mode = type | (entry.mode & 07777);
     ext.push_back({0x50, {static_cast<std::uint8_t>(mode), static_cast<std::uint8_t>(mode >> 8)}});
 
@@ -448,7 +448,7 @@ std::vector<std::uint8_t> LhaWriter::header(const EntryInfo& entry, const char* 
 }
 
 std::string LhaWriter::refuses(const EntryInfo& entry) {
-    if (!isUtf8(entry.name) || (entry.isSymlink && !isUtf8(entry.linkTarget)))
+    if (!isUtf8(entry.name) || (entry.isSymlink() && !isUtf8(entry.linkTarget)))
         return "the name is not valid UTF-8, and LHA archives made here record names as UTF-8";
     if (header(entry, "-lh5-", 0, 0, 0).empty())
         return "the name is too long for an LHA header (at most 65535 bytes of header)";
@@ -471,7 +471,7 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data) {
         error_ = entry.name + ": " + why;
         return false;
     }
-    if (entry.isDir || entry.isSymlink || !data) {
+    if (entry.isDir() || entry.isSymlink() || !data) {
         return writeHeader(entry, "-lhd-", 0, 0, 0);
     }
     const long start = std::ftell(out_);
@@ -489,15 +489,8 @@ bool LhaWriter::add(const EntryInfo& entry, DataSource* data) {
     std::vector<std::uint8_t> raw;
     bool keeping = true;
     for (;;) {
-        if (abortRequested()) {
-            error_ = "Operation aborted";
-            return false;
-        }
-        long n = data->read(buf.data(), buf.size());
-        if (n < 0) {
-            error_ = data->error().empty() ? "cannot read the data" : data->error();
-            return false;
-        }
+        const long n = readUnlessAborted(*data, buf.data(), buf.size(), error_);
+        if (n < 0) return false;
         if (n == 0) break;
         if (emptyKnown) {
             error_ = "the data is longer than its recorded size";

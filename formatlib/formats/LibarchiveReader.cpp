@@ -389,14 +389,14 @@ int LibarchiveReader::next(EntryInfo& entry) {
     entry.name = name ? name : "";
     if (raw_ && (entry.name.empty() || entry.name == "data")) entry.name = rawName_;
     const mode_t type = archive_entry_filetype(e);
-    entry.isDir = type == AE_IFDIR;
+    if (type == AE_IFDIR) entry.kind = EntryKind::Folder;
     const char* hardlink = archive_entry_hardlink_utf8(e);
     if (!hardlink) hardlink = archive_entry_hardlink(e);
     if (hardlink) {
-        entry.isHardlink = true;
+        entry.kind = EntryKind::Hardlink;
         entry.linkTarget = hardlink;
     } else if (type == AE_IFLNK) {
-        entry.isSymlink = true;
+        entry.kind = EntryKind::Symlink;
         const char* t = archive_entry_symlink_utf8(e);
         if (!t) t = archive_entry_symlink(e);
         entry.linkTarget = t ? t : "";
@@ -407,14 +407,15 @@ int LibarchiveReader::next(EntryInfo& entry) {
     entry.mtime = archive_entry_mtime_is_set(e) ? archive_entry_mtime(e) : 0;
     if (raw_ && entry.mtime == 0) entry.mtime = rawTime_;
     entry.mode = archive_entry_perm(e) & 07777;
-    if (entry.mode == 0) entry.mode = entry.isDir ? 0755 : 0644;
+    if (entry.mode == 0) entry.mode = entry.isDir() ? 0755 : 0644;
     entry.encrypted = archive_entry_is_encrypted(e) != 0;
     entry.method = raw_ ? "deflate" : (kind_ == 0 ? "deflate" : formatName());
-    if (!entry.isDir && !entry.isSymlink && !entry.isHardlink && type != AE_IFREG && type != 0) {
+    if (entry.isFile() && type != AE_IFREG && type != 0) {
         // Devices, fifos and sockets are never created: report them as such.
+        entry.kind = EntryKind::Special;
         entry.method = "special";
     }
-    if (!entry.isDir && !entry.name.empty() && entry.name.back() == '/') entry.isDir = true;
+    if (!entry.isDir() && !entry.name.empty() && entry.name.back() == '/') entry.kind = EntryKind::Folder;
     entrySized_ = entry.sizeKnown;
     entrySize_ = entry.size;
     entryBytes_ = 0;

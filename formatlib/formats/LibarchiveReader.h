@@ -128,7 +128,7 @@ public:
         : LibarchiveReader(path, setup, password, kind, std::move(formatName)), info_(std::move(info)) {}
     int next(EntryInfo& entry) override {
         const int r = LibarchiveReader::next(entry);
-        if (r == 1 && !entry.isDir) {
+        if (r == 1 && !entry.isDir()) {
             const auto it = info_.find(entry.name);
             if (it != info_.end()) {
                 entry.packedSize = it->second.packed;

@@ -74,14 +74,14 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
     Utf8Locale::Scope utf8(utf8_);
     struct archive_entry* e = archive_entry_new();
     std::string name = info.name;
-    if (info.isDir && !name.empty() && name.back() != '/') name.push_back('/');
+    if (info.isDir() && !name.empty() && name.back() != '/') name.push_back('/');
     archive_entry_set_pathname_utf8(e, name.c_str());
     archive_entry_set_mtime(e, info.mtime, 0);
     archive_entry_set_perm(e, info.mode & 0777);
-    if (info.isDir) {
+    if (info.isDir()) {
         archive_entry_set_filetype(e, AE_IFDIR);
         archive_entry_set_size(e, 0);
-    } else if (info.isSymlink) {
+    } else if (info.isSymlink()) {
         archive_entry_set_filetype(e, AE_IFLNK);
         archive_entry_set_symlink_utf8(e, info.linkTarget.c_str());
         archive_entry_set_size(e, 0);
@@ -95,19 +95,12 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
         takeError("cannot write the entry header");
         return false;
     }
-    if (data && !info.isDir && !info.isSymlink) {
+    if (data && !info.isDir() && !info.isSymlink()) {
         std::vector<char> buf(64 * 1024);
         std::uint64_t written = 0;
         for (;;) {
-            if (abortRequested()) {
-                error_ = "Operation aborted";
-                return false;
-            }
-            long n = data->read(buf.data(), buf.size());
-            if (n < 0) {
-                error_ = data->error().empty() ? "cannot read the data" : data->error();
-                return false;
-            }
+            const long n = readUnlessAborted(*data, buf.data(), buf.size(), error_);
+            if (n < 0) return false;
             if (n == 0) break;
             if (info.sizeKnown && written + static_cast<std::uint64_t>(n) > info.size) {
                 error_ = "the data is longer than its recorded size";

@@ -78,11 +78,9 @@ bool encodeText(TextCode code, bool table, const std::string& name, unsigned mod
             return false;
         }
         while (!eof && have < kLineBytes) {
-            long n = in.read(buf.data() + have, buf.size() - have);
-            if (n < 0) {
-                *error = in.error().empty() ? "cannot read the source" : in.error();
-                return false;
-            }
+            const long n =
+                readUnlessAborted(in, buf.data() + have, buf.size() - have, *error, "cannot read the source");
+            if (n < 0) return false;
             if (n == 0) eof = true;
             have += static_cast<std::size_t>(n);
         }
@@ -206,23 +204,31 @@ bool TextCodeReader::decodeLine(const std::string& line, std::string& out, bool*
     return true;
 }
 
-int TextCodeReader::next(EntryInfo& entry) {
-    if (!opened_) return -1;
-    // Skip the rest of a body that was not read to its end.
+bool TextCodeReader::passBody(std::uint64_t* size) {
     std::string line, scratch;
-    while (inBody_) {
+    for (;;) {
         if (!readLine(line)) {
             error_ = error_.empty() ? "the encoded text ends without \"end\"" : error_;
-            return -1;
+            return false;
         }
         bool end = false;
         scratch.clear();
         if (!decodeLine(line, scratch, &end)) {
             error_ = "malformed encoded line " + std::to_string(lineNo_);
-            return -1;
+            return false;
         }
-        if (end) inBody_ = false;
+        if (end) return true;
+        *size += scratch.size();
     }
+}
+
+int TextCodeReader::next(EntryInfo& entry) {
+    if (!opened_) return -1;
+    // Skip the rest of a body that was not read to its end.
+    std::string line;
+    std::uint64_t skipped = 0;
+    if (inBody_ && !passBody(&skipped)) return -1;
+    inBody_ = false;
     bool tableNext = false;
     std::string tableText;
     for (;;) {
@@ -253,20 +259,7 @@ int TextCodeReader::next(EntryInfo& entry) {
         const auto bodyStart = in_.tellg();
         const auto startLine = lineNo_;
         std::uint64_t size = 0;
-        for (;;) {
-            if (!readLine(line)) {
-                error_ = error_.empty() ? "the encoded text ends without \"end\"" : error_;
-                return -1;
-            }
-            bool end = false;
-            scratch.clear();
-            if (!decodeLine(line, scratch, &end)) {
-                error_ = "malformed encoded line " + std::to_string(lineNo_);
-                return -1;
-            }
-            if (end) break;
-            size += scratch.size();
-        }
+        if (!passBody(&size)) return -1;
         in_.clear();
         in_.seekg(bodyStart);
         lineNo_ = startLine;

@@ -42,6 +42,9 @@ private:
     // Decodes one body line into `out`; false on a malformed line, true with
     // *end set at the zero-length line.
     bool decodeLine(const std::string& line, std::string& out, bool* end);
+    // Reads the body lines up to the zero-length line, adding their decoded bytes to
+    // *size; false (error_ set) on a malformed line or a text that ends first.
+    bool passBody(std::uint64_t* size);
 
     std::ifstream in_;
     bool opened_ = false;

@@ -30,8 +30,8 @@ public:
     bool needsSize() const override { return false; }
 
     bool add(const EntryInfo& entry, DataSource* data) override {
-        if (entry.isDir) return true;  // a cabinet keeps folders only as parts of file names
-        if (entry.isSymlink || entry.isHardlink || !data) {
+        if (entry.isDir()) return true;  // a cabinet keeps folders only as parts of file names
+        if (entry.isSymlink() || entry.isHardlink() || !data) {
             error_ = "a cabinet cannot hold links: " + entry.name;
             return false;
         }
@@ -39,15 +39,8 @@ public:
         std::ofstream o(file, std::ios::binary);
         std::vector<char> buf(64 * 1024);
         for (;;) {
-            if (abortRequested()) {
-                error_ = "Operation aborted";
-                return false;
-            }
-            long n = data->read(buf.data(), buf.size());
-            if (n < 0) {
-                error_ = data->error().empty() ? "cannot read the data" : data->error();
-                return false;
-            }
+            const long n = readUnlessAborted(*data, buf.data(), buf.size(), error_);
+            if (n < 0) return false;
             if (n == 0) break;
             if (!o.write(buf.data(), n)) {
                 error_ = "cannot write the file (disk full?)";
@@ -127,35 +120,25 @@ class CabHandler : public HandlerBase {
 public:
     CabHandler() : HandlerBase("cab", {"cab"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
-        return startsWith(head, size, "MSCF\0\0\0\0", 8) ? bids::kSignature : bids::kNone;
+        return startsWith(head, size, "MSCF\0\0\0\0", marks::cab::kSignatureSize) ? bids::kSignature : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override {
         // One cabinet of a set (flags: a previous or a next cabinet): libarchive reads
         // one cabinet alone, 7z follows the set.
-        const auto head = readHead(path, 36);
-        const bool ofASet = head.size() >= 36 && (head[30] & 0x03) != 0;
+        const auto head = readHead(path, marks::cab::kFlags + 2);
+        const bool ofASet = head.size() > marks::cab::kFlags && (head[marks::cab::kFlags] & 0x03) != 0;
         if (ofASet && !sevenZipProgram().empty()) {
             std::string why;
             if (auto r = openThroughSevenZip(path, {}, "cab", &why)) return r;
         }
-        auto r = std::make_unique<LibarchiveReader>(
-            path, [](struct archive* a) { archive_read_support_format_cab(a); }, std::string(), kKindCab, "cab");
-        if (!r->opened()) {
-            *error = ofASet && sevenZipProgram().empty() ? sevenZipMissing(r->error()) : r->error();
-            return nullptr;
-        }
-        if (ofASet && sevenZipProgram().empty()) r->setHint(sevenZipHint());
-        return r;
+        return readThroughLibarchive(
+            path, [](struct archive* a) { archive_read_support_format_cab(a); }, std::string(), kKindCab, "cab", ofASet,
+            error);
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
                                               std::string* error) const override {
-        auto w = std::make_unique<CabWriter>(path);
-        if (!w->ok()) {
-            *error = "cannot create a work folder beside the cabinet";
-            return nullptr;
-        }
-        return w;
+        return startWriter<CabWriter>(path, "cannot create a work folder beside the cabinet", error);
     }
 };
 

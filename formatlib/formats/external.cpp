@@ -304,13 +304,13 @@ public:
         std::error_code ec;
         entry = EntryInfo{};
         entry.name = std::filesystem::relative(p, folder_, ec).generic_string();
-        entry.isDir = std::filesystem::is_directory(p, ec);
-        entry.size = entry.isDir ? 0 : std::filesystem::file_size(p, ec);
+        if (std::filesystem::is_directory(p, ec)) entry.kind = EntryKind::Folder;
+        entry.size = entry.isDir() ? 0 : std::filesystem::file_size(p, ec);
         entry.packedSize = entry.size;
         auto ft = std::filesystem::last_write_time(p, ec);
         entry.mtime = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(ft));
         entry.method = format_;
-        if (!entry.isDir) in_.open(p, std::ios::binary);
+        if (!entry.isDir()) in_.open(p, std::ios::binary);
         return 1;
     }
     long read(void* buffer, std::size_t size) override {
@@ -436,27 +436,31 @@ private:
     bool arjToo_;
 };
 
+// The bids below need the mark and a plausible header after it (see marks:: in
+// Format.h); ha and arc, whose marks are short, bid only kWeakMark.
 int bidAce(const std::uint8_t* h, std::size_t n) {
-    return n > 14 && std::memcmp(h + 7, "**ACE**", 7) == 0 ? bids::kSignature : bids::kNone;
+    using namespace marks::ace;
+    return n > kMark + kMarkSize && std::memcmp(h + kMark, "**ACE**", kMarkSize) == 0 ? bids::kSignature : bids::kNone;
 }
-// The mark, then a basic header of at most 2600 bytes.
 int bidArj(const std::uint8_t* h, std::size_t n) {
-    return n > 10 && h[0] == 0x60 && h[1] == 0xEA && (h[2] | (h[3] << 8)) > 0 && (h[2] | (h[3] << 8)) <= 2600
-               ? bids::kSignature
-               : bids::kNone;
+    const unsigned header = n > 10 ? h[marks::arj::kHeaderSize] | (h[marks::arj::kHeaderSize + 1] << 8) : 0;
+    return n > 10 && h[0] == 0x60 && h[1] == 0xEA && header > 0 && header <= marks::arj::kMaxHeader ? bids::kSignature
+                                                                                                    : bids::kNone;
 }
 int bidZoo(const std::uint8_t* h, std::size_t n) {
-    return n > 24 && std::memcmp(h, "ZOO ", 4) == 0 && h[20] == 0xDC && h[21] == 0xA7 && h[22] == 0xC4 && h[23] == 0xFD
+    using marks::zoo::kTag;
+    return n > kTag + 4 && std::memcmp(h, "ZOO ", 4) == 0 && std::memcmp(h + kTag, "\xDC\xA7\xC4\xFD", 4) == 0
                ? bids::kSignature
                : bids::kNone;
 }
-// "HA", a file count, then the first header: a method of 0-2, 14 or 15 in the low
-// four bits, version 2 in the high ones, and a path and a name made of printable bytes.
+// "HA", a file count that is not zero, then the first header: a method of 0-2, 14
+// or 15 with version 2, and a path and a name of printable bytes, each ended by a zero.
 int bidHa(const std::uint8_t* h, std::size_t n) {
-    if (n < 24 || h[0] != 'H' || h[1] != 'A' || (h[2] | (h[3] << 8)) == 0) return bids::kNone;
-    const unsigned method = h[4] & 0x0f;
-    if ((h[4] >> 4) != 2 || (method > 2 && method < 14)) return bids::kNone;
-    std::size_t p = 4 + 1 + 16;  // type, packed and unpacked size, CRC, time
+    using namespace marks::ha;
+    if (n < kMinHead || h[0] != 'H' || h[1] != 'A' || (h[kCount] | (h[kCount + 1] << 8)) == 0) return bids::kNone;
+    const unsigned method = h[kType] & 0x0f;
+    if ((h[kType] >> 4) != 2 || (method > 2 && method < 14)) return bids::kNone;
+    std::size_t p = kNames;
     for (int field = 0; field < 2; ++field) {
         while (p < n && h[p] != 0) {
             if (h[p] < 0x20 && h[p] != 0xff) return bids::kNone;
@@ -466,15 +470,16 @@ int bidHa(const std::uint8_t* h, std::size_t n) {
     }
     return bids::kWeakMark;
 }
-// 0x1A, a method of 1 to 11, a name of at most 12 printable bytes ended by a zero.
+// 0x1A, a method of 1 to 11, a name of 1 to 12 printable bytes ended by a zero.
 int bidArc(const std::uint8_t* h, std::size_t n) {
-    if (n < 29 || h[0] != 0x1A || h[1] < 1 || h[1] > 11) return bids::kNone;
-    std::size_t i = 2;
-    while (i < 15 && h[i] != 0) {
+    using namespace marks::arc;
+    if (n < kMinHead || h[0] != 0x1A || h[kMethod] < 1 || h[kMethod] > 11) return bids::kNone;
+    std::size_t i = kName;
+    while (i < kNameEnd && h[i] != 0) {
         if (h[i] <= 0x20 || h[i] >= 0x7f) return bids::kNone;
         ++i;
     }
-    return i > 2 && i < 15 ? bids::kWeakMark : bids::kNone;
+    return i > kName && i < kNameEnd ? bids::kWeakMark : bids::kNone;
 }
 
 }  // namespace
@@ -484,6 +489,20 @@ std::string sevenZipProgram() { return findTool("7z"); }
 std::string sevenZipHint() { return "this archive can be read through 7z: install the package p7zip-full"; }
 
 std::string sevenZipMissing(const std::string& why) { return why + "; " + sevenZipHint(); }
+
+std::unique_ptr<ArchiveReader> readThroughLibarchive(const std::filesystem::path& path,
+                                                     const LibarchiveReader::Setup& setup, const std::string& password,
+                                                     unsigned kind, const std::string& formatName, bool needsSevenZip,
+                                                     std::string* error) {
+    const bool missing = needsSevenZip && sevenZipProgram().empty();
+    auto r = std::make_unique<LibarchiveReader>(path, setup, password, kind, formatName);
+    if (!r->opened()) {
+        *error = missing ? sevenZipMissing(r->error()) : r->error();
+        return nullptr;
+    }
+    if (missing) r->setHint(sevenZipHint());
+    return r;
+}
 
 int countThroughSevenZip(const std::filesystem::path& path, const std::string& password) {
     const std::string program = sevenZipProgram();

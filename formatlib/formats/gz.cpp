@@ -24,8 +24,8 @@ public:
     bool needsSize() const override { return false; }
 
     bool add(const EntryInfo& entry, DataSource* data) override {
-        if (entry.isDir) return true;  // a gz holds no folders; the file alone counts
-        if (entry.isSymlink || !data) {
+        if (entry.isDir()) return true;  // a gz holds no folders; the file alone counts
+        if (entry.isSymlink() || !data) {
             error_ = "a gz file holds one ordinary file";
             return false;
         }
@@ -124,12 +124,7 @@ public:
     }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
                                               std::string* error) const override {
-        auto w = std::make_unique<GzWriter>(path);
-        if (!w->ok()) {
-            *error = "cannot create the file";
-            return nullptr;
-        }
-        return w;
+        return startWriter<GzWriter>(path, "cannot create the file", error);
     }
 };
 

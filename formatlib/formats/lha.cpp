@@ -16,9 +16,10 @@ class LhaHandler : public HandlerBase {
 public:
     LhaHandler() : HandlerBase("lha", {"lzh", "lha"}, kCanRead | kCanCreate | kCanAdd | kCanDelete) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path&) const override {
-        if (size < 21 || head[2] != '-' || head[6] != '-') return bids::kNone;
-        if ((head[3] == 'l' && head[4] == 'h') || (head[3] == 'l' && head[4] == 'z')) return bids::kSignature;
-        return bids::kNone;
+        // "-lh?-" or "-lz?-": the dashes and the two letters all have to stand.
+        const std::uint8_t* m = head + marks::lha::kMethod;
+        if (size < marks::lha::kMinHeader || m[0] != '-' || m[4] != '-' || m[1] != 'l') return bids::kNone;
+        return m[2] == 'h' || m[2] == 'z' ? bids::kSignature : bids::kNone;
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string&,
                                               std::string* error) const override {
@@ -34,12 +35,7 @@ public:
     std::string refuses(const EntryInfo& entry) const override { return LhaWriter::refuses(entry); }
     std::unique_ptr<ArchiveWriter> openWriter(const std::filesystem::path& path, const WriteOptions&,
                                               std::string* error) const override {
-        auto w = std::make_unique<LhaWriter>(path);
-        if (!w->ok()) {
-            *error = "cannot create the file";
-            return nullptr;
-        }
-        return w;
+        return startWriter<LhaWriter>(path, "cannot create the file", error);
     }
 };
 

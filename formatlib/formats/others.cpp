@@ -48,13 +48,16 @@ bool mark(const std::uint8_t* h, std::size_t n, const char* m, std::size_t len) 
 // header in either byte order with a plausible name after it.
 int bidCpio(const std::uint8_t* h, std::size_t n, const std::filesystem::path&) {
     if (mark(h, n, "070707", 6) || mark(h, n, "070701", 6) || mark(h, n, "070702", 6)) return bids::kSignature;
-    if (n < 28) return bids::kNone;
+    using namespace marks::cpio;
+    if (n < kHeader + 2) return bids::kNone;
     const bool little = h[0] == 0xc7 && h[1] == 0x71, big = h[0] == 0x71 && h[1] == 0xc7;
     if (!little && !big) return bids::kNone;
-    const unsigned nameSize = little ? (h[20] | (h[21] << 8)) : ((h[20] << 8) | h[21]);
-    if (nameSize < 2 || nameSize > 1024 || 26 + nameSize > n || h[26 + nameSize - 1] != 0) return bids::kNone;
+    const std::uint8_t* size = h + kNameSize;
+    const unsigned nameSize = little ? (size[0] | (size[1] << 8)) : ((size[0] << 8) | size[1]);
+    const std::uint8_t* name = h + kHeader;
+    if (nameSize < 2 || nameSize > 1024 || kHeader + nameSize > n || name[nameSize - 1] != 0) return bids::kNone;
     for (unsigned i = 0; i + 1 < nameSize; ++i)
-        if (h[26 + i] < 0x20) return bids::kNone;
+        if (name[i] < 0x20) return bids::kNone;
     return bids::kSignature;
 }
 int bidAr(const std::uint8_t* h, std::size_t n, const std::filesystem::path&) {
@@ -64,7 +67,7 @@ int bidAr(const std::uint8_t* h, std::size_t n, const std::filesystem::path&) {
 int bidIso(const std::uint8_t*, std::size_t, const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     char d[6] = {};
-    in.seekg(32768);
+    in.seekg(marks::iso::kDescriptor);
     if (!in.read(d, 6)) return bids::kNone;
     return d[0] == 1 && std::memcmp(d + 1, "CD001", 5) == 0 ? bids::kSignature : bids::kNone;
 }

@@ -49,9 +49,7 @@ class RarHandler : public HandlerBase {
 public:
     RarHandler() : HandlerBase("rar", {"rar"}, kCanRead) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
-        if (startsWith(head, size, kSignature, 6)) return bids::kSignature;
-        if (looksLikeProgram(head, size) && signatureWithin(path, kSignature, 6, kStubLimit)) return bids::kBehindStub;
-        return bids::kNone;
+        return bidSignatureOrStub(head, size, path, kSignature, 6, kStubLimit);
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override {
@@ -64,13 +62,7 @@ public:
             if (r) return r;
             // 7z could not either: libarchive reads what it can and says why for the rest.
         }
-        auto r = std::make_unique<LibarchiveReader>(path, setup, password, kKindOther, "rar");
-        if (!r->opened()) {
-            *error = shortfall.empty() || !sevenZipProgram().empty() ? r->error() : sevenZipMissing(r->error());
-            return nullptr;
-        }
-        if (!shortfall.empty() && sevenZipProgram().empty()) r->setHint(sevenZipHint());
-        return r;
+        return readThroughLibarchive(path, setup, password, kKindOther, "rar", !shortfall.empty(), error);
     }
     std::string unsupportedReason() const override { return "rar archives can be read but not written"; }
 };

@@ -22,9 +22,7 @@ class SevenZipHandler : public HandlerBase {
 public:
     SevenZipHandler() : HandlerBase("7z", {"7z", "001"}, kCanRead) {}
     int bid(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path) const override {
-        if (startsWith(head, size, kSignature, 6)) return bids::kSignature;
-        if (looksLikeProgram(head, size) && signatureWithin(path, kSignature, 6, kStubLimit)) return bids::kBehindStub;
-        return bids::kNone;
+        return bidSignatureOrStub(head, size, path, kSignature, 6, kStubLimit);
     }
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override {
@@ -40,13 +38,7 @@ public:
                 return nullptr;
             }
         }
-        auto r = std::make_unique<LibarchiveReader>(path, setup, std::string(), kKindOther, "7z");
-        if (!r->opened()) {
-            *error = shortfall.empty() || !sevenZipProgram().empty() ? r->error() : sevenZipMissing(r->error());
-            return nullptr;
-        }
-        if (!shortfall.empty() && sevenZipProgram().empty()) r->setHint(sevenZipHint());
-        return r;
+        return readThroughLibarchive(path, setup, std::string(), kKindOther, "7z", !shortfall.empty(), error);
     }
     std::optional<int> quickCount(const std::filesystem::path& path) const override {
         if (libarchiveShortfall(path, setup).empty() || sevenZipProgram().empty()) return std::nullopt;

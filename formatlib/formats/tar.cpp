@@ -12,14 +12,16 @@ namespace quarva::formatlib {
 namespace {
 
 bool isTarHeader(const std::uint8_t* head, std::size_t size) {
-    if (size < 512) return false;
-    if (std::memcmp(head + 257, "ustar", 5) == 0) return true;
+    using namespace marks::tar;
+    constexpr std::size_t kChecksumEnd = kChecksum + kChecksumSize;
+    if (size < kBlock) return false;
+    if (std::memcmp(head + kMagic, "ustar", 5) == 0) return true;
     // Old-style tar: the checksum field holds octal digits matching the header.
     unsigned sum = 0;
-    for (std::size_t i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? ' ' : head[i];
+    for (std::size_t i = 0; i < kBlock; ++i) sum += (i >= kChecksum && i < kChecksumEnd) ? ' ' : head[i];
     unsigned stored = 0;
     bool digits = false;
-    for (std::size_t i = 148; i < 156 && head[i]; ++i) {
+    for (std::size_t i = kChecksum; i < kChecksumEnd && head[i]; ++i) {
         if (head[i] >= '0' && head[i] <= '7') {
             stored = stored * 8 + (head[i] - '0');
             digits = true;

@@ -17,7 +17,7 @@ public:
     bool ok() const { return static_cast<bool>(out_); }
     bool needsSize() const override { return false; }
     bool add(const EntryInfo& entry, DataSource* data) override {
-        if (entry.isDir) return true;
+        if (entry.isDir()) return true;
         if (!data) {
             error_ = "encoded text holds files only: " + entry.name;
             return false;

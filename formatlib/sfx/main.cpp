@@ -104,13 +104,14 @@ int main(int argc, char** argv) {
         }
         switch (out.extract(e, *safe, &reader)) {
         case qf::SafeExtractor::Result::Written:
-            if (!e.isDir) {
+            if (!e.isDir()) {
                 std::cout << "Extracted " << *safe << "\n";
                 ++written;
             }
             break;
         case qf::SafeExtractor::Result::Skipped: std::cout << "Kept existing " << *safe << "\n"; break;
         case qf::SafeExtractor::Result::Failed:
+        case qf::SafeExtractor::Result::Aborted:
             std::cerr << "Cannot extract " << *safe << ": " << out.cause() << "\n";
             ++failures;
             break;
