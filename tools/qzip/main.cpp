@@ -10,6 +10,7 @@
 // Exit status: 0 all went well, 1 some entries were skipped, 2 failure.
 
 #include "engine/ZipEngine.h"
+#include "engine/ZipMethods.h"
 #include "engine/ZipReader.h"
 #include "platform/FileSystem.h"
 #include "tools/qzip/ArchiveKind.h"
@@ -106,6 +107,9 @@ public:
     bool json = false;
     std::size_t skipped = 0, listed = 0;
     std::string givenPassword;
+    EntryRecord starting;     // the entry being handled
+    std::string unsupported;  // methods and encryptions met that cannot be decoded
+    std::size_t unsupportedCount = 0;
 
     void onListed(const EntryRecord& r) override {
         if (json) {
@@ -135,15 +139,30 @@ public:
     void onDeleted(const std::string& name) override {
         if (!quiet) std::printf("Deleted : %s\n", name.c_str());
     }
+    void onStarting(const EntryRecord& r) override { starting = r; }
     void onSkipped(const std::string& name, std::int16_t reason) override {
         ++skipped;
-        const char* why = skipReasonText(reason);
+        std::string why = skipReasonText(reason);
+        // An entry the engine cannot decode: name what it would need.
+        if (name == starting.name) {
+            std::string what;
+            if (reason == std::int16_t(SkipReason::UnsupportedMethod))
+                what = methodTitle(std::uint16_t(starting.method));
+            else if (reason == std::int16_t(SkipReason::UnsupportedEncryption))
+                what = starting.encryption == 5 ? "strong encryption" : encryptionName(starting.encryption);
+            if (!what.empty()) {
+                why += ": " + what;
+                if (unsupported.find(what) == std::string::npos)
+                    unsupported += (unsupported.empty() ? "" : ", ") + what;
+                ++unsupportedCount;
+            }
+        }
         switch (command) {
-        case 't': std::printf("Testing : %s : Error (%s)\n", name.c_str(), why); break;
+        case 't': std::printf("Testing : %s : Error (%s)\n", name.c_str(), why.c_str()); break;
         case 'a':
         case 'u':
-        case 'f': std::printf("Skiping File : %s (%s)\n", name.c_str(), why); break;
-        default: std::printf("File : %s : Skipped (%s)\n", name.c_str(), why); break;
+        case 'f': std::printf("Skiping File : %s (%s)\n", name.c_str(), why.c_str()); break;
+        default: std::printf("File : %s : Skipped (%s)\n", name.c_str(), why.c_str()); break;
         }
     }
     void onPasswordRequest(const std::string&, std::string&, std::int16_t&) override {
@@ -378,7 +397,17 @@ int main(int argc, char** argv) {
     if (status != 0) {
         // A file the engine refuses as no zip: say what it holds instead.
         const std::string found = status == 110 ? quarva::qzip::contentDescription(archive) : std::string();
-        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, statusText(status),
+        // A test or extraction that failed (also) for entries nothing here can decode
+        // says so: their data was not found bad, only not read.
+        std::string text = statusText(status);
+        if ((status == kStatusCrcFailed || status == kStatusCouldNotTest) && printer.unsupportedCount) {
+            std::string cause = std::to_string(printer.unsupportedCount) +
+                                (printer.unsupportedCount == 1 ? " entry" : " entries") + " not read (unsupported " +
+                                printer.unsupported + ")";
+            bool only = printer.unsupportedCount == printer.skipped;
+            text = only ? (cmd == 't' ? "Testing failed: " : "Extraction failed: ") + cause : text + "; " + cause;
+        }
+        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, text.c_str(),
                      found.empty() ? "" : "; found: ", found.c_str());
         return 2;
     }
