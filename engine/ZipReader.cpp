@@ -1,5 +1,6 @@
 #include "engine/ZipReader.h"
 
+#include "engine/LegacyNames.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipEngine.h"
 #include "engine/ZipMethods.h"
@@ -148,6 +149,7 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
     std::vector<unsigned char> cd(cdSize);
     if (cdSize && !file.read(cdStart, cd.data(), cd.size())) return kStatusUnexpectedEof;
     dir.entries.reserve(count);
+    std::vector<std::size_t> legacy;
     std::size_t p = 0;
     while (p + 46 <= cd.size() && rd32(&cd[p]) == kSigCentral) {
         const unsigned char* c = &cd[p];
@@ -173,16 +175,19 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
         en.rawComment = comment;
         bool utf8 = (en.flags & kFlagUtf8) != 0;
         int host = en.versionMadeBy >> 8;
-        if ((utf8 || host == 3 || host == 19) && isValidUtf8(en.rawName)) en.name = en.rawName;
-        else en.name = cp437ToUtf8(en.rawName);
+        bool legacyName = !((utf8 || host == 3 || host == 19) && isValidUtf8(en.rawName));
+        en.name = legacyName ? cp437ToUtf8(en.rawName) : en.rawName;
         en.comment = ((utf8 || host == 3) && isValidUtf8(comment)) ? comment : cp437ToUtf8(comment);
         en.mtime = dosToUnix(en.dosDate, en.dosTime);
         if (!parseExtra(en.centralExtra, en, true, en.size == 0xFFFFFFFF, en.packedSize == 0xFFFFFFFF,
                         en.localOffset == 0xFFFFFFFF, en.disk == 0xFFFF))
             return kStatusCorrupt;
+        // Named from legacy bytes, unless a Unicode path field named it since.
+        if (legacyName && en.name == cp437ToUtf8(en.rawName)) legacy.push_back(dir.entries.size());
         dir.entries.push_back(std::move(en));
         p += 46 + nameLen + extraLen + commentLen;
     }
+    readLegacyNames(dir.entries, legacy);
     if (dir.entries.size() != count && count != 0xFFFF) {
         // A count that disagrees with the records means a damaged directory.
         if (dir.entries.size() < count) return kStatusCorrupt;
