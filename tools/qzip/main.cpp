@@ -13,6 +13,7 @@
 
 #include "engine/NameList.h"
 #include "engine/ZipEngine.h"
+#include "engine/ZipMethods.h"
 #include "engine/ZipReader.h"
 #include "formatlib/cli/FormatCli.h"
 #include "formatlib/formats/Format.h"
@@ -86,6 +87,8 @@ public:
     Printer(char command, bool quiet, Listing* listing, ProgressLine& progress)
         : command_(command), quiet_(quiet), listing_(listing), progress_(progress) {}
     std::size_t skipped = 0;
+    std::string unsupported;  // methods and encryptions met that cannot be decoded
+    std::size_t unsupportedCount = 0;
 
     void onListed(const EntryRecord& r) override {
         if (listing_) listing_->add(listedFromRecord(r));
@@ -94,9 +97,25 @@ public:
     void onProcessed(const EntryRecord& r) override { finished(r, "File : %s : OK\n"); }
     void onTested(const EntryRecord& r) override { finished(r, "Testing  : %s : OK\n"); }
     void onDeleted(const std::string& name) override { line("Deleted : %s\n", name); }
+    void onStarting(const EntryRecord& r) override { starting_ = r; }
     void onSkipped(const std::string& name, std::int16_t reason) override {
         ++skipped;
-        const std::string why = std::string(" (") + skipReasonText(reason) + ")\n";
+        std::string why = std::string(" (") + skipReasonText(reason);
+        // An entry the engine cannot decode: name what it would need.
+        if (name == starting_.name) {
+            std::string what;
+            if (reason == std::int16_t(SkipReason::UnsupportedMethod))
+                what = methodTitle(std::uint16_t(starting_.method));
+            else if (reason == std::int16_t(SkipReason::UnsupportedEncryption))
+                what = starting_.encryption == 5 ? "strong encryption" : encryptionName(starting_.encryption);
+            if (!what.empty()) {
+                why += ": " + what;
+                if (unsupported.find(what) == std::string::npos)
+                    unsupported += (unsupported.empty() ? "" : ", ") + what;
+                ++unsupportedCount;
+            }
+        }
+        why += ")\n";
         switch (command_) {
         case 't': say("Testing : %s : Error" + why, name); break;
         case 'a':
@@ -129,6 +148,7 @@ private:
     Listing* listing_;
     ProgressLine& progress_;
     std::uint64_t done_ = 0;
+    EntryRecord starting_;  // the entry being handled
 };
 
 std::string patternLines(const std::vector<std::string>& patterns) {
