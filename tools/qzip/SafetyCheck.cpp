@@ -232,11 +232,11 @@ std::vector<CheckedEntry> otherEntries(const std::string& path, SafetyReport& re
             report.findings.push_back({Level::Warning, "reader-warning", info.name, w});
         CheckedEntry e;
         e.name = info.name;
-        e.kind = info.isDir                 ? CheckedEntry::Kind::Folder
-                 : info.isSymlink           ? CheckedEntry::Kind::Symlink
-                 : info.isHardlink          ? CheckedEntry::Kind::Hardlink
-                 : info.method == "special" ? CheckedEntry::Kind::Special
-                                            : CheckedEntry::Kind::File;
+        e.kind = info.isDir()        ? CheckedEntry::Kind::Folder
+                 : info.isSymlink()  ? CheckedEntry::Kind::Symlink
+                 : info.isHardlink() ? CheckedEntry::Kind::Hardlink
+                 : info.isSpecial()  ? CheckedEntry::Kind::Special
+                                     : CheckedEntry::Kind::File;
         e.linkTarget = info.linkTarget;
         if (info.sizeKnown) e.size = info.size;
         // Readers that do not know the packed size report the size itself.

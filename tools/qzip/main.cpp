@@ -207,7 +207,7 @@ int listOther(const std::string& archive, const std::vector<std::string>& patter
         if (!names.matches(info.name)) continue;
         ListedEntry e;
         e.name = info.name;
-        e.isDir = info.isDir;
+        e.isDir = info.isDir();
         if (info.sizeKnown) e.size = info.size;
         // Readers that cannot tell the packed size give the size itself.
         if (info.sizeKnown && info.packedSize != info.size) e.packed = info.packedSize;
