@@ -37,6 +37,13 @@ bool looksLikeProgram(const std::uint8_t* head, std::size_t size);
 int bidSignatureOrStub(const std::uint8_t* head, std::size_t size, const std::filesystem::path& path,
                        const char* signature, std::size_t len, std::uint64_t limit);
 
+// The one object of a handler class, made on first use.
+template <class Handler>
+const FormatHandler& onlyInstance() {
+    static const Handler h;
+    return h;
+}
+
 // A writer of type `Writer` at `path`; null with `why` in `error` when it could not start.
 template <class Writer>
 std::unique_ptr<ArchiveWriter> startWriter(const std::filesystem::path& path, const char* why, std::string* error) {

@@ -22,9 +22,6 @@ public:
 
 }  // namespace
 
-const FormatHandler& blakHoleHandler() {
-    static BlakHoleHandler h;
-    return h;
-}
+const FormatHandler& blakHoleHandler() { return onlyInstance<BlakHoleHandler>(); }
 
 }  // namespace quarva::formatlib

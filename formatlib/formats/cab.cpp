@@ -144,9 +144,6 @@ public:
 
 }  // namespace
 
-const FormatHandler& cabHandler() {
-    static CabHandler h;
-    return h;
-}
+const FormatHandler& cabHandler() { return onlyInstance<CabHandler>(); }
 
 }  // namespace quarva::formatlib

@@ -130,9 +130,6 @@ public:
 
 }  // namespace
 
-const FormatHandler& gzHandler() {
-    static GzHandler h;
-    return h;
-}
+const FormatHandler& gzHandler() { return onlyInstance<GzHandler>(); }
 
 }  // namespace quarva::formatlib

@@ -41,9 +41,6 @@ public:
 
 }  // namespace
 
-const FormatHandler& lhaHandler() {
-    static LhaHandler h;
-    return h;
-}
+const FormatHandler& lhaHandler() { return onlyInstance<LhaHandler>(); }
 
 }  // namespace quarva::formatlib

@@ -69,9 +69,6 @@ public:
 
 }  // namespace
 
-const FormatHandler& rarHandler() {
-    static RarHandler h;
-    return h;
-}
+const FormatHandler& rarHandler() { return onlyInstance<RarHandler>(); }
 
 }  // namespace quarva::formatlib

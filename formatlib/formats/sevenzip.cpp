@@ -49,9 +49,6 @@ public:
 
 }  // namespace
 
-const FormatHandler& sevenZipHandler() {
-    static SevenZipHandler h;
-    return h;
-}
+const FormatHandler& sevenZipHandler() { return onlyInstance<SevenZipHandler>(); }
 
 }  // namespace quarva::formatlib

@@ -129,10 +129,7 @@ private:
 
 }  // namespace
 
-const FormatHandler& tarHandler() {
-    static TarHandler h;
-    return h;
-}
+const FormatHandler& tarHandler() { return onlyInstance<TarHandler>(); }
 const FormatHandler& tarGzHandler() {
     static CompressedTarHandler h("tar.gz", {"tar.gz", "tgz"}, ARCHIVE_FILTER_GZIP,
                                   kCanRead | kCanCreate | kCanAdd | kCanDelete);

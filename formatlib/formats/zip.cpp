@@ -148,9 +148,6 @@ const FormatHandler& jarHandler() {
     static ZipHandler h("jar", {"jar"});
     return h;
 }
-const FormatHandler& sfxHandler() {
-    static SfxHandler h;
-    return h;
-}
+const FormatHandler& sfxHandler() { return onlyInstance<SfxHandler>(); }
 
 }  // namespace quarva::formatlib
