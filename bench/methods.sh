@@ -14,15 +14,7 @@ ROOT=$(dirname "$HERE")
 WORK=${QUARVA_BENCH_DIR:-/tmp/quarva-bench-methods}
 SHM=/dev/shm/quarva-bench-methods-$$
 
-for tool in 7z zstd python3; do
-    command -v "$tool" >/dev/null || { echo "bench: $tool is needed" >&2; exit 2; }
-done
-if [ -z "${QZIP:-}" ]; then
-    cmake -S "$ROOT" -B "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DQUARVA_TESTS=OFF >/dev/null
-    cmake --build "$ROOT/build-bench" --target qzip -j"$(nproc)" >/dev/null
-    QZIP=$ROOT/build-bench/tools/qzip/qzip
-fi
-[ -x "$QZIP" ] || { echo "bench: no qzip at $QZIP" >&2; exit 2; }
+. "$HERE/common.sh" 7z zstd python3
 
 mkdir -p "$WORK/corpus"
 if [ ! -f "$WORK/corpus/f23.txt" ]; then
