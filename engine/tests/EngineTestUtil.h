@@ -17,6 +17,7 @@
 namespace quarva::engine::testutil {
 
 namespace fs = std::filesystem;
+using quarva::testing::q;
 
 inline std::uint32_t crcOf(const std::string& data) {
     return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
