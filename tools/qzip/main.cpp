@@ -16,9 +16,7 @@
 
 #include "platform/Interrupt.h"
 
-#ifdef QZIP_HAVE_FORMATLIB
 #include "formatlib/cli/FormatCli.h"
-#endif
 
 #include <atomic>
 #include <chrono>
@@ -177,7 +175,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
-#ifdef QZIP_HAVE_FORMATLIB
         // Conversions, self-extractors and encodings are the format library's work.
         if (quiet) rest.push_back("--quiet");
         int rc = quarva::formatlib::cli::run(rest);
@@ -186,10 +183,6 @@ int main(int argc, char** argv) {
             return 128 + quarva::platform::interruptSignal();
         }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
-#else
-        std::fprintf(stderr, "qzip: %s needs the format library, which this build does not have\n", rest[0].c_str());
-        return 2;
-#endif
     }
     if (rest.size() < 2 || rest[0].size() != 1 || std::strchr("lauf xtdrc", rest[0][0]) == nullptr || rest[0] == " ") {
         usage();
@@ -247,7 +240,6 @@ int main(int argc, char** argv) {
 
     if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {
         // Every other format goes to the format library.
-#ifdef QZIP_HAVE_FORMATLIB
         std::vector<std::string> lib;
         switch (cmd) {
         case 'l':
@@ -278,10 +270,6 @@ int main(int argc, char** argv) {
             return 128 + quarva::platform::interruptSignal();
         }
         return rc == 0 ? 0 : rc == 1 ? 1 : 2;
-#else
-        std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());
-        return 2;
-#endif
     }
 
     ZipEngine engine;
