@@ -26,6 +26,7 @@ namespace {
 struct PackedEntry {
     std::string name, plain, packed;
     std::uint16_t method = 0, flags = 0;
+    std::uint64_t declared = ~0ull;  // the size the headers give, when not plain's
 };
 
 bool writePacked(const fs::path& path, const std::vector<PackedEntry>& entries) {
@@ -42,7 +43,7 @@ bool writePacked(const fs::path& path, const std::vector<PackedEntry>& entries) 
         e.externalAttr = 0100644u << 16;
         e.method = p.method;
         e.flags = p.flags;
-        e.size = p.plain.size();
+        e.size = p.declared != ~0ull ? p.declared : p.plain.size();
         e.crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(p.plain.data()), uInt(p.plain.size())));
         e.packedSize = p.packed.size();
         if (!w.beginEntry(e, false, true) || !w.writeData(p.packed.data(), p.packed.size()) || !w.endEntry(e))
@@ -295,22 +296,25 @@ TEST_F(Methods, DamagedStreamsAndAborts) {
     std::string flipped = frame;
     flipped[flipped.size() / 2] ^= 0x55;
     PackedEntry bigger{"bigger.txt", text.substr(0, 1000), frame, kMethodZstd, 0};  // declared smaller than it is
-    ASSERT_TRUE(
-        writePacked(z, {{"flipped.txt", text, flipped, kMethodZstd, 0},
-                        {"cut.txt", text, frame.substr(0, frame.size() - 100), kMethodZstd, 0},
-                        {"cut-lzma.txt", text, lz.substr(0, lz.size() / 2), kMethodLzma, 0},
-                        {"badprops.txt", text, std::string("\x09\x14\x07\x00", 4) + lz.substr(4), kMethodLzma, 0},
-                        {"noise64.txt", text, std::string(5000, '\x9c'), kMethodDeflate64, 0},
-                        bigger}));
+    ASSERT_TRUE(writePacked(
+        z, {{"flipped.txt", text, flipped, kMethodZstd, 0},
+            {"cut.txt", text, frame.substr(0, frame.size() - 100), kMethodZstd, 0},
+            {"cut-lzma.txt", text, lz.substr(0, lz.size() / 2), kMethodLzma, 0},
+            {"badprops.txt", text, std::string("\x09\x14\x07\x00", 4) + lz.substr(4), kMethodLzma, 0},
+            {"noise64.txt", text, std::string(5000, '\x9c'), kMethodDeflate64, 0},
+            bigger,
+            // 4 GiB of window for a 2 GiB entry: refused before anything is set aside.
+            {"hugedict.txt", "", lz.substr(0, 5) + "\xff\xff\xff\xff" + lz.substr(9), kMethodLzma, 0, 2ull << 30}}));
     Recorder r;
     ZipEngine e;
     r.attach(e);
     e.setArchiveName(z.string());
     EXPECT_EQ(e.test(), kStatusCrcFailed);
     auto reasons = skipReasons(r);
-    ASSERT_EQ(reasons.size(), 6u);
+    ASSERT_EQ(reasons.size(), 7u);
     for (std::size_t i = 0; i < reasons.size(); ++i)
-        if (i == 3) EXPECT_EQ(reasons[i], std::int16_t(SkipReason::UnsupportedMethod));  // properties we cannot use
+        if (i == 3 || i == 6)
+            EXPECT_EQ(reasons[i], std::int16_t(SkipReason::UnsupportedMethod));  // properties we cannot use
         else
             EXPECT_TRUE(reasons[i] == std::int16_t(SkipReason::Damaged) || reasons[i] == std::int16_t(SkipReason::Crc))
                 << i << ": " << reasons[i];
