@@ -10,8 +10,9 @@
 namespace quarva::archive {
 
 namespace cmd {
+// Menu commands; the fixed numbers below come after them.
 enum : int {
-    NewArchive = 32771,
+    NewArchive = 2001,
     OpenArchive,
     SaveAs,
     CloseArchive,
@@ -80,6 +81,10 @@ constexpr int kFocusTree = 32870, kFocusList = 32871, kToggleViewButton = 32881;
 constexpr int kArrangeIcons = 59412;
 // The archives behind the dynamic commands (recent archives).
 constexpr int kArchiveFirst = 33000, kArchiveLast = 33200;
+// The window toolkit takes item numbers below 32768: the numbers above are moved
+// down by 30000 where they meet it.
+constexpr int toWindowId(int command) { return command > 32767 ? command - 30000 : command; }
+constexpr int fromWindowId(int id) { return id >= 2800 && id < 30000 ? id + 30000 : id; }
 }  // namespace cmd
 
 enum class ListStyle { LargeIcons, SmallIcons, List, Details };

@@ -49,6 +49,15 @@ TEST(CommandTable, EveryEntryIsCompleteAndUnique) {
     EXPECT_STREQ(findCommand(cmd::kAlwaysOnTop)->text, "&Always On Top");
     EXPECT_EQ(findCommand(cmd::kAlwaysOnTop)->menu, Menu::View);
     EXPECT_EQ(findCommand(12345), nullptr);
+    // Numbers above the window toolkit's range move down and back without meeting a menu command.
+    for (int n : Ids{cmd::kFocusTree, cmd::kFocusList, cmd::kToggleViewButton, cmd::kArrangeIcons, cmd::kArchiveFirst,
+                     cmd::kArchiveLast, cmd::kAlwaysOnTop, cmd::kToggleViewKey, cmd::NewArchive, cmd::About}) {
+        EXPECT_LT(cmd::toWindowId(n), 32768);
+        EXPECT_EQ(cmd::fromWindowId(cmd::toWindowId(n)), n);
+        if (n > 32767) {
+            EXPECT_EQ(findCommand(cmd::toWindowId(n)), nullptr);
+        }
+    }
     EXPECT_FALSE(evaluateCommand(12345, openArchive("zip", 0, 3)).enabled);
 }
 
