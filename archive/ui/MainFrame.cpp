@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include <wx/aboutdlg.h>
 #include <wx/accel.h>
 #include <wx/artprov.h>
@@ -62,6 +64,7 @@ constexpr char kComponentsMissing[] = "One or more of the components not found";
 constexpr char kProductPage[] = "https://www.quarva.software/zip";
 constexpr char kWebSite[] = "https://www.quarva.software/";
 constexpr char kPromptsOnly[] = "";
+constexpr char kAddQuestion[] = "Add %s item(s) to ";
 
 wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 std::string utf8(const wxString& text) { return std::string(text.utf8_str()); }
@@ -503,8 +506,39 @@ void CMainFrame::showWindow(int showState) {
     Show();
 }
 
-void CMainFrame::startAddCommand(const std::vector<std::string>&, const std::vector<std::string>&) {
-    notAvailable("&Add");
+void CMainFrame::startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) {
+    // Until this build has the Add dialog, the items go in with the unattended
+    // add's options (add and replace, level 5, subfolders, names below the folder
+    // that holds them) once the user agrees.
+    auto& doc = session_.doc;
+    if (!doc.open || doc.archivePath.empty()) {
+        notAvailable("&Add");
+        return;
+    }
+    if (folders.empty() && files.empty()) {
+        notAvailable("&Add");
+        return;
+    }
+    std::string question = formatted(kAddQuestion, std::to_string(folders.size() + files.size())) + doc.archivePath;
+    if (session_.prompts.message(question, text::kCaption, platform::Buttons::YesNo, platform::Icon::Question) !=
+        platform::Answer::Yes)
+        return;
+    fs::path list = fs::path(session_.progress.state.tempFolder) /
+                    ("add-" + std::to_string(::getpid()) + "-" + std::to_string(++addLists_) + ".lst");
+    {
+        std::ofstream out(list, std::ios::binary | std::ios::trunc);
+        out << doc.archivePath << "\r\n";
+        for (const auto& item : files) out << item << "\r\n";
+        for (const auto& item : folders) out << item << "\r\n";
+    }
+    std::string archive = doc.archivePath;
+    session_.progress.state.kind = OperationKind::Add;
+    actions::unattendedAdd(session_, list.string());
+    std::error_code ec;
+    fs::remove(list, ec);
+    // The archive is listed again: what the add wrote (or left unchanged) shows.
+    if (fs::exists(archive, ec)) session_.refresh();
+    trace("add finished");
 }
 
 void CMainFrame::startExtractCommand() { notAvailable("&Extract"); }

@@ -167,6 +167,7 @@ private:
     wxTimer clipboardTimer_;
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
+    int addLists_ = 0;
     ListStyle savedStyle_ = ListStyle::Details;
 };
 
