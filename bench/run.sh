@@ -17,16 +17,7 @@ WORK=${QUARVA_BENCH_DIR:-/tmp/quarva-bench}
 RUNS=${RUNS:-3}
 SHM=/dev/shm/quarva-bench-$$
 
-for tool in zip unzip python3; do
-    command -v "$tool" >/dev/null || { echo "bench: $tool is needed" >&2; exit 2; }
-done
-
-if [ -z "${QZIP:-}" ]; then
-    cmake -S "$ROOT" -B "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DQUARVA_TESTS=OFF >/dev/null
-    cmake --build "$ROOT/build-bench" --target qzip -j"$(nproc)" >/dev/null
-    QZIP=$ROOT/build-bench/tools/qzip/qzip
-fi
-[ -x "$QZIP" ] || { echo "bench: no qzip at $QZIP" >&2; exit 2; }
+. "$HERE/common.sh" zip unzip python3
 
 mkdir -p "$WORK"
 [ -d "$WORK/main" ] || python3 "$HERE/make_corpus.py" "$WORK/main" >/dev/null

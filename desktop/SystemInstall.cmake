@@ -33,6 +33,7 @@ foreach(icon quarvazip quarvasplit)
 endforeach()
 file(GLOB man_pages "${bin}/man/*.1.gz")
 file(INSTALL ${man_pages} DESTINATION /usr/share/man/man1)
+file(INSTALL "${src}/completion/qzip" DESTINATION /usr/share/bash-completion/completions)
 
 # D-Bus activation files of the installed folder, where the session bus of every
 # user finds them.

@@ -1,6 +1,7 @@
 // repair: rebuild an archive from its local headers.
 
 #include "engine/EngineOps.h"
+#include "engine/LegacyNames.h"
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
 
@@ -145,7 +146,7 @@ bool readLocal(const InputFile& f, std::uint64_t at, LocalEntry& le) {
     if (!f.read(at + 30, name.data(), nameLen) || (extraLen && !f.read(at + 30 + nameLen, extra.data(), extraLen)))
         return false;
     e.rawName = name;
-    e.name = ((e.flags & kFlagUtf8) || isValidUtf8(name)) ? name : cp437ToUtf8(name);
+    e.name = ((e.flags & kFlagUtf8) || isValidUtf8(name)) ? name : legacyNameToUtf8(name);
     e.mtime = dosToUnix(e.dosDate, e.dosTime);
     if (!parseExtra(extra, e, false, e.size == 0xFFFFFFFF, e.packedSize == 0xFFFFFFFF, false, false)) return false;
     // Until a directory record says more: made by a DOS-like host, so that no Unix

@@ -1,13 +1,14 @@
 #include "engine/ZipReader.h"
 
+#include "engine/LegacyNames.h"
 #include "engine/ZipCrypto.h"
 #include "engine/ZipEngine.h"
+#include "engine/ZipMethods.h"
 
 #include <fcntl.h>
 #include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -148,6 +149,7 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
     std::vector<unsigned char> cd(cdSize);
     if (cdSize && !file.read(cdStart, cd.data(), cd.size())) return kStatusUnexpectedEof;
     dir.entries.reserve(count);
+    std::vector<std::size_t> legacy;
     std::size_t p = 0;
     while (p + 46 <= cd.size() && rd32(&cd[p]) == kSigCentral) {
         const unsigned char* c = &cd[p];
@@ -173,16 +175,19 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
         en.rawComment = comment;
         bool utf8 = (en.flags & kFlagUtf8) != 0;
         int host = en.versionMadeBy >> 8;
-        if ((utf8 || host == 3 || host == 19) && isValidUtf8(en.rawName)) en.name = en.rawName;
-        else en.name = cp437ToUtf8(en.rawName);
+        bool legacyName = !((utf8 || host == 3 || host == 19) && isValidUtf8(en.rawName));
+        en.name = legacyName ? cp437ToUtf8(en.rawName) : en.rawName;
         en.comment = ((utf8 || host == 3) && isValidUtf8(comment)) ? comment : cp437ToUtf8(comment);
         en.mtime = dosToUnix(en.dosDate, en.dosTime);
         if (!parseExtra(en.centralExtra, en, true, en.size == 0xFFFFFFFF, en.packedSize == 0xFFFFFFFF,
                         en.localOffset == 0xFFFFFFFF, en.disk == 0xFFFF))
             return kStatusCorrupt;
+        // Named from legacy bytes, unless a Unicode path field named it since.
+        if (legacyName && en.name == cp437ToUtf8(en.rawName)) legacy.push_back(dir.entries.size());
         dir.entries.push_back(std::move(en));
         p += 46 + nameLen + extraLen + commentLen;
     }
+    readLegacyNames(dir.entries, legacy);
     if (dir.entries.size() != count && count != 0xFFFF) {
         // A count that disagrees with the records means a damaged directory.
         if (dir.entries.size() < count) return kStatusCorrupt;
@@ -268,6 +273,65 @@ struct Decryptor {
     }
 };
 
+// The entry's packed bytes, read block by block and decrypted.
+class EntryInput : public PackedInput {
+public:
+    EntryInput(const InputFile& file, std::uint64_t pos, std::uint64_t remaining, Decryptor& dec,
+               const std::atomic<bool>& abort)
+        : file_(file), pos_(pos), remaining_(remaining), dec_(dec), abort_(abort), buf_(kBlock) {}
+    bool next(const unsigned char*& data, std::size_t& n) override {
+        if (abort_.load()) {
+            aborted = true;
+            return false;
+        }
+        n = std::size_t(std::min<std::uint64_t>(kBlock, remaining_));
+        if (n && (!file_.read(pos_, buf_.data(), n) || !dec_.apply(buf_.data(), n))) return false;
+        pos_ += n;
+        remaining_ -= n;
+        data = buf_.data();
+        return true;
+    }
+    // Reads what the decoder left behind: the authentication code covers all of it.
+    bool drain() {
+        const unsigned char* d = nullptr;
+        std::size_t n = 0;
+        do {
+            if (!next(d, n)) return false;
+        } while (n);
+        return true;
+    }
+    bool aborted = false;
+
+private:
+    const InputFile& file_;
+    std::uint64_t pos_, remaining_;
+    Decryptor& dec_;
+    const std::atomic<bool>& abort_;
+    std::vector<unsigned char> buf_;
+};
+
+// Counts and checksums the plain bytes on their way to the sink; never lets more
+// than the declared size through.
+class EntryOutput : public PlainOutput {
+public:
+    EntryOutput(std::uint64_t size, const std::atomic<bool>& abort, const DataSink& sink)
+        : size_(size), abort_(abort), sink_(sink) {}
+    StreamResult put(const unsigned char* d, std::size_t n) override {
+        if (abort_.load()) return StreamResult::Aborted;
+        if (n > size_ - written) return StreamResult::Damaged;  // more than declared
+        crc = std::uint32_t(libdeflate_crc32(crc, d, n));
+        written += n;
+        return sink_(d, n) ? StreamResult::Ok : StreamResult::SinkFailed;
+    }
+    std::uint32_t crc = 0;
+    std::uint64_t written = 0;
+
+private:
+    std::uint64_t size_;
+    const std::atomic<bool>& abort_;
+    const DataSink& sink_;
+};
+
 }  // namespace
 
 DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t limit,
@@ -281,7 +345,7 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
     Encryption enc = e.encryption();
     if (enc == Encryption::Other) return fail(SkipReason::UnsupportedEncryption);
     std::uint16_t method = e.realMethod();
-    if (method != kMethodStored && method != kMethodDeflate) return fail(SkipReason::UnsupportedMethod);
+    if (!methodDecodable(method)) return fail(SkipReason::UnsupportedMethod);
     std::uint64_t dataStart = 0;
     if (!localDataStart(file, dir, e, dataStart)) return fail(SkipReason::Damaged);
     if (limit == 0) return fail(SkipReason::Overlap);
@@ -336,14 +400,7 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
     // before any memory is set aside for it.
     if (method == kMethodDeflate && e.size / 1032 > remaining + 1) return fail(SkipReason::Damaged);
 
-    std::uint32_t crc = 0;
-    std::uint64_t written = 0;
-    auto emit = [&](const unsigned char* d, std::size_t n) -> bool {
-        crc = std::uint32_t(libdeflate_crc32(crc, d, n));
-        written += n;
-        return sink(d, n);
-    };
-
+    EntryOutput output(e.size, abort, sink);
     if (method == kMethodDeflate && e.size <= kWholeBufferLimit && remaining <= kWholeBufferLimit) {
         // Whole buffer: one read, one libdeflate call.
         Scratch in = scratch(0, std::size_t(remaining));
@@ -362,69 +419,31 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
             libdeflate_deflate_decompress(d.get(), in.data(), remaining, plain.data(), std::size_t(e.size), &actual);
         if (r != LIBDEFLATE_SUCCESS || actual != e.size) return fail(SkipReason::Damaged);
         for (std::uint64_t off = 0; off < e.size; off += kBlock) {
-            if (abort.load()) {
+            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, e.size - off));
+            StreamResult put = output.put(plain.data() + off, n);
+            if (put == StreamResult::Aborted) {
                 out.result = DecodeResult::Aborted;
                 return out;
             }
-            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, e.size - off));
-            if (!emit(plain.data() + off, n)) {
+            if (put != StreamResult::Ok) {
                 out.result = DecodeResult::SinkFailed;
                 return out;
             }
         }
     } else {
-        std::vector<unsigned char> in(kBlock), outBuf(kBlock);
-        z_stream zs{};
-        bool inflating = method == kMethodDeflate;
-        if (inflating && inflateInit2(&zs, -15) != Z_OK) return fail(SkipReason::Damaged);
-        struct ZGuard {
-            z_stream* z;
-            bool on;
-            ~ZGuard() {
-                if (on) inflateEnd(z);
-            }
-        } guard{&zs, inflating};
-        bool ended = !inflating;
-        while (remaining > 0 || (inflating && !ended)) {
-            if (abort.load()) {
-                out.result = DecodeResult::Aborted;
-                return out;
-            }
-            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, remaining));
-            if (n && !file.read(pos, in.data(), n)) return fail(SkipReason::Damaged);
-            if (!dec.apply(in.data(), n)) return fail(SkipReason::Damaged);
-            pos += n;
-            remaining -= n;
-            if (!inflating) {
-                if (!emit(in.data(), n)) {
-                    out.result = DecodeResult::SinkFailed;
-                    return out;
-                }
-                continue;
-            }
-            zs.next_in = in.data();
-            zs.avail_in = uInt(n);
-            do {
-                zs.next_out = outBuf.data();
-                zs.avail_out = uInt(outBuf.size());
-                int r = inflate(&zs, Z_NO_FLUSH);
-                if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return fail(SkipReason::Damaged);
-                std::size_t got = outBuf.size() - zs.avail_out;
-                if (written + got > e.size) return fail(SkipReason::Damaged);  // more than declared
-                if (got && !emit(outBuf.data(), got)) {
-                    out.result = DecodeResult::SinkFailed;
-                    return out;
-                }
-                if (r == Z_STREAM_END) {
-                    ended = true;
-                    break;
-                }
-                if (r == Z_BUF_ERROR && zs.avail_in == 0) break;
-                if (r == Z_BUF_ERROR && got == 0) return fail(SkipReason::Damaged);
-            } while (zs.avail_in > 0 || zs.avail_out == 0);
-            if (!ended && remaining == 0 && zs.avail_in == 0) return fail(SkipReason::Damaged);  // stream cut short
+        // Every method streams: packed blocks in, plain blocks out.
+        EntryInput input(file, pos, remaining, dec, abort);
+        StreamResult r = decodeStream(method, e, input, output);
+        if (r == StreamResult::Ok && !input.drain()) r = StreamResult::Damaged;
+        if (input.aborted) r = StreamResult::Aborted;
+        switch (r) {
+        case StreamResult::Ok: break;
+        case StreamResult::Aborted: out.result = DecodeResult::Aborted; return out;
+        case StreamResult::SinkFailed: out.result = DecodeResult::SinkFailed; return out;
+        case StreamResult::Unsupported: return fail(SkipReason::UnsupportedMethod);
+        case StreamResult::Damaged: return fail(SkipReason::Damaged);
         }
-        if (written != e.size) return fail(SkipReason::Damaged);
+        if (output.written != e.size) return fail(SkipReason::Damaged);
     }
     if (dec.aes) {
         unsigned char code[kAesAuthLength], stored[kAesAuthLength];
@@ -432,9 +451,9 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
             std::memcmp(code, stored, kAesAuthLength) != 0)
             return fail(SkipReason::Damaged);
     }
-    out.crc = crc;
-    out.written = written;
-    if (checkCrc && crc != e.crc) return fail(SkipReason::Crc);
+    out.crc = output.crc;
+    out.written = output.written;
+    if (checkCrc && output.crc != e.crc) return fail(SkipReason::Crc);
     return out;
 }
 

@@ -3,11 +3,9 @@
 #include "engine/ZipFormat.h"
 #include "engine/ZipReader.h"
 
-#ifdef QZIP_HAVE_FORMATLIB
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/cli/FormatCli.h"
 #include "formatlib/host/FormatLibraryHost.h"
-#endif
 
 #include <algorithm>
 #include <cctype>
@@ -21,16 +19,10 @@ namespace {
 // The format library's answer on the content: its kind (-1 none, -2 unreadable,
 // -3 the library cannot be asked) and the format's name or what the file holds.
 int libraryKind(const std::string& path, std::string* found) {
-#ifdef QZIP_HAVE_FORMATLIB
     int kind = -3;
     if (formatlib::callArchiveType(formatlib::cli::defaultLibraryPath(), path, &kind, found) != formatlib::kStatusOk)
         return -3;
     return kind;
-#else
-    (void)path;
-    (void)found;
-    return -3;
-#endif
 }
 
 bool engineReadsDirectory(const std::string& path) {
@@ -48,12 +40,9 @@ ArchiveKind archiveKind(const std::string& path) {
     if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         std::string found;
         const int kind = libraryKind(path, &found);
-#ifdef QZIP_HAVE_FORMATLIB
         if (kind == formatlib::kKindZip) return ArchiveKind::Zip;
         if (kind >= 0) return ArchiveKind::Other;
-#endif
         if (engineReadsDirectory(path)) return ArchiveKind::Zip;
-        (void)kind;
     }
     auto dot = path.find_last_of('.');
     auto slash = path.find_last_of('/');

@@ -1,160 +1,251 @@
-// qzip: a scriptable front end over the zip engine.
+// qzip: a scriptable front end over the zip engine and the format library.
 //
 //   qzip l [--json] ARCHIVE [PATTERN...]
+//   qzip check [--json] ARCHIVE
 //   qzip a|u|f ARCHIVE [-r] [-p] [-0..-9] [--password PW] [--aes] [--hidden] PATH...
 //   qzip x ARCHIVE [-d DEST] [-o] [-j] [--password PW] [PATTERN...]
 //   qzip t ARCHIVE [--password PW] [PATTERN...]
 //   qzip d ARCHIVE PATTERN...
 //   qzip r ARCHIVE [--aggressive]
 //   qzip c ARCHIVE [--set TEXT]
-// Exit status: 0 all went well, 1 some entries were skipped, 2 failure.
+// Exit status: 0 all went well, 1 some entries were skipped, 2 failure; for check
+// 0 clean, 1 warnings, 2 dangerous or damaged.
 
+#include "engine/NameList.h"
 #include "engine/ZipEngine.h"
+#include "engine/ZipMethods.h"
 #include "engine/ZipReader.h"
-#include "platform/FileSystem.h"
-#include "tools/qzip/ArchiveKind.h"
-
-#include "platform/Interrupt.h"
-
-#ifdef QZIP_HAVE_FORMATLIB
 #include "formatlib/cli/FormatCli.h"
-#endif
+#include "formatlib/formats/Format.h"
+#include "platform/FileSystem.h"
+#include "platform/Interrupt.h"
+#include "tools/qzip/ArchiveKind.h"
+#include "tools/qzip/Output.h"
+#include "tools/qzip/Progress.h"
+#include "tools/qzip/SafetyCheck.h"
+
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace quarva::engine;
+using namespace quarva::qzip;
 
 namespace {
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage:\n"
-                 "  qzip l [--json] ARCHIVE [PATTERN...]\n"
-                 "  qzip a|u|f ARCHIVE [-r] [-p] [-0..-9] [--password PW] [--aes] [--hidden] PATH...\n"
-                 "  qzip x ARCHIVE [-d DEST] [-o] [-j] [--password PW] [PATTERN...]\n"
-                 "  qzip t ARCHIVE [--password PW] [PATTERN...]\n"
-                 "  qzip d ARCHIVE PATTERN...\n"
-                 "  qzip r ARCHIVE [--aggressive]\n"
-                 "  qzip c ARCHIVE [--set TEXT]\n"
-                 "  qzip convert SOURCE TARGET [cab|lzh|zip|tar|gz|jar|bh]\n"
-                 "  qzip sfx ARCHIVE PROGRAM [STUBFOLDER]\n"
-                 "  qzip encode ARCHIVE TARGET [uu|xx] [--table]\n"
-                 "-r recurse into folders, -p keep each path as given (an absolute one without its root),\n"
-                 "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
-                 "--hidden include hidden files; --quiet (anywhere) silences the per-file lines.\n"
-                 "Exit status: 0 all well, 1 some entries skipped, 2 failure.\n");
-}
+const char* const kUsage =
+    "usage:\n"
+    "  qzip l [--json] ARCHIVE [PATTERN...]\n"
+    "  qzip check [--json] ARCHIVE\n"
+    "  qzip a|u|f ARCHIVE [-r] [-p] [-0..-9] [--password PW] [--aes] [--hidden] PATH...\n"
+    "  qzip x ARCHIVE [-d DEST] [-o] [-j] [--password PW] [PATTERN...]\n"
+    "  qzip t ARCHIVE [--password PW] [PATTERN...]\n"
+    "  qzip d ARCHIVE PATTERN...\n"
+    "  qzip r ARCHIVE [--aggressive]\n"
+    "  qzip c ARCHIVE [--set TEXT]\n"
+    "  qzip convert SOURCE TARGET [cab|lzh|zip|tar|gz|jar|bh]\n"
+    "  qzip sfx ARCHIVE PROGRAM [STUBFOLDER]\n"
+    "  qzip encode ARCHIVE TARGET [uu|xx] [--table]\n"
+    "  qzip --help | --version\n"
+    "l list (the same columns for every format; --json: an array with ISO 8601 and Unix times),\n"
+    "check report what extraction would refuse or what deserves a look (links outside, climbing\n"
+    "names, bombs, ...), a add, u update, f freshen, x extract, t test, d delete, r repair,\n"
+    "c show or set the comment.\n"
+    "-r recurse into folders, -p keep each path as given (an absolute one without its root),\n"
+    "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
+    "--hidden include hidden files; --quiet (anywhere) silences the per-file lines and the\n"
+    "progress line (shown on a terminal for work that takes longer than a second).\n"
+    "Exit status: 0 all well, 1 some entries skipped, 2 failure;\n"
+    "for check: 0 clean, 1 warnings, 2 dangerous or damaged.\n";
 
-std::string jsonEscape(const std::string& s) {
-    std::string o;
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"': o += "\\\""; break;
-        case '\\': o += "\\\\"; break;
-        case '\n': o += "\\n"; break;
-        case '\r': o += "\\r"; break;
-        case '\t': o += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char b[8];
-                std::snprintf(b, sizeof b, "\\u%04x", c);
-                o += b;
-            } else {
-                o.push_back(char(c));
-            }
-        }
-    }
-    return o;
-}
+void usage() { std::fputs(kUsage, stderr); }
 
-const char* methodName(int m) {
-    switch (m) {
-    case 0: return "stored";
-    case 8: return "deflate";
-    case 9: return "deflate64";
-    case 12: return "bzip2";
-    case 14: return "lzma";
-    case 93: return "zstd";
-    case 95: return "xz";
-    case 98: return "ppmd";
-    default: return "other";
-    }
-}
-
-const char* encryptionName(int e) {
-    switch (e) {
-    case 0: return "none";
-    case 1: return "zipcrypto";
-    case 2: return "aes128";
-    case 3: return "aes192";
-    case 4: return "aes256";
-    default: return "other";
-    }
+ListedEntry listedFromRecord(const EntryRecord& r) {
+    ListedEntry e;
+    e.name = withSlashes(r.name);
+    e.isDir = !e.name.empty() && e.name.back() == '/';
+    e.size = r.size64;
+    e.packed = r.packedSize64;
+    e.mtime = r.mtime;
+    e.crc = std::uint32_t(r.crc);
+    e.method = methodName(r.method);
+    e.encrypted = r.encryption != 0;
+    if (r.encryption) e.encryption = encryptionName(r.encryption);
+    return e;
 }
 
 class Printer : public ZipEngineEvents {
 public:
-    char command = 'l';
-    bool quiet = false;
-    bool json = false;
-    std::size_t skipped = 0, listed = 0;
-    std::string givenPassword;
+    Printer(char command, bool quiet, Listing* listing, ProgressLine& progress)
+        : command_(command), quiet_(quiet), listing_(listing), progress_(progress) {}
+    std::size_t skipped = 0;
+    std::string unsupported;  // methods and encryptions met that cannot be decoded
+    std::size_t unsupportedCount = 0;
 
     void onListed(const EntryRecord& r) override {
-        if (json) {
-            std::printf(
-                "%s{\"name\":\"%s\",\"size\":%llu,\"packed\":%llu,\"ratio\":%d,\"modified\":\"%s\","
-                "\"mtime\":%lld,\"method\":\"%s\",\"encrypted\":%s,\"encryption\":\"%s\",\"crc\":\"%08x\"}",
-                listed ? ",\n " : "[", jsonEscape(r.name).c_str(), (unsigned long long)r.size64,
-                (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), (long long)r.mtime,
-                methodName(r.method), r.encryption ? "true" : "false", encryptionName(r.encryption),
-                std::uint32_t(r.crc));
-        } else {
-            if (!listed)
-                std::printf("%12s %12s %5s  %-14s  %-8s %-4s  %s\n", "Size", "Packed", "Ratio", "Modified", "Method",
-                            "Enc", "Name");
-            std::printf("%12llu %12llu %4d%%  %-14s  %-8s %-4s  %s\n", (unsigned long long)r.size64,
-                        (unsigned long long)r.packedSize64, r.ratio, r.modified.c_str(), methodName(r.method),
-                        r.encryption ? "yes" : "no", r.name.c_str());
-        }
-        ++listed;
+        if (listing_) listing_->add(listedFromRecord(r));
     }
-    void onProcessed(const EntryRecord& r) override {
-        if (!quiet) std::printf("File : %s : OK\n", r.name.c_str());
-    }
-    void onTested(const EntryRecord& r) override {
-        if (!quiet) std::printf("Testing  : %s : OK\n", r.name.c_str());
-    }
-    void onDeleted(const std::string& name) override {
-        if (!quiet) std::printf("Deleted : %s\n", name.c_str());
-    }
+    void onProgress(const EntryRecord& r) override { progress_.update(done_ + std::uint64_t(std::max(r.done, 0))); }
+    void onProcessed(const EntryRecord& r) override { finished(r, "File : %s : OK\n"); }
+    void onTested(const EntryRecord& r) override { finished(r, "Testing  : %s : OK\n"); }
+    void onDeleted(const std::string& name) override { line("Deleted : %s\n", name); }
+    void onStarting(const EntryRecord& r) override { starting_ = r; }
     void onSkipped(const std::string& name, std::int16_t reason) override {
         ++skipped;
-        const char* why = skipReasonText(reason);
-        switch (command) {
-        case 't': std::printf("Testing : %s : Error (%s)\n", name.c_str(), why); break;
+        std::string why = std::string(" (") + skipReasonText(reason);
+        // An entry the engine cannot decode: name what it would need.
+        if (name == starting_.name) {
+            std::string what;
+            if (reason == std::int16_t(SkipReason::UnsupportedMethod))
+                what = methodTitle(std::uint16_t(starting_.method));
+            else if (reason == std::int16_t(SkipReason::UnsupportedEncryption))
+                what = starting_.encryption == 5 ? "strong encryption" : encryptionName(starting_.encryption);
+            if (!what.empty()) {
+                why += ": " + what;
+                if (unsupported.find(what) == std::string::npos)
+                    unsupported += (unsupported.empty() ? "" : ", ") + what;
+                ++unsupportedCount;
+            }
+        }
+        why += ")\n";
+        switch (command_) {
+        case 't': say("Testing : %s : Error" + why, name); break;
         case 'a':
         case 'u':
-        case 'f': std::printf("Skiping File : %s (%s)\n", name.c_str(), why); break;
-        default: std::printf("File : %s : Skipped (%s)\n", name.c_str(), why); break;
+        case 'f': say("Skiping File : %s" + why, name); break;
+        default: say("File : %s : Skipped" + why, name); break;
         }
     }
     void onPasswordRequest(const std::string&, std::string&, std::int16_t&) override {
         // No prompt in scripts: the entry is skipped with its reason.
     }
+
+private:
+    void finished(const EntryRecord& r, const char* format) {
+        done_ += r.size64;
+        line(format, r.name);
+        progress_.update(done_);
+    }
+    void line(const char* format, const std::string& name) {
+        if (!quiet_) say(format, name);
+    }
+    void say(const std::string& format, const std::string& name) {
+        progress_.clear();
+        std::printf(format.c_str(), printableName(withSlashes(name)).c_str());
+        std::fflush(stdout);
+    }
+
+    char command_;
+    bool quiet_;
+    Listing* listing_;
+    ProgressLine& progress_;
+    std::uint64_t done_ = 0;
+    EntryRecord starting_;  // the entry being handled
 };
 
 std::string patternLines(const std::vector<std::string>& patterns) {
     std::string s;
     for (const auto& p : patterns) s += p + "\r\n";
     return s;
+}
+
+int interrupted(const std::string& archive) {
+    std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
+    return 128 + quarva::platform::interruptSignal();
+}
+
+// Runs the format library's command-line front; 0, 1 or 2 as qzip's own commands.
+int runFormatLibrary(const std::vector<std::string>& args, const std::string& archive) {
+    const int rc = quarva::formatlib::cli::run(args);
+    if (quarva::platform::interruptRequested()) return interrupted(archive);
+    return rc == 0 ? 0 : rc == 1 ? 1 : 2;
+}
+
+// Lists an archive of any other format through the format library's readers, in
+// the same columns as a zip.
+int listOther(const std::string& archive, const std::vector<std::string>& patterns, const std::string& password,
+              bool json) {
+    namespace fl = quarva::formatlib;
+    std::error_code ec;
+    if (!std::filesystem::exists(archive, ec)) {
+        std::fprintf(stderr, "qzip: error 100: Archive not found: %s\n", archive.c_str());
+        return 2;
+    }
+    const fl::FormatHandler* handler = fl::handlerForFile(archive);
+    if (!handler) {
+        std::fprintf(stderr, "qzip: %s: not an archive; found: %s\n", archive.c_str(),
+                     fl::describeContent(archive).c_str());
+        return 2;
+    }
+    std::string error;
+    auto reader = handler->openReader(archive, password, &error);
+    if (!reader) {
+        std::fprintf(stderr, "qzip: %s: %s\n", archive.c_str(), error.c_str());
+        return 2;
+    }
+    const NameList names(patternLines(patterns));
+    Listing listing(stdout, json);
+    int status = 0;
+    for (;;) {
+        fl::EntryInfo info;
+        const int r = reader->next(info);
+        if (r == 0) break;
+        if (r < 0) {
+            std::fprintf(stderr, "qzip: %s: %s\n", archive.c_str(), reader->error().c_str());
+            status = 2;
+            if (!reader->canGoOn()) break;
+            continue;
+        }
+        if (!names.matches(info.name)) continue;
+        ListedEntry e;
+        e.name = info.name;
+        e.isDir = info.isDir;
+        if (info.sizeKnown) e.size = info.size;
+        // Readers that cannot tell the packed size give the size itself.
+        if (info.sizeKnown && info.packedSize != info.size) e.packed = info.packedSize;
+        if (info.mtime) e.mtime = info.mtime;
+        e.method = info.method;
+        e.encrypted = info.encrypted;
+        listing.add(e);
+    }
+    listing.finish();
+    if (quarva::platform::interruptRequested()) return interrupted(archive);
+    return status;
+}
+
+// Bytes a test or an extraction will write: the selected entries' sizes.
+std::uint64_t bytesToRead(const std::string& archive, const std::vector<std::string>& patterns) {
+    InputFile f;
+    ZipDirectory dir;
+    if (f.open(archive) != 0 || readDirectory(f, dir, true) != 0) return 0;
+    const NameList names(patternLines(patterns));
+    std::uint64_t total = 0;
+    for (const auto& e : dir.entries)
+        if (names.matches(e.name)) total += e.size;
+    return total;
+}
+
+// Bytes an add will read: the files named, and with `recurse` those below the folders.
+std::uint64_t bytesToAdd(const std::vector<std::string>& paths, bool recurse) {
+    namespace fs = std::filesystem;
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (const auto& p : paths) {
+        if (fs::is_regular_file(p, ec)) total += fs::file_size(p, ec);
+        else if (recurse && fs::is_directory(p, ec))
+            for (auto it = fs::recursive_directory_iterator(p, fs::directory_options::skip_permission_denied, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+                if (it->is_regular_file(ec)) total += it->file_size(ec);
+    }
+    return total;
 }
 
 }  // namespace
@@ -170,6 +261,14 @@ int main(int argc, char** argv) {
         if (a == "--quiet" || a == "-q") quiet = true;
         else rest.push_back(a);
     }
+    if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (rest.size() == 1 && rest[0] == "--version") {
+        std::printf("qzip (Quarva.Zip Suite) %s\n", QZIP_VERSION);
+        return 0;
+    }
     // Spanned sets are built and other programs' archives unpacked in the suite's
     // private temporary folder: without one that can be used, nothing is done.
     if (!rest.empty() && quarva::platform::tempFolder().empty()) {
@@ -177,19 +276,30 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
-#ifdef QZIP_HAVE_FORMATLIB
         // Conversions, self-extractors and encodings are the format library's work.
         if (quiet) rest.push_back("--quiet");
-        int rc = quarva::formatlib::cli::run(rest);
-        if (quarva::platform::interruptRequested()) {
-            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", rest.size() > 2 ? rest[2].c_str() : "");
-            return 128 + quarva::platform::interruptSignal();
+        return runFormatLibrary(rest, rest.size() > 2 ? rest[2] : "");
+    }
+    if (!rest.empty() && rest[0] == "check") {
+        bool json = false;
+        std::string archive;
+        for (std::size_t i = 1; i < rest.size(); ++i) {
+            if (rest[i] == "--json") json = true;
+            else if (archive.empty()) archive = rest[i];
+            else archive.clear(), i = rest.size();
         }
-        return rc == 0 ? 0 : rc == 1 ? 1 : 2;
-#else
-        std::fprintf(stderr, "qzip: %s needs the format library, which this build does not have\n", rest[0].c_str());
-        return 2;
-#endif
+        if (archive.empty()) {
+            usage();
+            return 2;
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(archive, ec)) {
+            std::fprintf(stderr, "qzip: error 100: Archive not found: %s\n", archive.c_str());
+            return 2;
+        }
+        const SafetyReport report = checkArchive(archive, archiveKind(archive) == ArchiveKind::Zip);
+        printReport(report, archive, json);
+        return report.verdict();
     }
     if (rest.size() < 2 || rest[0].size() != 1 || std::strchr("lauf xtdrc", rest[0][0]) == nullptr || rest[0] == " ") {
         usage();
@@ -245,12 +355,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (quarva::qzip::archiveKind(archive) != quarva::qzip::ArchiveKind::Zip) {
+    if (archiveKind(archive) != ArchiveKind::Zip) {
         // Every other format goes to the format library.
-#ifdef QZIP_HAVE_FORMATLIB
         std::vector<std::string> lib;
         switch (cmd) {
-        case 'l':
+        case 'l': return listOther(archive, operands, password, json);
         case 't':
         case 'd': lib = {std::string(1, cmd), archive}; break;
         case 'x':
@@ -269,19 +378,9 @@ int main(int argc, char** argv) {
             break;
         default: std::fprintf(stderr, "qzip: %s: '%c' works on zip archives only\n", archive.c_str(), cmd); return 2;
         }
-        if (json) std::fprintf(stderr, "qzip: --json lists zip archives only; plain listing follows\n");
         lib.insert(lib.end(), operands.begin(), operands.end());
         if (quiet) lib.push_back("--quiet");
-        int rc = quarva::formatlib::cli::run(lib);
-        if (quarva::platform::interruptRequested()) {
-            std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
-            return 128 + quarva::platform::interruptSignal();
-        }
-        return rc == 0 ? 0 : rc == 1 ? 1 : 2;
-#else
-        std::fprintf(stderr, "qzip: %s: format not supported by qzip yet (only zip archives)\n", archive.c_str());
-        return 2;
-#endif
+        return runFormatLibrary(lib, archive);
     }
 
     ZipEngine engine;
@@ -302,10 +401,13 @@ int main(int argc, char** argv) {
             watcher.join();
         }
     } joinWatcher{finished, watcher};
-    Printer printer;
-    printer.command = cmd;
-    printer.quiet = quiet;
-    printer.json = json;
+    // The progress line is worth its cost only where someone watches it.
+    const bool watched = !quiet && isatty(STDERR_FILENO);
+    ProgressLine progress(watched, 0);
+    if (watched && (cmd == 'x' || cmd == 't')) progress.setTotal(bytesToRead(archive, operands));
+    if (watched && (cmd == 'a' || cmd == 'u' || cmd == 'f')) progress.setTotal(bytesToAdd(operands, recurse));
+    Listing listing(stdout, json);
+    Printer printer(cmd, quiet, cmd == 'l' ? &listing : nullptr, progress);
     engine.setEvents(&printer);
     engine.setArchiveName(archive);
     engine.setPassword(password);
@@ -314,7 +416,7 @@ int main(int argc, char** argv) {
     case 'l':
         engine.setNames(patternLines(operands));
         status = engine.list();
-        if (json) std::printf(printer.listed ? "]\n" : "[]\n");
+        if (status == 0) listing.finish();
         break;
     case 'a':
     case 'u':
@@ -370,15 +472,23 @@ int main(int argc, char** argv) {
         break;
     default: usage(); return 2;
     }
+    progress.finish();
     std::fflush(stdout);
-    if (quarva::platform::interruptRequested()) {
-        std::fprintf(stderr, "qzip: interrupted; %s was left as it was\n", archive.c_str());
-        return 128 + quarva::platform::interruptSignal();
-    }
+    if (quarva::platform::interruptRequested()) return interrupted(archive);
     if (status != 0) {
         // A file the engine refuses as no zip: say what it holds instead.
-        const std::string found = status == 110 ? quarva::qzip::contentDescription(archive) : std::string();
-        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, statusText(status),
+        const std::string found = status == 110 ? contentDescription(archive) : std::string();
+        // A test or extraction that failed (also) for entries nothing here can decode
+        // says so: their data was not found bad, only not read.
+        std::string text = statusText(status);
+        if ((status == kStatusCrcFailed || status == kStatusCouldNotTest) && printer.unsupportedCount) {
+            std::string cause = std::to_string(printer.unsupportedCount) +
+                                (printer.unsupportedCount == 1 ? " entry" : " entries") + " not read (unsupported " +
+                                printer.unsupported + ")";
+            bool only = printer.unsupportedCount == printer.skipped;
+            text = only ? (cmd == 't' ? "Testing failed: " : "Extraction failed: ") + cause : text + "; " + cause;
+        }
+        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, text.c_str(),
                      found.empty() ? "" : "; found: ", found.c_str());
         return 2;
     }

@@ -136,8 +136,8 @@ TEST_F(Qzip, PathsAsGivenAndEncryptionThatCannotBeGiven) {
     // -p keeps the paths as the command line gives them, relative ones relative.
     ASSERT_EQ(run("a p.zip -p -r src ./src/../src/a.txt", &out), 0) << out;
     ASSERT_EQ(run("l --json p.zip", &out), 0);
-    EXPECT_NE(out.find("\"name\":\"src\\\\sub\\\\b.log\""), std::string::npos) << out;
-    EXPECT_NE(out.find("\"name\":\"src\\\\a.txt\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"name\":\"src/sub/b.log\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"name\":\"src/a.txt\""), std::string::npos) << out;
     EXPECT_EQ(out.find(dir().relative_path().string()), std::string::npos) << out;
     // AES without a password: refused, nothing written.
     EXPECT_EQ(run("a x.zip src/a.txt --aes", &out), 2);

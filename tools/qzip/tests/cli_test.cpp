@@ -1,0 +1,191 @@
+// qzip as a command-line citizen: one listing layout for every format, JSON with
+// ISO 8601 times, the progress line on a terminal, and the safety report.
+
+#include "engine/tests/EngineTestUtil.h"
+
+#include <platform/testing/TestSupport.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+using quarva::engine::testutil::makeZip;
+using quarva::engine::testutil::RawEntry;
+using quarva::testing::runCommand;
+using quarva::testing::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class QzipCli : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        qzip = quarva::testing::buildDir() / "tools" / "qzip" / "qzip";
+        if (!fs::exists(qzip)) GTEST_SKIP() << "qzip not built at " << qzip;
+        fs::create_directories(dir() / "src" / "sub");
+        writeFile(dir() / "src" / "a.txt", "alpha\n");
+        writeFile(dir() / "src" / "sub" / "b.log", std::string(5000, 'b'));
+    }
+    int run(const std::string& args, std::string* out = nullptr) {
+        return runCommand("cd '" + dir().string() + "' && '" + qzip.string() + "' " + args, out);
+    }
+    // The lines of a listing that do not depend on the format: header and rules.
+    static std::string frame(const std::string& listing) {
+        return listing.substr(0, listing.find('\n', listing.find('\n') + 1));
+    }
+    fs::path qzip;
+};
+
+// True when `text` holds a run shaped like `shape`: '#' stands for any digit.
+bool hasShape(const std::string& text, const std::string& shape) {
+    for (std::size_t i = 0; i + shape.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < shape.size() &&
+               (shape[k] == '#' ? std::isdigit(static_cast<unsigned char>(text[i + k])) != 0 : shape[k] == text[i + k]))
+            ++k;
+        if (k == shape.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(QzipCli, OneListingLayoutForEveryFormatWithSlashesDatesAndTotals) {
+    if (!quarva::testing::haveTool("tar")) GTEST_SKIP() << "tar missing";
+    std::string zipList, tarList, out;
+    ASSERT_EQ(run("a t.zip -r -p src", &out), 0) << out;
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && tar -cf t.tar src"), 0);
+    ASSERT_EQ(run("l t.zip", &zipList), 0) << zipList;
+    ASSERT_EQ(run("l t.tar", &tarList), 0) << tarList;
+    EXPECT_EQ(frame(zipList), frame(tarList));
+    EXPECT_NE(frame(zipList).find("Modified"), std::string::npos) << zipList;
+    for (const std::string& l : {zipList, tarList}) {
+        EXPECT_NE(l.find("src/sub/b.log"), std::string::npos) << l;
+        EXPECT_EQ(l.find('\\'), std::string::npos) << l;
+        EXPECT_NE(l.find("2 files"), std::string::npos) << l;  // the totals line
+        EXPECT_NE(l.find("5006"), std::string::npos) << l;
+    }
+    // Dates as YYYY-MM-DD HH:MM; a value the format does not keep shows as "-".
+    EXPECT_TRUE(hasShape(zipList, "####-##-## ##:##  deflate")) << zipList;
+    EXPECT_TRUE(hasShape(tarList, "5000            -     -  ####-##-## ##:##")) << tarList;
+
+    ASSERT_EQ(run("l --json t.tar", &out), 0) << out;
+    EXPECT_NE(out.find("\"name\":\"src/sub/b.log\",\"type\":\"file\",\"size\":5000,\"packed\":null"), std::string::npos)
+        << out;
+    EXPECT_TRUE(hasShape(out, "\"modified\":\"####-##-##T##:##:##+##:##\",\"mtime\":#") ||
+                hasShape(out, "\"modified\":\"####-##-##T##:##:##-##:##\",\"mtime\":#"))
+        << out;
+
+    // A hostile name cannot steer the terminal: control bytes and bad UTF-8 are escaped.
+    ASSERT_TRUE(makeZip(dir() / "names.zip", {{"evil\x1b[2Jname\n.txt", "x"}}));
+    ASSERT_EQ(run("l names.zip", &out), 0) << out;
+    EXPECT_NE(out.find("evil\\x1B[2Jname\\n.txt"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    // A tar keeps a name's bytes as they are.
+    writeFile(dir() / "bad\xff.txt", "y");
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && tar -cf names.tar bad*.txt"), 0);
+    ASSERT_EQ(run("l names.tar", &out), 0) << out;
+    EXPECT_NE(out.find("bad\\xFF.txt"), std::string::npos) << out;
+
+    ASSERT_EQ(run("--help", &out), 0);
+    EXPECT_NE(out.find("qzip check [--json] ARCHIVE"), std::string::npos) << out;
+    ASSERT_EQ(run("--version", &out), 0);
+    EXPECT_EQ(out.rfind("qzip (Quarva.Zip Suite) ", 0), 0u) << out;
+}
+
+// The progress line appears on a terminal (a pseudo-terminal from script(1)) and
+// never in a pipe or with --quiet.
+TEST_F(QzipCli, ProgressLineOnlyOnATerminal) {
+    if (!quarva::testing::haveTool("script")) GTEST_SKIP() << "script (util-linux) missing";
+    std::string out;
+    writeFile(dir() / "src" / "big.bin", std::string(8 << 20, 'q'));
+    ASSERT_EQ(run("a t.zip -r src --quiet", &out), 0) << out;
+    const std::string tty = "cd '" + dir().string() + "' && QZIP_PROGRESS_AFTER_MS=0 script -qec \"'" + qzip.string() +
+                            "' x t.zip -d out -o%s\" /dev/null";
+    char command[4096];
+    std::snprintf(command, sizeof command, tty.c_str(), "");
+    ASSERT_EQ(runCommand(command, &out), 0) << out;
+    EXPECT_TRUE(hasShape(out, "\r#") && hasShape(out, "%  ") && hasShape(out, " of 8.0 MiB  ") && hasShape(out, "B/s"))
+        << out;
+    EXPECT_NE(out.find("\r\x1b[K"), std::string::npos) << "the line is taken away at the end";
+    std::snprintf(command, sizeof command, tty.c_str(), " --quiet");
+    ASSERT_EQ(runCommand(command, &out), 0) << out;
+    EXPECT_EQ(out.find('%'), std::string::npos) << out;
+    ASSERT_EQ(run("x t.zip -d out2 2>&1", &out), 0) << out;
+    EXPECT_EQ(out.find('\r'), std::string::npos) << out;
+}
+
+// One archive for each kind of finding, the kind named in the JSON report and the
+// exit status: 0 clean, 1 warnings, 2 dangerous or damaged.
+TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
+    const bool haveTar = quarva::testing::haveTool("tar");
+    const auto zip = [&](std::vector<RawEntry> entries) {
+        return [this, entries](const fs::path& p) { ASSERT_TRUE(makeZip(p, entries)); };
+    };
+    const auto shell = [&](std::string command) {
+        return [this, command](const fs::path& p) {
+            ASSERT_EQ(runCommand("cd '" + dir().string() + "' && A='" + p.string() + "' && " + command), 0) << command;
+        };
+    };
+    struct Case {
+        const char* file;
+        std::function<void(const fs::path&)> make;
+        int status;
+        const char* kind;
+        bool needsTar;
+    };
+    const std::vector<Case> cases = {
+        {"clean.zip", zip({{"a.txt", "a"}, {"sub/", "", 040755}, {"sub/l", "../a.txt", 0120777}}), 0, nullptr, false},
+        {"climb.zip", zip({{"../../evil.txt", "x"}}), 2, "climbs-out", false},
+        {"absolute.zip", zip({{"/etc/evil", "x"}}), 2, "absolute", false},
+        {"link.zip", zip({{"l", "/etc/passwd", 0120777}}), 2, "link-outside", false},
+        {"climblink.zip", zip({{"sub/l", "../../x", 0120777}}), 2, "link-outside", false},
+        {"fifo.zip", zip({{"pipe", "", 010644}}), 1, "special", false},
+        {"dup.zip", zip({{"a.txt", "1"}, {"a.txt", "2"}}), 1, "duplicate", false},
+        {"case.zip", zip({{"Read.me", "1"}, {"READ.ME", "2"}}), 1, "case", false},
+        {"utf8.tar", shell("touch \"$(printf 'bad\\377')\" && tar -cf \"$A\" bad* && rm bad*"), 1, "invalid-utf8",
+         true},
+        {"control.zip", zip({{"a\r\nb.txt", "1"}}), 1, "control-characters", false},
+        {"secret.zip", shell("'" + qzip.string() + "' a \"$A\" src/a.txt --password pw --aes --quiet"), 1, "encrypted",
+         false},
+        {"damaged.zip", shell("'" + qzip.string() + "' a \"$A\" src --quiet -r && truncate -s -30 \"$A\""), 2,
+         "damaged", false},
+        {"bomb.tgz", shell("truncate -s 3G huge && tar -cSzf \"$A\" huge && rm huge"), 2, "bomb", true},
+        {"tarlink.tar", shell("ln -s /etc/shadow s && tar -cf \"$A\" s && rm s"), 2, "link-outside", true},
+        {"abs.tar", shell("tar -cPf \"$A\" \"$PWD/src/a.txt\""), 2, "absolute", true},
+        {"cut.tar.gz", shell("tar -czf \"$A\" src && truncate -s 40 \"$A\""), 2, "damaged", true},
+    };
+    for (const auto& c : cases) {
+        if (c.needsTar && !haveTar) continue;
+        SCOPED_TRACE(c.file);
+        const fs::path archive = dir() / c.file;
+        c.make(archive);
+        std::string out;
+        EXPECT_EQ(run(std::string("check --json ") + c.file, &out), c.status) << out;
+        if (c.kind) EXPECT_NE(out.find(std::string("\"kind\":\"") + c.kind + "\""), std::string::npos) << out;
+        else EXPECT_NE(out.find("\"verdict\":\"clean\""), std::string::npos) << out;
+        EXPECT_EQ(run(std::string("check ") + c.file, &out), c.status) << out;
+        EXPECT_NE(out.find("verdict: "), std::string::npos) << out;
+    }
+}
+
+// The bash completion offers the commands and each command's options.
+TEST_F(QzipCli, BashCompletionOffersCommandsAndOptions) {
+    const fs::path helpers = "/usr/share/bash-completion/bash_completion";
+    if (!fs::exists(helpers)) GTEST_SKIP() << "bash-completion missing";
+    const fs::path completion = quarva::testing::sourceDir() / "desktop" / "completion" / "qzip";
+    auto complete = [&](const std::string& line) {
+        std::string out;
+        runCommand("bash -c 'source " + helpers.string() + "; source " + completion.string() + "; COMP_LINE=\"" + line +
+                       "\"; COMP_POINT=${#COMP_LINE}; read -ra COMP_WORDS <<< \"$COMP_LINE\"; " +
+                       "[[ $COMP_LINE == *\" \" ]] && COMP_WORDS+=(\"\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); " +
+                       "_qzip; echo \"${COMPREPLY[*]}\"'",
+                   &out);
+        return out;
+    };
+    EXPECT_EQ(complete("qzip ch"), "check\n");
+    EXPECT_EQ(complete("qzip l --j"), "--json\n");
+    EXPECT_NE(complete("qzip x a.zip -").find("--password"), std::string::npos);
+    EXPECT_EQ(complete("qzip convert a.zip b.tar "), "cab lzh zip tar gz jar bh\n");
+}
