@@ -343,3 +343,30 @@ TEST_F(Rewrite, NamesOf255BytesExtract) {
     engine.setNames(entries[0].name + "\r\n");
     EXPECT_EQ(engine.deleteEntries(), 0);
 }
+
+// A delete copies the kept entries' local records as they stand, descriptors
+// included, and the result reads everywhere.
+TEST_F(Rewrite, DeleteCopiesKeptRecordsAsTheyStand) {
+    if (!quarva::testing::haveTool("zip") || !quarva::testing::haveTool("unzip")) GTEST_SKIP() << "Info-ZIP missing";
+    writeFile(dir() / "a.txt", std::string(3000, 'a'));
+    writeFile(dir() / "b.txt", "bee");
+    writeFile(dir() / "c.txt", "sea");
+    // Written into a pipe, every entry carries a data descriptor.
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && zip -q - c.txt a.txt b.txt | cat > t.zip"), 0);
+    const std::string source = readFile(archive);
+    ZipDirectory before = directory(archive);
+    ASSERT_EQ(before.entries.size(), 3u);
+    ASSERT_TRUE(before.entries[0].flags & 0x0008);
+    const std::string kept = source.substr(std::size_t(before.entries[0].localOffset),
+                                           std::size_t(before.entries[1].localOffset - before.entries[0].localOffset));
+    const std::string last = source.substr(std::size_t(before.entries[2].localOffset),
+                                           std::size_t(before.centralOffset - before.entries[2].localOffset));
+    engine.setNames("a.txt\r\n");
+    ASSERT_EQ(engine.deleteEntries(), 0);
+    EXPECT_EQ(readFile(archive).rfind(kept + last, 0), 0u) << "the kept records follow each other unchanged";
+    std::string out;
+    EXPECT_EQ(runCommand("unzip -tq '" + archive.string() + "'", &out), 0) << out;
+    ZipDirectory after = directory(archive);
+    ASSERT_EQ(after.entries.size(), 2u);
+    EXPECT_EQ(after.entries[1].localOffset, kept.size());
+}
