@@ -16,10 +16,11 @@ namespace quarva::engine {
 namespace {
 
 constexpr std::size_t kOutBlock = 256 * 1024;
-// Memory one decoder may take for its window: an entry that needs more is
-// reported as unsupported rather than decoded.
-constexpr std::uint64_t kDecoderMemoryLimit = 1ull << 30;
-constexpr int kZstdWindowLogMax = 30;
+// Memory one decoder may take for its window (several decode at once, one per
+// worker): an entry that needs more is reported as unsupported rather than decoded.
+// The limits are those of the compressors' own default decoding (zstd: 128 MiB).
+constexpr std::uint64_t kDecoderMemoryLimit = 512ull << 20;
+constexpr int kZstdWindowLogMax = 27;
 
 // What one call of a library decoder did.
 enum class Step { More, End, Error, Memory };
@@ -169,6 +170,7 @@ StreamResult decodeLzma(const ZipEntry& e, PackedInput& in, PlainOutput& out) {
     // The decoder never looks further back than the output so far: a window larger
     // than the entry is not needed (nor allocated).
     opts->dict_size = std::uint32_t(std::max<std::uint64_t>(4096, std::min<std::uint64_t>(opts->dict_size, e.size)));
+    if (opts->dict_size > kDecoderMemoryLimit) return StreamResult::Unsupported;
     filters[0].id = LZMA_FILTER_LZMA1EXT;
     opts->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
     opts->ext_size_low = std::uint32_t(e.size);

@@ -7,74 +7,12 @@
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
 #include "archive/core/PathText.h"
-#include "formatlib/FormatLibrary.h"
 
 namespace fs = std::filesystem;
 
 namespace quarva::archive {
 
 namespace {
-
-std::string text0(const char* p) { return p ? std::string(p) : std::string(); }
-
-// A wide (UTF-32 on this platform) name as UTF-8.
-std::string narrow(const wchar_t* w) {
-    std::string out;
-    if (!w) return out;
-    for (; *w; ++w) {
-        auto c = static_cast<std::uint32_t>(*w);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-EntryValues fromListingRecord(const formatlib::ListingRecord& r) {
-    EntryValues v;
-    v.name = text0(r.name);
-    v.size = r.size;
-    v.done = r.size;
-    v.packedSize = r.packedSize;
-    v.value6 = static_cast<std::int32_t>(r.crc);
-    v.modified = text0(r.modified);
-    v.ratio = static_cast<std::int16_t>(r.ratio);
-    v.value9 = static_cast<std::int16_t>(r.attributes);
-    v.value4 = static_cast<std::int16_t>(r.method);
-    v.value12 = text0(r.methodName);
-    v.value8 = 100;
-    v.value11 = 100;
-    v.value10 = 1;
-    return v;
-}
-
-EntryValues fromCompletionRecord(const formatlib::CompletionRecord& r) {
-    EntryValues v;
-    v.name = r.namePlace ? narrow(*r.namePlace) : std::string();
-    v.value12 = text0(r.methodName);
-    v.modified = text0(r.modified);
-    v.value4 = static_cast<std::int16_t>(r.method);
-    v.size = r.size;
-    v.done = r.size;
-    v.packedSize = 0xFFFFFFFFu;
-    v.value6 = -1;
-    v.ratio = -1;
-    v.value8 = v.value9 = v.value10 = v.value11 = -1;
-    return v;
-}
 
 bool isWithin(const fs::path& path, const fs::path& folder) {
     if (folder.empty()) return false;
@@ -108,42 +46,24 @@ void CProgressHandler::setBusyText(const std::string& text) {
 
 void CProgressHandler::appendLog(const std::string& text) { session_.activityLog() += text; }
 
-void CProgressHandler::setEngineAbort() {
-    if (IEngineControl* engine = session_.doc.wrapper().engine()) engine->setProperty(dispid::kAbort, true);
-}
-
 void CProgressHandler::abort() {
     state.touchedNames.clear();
-    if (session_.archiveKind() == kind::kZip) setEngineAbort();
-    else session_.doc.wrapper().library().abort();
+    session_.doc.wrapper().abort();
 }
 
-// --- engine events ---
+// --- requests ---
 
-void CProgressHandler::onEngineEntry(int eventId, const EntryValues& values) {
-    switch (eventId) {
-    case dispid::kEventListed: listedEntry(values); break;
-    case dispid::kEventProcessed: fileProcessed(values); break;
-    case dispid::kEventTested: fileTested(values.name); break;
-    default: break;  // 1, 3, 13: progress only
-    }
-}
-
-void CProgressHandler::onEngineDeleted(const std::string& name) { entryDeleted(name); }
-
-void CProgressHandler::onEngineSkipped(const std::string& name, std::int16_t reason) { fileSkipped(name, reason); }
-
-void CProgressHandler::onEngineDiskRequest(std::int16_t disk) {
+CProgressHandler::DiskAnswer CProgressHandler::diskRequested(std::int16_t disk) {
     auto& prompts = session_.prompts;
     if (state.kind != OperationKind::Add) {
         std::string message = disk == 0 ? std::string(text::kInsertLastDisk) : formatNumber(text::kInsertDisk, disk);
         if (prompts.message(message, text::kCaption, platform::Buttons::OkCancel, platform::Icon::None) ==
             platform::Answer::Cancel)
-            setEngineAbort();
-        return;
+            return DiskAnswer::Abort;
+        return DiskAnswer::Continue;
     }
 
-    if (state.lastDisk && *state.lastDisk == disk) return;
+    if (state.lastDisk && *state.lastDisk == disk) return DiskAnswer::Continue;
     state.lastDisk = disk;
     std::optional<bool> erase;
     IMainFrameActions& frame = session_.frame();
@@ -153,31 +73,28 @@ void CProgressHandler::onEngineDiskRequest(std::int16_t disk) {
                                platform::Buttons::OkCancel, platform::Icon::None) == platform::Answer::Ok) {
         erase = false;
     }
-    if (!erase) {
-        setEngineAbort();
-        return;
-    }
+    if (!erase) return DiskAnswer::Abort;
     // The disk in the drive must not already hold this archive.
     const std::string& path = session_.doc.archivePath;
     std::error_code ec;
     while (!path.empty() && fs::exists(path, ec)) {
         if (prompts.message("File " + path + text::kFileExistsInDrive, text::kCaption, platform::Buttons::OkCancel,
-                            platform::Icon::None) == platform::Answer::Cancel) {
-            setEngineAbort();
-            return;
-        }
+                            platform::Icon::None) == platform::Answer::Cancel)
+            return DiskAnswer::Abort;
     }
-    if (IEngineControl* engine = session_.doc.wrapper().engine()) engine->setProperty(dispid::kWipeDisk, *erase);
+    return *erase ? DiskAnswer::ContinueErasing : DiskAnswer::ContinueKeeping;
 }
 
-void CProgressHandler::onEnginePassword(const std::string&, std::string& password, std::int16_t& action) {
-    std::string current;
-    if (IEngineControl* engine = session_.doc.wrapper().engine()) current = engine->stringProperty(dispid::kPassword);
+std::optional<std::string> CProgressHandler::passwordRequested(const std::string&, const std::string& current) {
     platform::TextRequest request{text::kPasswordNote, text::kPasswordCaption, current, false};
-    if (auto entered = session_.prompts.askText(request)) {
-        password = *entered;
-        action = 2;
-    }
+    return session_.prompts.askText(request);
+}
+
+void CProgressHandler::archiveKindReported(int kind) {
+    // A cabinet keeps its own kind whatever its content shows.
+    if (extensionOf(session_.doc.archiveFileName.empty() ? session_.doc.archivePath : session_.doc.archiveFileName) !=
+        "cab")
+        session_.archiveKind() = kind;
 }
 
 // --- the handlers ---
@@ -284,42 +201,6 @@ void CProgressHandler::entryDeleted(const std::string& name) {
 void CProgressHandler::fileError(const FileErrorReport& report) {
     appendLog(fileErrorText(state.kind, report));
     state.errorSeen = true;
-}
-
-// --- format library messages ---
-
-std::intptr_t CProgressHandler::onMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    switch (message) {
-    case formatlib::kMsgListed:
-        if (wParam) listedEntry(fromListingRecord(*reinterpret_cast<const formatlib::ListingRecord*>(wParam)));
-        break;
-    case formatlib::kMsgProcessed:
-        if (wParam) fileProcessed(fromListingRecord(*reinterpret_cast<const formatlib::ListingRecord*>(wParam)));
-        break;
-    case formatlib::kMsgDeleted: entryDeleted(text0(reinterpret_cast<const char*>(wParam))); break;
-    case formatlib::kMsgError:
-        if (wParam) {
-            const auto& r = *reinterpret_cast<const formatlib::ErrorRecord*>(wParam);
-            fileError({text0(r.entryName), text0(r.fileName), text0(r.cause), text0(r.details)});
-        }
-        break;
-    case formatlib::kMsgArchiveKind:
-        if (extensionOf(session_.doc.archiveFileName.empty() ? session_.doc.archivePath
-                                                             : session_.doc.archiveFileName) != "cab")
-            session_.archiveKind() = static_cast<int>(wParam);
-        break;
-    case formatlib::kMsgTested: {
-        std::string name = text0(reinterpret_cast<const char*>(wParam));
-        if (lParam) fileTested(name);
-        else fileSkipped(name, 0);
-        break;
-    }
-    case formatlib::kMsgCompletion:
-        if (wParam) fileProcessed(fromCompletionRecord(*reinterpret_cast<const formatlib::CompletionRecord*>(wParam)));
-        break;
-    default: break;  // 10001, 10006 and anything else
-    }
-    return 0;
 }
 
 }  // namespace quarva::archive

@@ -210,8 +210,9 @@ bool makeSelfExtractor(CArchiveSession& session, const std::string& archive) {
         auto busy = session.busy(text::kConverting);
         if (IBusyDialog* dialog = busy->dialog()) dialog->hideCancel();
         // The stubs live beside the programs in the installed folder.
+        CLibraryMessages window(session.progress);
         status = session.doc.wrapper().library().arcToSfx(archive, output, session.app.installedPath.string(),
-                                                          session.progress.window());
+                                                          window.window());
     }
     if (status == kLibraryNotLoaded) session.prompts.message(text::kDllNotLoaded, text::kCaption);
     else if (status == kLibraryNoEntryPoint) session.prompts.message(text::kProcNotFound, text::kCaption);

@@ -51,8 +51,7 @@ public:
     std::string stringProperty(int id);
 };
 
-// Our zip engine behind the dispatch surface. Fails (null) only when the engine
-// is not part of this build.
+// Our zip engine behind the dispatch surface.
 std::unique_ptr<IEngineControl> createZipEngineControl();
 
 }  // namespace quarva::archive

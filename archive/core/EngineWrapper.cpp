@@ -2,7 +2,6 @@
 
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
-#include "archive/core/PathText.h"
 
 namespace quarva::archive {
 
@@ -18,21 +17,6 @@ std::string IEngineControl::stringProperty(int id) {
     EngineValue v = getProperty(id);
     if (auto s = std::get_if<std::string>(&v)) return *s;
     return {};
-}
-
-std::string engineNameList(const std::vector<std::string>& names) {
-    std::string list;
-    for (const auto& n : names) list += n + "\r\n";
-    return list;
-}
-
-std::string libraryNameList(const std::vector<std::string>& names) {
-    std::string list;
-    for (const auto& n : names) {
-        if (!list.empty()) list += '|';
-        list += '"' + n + '"';
-    }
-    return list;
 }
 
 std::vector<std::string> withWildcard(const std::vector<std::string>& folders, const std::string& wildcard,
@@ -55,22 +39,44 @@ constexpr char kArchiveSeparator = '\\';
 
 CEngineWrapper::CEngineWrapper(CArchiveSession& session, std::unique_ptr<IEngineControl> engine,
                                std::unique_ptr<IFormatLibrary> library)
-    : session_(session), engine_(std::move(engine)), library_(std::move(library)) {
-    if (engine_) engine_->setEventSink(&session_.progress);
-}
-
-CEngineWrapper::~CEngineWrapper() {
-    if (engine_) engine_->setEventSink(nullptr);
-}
+    : session_(session), zip_(std::move(engine)), library_(std::move(library)) {}
 
 void CEngineWrapper::setArchiveName(const std::string& path) {
     archiveName_ = path;
-    if (engine_) engine_->setProperty(dispid::kArchiveName, path);
+    if (IEngineControl* control = zip_.control()) control->setProperty(dispid::kArchiveName, path);
 }
 
-bool CEngineWrapper::usesEngine() const { return session_.archiveKind() == kind::kZip; }
+IArchiveBackend& CEngineWrapper::backend() {
+    if (session_.archiveKind() == kind::kZip) return zip_;
+    return library_;
+}
 
-void CEngineWrapper::setEngineCommon() { engine_->setProperty(dispid::kArchiveName, archiveName_); }
+template <typename Call>
+std::uint16_t CEngineWrapper::perform(OperationKind kind, const std::string& header, const char* question, Call call) {
+    auto& state = session_.progress.state;
+    state.errorSeen = false;
+    IArchiveBackend& chosen = backend();
+    std::uint16_t status = 0;
+    {
+        auto busy = session_.busy();
+        state.kind = kind;
+        if (chosen.startsFreshLog()) session_.activityLog() = header;
+        status = call(chosen, session_.progress);
+    }
+    finish(status, question);
+    return status;
+}
+
+void CEngineWrapper::finish(std::uint16_t status, const char* question) {
+    if (!question) return;
+    // A backend that could not be reached is reported by the caller.
+    if (status == kLibraryNotLoaded || status == kLibraryNoEntryPoint) return;
+    if (status != 0) {
+        session_.outcome.reportOutcome(status, true);
+        return;
+    }
+    if (session_.progress.state.errorSeen) session_.outcome.offerLog(question);
+}
 
 std::uint16_t CEngineWrapper::listArchive(const std::string& path, const std::vector<std::string>& filters) {
     auto& state = session_.progress.state;
@@ -78,30 +84,18 @@ std::uint16_t CEngineWrapper::listArchive(const std::string& path, const std::ve
     state.errorSeen = false;
     archiveName_ = path;
 
-    // "*.*" is the filter box's entry for every file.
-    std::vector<std::string> patterns;
-    for (const auto& f : filters)
-        if (f != "*.*") patterns.push_back(f);
-
-    if (usesEngine()) {
-        if (!engine_) return kLibraryNotLoaded;
-        std::string names;
-        if (patterns.empty() || patterns.size() != filters.size()) {
-            names = "*\r\n";  // every entry at every depth
-        } else {
-            for (const auto& f : patterns) names += f + "\r\n" + "*\\" + f + "\r\n";
+    // "*.*" is the filter box's entry for every file: with it, everything is listed.
+    ListOptions options;
+    for (const auto& f : filters) {
+        if (f == "*.*") {
+            options.patterns.clear();
+            break;
         }
-        engine_->setProperty(dispid::kArchiveName, path);
-        engine_->setProperty(dispid::kNames, names);
-        engine_->setProperty(dispid::kSpanning, session_.flags.removable);
-        return static_cast<std::uint16_t>(engine_->invoke(dispid::kList));
+        options.patterns.push_back(f);
     }
-
-    std::string joined;
-    for (const auto& f : patterns) joined += (joined.empty() ? "" : "|") + f;
-    if (joined.empty() || patterns.size() != filters.size()) joined = "*.*";
-    int status = library_->listArchive(path, joined, session_.progress.window());
-    if (status != kLibraryOk) return static_cast<std::uint16_t>(status);
+    options.spanning = session_.flags.removable;
+    std::uint16_t status = backend().list(path, options, session_.progress);
+    if (status != 0) return status;
     if (state.errorSeen) {
         session_.outcome.offerLog(text::kErrorWhileListing);
         return 1100;
@@ -121,40 +115,14 @@ std::uint16_t CEngineWrapper::addFolders(const AddOptions& options, const std::v
 std::uint16_t CEngineWrapper::add(const AddOptions& options, const std::vector<std::string>& list) {
     // Nothing to add is not an error: the second pass of an add often has no folders.
     if (list.empty()) return 0;
-    auto& state = session_.progress.state;
-    state.errorSeen = false;
-    state.addKeepsPaths = options.savePathInfo;
-    std::uint16_t status = 0;
-    bool engineRan = false;
-    {
-        auto busy = session_.busy();
-        state.kind = OperationKind::Add;
-        if (usesEngine()) {
-            if (!engine_) return kLibraryNotLoaded;
-            setEngineCommon();
-            engine_->setProperty(dispid::kLevel, options.level);
-            engine_->setProperty(dispid::kIncludeHidden, options.includeHidden);
-            engine_->setProperty(dispid::kDeleteAfterAdding, options.deleteAfterZipping);
-            engine_->setProperty(dispid::kSpanning, options.spanning);
-            engine_->setProperty(dispid::kWipeDisk, options.wipeDisk);
-            engine_->setProperty(dispid::kRecurse, options.includeSubfolders);
-            engine_->setProperty(dispid::kSavePathInfo, options.savePathInfo);
-            engine_->setProperty(dispid::kNames, engineNameList(list));
-            session_.activityLog() = std::string(text::kLogAddHeader) + text::kLogIncludeHidden +
-                                     yesNo(options.includeHidden) + text::kLogIncludeSubfolders +
-                                     yesNo(options.includeSubfolders) + text::kLogSavePathInfo +
-                                     yesNo(options.savePathInfo);
-            status = static_cast<std::uint16_t>(engine_->invoke(dispid::kAdd, options.action));
-            engineRan = true;
-        } else {
-            std::string password = engine_ ? engine_->stringProperty(dispid::kPassword) : std::string();
-            status = static_cast<std::uint16_t>(library_->compressFile(
-                archiveName_, libraryNameList(list), password, options.includeHidden, options.deleteAfterZipping,
-                options.savePathInfo, options.includeSubfolders, session_.progress.window()));
-        }
-    }
-    finish(status, engineRan, text::kErrorWhileAdding);
-    return status;
+    session_.progress.state.addKeepsPaths = options.savePathInfo;
+    AddOptions o = options;
+    o.password = zip_.password();
+    std::string header = std::string(text::kLogAddHeader) + text::kLogIncludeHidden + yesNo(options.includeHidden) +
+                         text::kLogIncludeSubfolders + yesNo(options.includeSubfolders) + text::kLogSavePathInfo +
+                         yesNo(options.savePathInfo);
+    return perform(OperationKind::Add, header, text::kErrorWhileAdding,
+                   [&](IArchiveBackend& b, auto& sink) { return b.add(archiveName_, list, o, sink); });
 }
 
 std::uint16_t CEngineWrapper::extractFiles(const ExtractOptions& options, const std::vector<std::string>& entries) {
@@ -170,41 +138,19 @@ std::uint16_t CEngineWrapper::extract(const ExtractOptions& options, const std::
                                       const std::string* wildcard) {
     if (list.empty()) return 0;
     auto& state = session_.progress.state;
-    state.errorSeen = false;
     state.touchedNames.clear();
     state.extractDestination = options.destination;
     state.extractUsesPaths = options.useStoredPaths;
-    std::uint16_t status = 0;
-    bool engineRan = false;
-    {
-        auto busy = session_.busy();
-        state.kind = options.kind;
-        if (usesEngine()) {
-            if (!engine_) return kLibraryNotLoaded;
-            setEngineCommon();
-            engine_->setProperty(dispid::kExtractFolder, options.destination);
-            engine_->setProperty(dispid::kOverwrite, options.overwrite);
-            engine_->setProperty(dispid::kSavePathInfo, options.useStoredPaths);
-            engine_->setProperty(dispid::kNames, engineNameList(list));
-            engine_->setProperty(dispid::kSpanning, session_.flags.removable);
-            std::string log = text::kLogExtractHeader;
-            if (wildcard)
-                log += text::kLogWildcard + *wildcard + text::kLineEnd + text::kLogExtractDirectory +
-                       options.destination + text::kLineEnd;
-            log += text::kLogOverwrite + std::string(yesNo(options.overwrite != 0)) + text::kLogSavePathInfo +
-                   yesNo(options.useStoredPaths);
-            session_.activityLog() = log;
-            status = static_cast<std::uint16_t>(engine_->invoke(dispid::kExtract, options.mode));
-            engineRan = true;
-        } else {
-            std::string names = extensionOf(archiveName_) == "gz" ? std::string("*.*") : libraryNameList(list);
-            status = static_cast<std::uint16_t>(library_->extractFile(archiveName_, names, options.destination,
-                                                                      options.overwrite != 0, options.useStoredPaths,
-                                                                      session_.progress.window()));
-        }
-    }
-    finish(status, engineRan, text::kErrorWhileExtracting);
-    return status;
+    ExtractOptions o = options;
+    o.spanning = session_.flags.removable;
+    std::string header = text::kLogExtractHeader;
+    if (wildcard)
+        header += text::kLogWildcard + *wildcard + text::kLineEnd + text::kLogExtractDirectory + options.destination +
+                  text::kLineEnd;
+    header += text::kLogOverwrite + std::string(yesNo(options.overwrite != 0)) + text::kLogSavePathInfo +
+              yesNo(options.useStoredPaths);
+    return perform(options.kind, header, text::kErrorWhileExtracting,
+                   [&](IArchiveBackend& b, auto& sink) { return b.extract(archiveName_, list, o, sink); });
 }
 
 std::uint16_t CEngineWrapper::deleteFiles(const std::vector<std::string>& entries) { return remove(entries); }
@@ -216,28 +162,10 @@ std::uint16_t CEngineWrapper::deleteByWildcard(const std::vector<std::string>& f
 std::uint16_t CEngineWrapper::remove(const std::vector<std::string>& list) {
     // An empty list would select every entry: deleting nothing is never "delete all".
     if (list.empty()) return 0;
-    auto& state = session_.progress.state;
-    state.errorSeen = false;
-    std::uint16_t status = 0;
-    bool engineRan = false;
-    {
-        auto busy = session_.busy();
-        state.kind = OperationKind::Delete;
-        if (usesEngine()) {
-            if (!engine_) return kLibraryNotLoaded;
-            setEngineCommon();
-            engine_->setProperty(dispid::kSpanning, session_.flags.removable);
-            engine_->setProperty(dispid::kNames, engineNameList(list));
-            session_.activityLog() = text::kLogDeleteHeader;
-            status = static_cast<std::uint16_t>(engine_->invoke(dispid::kDelete));
-            engineRan = true;
-        } else {
-            status = static_cast<std::uint16_t>(
-                library_->deleteFile(archiveName_, libraryNameList(list), session_.progress.window()));
-        }
-    }
-    finish(status, engineRan, text::kErrorWhileDeleting);
-    return status;
+    DeleteOptions o;
+    o.spanning = session_.flags.removable;
+    return perform(OperationKind::Delete, text::kLogDeleteHeader, text::kErrorWhileDeleting,
+                   [&](IArchiveBackend& b, auto& sink) { return b.remove(archiveName_, list, o, sink); });
 }
 
 std::uint16_t CEngineWrapper::testFiles(const std::vector<std::string>& entries) { return test(entries, nullptr); }
@@ -248,35 +176,15 @@ std::uint16_t CEngineWrapper::testByWildcard(const std::vector<std::string>& fol
 
 std::uint16_t CEngineWrapper::test(const std::vector<std::string>& list, const std::string* wildcard) {
     if (list.empty()) return 0;
-    auto& state = session_.progress.state;
-    state.errorSeen = false;
-    std::uint16_t status = 0;
-    auto busy = session_.busy();
-    state.kind = OperationKind::Test;
-    if (usesEngine()) {
-        if (!engine_) return kLibraryNotLoaded;
-        state.touchedNames.clear();
-        setEngineCommon();
-        engine_->setProperty(dispid::kSpanning, session_.flags.removable);
-        engine_->setProperty(dispid::kNames, engineNameList(list));
-        if (wildcard) engine_->setProperty(dispid::kRecurse, true);
-        std::string log = text::kLogTestHeader;
-        if (wildcard) log += text::kLogWildcard + *wildcard + text::kLineEnd;
-        session_.activityLog() = log;
-        status = static_cast<std::uint16_t>(engine_->invoke(dispid::kTest));
-    } else {
-        status = static_cast<std::uint16_t>(
-            library_->testArchive(archiveName_, libraryNameList(list), session_.progress.window()));
-    }
-    return status;
-}
-
-void CEngineWrapper::finish(std::uint16_t status, bool engineRan, const char* question) {
-    if (engineRan && status != 0) {
-        session_.outcome.reportOutcome(status, true);
-        return;
-    }
-    if (session_.progress.state.errorSeen) session_.outcome.offerLog(question);
+    session_.progress.state.touchedNames.clear();
+    TestOptions o;
+    o.recurse = wildcard != nullptr;
+    o.spanning = session_.flags.removable;
+    std::string header = text::kLogTestHeader;
+    if (wildcard) header += text::kLogWildcard + *wildcard + text::kLineEnd;
+    // The test results are the caller's to show: no outcome box, no log prompt.
+    return perform(OperationKind::Test, header, nullptr,
+                   [&](IArchiveBackend& b, auto& sink) { return b.test(archiveName_, list, o, sink); });
 }
 
 }  // namespace quarva::archive

@@ -1,48 +1,23 @@
 #pragma once
-// Every listing, change and extraction of the open archive: through the
-// compression engine for archive kind 0, through the format library for every
-// other kind. Each operation shows the busy dialog while it runs, writes the
-// activity log's header, and ends with the engine's error message or the offer to
-// see the log.
+// Every listing, change and extraction of the open archive, through the backend
+// that serves the archive's kind: the compression engine for zip, the format
+// library for every other kind. Each operation shows the busy dialog while it
+// runs, writes the activity log's header when the backend starts a fresh log, and
+// ends with the engine's error message or the offer to see the log.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "archive/commands/OperationState.h"
-#include "archive/core/EngineControl.h"
-#include "archive/core/FormatLibraryCalls.h"
+#include "archive/core/ArchiveBackend.h"
+#include "archive/core/FormatLibraryBackend.h"
+#include "archive/core/ZipEngineBackend.h"
 
 namespace quarva::archive {
 
 class CArchiveSession;
 
-struct AddOptions {
-    std::int16_t action = 0;  // 0 add and replace, 1 freshen, 2 update and add
-    std::int16_t level = 5;
-    bool includeHidden = false;
-    bool deleteAfterZipping = false;
-    bool includeSubfolders = true;
-    bool savePathInfo = true;
-    bool spanning = false;
-    bool wipeDisk = false;
-};
-
-struct ExtractOptions {
-    std::string destination;
-    std::int16_t overwrite = 1;  // 0 never, 1 always, 2 replace read-only files too
-    bool useStoredPaths = true;
-    std::int16_t mode = 0;
-    // Copies for the clipboard, for dragging out and for viewing run under their
-    // own kind, so their files are neither logged nor recorded for deletion.
-    OperationKind kind = OperationKind::Extract;
-};
-
-// The names to process: one per line, each ended by "\r\n" (the engine).
-std::string engineNameList(const std::vector<std::string>& names);
-// Each name in double quotes, joined by "|" (the format library).
-std::string libraryNameList(const std::vector<std::string>& names);
 // Every folder f becomes f + separator + wildcard (f + wildcard when f already ends
 // with a separator).
 std::vector<std::string> withWildcard(const std::vector<std::string>& folders, const std::string& wildcard,
@@ -52,7 +27,6 @@ class CEngineWrapper {
 public:
     CEngineWrapper(CArchiveSession& session, std::unique_ptr<IEngineControl> engine,
                    std::unique_ptr<IFormatLibrary> library);
-    ~CEngineWrapper();
 
     // The archive every operation works on (the engine's archive name).
     void setArchiveName(const std::string& path);
@@ -70,9 +44,13 @@ public:
     std::uint16_t testFiles(const std::vector<std::string>& entries);
     std::uint16_t testByWildcard(const std::vector<std::string>& folders, const std::string& wildcard);
 
-    IEngineControl* engine() const { return engine_.get(); }
-    IFormatLibrary& library() const { return *library_; }
-    bool usesEngine() const;
+    // The backend that serves the open archive's kind.
+    IArchiveBackend& backend();
+    // Stops the running operation of that backend.
+    void abort() { backend().abort(); }
+
+    IEngineControl* engine() const { return zip_.control(); }
+    IFormatLibrary& library() const { return library_.library(); }
 
 private:
     std::uint16_t add(const AddOptions& options, const std::vector<std::string>& list);
@@ -80,12 +58,17 @@ private:
                           const std::string* wildcard);
     std::uint16_t remove(const std::vector<std::string>& list);
     std::uint16_t test(const std::vector<std::string>& list, const std::string* wildcard);
-    void finish(std::uint16_t status, bool engineRan, const char* question);
-    void setEngineCommon();
+
+    // One operation: the busy dialog stands while `call` runs the backend; the log
+    // starts with `header` when the backend starts fresh logs; then the outcome
+    // (none when `question` is null).
+    template <typename Call>
+    std::uint16_t perform(OperationKind kind, const std::string& header, const char* question, Call call);
+    void finish(std::uint16_t status, const char* question);
 
     CArchiveSession& session_;
-    std::unique_ptr<IEngineControl> engine_;
-    std::unique_ptr<IFormatLibrary> library_;
+    CZipEngineBackend zip_;
+    CFormatLibraryBackend library_;
     std::string archiveName_;
 };
 

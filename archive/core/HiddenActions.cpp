@@ -58,17 +58,8 @@ public:
         // Only the engine's abort property and the library's Abort may be touched
         // from another thread while an operation runs; the choice between them is
         // made here, on the operation's thread.
-        CEngineWrapper& wrapper = session_.doc.wrapper();
-        std::function<void()> cancel;
-        if (wrapper.usesEngine()) {
-            IEngineControl* engine = wrapper.engine();
-            cancel = [engine] {
-                if (engine) engine->setProperty(dispid::kAbort, true);
-            };
-        } else {
-            IFormatLibrary* library = &wrapper.library();
-            cancel = [library] { library->abort(); };
-        }
+        IArchiveBackend* backend = &session_.doc.wrapper().backend();
+        std::function<void()> cancel = [backend] { backend->abort(); };
         return std::make_unique<InterruptWatchingBusyDialog>(std::move(cancel));
     }
 

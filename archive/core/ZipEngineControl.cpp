@@ -2,14 +2,10 @@
 
 #include "archive/core/EngineControl.h"
 
-#if __has_include("engine/ZipEngine.h")
 #include "engine/ZipEngine.h"
-#define QUARVA_HAVE_ENGINE 1
-#endif
 
 namespace quarva::archive {
 
-#ifdef QUARVA_HAVE_ENGINE
 namespace {
 
 EntryValues toValues(const engine::EntryRecord& r) {
@@ -20,15 +16,15 @@ EntryValues toValues(const engine::EntryRecord& r) {
     v.packedSize = r.packedSize64 ? r.packedSize64 : static_cast<std::uint32_t>(r.packedSize);
     bool complete = r.done == r.size;
     v.done = complete ? v.size : static_cast<std::uint32_t>(r.done);
-    v.value4 = r.attributes;
+    v.attributes = r.attributes;
     v.modified = r.modified;
-    v.value6 = r.crc;
+    v.crc = static_cast<std::uint32_t>(r.crc);
     v.ratio = r.ratio;
-    v.value8 = r.percent;
-    v.value9 = r.method;
-    v.value10 = r.disk;
-    v.value11 = r.encryption;
-    v.value12 = r.comment;
+    v.percent = r.percent;
+    v.method = r.method;
+    v.disk = r.disk;
+    v.encryption = r.encryption;
+    v.comment = r.comment;
     return v;
 }
 
@@ -78,8 +74,5 @@ private:
 }  // namespace
 
 std::unique_ptr<IEngineControl> createZipEngineControl() { return std::make_unique<ZipEngineControl>(); }
-#else
-std::unique_ptr<IEngineControl> createZipEngineControl() { return nullptr; }
-#endif
 
 }  // namespace quarva::archive

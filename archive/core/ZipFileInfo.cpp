@@ -13,21 +13,23 @@ CZipFileInfo CZipFileInfo::fromValues(const EntryValues& values) {
     auto sep = path.rfind('\\');
     if (sep == std::string::npos) {
         info.name = path;
-        info.inFolder = 0;
+        info.inFolder = false;
     } else {
         info.name = path.substr(sep + 1);
         info.folder = path.substr(0, sep);
-        info.inFolder = 1;
+        info.inFolder = true;
     }
     info.size = values.size;
     info.packedSize = values.packedSize;
-    info.fourth = static_cast<std::int32_t>(values.done);
-    info.fifth = values.value4;
+    info.attributes = values.attributes;
     info.modified = values.modified;
-    info.seventh = values.value6;
+    info.crc = values.crc;
     info.ratio = values.ratio;
-    info.more = {values.value8, values.value9, values.value10, values.value11};
-    info.trailing = values.value12;
+    info.method = values.method;
+    info.methodName = values.methodName;
+    info.disk = values.disk;
+    info.encryption = values.encryption;
+    info.comment = values.comment;
     return info;
 }
 

@@ -1,29 +1,31 @@
 #pragma once
 // One file of the open archive, and the values an engine reports for an entry.
 
-#include <array>
 #include <cstdint>
 #include <string>
 
 namespace quarva::archive {
 
-// The name and the twelve values of an entry report, as the compression engine's
-// entry events and the format library's listing records deliver them. Sizes are
-// kept at 64 bits here, whatever width the reporting record has.
+// An entry as the compression engine's entry events and the format library's
+// records report it, each value under its own name whichever side reported it.
+// Sizes are kept at 64 bits here, whatever width the reporting record has. A
+// value a side does not know stays at its default; the library's completion
+// record marks the ones it lacks with -1.
 struct EntryValues {
     std::string name;              // path inside the archive, "\" separators
-    std::uint64_t size = 0;        // 1
-    std::uint64_t packedSize = 0;  // 2
-    std::uint64_t done = 0;        // 3: equal to the size when the entry is complete
-    std::int16_t value4 = 0;       // 4 (attributes)
-    std::string modified;          // 5 "dd-mm-yy hh:mm"
-    std::int32_t value6 = 0;       // 6
-    std::int16_t ratio = 0;        // 7 percent
-    std::int16_t value8 = 0;       // 8
-    std::int16_t value9 = 0;       // 9
-    std::int16_t value10 = 0;      // 10
-    std::int16_t value11 = 0;      // 11
-    std::string value12;           // 12 (text)
+    std::uint64_t size = 0;        // uncompressed
+    std::uint64_t packedSize = 0;  // compressed
+    std::uint64_t done = 0;        // bytes processed: equal to the size when the entry is complete
+    std::int16_t attributes = 0;   // DOS attributes: 0x01 read-only, 0x10 folder, 0x20 archive
+    std::string modified;          // "dd-mm-yy hh:mm"
+    std::uint32_t crc = 0;         // CRC-32 of the uncompressed data
+    std::int16_t ratio = 0;        // space saved, in percent
+    std::int16_t percent = 0;      // progress of the entry, in percent
+    std::int16_t method = 0;       // zip method number: 0 stored, 8 deflate, ...
+    std::string methodName;        // the method as text ("deflate", "lh5"), when the reporter names it
+    std::int16_t disk = 0;         // disk of the entry's header, 1-based
+    std::int16_t encryption = 0;   // 0 none, 1 traditional, 2-4 AES-128/192/256, 5 other
+    std::string comment;           // the entry's comment
 };
 
 class CZipFileInfo {
@@ -39,14 +41,16 @@ public:
     std::string name;
     std::uint64_t size = 0;
     std::uint64_t packedSize = 0;
-    std::int32_t fourth = 0;  // value 3 of the report
-    std::int16_t fifth = 0;   // value 4
+    std::int16_t attributes = 0;
     std::string modified;
-    std::int32_t seventh = 0;  // value 6
+    std::uint32_t crc = 0;
     std::int16_t ratio = 0;
-    std::array<std::int16_t, 4> more{};  // values 8 to 11
-    std::string trailing;                // value 12
-    int inFolder = 0;
+    std::int16_t method = 0;
+    std::string methodName;
+    std::int16_t disk = 0;
+    std::int16_t encryption = 0;
+    std::string comment;
+    bool inFolder = false;
     std::string folder;
 };
 

@@ -25,10 +25,7 @@ public:
     CZorvTreeNode* addChild(std::string childName);
 
     std::string name;
-    std::string text2, text3, text4;  // kept empty
-    int index = 0;                    // the node's number in the tree view
-    int image = 0;
-    int extra = 0;
+    int index = 0;  // the node's number in the tree view
     CZorvTreeNode* parent = nullptr;
     std::vector<std::unique_ptr<CZorvTreeNode>> children;
     std::vector<CZipFileInfo*> files;

@@ -16,15 +16,15 @@ EntryValues values(const std::string& name, std::uint64_t size = 10) {
     v.size = size;
     v.packedSize = 4;
     v.done = size;
-    v.value4 = 0x20;
+    v.attributes = 0x20;
     v.modified = "05-06-24 07:08";
-    v.value6 = 77;
+    v.crc = 77;
     v.ratio = 60;
-    v.value8 = 100;
-    v.value9 = 8;
-    v.value10 = 1;
-    v.value11 = 0;
-    v.value12 = "comment";
+    v.percent = 100;
+    v.method = 8;
+    v.disk = 1;
+    v.encryption = 0;
+    v.comment = "comment";
     return v;
 }
 
@@ -38,21 +38,20 @@ TEST(ZipFileInfo, SplitsFolderAndNameAndStripsDrive) {
     auto info = CZipFileInfo::fromValues(values("C:\\docs\\sub\\a.txt"));
     EXPECT_EQ(info.name, "a.txt");
     EXPECT_EQ(info.folder, "docs\\sub");
-    EXPECT_EQ(info.inFolder, 1);
+    EXPECT_TRUE(info.inFolder);
     EXPECT_EQ(info.path(), "docs\\sub\\a.txt");
     EXPECT_EQ(info.size, 10u);
     EXPECT_EQ(info.packedSize, 4u);
-    EXPECT_EQ(info.fourth, 10);
-    EXPECT_EQ(info.fifth, 0x20);
+    EXPECT_EQ(info.attributes, 0x20);
     EXPECT_EQ(info.modified, "05-06-24 07:08");
-    EXPECT_EQ(info.seventh, 77);
+    EXPECT_EQ(info.crc, 77u);
     EXPECT_EQ(info.ratio, 60);
-    EXPECT_EQ(info.more[0], 100);
-    EXPECT_EQ(info.more[1], 8);
-    EXPECT_EQ(info.trailing, "comment");
+    EXPECT_EQ(info.method, 8);
+    EXPECT_EQ(info.disk, 1);
+    EXPECT_EQ(info.comment, "comment");
 
     auto root = CZipFileInfo::fromValues(values("plain.txt"));
-    EXPECT_EQ(root.inFolder, 0);
+    EXPECT_FALSE(root.inFolder);
     EXPECT_EQ(root.folder, "");
     EXPECT_EQ(root.name, "plain.txt");
 }

@@ -18,26 +18,40 @@ using platform::Icon;
 class Progress : public SessionTest {
 protected:
     CProgressHandler& handler() { return session->progress; }
+    // The compression engine's numbered events and the format library's window
+    // messages, as their backends pass them on to the handler.
+    CEngineEvents& engineEvents() {
+        if (!engineEvents_) engineEvents_ = std::make_unique<CEngineEvents>(handler(), *engine);
+        return *engineEvents_;
+    }
+    platform::WindowHandle libraryWindow() {
+        if (!libraryMessages_) libraryMessages_ = std::make_unique<CLibraryMessages>(handler());
+        return libraryMessages_->window();
+    }
     // A busy dialog standing, as during an operation.
     std::unique_ptr<CBusyScope> standingBusy() { return session->busy(); }
+
+private:
+    std::unique_ptr<CEngineEvents> engineEvents_;
+    std::unique_ptr<CLibraryMessages> libraryMessages_;
 };
 
 TEST_F(Progress, TestFailureThenPassLeavesTwoExactLines) {
     state().kind = OperationKind::Test;
     auto scope = standingBusy();
-    handler().onEngineSkipped("a", 5);
-    handler().onEngineEntry(dispid::kEventTested, entry("b"));
+    engineEvents().onEngineSkipped("a", 5);
+    engineEvents().onEngineEntry(dispid::kEventTested, entry("b"));
     EXPECT_EQ(activityLog(), "Testing : a : Error\r\nTesting  : b : OK\r\n");
     EXPECT_EQ(busy.texts(), (std::vector<std::string>{"<created>", "Testing file\na", "Testing file\nb"}));
 }
 
 TEST_F(Progress, SkippedLinesPerKind) {
     state().kind = OperationKind::Add;
-    handler().onEngineSkipped("x.txt", 8);
+    engineEvents().onEngineSkipped("x.txt", 8);
     state().kind = OperationKind::Extract;
-    handler().onEngineSkipped("y.txt", 1);
+    engineEvents().onEngineSkipped("y.txt", 1);
     state().kind = OperationKind::Delete;
-    handler().onEngineSkipped("z.txt", 1);
+    engineEvents().onEngineSkipped("z.txt", 1);
     EXPECT_EQ(activityLog(), "Skiping File : x.txt\r\nFile : y.txt : Skipped\r\n");
 }
 
@@ -45,10 +59,10 @@ TEST_F(Progress, ProcessedWhileExtractingLogsAndSetsBusyText) {
     state().kind = OperationKind::Extract;
     state().extractDestination = (dir() / "out").string();
     auto scope = standingBusy();
-    handler().onEngineEntry(dispid::kEventProcessed, entry("docs\\a.txt"));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("docs\\a.txt"));
     auto partial = entry("big.bin", 1000);
     partial.done = 10;  // not complete: nothing happens
-    handler().onEngineEntry(dispid::kEventProcessed, partial);
+    engineEvents().onEngineEntry(dispid::kEventProcessed, partial);
     EXPECT_EQ(activityLog(), "File : docs\\a.txt : OK\r\n");
     EXPECT_EQ(busy.texts().back(), "Extracting file\ndocs\\a.txt");
 }
@@ -56,7 +70,7 @@ TEST_F(Progress, ProcessedWhileExtractingLogsAndSetsBusyText) {
 TEST_F(Progress, ClipboardViewAndDragCopiesLogNothing) {
     for (auto kind : {OperationKind::CopyToClipboard, OperationKind::View, OperationKind::DragOut}) {
         state().kind = kind;
-        handler().onEngineEntry(dispid::kEventProcessed, entry("a.txt"));
+        engineEvents().onEngineEntry(dispid::kEventProcessed, entry("a.txt"));
     }
     EXPECT_EQ(activityLog(), "");
 }
@@ -66,9 +80,9 @@ TEST_F(Progress, ExtractionIntoTheTemporaryFolderIsRecordedForDeletion) {
     state().kind = OperationKind::Extract;
     state().extractDestination = state().tempFolder;
     state().extractUsesPaths = true;
-    handler().onEngineEntry(dispid::kEventProcessed, entry("docs\\a.txt"));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("docs\\a.txt"));
     state().extractDestination = (dir() / "elsewhere").string();
-    handler().onEngineEntry(dispid::kEventProcessed, entry("b.txt"));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("b.txt"));
     std::string recorded = quarva::testing::readFile(dir() / "~QuarvaDel.tmp");
     EXPECT_EQ(recorded, (std::filesystem::path(state().tempFolder) / "docs/a.txt").string() + "\r\n");
 }
@@ -78,8 +92,8 @@ TEST_F(Progress, AddCountsEveryFileButListsOnlyFilteredOnes) {
     state().filterBoxText = "*.txt";
     state().addKeepsPaths = true;
     auto scope = standingBusy();
-    handler().onEngineEntry(dispid::kEventProcessed, entry("C:\\data\\a.txt", 10));
-    handler().onEngineEntry(dispid::kEventProcessed, entry("data\\b.doc", 20));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("C:\\data\\a.txt", 10));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("data\\b.doc", 20));
     EXPECT_EQ(state().entryCount, 2u);
     EXPECT_EQ(state().totalSize, 30u);
     EXPECT_EQ(state().touchedNames, (std::vector<std::string>{"data\\a.txt"}));
@@ -92,16 +106,16 @@ TEST_F(Progress, AddCountsEveryFileButListsOnlyFilteredOnes) {
 TEST_F(Progress, AddWithoutPathsUsesTheFilePart) {
     state().kind = OperationKind::Add;
     state().addKeepsPaths = false;
-    handler().onEngineEntry(dispid::kEventProcessed, entry("deep\\down\\n.txt"));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("deep\\down\\n.txt"));
     EXPECT_EQ(state().touchedNames, (std::vector<std::string>{"n.txt"}));
     EXPECT_NE(session->doc.entries().find("n.txt"), nullptr);
 }
 
 TEST_F(Progress, AddReplacingAnEntryIsNotPendingAndNotCountedTwice) {
     state().kind = OperationKind::Add;
-    handler().onEngineEntry(dispid::kEventProcessed, entry("a.txt", 10));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("a.txt", 10));
     state().touchedNames.clear();
-    handler().onEngineEntry(dispid::kEventProcessed, entry("a.txt", 25));
+    engineEvents().onEngineEntry(dispid::kEventProcessed, entry("a.txt", 25));
     EXPECT_TRUE(state().touchedNames.empty());
     EXPECT_EQ(state().entryCount, 1u);
     EXPECT_EQ(state().totalSize, 25u);
@@ -109,28 +123,28 @@ TEST_F(Progress, AddReplacingAnEntryIsNotPendingAndNotCountedTwice) {
 
 TEST_F(Progress, ListedEntriesBuildTheDocumentAndFindTheInstaller) {
     state().kind = OperationKind::List;
-    handler().onEngineEntry(dispid::kEventListed, entry("folder\\", 0));
-    handler().onEngineEntry(dispid::kEventListed, entry("tools\\SeTuP.EXE", 7));
-    handler().onEngineEntry(dispid::kEventListed, entry("a.txt", 3));
-    handler().onEngineEntry(dispid::kEventListed, entry("a.txt", 5));  // listed twice: the later wins
+    engineEvents().onEngineEntry(dispid::kEventListed, entry("folder\\", 0));
+    engineEvents().onEngineEntry(dispid::kEventListed, entry("tools\\SeTuP.EXE", 7));
+    engineEvents().onEngineEntry(dispid::kEventListed, entry("a.txt", 3));
+    engineEvents().onEngineEntry(dispid::kEventListed, entry("a.txt", 5));  // listed twice: the later wins
     EXPECT_EQ(session->doc.installer, 1);
     EXPECT_EQ(state().installProgramPath, "tools\\SeTuP.EXE");
     EXPECT_EQ(state().entryCount, 2u);
     EXPECT_EQ(state().totalSize, 12u);
     EXPECT_EQ(session->doc.entries().entryCount(), 2u);
     // Progress-only events change nothing.
-    handler().onEngineEntry(dispid::kEventStarting, entry("q.txt"));
-    handler().onEngineEntry(dispid::kEventFinished, entry("q.txt"));
+    engineEvents().onEngineEntry(dispid::kEventStarting, entry("q.txt"));
+    engineEvents().onEngineEntry(dispid::kEventFinished, entry("q.txt"));
     EXPECT_EQ(state().entryCount, 2u);
 }
 
 TEST_F(Progress, DeletedEntryLowersTheTotals) {
     state().kind = OperationKind::List;
-    handler().onEngineEntry(dispid::kEventListed, entry("d\\a.txt", 40));
-    handler().onEngineEntry(dispid::kEventListed, entry("b.txt", 2));
+    engineEvents().onEngineEntry(dispid::kEventListed, entry("d\\a.txt", 40));
+    engineEvents().onEngineEntry(dispid::kEventListed, entry("b.txt", 2));
     state().kind = OperationKind::Delete;
-    handler().onEngineDeleted("d\\a.txt");
-    handler().onEngineDeleted("not-listed.txt");
+    engineEvents().onEngineDeleted("d\\a.txt");
+    engineEvents().onEngineDeleted("not-listed.txt");
     EXPECT_EQ(state().entryCount, 0u);
     EXPECT_EQ(state().totalSize, 2u);
     EXPECT_EQ(state().touchedNames, (std::vector<std::string>{"d\\a.txt", "not-listed.txt"}));
@@ -138,8 +152,8 @@ TEST_F(Progress, DeletedEntryLowersTheTotals) {
 
 TEST_F(Progress, TwoExtractErrorsHaveNoLineBreakBetweenThem) {
     state().kind = OperationKind::Extract;
-    LibraryMessages::error(handler().window(), "", "a.txt", "CRC error", "");
-    LibraryMessages::error(handler().window(), "", "b.txt", "Disk full", "wrote 0 bytes");
+    LibraryMessages::error(libraryWindow(), "", "a.txt", "CRC error", "");
+    LibraryMessages::error(libraryWindow(), "", "b.txt", "Disk full", "wrote 0 bytes");
     EXPECT_EQ(activityLog(),
               "Error Extracting file a.txt\r\nCause : CRC errorError Extracting file b.txt\r\nCause : Disk full"
               "\r\nDetails : wrote 0 bytes");
@@ -148,49 +162,47 @@ TEST_F(Progress, TwoExtractErrorsHaveNoLineBreakBetweenThem) {
 
 TEST_F(Progress, DeleteErrorUsesTheTabbedCause) {
     state().kind = OperationKind::Delete;
-    LibraryMessages::error(handler().window(), "", "a.txt", "locked", "");
+    LibraryMessages::error(libraryWindow(), "", "a.txt", "locked", "");
     EXPECT_EQ(activityLog(), "Error Deleting file a.txt\n\tCause : locked");
 }
 
 TEST_F(Progress, ErrorInAnotherKindOnlySetsTheFlag) {
     state().kind = OperationKind::Test;
-    LibraryMessages::error(handler().window(), "", "a.txt", "x", "y");
+    LibraryMessages::error(libraryWindow(), "", "a.txt", "x", "y");
     EXPECT_EQ(activityLog(), "");
     EXPECT_TRUE(state().errorSeen);
 }
 
 TEST_F(Progress, ListingRecordBecomesAnEntryWithItsValues) {
     state().kind = OperationKind::List;
-    LibraryMessages::listed(handler().window(), "sub\\file.bin", 4000);
+    LibraryMessages::listed(libraryWindow(), "sub\\file.bin", 4000);
     const CZipFileInfo* info = session->doc.entries().find("sub\\file.bin");
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->size, 4000u);
     EXPECT_EQ(info->packedSize, 2000u);
     EXPECT_EQ(info->modified, "01-02-24 10:30");
     EXPECT_EQ(info->ratio, 50);
-    EXPECT_EQ(info->seventh, 0x1234);  // value 6: the record's crc
-    EXPECT_EQ(info->fifth, 8);         // value 4 from offset 36
-    EXPECT_EQ(info->more[0], 100);     // value 8
-    EXPECT_EQ(info->more[1], 0x20);    // value 9 from offset 32
-    EXPECT_EQ(info->more[2], 1);       // value 10
-    EXPECT_EQ(info->more[3], 100);     // value 11
-    EXPECT_EQ(info->trailing, "deflate");
+    EXPECT_EQ(info->crc, 0x1234u);
+    EXPECT_EQ(info->attributes, 0x20);
+    EXPECT_EQ(info->method, 8);
+    EXPECT_EQ(info->disk, 1);
+    EXPECT_EQ(info->encryption, 0);
+    EXPECT_EQ(info->methodName, "deflate");
     EXPECT_EQ(state().entryCount, 1u);
 }
 
 TEST_F(Progress, LibraryMessagesForProcessedDeletedTested) {
     state().kind = OperationKind::Extract;
     state().extractDestination = (dir() / "o").string();
-    LibraryMessages::listed(handler().window(), "x.txt", 5, formatlib::kMsgProcessed);
+    LibraryMessages::listed(libraryWindow(), "x.txt", 5, formatlib::kMsgProcessed);
     std::string name = "gone.txt";
-    platform::SendMessage(handler().window(), formatlib::kMsgDeleted, reinterpret_cast<std::uintptr_t>(name.c_str()),
-                          0);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgDeleted, reinterpret_cast<std::uintptr_t>(name.c_str()), 0);
     state().kind = OperationKind::Test;
     std::string t1 = "ok.txt", t2 = "bad.txt";
-    platform::SendMessage(handler().window(), formatlib::kMsgTested, reinterpret_cast<std::uintptr_t>(t1.c_str()), 1);
-    platform::SendMessage(handler().window(), formatlib::kMsgTested, reinterpret_cast<std::uintptr_t>(t2.c_str()), 0);
-    platform::SendMessage(handler().window(), formatlib::kMsgIgnored1, 1, 2);
-    platform::SendMessage(handler().window(), formatlib::kMsgIgnored6, 1, 2);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgTested, reinterpret_cast<std::uintptr_t>(t1.c_str()), 1);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgTested, reinterpret_cast<std::uintptr_t>(t2.c_str()), 0);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgIgnored1, 1, 2);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgIgnored6, 1, 2);
     EXPECT_EQ(activityLog(), "File : x.txt : OK\r\nTesting  : ok.txt : OK\r\nTesting : bad.txt : Error\r\n");
     EXPECT_EQ(state().touchedNames, (std::vector<std::string>{"gone.txt"}));
 }
@@ -205,25 +217,25 @@ TEST_F(Progress, CompletionRecordCountsAsProcessed) {
     r.method = 5;
     r.size = 77;
     r.namePlace = &place;
-    platform::SendMessage(handler().window(), formatlib::kMsgCompletion, reinterpret_cast<std::uintptr_t>(&r), 0);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgCompletion, reinterpret_cast<std::uintptr_t>(&r), 0);
     EXPECT_EQ(activityLog(), "File : d\\w\xc3\xa9.txt : OK\r\n");
     EXPECT_EQ(state().totalSize, 77u);
     const CZipFileInfo* info = session->doc.entries().find("d\\w\xc3\xa9.txt");
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->trailing, "lh5");
-    EXPECT_EQ(info->fifth, 5);
+    EXPECT_EQ(info->methodName, "lh5");
+    EXPECT_EQ(info->method, 5);
     EXPECT_EQ(info->ratio, -1);
 }
 
 TEST_F(Progress, ArchiveKindMessageExceptForCab) {
     session->doc.archiveFileName = "x.exe";
-    platform::SendMessage(handler().window(), formatlib::kMsgArchiveKind, 0, 0);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgArchiveKind, 0, 0);
     EXPECT_EQ(app->archiveKind, 0);
-    platform::SendMessage(handler().window(), formatlib::kMsgArchiveKind, 10, 0);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgArchiveKind, 10, 0);
     EXPECT_EQ(app->archiveKind, 10);
     session->doc.archiveFileName = "Setup.CAB";
     app->archiveKind = 3;
-    platform::SendMessage(handler().window(), formatlib::kMsgArchiveKind, 10, 0);
+    platform::SendMessage(libraryWindow(), formatlib::kMsgArchiveKind, 10, 0);
     EXPECT_EQ(app->archiveKind, 3);
 }
 
@@ -254,9 +266,9 @@ TEST_F(Progress, CancelInTheBusyDialogAborts) {
 TEST_F(Progress, ReadingDiskRequestAsksForTheDisk) {
     state().kind = OperationKind::Extract;
     prompts.queue(Answer::Ok);
-    handler().onEngineDiskRequest(0);
+    engineEvents().onEngineDiskRequest(0);
     prompts.queue(Answer::Cancel);
-    handler().onEngineDiskRequest(3);
+    engineEvents().onEngineDiskRequest(3);
     auto b = boxes();
     ASSERT_EQ(b.size(), 2u);
     EXPECT_EQ(b[0].text, "Please insert last disk to continue");
@@ -272,8 +284,8 @@ TEST_F(Progress, WritingDiskRequestPromptsOncePerDiskAndSetsErase) {
     frame.newDiskDialog = true;
     frame.newDiskAnswers = {true};
     session->doc.archivePath = (dir() / "set.zip").string();
-    handler().onEngineDiskRequest(2);
-    handler().onEngineDiskRequest(2);  // the same disk again: no second dialog
+    engineEvents().onEngineDiskRequest(2);
+    engineEvents().onEngineDiskRequest(2);  // the same disk again: no second dialog
     EXPECT_EQ(std::count(frame.log.begin(), frame.log.end(), "newdisk:2"), 1);
     EXPECT_TRUE(engine->flag(dispid::kWipeDisk));
     EXPECT_FALSE(engine->flag(dispid::kAbort));
@@ -286,7 +298,7 @@ TEST_F(Progress, WritingDiskRequestKeepsAskingWhileTheArchiveIsOnTheDisk) {
     prompts.queue(Answer::Ok);      // "Insert Disk #2 to continue"
     prompts.queue(Answer::Ok);      // the archive is still there: try again
     prompts.queue(Answer::Cancel);  // give up
-    handler().onEngineDiskRequest(2);
+    engineEvents().onEngineDiskRequest(2);
     auto b = boxes();
     ASSERT_EQ(b.size(), 3u);
     EXPECT_EQ(b[0].text, "Insert Disk #2 to continue");
@@ -302,7 +314,7 @@ TEST_F(Progress, PasswordRequestFilledWithTheCurrentPassword) {
     prompts.queueText(std::string("secret"));
     std::string password = "in";
     std::int16_t action = 0;
-    handler().onEnginePassword("a.zip", password, action);
+    engineEvents().onEnginePassword("a.zip", password, action);
     EXPECT_EQ(password, "secret");
     EXPECT_EQ(action, 2);
     ASSERT_EQ(prompts.texts().size(), 1u);
@@ -312,7 +324,7 @@ TEST_F(Progress, PasswordRequestFilledWithTheCurrentPassword) {
     prompts.queueText(std::nullopt);
     password = "keep";
     action = 0;
-    handler().onEnginePassword("a.zip", password, action);
+    engineEvents().onEnginePassword("a.zip", password, action);
     EXPECT_EQ(password, "keep");
     EXPECT_EQ(action, 0);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "archive/core/CommandLineActions.h"
 #include "archive/core/HiddenActions.h"
@@ -129,6 +130,68 @@ TEST_F(RealEngines, ZipLogLinesComeFromTheEngine) {
                   expectedName + " : OK\r\n");
     ASSERT_EQ(session->doc.wrapper().testFiles({"*"}), 0);
     EXPECT_EQ(activityLog(), "Action: Testing files \r\nTesting  : " + expectedName + " : OK\r\n");
+}
+
+// Records what a listing reports, by entry name.
+class ListedEntries : public IArchiveEventSink {
+public:
+    std::map<std::string, EntryValues> entries;
+    void listedEntry(const EntryValues& values) override { entries[values.name] = values; }
+    void fileProcessed(const EntryValues&) override {}
+    void fileSkipped(const std::string&, std::int16_t) override {}
+    void fileTested(const std::string&) override {}
+    void entryDeleted(const std::string&) override {}
+    void fileError(const FileErrorReport&) override {}
+    void archiveKindReported(int) override {}
+    DiskAnswer diskRequested(std::int16_t) override { return DiskAnswer::Abort; }
+    std::optional<std::string> passwordRequested(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+};
+
+TEST_F(RealEngines, BothBackendsListAZipWithTheSameNamedValues) {
+    if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
+    formatlib::LoadedLibrary probe(app->libraryPath);
+    if (!probe.loaded()) GTEST_SKIP() << "libqzip32.so does not load: " << probe.loadError();
+    fs::path locked = source / "locked.txt";
+    quarva::testing::writeFile(locked, "read only");
+    fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    std::string archive = (dir() / "both.zip").string();
+    run("noadddialog", writeList({archive, source.string()}));
+    ASSERT_TRUE(fs::exists(archive)) << activityLog();
+
+    CZipEngineBackend engineSide(createZipEngineControl());
+    CFormatLibraryBackend librarySide(createFormatLibrary(app->libraryPath));
+    ListedEntries byEngine, byLibrary;
+    ASSERT_EQ(engineSide.list(archive, {}, byEngine), 0);
+    ASSERT_EQ(librarySide.list(archive, {}, byLibrary), 0);
+    ASSERT_EQ(byEngine.entries.size(), byLibrary.entries.size());
+    int files = 0;
+    for (const auto& [name, e] : byEngine.entries) {
+        SCOPED_TRACE(name);
+        auto it = byLibrary.entries.find(name);
+        ASSERT_NE(it, byLibrary.entries.end());
+        if (name.back() == '\\') continue;  // folder records are not entries
+        ++files;
+        const EntryValues& l = it->second;
+        // DOS attributes on both sides: read-only and folder bits as the entry has
+        // them (the library adds the archive bit to every file, the engine reports
+        // the stored bits).
+        constexpr int kReadOnly = 0x01, kFolder = 0x10;
+        bool readOnly = name.ends_with("locked.txt");
+        EXPECT_EQ(e.attributes & (kReadOnly | kFolder), readOnly ? kReadOnly : 0);
+        EXPECT_EQ(l.attributes & (kReadOnly | kFolder), e.attributes & (kReadOnly | kFolder));
+        // Zip method numbers: 0 stored, 8 deflate.
+        EXPECT_TRUE(e.method == 0 || e.method == 8) << e.method;
+        EXPECT_EQ(l.method, e.method);
+        EXPECT_EQ(l.crc, e.crc);
+        EXPECT_EQ(l.size, e.size);
+    }
+    EXPECT_EQ(byEngine.entries.at("sample\\docs\\guide.txt").method, 8);  // 5000 times 'g' shrinks
+    EXPECT_EQ(files, 5);
+    const EntryValues& readme = byEngine.entries.at("sample\\readme.txt");
+    EXPECT_EQ(readme.crc, 0x363a3020u);  // CRC-32 of "hello\n"
 }
 
 TEST_F(RealEngines, TarRoundTripThroughTheFormatLibrary) {

@@ -26,6 +26,7 @@ namespace {
 struct PackedEntry {
     std::string name, plain, packed;
     std::uint16_t method = 0, flags = 0;
+    std::uint64_t declared = ~0ull;  // the size the headers give, when not plain's
 };
 
 bool writePacked(const fs::path& path, const std::vector<PackedEntry>& entries) {
@@ -42,7 +43,7 @@ bool writePacked(const fs::path& path, const std::vector<PackedEntry>& entries) 
         e.externalAttr = 0100644u << 16;
         e.method = p.method;
         e.flags = p.flags;
-        e.size = p.plain.size();
+        e.size = p.declared != ~0ull ? p.declared : p.plain.size();
         e.crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(p.plain.data()), uInt(p.plain.size())));
         e.packedSize = p.packed.size();
         if (!w.beginEntry(e, false, true) || !w.writeData(p.packed.data(), p.packed.size()) || !w.endEntry(e))
@@ -295,22 +296,25 @@ TEST_F(Methods, DamagedStreamsAndAborts) {
     std::string flipped = frame;
     flipped[flipped.size() / 2] ^= 0x55;
     PackedEntry bigger{"bigger.txt", text.substr(0, 1000), frame, kMethodZstd, 0};  // declared smaller than it is
-    ASSERT_TRUE(
-        writePacked(z, {{"flipped.txt", text, flipped, kMethodZstd, 0},
-                        {"cut.txt", text, frame.substr(0, frame.size() - 100), kMethodZstd, 0},
-                        {"cut-lzma.txt", text, lz.substr(0, lz.size() / 2), kMethodLzma, 0},
-                        {"badprops.txt", text, std::string("\x09\x14\x07\x00", 4) + lz.substr(4), kMethodLzma, 0},
-                        {"noise64.txt", text, std::string(5000, '\x9c'), kMethodDeflate64, 0},
-                        bigger}));
+    ASSERT_TRUE(writePacked(
+        z, {{"flipped.txt", text, flipped, kMethodZstd, 0},
+            {"cut.txt", text, frame.substr(0, frame.size() - 100), kMethodZstd, 0},
+            {"cut-lzma.txt", text, lz.substr(0, lz.size() / 2), kMethodLzma, 0},
+            {"badprops.txt", text, std::string("\x09\x14\x07\x00", 4) + lz.substr(4), kMethodLzma, 0},
+            {"noise64.txt", text, std::string(5000, '\x9c'), kMethodDeflate64, 0},
+            bigger,
+            // 4 GiB of window for a 2 GiB entry: refused before anything is set aside.
+            {"hugedict.txt", "", lz.substr(0, 5) + "\xff\xff\xff\xff" + lz.substr(9), kMethodLzma, 0, 2ull << 30}}));
     Recorder r;
     ZipEngine e;
     r.attach(e);
     e.setArchiveName(z.string());
     EXPECT_EQ(e.test(), kStatusCrcFailed);
     auto reasons = skipReasons(r);
-    ASSERT_EQ(reasons.size(), 6u);
+    ASSERT_EQ(reasons.size(), 7u);
     for (std::size_t i = 0; i < reasons.size(); ++i)
-        if (i == 3) EXPECT_EQ(reasons[i], std::int16_t(SkipReason::UnsupportedMethod));  // properties we cannot use
+        if (i == 3 || i == 6)
+            EXPECT_EQ(reasons[i], std::int16_t(SkipReason::UnsupportedMethod));  // properties we cannot use
         else
             EXPECT_TRUE(reasons[i] == std::int16_t(SkipReason::Damaged) || reasons[i] == std::int16_t(SkipReason::Crc))
                 << i << ": " << reasons[i];
@@ -368,6 +372,80 @@ TEST_F(Methods, Inflate64DecoderAgainstZlibAndNoise) {
         StreamResult r = inflate64(in, out);
         EXPECT_TRUE(r == StreamResult::Damaged || r == StreamResult::Ok) << seed;
     }
+}
+
+// Bits as deflate sends them: values from their lowest bit, prefix codes from
+// their first (highest) bit.
+struct BitWriter {
+    std::string out;
+    std::uint32_t acc = 0;
+    unsigned count = 0;
+    void bits(std::uint32_t v, unsigned n) {
+        for (unsigned i = 0; i < n; ++i) {
+            acc |= ((v >> i) & 1u) << count;
+            if (++count == 8) flushByte();
+        }
+    }
+    void code(std::uint32_t c, unsigned n) {
+        for (unsigned i = n; i-- > 0;) bits((c >> i) & 1u, 1);
+    }
+    void flushByte() {
+        out.push_back(char(acc));
+        acc = count = 0;
+    }
+    void align() {
+        if (count) flushByte();
+    }
+};
+
+TEST_F(Methods, Deflate64LongLengthsAndFarDistances) {
+    // A stored block of 40000 bytes, then a block with the fixed codes: a match of
+    // 60000 bytes (length code 285, 16 extra bits) 40000 back (distance code 30),
+    // one of 300 bytes 65536 back (distance code 31, the farthest), the end.
+    auto rnd = quarva::testing::randomBytes(40000, 11);
+    std::string expected(rnd.begin(), rnd.end());
+    BitWriter w;
+    w.bits(0, 1);
+    w.bits(0, 2);
+    w.align();
+    w.bits(40000, 16);
+    w.bits(~40000u & 0xFFFF, 16);
+    w.out += expected;
+    w.bits(1, 1);
+    w.bits(1, 2);
+    auto match = [&](std::uint32_t length, unsigned dcode, std::uint32_t distance, std::uint32_t dbase) {
+        w.code(0xC0 + (285 - 280), 8);
+        w.bits(length - 3, 16);
+        w.code(dcode, 5);
+        w.bits(distance - dbase, 14);
+        for (std::uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+    };
+    match(60000, 30, 40000, 32769);
+    match(300, 31, 65536, 49153);
+    w.code(0, 7);  // end of block
+    w.align();
+    for (bool wide : {true, false}) {
+        StringInput in;
+        in.data = w.out;
+        StringOutput out;
+        StreamResult r = inflate64(in, out, wide);
+        // Plain deflate reads the same bits differently (code 285 is 258, no extra bits).
+        EXPECT_EQ(r == StreamResult::Ok && out.data == expected, wide);
+    }
+    // A distance before the start of the data is damage, not a read outside.
+    BitWriter bad;
+    bad.bits(1, 1);
+    bad.bits(1, 2);
+    bad.code(0x30 + 'a', 8);
+    bad.code(0xC0 + 5, 8);
+    bad.bits(0, 16);
+    bad.code(31, 5);
+    bad.bits(0, 14);
+    bad.align();
+    StringInput in;
+    in.data = bad.out;
+    StringOutput out;
+    EXPECT_EQ(inflate64(in, out), StreamResult::Damaged);
 }
 
 TEST_F(Methods, LargeEntriesStreamOnTheCallingThread) {

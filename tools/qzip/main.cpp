@@ -478,7 +478,17 @@ int main(int argc, char** argv) {
     if (status != 0) {
         // A file the engine refuses as no zip: say what it holds instead.
         const std::string found = status == 110 ? contentDescription(archive) : std::string();
-        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, statusText(status),
+        // A test or extraction that failed (also) for entries nothing here can decode
+        // says so: their data was not found bad, only not read.
+        std::string text = statusText(status);
+        if ((status == kStatusCrcFailed || status == kStatusCouldNotTest) && printer.unsupportedCount) {
+            std::string cause = std::to_string(printer.unsupportedCount) +
+                                (printer.unsupportedCount == 1 ? " entry" : " entries") + " not read (unsupported " +
+                                printer.unsupported + ")";
+            bool only = printer.unsupportedCount == printer.skipped;
+            text = only ? (cmd == 't' ? "Testing failed: " : "Extraction failed: ") + cause : text + "; " + cause;
+        }
+        std::fprintf(stderr, "qzip: error %d: %s%s%s\n", status, text.c_str(),
                      found.empty() ? "" : "; found: ", found.c_str());
         return 2;
     }
