@@ -460,6 +460,7 @@ std::vector<std::string> CMainFrame::extractSelectionToTemp(OperationKind kind) 
 }
 
 void CMainFrame::dragOut() {
+    trace("drag begins: " + std::to_string(list_->selectedCount()) + " selected");
     if (!session_.doc.open || list_->selectedCount() == 0) return;
     // The entries are extracted first, so the receiver finds real files.
     std::vector<std::string> paths = extractSelectionToTemp(OperationKind::DragOut);
@@ -468,8 +469,10 @@ void CMainFrame::dragOut() {
     for (const auto& p : paths) data.AddFile(wx(p));
     wxDropSource source(data, list_);
     draggingOut_ = true;
-    source.DoDragDrop(wxDrag_CopyOnly);
+    trace("drag out: " + std::to_string(paths.size()));
+    wxDragResult result = source.DoDragDrop(wxDrag_CopyOnly);
     draggingOut_ = false;
+    trace(std::string("drag ended: ") + (result == wxDragCopy ? "copied" : "refused"));
 }
 
 void CMainFrame::dropFiles(const std::vector<std::string>& paths) {
