@@ -75,6 +75,7 @@ wait_for '^pane 0: Completed\.\.\.$'
 wait_for '^tree: 3 folders, root test\.zip$'
 wait_for '^list: 5 rows: docs Pics large\.bin medium\.txt small one\.txt$'
 grep -q '^pane 1: Total 6 Files,' "$work/trace.txt" || fail "totals not shown"
+wait_for '^columns: '
 win=$(xdotool search --onlyvisible --name '^/.*test\.zip - Quarva\.Zip Suite$' | head -1)
 [[ -n $win ]] || fail "no window titled after the archive"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
@@ -110,6 +111,7 @@ wait_for '^list: 5 rows: ' "$mark"
 
 # Copy the selection to the clipboard (extracted files) and paste it into another
 # archive opened in a second window. The tree is wider now: the list moved.
+sleep 0.5
 read -r x y _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
 mark=$(lines)
 xdotool mousemove $((x + 40)) $((y + 60)) click 1

@@ -380,6 +380,8 @@ void CMainFrame::switchToExplorer() {
     int width = GetClientSize().GetWidth();
     tree_->Show();
     if (!splitter_->IsSplit()) splitter_->SplitVertically(tree_, list_, std::max(10, width / 3));
+    splitter_->SetSashPosition(std::max(10, width / 3));
+    splitter_->UpdateSize();
     if (savedStyle_ != ListStyle::Details) list_->setListStyle(savedStyle_);
     showArchiveTree();
     refreshTotals();
@@ -540,7 +542,8 @@ void CMainFrame::showArchiveTree() {
     }
     if (trace_) {
         trace("tree: " + std::to_string(tree_->GetCount()) + " folders, root " + rootText);
-        trace("columns: " + list_->headerGeometry());
+        // Where the list stands once the layout has settled.
+        CallAfter([this] { trace("columns: " + list_->headerGeometry()); });
     }
 }
 
