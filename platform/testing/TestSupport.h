@@ -112,6 +112,9 @@ void expectEvery(const std::function<bool(const std::string&)>& check, bool expe
 void expectEvery(const std::function<bool(const std::string&, const std::string&)>& check, bool expected,
                  std::initializer_list<std::pair<std::string, std::string>> cases);
 
+// True when `text` is one well-formed JSON value (surrounding white space allowed).
+bool isJson(const std::string& text);
+
 // A path in single quotes for a shell command line.
 std::string q(const std::filesystem::path& path);
 
