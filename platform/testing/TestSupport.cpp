@@ -69,13 +69,13 @@ void FolderTest::TearDown() {
     temp_.reset();
 }
 
-void ProgramTest::SetUp() {
+void BuiltProgramTest::SetUp() {
     FolderTest::SetUp();
     program_ = buildDir() / relative_;
     if (!fs::exists(program_)) GTEST_SKIP() << relative_.filename().string() << " is not built at " << program_;
 }
 
-int ProgramTest::run(const std::string& args, std::string* output) const {
+int BuiltProgramTest::run(const std::string& args, std::string* output) const {
     return runCommand("cd " + q(dir()) + " && " + q(program_) + " " + args, output);
 }
 

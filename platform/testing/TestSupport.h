@@ -82,9 +82,9 @@ private:
 };
 
 // A program of this tree, at `relative` below buildDir(); the test skips when it is not built.
-class ProgramTest : public FolderTest {
+class BuiltProgramTest : public FolderTest {
 protected:
-    explicit ProgramTest(std::filesystem::path relative) : relative_(std::move(relative)) {}
+    explicit BuiltProgramTest(std::filesystem::path relative) : relative_(std::move(relative)) {}
     void SetUp() override;
     // Runs the program with `args` (shell words) from dir(); `output` gets stdout+stderr.
     int run(const std::string& args, std::string* output = nullptr) const;

@@ -10,9 +10,9 @@ using namespace quarva::testing;
 
 namespace {
 
-class RegToolTest : public ProgramTest {
+class RegToolTest : public BuiltProgramTest {
 protected:
-    RegToolTest() : ProgramTest("platform/tools/quarva-reg") {}
+    RegToolTest() : BuiltProgramTest("platform/tools/quarva-reg") {}
     static std::string quote(const std::string& s) {
         std::string out = "'";
         for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);

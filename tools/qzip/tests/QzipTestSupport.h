@@ -9,11 +9,11 @@
 
 namespace quarva::qzip::testing {
 
-class QzipTest : public quarva::testing::ProgramTest {
+class QzipTest : public quarva::testing::BuiltProgramTest {
 protected:
-    QzipTest() : ProgramTest("tools/qzip/qzip") {}
+    QzipTest() : BuiltProgramTest("tools/qzip/qzip") {}
     void SetUp() override {
-        ProgramTest::SetUp();
+        BuiltProgramTest::SetUp();
         if (IsSkipped()) return;
         std::filesystem::create_directories(dir() / "src" / "sub");
         quarva::testing::writeFile(dir() / "src" / "a.txt", "alpha\n");
