@@ -1,3 +1,6 @@
+// The operations that write archives: add, delete, convert and encode. Each new
+// file is written through a temporary one and replaces the old only when complete.
+
 #include "formatlib/core/Operations.h"
 
 #include <fcntl.h>
@@ -9,7 +12,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <set>
 
 #include "formatlib/core/Abort.h"
