@@ -3,9 +3,11 @@
 # reads what it shows from its trace (QUARVA_UI_TRACE): an archive opened from the
 # command line fills the tree and the list; a click on the "Size" header sorts by
 # size with the folders on top; Ctrl+A selects every row ("Selected N Object(s)");
-# Ctrl+Tab switches to the classic view and back; a long add cancelled from the
+# Ctrl+Tab switches to the classic view and back; Enter opens a folder and
+# Shift+Backspace goes up again; a long add cancelled from the
 # busy dialog leaves the archive as it was; files copied to the clipboard in one
-# window are pasted into another archive in a second window.
+# window are pasted into another archive in a second window; a file dragged out of
+# the first window and dropped onto the second is added there.
 #
 #   gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
@@ -74,6 +76,7 @@ wait_for '^pane 0: Completed\.\.\.$'
 wait_for '^tree: 3 folders, root test\.zip$'
 wait_for '^list: 5 rows: docs Pics large\.bin medium\.txt small one\.txt$'
 grep -q '^pane 1: Total 6 Files,' "$work/trace.txt" || fail "totals not shown"
+wait_for '^columns: '
 win=$(xdotool search --onlyvisible --name '^/.*test\.zip - Quarva\.Zip Suite$' | head -1)
 [[ -n $win ]] || fail "no window titled after the archive"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
@@ -109,7 +112,17 @@ wait_for '^list: 5 rows: ' "$mark"
 
 # Copy the selection to the clipboard (extracted files) and paste it into another
 # archive opened in a second window. The tree is wider now: the list moved.
+sleep 0.5
 read -r x y _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
+# Enter on a folder row opens the folder; "&Up one level" (Shift+Backspace) comes back.
+mark=$(lines)
+xdotool mousemove $((x + 40)) $((y + 37)) click 1
+sleep 0.3
+xdotool key --clearmodifiers Return
+wait_for '^list: 1 rows: p\.bmp$' "$mark"
+mark=$(lines)
+xdotool key --clearmodifiers shift+BackSpace
+wait_for '^list: 5 rows: Pics docs ' "$mark"
 mark=$(lines)
 xdotool mousemove $((x + 40)) $((y + 60)) click 1
 xdotool key --clearmodifiers ctrl+a
@@ -123,6 +136,54 @@ pid2=$!
 trace=$work/trace2.txt
 wait_for '^pane 0: Completed\.\.\.$'
 other=$(xdotool search --onlyvisible --name '^/.*other\.zip - Quarva\.Zip Suite$' | head -1)
+read -r x2 y2 _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
+
+# Drag "large.bin" (third row, the list sorted by size) out of the first window onto
+# the second window's list, moved below it: the file is extracted, dropped and added.
+xdotool windowmove "$other" 0 430
+sleep 1
+trace=$work/trace.txt
+row=$((y + 24 + 23 * 2 + 11))
+xdotool mousemove $((x + 60)) $row click 1
+sleep 0.5
+trace=$work/trace2.txt
+mark=$(lines)
+xdotool mousemove $((x + 60)) $row
+sleep 0.2
+xdotool mousedown 1
+sleep 0.2
+for step in $(seq 1 12); do
+    xdotool mousemove_relative -- 2 3
+    sleep 0.05
+done
+for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((x + 60 + step * 5)) $((row + step * 40))
+    sleep 0.1
+done
+xdotool mousemove $((x2 + 200)) $((y2 + 430 + 100))
+sleep 0.3
+xdotool mousemove $((x2 + 210)) $((y2 + 430 + 110))
+sleep 0.3
+xdotool mouseup 1
+trace=$work/trace.txt
+wait_for '^drag out: 1$'
+trace=$work/trace2.txt
+wait_for '^dropped: 1$' "$mark"
+question=""
+for _ in $(seq 1 50); do
+    question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    [[ -n $question ]] && break
+    sleep 0.2
+done
+[[ -n $question ]] || fail "the add question did not appear for the dropped file"
+xdotool windowfocus --sync "$question" 2>/dev/null || true
+sleep 0.5
+xdotool key --clearmodifiers Return
+wait_for '^add finished$' "$mark"
+contents=$(unzip -Z1 "$work/other.zip")
+grep -qxF large.bin <<<"$contents" || fail "the dropped file is not in the archive: $contents"
+grep -qxF medium.txt <<<"$contents" && fail "more than the dragged file was added: $contents"
+
 xdotool windowfocus --sync "$other" 2>/dev/null || true
 # "&Paste" is enabled once the window has seen files on the clipboard.
 sleep 3
