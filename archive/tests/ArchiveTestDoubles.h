@@ -68,7 +68,7 @@ public:
         std::vector<std::string> args;
     };
     std::vector<Call> calls;
-    int status = kLibraryOk;
+    int status = code(OutcomeCode::Ok);
     int count = 1;
     std::function<void(const Call&, platform::WindowHandle)> onCall;
 
@@ -103,7 +103,7 @@ private:
     static std::string b(bool v) { return v ? "1" : "0"; }
     int record(Call call, platform::WindowHandle w) {
         calls.push_back(call);
-        if (status == kLibraryOk && onCall) onCall(call, w);
+        if (status == OutcomeCode::Ok && onCall) onCall(call, w);
         return status;
     }
 };
@@ -183,7 +183,7 @@ public:
     void addToRecentMenu(const std::string& p) override { log.push_back("recent:" + p); }
     void removeFromRecentMenu(const std::string& p) override { log.push_back("unrecent:" + p); }
     void showActivityLog() override { log.push_back("showlog"); }
-    void showWindow(int s) override { log.push_back("show:" + std::to_string(s)); }
+    void showWindow(ShowState s) override { log.push_back("show:" + std::to_string(static_cast<int>(s))); }
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override {
         log.push_back("add");
         addFolders = folders;

@@ -247,30 +247,17 @@ TEST(PathText, Helpers) {
     EXPECT_EQ(trim("  *.txt  *.doc \t"), "*.txt  *.doc");
 }
 
-TEST(PathText, WildcardMatchIsCaseSensitive) {
-    EXPECT_TRUE(wildcardMatch("*.txt", "a.txt"));
-    EXPECT_FALSE(wildcardMatch("*.txt", "a.TXT"));
-    EXPECT_TRUE(wildcardMatch("a?c", "abc"));
-    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
-    EXPECT_TRUE(wildcardMatch("*", ""));
-    EXPECT_TRUE(wildcardMatch("*a*b*c*", "xxaxxbxxcxx"));
-    EXPECT_FALSE(wildcardMatch("*a*b*c", "xxaxxbxxcxx"));
-    EXPECT_TRUE(wildcardMatch("*.*", "a.b"));
-    EXPECT_FALSE(wildcardMatch("*.*", "README"));
-    // No exponential blow-up on hostile patterns.
-    EXPECT_FALSE(wildcardMatch("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a')));
-}
-
 TEST(ArchiveFlags, KindAndFlagTable) {
-    EXPECT_EQ(kindForOpening(extensionOf("Backup.ZIP")), 0);
-    EXPECT_EQ(kindForOpening("cab"), 3);
-    EXPECT_EQ(kindForOpening("rar"), 10);
-    EXPECT_EQ(kindForOpening(""), 10);
-    EXPECT_EQ(kindForCreating("zip"), 0);
-    for (const char* e : {"cab", "bh", "jar", "lha", "tar", "gz", "lzh"}) EXPECT_EQ(kindForCreating(e), 1) << e;
+    EXPECT_EQ(kindForOpening(extensionOf("Backup.ZIP")), ArchiveKind::Zip);
+    EXPECT_EQ(kindForOpening("cab"), ArchiveKind::Cab);
+    EXPECT_EQ(kindForOpening("rar"), ArchiveKind::OtherLibrary);
+    EXPECT_EQ(kindForOpening(""), ArchiveKind::OtherLibrary);
+    EXPECT_EQ(kindForCreating("zip"), ArchiveKind::Zip);
+    for (const char* e : {"cab", "bh", "jar", "lha", "tar", "gz", "lzh"})
+        EXPECT_EQ(kindForCreating(e), ArchiveKind::NewLibrary) << e;
     EXPECT_EQ(kindForCreating("rar"), std::nullopt);
-    EXPECT_EQ(kindForCommandLine("zip"), 0);
-    EXPECT_EQ(kindForCommandLine("tar"), 2);
+    EXPECT_EQ(kindForCommandLine("zip"), ArchiveKind::Zip);
+    EXPECT_EQ(kindForCommandLine("tar"), ArchiveKind::Library);
     for (const char* e : {"ace", "arj", "bh", "jar", "lha", "rar", "zip"}) EXPECT_TRUE(isSfxCapable(e)) << e;
     EXPECT_FALSE(isSfxCapable("cab"));
     EXPECT_FALSE(isModifiable("uue"));

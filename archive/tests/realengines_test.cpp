@@ -66,7 +66,7 @@ protected:
         return list.string();
     }
     bool run(const std::string& sw, const std::string& arg) {
-        ActionContext context{*session, sw, arg, 5};
+        ActionContext context{*session, sw, arg, ShowState::Show};
         return runCommandLineAction(context);
     }
     // The unattended add names the entries below the folder that holds the selected
@@ -142,7 +142,7 @@ public:
     void fileTested(const std::string&) override {}
     void entryDeleted(const std::string&) override {}
     void fileError(const FileErrorReport&) override {}
-    void archiveKindReported(int) override {}
+    void archiveKindReported(ArchiveKind) override {}
     DiskAnswer diskRequested(std::int16_t) override { return DiskAnswer::Abort; }
     std::optional<std::string> passwordRequested(const std::string&, const std::string&) override {
         return std::nullopt;

@@ -63,7 +63,7 @@ TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded) {
     EXPECT_EQ(app.deletionList.path(), tmpDir() / "~QuarvaDel.tmp");
     ASSERT_TRUE(app.parseCommandLine({"/noadddialog", "/x/list.tmp"}));
     app.loadSettings();
-    EXPECT_EQ(app.flatView, 0);
+    EXPECT_FALSE(app.flatView);
     EXPECT_EQ(app.commandLine.switchName(), "noadddialog");
     app.addRecentFile("/x/a.zip");
     EXPECT_EQ(app.recentPaths.back(), "/x/a.zip");

@@ -52,9 +52,9 @@ void CMainFrame::setFlatView(bool flat) {
 
 bool CMainFrame::flatView() const { return !splitter_->IsSplit(); }
 
-void CMainFrame::showInState(int showState) {
-    if (showState == showstate::kMaximized) Maximize();
-    else if (showState == showstate::kMinimized) Iconize();
+void CMainFrame::showInState(ShowState showState) {
+    if (showState == ShowState::Maximized) Maximize();
+    else if (showState == ShowState::Minimized) Iconize();
     Show();
 }
 
@@ -65,8 +65,8 @@ WindowPlacement CMainFrame::placement() const {
     p.y = r.y;
     p.width = r.width;
     p.height = r.height;
-    p.mode = flatView() ? 0 : 1;
-    p.show = IsMaximized() ? showstate::kMaximized : IsIconized() ? showstate::kMinimized : showstate::kShow;
+    p.treeShown = !flatView();
+    p.show = IsMaximized() ? ShowState::Maximized : IsIconized() ? ShowState::Minimized : ShowState::Show;
     return p;
 }
 

@@ -23,8 +23,8 @@ public:
     // Classic view hides the folder tree; explorer view shows it beside the list.
     void setFlatView(bool flat);
     bool flatView() const;
-    // Shows the window in a saved show state (3 maximised, 2 minimised, otherwise normal).
-    void showInState(int showState);
+    // Shows the window in a saved show state (maximised, minimised, otherwise normal).
+    void showInState(ShowState showState);
     // The restored placement as the configuration command saves it.
     WindowPlacement placement() const;
 

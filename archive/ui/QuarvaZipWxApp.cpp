@@ -40,7 +40,7 @@ bool CQuarvaZipWxApp::OnInit() {
     if (!docManager_->CreateNewDocument()) return false;
 
     app_->loadSettings();
-    frame_->setFlatView(app_->flatView != 0);
+    frame_->setFlatView(app_->flatView);
     frame_->SetTitle(kAppName);
     WindowPlacement saved = WindowPlacement::load(app_->store());
     frame_->showInState(saved.show);

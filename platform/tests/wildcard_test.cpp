@@ -4,28 +4,29 @@
 #include "platform/Wildcard.h"
 #include "platform/testing/TestSupport.h"
 
-using quarva::platform::MatchCase;
-using quarva::platform::wildcardMatch;
+using quarva::platform::wildcardMatchCaseSensitive;
+using quarva::platform::wildcardMatchIgnoringCase;
 
 namespace {
 
 TEST(Wildcard, StarsAndQuestionMarks) {
-    EXPECT_TRUE(wildcardMatch("*", ""));
-    EXPECT_TRUE(wildcardMatch("*.txt", "notes.txt"));
-    EXPECT_FALSE(wildcardMatch("*.txt", "notes.txt.bak"));
-    EXPECT_TRUE(wildcardMatch("a?c", "abc"));
-    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
-    EXPECT_TRUE(wildcardMatch("*a*b*", "xxaxxbxx"));
-    EXPECT_FALSE(wildcardMatch("", "a"));
+    EXPECT_TRUE(wildcardMatchCaseSensitive("*", ""));
+    EXPECT_TRUE(wildcardMatchCaseSensitive("*.txt", "notes.txt"));
+    EXPECT_FALSE(wildcardMatchCaseSensitive("*.txt", "notes.txt.bak"));
+    EXPECT_TRUE(wildcardMatchCaseSensitive("a?c", "abc"));
+    EXPECT_FALSE(wildcardMatchCaseSensitive("a?c", "ac"));
+    EXPECT_TRUE(wildcardMatchCaseSensitive("*a*b*", "xxaxxbxx"));
+    EXPECT_FALSE(wildcardMatchCaseSensitive("", "a"));
     // "*.*" needs a dot; callers that mean "everything" pass "*".
-    EXPECT_FALSE(wildcardMatch("*.*", "README"));
+    EXPECT_FALSE(wildcardMatchCaseSensitive("*.*", "README"));
 }
 
 TEST(Wildcard, CaseAndSeparatorsOnlyWhenAsked) {
-    EXPECT_FALSE(wildcardMatch("*.TXT", "a.txt"));
-    EXPECT_TRUE(wildcardMatch("*.TXT", "a.txt", {MatchCase::Insensitive}));
-    EXPECT_FALSE(wildcardMatch("docs\\*", "docs/a"));
-    EXPECT_TRUE(wildcardMatch("docs\\*", "docs/a", {MatchCase::Sensitive, true}));
+    EXPECT_FALSE(wildcardMatchCaseSensitive("*.TXT", "a.txt"));
+    EXPECT_TRUE(wildcardMatchIgnoringCase("*.TXT", "a.txt"));
+    EXPECT_FALSE(wildcardMatchCaseSensitive("docs\\*", "docs/a"));
+    EXPECT_TRUE(wildcardMatchIgnoringCase("docs\\*", "docs/a"));
+    EXPECT_FALSE(wildcardMatchIgnoringCase("docs\\*", "doc/a"));
 }
 
 TEST(Wildcard, HostilePatternStaysLinear) {
@@ -33,7 +34,7 @@ TEST(Wildcard, HostilePatternStaysLinear) {
     std::string pattern(200, '*');
     pattern += "b";
     std::string text(20000, 'a');
-    EXPECT_FALSE(wildcardMatch(pattern, text));
+    EXPECT_FALSE(wildcardMatchCaseSensitive(pattern, text));
 }
 
 }  // namespace
