@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Benchmarks qzip side by side with Info-ZIP on the benchmark corpus and prints the
-# ratios: create (time and size), extract, test, and listing 100,000 entries.
+# Benchmarks qzip side by side with Info-ZIP, GNU tar and bsdtar on the benchmark
+# corpus and prints the ratios: create (time and size), extract (time and peak
+# memory), test, listing 100,000 entries, and the cost of small changes: deleting one
+# entry from and replacing one small file in a large zip (the corpus and a copy of
+# /usr/include), extracting a plain tar, converting a zip to tar.
 #
 #   bench/run.sh                 build qzip (Release) into build-bench/ and run
 #   QZIP=/path/to/qzip bench/run.sh
@@ -17,7 +20,7 @@ WORK=${QUARVA_BENCH_DIR:-/tmp/quarva-bench}
 RUNS=${RUNS:-3}
 SHM=/dev/shm/quarva-bench-$$
 
-. "$HERE/common.sh" zip unzip python3
+. "$HERE/common.sh" zip unzip python3 tar bsdtar bc /usr/bin/time
 
 mkdir -p "$WORK"
 [ -d "$WORK/main" ] || python3 "$HERE/make_corpus.py" "$WORK/main" >/dev/null
@@ -37,6 +40,23 @@ median_time() {
     printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
 }
 ratio() { echo "scale=2; $1 / $2" | bc -l; }
+# timed_after PREP CMD... : like median_time, with PREP run untimed before each run.
+timed_after() {
+    local prep=$1
+    shift
+    local times=()
+    for _ in $(seq "$RUNS"); do
+        $prep >/dev/null 2>&1
+        local t0 t1
+        t0=$(date +%s.%N)
+        "$@" >/dev/null 2>&1 || true
+        t1=$(date +%s.%N)
+        times+=("$(echo "$t1 - $t0" | bc -l)")
+    done
+    printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
+# peak_kib CMD... : the command's peak resident memory in KiB.
+peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
 trap 'rm -rf "$SHM"' EXIT
 mkdir -p "$SHM"
@@ -69,10 +89,41 @@ entries=$("$QZIP" l --json "$WORK/list100k.zip" | grep -c '"name"')
 t_q_l=$(median_time "$QZIP" l "$WORK/list100k.zip")
 t_zip_l=$(median_time unzip -l "$WORK/list100k.zip")
 
+# --- small changes to large zips: the corpus and a copy of /usr/include ---
+[ -d "$WORK/include" ] || cp -r /usr/include "$WORK/include"
+[ -f "$WORK/inc.zip" ] || (cd / && zip -r -q -6 "$WORK/inc.zip" "$REL/include")
+small_changes() {  # ARCHIVE TREE: prints "delete-ratio replace-ratio" and the times
+    local archive=$1 tree=$2 victim small
+    victim=$(unzip -Z1 "$archive" | grep -v '/$' | sed -n '10p')
+    small=$(find "$tree" -type f -size -4k | sed -n '20p')
+    prep_copy() { cp "$archive" "$SHM/c.zip"; touch "$small"; }
+    local t_zd t_qd t_zu t_qu
+    t_zd=$(timed_after prep_copy zip -dq "$SHM/c.zip" "$victim")
+    t_qd=$(timed_after prep_copy "$QZIP" d "$SHM/c.zip" "$victim" --quiet)
+    t_zu=$(timed_after prep_copy sh -c "cd / && zip -uq '$SHM/c.zip' '${small#/}'")
+    t_qu=$(timed_after prep_copy "$QZIP" u "$SHM/c.zip" -p "$small" --quiet)
+    printf '%-8s delete one: zip -d %6.3fs  qzip d %6.3fs  ratio %5sx (target >= 1)\n' "$(basename "$archive")" "$t_zd" "$t_qd" "$(ratio "$t_zd" "$t_qd")"
+    printf '%-8s replace one: zip -u %6.3fs  qzip u %6.3fs  ratio %5sx (target >= 1)\n' "" "$t_zu" "$t_qu" "$(ratio "$t_zu" "$t_qu")"
+}
+changes_main=$(small_changes "$WORK/iz.zip" "$WORK/main")
+changes_inc=$(small_changes "$WORK/inc.zip" "$WORK/include")
+
+# --- tar: extract a plain tar (GNU tar), convert a zip to tar (bsdtar) ---
+[ -f "$WORK/main.tar" ] || tar -cf "$WORK/main.tar" -C "$WORK" main
+mkdir -p "$SHM/gt" "$SHM/qt"
+t_tar_x=$(median_time tar -xf "$WORK/main.tar" -C "$SHM/gt" --overwrite)
+t_q_tx=$(median_time "$QZIP" x "$WORK/main.tar" -d "$SHM/qt" -o --quiet)
+t_bsd_c=$(median_time bsdtar -cf "$SHM/b.tar" @"$WORK/iz.zip")
+t_q_conv=$(median_time sh -c "rm -f '$SHM/q.tar'; '$QZIP' convert '$WORK/iz.zip' '$SHM/q.tar' --quiet")
+peak_x=$(peak_kib "$QZIP" x "$WORK/iz.zip" -d "$SHM/q" -o --quiet)
+
 printf 'qzip %s, corpus %s, %s runs each (median), %s cores\n' "$QZIP" "$WORK" "$RUNS" "$(nproc)"
 printf 'create   Info-ZIP zip -r -6 %6.2fs  qzip a -6 %6.2fs  speed ratio %5sx (target >= 4)\n' "$t_zip_c" "$t_q_c" "$(ratio "$t_zip_c" "$t_q_c")"
 printf '         archive size   %12d  %12d  size ratio %s (target <= 1.005)\n' "$s_zip" "$s_q" "$(echo "scale=4; $s_q / $s_zip" | bc -l)"
-printf 'extract  unzip -o         %6.2fs  qzip x -o %6.2fs  speed ratio %5sx (target >= 2.5)\n' "$t_zip_x" "$t_q_x" "$(ratio "$t_zip_x" "$t_q_x")"
+printf 'extract  unzip -o         %6.2fs  qzip x -o %6.2fs  speed ratio %5sx (target >= 4), peak memory %d KiB (target < 65536)\n' "$t_zip_x" "$t_q_x" "$(ratio "$t_zip_x" "$t_q_x")" "$peak_x"
 printf 'test     unzip -t         %6.2fs  qzip t    %6.2fs  speed ratio %5sx (target >= 4)\n' "$t_zip_t" "$t_q_t" "$(ratio "$t_zip_t" "$t_q_t")"
 printf 'list     %d entries: unzip -l %6.2fs  qzip l %6.2fs (target < 1 s)\n' "$entries" "$t_zip_l" "$t_q_l"
+printf '%s\n%s\n' "$changes_main" "$changes_inc"
+printf 'tar x    GNU tar -x       %6.2fs  qzip x    %6.2fs  time ratio %5s (target <= 1.1)\n' "$t_tar_x" "$t_q_tx" "$(ratio "$t_q_tx" "$t_tar_x")"
+printf 'zip->tar bsdtar @zip      %6.2fs  qzip convert %6.2fs  time ratio %5s (target <= 1)\n' "$t_bsd_c" "$t_q_conv" "$(ratio "$t_q_conv" "$t_bsd_c")"
 printf 'load average while measuring: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"

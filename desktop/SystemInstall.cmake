@@ -37,10 +37,7 @@ file(INSTALL "${src}/completion/qzip" DESTINATION /usr/share/bash-completion/com
 
 # D-Bus activation files of the installed folder, where the session bus of every
 # user finds them.
-file(GLOB bus_services "${installed}/share/dbus-1/services/*.service")
-if(bus_services)
-    file(INSTALL ${bus_services} DESTINATION /usr/share/dbus-1/services)
-endif()
+file(INSTALL "${installed}/share/dbus-1/services/com.quarva.VantorSplit.service" DESTINATION /usr/share/dbus-1/services)
 
 # File-manager menus.
 file(INSTALL "${src}/filemanagers/nautilus/quarva_menu.py" DESTINATION /usr/share/nautilus-python/extensions)
@@ -68,14 +65,14 @@ if(NOT rc1 EQUAL 0 OR NOT rc2 EQUAL 0)
     message(FATAL_ERROR "Writing the registry defaults failed (quarva-reg: ${rc1}, qzipshell register: ${rc2})")
 endif()
 file(MAKE_DIRECTORY "${root}/etc/quarva/registry")
+# The installed path goes to HKEY_CURRENT_USER; the registration writes the classes
+# to HKEY_CLASSES_ROOT and its approval to HKEY_LOCAL_MACHINE: all three are made.
 foreach(hive HKEY_CURRENT_USER HKEY_CLASSES_ROOT HKEY_LOCAL_MACHINE)
-    if(EXISTS "${work}/${hive}.reg")
-        file(READ "${work}/${hive}.reg" text)
-        if(NOT root STREQUAL "")
-            string(REPLACE "${installed}" "${QUARVA_SYSTEM_PREFIX}" text "${text}")
-        endif()
-        file(WRITE "${root}/etc/quarva/registry/${hive}.reg" "${text}")
-        file(CHMOD "${root}/etc/quarva/registry/${hive}.reg" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    file(READ "${work}/${hive}.reg" text)
+    if(NOT root STREQUAL "")
+        string(REPLACE "${installed}" "${QUARVA_SYSTEM_PREFIX}" text "${text}")
     endif()
+    file(WRITE "${root}/etc/quarva/registry/${hive}.reg" "${text}")
+    file(CHMOD "${root}/etc/quarva/registry/${hive}.reg" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endforeach()
 file(REMOVE_RECURSE "${work}")

@@ -593,14 +593,15 @@ std::int16_t ZipEngine::deleteEntries() {
     bool prefixAborted = false;
     if (!w.copyPrefix(a.file, a.dir, abort_, prefixAborted))
         return prefixAborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
-    for (std::size_t i = 0; i < a.dir.entries.size(); ++i) {
-        if (drop[i]) continue;
-        bool aborted = false;
-        if (!w.copyEntry(a.file, a.dir, a.dir.entries[i], abort_, aborted)) {
-            if (aborted) return kStatusUserAborted;
-            if (out.error()) return writeStatus(out.error());
-            return kStatusCorrupt;  // an entry we keep cannot be read: refuse rather than lose it
-        }
+    std::vector<std::size_t> kept;
+    kept.reserve(a.dir.entries.size() - hits);
+    for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
+        if (!drop[i]) kept.push_back(i);
+    bool aborted = false;
+    if (!w.copyEntries(a.file, a.dir, kept, abort_, aborted)) {
+        if (aborted) return kStatusUserAborted;
+        if (out.error()) return writeStatus(out.error());
+        return kStatusCorrupt;  // an entry we keep cannot be read: refuse rather than lose it
     }
     if (abort_) return kStatusUserAborted;
     if (!w.finish(a.dir.rawComment) || !out.commit()) return writeStatus(out.error());

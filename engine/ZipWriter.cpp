@@ -68,6 +68,56 @@ bool OutputFile::patch(std::uint64_t offset, const void* data, std::size_t n) {
     return true;
 }
 
+bool OutputFile::copyFrom(const InputFile& in, std::uint64_t offset, std::uint64_t length,
+                          const std::atomic<bool>& abort, bool& aborted) {
+    aborted = false;
+    if (err_ || !flush()) return false;
+    constexpr std::uint64_t kBlock = 64ull << 20;
+    loff_t at = loff_t(offset);
+    bool kernel = true;
+    std::vector<unsigned char> buf;
+    while (length > 0) {
+        if (abort.load()) {
+            aborted = true;
+            return false;
+        }
+        const std::size_t want = std::size_t(std::min(length, kBlock));
+        ssize_t n = -1;
+        if (kernel) {
+            // The output offset is the file's own, so later writes follow on.
+            n = ::copy_file_range(in.fd(), &at, file_.fd(), nullptr, want, 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                          errno == EBADF || errno == EPERM)) {
+                kernel = false;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+        } else {
+            buf.resize(std::min<std::size_t>(want, 1u << 20));
+            const std::size_t chunk = std::min(want, buf.size());
+            if (!in.read(std::uint64_t(at), buf.data(), chunk)) {
+                err_ = EIO;
+                return false;
+            }
+            std::error_code ec;
+            if (!file_.write(buf.data(), chunk, ec)) {
+                err_ = ec.value() ? ec.value() : EIO;
+                return false;
+            }
+            n = ssize_t(chunk);
+            at += loff_t(chunk);
+        }
+        if (n <= 0) {
+            // 0: the source ended before the bytes it should hold.
+            err_ = n < 0 ? errno : 0;
+            return false;
+        }
+        length -= std::uint64_t(n);
+        pos_ += std::uint64_t(n);
+    }
+    return true;
+}
+
 bool OutputFile::commit() {
     if (err_ || !flush()) return false;
     std::error_code ec;
@@ -252,6 +302,50 @@ bool ZipWriter::copyEntry(const InputFile& in, const ZipDirectory& dir, const Zi
     }
     e.size = src.size;
     return endEntry(e);
+}
+
+bool ZipWriter::copyEntries(const InputFile& in, const ZipDirectory& dir, const std::vector<std::size_t>& which,
+                            const std::atomic<bool>& abort, bool& aborted) {
+    aborted = false;
+    const std::vector<std::uint64_t> limits = dataLimits(dir);
+    const std::uint64_t bias = std::uint64_t(dir.bias);
+    // Where the entry's whole local record (header, data, descriptor) lies in the
+    // source; false when it cannot be copied as it stands.
+    auto region = [&](std::size_t i, std::uint64_t& from, std::uint64_t& to) {
+        const ZipEntry& e = dir.entries[i];
+        std::uint64_t dataStart = 0;
+        if (e.disk != 0 || dir.diskNumber != 0 || limits[i] == 0 || !localDataStart(in, dir, e, dataStart))
+            return false;
+        from = e.localOffset + bias;
+        const std::uint64_t dataEnd = dataStart + e.packedSize, limit = limits[i] + bias;
+        if (dataEnd > limit || limit > in.size()) return false;
+        const std::uint64_t gap = limit - dataEnd;
+        // A descriptor: CRC and both sizes (4 or 8 bytes each), with or without its signature.
+        const bool fits = (e.flags & kFlagDescriptor) ? (gap == 12 || gap == 16 || gap == 20 || gap == 24) : gap == 0;
+        to = limit;
+        return fits;
+    };
+    std::uint64_t runFrom = 0, runTo = 0;
+    auto flushRun = [&]() {
+        bool ok = runTo == runFrom || out_.copyFrom(in, runFrom, runTo - runFrom, abort, aborted);
+        runFrom = runTo = 0;
+        return ok;
+    };
+    for (std::size_t i : which) {
+        std::uint64_t from = 0, to = 0;
+        if (!region(i, from, to)) {
+            if (!flushRun() || !copyEntry(in, dir, dir.entries[i], abort, aborted)) return false;
+            continue;
+        }
+        if (runTo != from && !flushRun()) return false;
+        if (runTo == runFrom) runFrom = runTo = from;
+        ZipEntry e = dir.entries[i];
+        e.verbatim = true;
+        e.localOffset = out_.position() + (runTo - runFrom);
+        entries_.push_back(std::move(e));
+        runTo = to;
+    }
+    return flushRun();
 }
 
 bool ZipWriter::finish(const std::string& comment) {

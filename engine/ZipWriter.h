@@ -32,6 +32,11 @@ public:
     // Overwrites bytes already written (flushes the buffer first).
     bool patch(std::uint64_t offset, const void* data, std::size_t n);
     std::uint64_t position() const { return pos_; }
+    // Appends `length` bytes of `in` from `offset`: a copy inside the kernel where
+    // the file systems allow it, else read and written here. Checks `abort` between
+    // blocks of 64 MiB.
+    bool copyFrom(const InputFile& in, std::uint64_t offset, std::uint64_t length, const std::atomic<bool>& abort,
+                  bool& aborted);
     // Drops everything written after `offset`.
     bool rewind(std::uint64_t offset);
     // Flushes, syncs and renames over the target.
@@ -56,6 +61,13 @@ public:
     // false with reason Damaged when its local header cannot be read.
     bool copyEntry(const InputFile& in, const ZipDirectory& dir, const ZipEntry& e, const std::atomic<bool>& abort,
                    bool& aborted);
+    // Copies the entries `which` (indexes into dir, in the order given) unchanged,
+    // local headers and descriptors byte for byte: entries that lie next to each
+    // other in the source go over in one copy. An entry whose local record does not
+    // stand as the directory says (a gap, a shared header, another disk) goes
+    // through copyEntry instead.
+    bool copyEntries(const InputFile& in, const ZipDirectory& dir, const std::vector<std::size_t>& which,
+                     const std::atomic<bool>& abort, bool& aborted);
     // Copies the bytes in front of the archive's first entry (a self-extractor's
     // program); called before any entry, so that offsets count from the file's start.
     bool copyPrefix(const InputFile& in, const ZipDirectory& dir, const std::atomic<bool>& abort, bool& aborted);

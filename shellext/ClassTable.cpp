@@ -6,6 +6,8 @@
 #include "shellext/ZipInfo.h"
 #include "shellext/ZipSearch.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 const std::array<ClassInfo, 5>& classTable() {

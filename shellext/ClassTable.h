@@ -7,13 +7,11 @@
 
 namespace quarva::shellext {
 
-using namespace quarva::com;
-
-using Creator = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
+using Creator = com::HRESULT (*)(com::IUnknown* outer, com::REFIID riid, void** ppv);
 
 struct ClassInfo {
-    const CLSID* clsid;
-    const IID* iid;
+    const com::CLSID* clsid;
+    const com::IID* iid;
     const char* name;           // "ZipContext"
     const char* interfaceName;  // "IZipContext"
     const char* versionIndependentProgId;
@@ -26,7 +24,7 @@ struct ClassInfo {
 
 const std::array<ClassInfo, 5>& classTable();
 // The entry of `clsid`, or null.
-const ClassInfo* findClass(REFCLSID clsid);
+const ClassInfo* findClass(com::REFCLSID clsid);
 
 // The file type that registration claims ".zip" for, and the key naming it.
 inline constexpr const char* kZipExtensionKey = ".zip";

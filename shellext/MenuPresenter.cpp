@@ -6,6 +6,8 @@
 #include "shellext/ShellTexts.h"
 #include "shellext/com/Menu.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 namespace {

@@ -13,10 +13,8 @@
 
 namespace quarva::shellext {
 
-using namespace quarva::com;
-
 // Bitmap resource 203: the 16 x 16, 16-colour item bitmap.
-HBITMAP itemBitmap();
+com::HBITMAP itemBitmap();
 
 class CMenuPresenter {
 public:
@@ -27,12 +25,12 @@ public:
 
     // Returns MAKE_HRESULT(0, 0, number of items), or that of 0 when nothing was added.
     // `replaceSubmenu`: remove an earlier "Quarva.Zip Suite" item from the shell's menu first.
-    HRESULT present(HMENU shellMenu, UINT index, UINT firstId, UINT lastId, UINT flags, std::uint32_t settings,
-                    const std::vector<std::string>& items, bool replaceSubmenu);
+    com::HRESULT present(com::HMENU shellMenu, com::UINT index, com::UINT firstId, com::UINT lastId, com::UINT flags,
+                         std::uint32_t settings, const std::vector<std::string>& items, bool replaceSubmenu);
 
 private:
-    IMenu* popup_ = nullptr;
-    HBITMAP bitmap_ = nullptr;  // loaded once per object, on first need
+    com::IMenu* popup_ = nullptr;
+    com::HBITMAP bitmap_ = nullptr;  // loaded once per object, on first need
 };
 
 }  // namespace quarva::shellext

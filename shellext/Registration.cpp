@@ -9,6 +9,8 @@
 #include "shellext/TypeLibrary.h"
 #include "shellext/com/Guids.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 using platform::Hive;

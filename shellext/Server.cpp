@@ -9,6 +9,8 @@
 #include "shellext/ComObject.h"
 #include "shellext/Registration.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 namespace {
@@ -82,7 +84,6 @@ long moduleLockCount() { return gLockCount.load(); }
 
 }  // namespace quarva::shellext
 
-using namespace quarva::com;
 using namespace quarva::shellext;
 
 #define QZIP_EXPORT extern "C" __attribute__((visibility("default")))

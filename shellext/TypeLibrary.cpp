@@ -4,6 +4,8 @@
 
 #include "shellext/com/Guids.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 using platform::Hive;

@@ -11,17 +11,15 @@
 
 namespace quarva::shellext {
 
-using namespace quarva::com;
-
 struct TypeLibClass {
     const char* name;
-    const CLSID* clsid;
+    const com::CLSID* clsid;
     const char* interfaceName;
-    const IID* iid;
+    const com::IID* iid;
 };
 
 struct TypeLibDescription {
-    const GUID* libid;
+    const com::GUID* libid;
     const char* name;
     const char* helpString;
     unsigned short major, minor;

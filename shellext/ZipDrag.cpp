@@ -5,6 +5,8 @@
 #include "shellext/ShellTexts.h"
 #include "shellext/ZipContext.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 void* ZipDrag::findInterface(REFIID riid) {

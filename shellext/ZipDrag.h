@@ -11,17 +11,19 @@
 
 namespace quarva::shellext {
 
-class ZipDrag final : public CComObject<CDualImpl<IZipDrag>, IShellExtInit, IContextMenu> {
+class ZipDrag final : public CComObject<CDualImpl<IZipDrag>, com::IShellExtInit, com::IContextMenu> {
 public:
-    explicit ZipDrag(IUnknown* outer) : CComObject(outer) {}
+    explicit ZipDrag(com::IUnknown* outer) : CComObject(outer) {}
 
-    HRESULT Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY progId) override;
-    HRESULT QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) override;
-    HRESULT InvokeCommand(CMINVOKECOMMANDINFO* info) override;
-    HRESULT GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, char* name, UINT size) override;
+    com::HRESULT Initialize(com::PCIDLIST_ABSOLUTE folder, com::IDataObject* data, com::HKEY progId) override;
+    com::HRESULT QueryContextMenu(com::HMENU menu, com::UINT index, com::UINT firstId, com::UINT lastId,
+                                  com::UINT flags) override;
+    com::HRESULT InvokeCommand(com::CMINVOKECOMMANDINFO* info) override;
+    com::HRESULT GetCommandString(com::UINT_PTR offset, com::UINT type, com::UINT* reserved, char* name,
+                                  com::UINT size) override;
 
 private:
-    void* findInterface(REFIID riid) override;
+    void* findInterface(com::REFIID riid) override;
 
     std::uint32_t settings_ = 0;
     std::string target_;

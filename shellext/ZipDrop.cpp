@@ -5,6 +5,8 @@
 #include "shellext/ZipContext.h"
 #include "shellext/com/WideText.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 void* ZipDrop::findInterface(REFIID riid) {

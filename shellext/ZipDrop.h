@@ -9,24 +9,24 @@
 
 namespace quarva::shellext {
 
-class ZipDrop final : public CComObject<CDualImpl<IZipDrop>, IPersistFile, IDropTarget> {
+class ZipDrop final : public CComObject<CDualImpl<IZipDrop>, com::IPersistFile, com::IDropTarget> {
 public:
-    explicit ZipDrop(IUnknown* outer) : CComObject(outer) {}
+    explicit ZipDrop(com::IUnknown* outer) : CComObject(outer) {}
 
-    HRESULT GetClassID(CLSID* clsid) override;
-    HRESULT IsDirty() override;
-    HRESULT Load(LPCOLESTR fileName, DWORD mode) override;
-    HRESULT Save(LPCOLESTR fileName, BOOL remember) override;
-    HRESULT SaveCompleted(LPCOLESTR fileName) override;
-    HRESULT GetCurFile(LPOLESTR* fileName) override;
+    com::HRESULT GetClassID(com::CLSID* clsid) override;
+    com::HRESULT IsDirty() override;
+    com::HRESULT Load(com::LPCOLESTR fileName, com::DWORD mode) override;
+    com::HRESULT Save(com::LPCOLESTR fileName, com::BOOL remember) override;
+    com::HRESULT SaveCompleted(com::LPCOLESTR fileName) override;
+    com::HRESULT GetCurFile(com::LPOLESTR* fileName) override;
 
-    HRESULT DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD* effect) override;
-    HRESULT DragOver(DWORD keyState, POINTL pt, DWORD* effect) override;
-    HRESULT DragLeave() override;
-    HRESULT Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD* effect) override;
+    com::HRESULT DragEnter(com::IDataObject* data, com::DWORD keyState, com::POINTL pt, com::DWORD* effect) override;
+    com::HRESULT DragOver(com::DWORD keyState, com::POINTL pt, com::DWORD* effect) override;
+    com::HRESULT DragLeave() override;
+    com::HRESULT Drop(com::IDataObject* data, com::DWORD keyState, com::POINTL pt, com::DWORD* effect) override;
 
 private:
-    void* findInterface(REFIID riid) override;
+    void* findInterface(com::REFIID riid) override;
 
     std::string archive_;
     std::uint32_t settings_ = 0;

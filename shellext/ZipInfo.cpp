@@ -8,6 +8,8 @@
 #include "shellext/ShellTexts.h"
 #include "shellext/com/WideText.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 std::string infoTipText(const std::string& path) {

@@ -11,22 +11,22 @@ namespace quarva::shellext {
 // The tip for `path`, counting with the format library where the drive allows.
 std::string infoTipText(const std::string& path);
 
-class ZipInfo final : public CComObject<CDualImpl<IZipInfo>, IPersistFile, IQueryInfo> {
+class ZipInfo final : public CComObject<CDualImpl<IZipInfo>, com::IPersistFile, com::IQueryInfo> {
 public:
-    explicit ZipInfo(IUnknown* outer) : CComObject(outer) {}
+    explicit ZipInfo(com::IUnknown* outer) : CComObject(outer) {}
 
-    HRESULT GetClassID(CLSID* clsid) override;
-    HRESULT IsDirty() override;
-    HRESULT Load(LPCOLESTR fileName, DWORD mode) override;
-    HRESULT Save(LPCOLESTR fileName, BOOL remember) override;
-    HRESULT SaveCompleted(LPCOLESTR fileName) override;
-    HRESULT GetCurFile(LPOLESTR* fileName) override;
+    com::HRESULT GetClassID(com::CLSID* clsid) override;
+    com::HRESULT IsDirty() override;
+    com::HRESULT Load(com::LPCOLESTR fileName, com::DWORD mode) override;
+    com::HRESULT Save(com::LPCOLESTR fileName, com::BOOL remember) override;
+    com::HRESULT SaveCompleted(com::LPCOLESTR fileName) override;
+    com::HRESULT GetCurFile(com::LPOLESTR* fileName) override;
 
-    HRESULT GetInfoTip(DWORD flags, LPOLESTR* tip) override;
-    HRESULT GetInfoFlags(DWORD* flags) override;
+    com::HRESULT GetInfoTip(com::DWORD flags, com::LPOLESTR* tip) override;
+    com::HRESULT GetInfoFlags(com::DWORD* flags) override;
 
 private:
-    void* findInterface(REFIID riid) override;
+    void* findInterface(com::REFIID riid) override;
 
     std::string path_;
 };

@@ -3,6 +3,8 @@
 #include "shellext/ShellEnvironment.h"
 #include "shellext/ShellTexts.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext {
 
 void* ZipSearch::findInterface(REFIID riid) {

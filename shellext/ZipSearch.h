@@ -5,16 +5,18 @@
 
 namespace quarva::shellext {
 
-class ZipSearch final : public CComObject<CDualImpl<IZipSearch>, IContextMenu> {
+class ZipSearch final : public CComObject<CDualImpl<IZipSearch>, com::IContextMenu> {
 public:
-    explicit ZipSearch(IUnknown* outer) : CComObject(outer) {}
+    explicit ZipSearch(com::IUnknown* outer) : CComObject(outer) {}
 
-    HRESULT QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) override;
-    HRESULT InvokeCommand(CMINVOKECOMMANDINFO* info) override;
-    HRESULT GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, char* name, UINT size) override;
+    com::HRESULT QueryContextMenu(com::HMENU menu, com::UINT index, com::UINT firstId, com::UINT lastId,
+                                  com::UINT flags) override;
+    com::HRESULT InvokeCommand(com::CMINVOKECOMMANDINFO* info) override;
+    com::HRESULT GetCommandString(com::UINT_PTR offset, com::UINT type, com::UINT* reserved, char* name,
+                                  com::UINT size) override;
 
 private:
-    void* findInterface(REFIID riid) override;
+    void* findInterface(com::REFIID riid) override;
 };
 
 }  // namespace quarva::shellext

@@ -1,22 +1,46 @@
 #pragma once
-// The folder tree of the open archive, in the left pane of the main frame.
+// The folder tree of the open archive, in the left pane of the main frame: the
+// root named after the archive, one item per folder. Selecting a folder shows it
+// in the file list (not in the classic view, where the tree is hidden).
 
-#include <wx/docview.h>
+#include <string>
 
-class wxTreeCtrl;
+#include <wx/treectrl.h>
+
+namespace quarva::archive {
+class CArchiveEntries;
+class CZorvTreeNode;
+}  // namespace quarva::archive
 
 namespace quarva::archive::ui {
 
-class CLeftView : public wxView {
+class CMainFrame;
+
+class CLeftView : public wxTreeCtrl {
 public:
-    bool OnCreate(wxDocument* doc, long flags) override;
-    void OnDraw(wxDC*) override {}
-    void OnUpdate(wxView* sender, wxObject* hint) override;
-    bool OnClose(bool deleteWindow) override;
+    CLeftView(wxWindow* parent, CMainFrame& frame, wxImageList* images, int folderImage);
+
+    // Rebuilds the tree from the document's folders and selects the root.
+    void populate(CArchiveEntries& entries, const std::string& rootText);
+    void clear();
+
+    const CZorvTreeNode* selectedNode() const;
+    // Selects the item of a node (and so shows it in the list).
+    void selectNode(const CZorvTreeNode* node);
+    // True when the selection is the first root item (or there is none).
+    bool atRoot() const;
+    // "&Up one level": the parent of the selected folder.
+    void upOneLevel();
+    // Shows the selected folder in the list again.
+    void refreshSelection();
+    // The current tree folder as "a\b\" ("" at the root).
+    std::string currentFolderPath() const;
 
 private:
-    wxTreeCtrl* tree_ = nullptr;
-    wxDECLARE_DYNAMIC_CLASS(CLeftView);
+    void onSelChanged(wxTreeEvent& event);
+
+    CMainFrame& frame_;
+    int folderImage_;
 };
 
 }  // namespace quarva::archive::ui

@@ -1,41 +1,174 @@
 #pragma once
-// The archive manager's single top-level window: the folder tree beside the file
-// list, the menu and the status bar. It is created at the placement saved by the
-// configuration command.
+// The archive manager's single top-level window: two toolbars (the second with the
+// filter box), the folder tree beside the file list, the menu built from the
+// command table, and the four-pane status bar. It routes every command to its
+// handler, asks the command table whether each is enabled, and is the main window
+// the archive logic talks to.
 
-#include <wx/docview.h>
+#include <map>
+#include <memory>
+#include <string>
 
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include "archive/commands/CommandTable.h"
+#include "archive/commands/FileListModel.h"
+#include "archive/commands/MainFrameActions.h"
 #include "archive/core/Configuration.h"
 
-class wxSplitterWindow;
-class wxTreeCtrl;
-class wxListCtrl;
+class wxComboBox;
+class wxFileHistory;
+class wxToolBar;
+class wxHtmlHelpController;
+
+namespace quarva::archive {
+class CArchiveSession;
+}
 
 namespace quarva::archive::ui {
 
-class CMainFrame : public wxDocParentFrame {
+class CLeftView;
+class CQuarvaZipView;
+class CUsefulSplitterWnd;
+class CUiTrace;
+
+class CMainFrame : public wxFrame, public IMainFrameActions, public ICommandHandlers {
 public:
-    CMainFrame(wxDocManager* manager, const WindowPlacement& placement);
+    CMainFrame(CArchiveSession& session, const WindowPlacement& placement);
+    ~CMainFrame() override;
 
-    wxTreeCtrl* tree() const { return tree_; }
-    wxListCtrl* list() const { return list_; }
-
-    // Classic view hides the folder tree; explorer view shows it beside the list.
-    void setFlatView(bool flat);
-    bool flatView() const;
+    // Classic view hides the folder tree and lists every file; explorer view shows
+    // the tree beside the list of its selected folder.
+    void switchToClassic(bool force = false);
+    void switchToExplorer();
+    bool classicView() const;
     // Shows the window in a saved show state (maximised, minimised, otherwise normal).
     void showInState(ShowState showState);
     // The restored placement as the configuration command saves it.
     WindowPlacement placement() const;
+    CommandState commandState() const;
+
+    // --- from the views ---
+    void showFolder(const CZorvTreeNode* node);
+    void listChanged();
+    void listSorted();
+    void selectionChanged();
+    void activateRow(const FileListRow& row);
+    void dragOut();
+
+    // --- IMainFrameActions ---
+    void setStatusText(const std::string& pane0) override;
+    void refreshTotals() override;
+    void setTitle(const std::string& title) override;
+    void enableFilterBox(bool enabled) override;
+    void addFilterEntry(const std::string& text) override;
+    void showArchiveTree() override;
+    void clearViews() override;
+    void addToRecentMenu(const std::string& path) override;
+    void removeFromRecentMenu(const std::string& path) override;
+    void showActivityLog() override;
+    void showWindow(ShowState showState) override;
+    void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override;
+    void startExtractCommand() override;
+
+    // --- ICommandHandlers ---
+    void onNewArchive() override;
+    void onOpenArchive() override;
+    void onSaveAs() override;
+    void onCloseArchive() override;
+    void onProperties() override;
+    void onCreateShortcut() override;
+    void onOpenContainingFolder() override;
+    void onAddToFavorites() override;
+    void onMoveArchive() override;
+    void onCopyArchive() override;
+    void onRenameArchive() override;
+    void onDeleteArchive() override;
+    void onPrint() override;
+    void onMailArchive() override;
+    void onExit() override;
+    void onCopy() override;
+    void onPaste() override;
+    void onSelectAll() override;
+    void onInvertSelection() override;
+    void onAdd() override;
+    void onDelete() override;
+    void onExtract() override;
+    void onView() override;
+    void onMakeExe() override;
+    void onEncodeArchive() override;
+    void onComment() override;
+    void onInstall() override;
+    void onFixZip() override;
+    void onTestSelected() override;
+    void onUltraTextSearch() override;
+    void onFindInZip() override;
+    void onQuarvaSplit() override;
+    void onVirusScan() override;
+    void onConfiguration() override;
+    void onPassword() override;
+    void onHideInTray() override;
+    void onClassicView() override;
+    void onExplorerView() override;
+    void onStatusBar() override;
+    void onLargeIcons() override;
+    void onSmallIcons() override;
+    void onListStyle() override;
+    void onDetails() override;
+    void onSortByName() override;
+    void onSortByType() override;
+    void onSortByDate() override;
+    void onSortBySize() override;
+    void onSortByRatio() override;
+    void onSortByPackedSize() override;
+    void onSortByPath() override;
+    void onRefresh() override;
+    void onLastLog() override;
+    void onUpOneLevel() override;
+    void onMyComputer() override;
+    void onQuarvaSoftware() override;
+    void onHelp() override;
+    void onShowTip() override;
+    void onCheckForUpdates() override;
+    void onWebSite() override;
+    void onAbout() override;
+    void onAlwaysOnTop() override;
 
 private:
-    void onExit(wxCommandEvent&);
-    void onToggleView(wxCommandEvent&);
+    void buildMenus();
+    void buildToolbars();
+    void onCommand(wxCommandEvent& event);
+    void onUpdateUi(wxUpdateUIEvent& event);
+    void onRecentArchive(wxCommandEvent& event);
+    void onToggleView(wxCommandEvent& event);
+    void onFilterPicked(wxCommandEvent& event);
+    void onMenuOpen(wxMenuEvent& event);
+    void onClipboardTimer(wxTimerEvent& event);
+    void rebuildRecentTable();
+    void notAvailable(const char* commandText);
+    void checkClipboard();
+    void trace(const std::string& line);
+    void writeSelectedCount();
+    void openPath(const std::string& path);
+    bool launch(const std::vector<std::string>& command);
 
-    wxSplitterWindow* splitter_ = nullptr;
-    wxTreeCtrl* tree_ = nullptr;
-    wxListCtrl* list_ = nullptr;
-    wxDECLARE_EVENT_TABLE();
+    CArchiveSession& session_;
+    CUsefulSplitterWnd* splitter_ = nullptr;
+    CLeftView* tree_ = nullptr;
+    CQuarvaZipView* list_ = nullptr;
+    wxToolBar* mainBar_ = nullptr;
+    wxToolBar* secondBar_ = nullptr;
+    wxComboBox* filterBox_ = nullptr;
+    std::unique_ptr<wxFileHistory> history_;
+    std::unique_ptr<wxHtmlHelpController> help_;
+    std::map<int, std::string> archivesByCommand_;  // commands 33000-33200
+    std::unique_ptr<CUiTrace> trace_;
+    wxTimer clipboardTimer_;
+    bool clipboardHasFiles_ = false;
+    bool alwaysOnTop_ = false;
+    int addLists_ = 0;
+    ListStyle savedStyle_ = ListStyle::Details;
 };
 
 }  // namespace quarva::archive::ui

@@ -1,12 +1,12 @@
 #include "archive/ui/QuarvaZipWxApp.h"
 
-#include <wx/docview.h>
-
+#include "archive/core/ArchiveSession.h"
 #include "archive/core/Associations.h"
-#include "archive/ui/ArchiveDocument.h"
-#include "archive/ui/LeftView.h"
-#include "archive/ui/TipDlg.h"
+#include "archive/core/CommandLineActions.h"
+#include "archive/ui/EventPump.h"
 #include "archive/ui/MainFrame.h"
+#include "archive/ui/ThreadDlg.h"
+#include "archive/ui/TipDlg.h"
 
 namespace quarva::archive::ui {
 
@@ -19,6 +19,9 @@ std::filesystem::path programFolder() {
 }
 }  // namespace
 
+CQuarvaZipWxApp::CQuarvaZipWxApp(std::vector<std::string> params) : params_(std::move(params)) {}
+CQuarvaZipWxApp::~CQuarvaZipWxApp() = default;
+
 bool CQuarvaZipWxApp::OnInit() {
     SetAppName(kAppName);
     SetVendorName("quarva software");
@@ -27,40 +30,52 @@ bool CQuarvaZipWxApp::OnInit() {
     if (!app_->readInstallation()) return false;
     app_->prepareFolders();
     if (!app_->openDeletionList()) return false;
-
-    docManager_ = new wxDocManager;
-    new wxDocTemplate(docManager_, "Archive", "*.*", "", "", "Archive Document", "Archive View",
-                      CLASSINFO(CArchiveDocument), CLASSINFO(CLeftView));
-    docManager_->SetMaxDocsOpen(1);
-
     if (!app_->parseCommandLine(params_)) return false;
-    frame_ = new CMainFrame(docManager_, WindowPlacement::load(app_->store()));
+    app_->loadSettings();
+
+    // Operations run on this thread; between two engine reports the event loop
+    // turns, with the main window disabled while the busy dialog stands.
+    pump_ = std::make_unique<CEventPump>([] {
+        if (wxTheApp) wxTheApp->Yield(true);
+    });
+    session_ = std::make_unique<CArchiveSession>(
+        *app_, launcher_, pumpingEngine(createZipEngineControl(), *pump_),
+        pumpingLibrary(createFormatLibrary([this] { return app_->libraryPath; }), *pump_));
+
+    WindowPlacement saved = WindowPlacement::load(app_->store());
+    frame_ = new CMainFrame(*session_, saved);
     SetTopWindow(frame_);
     prompts_.setParent(frame_);
-    if (!docManager_->CreateNewDocument()) return false;
-
-    app_->loadSettings();
-    frame_->setFlatView(app_->flatView);
-    frame_->SetTitle(kAppName);
-    WindowPlacement saved = WindowPlacement::load(app_->store());
+    session_->setFrame(frame_);
+    busyFactory_ = std::make_unique<CThreadDlgFactory>(frame_);
+    session_->busyFactory = busyFactory_.get();
+    if (app_->flatView) frame_->switchToClassic(true);
     frame_->showInState(saved.show);
 
     registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry());
 
-    // The tip of the day, once the main loop runs, unless the user switched it off.
-    if (CTipFile::showAtStartup(app_->store())) {
-        CallAfter([this] {
+    // The command line's action once the main loop runs, then the tip of the day
+    // unless the user switched it off.
+    CallAfter([this, saved] {
+        ActionContext context{*session_, app_->commandLine.switchName(), app_->commandLine.argument(), saved.show};
+        if (!runCommandLineAction(context)) {
+            frame_->Close();
+            return;
+        }
+        if (CTipFile::showAtStartup(app_->store())) {
             CTipDlg dialog(frame_, app_->store(), programFolder() / kTipsFileName);
             dialog.ShowModal();
-        });
-    }
+        }
+    });
     return true;
 }
 
 int CQuarvaZipWxApp::OnExit() {
+    if (session_) {
+        session_->busyFactory = nullptr;
+        session_->setFrame(nullptr);
+    }
     if (app_) app_->exitInstance();
-    delete docManager_;
-    docManager_ = nullptr;
     return wxApp::OnExit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The wx application of the archive manager: runs the start-up steps in order,
-// creates the single-document frame, and deletes the run's temporary files at exit.
+// creates the archive session and the main frame, carries out the command line's
+// action once the window stands, and deletes the run's temporary files at exit.
 
 #include <memory>
 #include <string>
@@ -9,17 +10,23 @@
 #include <wx/app.h>
 
 #include "archive/core/QuarvaZipApp.h"
+#include "platform/Launcher.h"
 #include "platform/ui/WxPrompts.h"
 
-class wxDocManager;
+namespace quarva::archive {
+class CArchiveSession;
+}
 
 namespace quarva::archive::ui {
 
 class CMainFrame;
+class CEventPump;
+class CThreadDlgFactory;
 
 class CQuarvaZipWxApp : public wxApp {
 public:
-    explicit CQuarvaZipWxApp(std::vector<std::string> params) : params_(std::move(params)) {}
+    explicit CQuarvaZipWxApp(std::vector<std::string> params);
+    ~CQuarvaZipWxApp() override;
     bool OnInit() override;
     int OnExit() override;
 
@@ -29,8 +36,11 @@ public:
 private:
     std::vector<std::string> params_;
     platform::WxPrompts prompts_;
+    platform::ProcessLauncher launcher_;
     std::unique_ptr<CQuarvaZipApp> app_;
-    wxDocManager* docManager_ = nullptr;
+    std::unique_ptr<CEventPump> pump_;
+    std::unique_ptr<CArchiveSession> session_;
+    std::unique_ptr<CThreadDlgFactory> busyFactory_;
     CMainFrame* frame_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "engine/ZipFormat.h"
 #include "engine/ZipWriter.h"
 
+#include <platform/testing/ArchiveBytes.h>
 #include <platform/testing/TestSupport.h>
 
 #include <zlib.h>
@@ -14,6 +15,36 @@
 #include <vector>
 
 namespace quarva::engine::testutil {
+
+namespace fs = std::filesystem;
+using quarva::testing::q;
+
+inline std::uint32_t crcOf(const std::string& data) {
+    return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+}
+
+// Raw deflate of `data`, as a zip entry holds it.
+inline std::string deflateRaw(const std::string& data) {
+    z_stream zs{};
+    deflateInit2(&zs, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    std::string buf(deflateBound(&zs, uLong(data.size())) + 16, '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef*>(buf.data());
+    zs.avail_out = uInt(buf.size());
+    deflate(&zs, Z_FINISH);
+    buf.resize(buf.size() - zs.avail_out);
+    deflateEnd(&zs);
+    return buf;
+}
+
+// Reads a file, lets `change` damage its bytes, and writes it back.
+template <class Change>
+void patchFile(const fs::path& path, Change change) {
+    std::string bytes = quarva::testing::readFile(path);
+    change(bytes);
+    quarva::testing::writeFile(path, bytes);
+}
 
 struct RawEntry {
     std::string name;
@@ -38,23 +69,9 @@ inline bool makeZip(const std::filesystem::path& path, const std::vector<RawEntr
         unixToDos(e.mtime, e.dosDate, e.dosTime);
         e.externalAttr = r.unixMode << 16;
         e.size = r.data.size();
-        e.crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(r.data.data()), uInt(r.data.size())));
-        std::string payload = r.data;
-        e.method = kMethodStored;
-        if (r.deflate) {
-            e.method = kMethodDeflate;
-            z_stream zs{};
-            deflateInit2(&zs, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-            std::string buf(deflateBound(&zs, uLong(r.data.size())) + 16, '\0');
-            zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(r.data.data()));
-            zs.avail_in = uInt(r.data.size());
-            zs.next_out = reinterpret_cast<Bytef*>(buf.data());
-            zs.avail_out = uInt(buf.size());
-            deflate(&zs, Z_FINISH);
-            buf.resize(buf.size() - zs.avail_out);
-            deflateEnd(&zs);
-            payload = buf;
-        }
+        e.crc = crcOf(r.data);
+        e.method = r.deflate ? kMethodDeflate : kMethodStored;
+        std::string payload = r.deflate ? deflateRaw(r.data) : r.data;
         e.packedSize = payload.size();
         if (!w.beginEntry(e, false, true) || !w.writeData(payload.data(), payload.size()) || !w.endEntry(e))
             return false;
@@ -96,8 +113,63 @@ struct Recorder {
         return out;
     }
     std::size_t count(int id) const { return names(id).size(); }
+    // The reason of every skipped entry (event 10), in order.
+    std::vector<std::int16_t> skipReasons() const {
+        std::vector<std::int16_t> out;
+        for (auto& e : events)
+            if (e.id == 10) out.push_back(e.int16At(1));
+        return out;
+    }
+    std::int16_t lastSkip() const {
+        auto reasons = skipReasons();
+        return reasons.empty() ? -1 : reasons.back();
+    }
 };
 
-inline std::string q(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+// The entry records (event 6) a fresh engine lists for `names` ("" lists all).
+inline std::vector<Recorded> listRecords(const fs::path& archive, const std::string& names = {}) {
+    Recorder r;
+    ZipEngine e;
+    r.attach(e);
+    e.setArchiveName(archive.string());
+    e.setNames(names);
+    EXPECT_EQ(e.list(), 0) << archive;
+    return r.events;
+}
+
+inline std::vector<std::string> listNames(const fs::path& archive, const std::string& names = {}) {
+    std::vector<std::string> out;
+    for (auto& r : listRecords(archive, names))
+        if (r.id == 6) out.push_back(r.name());
+    return out;
+}
+
+// A fresh folder and an engine on dir()/t.zip whose events are all recorded.
+class EngineTest : public quarva::testing::FolderTest {
+protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        archive = dir() / "t.zip";
+        rec.attach(engine);
+        engine.setArchiveName(archive.string());
+    }
+    // Adds the names ("\r\n" separated) with `action`, then clears the name list.
+    std::int16_t addNames(const std::string& names, std::int16_t action = 0) {
+        engine.setNames(names);
+        std::int16_t st = engine.add(action);
+        engine.setNames("");
+        return st;
+    }
+    std::int16_t addFiles(const std::vector<fs::path>& files, std::int16_t action = 0) {
+        std::string names;
+        for (auto& f : files) names += f.string() + "\r\n";
+        return addNames(names, action);
+    }
+    std::vector<std::string> listNames() const { return testutil::listNames(archive); }
+
+    fs::path archive;
+    ZipEngine engine;
+    Recorder rec;
+};
 
 }  // namespace quarva::engine::testutil

@@ -8,22 +8,16 @@
 
 using namespace quarva::engine;
 using namespace quarva::engine::testutil;
-using quarva::testing::readFile;
-using quarva::testing::writeFile;
-namespace fs = std::filesystem;
+using namespace quarva::testing;
 
 namespace {
 
-class Hostile : public quarva::testing::FolderTest {
+class Hostile : public EngineTest {
 protected:
     // Extracts `entries` into dir()/box/dest and returns the skip reasons by name.
     std::map<std::string, std::int16_t> extract(const std::vector<RawEntry>& entries, bool usePaths = true) {
         fs::create_directories(dir() / "box" / "dest");
-        EXPECT_TRUE(makeZip(dir() / "h.zip", entries));
-        ZipEngine engine;
-        Recorder rec;
-        rec.attach(engine);
-        engine.setArchiveName((dir() / "h.zip").string());
+        EXPECT_TRUE(makeZip(archive, entries));
         engine.setExtractFolder((dir() / "box" / "dest").string());
         engine.setSavePathInfo(usePaths);
         engine.setOverwrite(2);

@@ -5,17 +5,14 @@
 
 using namespace quarva::engine;
 using namespace quarva::engine::testutil;
-using quarva::testing::readFile;
-using quarva::testing::writeFile;
-namespace fs = std::filesystem;
+using namespace quarva::testing;
 
 namespace {
 
-class Repair : public quarva::testing::FolderTest {
+class Repair : public EngineTest {
 protected:
     void SetUp() override {
-        FolderTest::SetUp();
-        archive = dir() / "r.zip";
+        EngineTest::SetUp();
         for (int i = 0; i < 3000; ++i) longText += "paragraph " + std::to_string(i) + " of the report\n";
         ASSERT_TRUE(makeZip(archive,
                             {{"one.txt", "first file\n"},
@@ -23,8 +20,6 @@ protected:
                              {"dir/", "", 040755},
                              {"dir/three.txt", "third\n", 0100644, true}},
                             "the comment"));
-        engine.setArchiveName(archive.string());
-        rec.attach(engine);
     }
     std::vector<std::string> listed() {
         rec.events.clear();
@@ -36,10 +31,7 @@ protected:
         return z.find(std::string("PK\x01\x02", 4));
     }
 
-    fs::path archive;
     std::string longText;
-    ZipEngine engine;
-    Recorder rec;
 };
 
 }  // namespace
@@ -117,10 +109,10 @@ TEST_F(Repair, NothingToRescue) {
 }
 
 TEST_F(Repair, StreamedEntriesWithDescriptors) {
-    if (!quarva::testing::haveTool("zip")) GTEST_SKIP() << "zip missing";
+    if (!haveTool("zip")) GTEST_SKIP() << "zip missing";
     writeFile(dir() / "in.txt", longText);
     std::string out;
-    ASSERT_EQ(quarva::testing::runCommand("zip -q - - < " + q(dir() / "in.txt") + " > " + q(archive), &out), 0);
+    ASSERT_EQ(runCommand("zip -q - - < " + q(dir() / "in.txt") + " > " + q(archive), &out), 0);
     std::string z = readFile(archive);
     z.resize(centralStart());
     writeFile(archive, z);

@@ -14,30 +14,17 @@
 
 using namespace quarva::engine;
 using namespace quarva::engine::testutil;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-namespace fs = std::filesystem;
+using namespace quarva::testing;
 
 namespace {
 
-class Rewrite : public quarva::testing::FolderTest {
+class Rewrite : public EngineTest {
 protected:
     void SetUp() override {
-        FolderTest::SetUp();
-        archive = dir() / "t.zip";
-        rec.attach(engine);
-        engine.setArchiveName(archive.string());
+        EngineTest::SetUp();
         engine.setSavePathInfo(false);
     }
-    std::int16_t add(const std::vector<fs::path>& files) {
-        std::string names;
-        for (auto& f : files) names += f.string() + "\r\n";
-        engine.setNames(names);
-        std::int16_t st = engine.add(0);
-        engine.setNames("");
-        return st;
-    }
+    std::int16_t add(const std::vector<fs::path>& files) { return addFiles(files); }
     ZipDirectory directory(const fs::path& path) {
         InputFile f;
         ZipDirectory d;
@@ -59,9 +46,6 @@ protected:
         };
         return bytes.substr(at + 30 + u16(at + 26), u16(at + 28));
     }
-    fs::path archive;
-    ZipEngine engine;
-    Recorder rec;
 };
 
 std::string field(std::uint16_t id, const std::string& body) {
@@ -91,9 +75,9 @@ void makeForeignZip(const fs::path& path) {
     e.internalAttr = 1;
     std::string data = "data";
     e.size = e.packedSize = data.size();
-    e.crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+    e.crc = crcOf(data);
     std::string upath = "\x01";
-    put32(upath, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(e.rawName.data()), uInt(e.rawName.size()))));
+    put32(upath, crcOf(e.rawName));
     upath += "größe.txt";
     e.verbatim = true;
     e.localExtra = field(0x7075, upath) + field(0xCAFE, "xyz");
@@ -108,7 +92,7 @@ void makeForeignZip(const fs::path& path) {
     unixToDos(b.mtime, b.dosDate, b.dosTime);
     b.externalAttr = 0100600u << 16;
     b.size = b.packedSize = 1;
-    b.crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>("b"), 1));
+    b.crc = crcOf("b");
     ASSERT_TRUE(w.beginEntry(b, false, true) && w.writeData("b", 1) && w.endEntry(b));
     ASSERT_TRUE(w.finish("caf\xe9") && out.commit());  // a CP437 archive comment
 }
@@ -358,4 +342,31 @@ TEST_F(Rewrite, NamesOf255BytesExtract) {
     engine.setArchiveName(longArchive.string());
     engine.setNames(entries[0].name + "\r\n");
     EXPECT_EQ(engine.deleteEntries(), 0);
+}
+
+// A delete copies the kept entries' local records as they stand, descriptors
+// included, and the result reads everywhere.
+TEST_F(Rewrite, DeleteCopiesKeptRecordsAsTheyStand) {
+    if (!quarva::testing::haveTool("zip") || !quarva::testing::haveTool("unzip")) GTEST_SKIP() << "Info-ZIP missing";
+    writeFile(dir() / "a.txt", std::string(3000, 'a'));
+    writeFile(dir() / "b.txt", "bee");
+    writeFile(dir() / "c.txt", "sea");
+    // Written into a pipe, every entry carries a data descriptor.
+    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && zip -q - c.txt a.txt b.txt | cat > t.zip"), 0);
+    const std::string source = readFile(archive);
+    ZipDirectory before = directory(archive);
+    ASSERT_EQ(before.entries.size(), 3u);
+    ASSERT_TRUE(before.entries[0].flags & 0x0008);
+    const std::string kept = source.substr(std::size_t(before.entries[0].localOffset),
+                                           std::size_t(before.entries[1].localOffset - before.entries[0].localOffset));
+    const std::string last = source.substr(std::size_t(before.entries[2].localOffset),
+                                           std::size_t(before.centralOffset - before.entries[2].localOffset));
+    engine.setNames("a.txt\r\n");
+    ASSERT_EQ(engine.deleteEntries(), 0);
+    EXPECT_EQ(readFile(archive).rfind(kept + last, 0), 0u) << "the kept records follow each other unchanged";
+    std::string out;
+    EXPECT_EQ(runCommand("unzip -tq '" + archive.string() + "'", &out), 0) << out;
+    ZipDirectory after = directory(archive);
+    ASSERT_EQ(after.entries.size(), 2u);
+    EXPECT_EQ(after.entries[1].localOffset, kept.size());
 }

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+
 using namespace quarva::engine;
+using quarva::testing::expectEvery;
 using quarva::testing::FolderTest;
 
 TEST(SafePath, KeepsOrdinaryNames) {
@@ -30,48 +33,35 @@ TEST(SafePath, RefusesEscapes) {
 }
 
 TEST(SafePath, LinkTargets) {
-    EXPECT_TRUE(linkTargetInside("b/c"));
-    EXPECT_TRUE(linkTargetInside("x.txt"));
-    EXPECT_FALSE(linkTargetInside("../b"));
-    EXPECT_FALSE(linkTargetInside("/etc"));
-    EXPECT_FALSE(linkTargetInside("C:\\x"));
-    EXPECT_FALSE(linkTargetInside(""));
+    auto inside = [](const std::string& target) { return linkTargetInside(target); };
+    expectEvery(inside, true, {"b/c", "x.txt"});
+    expectEvery(inside, false, {"../b", "/etc", "C:\\x", ""});
     // Resolved from the link's own folder.
     EXPECT_TRUE(linkTargetInside("dir2/symlink1", "../file1"));
     EXPECT_FALSE(linkTargetInside("symlink1", "../file1"));
 }
 
 TEST(Wildcard, Matches) {
-    EXPECT_TRUE(wildcardMatch("*.txt", "a.TXT"));
-    EXPECT_TRUE(wildcardMatch("*", ""));
-    EXPECT_TRUE(wildcardMatch("a?c", "abc"));
-    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
-    EXPECT_TRUE(wildcardMatch("*\\x.txt", "dir/sub/x.txt"));
-    EXPECT_TRUE(wildcardMatch("*a*b*c", "xxaxxbxxc"));
-    EXPECT_FALSE(wildcardMatch("*a*b*c", "xxaxxcxxb"));
+    auto match = [](const std::string& p, const std::string& n) { return wildcardMatch(p, n); };
+    expectEvery(match, true, {{"*.txt", "a.TXT"}, {"*", ""}, {"a?c", "abc"}, {"*\\x.txt", "dir/sub/x.txt"}});
+    expectEvery(match, true, {{"*a*b*c", "xxaxxbxxc"}});
+    expectEvery(match, false, {{"a?c", "ac"}, {"*a*b*c", "xxaxxcxxb"}});
 }
 
 TEST(NameList, LinesAndFilters) {
-    NameList all("");
-    EXPECT_TRUE(all.matches("anything"));
-    NameList one("docs\\a.txt\r\n");
-    EXPECT_TRUE(one.matches("docs/a.txt"));
-    EXPECT_TRUE(one.matches("DOCS\\A.TXT"));
-    EXPECT_FALSE(one.matches("docs/b.txt"));
-    NameList folder("docs\r\n");
-    EXPECT_TRUE(folder.matches("docs/sub/x.bin"));
-    EXPECT_FALSE(folder.matches("docsx/y"));
-    NameList filtered("*\r\n>*.txt\r\n>*.doc\r\n");
-    EXPECT_TRUE(filtered.matches("a/b/c.txt"));
-    EXPECT_TRUE(filtered.matches("x.doc"));
-    EXPECT_FALSE(filtered.matches("x.pdf"));
+    auto matcher = [](const char* lines) {
+        return [list = std::make_shared<NameList>(lines)](const std::string& name) { return list->matches(name); };
+    };
+    expectEvery(matcher(""), true, {"anything"});
+    expectEvery(matcher("docs\\a.txt\r\n"), true, {"docs/a.txt", "DOCS\\A.TXT"});
+    expectEvery(matcher("docs\\a.txt\r\n"), false, {"docs/b.txt"});
+    expectEvery(matcher("docs\r\n"), true, {"docs/sub/x.bin"});
+    expectEvery(matcher("docs\r\n"), false, {"docsx/y"});
+    expectEvery(matcher("*\r\n>*.txt\r\n>*.doc\r\n"), true, {"a/b/c.txt", "x.doc"});
+    expectEvery(matcher("*\r\n>*.txt\r\n>*.doc\r\n"), false, {"x.pdf"});
     // Find-in-zip's shape: the pattern at the root and in any folder.
-    NameList find("*.c\r\n*\\*.c\r\n");
-    EXPECT_TRUE(find.matches("main.c"));
-    EXPECT_TRUE(find.matches("src/x/main.c"));
+    expectEvery(matcher("*.c\r\n*\\*.c\r\n"), true, {"main.c", "src/x/main.c"});
     // Two groups: the filters belong to the lines before them only.
-    NameList two("src\r\n>*.c\r\ndocs\r\n");
-    EXPECT_TRUE(two.matches("src/a.c"));
-    EXPECT_FALSE(two.matches("src/a.h"));
-    EXPECT_TRUE(two.matches("docs/a.h"));
+    expectEvery(matcher("src\r\n>*.c\r\ndocs\r\n"), true, {"src/a.c", "docs/a.h"});
+    expectEvery(matcher("src\r\n>*.c\r\ndocs\r\n"), false, {"src/a.h"});
 }

@@ -4,47 +4,37 @@
 #include "engine/ZipEngine.h"
 #include "EngineTestUtil.h"
 
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
 using namespace quarva::engine;
 using namespace quarva::engine::testutil;
-using quarva::testing::readFile;
-using quarva::testing::writeFile;
-namespace fs = std::filesystem;
+using namespace quarva::testing;
 
 namespace {
 
-class Spanning : public quarva::testing::FolderTest {
+class Spanning : public EngineTest {
 protected:
     void SetUp() override {
-        FolderTest::SetUp();
-        if (::geteuid() != 0) GTEST_SKIP() << "mounting a small volume needs root";
-        drive = dir() / "floppy";
-        fs::create_directories(drive);
-        if (::mount("tmpfs", drive.c_str(), "tmpfs", 0, "size=1440k") != 0) GTEST_SKIP() << "mount refused";
-        mounted = true;
-        const char* old = std::getenv("QUARVA_REMOVABLE_ROOTS");
-        if (old) oldRoots = old;
-        hadRoots = old != nullptr;
-        ::setenv("QUARVA_REMOVABLE_ROOTS", drive.c_str(), 1);
+        EngineTest::SetUp();
+        volume = std::make_unique<SmallVolume>(dir() / "floppy", "1440k");
+        if (!volume->mounted()) GTEST_SKIP() << volume->problem();
+        drive = volume->path();
+        roots = std::make_unique<ScopedEnv>("QUARVA_REMOVABLE_ROOTS", drive.string());
         src = dir() / "src";
         fs::create_directories(src);
         for (int i = 0; i < 3; ++i)
-            writeFile(src / ("part" + std::to_string(i) + ".bin"), quarva::testing::randomBytes(1000000, 40 + i));
+            writeFile(src / ("part" + std::to_string(i) + ".bin"), randomBytes(1000000, 40 + i));
         writeFile(src / "small.txt", "small file\n");
         archive = drive / "set.zip";
         engine.setArchiveName(archive.string());
         engine.setSpanning(true);
-        rec.attach(engine);
     }
     void TearDown() override {
-        if (mounted) ::umount2(drive.c_str(), MNT_DETACH);
-        if (hadRoots) ::setenv("QUARVA_REMOVABLE_ROOTS", oldRoots.c_str(), 1);
-        else ::unsetenv("QUARVA_REMOVABLE_ROOTS");
-        FolderTest::TearDown();
+        roots.reset();
+        volume.reset();
+        EngineTest::TearDown();
     }
 
     fs::path shelf(int disk) { return dir() / ("disk" + std::to_string(disk)); }
@@ -82,11 +72,9 @@ protected:
         return st;
     }
 
-    fs::path drive, src, archive;
-    bool mounted = false, hadRoots = false;
-    std::string oldRoots;
-    ZipEngine engine;
-    Recorder rec;
+    std::unique_ptr<SmallVolume> volume;
+    std::unique_ptr<ScopedEnv> roots;
+    fs::path drive, src;
     std::vector<std::int16_t> written;
 };
 
@@ -190,7 +178,7 @@ TEST_F(Spanning, ASmallArchiveStaysOneOrdinaryFile) {
     engine.setNames("");
     EXPECT_EQ(engine.test(), 0);
     std::string out;
-    if (quarva::testing::haveTool("unzip")) {
-        EXPECT_EQ(quarva::testing::runCommand("unzip -tq " + q(archive), &out), 0) << out;
+    if (haveTool("unzip")) {
+        EXPECT_EQ(runCommand("unzip -tq " + q(archive), &out), 0) << out;
     }
 }

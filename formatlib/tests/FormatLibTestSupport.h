@@ -9,10 +9,18 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/host/FormatLibraryHost.h"
+#include "platform/testing/ArchiveBytes.h"
 #include "platform/testing/RecordingWindow.h"
 #include "platform/testing/TestSupport.h"
 
 namespace quarva::formatlib::testing {
+
+namespace fs = std::filesystem;
+
+// A file of formatlib/tests/data, the small archives kept in the tree.
+inline fs::path data(const std::string& name) {
+    return quarva::testing::sourceDir() / "formatlib" / "tests" / "data" / name;
+}
 
 struct CopiedEntry {
     unsigned message = 0;

@@ -18,10 +18,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::randomBytes;
-using quarva::testing::readFile;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 class CliTest : public FormatLibTest {
 protected:

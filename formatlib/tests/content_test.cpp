@@ -10,15 +10,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-
-fs::path data(const std::string& name) { return fs::path(QZ_SOURCE_ROOT) / "formatlib" / "tests" / "data" / name; }
-
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+using namespace quarva::testing;
 
 // PATH for the duration of a scope (the library looks its programs up on each call).
 class SearchPath {

@@ -11,10 +11,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
+using namespace quarva::testing;
 
 class ConversionTest : public FormatLibTest {};
 
@@ -82,8 +79,8 @@ TEST_F(ConversionTest, BlakHoleIsRefusedAndNothingIsWritten) {
 }
 
 TEST_F(ConversionTest, AFailedConversionLeavesAnExistingTargetAlone) {
-    quarva::testing::writeFile(dir() / "broken.tar", std::string(1024, 'x'));
-    quarva::testing::writeFile(dir() / "keep.zip", std::string("previous"));
+    writeFile(dir() / "broken.tar", std::string(1024, 'x'));
+    writeFile(dir() / "keep.zip", std::string("previous"));
     convert(dir() / "broken.tar", dir() / "keep.zip", kFormatZip);
     EXPECT_FALSE(host_.errors.empty());
     EXPECT_EQ(readFile(dir() / "keep.zip"), "previous");

@@ -8,13 +8,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+using namespace quarva::testing;
 
 class FormatsTest : public FormatLibTest {
 protected:

@@ -8,12 +8,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::randomBytes;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 class LhaTest : public FormatLibTest {};
 

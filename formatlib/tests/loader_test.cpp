@@ -6,6 +6,8 @@
 namespace quarva::formatlib::testing {
 namespace {
 
+using namespace quarva::testing;
+
 using quarva::testing::writeFile;
 
 class LoaderTest : public quarva::testing::FolderTest {};
@@ -72,16 +74,16 @@ namespace {
 TEST_F(LoaderTest, RecordLayoutHoldsOnA32BitBuild) {
     writeFile(dir() / "probe.cpp", std::string("int main() { return 0; }\n"));
     const std::string cxx = QZ_CXX;
-    if (quarva::testing::runCommand(cxx + " -m32 -fsyntax-only '" + (dir() / "probe.cpp").string() + "'") != 0)
+    if (runCommand(cxx + " -m32 -fsyntax-only '" + (dir() / "probe.cpp").string() + "'") != 0)
         GTEST_SKIP() << "no 32-bit compiler support (g++-multilib)";
     writeFile(dir() / "layout32.cpp", std::string("#include \"formatlib/FormatLibrary.h\"\n"
                                                   "static_assert(sizeof(void*) == 4);\n"
                                                   "static_assert(sizeof(quarva::formatlib::ListingRecord) == 44);\n"
                                                   "int main() { return 0; }\n"));
     std::string out;
-    EXPECT_EQ(quarva::testing::runCommand(cxx + " -m32 -std=c++20 -fsyntax-only -I'" + std::string(QZ_SOURCE_ROOT) +
-                                              "' '" + (dir() / "layout32.cpp").string() + "'",
-                                          &out),
+    EXPECT_EQ(runCommand(cxx + " -m32 -std=c++20 -fsyntax-only -I'" + std::string(QZ_SOURCE_ROOT) + "' '" +
+                             (dir() / "layout32.cpp").string() + "'",
+                         &out),
               0)
         << out;
 }

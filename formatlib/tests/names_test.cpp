@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "formatlib/core/Names.h"
+#include "platform/testing/TestSupport.h"
 
 namespace quarva::formatlib {
 namespace {
+
+using quarva::testing::expectEvery;
 
 TEST(NamesTest, SplitsQuotedListsJoinedByBars) {
     EXPECT_EQ(splitFileList("\"a.txt\"|\"docs\\b c.txt\""), (std::vector<std::string>{"a.txt", "docs\\b c.txt"}));
@@ -15,27 +18,24 @@ TEST(NamesTest, SplitsQuotedListsJoinedByBars) {
 }
 
 TEST(NamesTest, WildcardsMatchAnyRunAndOneCharacter) {
-    EXPECT_TRUE(wildcardMatch("*.txt", "a.txt"));
-    EXPECT_TRUE(wildcardMatch("*.TXT", "docs\\a.txt"));
-    EXPECT_TRUE(wildcardMatch("a?c", "abc"));
-    EXPECT_FALSE(wildcardMatch("a?c", "abbc"));
-    EXPECT_FALSE(wildcardMatch("*.txt", "c.doc"));
-    EXPECT_TRUE(wildcardMatch("docs\\*", "docs/x/y"));
+    auto match = [](const std::string& p, const std::string& n) { return wildcardMatch(p, n); };
+    expectEvery(match, true, {{"*.txt", "a.txt"}, {"*.TXT", "docs\\a.txt"}, {"a?c", "abc"}, {"docs\\*", "docs/x/y"}});
+    expectEvery(match, false, {{"a?c", "abbc"}, {"*.txt", "c.doc"}});
 }
 
 TEST(NamesTest, SelectionByNameFilePartOrFolder) {
-    const std::vector<std::string> txt = {"*.txt"};
-    EXPECT_TRUE(selected(txt, "a.txt"));
-    EXPECT_TRUE(selected(txt, "docs/b.txt"));
-    EXPECT_FALSE(selected(txt, "c.doc"));
-    EXPECT_TRUE(selected({"docs"}, "docs/deep/c.bin"));
-    EXPECT_FALSE(selected({"docs"}, "docsx/c.bin"));
-    EXPECT_TRUE(selected({"docs\\"}, "docs"));
-    EXPECT_TRUE(selected({"docs\\"}, "docs/b.txt"));
-    EXPECT_FALSE(selected({"docs\\"}, "docsx"));
-    EXPECT_TRUE(selected({"docs\\b.txt"}, "docs/b.txt"));
-    EXPECT_TRUE(selected({}, "anything"));
-    EXPECT_TRUE(selected({"*.*"}, "noext"));
+    auto in = [](std::vector<std::string> patterns) {
+        return [patterns](const std::string& name) { return selected(patterns, name); };
+    };
+    expectEvery(in({"*.txt"}), true, {"a.txt", "docs/b.txt"});
+    expectEvery(in({"*.txt"}), false, {"c.doc"});
+    expectEvery(in({"docs"}), true, {"docs/deep/c.bin"});
+    expectEvery(in({"docs"}), false, {"docsx/c.bin"});
+    expectEvery(in({"docs\\"}), true, {"docs", "docs/b.txt"});
+    expectEvery(in({"docs\\"}), false, {"docsx"});
+    expectEvery(in({"docs\\b.txt"}), true, {"docs/b.txt"});
+    expectEvery(in({}), true, {"anything"});
+    expectEvery(in({"*.*"}), true, {"noext"});
 }
 
 TEST(NamesTest, SafePathsRefuseEveryWayOut) {
@@ -65,12 +65,8 @@ TEST(NamesTest, LinksMustStayInsideTheFolder) {
     EXPECT_TRUE(linkTargetInside("b.txt"));
     // A link may not climb at all, even when it would stay inside: chains of such
     // links could otherwise lead out of the folder, whatever order they are made in.
-    EXPECT_FALSE(linkTargetInside("../b.txt"));
-    EXPECT_FALSE(linkTargetInside("../../b.txt"));
-    EXPECT_FALSE(linkTargetInside("/etc/passwd"));
-    EXPECT_FALSE(linkTargetInside("C:\\x"));
-    EXPECT_FALSE(linkTargetInside("x/../../y"));
-    EXPECT_FALSE(linkTargetInside(""));
+    auto inside = [](const std::string& target) { return linkTargetInside(target); };
+    expectEvery(inside, false, {"../b.txt", "../../b.txt", "/etc/passwd", "C:\\x", "x/../../y", ""});
 }
 
 TEST(NamesTest, HostNamesUseBackslashes) {

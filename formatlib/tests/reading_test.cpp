@@ -12,15 +12,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-
-fs::path data(const std::string& name) { return fs::path(QZ_SOURCE_ROOT) / "formatlib" / "tests" / "data" / name; }
-
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+using namespace quarva::testing;
 
 // The process's locale for the duration of a scope (the library never sets one).
 class ProcessLocale {
@@ -98,7 +90,7 @@ TEST_F(ReadingTest, FatalStatusesEndTheArchiveWithoutACrash) {
 
 TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive) {
     // Random data is stored as it is inside deflate: a byte of it is easy to damage.
-    const auto noise = quarva::testing::randomBytes(5000, 11);
+    const auto noise = randomBytes(5000, 11);
     const std::string middle(noise.begin(), noise.end());
     writeFile(dir() / "a.txt", std::string("first"));
     writeFile(dir() / "b.bin", middle);
@@ -415,7 +407,7 @@ TEST_F(ReadingTest, AFullDiskLeavesNoPartialFile) {
         fs::path at;
         ~Unmount() { runCommand("umount " + q(at)); }
     } unmount{small};
-    const std::vector<std::uint8_t> big = quarva::testing::randomBytes(3000000, 3);
+    const std::vector<std::uint8_t> big = randomBytes(3000000, 3);
     writeTar(dir() / "full.tar", {{"s.txt", 'f', "small"}, {"big.bin", 'f', std::string(big.begin(), big.end())}});
     host_.clear();
     extract(dir() / "full.tar", small / "out");

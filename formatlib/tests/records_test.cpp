@@ -12,10 +12,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 std::string localStamp(std::time_t t) {
     struct tm tmv {};
@@ -71,7 +68,7 @@ TEST_F(RecordsTest, ZipListingCarriesPackedSizeRatioAndCrc) {
     for (const auto& e : host_.listed) {
         if (e.name != "src\\docs\\b.txt") continue;
         sawText = true;
-        const std::string content = quarva::testing::readFile(src / "docs" / "b.txt");
+        const std::string content = readFile(src / "docs" / "b.txt");
         EXPECT_EQ(e.size, content.size());
         EXPECT_LT(e.packedSize, e.size / 4);
         EXPECT_EQ(e.ratio, (e.size - e.packedSize) * 100 / e.size);
@@ -92,7 +89,7 @@ TEST_F(RecordsTest, LhaListingCarriesPackedSizeRatioAndCrc) {
     for (const auto& e : host_.listed) {
         if (e.name == "src\\docs\\b.txt") {
             ++seen;
-            const std::string content = quarva::testing::readFile(src / "docs" / "b.txt");
+            const std::string content = readFile(src / "docs" / "b.txt");
             unsigned crc = 0;
             for (unsigned char c : content) {
                 crc ^= c;
@@ -190,7 +187,7 @@ TEST_F(RecordsTest, ExtractingOverAnExistingFileWithoutOverwriteReportsItSkipped
     extract(dir() / "t.tar", dir() / "out", "*.*", false, true);
     ASSERT_EQ(host_.tested.size(), 1u);
     EXPECT_EQ(host_.tested[0], (std::pair<std::string, bool>{"a.txt", false}));
-    EXPECT_EQ(quarva::testing::readFile(dir() / "out" / "a.txt"), "mine");
+    EXPECT_EQ(readFile(dir() / "out" / "a.txt"), "mine");
     EXPECT_TRUE(host_.processed.empty());
 }
 

@@ -8,68 +8,12 @@
 #include <cstdio>
 
 #include "FormatLibTestSupport.h"
+#include "platform/testing/ArchiveBytes.h"
 
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::haveTool;
-using quarva::testing::randomBytes;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-
-// A tar written block by block, for entries no tool makes without privileges
-// (devices) or on purpose (absolute and ".." names, damaged headers).
-class TarBuilder {
-public:
-    void add(const std::string& name, char type, const std::string& data = {}, const std::string& link = {}) {
-        if (name.size() > 99) {
-            const std::string record = " path=" + name + "\n";
-            std::size_t len = record.size() + 1;
-            while (std::to_string(len).size() + record.size() != len) ++len;
-            block("PaxHeader/long", 'x', std::to_string(len) + record, {});
-            block("long-name-in-pax", type, data, link);
-        } else {
-            block(name, type, data, link);
-        }
-    }
-    // The entries without the end mark.
-    const std::string& entries() const { return bytes_; }
-    std::string archive() const { return bytes_ + std::string(1024, '\0'); }
-    std::string bytes_;
-
-private:
-    void block(const std::string& name, char type, const std::string& data, const std::string& link) {
-        std::string h(512, '\0');
-        auto put = [&h](std::size_t at, const std::string& s) { h.replace(at, s.size(), s); };
-        auto octal = [](std::uint64_t v, int width) {
-            char b[32];
-            std::snprintf(b, sizeof b, "%0*llo", width - 1, static_cast<unsigned long long>(v));
-            return std::string(b);
-        };
-        put(0, name);
-        put(100, octal(0644, 8));
-        put(108, octal(0, 8));
-        put(116, octal(0, 8));
-        put(124, octal(data.size(), 12));
-        put(136, octal(1700000000, 12));
-        put(148, "        ");
-        h[156] = type;
-        put(157, link);
-        put(257, std::string("ustar\0"
-                             "00",
-                             8));
-        if (type == '3') {
-            put(329, octal(1, 8));
-            put(337, octal(3, 8));
-        }
-        unsigned sum = 0;
-        for (unsigned char c : h) sum += c;
-        put(148, octal(sum, 7));
-        bytes_ += h + data + std::string((512 - data.size() % 512) % 512, '\0');
-    }
-};
+using namespace quarva::testing;
 
 class RewriteTest : public FormatLibTest {
 protected:

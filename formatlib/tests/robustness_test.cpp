@@ -6,9 +6,7 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using quarva::testing::randomBytes;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 class RobustnessTest : public FormatLibTest {};
 

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -30,16 +32,26 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ec);
 }
 
-static void setEnv(const char* name, const std::string& value, std::string* old, bool* had) {
-    const char* v = std::getenv(name);
-    *had = v != nullptr;
-    if (v) *old = v;
-    setenv(name, value.c_str(), 1);
+ScopedEnv::ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
+    if (const char* v = std::getenv(name_.c_str())) old_ = v;
+    if (value) setenv(name_.c_str(), value, 1);
+    else unsetenv(name_.c_str());
 }
 
-static void restoreEnv(const char* name, const std::string& old, bool had) {
-    if (had) setenv(name, old.c_str(), 1);
-    else unsetenv(name);
+ScopedEnv::~ScopedEnv() {
+    if (old_) setenv(name_.c_str(), old_->c_str(), 1);
+    else unsetenv(name_.c_str());
+}
+
+SmallVolume::SmallVolume(const fs::path& path, const std::string& size) : path_(path) {
+    fs::create_directories(path);
+    if (::geteuid() != 0) problem_ = "mounting a small volume needs root";
+    else if (::mount("tmpfs", path.c_str(), "tmpfs", 0, ("size=" + size).c_str()) != 0)
+        problem_ = "mounting a small tmpfs was refused";
+}
+
+SmallVolume::~SmallVolume() {
+    if (mounted()) ::umount2(path_.c_str(), MNT_DETACH);
 }
 
 void FolderTest::SetUp() {
@@ -47,15 +59,13 @@ void FolderTest::SetUp() {
     fs::create_directories(tmpDir());
     fs::permissions(tmpDir().parent_path(), fs::perms::owner_all, fs::perm_options::replace);
     fs::permissions(tmpDir(), fs::perms::owner_all, fs::perm_options::replace);
-    setEnv("QUARVA_REGISTRY_DIR", registryDir().string(), &oldRegistry_, &hadRegistry_);
-    setEnv("XDG_RUNTIME_DIR", tmpDir().parent_path().string(), &oldRuntime_, &hadRuntime_);
-    setEnv("TMPDIR", tmpDir().string(), &oldTmp_, &hadTmp_);
+    env_.push_back(std::make_unique<ScopedEnv>("QUARVA_REGISTRY_DIR", registryDir().string()));
+    env_.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", tmpDir().parent_path().string()));
+    env_.push_back(std::make_unique<ScopedEnv>("TMPDIR", tmpDir().string()));
 }
 
 void FolderTest::TearDown() {
-    restoreEnv("QUARVA_REGISTRY_DIR", oldRegistry_, hadRegistry_);
-    restoreEnv("TMPDIR", oldTmp_, hadTmp_);
-    restoreEnv("XDG_RUNTIME_DIR", oldRuntime_, hadRuntime_);
+    while (!env_.empty()) env_.pop_back();
     temp_.reset();
 }
 
@@ -95,6 +105,18 @@ fs::path buildDir() {
 }
 
 bool haveTool(const std::string& tool) { return runCommand("command -v '" + tool + "' >/dev/null 2>&1") == 0; }
+
+void expectEvery(const std::function<bool(const std::string&)>& check, bool expected,
+                 std::initializer_list<std::string> cases) {
+    for (const auto& c : cases) EXPECT_EQ(check(c), expected) << '"' << c << '"';
+}
+
+void expectEvery(const std::function<bool(const std::string&, const std::string&)>& check, bool expected,
+                 std::initializer_list<std::pair<std::string, std::string>> cases) {
+    for (const auto& [a, b] : cases) EXPECT_EQ(check(a, b), expected) << '"' << a << "\", \"" << b << '"';
+}
+
+std::string q(const fs::path& path) { return "'" + path.string() + "'"; }
 
 int runCommand(const std::string& command, std::string* output) {
     std::string full = command + " 2>&1";

@@ -6,10 +6,48 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace quarva::testing {
+
+namespace fs = std::filesystem;
+
+// An environment variable set (or, with nullptr, removed) for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const char* value);
+    ScopedEnv(std::string name, const std::string& value) : ScopedEnv(std::move(name), value.c_str()) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// A small tmpfs of `size` ("1440k") mounted on `path` (created) for the life of the
+// object: a full disk on demand. problem() says why not (not root, mount refused);
+// tests skip with it.
+class SmallVolume {
+public:
+    SmallVolume(const std::filesystem::path& path, const std::string& size);
+    ~SmallVolume();
+    SmallVolume(const SmallVolume&) = delete;
+    SmallVolume& operator=(const SmallVolume&) = delete;
+    bool mounted() const { return problem_.empty(); }
+    const std::string& problem() const { return problem_; }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    std::string problem_;
+};
 
 // A fresh empty folder, removed when the object goes away
 // (kept when $QUARVA_KEEP_TEST_DIRS is set, for a look after a failure).
@@ -39,8 +77,7 @@ protected:
 
 private:
     std::unique_ptr<TempFolder> temp_;
-    std::string oldRegistry_, oldTmp_, oldRuntime_;
-    bool hadRegistry_ = false, hadTmp_ = false, hadRuntime_ = false;
+    std::vector<std::unique_ptr<ScopedEnv>> env_;
 };
 
 void writeFile(const std::filesystem::path& path, const std::string& content);
@@ -55,5 +92,13 @@ std::filesystem::path buildDir();   // $QUARVA_BUILD_DIR
 bool haveTool(const std::string& tool);
 // Runs a shell command; returns its exit status and fills `output` with stdout+stderr.
 int runCommand(const std::string& command, std::string* output = nullptr);
+// Every case gives `expected` through `check`; a failure names its case.
+void expectEvery(const std::function<bool(const std::string&)>& check, bool expected,
+                 std::initializer_list<std::string> cases);
+void expectEvery(const std::function<bool(const std::string&, const std::string&)>& check, bool expected,
+                 std::initializer_list<std::pair<std::string, std::string>> cases);
+
+// A path in single quotes for a shell command line.
+std::string q(const std::filesystem::path& path);
 
 }  // namespace quarva::testing

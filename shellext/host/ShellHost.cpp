@@ -14,6 +14,8 @@
 
 namespace fs = std::filesystem;
 
+using namespace quarva::com;
+
 namespace quarva::shellhost {
 
 using platform::Hive;

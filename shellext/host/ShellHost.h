@@ -13,47 +13,45 @@
 
 namespace quarva::shellhost {
 
-using namespace quarva::com;
-
 // A data object that carries a file-drop list.
-class CDropData final : public IDataObject {
+class CDropData final : public com::IDataObject {
 public:
     // A new object with one reference, or null when memory runs out.
     static CDropData* create(const std::vector<std::string>& paths);
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetData(const FORMATETC* format, STGMEDIUM* medium) override;
-    HRESULT QueryGetData(const FORMATETC* format) override;
+    com::HRESULT QueryInterface(com::REFIID riid, void** ppv) override;
+    com::ULONG AddRef() override;
+    com::ULONG Release() override;
+    com::HRESULT GetData(const com::FORMATETC* format, com::STGMEDIUM* medium) override;
+    com::HRESULT QueryGetData(const com::FORMATETC* format) override;
 
 private:
     CDropData() = default;
     ~CDropData() = default;
-    std::atomic<ULONG> refs_{1};
+    std::atomic<com::ULONG> refs_{1};
     std::vector<char> block_;
-    HGLOBAL_BLOCK global_{};
+    com::HGLOBAL_BLOCK global_{};
 };
 
 // A loaded server library. It stays loaded for the life of the process: a
 // program it started may still be watched by a thread inside it.
 struct ServerLibrary {
     void* handle = nullptr;
-    PFN_DllGetClassObject getClassObject = nullptr;
-    PFN_DllCanUnloadNow canUnloadNow = nullptr;
-    PFN_DllRegisterServer registerServer = nullptr;
-    PFN_DllUnregisterServer unregisterServer = nullptr;
+    com::PFN_DllGetClassObject getClassObject = nullptr;
+    com::PFN_DllCanUnloadNow canUnloadNow = nullptr;
+    com::PFN_DllRegisterServer registerServer = nullptr;
+    com::PFN_DllUnregisterServer unregisterServer = nullptr;
 
     // False, with a message in `error`, when the file does not load or lacks an export.
     bool load(const std::string& path, std::string* error);
 };
 
 // DllGetClassObject, the factory's CreateInstance, and the factory's release.
-HRESULT createObject(const ServerLibrary& server, REFCLSID clsid, REFIID riid, void** ppv);
+com::HRESULT createObject(const ServerLibrary& server, com::REFCLSID clsid, com::REFIID riid, void** ppv);
 
 struct HandlerRef {
     std::string name;  // the handler key's name
-    CLSID clsid{};
+    com::CLSID clsid{};
     std::string server;  // InprocServer32 path
 };
 
@@ -85,6 +83,6 @@ private:
 std::string shellPath(const std::string& path);
 
 // "0x80070057"
-std::string hresultText(HRESULT hr);
+std::string hresultText(com::HRESULT hr);
 
 }  // namespace quarva::shellhost

@@ -17,8 +17,6 @@
 
 namespace quarva::shellext::testing {
 
-using namespace quarva::com;
-
 // The library under test, loaded once for the test program.
 const shellhost::ServerLibrary& server();
 
@@ -36,8 +34,8 @@ void PrintTo(const Launch& launch, std::ostream* os);
 struct MenuRow {
     int depth;
     std::string text;
-    UINT id;     // 0xFFFFFFFF for a submenu
-    int bitmap;  // 0 when none
+    com::UINT id;  // 0xFFFFFFFF for a submenu
+    int bitmap;    // 0 when none
 };
 
 class ShellExtTest : public quarva::testing::FolderTest {
@@ -72,33 +70,33 @@ protected:
 
     // Creates a handler of `clsid` through its factory and asks for `iid`.
     template <class I>
-    I* create(REFCLSID clsid, REFIID iid) {
+    I* create(com::REFCLSID clsid, com::REFIID iid) {
         void* p = nullptr;
-        HRESULT hr = shellhost::createObject(server(), clsid, iid, &p);
-        EXPECT_EQ(hr, S_OK);
+        com::HRESULT hr = shellhost::createObject(server(), clsid, iid, &p);
+        EXPECT_EQ(hr, com::S_OK);
         return static_cast<I*>(p);
     }
 
     // Initialize with the selection; the result of Initialize in *hr.
-    IContextMenu* initialised(REFCLSID clsid, const std::vector<std::string>& paths, HRESULT* hr,
-                              const char* folder = nullptr);
+    com::IContextMenu* initialised(com::REFCLSID clsid, const std::vector<std::string>& paths, com::HRESULT* hr,
+                                   const char* folder = nullptr);
     // Initialize + QueryContextMenu into a fresh shell menu (index 0, first id 100).
     struct Queried {
-        IContextMenu* handler = nullptr;
-        IMenu* menu = nullptr;
-        HRESULT initResult = E_FAIL;
-        HRESULT queryResult = E_FAIL;
+        com::IContextMenu* handler = nullptr;
+        com::IMenu* menu = nullptr;
+        com::HRESULT initResult = com::E_FAIL;
+        com::HRESULT queryResult = com::E_FAIL;
         ~Queried();
     };
-    void query(Queried& q, REFCLSID clsid, const std::vector<std::string>& paths, UINT flags = CMF_NORMAL,
-               const char* folder = nullptr);
-    static std::vector<MenuRow> rows(IMenu* menu);
-    static std::vector<std::string> texts(IMenu* menu);  // the item texts, submenus flattened
-    static HRESULT invoke(IContextMenu* handler, unsigned offset);
-    static std::string help(IContextMenu* handler, unsigned offset, HRESULT* hr = nullptr);
-    static std::string helpWide(IContextMenu* handler, unsigned offset, HRESULT* hr = nullptr);
+    void query(Queried& q, com::REFCLSID clsid, const std::vector<std::string>& paths,
+               com::UINT flags = com::CMF_NORMAL, const char* folder = nullptr);
+    static std::vector<MenuRow> rows(com::IMenu* menu);
+    static std::vector<std::string> texts(com::IMenu* menu);  // the item texts, submenus flattened
+    static com::HRESULT invoke(com::IContextMenu* handler, unsigned offset);
+    static std::string help(com::IContextMenu* handler, unsigned offset, com::HRESULT* hr = nullptr);
+    static std::string helpWide(com::IContextMenu* handler, unsigned offset, com::HRESULT* hr = nullptr);
 
-    static constexpr UINT kFirstId = 100;
+    static constexpr com::UINT kFirstId = 100;
 
 private:
     std::string oldRemovable_;

@@ -6,6 +6,8 @@
 #include "platform/Registry.h"
 #include "shellext/tests/ShellExtFixture.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext::testing {
 
 class ContextMenuTest : public ShellExtTest {

@@ -5,6 +5,8 @@
 #include "shellext/com/WideText.h"
 #include "shellext/tests/ShellExtFixture.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext::testing {
 
 class DragDropTest : public ShellExtTest {

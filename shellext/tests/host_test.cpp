@@ -13,6 +13,8 @@
 
 namespace fs = std::filesystem;
 
+using namespace quarva::com;
+
 namespace quarva::shellext::testing {
 
 namespace {

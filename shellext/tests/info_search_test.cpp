@@ -6,6 +6,8 @@
 #include "shellext/com/WideText.h"
 #include "shellext/tests/ShellExtFixture.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext::testing {
 
 class InfoSearchTest : public ShellExtTest {

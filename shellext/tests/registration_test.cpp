@@ -9,6 +9,8 @@
 
 namespace fs = std::filesystem;
 
+using namespace quarva::com;
+
 namespace quarva::shellext::testing {
 
 using platform::Hive;

@@ -6,6 +6,8 @@
 
 #include "shellext/tests/ShellExtFixture.h"
 
+using namespace quarva::com;
+
 namespace quarva::shellext::testing {
 
 class ServerTest : public ShellExtTest {};

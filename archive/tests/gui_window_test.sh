@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Drives the archive manager's main window with real input under a display and
+# reads what it shows from its trace (QUARVA_UI_TRACE): an archive opened from the
+# command line fills the tree and the list; a click on the "Size" header sorts by
+# size with the folders on top; Ctrl+A selects every row ("Selected N Object(s)");
+# Ctrl+Tab switches to the classic view and back; a long add cancelled from the
+# busy dialog leaves the archive as it was.
+#
+#   gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
+set -euo pipefail
+program=$(realpath "$1")
+reg=$(realpath "${2:?usage: gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+library=$(realpath "${3:?usage: gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+
+if [[ -z ${DISPLAY:-} ]]; then
+    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+for tool in xdotool zip python3; do
+    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+done
+
+work=$(mktemp -d)
+pid=""
+cleanup() {
+    [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export QUARVA_REGISTRY_DIR=$work/registry TMPDIR=$work/tmp XDG_RUNTIME_DIR=$work/run
+export QUARVA_UI_TRACE=$work/trace.txt
+mkdir -p "$TMPDIR" "$work/installed" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+ln -s "$library" "$work/installed/libqzip32.so"
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Tip' StartUp dword 1
+# Explorer view with every column, in a window wide enough to show them.
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Config View Settings' dword 511
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' width dword 1000
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' height dword 640
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- trace"; cat "$work/trace.txt" 2>/dev/null || true
+    echo "--- output"; cat "$work/out.txt" 2>/dev/null || true
+    exit 1
+}
+# Waits until the trace holds a line matching the pattern (extended regex) after line $2.
+wait_for() {
+    local pattern=$1 from=${2:-0}
+    for _ in $(seq 1 150); do
+        tail -n +"$((from + 1))" "$work/trace.txt" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+        sleep 0.2
+    done
+    fail "the window never showed /$pattern/"
+}
+lines() { wc -l < "$work/trace.txt"; }
+last() { grep -E -- "$1" "$work/trace.txt" | tail -1; }
+
+# The archive: two folders and three root files of distinct sizes; names with blanks.
+mkdir -p "$work/src/docs" "$work/src/Pics" 
+head -c 3000 /dev/zero > "$work/src/medium.txt"
+head -c 10 /dev/zero > "$work/src/small one.txt"
+head -c 90000 /dev/urandom > "$work/src/large.bin"
+echo a > "$work/src/docs/a.txt"
+echo b > "$work/src/docs/b.txt"
+echo p > "$work/src/Pics/p.bmp"
+(cd "$work/src" && zip -qr "$work/test.zip" .)
+
+"$program" "$work/test.zip" > "$work/out.txt" 2>&1 &
+pid=$!
+wait_for '^pane 0: Completed\.\.\.$'
+wait_for '^tree: 3 folders, root test\.zip$'
+wait_for '^list: 5 rows: docs Pics large\.bin medium\.txt small one\.txt$'
+grep -q '^pane 1: Total 6 Files,' "$work/trace.txt" || fail "totals not shown"
+win=$(xdotool search --onlyvisible --name '^/.*test\.zip - Quarva\.Zip Suite$' | head -1)
+[[ -n $win ]] || fail "no window titled after the archive"
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+
+# A click on the "Size" header: by size, folders on top (Z to A), files ascending.
+read -r x y w0 w1 w2 w3 _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
+mark=$(lines)
+xdotool mousemove $((x + w0 + w1 + w2 + w3 / 2)) $((y + 8)) click 1
+wait_for '^sorted: column 3 ascending$' "$mark"
+wait_for '^list: 5 rows: Pics docs small one\.txt medium\.txt large\.bin$' "$mark"
+# Again (after the double-click time): descending, folders still on top.
+sleep 1
+mark=$(lines)
+xdotool mousemove $((x + w0 + w1 + w2 + w3 / 2)) $((y + 8)) click 1
+wait_for '^list: 5 rows: Pics docs large\.bin medium\.txt small one\.txt$' "$mark"
+
+# Select all in the list.
+mark=$(lines)
+xdotool mousemove $((x + 40)) $((y + 60)) click 1
+xdotool key --clearmodifiers ctrl+a
+wait_for '^pane 2: Selected 5 Object\(s\)$' "$mark"
+
+# Classic view lists every file; explorer view comes back with the tree's root.
+mark=$(lines)
+xdotool key --clearmodifiers ctrl+Tab
+wait_for '^view: classic$' "$mark"
+wait_for '^list: 6 rows: ' "$mark"
+wait_for '^pane 2: Selected 0 Object\(s\)$' "$mark"
+mark=$(lines)
+xdotool key --clearmodifiers ctrl+Tab
+wait_for '^view: explorer$' "$mark"
+wait_for '^list: 5 rows: ' "$mark"
+
+kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""
+
+# A long add cancelled from the busy dialog leaves the archive unchanged.
+head -c 300000000 /dev/urandom > "$work/big.bin" 2>/dev/null || { echo "SKIP: no room for the large file"; exit 0; }
+before=$(md5sum < "$work/test.zip")
+printf '%s\r\n%s\r\n' "$work/test.zip" "$work/big.bin" > "$work/add.lst"
+: > "$work/trace.txt"
+"$program" /addX "$work/add.lst" > "$work/out.txt" 2>&1 &
+pid=$!
+# The archive opens first; then the question is the only window with the bare caption.
+wait_for '^pane 0: Completed\.\.\.$'
+question=""
+for _ in $(seq 1 100); do
+    question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    [[ -n $question ]] && break
+    sleep 0.2
+done
+[[ -n $question ]] || fail "the add question did not appear"
+xdotool windowfocus --sync "$question" 2>/dev/null || true
+sleep 0.5
+xdotool key --clearmodifiers Return
+busy=""
+for _ in $(seq 1 100); do
+    busy=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite is busy$' 2>/dev/null | head -1 || true)
+    [[ -n $busy ]] && break
+    sleep 0.1
+done
+[[ -n $busy ]] || fail "the busy dialog did not appear"
+sleep 0.5
+xdotool windowfocus --sync "$busy" 2>/dev/null || true
+# Escape is the dialog's "Cancel".
+xdotool key --clearmodifiers Escape
+# "User Aborted" with the offer of the log: "No".
+for _ in $(seq 1 100); do
+    grep -q '^add finished$' "$work/trace.txt" && break
+    box=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    if [[ -n $box ]]; then
+        xdotool windowfocus --sync "$box" 2>/dev/null || true
+        xdotool key --clearmodifiers Escape
+    fi
+    sleep 0.3
+done
+wait_for '^add finished$'
+after=$(md5sum < "$work/test.zip")
+[[ $before == "$after" ]] || fail "the archive changed although the add was cancelled"
+if ls "$work/tmp" "$work" | grep -qi '\.tmp$'; then fail "a temporary file was left behind"; fi
+echo ok

@@ -1,0 +1,16 @@
+#pragma once
+// The file manager's services over D-Bus (org.freedesktop.FileManager1): show a
+// file selected in its folder, show a file's properties, open a folder.
+
+#include <string>
+
+namespace quarva::archive::ui {
+
+// False when no file manager answered on the session bus.
+bool fileManagerShowItem(const std::string& path);
+bool fileManagerShowProperties(const std::string& path);
+bool fileManagerShowFolder(const std::string& path);
+// "file://" + the path with the characters a URI cannot hold escaped.
+std::string fileUri(const std::string& path);
+
+}  // namespace quarva::archive::ui
