@@ -22,6 +22,12 @@
 
 namespace quarva::archive::testing {
 
+namespace fs = std::filesystem;
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+using platform::MessageBoxRequest;
+
 class FakeEngine : public IEngineControl {
 public:
     std::map<int, EngineValue> properties;
@@ -210,17 +216,13 @@ public:
     }
 };
 
-// A session over scripted engines, in a fresh folder with its own registry.
-class SessionTest : public quarva::testing::FolderTest {
+// A session in a fresh folder with its own registry, scripted prompts, a recording
+// busy dialog and a recording main window; startSession gives it its engines.
+class SessionFixture : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override {
-        FolderTest::SetUp();
+    void startSession(std::unique_ptr<IEngineControl> engineControl, std::unique_ptr<IFormatLibrary> formatLibrary) {
         app = std::make_unique<CQuarvaZipApp>(SettingsStore(platform::Registry(registryDir())), prompts);
-        auto e = std::make_unique<FakeEngine>();
-        auto l = std::make_unique<FakeLibrary>();
-        engine = e.get();
-        library = l.get();
-        session = std::make_unique<CArchiveSession>(*app, launcher, std::move(e), std::move(l));
+        session = std::make_unique<CArchiveSession>(*app, launcher, std::move(engineControl), std::move(formatLibrary));
         session->busyFactory = &busy;
         session->setFrame(&frame);
     }
@@ -240,8 +242,28 @@ protected:
     RecordingFrame frame;
     std::unique_ptr<CQuarvaZipApp> app;
     std::unique_ptr<CArchiveSession> session;
+};
+
+// A session over scripted engines.
+class SessionTest : public SessionFixture {
+protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        auto e = std::make_unique<FakeEngine>();
+        auto l = std::make_unique<FakeLibrary>();
+        engine = e.get();
+        library = l.get();
+        startSession(std::move(e), std::move(l));
+    }
+
     FakeEngine* engine = nullptr;
     FakeLibrary* library = nullptr;
+};
+
+// A fresh folder with scripted prompts, for the steps that run before a session.
+class PromptsTest : public quarva::testing::FolderTest {
+protected:
+    platform::testing::ScriptedPrompts prompts;
 };
 
 inline EntryValues entry(const std::string& name, std::uint64_t size = 100) {

@@ -19,10 +19,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
-namespace fs = std::filesystem;
 
 class Actions : public SessionTest {
 protected:

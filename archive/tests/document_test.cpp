@@ -12,9 +12,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
 using Words = std::vector<std::string>;
 
 class Document : public SessionTest {

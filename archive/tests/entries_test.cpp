@@ -28,6 +28,12 @@ EntryValues values(const std::string& name, std::uint64_t size = 10) {
     return v;
 }
 
+// Adds an entry for every path, then builds the tree.
+void addAndBuild(CArchiveEntries& entries, std::initializer_list<const char*> paths) {
+    for (const char* p : paths) entries.addEntry(values(p));
+    entries.buildTree();
+}
+
 std::vector<std::string> childNames(const CZorvTreeNode* node) {
     std::vector<std::string> names;
     for (const auto& c : node->children) names.push_back(c->name);
@@ -91,9 +97,7 @@ TEST(ArchiveEntries, DeepPathCreatesItsFoldersWithoutFolderRecords) {
 
 TEST(ArchiveEntries, FolderNamesDifferingInCaseAreTwoSiblings) {
     CArchiveEntries entries;
-    entries.addEntry(values("Docs\\a"));
-    entries.addEntry(values("docs\\b"));
-    entries.buildTree();
+    addAndBuild(entries, {"Docs\\a", "docs\\b"});
     auto names = childNames(entries.root());
     ASSERT_EQ(names.size(), 2u);
     EXPECT_NE(entries.root()->child("Docs"), nullptr);
@@ -145,10 +149,7 @@ TEST(ArchiveEntries, DriveIsStrippedFromTheKey) {
 
 TEST(ArchiveEntries, NodesAreNumberedDepthFirstInListOrder) {
     CArchiveEntries entries;
-    entries.addEntry(values("a\\b\\1.txt"));
-    entries.addEntry(values("a\\c\\2.txt"));
-    entries.addEntry(values("d\\3.txt"));
-    entries.buildTree();
+    addAndBuild(entries, {"a\\b\\1.txt", "a\\c\\2.txt", "d\\3.txt"});
     auto order = entries.numberNodes();
     std::vector<std::string> names;
     for (auto* n : order) names.push_back(n->name + "=" + std::to_string(n->index));
@@ -186,9 +187,7 @@ TEST(ArchiveEntries, VeryDeepFolderChainIsBuiltAndReleased) {
 
 TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries) {
     CArchiveEntries entries;
-    entries.addEntry(values("d\\a.txt"));
-    entries.addEntry(values("d\\b.txt"));
-    entries.buildTree();
+    addAndBuild(entries, {"d\\a.txt", "d\\b.txt"});
     EXPECT_EQ(entries.removePath("d\\a.txt"), CArchiveEntries::Removed::File);
     EXPECT_EQ(entries.find("d\\a.txt"), nullptr);
     ASSERT_EQ(entries.root()->child("d")->files.size(), 1u);
@@ -197,10 +196,7 @@ TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries) {
 
 TEST(ArchiveEntries, RemovePathRemovesAFolderWithItsSubtreeAndItsFiles) {
     CArchiveEntries entries;
-    entries.addEntry(values("d\\e\\a.txt"));
-    entries.addEntry(values("d\\b.txt"));
-    entries.addEntry(values("dx\\c.txt"));
-    entries.buildTree();
+    addAndBuild(entries, {"d\\e\\a.txt", "d\\b.txt", "dx\\c.txt"});
     EXPECT_EQ(entries.removePath("d"), CArchiveEntries::Removed::Folder);
     EXPECT_EQ(entries.root()->child("d"), nullptr);
     EXPECT_NE(entries.root()->child("dx"), nullptr);

@@ -11,9 +11,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
 
 class Progress : public SessionTest {
 protected:

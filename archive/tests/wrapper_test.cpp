@@ -9,9 +9,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
 
 class Wrapper : public SessionTest {
 protected:
