@@ -10,7 +10,7 @@ namespace {
 
 class ProgramTest : public FolderTest {
 protected:
-    std::string program() const { return (buildDir() / "archive" / "ui" / "QuarvaZip").string(); }
+    std::string program() const { return (buildDir() / "archive" / "app" / "QuarvaZip").string(); }
     int run(const std::string& args, std::string* out) {
         return runCommand(
             "env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 '" + program() + "' " + args + " </dev/null",

@@ -12,6 +12,7 @@
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
 #include <wx/dataobj.h>
+#include <wx/choicdlg.h>
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
@@ -164,6 +165,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     Bind(wxEVT_MENU, &CMainFrame::onRecentArchive, this, cmd::toWindowId(cmd::kArchiveFirst),
          cmd::toWindowId(cmd::kArchiveLast));
     Bind(wxEVT_COMBOBOX, &CMainFrame::onFilterPicked, this, kFilterBoxId);
+    Bind(wxEVT_MENU, &CMainFrame::onViewer, this, cmd::kViewerFirst, cmd::kViewerLast);
     Bind(wxEVT_MENU_OPEN, &CMainFrame::onMenuOpen, this);
     Bind(wxEVT_TIMER, &CMainFrame::onClipboardTimer, this);
     clipboardTimer_.Start(1500);
@@ -475,6 +477,52 @@ void CMainFrame::dragOut() {
     wxDragResult result = source.DoDragDrop(wxDrag_CopyOnly);
     draggingOut_ = false;
     trace(std::string("drag ended: ") + (result == wxDragCopy ? "copied" : "refused"));
+}
+
+void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
+    if (!session_.doc.open) return;
+    wxMenu menu;
+    auto add = [&menu](int id) {
+        const CommandEntry* entry = findCommand(id);
+        if (entry) menu.Append(id, wx(entry->text), wx(entry->prompt));
+    };
+    menuApps_.clear();
+    if (onItem) {
+        std::vector<std::size_t> rows = list_->selectedRows();
+        if (rows.size() == 1 && !list_->model().row(rows.front()).isFolder()) {
+            // The file type's applications, numbered from 120; "&Open" without any.
+            const CZipFileInfo* file = list_->model().row(rows.front()).file;
+            for (const DesktopApp& app : applicationsFor(extensionOf(file->name), 20)) {
+                menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + wx(app.name));
+                menuApps_.push_back(app.id);
+            }
+            if (menuApps_.empty()) menu.Append(cmd::kViewerFirst + 1, "&Open");
+            if (wxGetKeyState(WXK_SHIFT)) menu.Append(cmd::kOpenWith, "Op&en With...");
+            menu.AppendSeparator();
+        }
+        for (int id : {cmd::View, cmd::Extract, cmd::TestSelected, cmd::Delete, cmd::Copy}) add(id);
+    } else {
+        for (int id : {cmd::Add, cmd::Extract, cmd::Paste, cmd::SelectAll, cmd::InvertSelection, cmd::Refresh}) add(id);
+    }
+    list_->PopupMenu(&menu, where);
+}
+
+void CMainFrame::onViewer(wxCommandEvent& event) {
+    int id = event.GetId();
+    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
+    if (paths.size() != 1) return;
+    const std::string& path = paths.front();
+    if (id == cmd::kOpenWith) {
+        std::vector<DesktopApp> apps = allApplications();
+        wxArrayString names;
+        for (const auto& app : apps) names.Add(wx(app.name));
+        int chosen = wxGetSingleChoiceIndex("Open " + wx(fileNamePart(path)) + " with", text::kCaption, names, 0, this);
+        if (chosen >= 0) launchApplication(apps[static_cast<std::size_t>(chosen)].id, path);
+        return;
+    }
+    std::size_t index = static_cast<std::size_t>(id - cmd::kViewerFirst - 1);
+    if (index < menuApps_.size() && launchApplication(menuApps_[index], path)) return;
+    if (!openWithDesktop(path)) launch({"xdg-open", path});
 }
 
 void CMainFrame::dropFiles(const std::vector<std::string>& paths) {

@@ -58,6 +58,8 @@ public:
     void selectionChanged();
     void activateRow(const FileListRow& row);
     void dragOut();
+    // The list's context menu: on an item or on the background.
+    void showListMenu(bool onItem, const wxPoint& where);
     bool draggingOut() const { return draggingOut_; }
     // Files dropped from the file manager (see CInterfaceDropTarget).
     void dropFiles(const std::vector<std::string>& paths);
@@ -150,6 +152,7 @@ private:
     void onFilterPicked(wxCommandEvent& event);
     void onMenuOpen(wxMenuEvent& event);
     void onClipboardTimer(wxTimerEvent& event);
+    void onViewer(wxCommandEvent& event);
     void rebuildRecentTable();
     void notAvailable(const char* commandText);
     void checkClipboard();
@@ -178,6 +181,7 @@ private:
     bool alwaysOnTop_ = false;
     bool draggingOut_ = false;
     int addLists_ = 0;
+    std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
 };
 
