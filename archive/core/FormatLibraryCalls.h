@@ -1,21 +1,17 @@
 #pragma once
 // The format library as the archive manager calls it: each call loads the library,
 // looks the entry point up, calls it and frees the library again. Every call
-// returns 0, 1000 when the library does not load, or 1010 when the entry point
-// is missing.
+// returns the code of OutcomeCode::Ok, LibraryNotLoaded or LibraryNoEntryPoint.
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "archive/core/OutcomeCode.h"
 #include "platform/WindowMessages.h"
 
 namespace quarva::archive {
-
-constexpr int kLibraryOk = 0;
-constexpr int kLibraryNotLoaded = 1000;
-constexpr int kLibraryNoEntryPoint = 1010;
 
 class IFormatLibrary {
 public:
@@ -39,7 +35,7 @@ public:
         (void)archive;
         (void)kind;
         (void)found;
-        return kLibraryNoEntryPoint;
+        return code(OutcomeCode::LibraryNoEntryPoint);
     }
 };
 

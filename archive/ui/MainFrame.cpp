@@ -251,19 +251,19 @@ void CMainFrame::buildToolbars() {
 
 // --- state and dispatch ---
 
-bool CMainFrame::classicView() const { return session_.app.flatView != 0; }
+bool CMainFrame::classicView() const { return session_.app.flatView; }
 
 CommandState CMainFrame::commandState() const {
     CommandState s;
     const auto& doc = session_.doc;
-    s.open = doc.open != 0;
+    s.open = doc.open;
     s.entries = session_.progress.state.entryCount;
     s.selected = list_ ? list_->selectedCount() : 0;
     s.kind = session_.app.archiveKind;
     s.extension = extensionOf(doc.archiveFileName.empty() ? doc.archivePath : doc.archiveFileName);
     s.sfxCapable = session_.flags.sfxCapable;
     s.modifiable = session_.flags.modifiable;
-    s.installer = doc.installer != 0;
+    s.installer = doc.installer;
     s.classicView = classicView();
     s.treeAtFirstRoot = !tree_ || tree_->atRoot();
     s.clipboardHasFiles = clipboardHasFiles_;
@@ -420,9 +420,9 @@ void CMainFrame::showActivityLog() {
     dialog.ShowModal();
 }
 
-void CMainFrame::showWindow(int showState) {
-    if (showState == showstate::kMaximized) Maximize();
-    else if (showState == showstate::kMinimized) Iconize();
+void CMainFrame::showWindow(ShowState showState) {
+    if (showState == ShowState::Maximized) Maximize();
+    else if (showState == ShowState::Minimized) Iconize();
     Show();
 }
 
@@ -482,7 +482,7 @@ void CMainFrame::onOpenArchive() {
     if (extensionOf(path) == "exe") {
         int count = 0;
         int status = session_.doc.wrapper().library().fileCount(path, count);
-        if (status == kLibraryOk && count < 1) {
+        if (status == OutcomeCode::Ok && count < 1) {
             session_.prompts.message(kNotSelfExtracting, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
             return;
         }
@@ -506,7 +506,7 @@ void CMainFrame::onNewArchive() {
     if (!session_.doc.createArchive(path, fileNamePart(path))) return;
     clearViews();
     showArchiveTree();
-    if (extensionOf(path) == "cab") session_.app.archiveKind = 3;
+    if (extensionOf(path) == "cab") session_.app.archiveKind = ArchiveKind::Cab;
     onAdd();
 }
 

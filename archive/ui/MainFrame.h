@@ -45,8 +45,8 @@ public:
     void switchToClassic(bool force = false);
     void switchToExplorer();
     bool classicView() const;
-    // Shows the window in a saved show state (3 maximised, 2 minimised, otherwise normal).
-    void showInState(int showState);
+    // Shows the window in a saved show state (maximised, minimised, otherwise normal).
+    void showInState(ShowState showState);
     // The restored placement as the configuration command saves it.
     WindowPlacement placement() const;
     CommandState commandState() const;
@@ -75,7 +75,7 @@ public:
     void addToRecentMenu(const std::string& path) override;
     void removeFromRecentMenu(const std::string& path) override;
     void showActivityLog() override;
-    void showWindow(int showState) override;
+    void showWindow(ShowState showState) override;
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override;
     void startExtractCommand() override;
 

@@ -34,9 +34,9 @@ namespace fs = std::filesystem;
 
 namespace quarva::archive::ui {
 
-void CMainFrame::showInState(int showState) {
-    if (showState == showstate::kMaximized) Maximize();
-    else if (showState == showstate::kMinimized) Iconize();
+void CMainFrame::showInState(ShowState showState) {
+    if (showState == ShowState::Maximized) Maximize();
+    else if (showState == ShowState::Minimized) Iconize();
     Show();
 }
 
@@ -47,14 +47,14 @@ WindowPlacement CMainFrame::placement() const {
     p.y = r.y;
     p.width = r.width;
     p.height = r.height;
-    p.mode = classicView() ? 0 : 1;
-    p.show = IsMaximized() ? showstate::kMaximized : IsIconized() ? showstate::kMinimized : showstate::kShow;
+    p.treeShown = !classicView();
+    p.show = IsMaximized() ? ShowState::Maximized : IsIconized() ? ShowState::Minimized : ShowState::Show;
     return p;
 }
 
 void CMainFrame::switchToClassic(bool force) {
     if (classicView() && !force) return;
-    session_.app.flatView = 1;
+    session_.app.flatView = true;
     if (splitter_->IsSplit()) splitter_->Unsplit(tree_);
     splitter_->lock(true);
     savedStyle_ = list_->listStyle();
@@ -69,7 +69,7 @@ void CMainFrame::switchToExplorer() {
     if (!classicView()) return;
     list_->clear();
     splitter_->lock(false);
-    session_.app.flatView = 0;
+    session_.app.flatView = false;
     int width = GetClientSize().GetWidth();
     tree_->Show();
     if (!splitter_->IsSplit()) splitter_->SplitVertically(tree_, list_, std::max(10, width / 3));
