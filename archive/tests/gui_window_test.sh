@@ -114,15 +114,15 @@ printf '%s\r\n%s\r\n' "$work/test.zip" "$work/big.bin" > "$work/add.lst"
 : > "$work/trace.txt"
 "$program" /addX "$work/add.lst" > "$work/out.txt" 2>&1 &
 pid=$!
-# The archive opens first; then the question is the only window with the bare caption.
+# The archive opens first; then the add dialog asks for the options.
 wait_for '^pane 0: Completed\.\.\.$'
 question=""
 for _ in $(seq 1 100); do
-    question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
     [[ -n $question ]] && break
     sleep 0.2
 done
-[[ -n $question ]] || fail "the add question did not appear"
+[[ -n $question ]] || fail "the add dialog did not appear"
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 sleep 0.5
 xdotool key --clearmodifiers Return
@@ -139,7 +139,7 @@ xdotool windowfocus --sync "$busy" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 # "User Aborted" with the offer of the log: "No".
 for _ in $(seq 1 100); do
-    grep -q '^add finished$' "$work/trace.txt" && break
+    grep -q '^add finished' "$work/trace.txt" && break
     box=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
     if [[ -n $box ]]; then
         xdotool windowfocus --sync "$box" 2>/dev/null || true
@@ -147,7 +147,7 @@ for _ in $(seq 1 100); do
     fi
     sleep 0.3
 done
-wait_for '^add finished$'
+wait_for '^add finished'
 after=$(md5sum < "$work/test.zip")
 [[ $before == "$after" ]] || fail "the archive changed although the add was cancelled"
 if ls "$work/tmp" "$work" | grep -qi '\.tmp$'; then fail "a temporary file was left behind"; fi

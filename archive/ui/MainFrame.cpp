@@ -64,7 +64,6 @@ constexpr char kComponentsMissing[] = "One or more of the components not found";
 constexpr char kProductPage[] = "https://www.quarva.software/zip";
 constexpr char kWebSite[] = "https://www.quarva.software/";
 constexpr char kPromptsOnly[] = "";
-constexpr char kAddQuestion[] = "Add %s item(s) to ";
 
 wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 std::string utf8(const wxString& text) { return std::string(text.utf8_str()); }
@@ -487,61 +486,11 @@ void CMainFrame::removeFromRecentMenu(const std::string& path) {
     rebuildRecentTable();
 }
 
-void CMainFrame::showActivityLog() {
-    wxDialog dialog(this, wxID_ANY, "Activity Log", wxDefaultPosition, wxSize(560, 380),
-                    wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
-    std::string log = session_.app.activityLog;
-    auto* textCtrl = new wxTextCtrl(&dialog, wxID_ANY, wx(log), wxDefaultPosition, wxDefaultSize,
-                                    wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL);
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(textCtrl, 1, wxEXPAND | wxALL, 8);
-    sizer->Add(dialog.CreateButtonSizer(wxOK), 0, wxEXPAND | wxALL, 8);
-    dialog.SetSizer(sizer);
-    dialog.ShowModal();
-}
-
 void CMainFrame::showWindow(int showState) {
     if (showState == showstate::kMaximized) Maximize();
     else if (showState == showstate::kMinimized) Iconize();
     Show();
 }
-
-void CMainFrame::startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) {
-    // Until this build has the Add dialog, the items go in with the unattended
-    // add's options (add and replace, level 5, subfolders, names below the folder
-    // that holds them) once the user agrees.
-    auto& doc = session_.doc;
-    if (!doc.open || doc.archivePath.empty()) {
-        notAvailable("&Add");
-        return;
-    }
-    if (folders.empty() && files.empty()) {
-        notAvailable("&Add");
-        return;
-    }
-    std::string question = formatted(kAddQuestion, std::to_string(folders.size() + files.size())) + doc.archivePath;
-    if (session_.prompts.message(question, text::kCaption, platform::Buttons::YesNo, platform::Icon::Question) !=
-        platform::Answer::Yes)
-        return;
-    fs::path list = fs::path(session_.progress.state.tempFolder) /
-                    ("add-" + std::to_string(::getpid()) + "-" + std::to_string(++addLists_) + ".lst");
-    {
-        std::ofstream out(list, std::ios::binary | std::ios::trunc);
-        out << doc.archivePath << "\r\n";
-        for (const auto& item : files) out << item << "\r\n";
-        for (const auto& item : folders) out << item << "\r\n";
-    }
-    std::string archive = doc.archivePath;
-    session_.progress.state.kind = OperationKind::Add;
-    actions::unattendedAdd(session_, list.string());
-    std::error_code ec;
-    fs::remove(list, ec);
-    // The archive is listed again: what the add wrote (or left unchanged) shows.
-    if (fs::exists(archive, ec)) session_.refresh();
-    trace("add finished");
-}
-
-void CMainFrame::startExtractCommand() { notAvailable("&Extract"); }
 
 // --- commands ---
 
@@ -733,25 +682,13 @@ void CMainFrame::onHelp() {
 
 void CMainFrame::onCopy() { notAvailable("&Copy"); }
 void CMainFrame::onPaste() { notAvailable("&Paste"); }
-void CMainFrame::onSaveAs() { notAvailable("&Save As"); }
 void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
-void CMainFrame::onMoveArchive() { notAvailable("&Move Archive"); }
-void CMainFrame::onCopyArchive() { notAvailable("Cop&y Archive"); }
-void CMainFrame::onRenameArchive() { notAvailable("R&ename Archive"); }
-void CMainFrame::onDeleteArchive() { notAvailable("&Delete Archive"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
-void CMainFrame::onDelete() { notAvailable("&Delete"); }
 void CMainFrame::onExtract() { startExtractCommand(); }
 void CMainFrame::onView() { notAvailable("&View"); }
-void CMainFrame::onMakeExe() { notAvailable("Ma&ke .EXE"); }
-void CMainFrame::onEncodeArchive() { notAvailable("Enc&ode Archive"); }
-void CMainFrame::onComment() { notAvailable("&Comment"); }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFixZip() { notAvailable("&Fix Zip"); }
-void CMainFrame::onTestSelected() { notAvailable("Te&st Selected item(s)"); }
 void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
-void CMainFrame::onPassword() { notAvailable("&Password"); }
 void CMainFrame::onHideInTray() { notAvailable("&Hide in Tray"); }
 void CMainFrame::onCheckForUpdates() { notAvailable("Check for &Updates"); }
 

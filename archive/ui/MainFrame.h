@@ -5,7 +5,9 @@
 // handler, asks the command table whether each is enabled, and is the main window
 // the archive logic talks to.
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -15,9 +17,12 @@
 #include "archive/commands/CommandTable.h"
 #include "archive/commands/FileListModel.h"
 #include "archive/commands/MainFrameActions.h"
+#include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
+#include "platform/WindowMessages.h"
 
 class wxComboBox;
+class wxDialog;
 class wxFileHistory;
 class wxToolBar;
 class wxHtmlHelpController;
@@ -71,6 +76,8 @@ public:
     void showWindow(int showState) override;
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override;
     void startExtractCommand() override;
+    bool hasNewDiskDialog() const override { return true; }
+    std::optional<bool> askNewDisk(int disk) override;
 
     // --- ICommandHandlers ---
     void onNewArchive() override;
@@ -136,6 +143,26 @@ public:
     void onAlwaysOnTop() override;
 
 private:
+    // --- the dialogs' side of the commands (MainFrameDialogs.cpp) ---
+    // Shows a dialog modally; the trace names it once it stands.
+    int showDialog(wxDialog& dialog);
+    void runAddDialog();
+    void runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files);
+    // "&Password..." of the add dialogs: the engine's password, typed twice.
+    void askAddPassword();
+    // The list view's selection as file and folder lists of entry names.
+    SelectionLists listSelection() const;
+    // The folder chooser of copy and move; "" after "Cancel".
+    std::string chooseFolder(const std::string& title);
+    // The desktop's copy or move of a file, with progress; false when it did not
+    // happen (the error was shown).
+    bool transferFile(bool move, const std::string& source, const std::string& target);
+    void refreshAfterChange();
+    // "Converting..." around a format-library call; then its outcome messages.
+    void runConversion(const std::string& source, const std::string& target,
+                       const std::function<int(platform::WindowHandle)>& call);
+    void showText(const std::string& text, const std::string& title);
+
     void buildMenus();
     void buildToolbars();
     void onCommand(wxCommandEvent& event);
@@ -167,7 +194,6 @@ private:
     wxTimer clipboardTimer_;
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
-    int addLists_ = 0;
     ListStyle savedStyle_ = ListStyle::Details;
 };
 
