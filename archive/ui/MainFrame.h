@@ -144,8 +144,8 @@ public:
 
 private:
     // --- the dialogs' side of the commands (MainFrameDialogs.cpp) ---
-    // Shows a dialog modally; the trace names it once it stands.
-    int showDialog(wxDialog& dialog);
+    // Shows a dialog modally; the trace names it (by `title`, else its own) once it stands.
+    int showDialog(wxDialog& dialog, std::string title = {});
     void runAddDialog();
     void runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files);
     // "&Password..." of the add dialogs: the engine's password, typed twice.

@@ -58,8 +58,9 @@ std::string folderWithSlash(const std::string& folder) {
 
 }  // namespace
 
-int CMainFrame::showDialog(wxDialog& dialog) {
-    std::string title = fromWx(dialog.GetTitle());
+int CMainFrame::showDialog(wxDialog& dialog, std::string title) {
+    // GTK's own file dialog leaves its title out of reach, so callers may name it.
+    if (title.empty()) title = fromWx(dialog.GetTitle());
     dialog.Bind(wxEVT_INIT_DIALOG, [this, title](wxInitDialogEvent& event) {
         event.Skip();
         CallAfter([this, title] { trace("dialog: " + title); });
@@ -333,7 +334,7 @@ void CMainFrame::onFixZip() {
     prompts.message(dlgtext::kFixCaution, text::kCaption, platform::Buttons::Ok, platform::Icon::Exclamation);
     wxFileDialog chooser(this, dlgtext::kFixTitle, toWx(session_.app.configuration.startupFolder), wxEmptyString,
                          dlgtext::kFixFilter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (showDialog(chooser) != wxID_OK) return;
+    if (showDialog(chooser, dlgtext::kFixTitle) != wxID_OK) return;
     std::string path = fromWx(chooser.GetPath());
     std::error_code ec;
     if (fs::file_size(path, ec) == 0 || ec) {
@@ -388,6 +389,9 @@ bool CMainFrame::transferFile(bool move, const std::string& source, const std::s
     auto run = [&](bool overwrite) {
         return move ? moveFile(source, target, overwrite, onProgress) : copyFile(source, target, overwrite, onProgress);
     };
+    // The desktop creates missing folders without asking.
+    std::error_code ec;
+    fs::create_directories(fs::path(target).parent_path(), ec);
     ShellResult result = run(false);
     if (result.status == ShellResult::Status::Exists) {
         if (session_.prompts.message(withName(kReplaceExisting, fileNamePart(target)), kProgressTitle,
@@ -433,7 +437,7 @@ void CMainFrame::onRenameArchive() {
 void CMainFrame::onDeleteArchive() {
     std::string path = session_.doc.archivePath;
     if (path.empty()) return;
-    if (session_.prompts.message(withName(kMoveToTrash, fileNamePart(path)), kProgressTitle, platform::Buttons::YesNo,
+    if (session_.prompts.message(withName(kMoveToTrash, fileNamePart(path)), text::kCaption, platform::Buttons::YesNo,
                                  platform::Icon::Question) != platform::Answer::Yes)
         return;
     ShellResult result = trashFile(path);

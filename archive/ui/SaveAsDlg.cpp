@@ -54,6 +54,11 @@ CSaveAsDlg::CSaveAsDlg(wxWindow* parent, platform::Prompts& prompts, const std::
     GetSizer()->SetSizeHints(this);
     CentreOnParent();
     showTarget(replaceFromLastDot(source, ".bh"));
+    // The type comes first: picking it rewrites the target.
+    Bind(wxEVT_INIT_DIALOG, [this](wxInitDialogEvent& event) {
+        event.Skip();
+        CallAfter([this] { type_->SetFocus(); });
+    });
 
     type_->Bind(wxEVT_CHOICE, &CSaveAsDlg::onType, this);
     browse->Bind(wxEVT_BUTTON, &CSaveAsDlg::onBrowse, this);
