@@ -116,10 +116,14 @@ bool CVantorSplitDlgAutoProxy::Start(std::string* error) {
     impl_->watch =
         g_bus_watch_name_on_connection(impl_->connection, impl_->clientName.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
                                        nullptr, &Impl::onClientVanished, impl_.get(), nullptr);
+    return true;
+}
+
+void CVantorSplitDlgAutoProxy::Publish() {
+    if (!impl_->connection || impl_->ownership) return;
     const std::string instance = std::string(kInstanceNamePrefix) + std::to_string(getpid());
     impl_->ownership = g_bus_own_name_on_connection(impl_->connection, instance.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
                                                     nullptr, nullptr, nullptr, nullptr);
-    return true;
 }
 
 namespace {

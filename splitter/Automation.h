@@ -41,9 +41,13 @@ public:
     CVantorSplitDlgAutoProxy(const CVantorSplitDlgAutoProxy&) = delete;
     CVantorSplitDlgAutoProxy& operator=(const CVantorSplitDlgAutoProxy&) = delete;
 
-    // Connects to the session bus, serves the object and owns the instance name.
+    // Connects to the session bus and serves the object.
     // false with `error` set when the bus cannot be reached.
     bool Start(std::string* error);
+    // Owns the instance name, which is what the factory waits for before it hands the
+    // object to its client: called once the window has set itself up, so that no call
+    // of the client comes before the window's own start and is undone by it.
+    void Publish();
 
     struct Impl;
 

@@ -118,8 +118,10 @@ void CVantorSplitDlg::OnInitDialog(bool checkFolders) {
         otherSplitFilesFolder_ = working;
     });
     if (!commandLineFile_.empty()) OpenFile(commandLineFile_);
-    if (checkFolders) settings_.CheckFolders(prompts_);
+    if (checkFolders) CheckFolders();
 }
+
+void CVantorSplitDlg::CheckFolders() { settings_.CheckFolders(prompts_); }
 
 void CVantorSplitDlg::SetMode(bool split) {
     if (busy()) return;

@@ -86,6 +86,8 @@ public:
     // Window initialization; `checkFolders` offers to create a missing working or
     // startup folder (the headless front end, given its destination, skips it).
     void OnInitDialog(bool checkFolders = true);
+    // Offers to create a missing working or startup folder.
+    void CheckFolders();
     void SetCommandLineFile(std::string path) { commandLineFile_ = std::move(path); }
 
     // User actions.

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "archive/commands/CommandTable.h"
+#include "archive/commands/DropPlan.h"
 #include "archive/commands/FileListModel.h"
 #include "archive/core/ArchiveEntries.h"
 
@@ -234,6 +235,29 @@ TEST(FileListModel, SortTableWithFoldersOnTop) {
     EXPECT_EQ(model.row(0).isFolder(), true);
     model.clickColumn(kColDate);
     EXPECT_FALSE(model.ascending());
+}
+
+TEST(DropPlan, OpenAddOrRefuse) {
+    auto folders = [](const std::string& p) { return p.ends_with("dir"); };
+    DropPlan one = planDrop({"/home/me/Backup.ZIP"}, 10, folders);
+    EXPECT_EQ(one.action, DropPlan::Action::OpenArchive);
+    EXPECT_EQ(one.archive, "/home/me/Backup.ZIP");
+
+    DropPlan both = planDrop({"/a/x.zip", "/a/notes.txt"}, 0, folders);
+    EXPECT_EQ(both.action, DropPlan::Action::Add);
+    EXPECT_EQ(both.files, (std::vector<std::string>{"/a/x.zip", "/a/notes.txt"}));
+
+    DropPlan folder = planDrop({"/a/dir"}, 0, folders);
+    EXPECT_EQ(folder.action, DropPlan::Action::Add);
+    EXPECT_EQ(folder.folders, (std::vector<std::string>{"/a/dir"}));
+    EXPECT_TRUE(folder.files.empty());
+
+    // A ".rar" archive (kind 10) takes no files; an archive dropped first still opens.
+    EXPECT_EQ(planDrop({"/a/plain.txt"}, 10, folders).action, DropPlan::Action::Refuse);
+    EXPECT_EQ(planDrop({"/a/plain.txt", "/a/b.zip"}, 3, folders).action, DropPlan::Action::Refuse);
+    EXPECT_EQ(planDrop({"/a/b.zip", "/a/plain.txt"}, 10, folders).action, DropPlan::Action::Add);
+    EXPECT_TRUE(isArchiveExtension("enc"));
+    EXPECT_FALSE(isArchiveExtension("7z"));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 # command line fills the tree and the list; a click on the "Size" header sorts by
 # size with the folders on top; Ctrl+A selects every row ("Selected N Object(s)");
 # Ctrl+Tab switches to the classic view and back; a long add cancelled from the
-# busy dialog leaves the archive as it was.
+# busy dialog leaves the archive as it was; files copied to the clipboard in one
+# window are pasted into another archive in a second window; a file dragged out of
+# the first window and dropped onto the second is added there.
 #
 #   gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
@@ -40,20 +42,21 @@ ln -s "$library" "$work/installed/libqzip32.so"
 
 fail() {
     echo "FAIL: $*"
-    echo "--- trace"; cat "$work/trace.txt" 2>/dev/null || true
+    echo "--- trace"; cat "$trace" 2>/dev/null || true
     echo "--- output"; cat "$work/out.txt" 2>/dev/null || true
     exit 1
 }
 # Waits until the trace holds a line matching the pattern (extended regex) after line $2.
+trace=$work/trace.txt
 wait_for() {
     local pattern=$1 from=${2:-0}
     for _ in $(seq 1 150); do
-        tail -n +"$((from + 1))" "$work/trace.txt" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+        tail -n +"$((from + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
         sleep 0.2
     done
     fail "the window never showed /$pattern/"
 }
-lines() { wc -l < "$work/trace.txt"; }
+lines() { wc -l < "$trace"; }
 last() { grep -E -- "$1" "$work/trace.txt" | tail -1; }
 
 # The archive: two folders and three root files of distinct sizes; names with blanks.
@@ -72,6 +75,7 @@ wait_for '^pane 0: Completed\.\.\.$'
 wait_for '^tree: 3 folders, root test\.zip$'
 wait_for '^list: 5 rows: docs Pics large\.bin medium\.txt small one\.txt$'
 grep -q '^pane 1: Total 6 Files,' "$work/trace.txt" || fail "totals not shown"
+wait_for '^columns: '
 win=$(xdotool search --onlyvisible --name '^/.*test\.zip - Quarva\.Zip Suite$' | head -1)
 [[ -n $win ]] || fail "no window titled after the archive"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
@@ -104,6 +108,91 @@ mark=$(lines)
 xdotool key --clearmodifiers ctrl+Tab
 wait_for '^view: explorer$' "$mark"
 wait_for '^list: 5 rows: ' "$mark"
+
+# Copy the selection to the clipboard (extracted files) and paste it into another
+# archive opened in a second window. The tree is wider now: the list moved.
+sleep 0.5
+read -r x y _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
+mark=$(lines)
+xdotool mousemove $((x + 40)) $((y + 60)) click 1
+xdotool key --clearmodifiers ctrl+a
+wait_for '^pane 2: Selected 5 Object\(s\)$' "$mark"
+xdotool key --clearmodifiers ctrl+c
+wait_for '^copied: 5$' "$mark"
+echo other > "$work/other.txt"
+(cd "$work" && zip -q other.zip other.txt)
+QUARVA_UI_TRACE=$work/trace2.txt "$program" "$work/other.zip" > "$work/out2.txt" 2>&1 &
+pid2=$!
+trace=$work/trace2.txt
+wait_for '^pane 0: Completed\.\.\.$'
+other=$(xdotool search --onlyvisible --name '^/.*other\.zip - Quarva\.Zip Suite$' | head -1)
+read -r x2 y2 _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
+
+# Drag "large.bin" (third row, the list sorted by size) out of the first window onto
+# the second window's list, moved below it: the file is extracted, dropped and added.
+xdotool windowmove "$other" 0 430
+sleep 1
+trace=$work/trace.txt
+row=$((y + 24 + 23 * 2 + 11))
+xdotool mousemove $((x + 60)) $row click 1
+sleep 0.5
+trace=$work/trace2.txt
+mark=$(lines)
+xdotool mousemove $((x + 60)) $row
+sleep 0.2
+xdotool mousedown 1
+sleep 0.2
+for step in $(seq 1 12); do
+    xdotool mousemove_relative -- 2 3
+    sleep 0.05
+done
+for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((x + 60 + step * 5)) $((row + step * 40))
+    sleep 0.1
+done
+xdotool mousemove $((x2 + 200)) $((y2 + 430 + 100))
+sleep 0.3
+xdotool mousemove $((x2 + 210)) $((y2 + 430 + 110))
+sleep 0.3
+xdotool mouseup 1
+trace=$work/trace.txt
+wait_for '^drag out: 1$'
+trace=$work/trace2.txt
+wait_for '^dropped: 1$' "$mark"
+question=""
+for _ in $(seq 1 50); do
+    question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    [[ -n $question ]] && break
+    sleep 0.2
+done
+[[ -n $question ]] || fail "the add question did not appear for the dropped file"
+xdotool windowfocus --sync "$question" 2>/dev/null || true
+sleep 0.5
+xdotool key --clearmodifiers Return
+wait_for '^add finished$' "$mark"
+contents=$(unzip -Z1 "$work/other.zip")
+grep -qxF large.bin <<<"$contents" || fail "the dropped file is not in the archive: $contents"
+grep -qxF medium.txt <<<"$contents" && fail "more than the dragged file was added: $contents"
+
+xdotool windowfocus --sync "$other" 2>/dev/null || true
+# "&Paste" is enabled once the window has seen files on the clipboard.
+sleep 3
+mark=$(lines)
+xdotool key --clearmodifiers ctrl+v
+wait_for '^pasted: 5$' "$mark"
+question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | head -1)
+[[ -n $question ]] || fail "the add question did not appear for the pasted files"
+xdotool windowfocus --sync "$question" 2>/dev/null || true
+sleep 0.5
+xdotool key --clearmodifiers Return
+wait_for '^add finished$' "$mark"
+wait_for '^pane 1: Total 7 Files,' "$mark"
+contents=$(unzip -Z1 "$work/other.zip")
+for name in other.txt medium.txt "small one.txt" large.bin docs/a.txt docs/b.txt Pics/p.bmp; do
+    grep -qxF "$name" <<<"$contents" || fail "the pasted archive lacks $name: $contents"
+done
+kill "$pid2"; wait "$pid2" 2>/dev/null || true
+trace=$work/trace.txt
 
 kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""
 

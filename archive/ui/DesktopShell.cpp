@@ -35,6 +35,14 @@ std::string fileUri(const std::string& path) {
     return result;
 }
 
+bool openWithDesktop(const std::string& path) {
+    std::string uri = fileUri(path);
+    GError* error = nullptr;
+    bool ok = g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error);
+    g_clear_error(&error);
+    return ok;
+}
+
 bool fileManagerShowItem(const std::string& path) { return callFileManager("ShowItems", path); }
 bool fileManagerShowProperties(const std::string& path) { return callFileManager("ShowItemProperties", path); }
 bool fileManagerShowFolder(const std::string& path) { return callFileManager("ShowFolders", path); }

@@ -12,5 +12,7 @@ bool fileManagerShowProperties(const std::string& path);
 bool fileManagerShowFolder(const std::string& path);
 // "file://" + the path with the characters a URI cannot hold escaped.
 std::string fileUri(const std::string& path);
+// Opens the file with the desktop's default application for its type.
+bool openWithDesktop(const std::string& path);
 
 }  // namespace quarva::archive::ui

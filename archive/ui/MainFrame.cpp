@@ -1,5 +1,6 @@
 #include "archive/ui/MainFrame.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
 #include <wx/dataobj.h>
+#include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
 #include <wx/filename.h>
@@ -25,7 +27,7 @@
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
-#include "archive/commands/SelectionLists.h"
+#include "archive/commands/DropPlan.h"
 #include "archive/commands/StatusTexts.h"
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
@@ -33,6 +35,7 @@
 #include "archive/core/PathText.h"
 #include "archive/ui/DesktopShell.h"
 #include "archive/ui/DesktopTypes.h"
+#include "archive/ui/InterfaceDropTarget.h"
 #include "archive/ui/LeftView.h"
 #include "archive/ui/QuarvaZipView.h"
 #include "archive/ui/TipDlg.h"
@@ -122,6 +125,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     list_ = new CQuarvaZipView(splitter_, *this, session_.app.configuration.viewBits);
     tree_ = new CLeftView(splitter_, *this, list_->icons().small(), list_->icons().folderImage());
     splitter_->SplitVertically(tree_, list_, 200);
+    list_->SetDropTarget(new CInterfaceDropTarget(*this));
 
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(mainBar_, 0, wxEXPAND);
@@ -375,6 +379,8 @@ void CMainFrame::switchToExplorer() {
     int width = GetClientSize().GetWidth();
     tree_->Show();
     if (!splitter_->IsSplit()) splitter_->SplitVertically(tree_, list_, std::max(10, width / 3));
+    splitter_->SetSashPosition(std::max(10, width / 3));
+    splitter_->UpdateSize();
     if (savedStyle_ != ListStyle::Details) list_->setListStyle(savedStyle_);
     showArchiveTree();
     refreshTotals();
@@ -417,7 +423,80 @@ void CMainFrame::activateRow(const FileListRow& row) {
     onView();
 }
 
-void CMainFrame::dragOut() {}
+SelectionLists CMainFrame::selectionLists() const {
+    std::vector<SelectedItem> selected;
+    const CFileListModel& model = list_->model();
+    for (std::size_t index : list_->selectedRows()) {
+        const FileListRow& row = model.row(index);
+        if (row.isFolder()) selected.push_back({true, row.folder->name, {}});
+        else selected.push_back({false, row.file->name, row.file->folder});
+    }
+    return buildSelectionLists(selected, classicView() ? std::string() : tree_->currentFolderPath());
+}
+
+std::vector<std::string> CMainFrame::extractSelectionToTemp(OperationKind kind) {
+    SelectionLists lists = selectionLists();
+    auto& state = session_.progress.state;
+    ExtractOptions options;
+    options.destination = state.tempFolder;
+    options.overwrite = 1;
+    options.useStoredPaths = true;
+    options.kind = kind;
+    state.kind = kind;
+    auto& wrapper = session_.doc.wrapper();
+    std::vector<std::string> paths;
+    auto hostPath = [&](const std::string& entry) {
+        std::string relative = entry;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        return (fs::path(state.tempFolder) / relative).string();
+    };
+    if (!lists.files.empty() && wrapper.extractFiles(options, lists.files) == 0)
+        for (const auto& file : lists.files) paths.push_back(hostPath(file));
+    if (!lists.folders.empty() && wrapper.extractByWildcard(options, lists.folders, "*") == 0)
+        for (const auto& folder : lists.folders) paths.push_back(hostPath(folder));
+    // Only what is really there is handed on.
+    std::error_code ec;
+    std::erase_if(paths, [&ec](const std::string& p) { return !fs::exists(p, ec); });
+    return paths;
+}
+
+void CMainFrame::dragOut() {
+    trace("drag begins: " + std::to_string(list_->selectedCount()) + " selected");
+    if (!session_.doc.open || list_->selectedCount() == 0) return;
+    // The entries are extracted first, so the receiver finds real files.
+    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::DragOut);
+    if (paths.empty()) return;
+    wxFileDataObject data;
+    for (const auto& p : paths) data.AddFile(wx(p));
+    wxDropSource source(data, list_);
+    draggingOut_ = true;
+    trace("drag out: " + std::to_string(paths.size()));
+    wxDragResult result = source.DoDragDrop(wxDrag_CopyOnly);
+    draggingOut_ = false;
+    trace(std::string("drag ended: ") + (result == wxDragCopy ? "copied" : "refused"));
+}
+
+void CMainFrame::dropFiles(const std::vector<std::string>& paths) {
+    trace("dropped: " + std::to_string(paths.size()));
+    DropPlan plan = planDrop(paths, session_.app.archiveKind, [](const std::string& p) {
+        std::error_code ec;
+        return fs::is_directory(p, ec);
+    });
+    switch (plan.action) {
+    case DropPlan::Action::Refuse: session_.prompts.message(kAddNotSupported, text::kCaption); return;
+    case DropPlan::Action::OpenArchive:
+        if (session_.openWithBusyDialog(plan.archive)) session_.app.addRecentFile(plan.archive);
+        return;
+    case DropPlan::Action::Add:
+        if (!session_.doc.open) {
+            // Without an open archive there is nothing to add to.
+            session_.prompts.message(kAddNotSupported, text::kCaption);
+            return;
+        }
+        startAddCommand(plan.folders, plan.files);
+        return;
+    }
+}
 
 // --- IMainFrameActions ---
 
@@ -462,7 +541,8 @@ void CMainFrame::showArchiveTree() {
     }
     if (trace_) {
         trace("tree: " + std::to_string(tree_->GetCount()) + " folders, root " + rootText);
-        trace("columns: " + list_->headerGeometry());
+        // Where the list stands once the layout has settled.
+        CallAfter([this] { trace("columns: " + list_->headerGeometry()); });
     }
 }
 
@@ -680,12 +760,58 @@ void CMainFrame::onHelp() {
     help_->DisplayContents();
 }
 
-void CMainFrame::onCopy() { notAvailable("&Copy"); }
-void CMainFrame::onPaste() { notAvailable("&Paste"); }
+void CMainFrame::onCopy() {
+    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::CopyToClipboard);
+    if (paths.empty()) return;
+    // As the file managers expect: a file list (text/uri-list), the GNOME form with
+    // "copy", and the plain paths as text.
+    auto* all = new wxDataObjectComposite;
+    auto* files = new wxFileDataObject;
+    std::string gnome = "copy";
+    std::string plain;
+    for (const auto& p : paths) {
+        files->AddFile(wx(p));
+        gnome += "\n" + fileUri(p);
+        plain += (plain.empty() ? "" : "\n") + p;
+    }
+    all->Add(files, true);
+    auto* copied = new wxCustomDataObject(wxDataFormat("x-special/gnome-copied-files"));
+    copied->SetData(gnome.size(), gnome.data());
+    all->Add(copied);
+    all->Add(new wxTextDataObject(wx(plain)));
+    if (wxTheClipboard->Open()) {
+        wxTheClipboard->SetData(all);
+        wxTheClipboard->Close();
+        clipboardHasFiles_ = true;
+    } else {
+        delete all;
+    }
+    trace("copied: " + std::to_string(paths.size()));
+}
+
+void CMainFrame::onPaste() {
+    std::vector<std::string> names;
+    if (wxTheClipboard->Open()) {
+        wxFileDataObject files;
+        if (wxTheClipboard->IsSupported(wxDF_FILENAME) && wxTheClipboard->GetData(files))
+            for (const wxString& name : files.GetFilenames()) names.emplace_back(name.utf8_str());
+        wxTheClipboard->Close();
+    }
+    trace("pasted: " + std::to_string(names.size()));
+    if (!names.empty()) startAddCommand({}, names);
+}
 void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
-void CMainFrame::onView() { notAvailable("&View"); }
+void CMainFrame::onView() {
+    // The selected files are extracted into the private temporary folder and opened
+    // with the desktop's application for their type.
+    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
+    for (const auto& path : paths) {
+        std::error_code ec;
+        if (fs::is_regular_file(path, ec) && !openWithDesktop(path)) launch({"xdg-open", path});
+    }
+}
 void CMainFrame::onInstall() { notAvailable("&Install"); }
 void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }

@@ -17,6 +17,7 @@
 #include "archive/commands/CommandTable.h"
 #include "archive/commands/FileListModel.h"
 #include "archive/commands/MainFrameActions.h"
+#include "archive/commands/OperationState.h"
 #include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
 #include "platform/WindowMessages.h"
@@ -61,6 +62,9 @@ public:
     void selectionChanged();
     void activateRow(const FileListRow& row);
     void dragOut();
+    bool draggingOut() const { return draggingOut_; }
+    // Files dropped from the file manager (see CInterfaceDropTarget).
+    void dropFiles(const std::vector<std::string>& paths);
 
     // --- IMainFrameActions ---
     void setStatusText(const std::string& pane0) override;
@@ -176,6 +180,10 @@ private:
     void notAvailable(const char* commandText);
     void checkClipboard();
     void trace(const std::string& line);
+    SelectionLists selectionLists() const;
+    // Extracts the selection into the private temporary folder under `kind`; the
+    // host paths of what was extracted.
+    std::vector<std::string> extractSelectionToTemp(OperationKind kind);
     void writeSelectedCount();
     void openPath(const std::string& path);
     bool launch(const std::vector<std::string>& command);
@@ -194,6 +202,7 @@ private:
     wxTimer clipboardTimer_;
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
+    bool draggingOut_ = false;
     ListStyle savedStyle_ = ListStyle::Details;
 };
 

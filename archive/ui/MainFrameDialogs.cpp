@@ -103,8 +103,17 @@ void CMainFrame::askAddPassword() {
 void CMainFrame::onPassword() { askAddPassword(); }
 
 void CMainFrame::startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) {
-    if (folders.empty() && files.empty()) runAddDialog();
-    else runAddFromLists(folders, files);
+    if (folders.empty() && files.empty()) {
+        runAddDialog();
+        return;
+    }
+    // Pasted names come as one list: the folders among them go in with the mask "*".
+    std::vector<std::string> folderList = folders, fileList;
+    for (const auto& name : files) {
+        std::error_code ec;
+        (fs::is_directory(name, ec) ? folderList : fileList).push_back(name);
+    }
+    runAddFromLists(folderList, fileList);
 }
 
 namespace {

@@ -7,6 +7,8 @@
 namespace quarva::archive::ui {
 
 namespace {
+wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
+
 constexpr std::uint32_t kColumnBits[kColumnCount] = {0,
                                                      viewbits::kTypeColumn,
                                                      viewbits::kDateColumn,
@@ -86,11 +88,22 @@ void CQuarvaZipView::showAll(const std::vector<const CZipFileInfo*>& files) {
 }
 
 void CQuarvaZipView::refill() {
-    // The selection belongs to the rows that were shown.
-    SetItemState(-1, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-    SetItemCount(static_cast<long>(model_.size()));
-    ShowSortIndicator(model_.sortColumn(), model_.ascending());
-    Refresh();
+    if (style_ == ListStyle::Details) {
+        // The selection belongs to the rows that were shown.
+        SetItemState(-1, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        SetItemCount(static_cast<long>(model_.size()));
+        ShowSortIndicator(model_.sortColumn(), model_.ascending());
+        Refresh();
+    } else {
+        // The icon styles hold their items: one per row, in the model's order.
+        Freeze();
+        DeleteAllItems();
+        for (std::size_t row = 0; row < model_.size(); ++row) {
+            long item = static_cast<long>(row);
+            InsertItem(item, wx(model_.text(row, kColName)), OnGetItemImage(item));
+        }
+        Thaw();
+    }
     frame_.listChanged();
 }
 
@@ -136,25 +149,22 @@ std::vector<std::size_t> CQuarvaZipView::selectedRows() const {
 }
 
 void CQuarvaZipView::setListStyle(ListStyle style) {
+    if (style == style_) return;
     style_ = style;
     long keep = GetWindowStyleFlag() & ~(wxLC_ICON | wxLC_SMALL_ICON | wxLC_LIST | wxLC_REPORT | wxLC_VIRTUAL);
-    // Only the details style is drawn on demand; the icon styles hold their items.
+    // Only the details style is drawn on demand.
     if (style == ListStyle::Details) {
+        DeleteAllItems();
         SetWindowStyleFlag(keep | wxLC_REPORT | wxLC_VIRTUAL);
         if (GetColumnCount() == 0)
             for (int column = 0; column < kColumnCount; ++column)
-                AppendColumn(kColumnTitles[column],
-                             column >= kColSize && column <= kColPacked ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT);
+                AppendColumn(kColumnTitles[column], column >= kColSize && column <= kColPacked ? wxLIST_FORMAT_RIGHT
+                                                                                                : wxLIST_FORMAT_LEFT);
         applyViewBits(viewBits_);
-        SetItemCount(static_cast<long>(model_.size()));
     } else {
         SetWindowStyleFlag(keep | styleFlags(style));
-        DeleteAllItems();
-        for (std::size_t row = 0; row < model_.size(); ++row)
-            InsertItem(static_cast<long>(row), model_.text(row, kColName), OnGetItemImage(static_cast<long>(row)));
     }
-    Refresh();
-    frame_.listChanged();
+    refill();
 }
 
 wxString CQuarvaZipView::OnGetItemText(long item, long column) const {

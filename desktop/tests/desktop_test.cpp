@@ -16,7 +16,6 @@ namespace {
 
 fs::path desktopSource() { return sourceDir() / "desktop"; }
 fs::path desktopBuild() { return buildDir() / "desktop"; }
-std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 class DesktopTest : public FolderTest {};
 

@@ -1,6 +1,5 @@
 // The command-line front that qzip calls for non-zip formats.
 
-#include <sys/mount.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -105,14 +104,9 @@ TEST_F(CliTest, EncryptionThatCannotBeGivenIsRefused) {
 }
 
 TEST_F(CliTest, ADiskFullAddFailsAndKeepsTheArchive) {
-    const fs::path small = dir() / "small";
-    fs::create_directories(small);
-    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1440k") != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
-    struct Unmount {
-        fs::path p;
-        ~Unmount() { umount2(p.c_str(), MNT_DETACH); }
-    } unmount{small};
+    SmallVolume volume(dir() / "small", "1440k");
+    if (!volume.mounted()) GTEST_SKIP() << volume.problem();
+    const fs::path& small = volume.path();
     writeFile(dir() / "a.txt", std::string("a"));
     writeFile(dir() / "big.bin", randomBytes(3 << 20, 5));
     for (const char* name : {"s.tar", "s.tgz", "s.lzh"}) {

@@ -12,20 +12,6 @@ namespace {
 
 using namespace quarva::testing;
 
-// PATH for the duration of a scope (the library looks its programs up on each call).
-class SearchPath {
-public:
-    explicit SearchPath(const std::string& path) {
-        const char* old = std::getenv("PATH");
-        old_ = old ? old : "";
-        ::setenv("PATH", path.c_str(), 1);
-    }
-    ~SearchPath() { ::setenv("PATH", old_.c_str(), 1); }
-
-private:
-    std::string old_;
-};
-
 class ContentTest : public FormatLibTest {
 protected:
     // The library's answer on a file: kind and the format's name (or what it holds).
@@ -156,7 +142,7 @@ TEST_F(ContentTest, SevenZipBehindAStubEncryptedNamesAndVolumesThroughTheProgram
     EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeOk)) << host_.errorText();
     EXPECT_TRUE(fs::exists(dir() / "arm-out" / "hw-arm64"));
     {
-        SearchPath none("/nonexistent");
+        ScopedEnv none("PATH", "/nonexistent");  // programs are looked up on each call
         host_.clear();
         test(data("7z-lzma2-arm64.7z"));
         EXPECT_NE(host_.errorText().find("unsupported method"), std::string::npos) << host_.errorText();
@@ -184,7 +170,7 @@ TEST_F(ContentTest, ArcThroughUnarAndItsMessageWhenMissing) {
     EXPECT_EQ(type(dir() / "old.arc").second, "arc");
     extract(dir() / "old.arc", dir() / "out");
     EXPECT_EQ(readFile(dir() / "out" / "a.txt"), readFile(dir() / "a.txt")) << host_.errorText();
-    SearchPath none("/nonexistent");
+    ScopedEnv none("PATH", "/nonexistent");  // programs are looked up on each call
     host_.clear();
     list(dir() / "old.arc");
     EXPECT_NE(host_.errorText().find("the Debian package unar"), std::string::npos) << host_.errorText();

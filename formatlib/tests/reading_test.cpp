@@ -229,11 +229,8 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds) {
     const fs::path log = dir() / "arj.log";
     writeFile(bin / "arj", "#!/bin/sh\necho \"$1\" >> " + q(log) + "\nexec /usr/bin/arj \"$@\"\n");
     fs::permissions(bin / "arj", fs::perms::owner_all);
-    struct PathInFront {
-        std::string old = getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin";
-        explicit PathInFront(const fs::path& folder) { setenv("PATH", (folder.string() + ":" + old).c_str(), 1); }
-        ~PathInFront() { setenv("PATH", old.c_str(), 1); }
-    } path(bin);
+    const char* oldPath = getenv("PATH");
+    ScopedEnv path("PATH", bin.string() + ":" + (oldPath ? oldPath : "/usr/bin:/bin"));
 
     // 1.7 KB holding 100 MB of zeros and two small files.
     const fs::path bomb = data("zeros-100mb.arj");

@@ -69,6 +69,16 @@ void FolderTest::TearDown() {
     temp_.reset();
 }
 
+void BuiltProgramTest::SetUp() {
+    FolderTest::SetUp();
+    program_ = buildDir() / relative_;
+    if (!fs::exists(program_)) GTEST_SKIP() << relative_.filename().string() << " is not built at " << program_;
+}
+
+int BuiltProgramTest::run(const std::string& args, std::string* output) const {
+    return runCommand("cd " + q(dir()) + " && " + q(program_) + " " + args, output);
+}
+
 void writeFile(const fs::path& path, const std::string& content) {
     if (path.has_parent_path()) fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

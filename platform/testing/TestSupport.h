@@ -17,14 +17,19 @@ namespace quarva::testing {
 
 namespace fs = std::filesystem;
 
+// Base of the helpers that hold something to undo: they are never copied.
+struct NoCopy {
+    NoCopy() = default;
+    NoCopy(const NoCopy&) = delete;
+    NoCopy& operator=(const NoCopy&) = delete;
+};
+
 // An environment variable set (or, with nullptr, removed) for the life of the object.
-class ScopedEnv {
+class ScopedEnv : NoCopy {
 public:
     ScopedEnv(std::string name, const char* value);
     ScopedEnv(std::string name, const std::string& value) : ScopedEnv(std::move(name), value.c_str()) {}
     ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     std::string name_;
@@ -34,12 +39,10 @@ private:
 // A small tmpfs of `size` ("1440k") mounted on `path` (created) for the life of the
 // object: a full disk on demand. problem() says why not (not root, mount refused);
 // tests skip with it.
-class SmallVolume {
+class SmallVolume : NoCopy {
 public:
     SmallVolume(const std::filesystem::path& path, const std::string& size);
     ~SmallVolume();
-    SmallVolume(const SmallVolume&) = delete;
-    SmallVolume& operator=(const SmallVolume&) = delete;
     bool mounted() const { return problem_.empty(); }
     const std::string& problem() const { return problem_; }
     const std::filesystem::path& path() const { return path_; }
@@ -51,12 +54,10 @@ private:
 
 // A fresh empty folder, removed when the object goes away
 // (kept when $QUARVA_KEEP_TEST_DIRS is set, for a look after a failure).
-class TempFolder {
+class TempFolder : NoCopy {
 public:
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
@@ -80,6 +81,19 @@ private:
     std::vector<std::unique_ptr<ScopedEnv>> env_;
 };
 
+// A program of this tree, at `relative` below buildDir(); the test skips when it is not built.
+class BuiltProgramTest : public FolderTest {
+protected:
+    explicit BuiltProgramTest(std::filesystem::path relative) : relative_(std::move(relative)) {}
+    void SetUp() override;
+    // Runs the program with `args` (shell words) from dir(); `output` gets stdout+stderr.
+    int run(const std::string& args, std::string* output = nullptr) const;
+    const std::filesystem::path& program() const { return program_; }
+
+private:
+    std::filesystem::path relative_, program_;
+};
+
 void writeFile(const std::filesystem::path& path, const std::string& content);
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& content);
 std::string readFile(const std::filesystem::path& path);
@@ -97,6 +111,9 @@ void expectEvery(const std::function<bool(const std::string&)>& check, bool expe
                  std::initializer_list<std::string> cases);
 void expectEvery(const std::function<bool(const std::string&, const std::string&)>& check, bool expected,
                  std::initializer_list<std::pair<std::string, std::string>> cases);
+
+// True when `text` is one well-formed JSON value (surrounding white space allowed).
+bool isJson(const std::string& text);
 
 // A path in single quotes for a shell command line.
 std::string q(const std::filesystem::path& path);

@@ -6,15 +6,12 @@
 #include "platform/testing/TestSupport.h"
 
 #include <csignal>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
 using namespace quarva::platform;
-using quarva::testing::readFile;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 namespace {
 
@@ -127,24 +124,22 @@ TEST_F(AtomicFileTest, KilledWritersTemporaryIsRemovedByTheNextOpenALiveOneIsNot
 }
 
 TEST_F(AtomicFileTest, FullDiskLeavesTheOriginalByteIdentical) {
-    fs::path small = dir() / "floppy";
-    fs::create_directories(small);
-    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1440k") != 0) GTEST_SKIP() << "cannot mount a small tmpfs";
-    auto original = quarva::testing::randomBytes(600 * 1024, 7);
+    SmallVolume volume(dir() / "floppy", "1440k");
+    if (!volume.mounted()) GTEST_SKIP() << volume.problem();
+    const fs::path& small = volume.path();
+    auto original = randomBytes(600 * 1024, 7);
     writeFile(small / "disk.zip", original);
     std::error_code ec;
     {
         AtomicFile f;
         ASSERT_TRUE(f.open(small / "disk.zip", ec));
-        auto big = quarva::testing::randomBytes(2 * 1024 * 1024, 8);
+        auto big = randomBytes(2 * 1024 * 1024, 8);
         EXPECT_FALSE(f.write(big.data(), big.size(), ec));
         EXPECT_EQ(ec, std::errc::no_space_on_device);
     }
     bool same = readFile(small / "disk.zip") == std::string(original.begin(), original.end());
-    int left = temporaries(small);
-    umount(small.c_str());
     EXPECT_TRUE(same);
-    EXPECT_EQ(left, 0);
+    EXPECT_EQ(temporaries(small), 0);
 }
 
 // A writer that polls the interrupt flag stops and cleans up on the first SIGINT;

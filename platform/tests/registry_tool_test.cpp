@@ -5,21 +5,14 @@
 
 #include <sys/wait.h>
 
-namespace fs = std::filesystem;
 using namespace quarva::platform;
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 namespace {
 
-class RegToolTest : public quarva::testing::FolderTest {
+class RegToolTest : public BuiltProgramTest {
 protected:
-    void SetUp() override {
-        FolderTest::SetUp();
-        tool_ = quarva::testing::buildDir() / "platform" / "tools" / "quarva-reg";
-        if (!fs::exists(tool_)) GTEST_SKIP() << "quarva-reg is not built at " << tool_;
-    }
+    RegToolTest() : BuiltProgramTest("platform/tools/quarva-reg") {}
     static std::string quote(const std::string& s) {
         std::string out = "'";
         for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -27,13 +20,12 @@ protected:
     }
     // Runs the tool; `out` gets stdout only, `err` stdout and stderr.
     int run(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
-        std::string cmd = quote(tool_.string());
+        std::string cmd = quote(program().string());
         for (const auto& a : args) cmd += " " + quote(a);
         if (err) runCommand(cmd, err);
         return runCommand("(" + cmd + " 2>/dev/null)", out);
     }
     Registry reg() const { return Registry(registryDir()); }
-    fs::path tool_;
 };
 
 TEST_F(RegToolTest, AddsAndQueriesEveryType) {
@@ -159,7 +151,7 @@ TEST_F(RegToolTest, TwoToolsWritingAtOnceLoseNothing) {
     // Two shells, each running the tool 40 times into the same hive.
     std::string loop;
     for (int p = 0; p < 2; ++p) {
-        loop += "( for i in $(seq 1 40); do " + quote(tool_.string()) + " add 'HKCU\\Software\\Race' p" +
+        loop += "( for i in $(seq 1 40); do " + quote(program().string()) + " add 'HKCU\\Software\\Race' p" +
                 std::to_string(p) + "-$i dword $i || exit 1; done ) & p" + std::to_string(p) + "=$!; ";
     }
     loop += "wait $p0 && wait $p1";

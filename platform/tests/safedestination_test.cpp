@@ -7,11 +7,8 @@
 
 #include <sys/stat.h>
 
-namespace fs = std::filesystem;
 using namespace quarva::platform;
-using quarva::testing::expectEvery;
-using quarva::testing::readFile;
-using quarva::testing::writeFile;
+using namespace quarva::testing;
 
 namespace {
 

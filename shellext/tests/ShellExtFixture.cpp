@@ -7,14 +7,9 @@
 #include "platform/Registry.h"
 #include "shellext/com/WideText.h"
 
-namespace fs = std::filesystem;
-
 using namespace quarva::com;
 
 namespace quarva::shellext::testing {
-
-using platform::Hive;
-using platform::Registry;
 
 namespace {
 constexpr const char* kSettingsKey = "Software\\Quarva Software\\Quarva.Zip\\Settings";
@@ -32,13 +27,13 @@ const shellhost::ServerLibrary& server() {
 
 void ShellExtTest::SetUp() {
     FolderTest::SetUp();
-    const char* v = std::getenv("QUARVA_REMOVABLE_ROOTS");
-    hadRemovable_ = v != nullptr;
-    if (v) oldRemovable_ = v;
-    unsetenv("QUARVA_REMOVABLE_ROOTS");
-    setenv("QUARVA_SHELLEXT_LAUNCH_LOG", (dir() / "launches.log").c_str(), 1);
-    setenv("QUARVA_TEST_FILECOUNT_LOG", (dir() / "filecount.log").c_str(), 1);
-    setenv("QUARVA_SHELLEXT_MESSAGE_LOG", (dir() / "messages.log").c_str(), 1);
+    auto set = [this](const char* name, const fs::path& value) {
+        env_.push_back(std::make_unique<quarva::testing::ScopedEnv>(name, value.string()));
+    };
+    env_.push_back(std::make_unique<quarva::testing::ScopedEnv>("QUARVA_REMOVABLE_ROOTS", nullptr));
+    set("QUARVA_SHELLEXT_LAUNCH_LOG", dir() / "launches.log");
+    set("QUARVA_TEST_FILECOUNT_LOG", dir() / "filecount.log");
+    set("QUARVA_SHELLEXT_MESSAGE_LOG", dir() / "messages.log");
     fs::create_directories(installDir());
     setInstalledPath(installDir().string());
     installFormatLibrary();
@@ -47,11 +42,7 @@ void ShellExtTest::SetUp() {
 }
 
 void ShellExtTest::TearDown() {
-    unsetenv("QUARVA_SHELLEXT_LAUNCH_LOG");
-    unsetenv("QUARVA_TEST_FILECOUNT_LOG");
-    unsetenv("QUARVA_SHELLEXT_MESSAGE_LOG");
-    if (hadRemovable_) setenv("QUARVA_REMOVABLE_ROOTS", oldRemovable_.c_str(), 1);
-    else unsetenv("QUARVA_REMOVABLE_ROOTS");
+    while (!env_.empty()) env_.pop_back();
     FolderTest::TearDown();
 }
 
@@ -204,6 +195,12 @@ IContextMenu* ShellExtTest::initialised(REFCLSID clsid, const std::vector<std::s
     EXPECT_EQ(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&cm)), S_OK);
     init->Release();
     return cm;
+}
+
+HRESULT ShellExtTest::initResult(REFCLSID clsid, const std::vector<std::string>& paths, const char* folder) {
+    HRESULT hr = E_FAIL;
+    if (IContextMenu* h = initialised(clsid, paths, &hr, folder)) h->Release();
+    return hr;
 }
 
 ShellExtTest::Queried::~Queried() {

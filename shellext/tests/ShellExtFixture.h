@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/Registry.h"
 #include "platform/testing/TestSupport.h"
 #include "shellext/com/ComTypes.h"
 #include "shellext/com/Guids.h"
@@ -16,6 +18,10 @@
 #include "shellext/host/ShellHost.h"
 
 namespace quarva::shellext::testing {
+
+namespace fs = std::filesystem;
+using platform::Hive;
+using platform::Registry;
 
 // The library under test, loaded once for the test program.
 const shellhost::ServerLibrary& server();
@@ -80,6 +86,8 @@ protected:
     // Initialize with the selection; the result of Initialize in *hr.
     com::IContextMenu* initialised(com::REFCLSID clsid, const std::vector<std::string>& paths, com::HRESULT* hr,
                                    const char* folder = nullptr);
+    // Only the result of Initialize.
+    com::HRESULT initResult(com::REFCLSID clsid, const std::vector<std::string>& paths, const char* folder = nullptr);
     // Initialize + QueryContextMenu into a fresh shell menu (index 0, first id 100).
     struct Queried {
         com::IContextMenu* handler = nullptr;
@@ -99,8 +107,7 @@ protected:
     static constexpr com::UINT kFirstId = 100;
 
 private:
-    std::string oldRemovable_;
-    bool hadRemovable_ = false;
+    std::vector<std::unique_ptr<quarva::testing::ScopedEnv>> env_;
     std::string removable_;
 };
 

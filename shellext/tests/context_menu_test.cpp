@@ -298,10 +298,7 @@ TEST_F(ContextMenuTest, NoIconsWhenBitIsClear) {
 TEST_F(ContextMenuTest, ShellExtensionsOffRefuseInitialize) {
     setSettings(0x3FF & ~0x10u);
     const std::string doc = makeFile("report.doc");
-    HRESULT hr = S_OK;
-    IContextMenu* h = initialised(CLSID_ZipContext, {doc}, &hr);
-    EXPECT_EQ(hr, E_INVALIDARG);
-    h->Release();
+    EXPECT_EQ(initResult(CLSID_ZipContext, {doc}), E_INVALIDARG);
 }
 
 TEST_F(ContextMenuTest, SettingsAreReadAfreshOnEveryCall) {
@@ -324,19 +321,11 @@ TEST_F(ContextMenuTest, MissingSettingsCountAsTheDefault) {
     EXPECT_EQ(texts(q.menu).size(), 3u);
 }
 
-TEST_F(ContextMenuTest, EmptyDropListIsRefused) {
-    HRESULT hr = S_OK;
-    IContextMenu* h = initialised(CLSID_ZipContext, {}, &hr);
-    EXPECT_EQ(hr, E_INVALIDARG);
-    h->Release();
-}
+TEST_F(ContextMenuTest, EmptyDropListIsRefused) { EXPECT_EQ(initResult(CLSID_ZipContext, {}), E_INVALIDARG); }
 
 TEST_F(ContextMenuTest, NameTooLongForThePathBufferIsRefused) {
     const std::string longName = "/" + std::string(300, 'x');
-    HRESULT hr = S_OK;
-    IContextMenu* h = initialised(CLSID_ZipContext, {longName}, &hr);
-    EXPECT_EQ(hr, E_INVALIDARG);
-    h->Release();
+    EXPECT_EQ(initResult(CLSID_ZipContext, {longName}), E_INVALIDARG);
 }
 
 TEST_F(ContextMenuTest, StringVerbsAndUnknownOffsetsAreRefused) {

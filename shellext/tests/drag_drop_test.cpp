@@ -13,15 +13,20 @@ class DragDropTest : public ShellExtTest {
 protected:
     std::string program() const { return installDir().string() + "/QuarvaZip"; }
 
-    // Load + DragEnter (+ Drop when `drop`), as the shell does.
-    HRESULT dropOn(const std::string& archive, const std::vector<std::string>& files, HRESULT* enter, DWORD* effect,
-                   bool drop = true) {
+    // The drop handler with `archive` loaded, as the shell holds it when files are dragged over.
+    IDropTarget* loadedTarget(const std::string& archive) {
         IPersistFile* persist = create<IPersistFile>(CLSID_ZipDrop, IID_IPersistFile);
         std::u16string wide = toWide(archive);
         EXPECT_EQ(persist->Load(wide.c_str(), STGM_READ), S_OK);
         IDropTarget* target = nullptr;
         EXPECT_EQ(persist->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&target)), S_OK);
         persist->Release();
+        return target;
+    }
+    // Load + DragEnter (+ Drop when `drop`), as the shell does.
+    HRESULT dropOn(const std::string& archive, const std::vector<std::string>& files, HRESULT* enter, DWORD* effect,
+                   bool drop = true) {
+        IDropTarget* target = loadedTarget(archive);
         shellhost::CDropData* data = shellhost::CDropData::create(files);
         *effect = 0xFF;
         *enter = target->DragEnter(data, MK_LBUTTON, POINTL{0, 0}, effect);
@@ -96,29 +101,20 @@ TEST_F(DragDropTest, OnlyTheArchivesOfTheDropCount) {
 TEST_F(DragDropTest, OrdinaryProgramSpoilsTheWholeDrop) {
     const std::string zip = makeFile("in/b.zip", "PK"), tool = makeFile("in/tool.exe", "MZ");
     const std::string out = makeFolder("o");
-    HRESULT hr = S_OK;
-    IContextMenu* h = initialised(CLSID_ZipDrag, {zip, tool}, &hr, out.c_str());
-    EXPECT_EQ(hr, E_INVALIDARG);
-    h->Release();
+    EXPECT_EQ(initResult(CLSID_ZipDrag, {zip, tool}, out.c_str()), E_INVALIDARG);
 }
 
 TEST_F(DragDropTest, NothingButTextFilesOffersNothing) {
     const std::string text = makeFile("in/notes.txt");
     const std::string out = makeFolder("o");
-    HRESULT hr = S_OK;
-    IContextMenu* h = initialised(CLSID_ZipDrag, {text}, &hr, out.c_str());
-    EXPECT_EQ(hr, E_INVALIDARG);
-    h->Release();
+    EXPECT_EQ(initResult(CLSID_ZipDrag, {text}, out.c_str()), E_INVALIDARG);
 }
 
 TEST_F(DragDropTest, DragMenuHonoursTheSwitches) {
     const std::string zip = makeFile("in/b.zip", "PK");
     const std::string out = makeFolder("o");
     setSettings(0x3FF & ~0x10u);
-    HRESULT hr = S_OK;
-    IContextMenu* h = initialised(CLSID_ZipDrag, {zip}, &hr, out.c_str());
-    EXPECT_EQ(hr, E_INVALIDARG);
-    h->Release();
+    EXPECT_EQ(initResult(CLSID_ZipDrag, {zip}, out.c_str()), E_INVALIDARG);
 
     setSettings(0x3FF);
     Queried q;
@@ -181,12 +177,8 @@ TEST_F(DragDropTest, EmptyDropSetsNoEffect) {
 TEST_F(DragDropTest, EnteringTwiceDoesNotAddFilesTwice) {
     const std::string zip = makeFile("a.zip", "PK");
     const std::string x = makeFile("x.txt");
-    IPersistFile* persist = create<IPersistFile>(CLSID_ZipDrop, IID_IPersistFile);
-    std::u16string wide = toWide(zip);
-    ASSERT_EQ(persist->Load(wide.c_str(), STGM_READ), S_OK);
-    IDropTarget* target = nullptr;
-    ASSERT_EQ(persist->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&target)), S_OK);
-    persist->Release();
+    IDropTarget* target = loadedTarget(zip);
+    ASSERT_NE(target, nullptr);
     shellhost::CDropData* data = shellhost::CDropData::create({x});
     DWORD effect = 0;
     ASSERT_EQ(target->DragEnter(data, MK_LBUTTON, POINTL{0, 0}, &effect), S_OK);

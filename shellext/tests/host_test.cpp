@@ -100,11 +100,8 @@ TEST_F(HostTest, MenuAsJson) {
                  folder + ".zip\",\"helpWide\":"),
         std::string::npos)
         << out;
-    if (quarva::testing::haveTool("python3")) {
-        fs::path json = dir() / "menu.json";
-        quarva::testing::writeFile(json, out);
-        EXPECT_EQ(quarva::testing::runCommand("python3 -m json.tool " + quote(json.string()) + " > /dev/null"), 0);
-    }
+    EXPECT_TRUE(quarva::testing::isJson(out)) << out;
+    EXPECT_FALSE(quarva::testing::isJson(out.substr(0, out.rfind('}'))));  // the check itself refuses a cut report
 }
 
 TEST_F(HostTest, InvokeWritesTheListFileAndStartsTheCommand) {

@@ -7,14 +7,9 @@
 #include "platform/Registry.h"
 #include "shellext/tests/ShellExtFixture.h"
 
-namespace fs = std::filesystem;
-
 using namespace quarva::com;
 
 namespace quarva::shellext::testing {
-
-using platform::Hive;
-using platform::Registry;
 
 namespace {
 constexpr const char* kApproved = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";

@@ -7,39 +7,13 @@ program=${1:?usage: automation_test.sh QUARVASPLIT QUARVA-REG}
 reg=${2:?usage: automation_test.sh QUARVASPLIT QUARVA-REG BUS-CLIENT}
 client=${3:?usage: automation_test.sh QUARVASPLIT QUARVA-REG BUS-CLIENT}
 
-if [[ -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-if [[ -z ${QUARVA_AUTOMATION_BUS:-} ]]; then
-    command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session is not installed"; exit 0; }
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/services"
-    printf '[D-BUS Service]\nName=com.quarva.VantorSplit\nExec=%s --automation-factory\n' "$(realpath "$program")" \
-        > "$work/services/com.quarva.VantorSplit.service"
-    cat > "$work/session.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=$work</listen>
-  <servicedir>$work/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-    # Every checkpoint of a job waits a little, so that a second Run finds the first running.
-    # The splitter processes are started by the bus, with the bus's environment: the
-    # private settings go in before it starts, or they would read the user's own.
-    QUARVA_SPLIT_TEST_CHECKPOINT_MS=40 QUARVA_AUTOMATION_BUS=1 QUARVA_REGISTRY_DIR=$work/registry QUARVA_TEST_WORK=$work dbus-run-session --config-file="$work/session.conf" -- "$0" "$@"
-    exit $?
-fi
+# Every checkpoint of a job waits a little, so that a second Run finds the first running
+# (the splitter processes the bus starts inherit this).
+export QUARVA_SPLIT_TEST_CHECKPOINT_MS=40
+# shellcheck source=private_bus.sh
+source "$(dirname "$0")/private_bus.sh"
+private_bus "$program" "$@"
 
-work=$QUARVA_TEST_WORK
-export QUARVA_REGISTRY_DIR=$work/registry
 mkdir -p "$work/installed/Working" "$work/installed/Startup" "$work/src" "$work/out" "$work/floppy" "$work/joined"
 "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed" >/dev/null
 head -c 5000000 /dev/urandom > "$work/src/five.bin"

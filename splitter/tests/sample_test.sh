@@ -11,38 +11,11 @@ sample=${3:?usage: sample_test.sh QUARVASPLIT QUARVA-REG SPLIT.PY}
 python=/usr/bin/python3
 [[ -x $python ]] && "$python" -c 'from gi.repository import Gio' 2>/dev/null \
     || { echo "SKIP: python3-gi is not installed"; exit 0; }
-if [[ -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-if [[ -z ${QUARVA_TEST_WORK:-} ]]; then
-    command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session is not installed"; exit 0; }
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/services"
-    printf '[D-BUS Service]\nName=com.quarva.VantorSplit\nExec=%s --automation-factory\n' "$(realpath "$program")" \
-        > "$work/services/com.quarva.VantorSplit.service"
-    cat > "$work/session.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=$work</listen>
-  <servicedir>$work/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-    # The splitters the bus starts take their settings from the daemon's environment.
-    export QUARVA_REGISTRY_DIR=$work/registry
-    "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed" >/dev/null
-    QUARVA_TEST_WORK=$work dbus-run-session --config-file="$work/session.conf" -- "$0" "$@"
-    exit $?
-fi
+# shellcheck source=private_bus.sh
+source "$(dirname "$0")/private_bus.sh"
+private_bus "$program" "$@"
 
-work=$QUARVA_TEST_WORK
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed" >/dev/null
 mkdir -p "$work/installed/Working" "$work/installed/Startup" "$work/src" "$work/out dir" "$work/joined"
 # A name with a blank, a quote and a leading '-'.
 source="$work/src/-it's five.bin"

@@ -293,7 +293,11 @@ void CVantorSplitDlg::AddTooltips() {
 
 void CVantorSplitDlg::InitDialog() {
     shown_ = true;
-    model_->OnInitDialog(true);
+    model_->OnInitDialog(false);
+    // The client gets the object only now: its Size, SourceFile and Destination would
+    // otherwise be overwritten by the start above.
+    if (proxy_) proxy_->Publish();
+    model_->CheckFolders();
     ShowView(model_->view());
 }
 

@@ -3,7 +3,7 @@
 
 #include "engine/tests/EngineTestUtil.h"
 
-#include <platform/testing/TestSupport.h>
+#include "QzipTestSupport.h"
 
 #include <filesystem>
 #include <functional>
@@ -11,30 +11,16 @@
 
 using quarva::engine::testutil::makeZip;
 using quarva::engine::testutil::RawEntry;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-namespace fs = std::filesystem;
+using namespace quarva::testing;
 
 namespace {
 
-class QzipCli : public quarva::testing::FolderTest {
+class QzipCli : public quarva::qzip::testing::QzipTest {
 protected:
-    void SetUp() override {
-        FolderTest::SetUp();
-        qzip = quarva::testing::buildDir() / "tools" / "qzip" / "qzip";
-        if (!fs::exists(qzip)) GTEST_SKIP() << "qzip not built at " << qzip;
-        fs::create_directories(dir() / "src" / "sub");
-        writeFile(dir() / "src" / "a.txt", "alpha\n");
-        writeFile(dir() / "src" / "sub" / "b.log", std::string(5000, 'b'));
-    }
-    int run(const std::string& args, std::string* out = nullptr) {
-        return runCommand("cd '" + dir().string() + "' && '" + qzip.string() + "' " + args, out);
-    }
     // The lines of a listing that do not depend on the format: header and rules.
     static std::string frame(const std::string& listing) {
         return listing.substr(0, listing.find('\n', listing.find('\n') + 1));
     }
-    fs::path qzip;
 };
 
 // True when `text` holds a run shaped like `shape`: '#' stands for any digit.
@@ -52,7 +38,7 @@ bool hasShape(const std::string& text, const std::string& shape) {
 }  // namespace
 
 TEST_F(QzipCli, OneListingLayoutForEveryFormatWithSlashesDatesAndTotals) {
-    if (!quarva::testing::haveTool("tar")) GTEST_SKIP() << "tar missing";
+    if (!haveTool("tar")) GTEST_SKIP() << "tar missing";
     std::string zipList, tarList, out;
     ASSERT_EQ(run("a t.zip -r -p src", &out), 0) << out;
     ASSERT_EQ(runCommand("cd '" + dir().string() + "' && tar -cf t.tar src"), 0);
@@ -97,12 +83,12 @@ TEST_F(QzipCli, OneListingLayoutForEveryFormatWithSlashesDatesAndTotals) {
 // The progress line appears on a terminal (a pseudo-terminal from script(1)) and
 // never in a pipe or with --quiet.
 TEST_F(QzipCli, ProgressLineOnlyOnATerminal) {
-    if (!quarva::testing::haveTool("script")) GTEST_SKIP() << "script (util-linux) missing";
+    if (!haveTool("script")) GTEST_SKIP() << "script (util-linux) missing";
     std::string out;
     writeFile(dir() / "src" / "big.bin", std::string(8 << 20, 'q'));
     ASSERT_EQ(run("a t.zip -r src --quiet", &out), 0) << out;
-    const std::string tty = "cd '" + dir().string() + "' && QZIP_PROGRESS_AFTER_MS=0 script -qec \"'" + qzip.string() +
-                            "' x t.zip -d out -o%s\" /dev/null";
+    const std::string tty = "cd '" + dir().string() + "' && QZIP_PROGRESS_AFTER_MS=0 script -qec \"'" +
+                            program().string() + "' x t.zip -d out -o%s\" /dev/null";
     char command[4096];
     std::snprintf(command, sizeof command, tty.c_str(), "");
     ASSERT_EQ(runCommand(command, &out), 0) << out;
@@ -119,7 +105,7 @@ TEST_F(QzipCli, ProgressLineOnlyOnATerminal) {
 // One archive for each kind of finding, the kind named in the JSON report and the
 // exit status: 0 clean, 1 warnings, 2 dangerous or damaged.
 TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
-    const bool haveTar = quarva::testing::haveTool("tar");
+    const bool haveTar = haveTool("tar");
     const auto zip = [&](std::vector<RawEntry> entries) {
         return [this, entries](const fs::path& p) { ASSERT_TRUE(makeZip(p, entries)); };
     };
@@ -147,9 +133,9 @@ TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
         {"utf8.tar", shell("touch \"$(printf 'bad\\377')\" && tar -cf \"$A\" bad* && rm bad*"), 1, "invalid-utf8",
          true},
         {"control.zip", zip({{"a\r\nb.txt", "1"}}), 1, "control-characters", false},
-        {"secret.zip", shell("'" + qzip.string() + "' a \"$A\" src/a.txt --password pw --aes --quiet"), 1, "encrypted",
-         false},
-        {"damaged.zip", shell("'" + qzip.string() + "' a \"$A\" src --quiet -r && truncate -s -30 \"$A\""), 2,
+        {"secret.zip", shell("'" + program().string() + "' a \"$A\" src/a.txt --password pw --aes --quiet"), 1,
+         "encrypted", false},
+        {"damaged.zip", shell("'" + program().string() + "' a \"$A\" src --quiet -r && truncate -s -30 \"$A\""), 2,
          "damaged", false},
         {"bomb.tgz", shell("truncate -s 3G huge && tar -cSzf \"$A\" huge && rm huge"), 2, "bomb", true},
         {"tarlink.tar", shell("ln -s /etc/shadow s && tar -cf \"$A\" s && rm s"), 2, "link-outside", true},

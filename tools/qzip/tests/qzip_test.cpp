@@ -1,6 +1,6 @@
 // The qzip tool as a user runs it: commands, exit statuses, output.
 
-#include <platform/testing/TestSupport.h>
+#include "QzipTestSupport.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,31 +11,47 @@
 #include <string>
 #include <vector>
 
-using quarva::testing::readFile;
-using quarva::testing::runCommand;
-using quarva::testing::writeFile;
-namespace fs = std::filesystem;
+using namespace quarva::testing;
 
 namespace {
 
-class Qzip : public quarva::testing::FolderTest {
-protected:
-    void SetUp() override {
-        FolderTest::SetUp();
-        qzip = quarva::testing::buildDir() / "tools" / "qzip" / "qzip";
-        if (!fs::exists(qzip)) GTEST_SKIP() << "qzip not built at " << qzip;
-        fs::create_directories(dir() / "src" / "sub");
-        writeFile(dir() / "src" / "a.txt", "alpha\n");
-        writeFile(dir() / "src" / "sub" / "b.log", std::string(5000, 'b'));
+using Qzip = quarva::qzip::testing::QzipTest;
+
+// Starts `qzip args...` from `folder` with its output discarded; returns the child.
+pid_t startQzip(const fs::path& qzip, const fs::path& folder, const std::vector<const char*>& args) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(folder.c_str()) != 0) ::_exit(99);
+        int devnull = ::open("/dev/null", O_WRONLY);
+        ::dup2(devnull, 1);
+        std::vector<char*> argv{const_cast<char*>("qzip")};
+        for (auto* a : args) argv.push_back(const_cast<char*>(a));
+        argv.push_back(nullptr);
+        ::execv(qzip.c_str(), argv.data());
+        ::_exit(98);
     }
-    int run(const std::string& args, std::string* out = nullptr) {
-        std::string o;
-        int rc = runCommand("cd '" + dir().string() + "' && '" + qzip.string() + "' " + args, &o);
-        if (out) *out = o;
-        return rc;
-    }
-    fs::path qzip;
-};
+    return pid;
+}
+
+std::vector<std::string> temporariesIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().rfind(".qz", 0) == 0) found.push_back(e.path().filename().string());
+    return found;
+}
+
+// Interrupts the child with `sig` once it writes its temporary; the exit status follows the signal.
+void interruptOnceWriting(pid_t pid, const fs::path& folder, int sig) {
+    ASSERT_GE(pid, 0);
+    for (int i = 0; i < 6000 && temporariesIn(folder).empty(); ++i) ::usleep(10000);
+    EXPECT_FALSE(temporariesIn(folder).empty());
+    ::kill(pid, sig);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    EXPECT_TRUE(temporariesIn(folder).empty());
+}
 
 }  // namespace
 
@@ -112,19 +128,13 @@ TEST_F(Qzip, FailuresAndOtherFormats) {
 }
 
 TEST_F(Qzip, ConvertSelfExtractorAndEncodeReachTheFormatLibrary) {
-    fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
-    if (!fs::exists(library)) GTEST_SKIP() << "format library not built at " << library;
-    const std::string env = "QUARVA_FORMATLIB='" + library.string() + "' ";
+    if (!fs::exists(library())) GTEST_SKIP() << "format library not built at " << library();
     std::string out;
     ASSERT_EQ(run("a t.zip -r src", &out), 0) << out;
-    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' convert t.zip t.tar", &out),
-              0)
-        << out;
-    ASSERT_EQ(runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' l t.tar", &out), 0) << out;
+    ASSERT_EQ(runWithLibrary("convert t.zip t.tar", &out), 0) << out;
+    ASSERT_EQ(runWithLibrary("l t.tar", &out), 0) << out;
     EXPECT_NE(out.find("b.log"), std::string::npos) << out;
-    ASSERT_EQ(
-        runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' encode t.zip t.uue uu", &out), 0)
-        << out;
+    ASSERT_EQ(runWithLibrary("encode t.zip t.uue uu", &out), 0) << out;
     EXPECT_EQ(readFile(dir() / "t.uue").rfind("begin ", 0), 0u);
     // Usage names the three commands.
     EXPECT_EQ(run("", &out), 2);
@@ -170,17 +180,6 @@ TEST_F(Qzip, TestReportsDamagedEndRecords) {
         << out;
 }
 
-namespace {
-
-std::vector<std::string> temporariesIn(const fs::path& folder) {
-    std::vector<std::string> found;
-    for (auto& e : fs::directory_iterator(folder))
-        if (e.path().filename().string().rfind(".qz", 0) == 0) found.push_back(e.path().filename().string());
-    return found;
-}
-
-}  // namespace
-
 TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
     std::string out;
     ASSERT_EQ(run("a t.zip src/a.txt", &out), 0) << out;
@@ -191,50 +190,16 @@ TEST_F(Qzip, InterruptsLeaveTheArchiveAndNoTemporary) {
     writeFile(dir() / "big.txt", text);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(sig);
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            if (::chdir(dir().c_str()) != 0) ::_exit(99);
-            int devnull = ::open("/dev/null", O_WRONLY);
-            ::dup2(devnull, 1);
-            ::execl(qzip.c_str(), "qzip", "a", "t.zip", "-9", "big.txt", static_cast<char*>(nullptr));
-            ::_exit(98);
-        }
         // Wait until the add writes its temporary, then interrupt it.
-        for (int i = 0; i < 6000 && temporariesIn(dir()).empty(); ++i) ::usleep(10000);
-        EXPECT_FALSE(temporariesIn(dir()).empty());
-        ::kill(pid, sig);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
-        EXPECT_TRUE(temporariesIn(dir()).empty());
+        interruptOnceWriting(startQzip(program(), dir(), {"a", "t.zip", "-9", "big.txt"}), dir(), sig);
         EXPECT_EQ(readFile(dir() / "t.zip"), before);
     }
     // The same for an archive of the format library's.
-    fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
-    if (fs::exists(library)) {
-        ::setenv("QUARVA_FORMATLIB", library.c_str(), 1);
+    if (fs::exists(library())) {
+        ScopedEnv withLibrary("QUARVA_FORMATLIB", library().string());
         ASSERT_EQ(run("a t.lzh src/a.txt", &out), 0) << out;
         const std::string lzh = readFile(dir() / "t.lzh");
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            if (::chdir(dir().c_str()) != 0) ::_exit(99);
-            int devnull = ::open("/dev/null", O_WRONLY);
-            ::dup2(devnull, 1);
-            ::execl(qzip.c_str(), "qzip", "a", "t.lzh", "big.txt", static_cast<char*>(nullptr));
-            ::_exit(98);
-        }
-        for (int i = 0; i < 6000 && temporariesIn(dir()).empty(); ++i) ::usleep(10000);
-        EXPECT_FALSE(temporariesIn(dir()).empty());
-        ::kill(pid, SIGINT);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ::unsetenv("QUARVA_FORMATLIB");
-        ASSERT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
-        EXPECT_TRUE(temporariesIn(dir()).empty());
+        interruptOnceWriting(startQzip(program(), dir(), {"a", "t.lzh", "big.txt"}), dir(), SIGINT);
         EXPECT_EQ(readFile(dir() / "t.lzh"), lzh);
     }
     // A temporary left by a killed writer goes with the next write to that folder.
@@ -255,13 +220,9 @@ TEST_F(Qzip, UnusableTemporaryFolderStopsWithItsReason) {
 // The content chooses between the zip engine and the format library: a compressed
 // tar under a misleading name, a zip under any name; what is neither is named.
 TEST_F(Qzip, ContentDecidesTheEngineAndNonZipsAreNamed) {
-    const fs::path library = quarva::testing::buildDir() / "formatlib" / "libqzip32.so";
-    if (!fs::exists(library)) GTEST_SKIP() << "format library not built";
-    if (!quarva::testing::haveTool("tar") || !quarva::testing::haveTool("xz")) GTEST_SKIP() << "tar or xz missing";
-    const std::string env = "QUARVA_FORMATLIB='" + library.string() + "' ";
-    auto qz = [&](const std::string& args, std::string* out) {
-        return runCommand("cd '" + dir().string() + "' && " + env + "'" + qzip.string() + "' " + args, out);
-    };
+    if (!fs::exists(library())) GTEST_SKIP() << "format library not built";
+    if (!haveTool("tar") || !haveTool("xz")) GTEST_SKIP() << "tar or xz missing";
+    auto qz = [&](const std::string& args, std::string* out) { return runWithLibrary(args, out); };
     std::string out;
     ASSERT_EQ(runCommand("cd '" + dir().string() + "' && tar -cf - src | xz -c > backup.tbz"), 0);
     fs::copy_file(dir() / "backup.tbz", dir() / "backup");
