@@ -33,6 +33,11 @@ CAddFilesDlg::CAddFilesDlg(wxWindow* parent, platform::Prompts& prompts, const S
     top->Add(buttons, 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(top);
     CentreOnParent();
+    // Return means "Add" unless the user moves on (a focused list would open on it).
+    Bind(wxEVT_INIT_DIALOG, [this, add](wxInitDialogEvent& event) {
+        event.Skip();
+        CallAfter([this, add] { (name_->IsEnabled() ? static_cast<wxWindow*>(name_) : add)->SetFocus(); });
+    });
     name_->Bind(wxEVT_TEXT, &CAddFilesDlg::onNameChanged, this);
     Bind(wxEVT_BUTTON, &CAddFilesDlg::onAdd, this, wxID_OK);
 }

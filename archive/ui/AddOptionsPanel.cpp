@@ -40,7 +40,7 @@ CAddOptionsPanel::CAddOptionsPanel(wxWindow* parent, bool fileDialogForm, bool l
     for (const auto& entry : spanning.entries) spanning_->Append(toWx(entry));
     spanning_->SetSelection(spanning.selected);
     spanning_->Enable(spanning.enabled);
-    labelled("M&ultiple disk spanning:", spanning_);
+    labelled("Multiple disk &spanning:", spanning_);
 
     sizer->AddSpacer(8);
     auto check = [&](const char* label) {
