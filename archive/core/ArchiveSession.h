@@ -47,7 +47,7 @@ public:
     IMainFrameActions& frame() { return frame_ ? *frame_ : quietFrame_; }
     bool hasFrame() const { return frame_ != nullptr; }
 
-    int& archiveKind() { return app.archiveKind; }
+    ArchiveKind& archiveKind() { return app.archiveKind; }
     std::string& activityLog() { return app.activityLog; }
     // A file the run wrote into the temporary folder, deleted when the program ends.
     void recordTemporaryFile(const std::string& path) { app.deletionList.append(path); }

@@ -67,11 +67,11 @@ private:
     template <typename Fn, typename Body>
     int call(const char* name, Body body) {
         formatlib::LoadedLibrary library(path_());
-        if (!library.loaded()) return kLibraryNotLoaded;
+        if (!library.loaded()) return code(OutcomeCode::LibraryNotLoaded);
         Fn fn = library.entry<Fn>(name);
-        if (!fn) return kLibraryNoEntryPoint;
+        if (!fn) return code(OutcomeCode::LibraryNoEntryPoint);
         body(fn);
-        return kLibraryOk;
+        return code(OutcomeCode::Ok);
     }
 
     std::function<std::filesystem::path()> path_;

@@ -3,7 +3,8 @@
 # reads what it shows from its trace (QUARVA_UI_TRACE): an archive opened from the
 # command line fills the tree and the list; a click on the "Size" header sorts by
 # size with the folders on top; Ctrl+A selects every row ("Selected N Object(s)");
-# Ctrl+Tab switches to the classic view and back; a long add cancelled from the
+# Ctrl+Tab switches to the classic view and back; Enter opens a folder and
+# Shift+Backspace goes up again; a long add cancelled from the
 # busy dialog leaves the archive as it was; files copied to the clipboard in one
 # window are pasted into another archive in a second window; a file dragged out of
 # the first window and dropped onto the second is added there.
@@ -113,6 +114,15 @@ wait_for '^list: 5 rows: ' "$mark"
 # archive opened in a second window. The tree is wider now: the list moved.
 sleep 0.5
 read -r x y _ <<<"$(last '^columns: ' | cut -d' ' -f2-)"
+# Enter on a folder row opens the folder; "&Up one level" (Shift+Backspace) comes back.
+mark=$(lines)
+xdotool mousemove $((x + 40)) $((y + 37)) click 1
+sleep 0.3
+xdotool key --clearmodifiers Return
+wait_for '^list: 1 rows: p\.bmp$' "$mark"
+mark=$(lines)
+xdotool key --clearmodifiers shift+BackSpace
+wait_for '^list: 5 rows: Pics docs ' "$mark"
 mark=$(lines)
 xdotool mousemove $((x + 40)) $((y + 60)) click 1
 xdotool key --clearmodifiers ctrl+a

@@ -12,6 +12,7 @@
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
 #include <wx/dataobj.h>
+#include <wx/choicdlg.h>
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
@@ -163,6 +164,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     Bind(wxEVT_MENU, &CMainFrame::onRecentArchive, this, cmd::toWindowId(cmd::kArchiveFirst),
          cmd::toWindowId(cmd::kArchiveLast));
     Bind(wxEVT_COMBOBOX, &CMainFrame::onFilterPicked, this, kFilterBoxId);
+    Bind(wxEVT_MENU, &CMainFrame::onViewer, this, cmd::kViewerFirst, cmd::kViewerLast);
     Bind(wxEVT_MENU_OPEN, &CMainFrame::onMenuOpen, this);
     Bind(wxEVT_TIMER, &CMainFrame::onClipboardTimer, this);
     clipboardTimer_.Start(1500);
@@ -250,19 +252,19 @@ void CMainFrame::buildToolbars() {
 
 // --- state and dispatch ---
 
-bool CMainFrame::classicView() const { return session_.app.flatView != 0; }
+bool CMainFrame::classicView() const { return session_.app.flatView; }
 
 CommandState CMainFrame::commandState() const {
     CommandState s;
     const auto& doc = session_.doc;
-    s.open = doc.open != 0;
+    s.open = doc.open;
     s.entries = session_.progress.state.entryCount;
     s.selected = list_ ? list_->selectedCount() : 0;
     s.kind = session_.app.archiveKind;
     s.extension = extensionOf(doc.archiveFileName.empty() ? doc.archivePath : doc.archiveFileName);
     s.sfxCapable = session_.flags.sfxCapable;
     s.modifiable = session_.flags.modifiable;
-    s.installer = doc.installer != 0;
+    s.installer = doc.installer;
     s.classicView = classicView();
     s.treeAtFirstRoot = !tree_ || tree_->atRoot();
     s.clipboardHasFiles = clipboardHasFiles_;
@@ -340,9 +342,9 @@ void CMainFrame::trace(const std::string& line) {
 
 // --- the window's parts ---
 
-void CMainFrame::showInState(int showState) {
-    if (showState == showstate::kMaximized) Maximize();
-    else if (showState == showstate::kMinimized) Iconize();
+void CMainFrame::showInState(ShowState showState) {
+    if (showState == ShowState::Maximized) Maximize();
+    else if (showState == ShowState::Minimized) Iconize();
     Show();
 }
 
@@ -353,14 +355,14 @@ WindowPlacement CMainFrame::placement() const {
     p.y = r.y;
     p.width = r.width;
     p.height = r.height;
-    p.mode = classicView() ? 0 : 1;
-    p.show = IsMaximized() ? showstate::kMaximized : IsIconized() ? showstate::kMinimized : showstate::kShow;
+    p.treeShown = !classicView();
+    p.show = IsMaximized() ? ShowState::Maximized : IsIconized() ? ShowState::Minimized : ShowState::Show;
     return p;
 }
 
 void CMainFrame::switchToClassic(bool force) {
     if (classicView() && !force) return;
-    session_.app.flatView = 1;
+    session_.app.flatView = true;
     if (splitter_->IsSplit()) splitter_->Unsplit(tree_);
     splitter_->lock(true);
     savedStyle_ = list_->listStyle();
@@ -375,7 +377,7 @@ void CMainFrame::switchToExplorer() {
     if (!classicView()) return;
     list_->clear();
     splitter_->lock(false);
-    session_.app.flatView = 0;
+    session_.app.flatView = false;
     int width = GetClientSize().GetWidth();
     tree_->Show();
     if (!splitter_->IsSplit()) splitter_->SplitVertically(tree_, list_, std::max(10, width / 3));
@@ -476,6 +478,52 @@ void CMainFrame::dragOut() {
     trace(std::string("drag ended: ") + (result == wxDragCopy ? "copied" : "refused"));
 }
 
+void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
+    if (!session_.doc.open) return;
+    wxMenu menu;
+    auto add = [&menu](int id) {
+        const CommandEntry* entry = findCommand(id);
+        if (entry) menu.Append(id, wx(entry->text), wx(entry->prompt));
+    };
+    menuApps_.clear();
+    if (onItem) {
+        std::vector<std::size_t> rows = list_->selectedRows();
+        if (rows.size() == 1 && !list_->model().row(rows.front()).isFolder()) {
+            // The file type's applications, numbered from 120; "&Open" without any.
+            const CZipFileInfo* file = list_->model().row(rows.front()).file;
+            for (const DesktopApp& app : applicationsFor(extensionOf(file->name), 20)) {
+                menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + wx(app.name));
+                menuApps_.push_back(app.id);
+            }
+            if (menuApps_.empty()) menu.Append(cmd::kViewerFirst + 1, "&Open");
+            if (wxGetKeyState(WXK_SHIFT)) menu.Append(cmd::kOpenWith, "Op&en With...");
+            menu.AppendSeparator();
+        }
+        for (int id : {cmd::View, cmd::Extract, cmd::TestSelected, cmd::Delete, cmd::Copy}) add(id);
+    } else {
+        for (int id : {cmd::Add, cmd::Extract, cmd::Paste, cmd::SelectAll, cmd::InvertSelection, cmd::Refresh}) add(id);
+    }
+    list_->PopupMenu(&menu, where);
+}
+
+void CMainFrame::onViewer(wxCommandEvent& event) {
+    int id = event.GetId();
+    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
+    if (paths.size() != 1) return;
+    const std::string& path = paths.front();
+    if (id == cmd::kOpenWith) {
+        std::vector<DesktopApp> apps = allApplications();
+        wxArrayString names;
+        for (const auto& app : apps) names.Add(wx(app.name));
+        int chosen = wxGetSingleChoiceIndex("Open " + wx(fileNamePart(path)) + " with", text::kCaption, names, 0, this);
+        if (chosen >= 0) launchApplication(apps[static_cast<std::size_t>(chosen)].id, path);
+        return;
+    }
+    std::size_t index = static_cast<std::size_t>(id - cmd::kViewerFirst - 1);
+    if (index < menuApps_.size() && launchApplication(menuApps_[index], path)) return;
+    if (!openWithDesktop(path)) launch({"xdg-open", path});
+}
+
 void CMainFrame::dropFiles(const std::vector<std::string>& paths) {
     trace("dropped: " + std::to_string(paths.size()));
     DropPlan plan = planDrop(paths, session_.app.archiveKind, [](const std::string& p) {
@@ -566,9 +614,9 @@ void CMainFrame::removeFromRecentMenu(const std::string& path) {
     rebuildRecentTable();
 }
 
-void CMainFrame::showWindow(int showState) {
-    if (showState == showstate::kMaximized) Maximize();
-    else if (showState == showstate::kMinimized) Iconize();
+void CMainFrame::showWindow(ShowState showState) {
+    if (showState == ShowState::Maximized) Maximize();
+    else if (showState == ShowState::Minimized) Iconize();
     Show();
 }
 
@@ -591,7 +639,7 @@ void CMainFrame::onOpenArchive() {
     if (extensionOf(path) == "exe") {
         int count = 0;
         int status = session_.doc.wrapper().library().fileCount(path, count);
-        if (status == kLibraryOk && count < 1) {
+        if (status == OutcomeCode::Ok && count < 1) {
             session_.prompts.message(kNotSelfExtracting, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
             return;
         }
@@ -615,7 +663,7 @@ void CMainFrame::onNewArchive() {
     if (!session_.doc.createArchive(path, fileNamePart(path))) return;
     clearViews();
     showArchiveTree();
-    if (extensionOf(path) == "cab") session_.app.archiveKind = 3;
+    if (extensionOf(path) == "cab") session_.app.archiveKind = ArchiveKind::Cab;
     onAdd();
 }
 

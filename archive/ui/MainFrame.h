@@ -49,8 +49,8 @@ public:
     void switchToClassic(bool force = false);
     void switchToExplorer();
     bool classicView() const;
-    // Shows the window in a saved show state (3 maximised, 2 minimised, otherwise normal).
-    void showInState(int showState);
+    // Shows the window in a saved show state (maximised, minimised, otherwise normal).
+    void showInState(ShowState showState);
     // The restored placement as the configuration command saves it.
     WindowPlacement placement() const;
     CommandState commandState() const;
@@ -62,6 +62,8 @@ public:
     void selectionChanged();
     void activateRow(const FileListRow& row);
     void dragOut();
+    // The list's context menu: on an item or on the background.
+    void showListMenu(bool onItem, const wxPoint& where);
     bool draggingOut() const { return draggingOut_; }
     // Files dropped from the file manager (see CInterfaceDropTarget).
     void dropFiles(const std::vector<std::string>& paths);
@@ -77,7 +79,7 @@ public:
     void addToRecentMenu(const std::string& path) override;
     void removeFromRecentMenu(const std::string& path) override;
     void showActivityLog() override;
-    void showWindow(int showState) override;
+    void showWindow(ShowState showState) override;
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override;
     void startExtractCommand() override;
     bool hasNewDiskDialog() const override { return true; }
@@ -176,6 +178,7 @@ private:
     void onFilterPicked(wxCommandEvent& event);
     void onMenuOpen(wxMenuEvent& event);
     void onClipboardTimer(wxTimerEvent& event);
+    void onViewer(wxCommandEvent& event);
     void rebuildRecentTable();
     void notAvailable(const char* commandText);
     void checkClipboard();
@@ -203,6 +206,7 @@ private:
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
     bool draggingOut_ = false;
+    std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
 };
 

@@ -15,6 +15,7 @@
 #include "archive/core/ArchiveSession.h"
 #include "archive/core/CommandLineActions.h"
 #include "archive/core/CoreTexts.h"
+#include "archive/core/OutcomeCode.h"
 #include "archive/core/PathText.h"
 #include "archive/ui/AddFilesDlg.h"
 #include "archive/ui/DeleteDlg.h"
@@ -39,7 +40,6 @@ namespace quarva::archive::ui {
 
 namespace {
 
-constexpr std::uint16_t kUserAborted = 190;
 constexpr char kProgressTitle[] = "Quarva Zip";
 constexpr char kMoveToTrash[] = "Are you sure you want to move \"%s\" to the Trash?";
 constexpr char kReplaceExisting[] = "A file named \"%s\" already exists.\nDo you want to replace it?";
@@ -50,7 +50,7 @@ std::string withName(const char* pattern, const std::string& value) {
     return out;
 }
 
-bool isLibraryArchive(CArchiveSession& session) { return session.archiveKind() != kind::kZip; }
+bool isLibraryArchive(CArchiveSession& session) { return session.archiveKind() != ArchiveKind::Zip; }
 
 std::string folderWithSlash(const std::string& folder) {
     return folder.empty() || folder.ends_with('/') ? folder : folder + "/";
@@ -165,7 +165,7 @@ void CMainFrame::runAddDialog() {
                                                    wildcardMask(dialog.wildcardText(), library));
     else status = session_.doc.wrapper().addFiles(options, dialog.paths());
     trace("add finished: " + std::to_string(status));
-    if (status != kUserAborted) refreshAfterChange();
+    if (status != OutcomeCode::UserAborted) refreshAfterChange();
 }
 
 void CMainFrame::runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files) {
@@ -194,9 +194,10 @@ void CMainFrame::runAddFromLists(const std::vector<std::string>& folders, const 
     AddOptions options = addOptionsFrom(chosen, session_.flags.removable);
     session_.progress.state.kind = OperationKind::Add;
     std::uint16_t status = session_.doc.wrapper().addFiles(options, files);
-    if (status != kUserAborted && !folders.empty()) status = session_.doc.wrapper().addFolders(options, folders, "*");
+    if (status != OutcomeCode::UserAborted && !folders.empty())
+        status = session_.doc.wrapper().addFolders(options, folders, "*");
     trace("add finished: " + std::to_string(status));
-    if (status != kUserAborted) refreshAfterChange();
+    if (status != OutcomeCode::UserAborted) refreshAfterChange();
 }
 
 // --- extracting, testing, deleting ---
@@ -264,7 +265,7 @@ void CMainFrame::onDelete() {
         SelectionLists lists = listSelection();
         if (lists.files.empty() && lists.folders.empty()) return;
         status = session_.doc.wrapper().deleteFiles(lists.files);
-        if (status != kUserAborted) status = session_.doc.wrapper().deleteByWildcard(lists.folders, "*");
+        if (status != OutcomeCode::UserAborted) status = session_.doc.wrapper().deleteByWildcard(lists.folders, "*");
     } else {
         // The filter at every depth of the archive.
         status = session_.doc.wrapper().deleteFiles({chosen.filter, "*\\" + chosen.filter});
@@ -297,11 +298,11 @@ void CMainFrame::runConversion(const std::string& source, const std::string& tar
         CLibraryMessages window(session_.progress);
         status = call(window.window());
     }
-    if (status == kLibraryNotLoaded) {
+    if (status == OutcomeCode::LibraryNotLoaded) {
         session_.prompts.message(text::kDllNotLoaded, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
         return;
     }
-    if (status == kLibraryNoEntryPoint) {
+    if (status == OutcomeCode::LibraryNoEntryPoint) {
         session_.prompts.message(text::kProcNotFound, text::kCaption, platform::Buttons::Ok, platform::Icon::Stop);
         return;
     }
