@@ -26,6 +26,18 @@ public:
     virtual int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) = 0;
     virtual int arcToSfx(const std::string& archive, const std::string& output, const std::string& systemFolder,
                          platform::WindowHandle window) = 0;
+    // Conversion to another format (the codes of the Save As types) and UU/XX
+    // encoding; a library without them answers LibraryNoEntryPoint.
+    virtual int arcToArc(const std::string& source, const std::string& target, int formatCode,
+                         platform::WindowHandle window) {
+        (void)source, (void)target, (void)formatCode, (void)window;
+        return code(OutcomeCode::LibraryNoEntryPoint);
+    }
+    virtual int encode(const std::string& source, const std::string& target, int method, bool writeTable,
+                       platform::WindowHandle window) {
+        (void)source, (void)target, (void)method, (void)writeTable, (void)window;
+        return code(OutcomeCode::LibraryNoEntryPoint);
+    }
     // `count` is the library's answer (below 1: no archive).
     virtual int fileCount(const std::string& archive, int& count) = 0;
     virtual int abort() = 0;

@@ -171,15 +171,15 @@ trace=$work/trace2.txt
 wait_for '^dropped: 1$' "$mark"
 question=""
 for _ in $(seq 1 50); do
-    question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
     [[ -n $question ]] && break
     sleep 0.2
 done
-[[ -n $question ]] || fail "the add question did not appear for the dropped file"
+[[ -n $question ]] || fail "the add dialog did not appear for the dropped file"
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 sleep 0.5
 xdotool key --clearmodifiers Return
-wait_for '^add finished$' "$mark"
+wait_for '^add finished' "$mark"
 contents=$(unzip -Z1 "$work/other.zip")
 grep -qxF large.bin <<<"$contents" || fail "the dropped file is not in the archive: $contents"
 grep -qxF medium.txt <<<"$contents" && fail "more than the dragged file was added: $contents"
@@ -190,16 +190,25 @@ sleep 3
 mark=$(lines)
 xdotool key --clearmodifiers ctrl+v
 wait_for '^pasted: 5$' "$mark"
-question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | head -1)
-[[ -n $question ]] || fail "the add question did not appear for the pasted files"
+question=""
+for _ in $(seq 1 50); do
+    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
+    [[ -n $question ]] && break
+    sleep 0.2
+done
+[[ -n $question ]] || fail "the add dialog did not appear for the pasted files"
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 sleep 0.5
+# "Save full path info" keeps the folders' names (as full paths; the dropped
+# large.bin at the root is then there a second time).
+xdotool key --clearmodifiers alt+u
+sleep 0.3
 xdotool key --clearmodifiers Return
-wait_for '^add finished$' "$mark"
-wait_for '^pane 1: Total 7 Files,' "$mark"
+wait_for '^add finished' "$mark"
+wait_for '^pane 1: Total 8 Files,' "$mark"
 contents=$(unzip -Z1 "$work/other.zip")
 for name in other.txt medium.txt "small one.txt" large.bin docs/a.txt docs/b.txt Pics/p.bmp; do
-    grep -qxF "$name" <<<"$contents" || fail "the pasted archive lacks $name: $contents"
+    grep -qE "(^|/)$name\$" <<<"$contents" || fail "the pasted archive lacks $name: $contents"
 done
 kill "$pid2"; wait "$pid2" 2>/dev/null || true
 trace=$work/trace.txt
@@ -213,15 +222,15 @@ printf '%s\r\n%s\r\n' "$work/test.zip" "$work/big.bin" > "$work/add.lst"
 : > "$work/trace.txt"
 "$program" /addX "$work/add.lst" > "$work/out.txt" 2>&1 &
 pid=$!
-# The archive opens first; then the question is the only window with the bare caption.
+# The archive opens first; then the add dialog asks for the options.
 wait_for '^pane 0: Completed\.\.\.$'
 question=""
 for _ in $(seq 1 100); do
-    question=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
     [[ -n $question ]] && break
     sleep 0.2
 done
-[[ -n $question ]] || fail "the add question did not appear"
+[[ -n $question ]] || fail "the add dialog did not appear"
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 sleep 0.5
 xdotool key --clearmodifiers Return
@@ -238,7 +247,7 @@ xdotool windowfocus --sync "$busy" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 # "User Aborted" with the offer of the log: "No".
 for _ in $(seq 1 100); do
-    grep -q '^add finished$' "$work/trace.txt" && break
+    grep -q '^add finished' "$work/trace.txt" && break
     box=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
     if [[ -n $box ]]; then
         xdotool windowfocus --sync "$box" 2>/dev/null || true
@@ -246,7 +255,7 @@ for _ in $(seq 1 100); do
     fi
     sleep 0.3
 done
-wait_for '^add finished$'
+wait_for '^add finished'
 after=$(md5sum < "$work/test.zip")
 [[ $before == "$after" ]] || fail "the archive changed although the add was cancelled"
 if ls "$work/tmp" "$work" | grep -qi '\.tmp$'; then fail "a temporary file was left behind"; fi

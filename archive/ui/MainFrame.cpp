@@ -69,7 +69,6 @@ constexpr char kComponentsMissing[] = "One or more of the components not found";
 constexpr char kProductPage[] = "https://www.quarva.software/zip";
 constexpr char kWebSite[] = "https://www.quarva.software/";
 constexpr char kPromptsOnly[] = "";
-constexpr char kAddQuestion[] = "Add %s item(s) to ";
 
 std::string formatted(const char* pattern, const std::string& value) {
     std::string out = pattern;
@@ -191,12 +190,12 @@ void CMainFrame::buildMenus() {
                 history_ = std::make_unique<wxFileHistory>(CRecentFileList::kSize, cmd::toWindowId(cmd::kArchiveFirst));
                 history_->UseMenu(items);
             }
-            wxString label = wx(entry.text);
-            if (*entry.keys) label += "\t" + wx(entry.keys);
+            wxString label = toWx(entry.text);
+            if (*entry.keys) label += "\t" + toWx(entry.keys);
             wxItemKind kind = entry.mark == Mark::Radio   ? wxITEM_RADIO
                               : entry.mark == Mark::Check ? wxITEM_CHECK
                                                           : wxITEM_NORMAL;
-            items->Append(entry.id, label, wx(entry.prompt), kind);
+            items->Append(entry.id, label, toWx(entry.prompt), kind);
         }
         if (menu == Menu::File) file = items;
         bar->Append(items, menuTitle(menu));
@@ -205,14 +204,14 @@ void CMainFrame::buildMenus() {
     (void)file;
     // The registry's list, newest first, becomes the menu's list.
     const auto& recent = session_.app.recentFiles.entries();
-    for (auto it = recent.rbegin(); it != recent.rend(); ++it) history_->AddFileToHistory(wx(*it));
+    for (auto it = recent.rbegin(); it != recent.rend(); ++it) history_->AddFileToHistory(toWx(*it));
     rebuildRecentTable();
 }
 
 void CMainFrame::rebuildRecentTable() {
     archivesByCommand_.clear();
     for (size_t i = 0; i < history_->GetCount(); ++i)
-        archivesByCommand_[cmd::kArchiveFirst + static_cast<int>(i)] = utf8(history_->GetHistoryFile(i));
+        archivesByCommand_[cmd::kArchiveFirst + static_cast<int>(i)] = fromWx(history_->GetHistoryFile(i));
 }
 
 void CMainFrame::buildToolbars() {
@@ -240,7 +239,7 @@ void CMainFrame::buildToolbars() {
     auto* label = new wxStaticText(secondBar_, kFilterLabelId, "Filter:");
     secondBar_->AddControl(label);
     wxArrayString entries;
-    for (const auto& text : session_.progress.state.filterEntries) entries.Add(wx(text));
+    for (const auto& text : session_.progress.state.filterEntries) entries.Add(toWx(text));
     filterBox_ =
         new wxComboBox(secondBar_, kFilterBoxId, "*.*", wxDefaultPosition, wxSize(150, -1), entries, wxCB_DROPDOWN);
     filterBox_->SetSelection(0);
@@ -305,7 +304,7 @@ void CMainFrame::onToggleView(wxCommandEvent&) {
 
 void CMainFrame::onFilterPicked(wxCommandEvent&) {
     if (!session_.doc.open) return;
-    session_.applyFilter(utf8(filterBox_->GetValue()));
+    session_.applyFilter(fromWx(filterBox_->GetValue()));
 }
 
 void CMainFrame::onMenuOpen(wxMenuEvent& event) {
@@ -342,20 +341,20 @@ void CMainFrame::trace(const std::string& line) {
 // --- IMainFrameActions ---
 
 void CMainFrame::setStatusText(const std::string& pane0) {
-    GetStatusBar()->SetStatusText(wx(pane0), 0);
+    GetStatusBar()->SetStatusText(toWx(pane0), 0);
     trace("pane 0: " + pane0);
 }
 
 void CMainFrame::refreshTotals() {
     const auto& state = session_.progress.state;
     std::string text = totalsText(state.entryCount, state.totalSize);
-    GetStatusBar()->SetStatusText(wx(text), 1);
+    GetStatusBar()->SetStatusText(toWx(text), 1);
     trace("pane 1: " + text);
 }
 
 void CMainFrame::setTitle(const std::string& title) {
     std::string shown = title;
-    SetTitle(wx(shown));
+    SetTitle(toWx(shown));
     trace("title: " + shown);
 }
 
@@ -366,7 +365,7 @@ void CMainFrame::enableFilterBox(bool enabled) {
 }
 
 void CMainFrame::addFilterEntry(const std::string& text) {
-    if (filterBox_->FindString(wx(text), true) == wxNOT_FOUND) filterBox_->Append(wx(text));
+    if (filterBox_->FindString(toWx(text), true) == wxNOT_FOUND) filterBox_->Append(toWx(text));
 }
 
 void CMainFrame::showArchiveTree() {
@@ -393,31 +392,18 @@ void CMainFrame::clearViews() {
 }
 
 void CMainFrame::addToRecentMenu(const std::string& path) {
-    history_->AddFileToHistory(wx(path));
+    history_->AddFileToHistory(toWx(path));
     rebuildRecentTable();
 }
 
 void CMainFrame::removeFromRecentMenu(const std::string& path) {
     for (size_t i = 0; i < history_->GetCount(); ++i) {
-        if (utf8(history_->GetHistoryFile(i)) == path) {
+        if (fromWx(history_->GetHistoryFile(i)) == path) {
             history_->RemoveFileFromHistory(i);
             break;
         }
     }
     rebuildRecentTable();
-}
-
-void CMainFrame::showActivityLog() {
-    wxDialog dialog(this, wxID_ANY, "Activity Log", wxDefaultPosition, wxSize(560, 380),
-                    wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
-    std::string log = session_.app.activityLog;
-    auto* textCtrl = new wxTextCtrl(&dialog, wxID_ANY, wx(log), wxDefaultPosition, wxDefaultSize,
-                                    wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL);
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(textCtrl, 1, wxEXPAND | wxALL, 8);
-    sizer->Add(dialog.CreateButtonSizer(wxOK), 0, wxEXPAND | wxALL, 8);
-    dialog.SetSizer(sizer);
-    dialog.ShowModal();
 }
 
 void CMainFrame::showWindow(ShowState showState) {
@@ -426,52 +412,15 @@ void CMainFrame::showWindow(ShowState showState) {
     Show();
 }
 
-void CMainFrame::startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) {
-    // Until this build has the Add dialog, the items go in with the unattended
-    // add's options (add and replace, level 5, subfolders, names below the folder
-    // that holds them) once the user agrees.
-    auto& doc = session_.doc;
-    if (!doc.open || doc.archivePath.empty()) {
-        notAvailable("&Add");
-        return;
-    }
-    if (folders.empty() && files.empty()) {
-        notAvailable("&Add");
-        return;
-    }
-    std::string question = formatted(kAddQuestion, std::to_string(folders.size() + files.size())) + doc.archivePath;
-    if (session_.prompts.message(question, text::kCaption, platform::Buttons::YesNo, platform::Icon::Question) !=
-        platform::Answer::Yes)
-        return;
-    fs::path list = fs::path(session_.progress.state.tempFolder) /
-                    ("add-" + std::to_string(::getpid()) + "-" + std::to_string(++addLists_) + ".lst");
-    {
-        std::ofstream out(list, std::ios::binary | std::ios::trunc);
-        out << doc.archivePath << "\r\n";
-        for (const auto& item : files) out << item << "\r\n";
-        for (const auto& item : folders) out << item << "\r\n";
-    }
-    std::string archive = doc.archivePath;
-    session_.progress.state.kind = OperationKind::Add;
-    actions::unattendedAdd(session_, list.string());
-    std::error_code ec;
-    fs::remove(list, ec);
-    // The archive is listed again: what the add wrote (or left unchanged) shows.
-    if (fs::exists(archive, ec)) session_.refresh();
-    trace("add finished");
-}
-
-void CMainFrame::startExtractCommand() { notAvailable("&Extract"); }
-
 // --- commands ---
 
 void CMainFrame::openPath(const std::string& path) { session_.openWithBusyDialog(path); }
 
 void CMainFrame::onOpenArchive() {
-    wxString folder = session_.app.archivesFolder.empty() ? wxString() : wx(session_.app.archivesFolder.string());
+    wxString folder = session_.app.archivesFolder.empty() ? wxString() : toWx(session_.app.archivesFolder.string());
     wxFileDialog dialog(this, "Open Archive", folder, wxEmptyString, kOpenFilter, wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK) return;
-    std::string path = utf8(dialog.GetPath());
+    std::string path = fromWx(dialog.GetPath());
     std::error_code ec;
     if (!fs::exists(path, ec)) {
         auto answer = session_.prompts.message(formatted(kCannotOpenCreate, path), text::kCaption,
@@ -491,10 +440,10 @@ void CMainFrame::onOpenArchive() {
 }
 
 void CMainFrame::onNewArchive() {
-    wxString folder = session_.app.archivesFolder.empty() ? wxString() : wx(session_.app.archivesFolder.string());
+    wxString folder = session_.app.archivesFolder.empty() ? wxString() : toWx(session_.app.archivesFolder.string());
     wxFileDialog dialog(this, "New Archive", folder, wxEmptyString, kNewFilter, wxFD_SAVE);
     if (dialog.ShowModal() != wxID_OK) return;
-    std::string path = utf8(dialog.GetPath());
+    std::string path = fromWx(dialog.GetPath());
     if (extensionOf(path).empty()) path += ".zip";
     std::error_code ec;
     if (fs::exists(path, ec)) {
@@ -600,19 +549,13 @@ void CMainFrame::onHelp() {
     }
     if (!help_) {
         help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
-        help_->AddBook(wxFileName(wx(book.string())));
+        help_->AddBook(wxFileName(toWx(book.string())));
     }
     help_->DisplayContents();
 }
 
-void CMainFrame::onSaveAs() { notAvailable("&Save As"); }
 void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
-void CMainFrame::onMoveArchive() { notAvailable("&Move Archive"); }
-void CMainFrame::onCopyArchive() { notAvailable("Cop&y Archive"); }
-void CMainFrame::onRenameArchive() { notAvailable("R&ename Archive"); }
-void CMainFrame::onDeleteArchive() { notAvailable("&Delete Archive"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
-void CMainFrame::onDelete() { notAvailable("&Delete"); }
 void CMainFrame::onExtract() { startExtractCommand(); }
 void CMainFrame::onView() {
     // The selected files are extracted into the private temporary folder and opened
@@ -623,15 +566,9 @@ void CMainFrame::onView() {
         if (fs::is_regular_file(path, ec) && !openWithDesktop(path)) launch({"xdg-open", path});
     }
 }
-void CMainFrame::onMakeExe() { notAvailable("Ma&ke .EXE"); }
-void CMainFrame::onEncodeArchive() { notAvailable("Enc&ode Archive"); }
-void CMainFrame::onComment() { notAvailable("&Comment"); }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFixZip() { notAvailable("&Fix Zip"); }
-void CMainFrame::onTestSelected() { notAvailable("Te&st Selected item(s)"); }
 void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
-void CMainFrame::onPassword() { notAvailable("&Password"); }
 void CMainFrame::onHideInTray() { notAvailable("&Hide in Tray"); }
 void CMainFrame::onCheckForUpdates() { notAvailable("Check for &Updates"); }
 

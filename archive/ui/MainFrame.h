@@ -5,7 +5,9 @@
 // handler, asks the command table whether each is enabled, and is the main window
 // the archive logic talks to.
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -18,8 +20,10 @@
 #include "archive/commands/OperationState.h"
 #include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
+#include "platform/WindowMessages.h"
 
 class wxComboBox;
+class wxDialog;
 class wxFileHistory;
 class wxToolBar;
 class wxHtmlHelpController;
@@ -78,6 +82,8 @@ public:
     void showWindow(ShowState showState) override;
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override;
     void startExtractCommand() override;
+    bool hasNewDiskDialog() const override { return true; }
+    std::optional<bool> askNewDisk(int disk) override;
 
     // --- ICommandHandlers ---
     void onNewArchive() override;
@@ -143,6 +149,26 @@ public:
     void onAlwaysOnTop() override;
 
 private:
+    // --- the dialogs' side of the commands (MainFrameDialogs.cpp) ---
+    // Shows a dialog modally; the trace names it (by `title`, else its own) once it stands.
+    int showDialog(wxDialog& dialog, std::string title = {});
+    void runAddDialog();
+    void runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files);
+    // "&Password..." of the add dialogs: the engine's password, typed twice.
+    void askAddPassword();
+    // The list view's selection as file and folder lists of entry names.
+    SelectionLists listSelection() const;
+    // The folder chooser of copy and move; "" after "Cancel".
+    std::string chooseFolder(const std::string& title);
+    // The desktop's copy or move of a file, with progress; false when it did not
+    // happen (the error was shown).
+    bool transferFile(bool move, const std::string& source, const std::string& target);
+    void refreshAfterChange();
+    // "Converting..." around a format-library call; then its outcome messages.
+    void runConversion(const std::string& source, const std::string& target,
+                       const std::function<int(platform::WindowHandle)>& call);
+    void showText(const std::string& text, const std::string& title);
+
     void buildMenus();
     void buildToolbars();
     void onCommand(wxCommandEvent& event);
@@ -180,7 +206,6 @@ private:
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
     bool draggingOut_ = false;
-    int addLists_ = 0;
     std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
 };

@@ -54,13 +54,13 @@ void CMainFrame::onMyComputer() {
 void CMainFrame::onPrint() {
     // The list as a table, through the desktop's print dialog (which also prints to PDF).
     const CFileListModel& model = list_->model();
-    wxString html = "<html><body><h3>" + wxString(wx(session_.doc.archivePath)).Trim() +
+    wxString html = "<html><body><h3>" + wxString(toWx(session_.doc.archivePath)).Trim() +
                     "</h3><table border=1 cellspacing=0 cellpadding=2><tr>";
     for (const char* title : kColumnTitles) html += wxString("<th>") + title + "</th>";
     html += "</tr>";
     auto escape = [](const std::string& text) {
         wxString out;
-        for (wxUniChar c : wx(text)) {
+        for (wxUniChar c : toWx(text)) {
             if (c == '<') out += "&lt;";
             else if (c == '>') out += "&gt;";
             else if (c == '&') out += "&amp;";

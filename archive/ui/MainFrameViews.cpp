@@ -104,8 +104,8 @@ void CMainFrame::selectionChanged() { writeSelectedCount(); }
 
 void CMainFrame::writeSelectedCount() {
     std::string text = selectedText(list_ ? list_->selectedCount() : 0);
-    if (utf8(GetStatusBar()->GetStatusText(2)) == text) return;
-    GetStatusBar()->SetStatusText(wx(text), 2);
+    if (fromWx(GetStatusBar()->GetStatusText(2)) == text) return;
+    GetStatusBar()->SetStatusText(toWx(text), 2);
     trace("pane 2: " + text);
 }
 
@@ -161,7 +161,7 @@ void CMainFrame::dragOut() {
     std::vector<std::string> paths = extractSelectionToTemp(OperationKind::DragOut);
     if (paths.empty()) return;
     wxFileDataObject data;
-    for (const auto& p : paths) data.AddFile(wx(p));
+    for (const auto& p : paths) data.AddFile(toWx(p));
     wxDropSource source(data, list_);
     draggingOut_ = true;
     trace("drag out: " + std::to_string(paths.size()));
@@ -175,7 +175,7 @@ void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
     wxMenu menu;
     auto add = [&menu](int id) {
         const CommandEntry* entry = findCommand(id);
-        if (entry) menu.Append(id, wx(entry->text), wx(entry->prompt));
+        if (entry) menu.Append(id, toWx(entry->text), toWx(entry->prompt));
     };
     menuApps_.clear();
     if (onItem) {
@@ -184,7 +184,7 @@ void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
             // The file type's applications, numbered from 120; "&Open" without any.
             const CZipFileInfo* file = list_->model().row(rows.front()).file;
             for (const DesktopApp& app : applicationsFor(extensionOf(file->name), 20)) {
-                menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + wx(app.name));
+                menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + toWx(app.name));
                 menuApps_.push_back(app.id);
             }
             if (menuApps_.empty()) menu.Append(cmd::kViewerFirst + 1, "&Open");
@@ -206,8 +206,9 @@ void CMainFrame::onViewer(wxCommandEvent& event) {
     if (id == cmd::kOpenWith) {
         std::vector<DesktopApp> apps = allApplications();
         wxArrayString names;
-        for (const auto& app : apps) names.Add(wx(app.name));
-        int chosen = wxGetSingleChoiceIndex("Open " + wx(fileNamePart(path)) + " with", text::kCaption, names, 0, this);
+        for (const auto& app : apps) names.Add(toWx(app.name));
+        int chosen =
+            wxGetSingleChoiceIndex("Open " + toWx(fileNamePart(path)) + " with", text::kCaption, names, 0, this);
         if (chosen >= 0) launchApplication(apps[static_cast<std::size_t>(chosen)].id, path);
         return;
     }
@@ -248,7 +249,7 @@ void CMainFrame::onCopy() {
     std::string gnome = "copy";
     std::string plain;
     for (const auto& p : paths) {
-        files->AddFile(wx(p));
+        files->AddFile(toWx(p));
         gnome += "\n" + fileUri(p);
         plain += (plain.empty() ? "" : "\n") + p;
     }
@@ -256,7 +257,7 @@ void CMainFrame::onCopy() {
     auto* copied = new wxCustomDataObject(wxDataFormat("x-special/gnome-copied-files"));
     copied->SetData(gnome.size(), gnome.data());
     all->Add(copied);
-    all->Add(new wxTextDataObject(wx(plain)));
+    all->Add(new wxTextDataObject(toWx(plain)));
     if (wxTheClipboard->Open()) {
         wxTheClipboard->SetData(all);
         wxTheClipboard->Close();

@@ -113,7 +113,7 @@ void CQuarvaZipView::refill() {
         DeleteAllItems();
         for (std::size_t row = 0; row < model_.size(); ++row) {
             long item = static_cast<long>(row);
-            InsertItem(item, wx(model_.text(row, kColName)), OnGetItemImage(item));
+            InsertItem(item, toWx(model_.text(row, kColName)), OnGetItemImage(item));
         }
         Thaw();
     }

@@ -1,5 +1,5 @@
 #pragma once
-// Texts between the core (UTF-8 std::string) and wxWidgets.
+// UTF-8 strings of the logic to and from the texts of wx controls.
 
 #include <string>
 
@@ -7,7 +7,7 @@
 
 namespace quarva::archive::ui {
 
-inline wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
-inline std::string utf8(const wxString& text) { return std::string(text.utf8_str()); }
+inline wxString toWx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
+inline std::string fromWx(const wxString& text) { return std::string(text.utf8_str()); }
 
 }  // namespace quarva::archive::ui
