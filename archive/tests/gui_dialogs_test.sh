@@ -206,6 +206,14 @@ open_dialog alt+s 'Test Results'
 xdotool key Escape
 open_dialog alt+l 'View Last Activity Log'
 xdotool key Escape
+# The selected entry's properties from the list's menu.
+click_row 0
+main
+xdotool key --clearmodifiers shift+F10; sleep 0.6; xdotool key r
+wait_for '^dialog: Properties$'
+window Properties
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Properties.png"
+xdotool key Escape
 # Comments and password from their menus.
 main
 xdotool key --clearmodifiers alt+a; sleep 0.5; xdotool key c

@@ -5,6 +5,7 @@
 #include <wx/artprov.h>
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
+#include <wx/image.h>
 #include <wx/mimetype.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -24,7 +25,8 @@ wxBitmap iconFor(const PropertiesView& view) {
         wxIconLocation location;
         if (type && type->GetIcon(&location) && location.IsOk()) {
             wxIcon icon(location);
-            if (icon.IsOk()) return wxBitmap(icon);
+            // Theme icons come at any size: the page shows 32 pixels.
+            if (icon.IsOk()) return wxBitmap(wxBitmap(icon).ConvertToImage().Rescale(32, 32, wxIMAGE_QUALITY_HIGH));
         }
         return wxArtProvider::GetBitmap(wxART_NORMAL_FILE, wxART_OTHER, {32, 32});
     }
@@ -66,7 +68,7 @@ CFilePropertiesDlg::CFilePropertiesDlg(wxWindow* parent, const PropertiesView& v
     sizer->Add(grid, 0, wxALL, 12);
     sizer->Add(new wxStaticText(page, wxID_ANY, "Attributes:"), 0, wxLEFT | wxRIGHT, 12);
     sizer->Add(attributes, 0, wxALL, 12);
-    page->SetSizer(sizer);
+    page->SetSizerAndFit(sizer);
     GetBookCtrl()->AddPage(page, "General");
     LayoutDialog();
     CentreOnParent();

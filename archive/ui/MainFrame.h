@@ -153,6 +153,8 @@ private:
     // Shows a dialog modally; the trace names it (by `title`, else its own) once it stands.
     int showDialog(wxDialog& dialog, std::string title = {});
     void runAddDialog();
+    // "P&roperties" of the list's menu: the selected entries' properties page.
+    void showEntryProperties();
     void runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files);
     // "&Password..." of the add dialogs: the engine's password, typed twice.
     void askAddPassword();

@@ -20,6 +20,7 @@
 #include "archive/ui/AddFilesDlg.h"
 #include "archive/ui/DeleteDlg.h"
 #include "archive/ui/EncodeDlg.h"
+#include "archive/ui/FilePropertiesDlg.h"
 #include "archive/ui/LeftView.h"
 #include "archive/ui/MainFrame.h"
 #include "archive/ui/NewDiskDlg.h"
@@ -460,6 +461,42 @@ void CMainFrame::onDeleteArchive() {
         trace("trashed: " + path);
         onCloseArchive();
     }
+}
+
+// --- entry properties ---
+
+namespace {
+
+// Every file below `node` and the number of folders below it, without recursion
+// (a hostile archive may nest very deep).
+SelectedFolder walkFolder(const CZorvTreeNode& node) {
+    SelectedFolder out;
+    std::vector<const CZorvTreeNode*> pending{&node};
+    while (!pending.empty()) {
+        const CZorvTreeNode* current = pending.back();
+        pending.pop_back();
+        for (const CZipFileInfo* file : current->files) out.files.push_back(file);
+        for (const auto& child : current->children) {
+            ++out.subfolders;
+            pending.push_back(child.get());
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void CMainFrame::showEntryProperties() {
+    std::vector<const CZipFileInfo*> files;
+    std::vector<SelectedFolder> folders;
+    for (std::size_t row : list_->selectedRows()) {
+        const FileListRow& r = list_->model().row(row);
+        if (r.isFolder()) folders.push_back(walkFolder(*r.folder));
+        else if (r.file) files.push_back(r.file);
+    }
+    if (files.empty() && folders.empty()) return;
+    CFilePropertiesDlg dialog(this, propertiesView(files, folders));
+    showDialog(dialog);
 }
 
 // --- disk spanning ---

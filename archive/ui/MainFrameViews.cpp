@@ -192,6 +192,10 @@ void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
             menu.AppendSeparator();
         }
         for (int id : {cmd::View, cmd::Extract, cmd::TestSelected, cmd::Delete, cmd::Copy}) add(id);
+        menu.AppendSeparator();
+        menu.Append(wxID_PROPERTIES, "P&roperties");
+        menu.Bind(
+            wxEVT_MENU, [this](wxCommandEvent&) { showEntryProperties(); }, wxID_PROPERTIES);
     } else {
         for (int id : {cmd::Add, cmd::Extract, cmd::Paste, cmd::SelectAll, cmd::InvertSelection, cmd::Refresh}) add(id);
     }
