@@ -7,7 +7,9 @@ done
 
 if [ -z "${QZIP:-}" ]; then
     cmake -S "$ROOT" -B "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DQUARVA_TESTS=OFF >/dev/null
-    cmake --build "$ROOT/build-bench" --target qzip -j"$(nproc)" >/dev/null
+    cmake --build "$ROOT/build-bench" --target qzip qzip32 -j"$(nproc)" >/dev/null
     QZIP=$ROOT/build-bench/tools/qzip/qzip
+    # Formats other than zip go through the format library built beside it.
+    export QUARVA_FORMATLIB=${QUARVA_FORMATLIB:-$ROOT/build-bench/formatlib/libqzip32.so}
 fi
 [ -x "$QZIP" ] || { echo "bench: no qzip at $QZIP" >&2; exit 2; }

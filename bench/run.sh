@@ -113,8 +113,10 @@ changes_inc=$(small_changes "$WORK/inc.zip" "$WORK/include")
 mkdir -p "$SHM/gt" "$SHM/qt"
 t_tar_x=$(median_time tar -xf "$WORK/main.tar" -C "$SHM/gt" --overwrite)
 t_q_tx=$(median_time "$QZIP" x "$WORK/main.tar" -d "$SHM/qt" -o --quiet)
+diff -r "$SHM/gt" "$SHM/qt" >/dev/null || echo "bench: WARNING trees extracted from the tar differ" >&2
 t_bsd_c=$(median_time bsdtar -cf "$SHM/b.tar" @"$WORK/iz.zip")
 t_q_conv=$(median_time sh -c "rm -f '$SHM/q.tar'; '$QZIP' convert '$WORK/iz.zip' '$SHM/q.tar' --quiet")
+[ "$(tar -tf "$SHM/q.tar" | wc -l)" = "$(tar -tf "$SHM/b.tar" | wc -l)" ] || echo "bench: WARNING the converted tars differ in entries" >&2
 peak_x=$(peak_kib "$QZIP" x "$WORK/iz.zip" -d "$SHM/q" -o --quiet)
 
 printf 'qzip %s, corpus %s, %s runs each (median), %s cores\n' "$QZIP" "$WORK" "$RUNS" "$(nproc)"

@@ -16,7 +16,7 @@ std::string baseName(const std::string& name) {
 }  // namespace
 
 bool wildcardMatch(const std::string& pattern, const std::string& text) {
-    return platform::wildcardMatch(pattern, text, {platform::MatchCase::Insensitive, /*slashesEqual=*/true});
+    return platform::wildcardMatchIgnoringCase(pattern, text);
 }
 
 NameList::NameList(const std::string& text) {

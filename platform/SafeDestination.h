@@ -8,6 +8,7 @@
 // Names given here are already safe relative names (platform/SafePath.h).
 
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
 #include <system_error>
@@ -37,9 +38,10 @@ public:
 
     // Starts an atomic write of the file `components` (the last one is the file
     // name; its folders are created). The file appears on `file.commit()`. An
-    // existing link of that name is replaced, never written through.
+    // existing link of that name is replaced, never written through. `existed`, when
+    // given, tells whether something of that name was there already.
     bool createFile(const std::vector<std::string>& components, AtomicFile& file, std::error_code& ec,
-                    mode_t mode = 0644);
+                    mode_t mode = 0644, bool* existed = nullptr);
 
     // Creates a folder (and its parents).
     bool createFolder(const std::vector<std::string>& components, std::error_code& ec);
@@ -58,7 +60,16 @@ public:
     bool exists(const std::vector<std::string>& components) const;
 
 private:
+    // The folder of components[0, count), opened beneath the root; the last one
+    // reached stays open, so that the files of one folder do not walk the whole path
+    // again each. Borrowed: the caller does not close it.
+    int folder(const std::vector<std::string>& components, std::size_t count, bool create, std::error_code& ec) const;
+    void forgetFolder() const;
+
     int rootFd_ = -1;
+    mutable std::mutex folderLock_;  // the calls may come from several threads
+    mutable int folderFd_ = -1;
+    mutable std::vector<std::string> folderPath_;
     std::filesystem::path root_;
     // Folders already cleared of dead writers' temporaries by this destination:
     // each folder is looked through once, not once per file written into it.

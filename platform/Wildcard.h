@@ -1,19 +1,19 @@
 #pragma once
 // Wildcard match as every part of the suite uses it: "*" matches any run of
-// characters (also none), "?" exactly one. The match is iterative with one
-// backtrack point, so hostile patterns cannot make it recurse or explode.
+// characters (also none and across separators), "?" exactly one. The match is
+// iterative with one backtrack point, so hostile patterns cannot make it recurse or
+// explode. Each form is named after its rule for letter case.
 
 #include <string_view>
 
 namespace quarva::platform {
 
-enum class MatchCase { Sensitive, Insensitive };
+// Every other character compares exactly: letter case counts, "/" and "\" differ
+// (the archive manager's filter box).
+bool wildcardMatchCaseSensitive(std::string_view pattern, std::string_view text);
 
-struct WildcardOptions {
-    MatchCase letters = MatchCase::Sensitive;  // letters compared with or without case (ASCII)
-    bool slashesEqual = false;                 // "/" and "\" count as the same character
-};
-
-bool wildcardMatch(std::string_view pattern, std::string_view text, WildcardOptions options = {});
+// ASCII letters compare without regard to case, and "/" and "\" count as the same
+// character (names inside archives).
+bool wildcardMatchIgnoringCase(std::string_view pattern, std::string_view text);
 
 }  // namespace quarva::platform

@@ -12,7 +12,8 @@ if [[ -n ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
     work=$(mktemp -d "${TMPDIR:-/tmp}/quarva-run.XXXXXX")
     archive="$work/Sample Folder.zip"
     printf '%s\r\n%s\r\n' "$archive" "$dist/samples/Sample Folder" > "$work/~QuarvaZip.tmp"
-    if env -u DISPLAY -u WAYLAND_DISPLAY "$dist/QuarvaZip" /noadddialog "$work/~QuarvaZip.tmp" && [[ -s $archive ]]; then
+    if env -u DISPLAY -u WAYLAND_DISPLAY "$dist/QuarvaZip" /noadddialog "$work/~QuarvaZip.tmp" >/dev/null &&
+        [[ -s $archive ]]; then
         echo "Starting the archive manager ($dist/QuarvaZip) on \"$archive\"."
         exec "$dist/QuarvaZip" "$archive"
     fi

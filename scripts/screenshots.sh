@@ -7,6 +7,7 @@
 #   classic.png   the same archive in the classic view
 #   icons.png     the explorer view with large icons
 #   busy.png      the busy dialog while a large add runs
+#   dialogs/*.png every dialog, opened from its command by the dialogs test
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
 set -euo pipefail
@@ -101,7 +102,7 @@ printf '%s\r\n%s\r\n' "$archive" "$work/big.bin" > "$list"
 "$dist/QuarvaZip" /addX "$list" > "$work/out.txt" 2>&1 &
 pid=$!
 wait_trace '^pane 0: Completed'
-question=$(window '^Quarva\.Zip Suite$')
+question=$(window '^Add$')
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 xdotool key --clearmodifiers Return
 busy=$(window '^Quarva\.Zip Suite is busy$')
@@ -109,3 +110,9 @@ shoot busy.png
 xdotool windowfocus --sync "$busy" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 stop
+
+# Every dialog, opened from its command: the dialogs test photographs each one.
+mkdir -p "$out/dialogs"
+SHOTS="$out/dialogs" "$(dirname "$0")/../archive/tests/gui_dialogs_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
+    "$dist/libqzip32.so" >/dev/null
+echo "$out/dialogs"

@@ -14,16 +14,16 @@ bool always(const S&) { return true; }
 bool isOpen(const S& s) { return s.open; }
 bool openWithEntries(const S& s) { return s.open && s.entries != 0; }
 bool hasSelection(const S& s) { return s.selected != 0; }
-bool engineOrNewLibrary(const S& s) { return s.kind == 0 || s.kind == 1; }
+bool engineOrNewLibrary(const S& s) { return s.kind == ArchiveKind::Zip || s.kind == ArchiveKind::NewLibrary; }
 bool canPaste(const S& s) { return s.open && engineOrNewLibrary(s) && s.clipboardHasFiles; }
 // A cabinet takes files only while it is still empty: its format library writes whole cabinets.
-bool canAdd(const S& s) { return s.open && (engineOrNewLibrary(s) || (s.kind == 3 && s.entries == 0)); }
+bool canAdd(const S& s) { return s.open && (engineOrNewLibrary(s) || (s.kind == ArchiveKind::Cab && s.entries == 0)); }
 bool canDelete(const S& s) { return s.open && s.selected != 0 && engineOrNewLibrary(s); }
-bool canExtract(const S& s) { return s.open && s.kind >= 0 && s.kind <= 3; }
+bool canExtract(const S& s) { return s.open && s.kind != ArchiveKind::OtherLibrary; }
 bool canView(const S& s) { return s.open && s.selected != 0; }
 bool canMakeExe(const S& s) { return s.open && s.sfxCapable; }
 bool canEncode(const S& s) { return s.open && s.modifiable; }
-bool canComment(const S& s) { return s.open && s.kind == 0; }
+bool canComment(const S& s) { return s.open && s.kind == ArchiveKind::Zip; }
 bool canInstall(const S& s) { return s.installer; }
 bool canSetPassword(const S& s) {
     return s.open && (s.extension == "zip" || s.extension == "bh" || s.extension == "jar");

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "archive/core/ArchiveFlags.h"
+
 namespace quarva::archive {
 
 namespace cmd {
@@ -91,16 +93,16 @@ enum class ListStyle { LargeIcons, SmallIcons, List, Details };
 
 // What the enable rules look at.
 struct CommandState {
-    bool open = false;            // the document has an archive open
-    std::uint64_t entries = 0;    // entry count
-    std::size_t selected = 0;     // selected list items
-    int kind = 0;                 // the application's archive kind
-    std::string extension;        // the archive's extension, lower-cased, without "."
-    bool sfxCapable = false;      // the document's self-extractor flag
-    bool modifiable = true;       // 0 for "uue" and "xxe"
-    bool installer = false;       // the document's installable flag
-    bool classicView = false;     // the flat-view flag
-    bool treeAtFirstRoot = true;  // the tree's selection is its first root item
+    bool open = false;                    // the document has an archive open
+    std::uint64_t entries = 0;            // entry count
+    std::size_t selected = 0;             // selected list items
+    ArchiveKind kind = ArchiveKind::Zip;  // the application's archive kind
+    std::string extension;                // the archive's extension, lower-cased, without "."
+    bool sfxCapable = false;              // the document's self-extractor flag
+    bool modifiable = true;               // 0 for "uue" and "xxe"
+    bool installer = false;               // the document's installable flag
+    bool classicView = false;             // the flat-view flag
+    bool treeAtFirstRoot = true;          // the tree's selection is its first root item
     bool clipboardHasFiles = false;
     bool activityLogEmpty = true;
     ListStyle listStyle = ListStyle::Details;

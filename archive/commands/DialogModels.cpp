@@ -160,14 +160,14 @@ const std::vector<SaveAsType>& saveAsTypes() {
     return kTypes;
 }
 
-std::string replaceDottedExtension(const std::string& path, const std::string& dottedExtension) {
+std::string replaceFromLastDot(const std::string& path, const std::string& dottedExtension) {
     auto dot = path.rfind('.');
     if (dot == std::string::npos) return path;
     return path.substr(0, dot) + dottedExtension;
 }
 
-std::string replaceExtension(const std::string& path, const std::string& extension) {
-    return replaceDottedExtension(path, "." + extension);
+std::string replaceAfterLastDot(const std::string& path, const std::string& extension) {
+    return replaceFromLastDot(path, "." + extension);
 }
 
 std::optional<std::string> targetProblem(const std::string& target) {
@@ -182,7 +182,7 @@ std::string convertedText(const std::string& source, const std::string& target) 
 }
 
 std::string encodeTarget(const std::string& source, const std::string& dialogTarget, int method) {
-    return method == 1 ? replaceDottedExtension(source, ".xxe") : dialogTarget;
+    return method == 1 ? replaceFromLastDot(source, ".xxe") : dialogTarget;
 }
 
 std::string backupName(const std::string& archivePath) { return archivePath + dlgtext::kBackupSuffix; }

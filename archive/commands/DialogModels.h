@@ -120,10 +120,10 @@ struct SaveAsType {
 const std::vector<SaveAsType>& saveAsTypes();
 // The text from the last "." on replaced by `extension` (which starts with "."); a
 // path without "." stays as it is.
-std::string replaceDottedExtension(const std::string& path, const std::string& dottedExtension);
+std::string replaceFromLastDot(const std::string& path, const std::string& dottedExtension);
 // The text after the last "." replaced by `extension` (without "."); a path without
 // "." stays as it is.
-std::string replaceExtension(const std::string& path, const std::string& extension);
+std::string replaceAfterLastDot(const std::string& path, const std::string& extension);
 // Save As: "Target Archive Name empty !" for an empty target.
 std::optional<std::string> targetProblem(const std::string& target);
 std::string overwriteQuestion(const std::string& target);

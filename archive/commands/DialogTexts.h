@@ -64,10 +64,6 @@ inline constexpr char kSaveAsFilter[] =
     "Blak Hole File(*.bh)|*.bh|LHA File(*.lha)|*.lha|LZH File (*.lzh)|*.lzh|Cab File (*.cab)|*.cab|Zip File "
     "(*.zip)|*.zip|TAR File (*.tar)|*.tar|GZip TAR File(*.gz)|*.gz|Jar File (*.jar)|*.jar";
 inline constexpr char kEncodeFilter[] = "UUEncoded (*.uue)|*.uue|XXEncoded (*.xxe)|*.xxe|All Files (*.*)|*.*";
-inline constexpr char kSfxFilter[] = "Self Extracting Exe (*.exe)|*.exe|All Files (*.*)|*.*";
-inline constexpr char kSfxQuestion[] = "Quarva.Zip Suite will save the file as %s\n Do you want to change it ?";
-inline constexpr char kDllNotLoaded[] = "Dll Not loaded";
-inline constexpr char kProcNotFound[] = "Proc not found";
 
 // The text window.
 inline constexpr char kTestResults[] = "Test Results";

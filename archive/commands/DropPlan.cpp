@@ -16,13 +16,13 @@ bool isArchiveExtension(const std::string& extension) {
     return false;
 }
 
-DropPlan planDrop(const std::vector<std::string>& paths, int kind,
+DropPlan planDrop(const std::vector<std::string>& paths, ArchiveKind kind,
                   const std::function<bool(const std::string&)>& isFolder) {
     DropPlan plan;
     bool archiveSeen = false;
     for (const auto& path : paths) {
         if (isArchiveExtension(extensionOf(path))) archiveSeen = true;
-        if (!archiveSeen && kind != 0 && kind != 1) {
+        if (!archiveSeen && kind != ArchiveKind::Zip && kind != ArchiveKind::NewLibrary) {
             plan.action = DropPlan::Action::Refuse;
             plan.files.clear();
             plan.folders.clear();

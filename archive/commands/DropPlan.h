@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/core/ArchiveFlags.h"
+
 namespace quarva::archive {
 
 inline constexpr char kAddNotSupported[] = "Add to archive not supported for this format";
@@ -20,10 +22,10 @@ struct DropPlan {
     std::vector<std::string> files, folders;
 };
 
-// `kind` is the open archive's kind (0 and 1 take files); `isFolder` tells an
+// `kind` is the open archive's kind (zip and a new library archive take files); `isFolder` tells an
 // existing folder. Paths are checked in order: as long as no archive has been seen,
 // a kind that takes no files refuses the drop.
-DropPlan planDrop(const std::vector<std::string>& paths, int kind,
+DropPlan planDrop(const std::vector<std::string>& paths, ArchiveKind kind,
                   const std::function<bool(const std::string&)>& isFolder);
 
 }  // namespace quarva::archive

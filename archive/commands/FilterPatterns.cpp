@@ -1,6 +1,7 @@
 #include "archive/commands/FilterPatterns.h"
 
 #include "archive/core/PathText.h"
+#include "platform/Wildcard.h"
 
 namespace quarva::archive {
 
@@ -20,7 +21,7 @@ bool matchesFilter(const std::vector<std::string>& patterns, std::string_view na
     std::string file = fileNamePart(name);
     for (const auto& p : patterns) {
         if (p == "*.*" || p == "*") return true;
-        if (wildcardMatch(p, file) || wildcardMatch(p, name)) return true;
+        if (platform::wildcardMatchCaseSensitive(p, file) || platform::wildcardMatchCaseSensitive(p, name)) return true;
     }
     return false;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/core/ShowState.h"
+
 namespace quarva::archive {
 
 class IMainFrameActions {
@@ -33,8 +35,8 @@ public:
     virtual void showActivityLog() {}
 
     // --- commands the command-line actions start ---
-    // The main window appears with the given show state (3 maximised, 2 minimised, 5 normal).
-    virtual void showWindow(int /*showState*/) {}
+    // The main window appears with the given show state.
+    virtual void showWindow(ShowState /*showState*/) {}
     // The Add command with prefilled lists (the add dialog opens).
     virtual void startAddCommand(const std::vector<std::string>& /*folders*/,
                                  const std::vector<std::string>& /*files*/) {}

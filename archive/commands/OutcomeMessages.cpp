@@ -6,41 +6,44 @@
 
 namespace quarva::archive {
 
-std::optional<std::string> outcomeMessage(unsigned code) {
-    static const std::map<unsigned, const char*> table = {
-        {100, "Archive Not Found"},
-        {110, "Archive file corrupted/zero byte length!"},
-        {120, "Not Enough Memory"},
-        {130, "Configuration Error"},
-        {140, "No matches Found."},
-        {150, "Disk out of Space"},
-        {160, "Unexpected End of File.Corrupt Archive"},
-        {180, "Library in Use"},
-        {190, "User Aborted"},
-        {200, "Testing Failed.CRC check Failed"},
-        {210, "Couldn't test any files"},
-        {240, "Couldn't Load DLL"},
-        {250, "Unexpected Error occurred"},
-        {280, "Couldn't test any files"},
-        {350, "Couldn't continue. Continuing will remove the parent directory also..."},
-        {370, "Two or more files with same name were tried to add to archive\nCheck 'save full path info' box."},
-        {380, "Update Zip date couldn't update. Archive is empty."},
-        {400, "Couldn't access the file. The file may be read only"},
-        {410, "Couldn't continue. File may be corrupt\nIf you downloaded the file, try downloading it again"},
-        {420, "Couldn't continue. Wrong disk was repeatedly inserted"},
-        {430, "Couldn't continue. The archive is spanned."},
-        {1000, "Couldn't find one of the components or a dll\n\tAborting Operation"},
-        {1010, "Corrupt version of DLL found\n\tAborting Operation"},
+std::optional<std::string> outcomeMessage(unsigned status) {
+    static const std::map<OutcomeCode, const char*> table = {
+        {OutcomeCode::ArchiveNotFound, "Archive Not Found"},
+        {OutcomeCode::ZeroLength, "Archive file corrupted/zero byte length!"},
+        {OutcomeCode::NoMemory, "Not Enough Memory"},
+        {OutcomeCode::Configuration, "Configuration Error"},
+        {OutcomeCode::NoMatches, "No matches Found."},
+        {OutcomeCode::DiskFull, "Disk out of Space"},
+        {OutcomeCode::UnexpectedEof, "Unexpected End of File.Corrupt Archive"},
+        {OutcomeCode::LibraryInUse, "Library in Use"},
+        {OutcomeCode::UserAborted, "User Aborted"},
+        {OutcomeCode::CrcFailed, "Testing Failed.CRC check Failed"},
+        {OutcomeCode::CouldNotTest, "Couldn't test any files"},
+        {OutcomeCode::CouldNotLoad, "Couldn't Load DLL"},
+        {OutcomeCode::Unexpected, "Unexpected Error occurred"},
+        {OutcomeCode::NothingTested, "Couldn't test any files"},
+        {OutcomeCode::RemovesParentFolder, "Couldn't continue. Continuing will remove the parent directory also..."},
+        {OutcomeCode::DuplicateNames,
+         "Two or more files with same name were tried to add to archive\nCheck 'save full path info' box."},
+        {OutcomeCode::EmptyArchive, "Update Zip date couldn't update. Archive is empty."},
+        {OutcomeCode::Access, "Couldn't access the file. The file may be read only"},
+        {OutcomeCode::Corrupt,
+         "Couldn't continue. File may be corrupt\nIf you downloaded the file, try downloading it again"},
+        {OutcomeCode::WrongDisk, "Couldn't continue. Wrong disk was repeatedly inserted"},
+        {OutcomeCode::Spanned, "Couldn't continue. The archive is spanned."},
+        {OutcomeCode::LibraryNotLoaded, "Couldn't find one of the components or a dll\n\tAborting Operation"},
+        {OutcomeCode::LibraryNoEntryPoint, "Corrupt version of DLL found\n\tAborting Operation"},
     };
-    auto it = table.find(code);
+    if (status > 0xFFFF) return std::nullopt;
+    auto it = table.find(static_cast<OutcomeCode>(status));
     if (it == table.end()) return std::nullopt;
     return std::string(it->second);
 }
 
-void COutcomeReporter::reportOutcome(unsigned code, bool offerLogToo) {
-    auto message = outcomeMessage(code);
+void COutcomeReporter::reportOutcome(unsigned status, bool offerLogToo) {
+    auto message = outcomeMessage(status);
     if (!message) return;
-    if (code == 400 && refresh_) refresh_();
+    if (status == OutcomeCode::Access && refresh_) refresh_();
     if (offerLogToo) {
         auto answer = prompts_.message(*message + text::kSeeLogFile, text::kCaption, platform::Buttons::YesNo,
                                        platform::Icon::Stop);

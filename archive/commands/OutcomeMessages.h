@@ -8,12 +8,13 @@
 #include <string>
 
 #include "archive/commands/OperationState.h"
+#include "archive/core/OutcomeCode.h"
 #include "platform/Prompts.h"
 
 namespace quarva::archive {
 
 // The message of a result code; nullopt for codes without one (0 among them).
-std::optional<std::string> outcomeMessage(unsigned code);
+std::optional<std::string> outcomeMessage(unsigned status);
 
 class COutcomeReporter {
 public:
@@ -22,10 +23,10 @@ public:
     COutcomeReporter(platform::Prompts& prompts, std::function<void()> refresh, std::function<void()> showLog)
         : prompts_(prompts), refresh_(std::move(refresh)), showLog_(std::move(showLog)) {}
 
-    // Shows the message of `code`, if it has one: with `offerLog` as a yes/no
+    // Shows the message of `status`, if it has one: with `offerLog` as a yes/no
     // question that offers the activity log, else as a plain error box. Code 400
     // refreshes the listing first.
-    void reportOutcome(unsigned code, bool offerLog);
+    void reportOutcome(unsigned status, bool offerLog);
 
     // The yes/no question after an operation whose files reported errors; "Yes"
     // opens the log.

@@ -90,7 +90,7 @@ std::optional<std::string> CProgressHandler::passwordRequested(const std::string
     return session_.prompts.askText(request);
 }
 
-void CProgressHandler::archiveKindReported(int kind) {
+void CProgressHandler::archiveKindReported(ArchiveKind kind) {
     // A cabinet keeps its own kind whatever its content shows.
     if (extensionOf(session_.doc.archiveFileName.empty() ? session_.doc.archivePath : session_.doc.archiveFileName) !=
         "cab")
@@ -103,7 +103,7 @@ void CProgressHandler::listedEntry(const EntryValues& values) {
     if (!values.name.empty() && values.name.back() == '\\') return;
     std::string file = toLower(fileNamePart(values.name));
     if (file == "setup.exe" || file == "install.exe") {
-        session_.doc.installer = 1;
+        session_.doc.installer = true;
         state.installProgramPath = values.name;
     }
     // A path listed twice keeps one entry, and is counted once.

@@ -30,7 +30,7 @@ public:
     void fileTested(const std::string& name) override;
     void entryDeleted(const std::string& name) override;
     void fileError(const FileErrorReport& report) override;
-    void archiveKindReported(int kind) override;
+    void archiveKindReported(ArchiveKind kind) override;
     DiskAnswer diskRequested(std::int16_t disk) override;
     std::optional<std::string> passwordRequested(const std::string& archive, const std::string& current) override;
 

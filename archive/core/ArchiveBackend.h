@@ -12,6 +12,8 @@
 
 #include "archive/commands/OperationState.h"
 #include "archive/commands/OutcomeMessages.h"
+#include "archive/core/ArchiveFlags.h"
+#include "archive/core/OutcomeCode.h"
 #include "archive/core/ZipFileInfo.h"
 
 namespace quarva::archive {
@@ -29,7 +31,7 @@ public:
     virtual void entryDeleted(const std::string& name) = 0;
     virtual void fileError(const FileErrorReport& report) = 0;
     // The archive's content showed another kind than its name (format library).
-    virtual void archiveKindReported(int kind) = 0;
+    virtual void archiveKindReported(ArchiveKind kind) = 0;
 
     // A spanned set needs disk `disk` (0: the last one).
     enum class DiskAnswer { Continue, ContinueErasing, ContinueKeeping, Abort };
@@ -76,8 +78,9 @@ struct TestOptions {
     bool spanning = false;
 };
 
-// Every call returns the 16-bit status: 0, an engine's error code, or
-// kLibraryNotLoaded / kLibraryNoEntryPoint when the engine cannot be reached.
+// Every call returns the 16-bit status (OutcomeCode): 0, an engine's error code, or
+// OutcomeCode::LibraryNotLoaded / LibraryNoEntryPoint when the engine cannot be
+// reached.
 class IReadOnlyArchiveBackend {
 public:
     virtual ~IReadOnlyArchiveBackend() = default;

@@ -14,20 +14,28 @@ bool oneOf(const std::string& extension, const std::array<std::string_view, N>& 
 }
 }  // namespace
 
-int kindForOpening(const std::string& extension) {
-    if (extension == "zip") return kind::kZip;
-    if (extension == "cab") return kind::kCab;
-    return kind::kOtherLibrary;
+ArchiveKind kindForOpening(const std::string& extension) {
+    if (extension == "zip") return ArchiveKind::Zip;
+    if (extension == "cab") return ArchiveKind::Cab;
+    return ArchiveKind::OtherLibrary;
 }
 
-std::optional<int> kindForCreating(const std::string& extension) {
-    if (extension == "zip") return kind::kZip;
+std::optional<ArchiveKind> kindForCreating(const std::string& extension) {
+    if (extension == "zip") return ArchiveKind::Zip;
     static constexpr std::array<std::string_view, 7> library = {"cab", "bh", "jar", "lha", "tar", "gz", "lzh"};
-    if (oneOf(extension, library)) return kind::kNewLibrary;
+    if (oneOf(extension, library)) return ArchiveKind::NewLibrary;
     return std::nullopt;
 }
 
-int kindForCommandLine(const std::string& extension) { return extension == "zip" ? kind::kZip : kind::kLibrary; }
+ArchiveKind kindForCommandLine(const std::string& extension) {
+    return extension == "zip" ? ArchiveKind::Zip : ArchiveKind::Library;
+}
+
+ArchiveKind kindByContent(int libraryKind) {
+    if (libraryKind == static_cast<int>(ArchiveKind::Zip)) return ArchiveKind::Zip;
+    if (libraryKind == static_cast<int>(ArchiveKind::Cab)) return ArchiveKind::Cab;
+    return ArchiveKind::OtherLibrary;
+}
 
 bool isSfxCapable(const std::string& extension) {
     static constexpr std::array<std::string_view, 7> sfx = {"ace", "arj", "bh", "jar", "lha", "rar", "zip"};

@@ -7,13 +7,15 @@
 
 namespace quarva::archive {
 
-namespace kind {
-constexpr int kZip = 0;         // the compression engine
-constexpr int kNewLibrary = 1;  // a new archive of a library format
-constexpr int kLibrary = 2;     // the format library (command-line actions)
-constexpr int kCab = 3;
-constexpr int kOtherLibrary = 10;
-}  // namespace kind
+// Which engine serves the open archive (the numbers are the ones the format
+// library reports for an archive's content).
+enum class ArchiveKind : int {
+    Zip = 0,         // the compression engine
+    NewLibrary = 1,  // a new archive of a library format
+    Library = 2,     // the format library (command-line actions)
+    Cab = 3,
+    OtherLibrary = 10,
+};
 
 struct ArchiveFlags {
     bool sfxCapable = false;
@@ -21,13 +23,16 @@ struct ArchiveFlags {
     bool removable = false;
 };
 
-// Opening: "zip" 0, "cab" 3, anything else 10.
-int kindForOpening(const std::string& extension);
-// Creating: "zip" 0; "cab", "bh", "jar", "lha", "tar", "gz", "lzh" 1; nullopt for
-// any other extension (creation refused).
-std::optional<int> kindForCreating(const std::string& extension);
-// The command-line actions: "zip" 0, anything else 2.
-int kindForCommandLine(const std::string& extension);
+// Opening: "zip" Zip, "cab" Cab, anything else OtherLibrary.
+ArchiveKind kindForOpening(const std::string& extension);
+// Creating: "zip" Zip; "cab", "bh", "jar", "lha", "tar", "gz", "lzh" NewLibrary;
+// nullopt for any other extension (creation refused).
+std::optional<ArchiveKind> kindForCreating(const std::string& extension);
+// The command-line actions: "zip" Zip, anything else Library.
+ArchiveKind kindForCommandLine(const std::string& extension);
+// The kind of the format library's answer for a file's content (0 zip, 3 cab,
+// anything else another library format).
+ArchiveKind kindByContent(int libraryKind);
 // "ace", "arj", "bh", "jar", "lha", "rar", "zip".
 bool isSfxCapable(const std::string& extension);
 // Everything but the encoded forms "xxe" and "uue".

@@ -24,8 +24,8 @@ namespace quarva::archive {
 
 class CArchiveSession {
 public:
-    // `engine` may be null when the build has no compression engine: zip
-    // operations then fail with 1000. `library` null means the library at the
+    // `engine` null (a test without one) makes zip operations fail with
+    // OutcomeCode::LibraryNotLoaded. `library` null means the library at the
     // application's library path.
     CArchiveSession(CQuarvaZipApp& app, platform::Launcher& launcher, std::unique_ptr<IEngineControl> engine,
                     std::unique_ptr<IFormatLibrary> library = nullptr);
@@ -47,7 +47,7 @@ public:
     IMainFrameActions& frame() { return frame_ ? *frame_ : quietFrame_; }
     bool hasFrame() const { return frame_ != nullptr; }
 
-    int& archiveKind() { return app.archiveKind; }
+    ArchiveKind& archiveKind() { return app.archiveKind; }
     std::string& activityLog() { return app.activityLog; }
     // A file the run wrote into the temporary folder, deleted when the program ends.
     void recordTemporaryFile(const std::string& path) { app.deletionList.append(path); }

@@ -44,10 +44,8 @@ std::optional<std::vector<std::string>> listFileLines(CArchiveSession& session, 
 // The wrapper reports the engine's codes itself; a format library that is missing
 // or lacks its entry point is reported here.
 void reportLibraryFailure(CArchiveSession& session, std::uint16_t status) {
-    if (status == kLibraryNotLoaded || status == kLibraryNoEntryPoint) session.outcome.reportOutcome(status, false);
+    if (engineUnreachable(status)) session.outcome.reportOutcome(status, false);
 }
-
-constexpr std::uint16_t kUserAborted = 190;
 
 // `path` lexically normal, without a trailing separator ("/a/My Folder/" names "My Folder").
 fs::path normalItem(const std::string& path) {
@@ -146,10 +144,10 @@ bool unattendedAdd(CArchiveSession& session, const std::string& listFile) {
     auto& wrapper = session.doc.wrapper();
     std::uint16_t status = wrapper.addFiles(options, paths.files);
     reportLibraryFailure(session, status);
-    if (status == kUserAborted || status == kLibraryNotLoaded || status == kLibraryNoEntryPoint) return false;
+    if (status == OutcomeCode::UserAborted || engineUnreachable(status)) return false;
     std::uint16_t folderStatus = wrapper.addFolders(options, paths.folders, "*");
     reportLibraryFailure(session, folderStatus);
-    return folderStatus != kUserAborted && folderStatus != kLibraryNotLoaded && folderStatus != kLibraryNoEntryPoint;
+    return folderStatus != OutcomeCode::UserAborted && !engineUnreachable(folderStatus);
 }
 
 bool unattendedExtract(CArchiveSession& session, const std::string& listFile) {
@@ -169,8 +167,9 @@ bool unattendedExtract(CArchiveSession& session, const std::string& listFile) {
         session.archiveKind() = kindForCommandLine(extensionOf(archive));
         int byContent = -1;  // the content decides where the format library can tell it
         std::string found;
-        if (session.doc.wrapper().library().archiveType(archive, byContent, found) == kLibraryOk && byContent >= 0)
-            session.archiveKind() = byContent == kind::kZip ? kind::kZip : kind::kLibrary;
+        if (session.doc.wrapper().library().archiveType(archive, byContent, found) == OutcomeCode::Ok && byContent >= 0)
+            session.archiveKind() =
+                byContent == static_cast<int>(ArchiveKind::Zip) ? ArchiveKind::Zip : ArchiveKind::Library;
         session.doc.takePath(archive);
         session.flags.removable = true;
         std::error_code ec;
@@ -183,7 +182,7 @@ bool unattendedExtract(CArchiveSession& session, const std::string& listFile) {
         std::uint16_t status = session.doc.wrapper().extractFiles(options, {"*"});
         reportLibraryFailure(session, status);
         if (status != 0) allDone = false;
-        if (status == kUserAborted) break;
+        if (status == OutcomeCode::UserAborted) break;
     }
     return allDone;
 }
@@ -214,13 +213,13 @@ bool makeSelfExtractor(CArchiveSession& session, const std::string& archive) {
         status = session.doc.wrapper().library().arcToSfx(archive, output, session.app.installedPath.string(),
                                                           window.window());
     }
-    if (status == kLibraryNotLoaded) session.prompts.message(text::kDllNotLoaded, text::kCaption);
-    else if (status == kLibraryNoEntryPoint) session.prompts.message(text::kProcNotFound, text::kCaption);
+    if (status == OutcomeCode::LibraryNotLoaded) session.prompts.message(text::kDllNotLoaded, text::kCaption);
+    else if (status == OutcomeCode::LibraryNoEntryPoint) session.prompts.message(text::kProcNotFound, text::kCaption);
     return status == 0;
 }
 
 bool openRecent(CArchiveSession& session, const std::string& path) {
-    session.frame().showWindow(5);
+    session.frame().showWindow(ShowState::Show);
     std::error_code ec;
     if (!fs::exists(path, ec)) {
         char buffer[4096];

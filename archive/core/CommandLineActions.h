@@ -10,9 +10,9 @@ namespace quarva::archive {
 
 struct ActionContext {
     CArchiveSession& session;
-    std::string switchName;  // without its "/" or "-"; compared case-sensitively
-    std::string argument;    // the path or list file ("" when none)
-    int showState = 5;       // the saved show state for the actions that show the window
+    std::string switchName;                 // without its "/" or "-"; compared case-sensitively
+    std::string argument;                   // the path or list file ("" when none)
+    ShowState showState = ShowState::Show;  // the saved show state for the actions that show the window
 };
 
 // Runs the switch's action. True when the program goes on (the window stays);

@@ -129,16 +129,14 @@ WindowPlacement WindowPlacement::load(const SettingsStore& store) {
     p.height = static_cast<std::int32_t>(store.readNumber(key, "height"));
     if (p.width <= 0) p.width = kDefaultWidth;
     if (p.height <= 0) p.height = kDefaultHeight;
-    p.mode = static_cast<std::int32_t>(store.readNumber(key, "mode"));
-    p.show = static_cast<std::int32_t>(store.readNumber(key, "Show"));
-    if (p.show == 0) p.show = showstate::kShow;
+    p.treeShown = store.readNumber(key, "mode") != 0;
+    p.show = static_cast<ShowState>(store.readNumber(key, "Show"));
+    if (p.show == ShowState::Hide) p.show = ShowState::Show;
     return p;
 }
 
-int WindowPlacement::showStateToSave(int state) {
-    return state == showstate::kMaximized || state == showstate::kMinimized || state == showstate::kShow
-               ? state
-               : showstate::kShow;
+ShowState WindowPlacement::showStateToSave(ShowState state) {
+    return state == ShowState::Maximized || state == ShowState::Minimized ? state : ShowState::Show;
 }
 
 void WindowPlacement::save(SettingsStore& store) const {
@@ -147,7 +145,7 @@ void WindowPlacement::save(SettingsStore& store) const {
     store.writeNumber(key, "yPos", static_cast<std::uint32_t>(y));
     store.writeNumber(key, "width", static_cast<std::uint32_t>(width));
     store.writeNumber(key, "height", static_cast<std::uint32_t>(height));
-    store.writeNumber(key, "mode", static_cast<std::uint32_t>(mode));
+    store.writeNumber(key, "mode", treeShown ? 1u : 0u);
     store.writeNumber(key, "Show", static_cast<std::uint32_t>(showStateToSave(show)));
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/core/SettingsStore.h"
+#include "archive/core/ShowState.h"
 
 namespace quarva::archive {
 
@@ -65,18 +66,14 @@ std::filesystem::path defaultFoldersRoot(const std::filesystem::path& installedP
 std::filesystem::path documentsFolder();
 
 // Show states, numbered as the platform numbers them.
-namespace showstate {
-constexpr int kHide = 0, kNormal = 1, kMinimized = 2, kMaximized = 3, kShow = 5, kMinNoActive = 6;
-}
-
 struct WindowPlacement {
     static constexpr int kDefaultWidth = 500;
     static constexpr int kDefaultHeight = 400;
 
     int x = 0, y = 0;
     int width = kDefaultWidth, height = kDefaultHeight;
-    int mode = 1;  // 1 with the folder tree shown, 0 in the flat view
-    int show = showstate::kShow;
+    bool treeShown = true;  // saved as "mode": 1 with the folder tree shown, 0 in the flat view
+    ShowState show = ShowState::Show;
 
     // The placement the window is created with: a width or height not greater than 0
     // becomes 500 or 400, a "Show" of 0 becomes 5.
@@ -84,7 +81,7 @@ struct WindowPlacement {
     // Always written by the configuration command: "Show" keeps 3, 2 and 5 and
     // stores 5 for every other state.
     void save(SettingsStore& store) const;
-    static int showStateToSave(int state);
+    static ShowState showStateToSave(ShowState state);
 };
 
 }  // namespace quarva::archive

@@ -47,7 +47,7 @@ void CEngineWrapper::setArchiveName(const std::string& path) {
 }
 
 IArchiveBackend& CEngineWrapper::backend() {
-    if (session_.archiveKind() == kind::kZip) return zip_;
+    if (session_.archiveKind() == ArchiveKind::Zip) return zip_;
     return library_;
 }
 
@@ -70,7 +70,7 @@ std::uint16_t CEngineWrapper::perform(OperationKind kind, const std::string& hea
 void CEngineWrapper::finish(std::uint16_t status, const char* question) {
     if (!question) return;
     // A backend that could not be reached is reported by the caller.
-    if (status == kLibraryNotLoaded || status == kLibraryNoEntryPoint) return;
+    if (engineUnreachable(status)) return;
     if (status != 0) {
         session_.outcome.reportOutcome(status, true);
         return;
@@ -98,7 +98,7 @@ std::uint16_t CEngineWrapper::listArchive(const std::string& path, const std::ve
     if (status != 0) return status;
     if (state.errorSeen) {
         session_.outcome.offerLog(text::kErrorWhileListing);
-        return 1100;
+        return code(OutcomeCode::ListingError);
     }
     return 0;
 }

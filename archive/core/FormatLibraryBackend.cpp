@@ -98,7 +98,7 @@ std::intptr_t CLibraryMessages::onMessage(unsigned message, std::uintptr_t wPara
             sink_.fileError({text0(r.entryName), text0(r.fileName), text0(r.cause), text0(r.details)});
         }
         break;
-    case formatlib::kMsgArchiveKind: sink_.archiveKindReported(static_cast<int>(wParam)); break;
+    case formatlib::kMsgArchiveKind: sink_.archiveKindReported(kindByContent(static_cast<int>(wParam))); break;
     case formatlib::kMsgTested: {
         std::string name = text0(reinterpret_cast<const char*>(wParam));
         if (lParam) sink_.fileTested(name);

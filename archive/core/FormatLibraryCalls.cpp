@@ -39,6 +39,16 @@ public:
         return call<QzArcToSFXFn>("ArcToSFX",
                                   [&](auto fn) { fn(archive.c_str(), output.c_str(), systemFolder.c_str(), window); });
     }
+    int arcToArc(const std::string& source, const std::string& target, int formatCode,
+                 platform::WindowHandle window) override {
+        return call<QzArcToArcFn>("ArcToArc",
+                                  [&](auto fn) { fn(source.c_str(), target.c_str(), formatCode, 0, window); });
+    }
+    int encode(const std::string& source, const std::string& target, int method, bool writeTable,
+               platform::WindowHandle window) override {
+        return call<QzEncodeFn>("Encode",
+                                [&](auto fn) { fn(source.c_str(), target.c_str(), method, writeTable, window); });
+    }
     int fileCount(const std::string& archive, int& count) override {
         return call<QzFileCountFn>("FileCount", [&](auto fn) { count = fn(archive.c_str()); });
     }
@@ -57,11 +67,11 @@ private:
     template <typename Fn, typename Body>
     int call(const char* name, Body body) {
         formatlib::LoadedLibrary library(path_());
-        if (!library.loaded()) return kLibraryNotLoaded;
+        if (!library.loaded()) return code(OutcomeCode::LibraryNotLoaded);
         Fn fn = library.entry<Fn>(name);
-        if (!fn) return kLibraryNoEntryPoint;
+        if (!fn) return code(OutcomeCode::LibraryNoEntryPoint);
         body(fn);
-        return kLibraryOk;
+        return code(OutcomeCode::Ok);
     }
 
     std::function<std::filesystem::path()> path_;

@@ -1,21 +1,17 @@
 #pragma once
 // The format library as the archive manager calls it: each call loads the library,
 // looks the entry point up, calls it and frees the library again. Every call
-// returns 0, 1000 when the library does not load, or 1010 when the entry point
-// is missing.
+// returns the code of OutcomeCode::Ok, LibraryNotLoaded or LibraryNoEntryPoint.
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "archive/core/OutcomeCode.h"
 #include "platform/WindowMessages.h"
 
 namespace quarva::archive {
-
-constexpr int kLibraryOk = 0;
-constexpr int kLibraryNotLoaded = 1000;
-constexpr int kLibraryNoEntryPoint = 1010;
 
 class IFormatLibrary {
 public:
@@ -30,6 +26,18 @@ public:
     virtual int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) = 0;
     virtual int arcToSfx(const std::string& archive, const std::string& output, const std::string& systemFolder,
                          platform::WindowHandle window) = 0;
+    // Conversion to another format (the codes of the Save As types) and UU/XX
+    // encoding; a library without them answers LibraryNoEntryPoint.
+    virtual int arcToArc(const std::string& source, const std::string& target, int formatCode,
+                         platform::WindowHandle window) {
+        (void)source, (void)target, (void)formatCode, (void)window;
+        return code(OutcomeCode::LibraryNoEntryPoint);
+    }
+    virtual int encode(const std::string& source, const std::string& target, int method, bool writeTable,
+                       platform::WindowHandle window) {
+        (void)source, (void)target, (void)method, (void)writeTable, (void)window;
+        return code(OutcomeCode::LibraryNoEntryPoint);
+    }
     // `count` is the library's answer (below 1: no archive).
     virtual int fileCount(const std::string& archive, int& count) = 0;
     virtual int abort() = 0;
@@ -39,7 +47,7 @@ public:
         (void)archive;
         (void)kind;
         (void)found;
-        return kLibraryNoEntryPoint;
+        return code(OutcomeCode::LibraryNoEntryPoint);
     }
 };
 

@@ -89,7 +89,7 @@ int runHiddenAction(CQuarvaZipApp& app, platform::Launcher& launcher) {
         CArchiveSession session(app, launcher, createZipEngineControl());
         InterruptWatchingBusyFactory watching(session);
         session.busyFactory = &watching;  // the watcher is never shown
-        ActionContext context{session, sw, app.commandLine.argument(), 5};
+        ActionContext context{session, sw, app.commandLine.argument(), ShowState::Show};
         runCommandLineAction(context);
     }
     // Nobody can open the log window here: what the operations reported goes to stdout.

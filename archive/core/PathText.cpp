@@ -1,5 +1,4 @@
 #include "archive/core/PathText.h"
-#include "platform/Wildcard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,8 +43,6 @@ std::string replaceExtension(std::string_view path, std::string_view extension) 
     out += extension;
     return out;
 }
-
-bool wildcardMatch(std::string_view pattern, std::string_view text) { return platform::wildcardMatch(pattern, text); }
 
 std::string trim(std::string_view text) {
     const char* blanks = " \t\r\n";

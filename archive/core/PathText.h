@@ -19,9 +19,6 @@ std::string folderPart(std::string_view path);
 // (appended after a "." when the name has none).
 std::string replaceExtension(std::string_view path, std::string_view extension);
 std::string toLower(std::string_view text);
-// "*" matches any run of characters, "?" any one; everything else compares exactly
-// (letter case counts).
-bool wildcardMatch(std::string_view pattern, std::string_view text);
 // Blanks, tabs and line ends cut away at both ends.
 std::string trim(std::string_view text);
 

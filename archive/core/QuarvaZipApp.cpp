@@ -56,7 +56,7 @@ bool CQuarvaZipApp::parseCommandLine(const std::vector<std::string>& params) {
 
 void CQuarvaZipApp::loadSettings() {
     configuration.load(store_, platform::currentDirectory().string(), platform::tempFolder().string());
-    flatView = configuration.startsInFlatView() ? 1 : 0;
+    flatView = configuration.startsInFlatView();
     recentFiles.load(store_);
     recentPaths.assign(recentFiles.entries().rbegin(), recentFiles.entries().rend());
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/core/ArchiveFlags.h"
 #include "archive/core/CommandLine.h"
 #include "archive/core/Configuration.h"
 #include "archive/core/DeletionList.h"
@@ -60,12 +61,12 @@ public:
     std::filesystem::path extractionFolder;
     std::filesystem::path archivesFolder;
     std::string scannerPath;
-    int archiveKind = 0;
+    ArchiveKind archiveKind = ArchiveKind::Zip;
     std::vector<std::string> recentPaths;  // newest last
     CRecentFileList recentFiles;           // newest first, as shown in the menu
     CConfiguration configuration;
     CCommandLine commandLine;
-    int flatView = 0;
+    bool flatView = false;
     bool saveSettingsFlag = true;
     std::string activityLog;
 

@@ -41,7 +41,7 @@ bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& 
 
     archiveFileName = fileName;
     archivePath = fullPath;
-    open = 1;
+    open = true;
     setRemovableFlag();
     wrapper_->setArchiveName(fullPath);
 
@@ -52,10 +52,8 @@ bool CQuarvaZipDoc::openArchive(const std::string& fullPath, const std::string& 
     // The content decides where the format library can tell it; the name is the fallback.
     int byContent = -1;
     std::string found;
-    if (wrapper_->library().archiveType(fullPath, byContent, found) == kLibraryOk && byContent >= 0)
-        session_.archiveKind() = byContent == kind::kZip   ? kind::kZip
-                                 : byContent == kind::kCab ? kind::kCab
-                                                           : kind::kOtherLibrary;
+    if (wrapper_->library().archiveType(fullPath, byContent, found) == OutcomeCode::Ok && byContent >= 0)
+        session_.archiveKind() = kindByContent(byContent);
 
     return listAndPopulate();
 }
@@ -109,7 +107,7 @@ bool CQuarvaZipDoc::createArchive(const std::string& fullPath, const std::string
     wrapper_->setArchiveName(fullPath);
     archivePath = fullPath;
     archiveFileName = fileName;
-    open = 1;
+    open = true;
     session_.frame().setTitle(fullPath + text::kTitleSuffix);
     session_.frame().enableFilterBox(true);
     setRemovableFlag();
@@ -130,8 +128,8 @@ void CQuarvaZipDoc::closeArchive() {
     frame.enableFilterBox(false);
     archivePath.clear();
     archiveFileName.clear();
-    open = 0;
-    installer = 0;
+    open = false;
+    installer = false;
     session_.progress.state.entryCount = 0;
     session_.progress.state.totalSize = 0;
     frame.setTitle(text::kTitle);

@@ -49,8 +49,8 @@ public:
 
     std::string archiveFileName;
     std::string archivePath;
-    int open = 0;
-    int installer = 0;
+    bool open = false;
+    bool installer = false;  // the archive holds a setup program
 
     CArchiveEntries& entries() { return entries_; }
     const CArchiveEntries& entries() const { return entries_; }

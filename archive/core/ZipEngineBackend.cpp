@@ -65,7 +65,7 @@ std::uint16_t CZipEngineBackend::run(int method, std::int16_t argument, const st
 }
 
 std::uint16_t CZipEngineBackend::list(const std::string& archive, const ListOptions& options, IArchiveEventSink& sink) {
-    if (!control_) return kLibraryNotLoaded;
+    if (!control_) return code(OutcomeCode::LibraryNotLoaded);
     // A pattern matches at the root and at every depth below it.
     std::string names;
     for (const auto& p : options.patterns) names += p + "\r\n" + "*\\" + p + "\r\n";
@@ -75,7 +75,7 @@ std::uint16_t CZipEngineBackend::list(const std::string& archive, const ListOpti
 
 std::uint16_t CZipEngineBackend::add(const std::string& archive, const std::vector<std::string>& files,
                                      const AddOptions& options, IArchiveEventSink& sink) {
-    if (!control_) return kLibraryNotLoaded;
+    if (!control_) return code(OutcomeCode::LibraryNotLoaded);
     control_->setProperty(dispid::kLevel, options.level);
     control_->setProperty(dispid::kIncludeHidden, options.includeHidden);
     control_->setProperty(dispid::kDeleteAfterAdding, options.deleteAfterZipping);
@@ -87,7 +87,7 @@ std::uint16_t CZipEngineBackend::add(const std::string& archive, const std::vect
 
 std::uint16_t CZipEngineBackend::extract(const std::string& archive, const std::vector<std::string>& names,
                                          const ExtractOptions& options, IArchiveEventSink& sink) {
-    if (!control_) return kLibraryNotLoaded;
+    if (!control_) return code(OutcomeCode::LibraryNotLoaded);
     control_->setProperty(dispid::kExtractFolder, options.destination);
     control_->setProperty(dispid::kOverwrite, options.overwrite);
     control_->setProperty(dispid::kSavePathInfo, options.useStoredPaths);
@@ -96,13 +96,13 @@ std::uint16_t CZipEngineBackend::extract(const std::string& archive, const std::
 
 std::uint16_t CZipEngineBackend::remove(const std::string& archive, const std::vector<std::string>& names,
                                         const DeleteOptions& options, IArchiveEventSink& sink) {
-    if (!control_) return kLibraryNotLoaded;
+    if (!control_) return code(OutcomeCode::LibraryNotLoaded);
     return run(dispid::kDelete, 0, archive, engineNameList(names), options.spanning, sink);
 }
 
 std::uint16_t CZipEngineBackend::test(const std::string& archive, const std::vector<std::string>& names,
                                       const TestOptions& options, IArchiveEventSink& sink) {
-    if (!control_) return kLibraryNotLoaded;
+    if (!control_) return code(OutcomeCode::LibraryNotLoaded);
     if (options.recurse) control_->setProperty(dispid::kRecurse, true);
     return run(dispid::kTest, 0, archive, engineNameList(names), options.spanning, sink);
 }

@@ -35,7 +35,7 @@ private:
 class CZipEngineBackend : public IArchiveBackend {
 public:
     // `control` may be null (a test without an engine): every operation then
-    // returns kLibraryNotLoaded.
+    // returns OutcomeCode::LibraryNotLoaded.
     explicit CZipEngineBackend(std::unique_ptr<IEngineControl> control) : control_(std::move(control)) {}
 
     IEngineControl* control() const { return control_.get(); }

@@ -2,9 +2,67 @@
 
 #include "archive/core/EngineControl.h"
 
+#include "archive/core/OutcomeCode.h"
 #include "engine/ZipEngine.h"
 
 namespace quarva::archive {
+
+// The numbers the manager drives the engine by are the engine's own.
+namespace {
+constexpr int number(engine::Property p) { return static_cast<int>(p); }
+constexpr int number(engine::Method m) { return static_cast<int>(m); }
+constexpr int number(engine::EventId e) { return static_cast<int>(e); }
+}  // namespace
+static_assert(dispid::kAbort == number(engine::Property::Abort));
+static_assert(dispid::kLevel == number(engine::Property::Level));
+static_assert(dispid::kWipeDisk == number(engine::Property::WipeDisk));
+static_assert(dispid::kExtractFolder == number(engine::Property::ExtractFolder));
+static_assert(dispid::kIncludeHidden == number(engine::Property::IncludeHidden));
+static_assert(dispid::kDeleteAfterAdding == number(engine::Property::DeleteAfterAdding));
+static_assert(dispid::kSpanning == number(engine::Property::Spanning));
+static_assert(dispid::kOverwrite == number(engine::Property::Overwrite));
+static_assert(dispid::kPassword == number(engine::Property::Password));
+static_assert(dispid::kRecurse == number(engine::Property::Recurse));
+static_assert(dispid::kSavePathInfo == number(engine::Property::SavePathInfo));
+static_assert(dispid::kArchiveName == number(engine::Property::ArchiveName));
+static_assert(dispid::kDiskCount == number(engine::Property::DiskCount));
+static_assert(dispid::kComment == number(engine::Property::Comment));
+static_assert(dispid::kNames == number(engine::Property::Names));
+static_assert(dispid::kTest == number(engine::Method::Test));
+static_assert(dispid::kRepair == number(engine::Method::Repair));
+static_assert(dispid::kAdd == number(engine::Method::Add));
+static_assert(dispid::kExtract == number(engine::Method::Extract));
+static_assert(dispid::kList == number(engine::Method::List));
+static_assert(dispid::kDelete == number(engine::Method::Delete));
+static_assert(dispid::kEventStarting == number(engine::EventId::Starting));
+static_assert(dispid::kEventDeleted == number(engine::EventId::Deleted));
+static_assert(dispid::kEventProgress == number(engine::EventId::Progress));
+static_assert(dispid::kEventListed == number(engine::EventId::Listed));
+static_assert(dispid::kEventDiskRequest == number(engine::EventId::DiskRequest));
+static_assert(dispid::kEventPassword == number(engine::EventId::PasswordRequest));
+static_assert(dispid::kEventSkipped == number(engine::EventId::Skipped));
+static_assert(dispid::kEventProcessed == number(engine::EventId::Processed));
+static_assert(dispid::kEventTested == number(engine::EventId::Tested));
+static_assert(dispid::kEventFinished == number(engine::EventId::Finished));
+// The engine's status codes are the outcome codes of the same name.
+static_assert(engine::kStatusOk == OutcomeCode::Ok);
+static_assert(engine::kStatusArchiveNotFound == OutcomeCode::ArchiveNotFound);
+static_assert(engine::kStatusZeroLength == OutcomeCode::ZeroLength);
+static_assert(engine::kStatusNoMemory == OutcomeCode::NoMemory);
+static_assert(engine::kStatusConfiguration == OutcomeCode::Configuration);
+static_assert(engine::kStatusNoMatches == OutcomeCode::NoMatches);
+static_assert(engine::kStatusDiskFull == OutcomeCode::DiskFull);
+static_assert(engine::kStatusUnexpectedEof == OutcomeCode::UnexpectedEof);
+static_assert(engine::kStatusUserAborted == OutcomeCode::UserAborted);
+static_assert(engine::kStatusCrcFailed == OutcomeCode::CrcFailed);
+static_assert(engine::kStatusCouldNotTest == OutcomeCode::CouldNotTest);
+static_assert(engine::kStatusUnexpected == OutcomeCode::Unexpected);
+static_assert(engine::kStatusDuplicateNames == OutcomeCode::DuplicateNames);
+static_assert(engine::kStatusEmptyArchive == OutcomeCode::EmptyArchive);
+static_assert(engine::kStatusAccess == OutcomeCode::Access);
+static_assert(engine::kStatusCorrupt == OutcomeCode::Corrupt);
+static_assert(engine::kStatusWrongDisk == OutcomeCode::WrongDisk);
+static_assert(engine::kStatusSpanned == OutcomeCode::Spanned);
 
 namespace {
 

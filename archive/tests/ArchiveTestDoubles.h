@@ -22,6 +22,12 @@
 
 namespace quarva::archive::testing {
 
+namespace fs = std::filesystem;
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+using platform::MessageBoxRequest;
+
 class FakeEngine : public IEngineControl {
 public:
     std::map<int, EngineValue> properties;
@@ -68,7 +74,7 @@ public:
         std::vector<std::string> args;
     };
     std::vector<Call> calls;
-    int status = kLibraryOk;
+    int status = code(OutcomeCode::Ok);
     int count = 1;
     std::function<void(const Call&, platform::WindowHandle)> onCall;
 
@@ -103,7 +109,7 @@ private:
     static std::string b(bool v) { return v ? "1" : "0"; }
     int record(Call call, platform::WindowHandle w) {
         calls.push_back(call);
-        if (status == kLibraryOk && onCall) onCall(call, w);
+        if (status == OutcomeCode::Ok && onCall) onCall(call, w);
         return status;
     }
 };
@@ -183,7 +189,7 @@ public:
     void addToRecentMenu(const std::string& p) override { log.push_back("recent:" + p); }
     void removeFromRecentMenu(const std::string& p) override { log.push_back("unrecent:" + p); }
     void showActivityLog() override { log.push_back("showlog"); }
-    void showWindow(int s) override { log.push_back("show:" + std::to_string(s)); }
+    void showWindow(ShowState s) override { log.push_back("show:" + std::to_string(static_cast<int>(s))); }
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override {
         log.push_back("add");
         addFolders = folders;
@@ -210,17 +216,13 @@ public:
     }
 };
 
-// A session over scripted engines, in a fresh folder with its own registry.
-class SessionTest : public quarva::testing::FolderTest {
+// A session in a fresh folder with its own registry, scripted prompts, a recording
+// busy dialog and a recording main window; startSession gives it its engines.
+class SessionFixture : public quarva::testing::FolderTest {
 protected:
-    void SetUp() override {
-        FolderTest::SetUp();
+    void startSession(std::unique_ptr<IEngineControl> engineControl, std::unique_ptr<IFormatLibrary> formatLibrary) {
         app = std::make_unique<CQuarvaZipApp>(SettingsStore(platform::Registry(registryDir())), prompts);
-        auto e = std::make_unique<FakeEngine>();
-        auto l = std::make_unique<FakeLibrary>();
-        engine = e.get();
-        library = l.get();
-        session = std::make_unique<CArchiveSession>(*app, launcher, std::move(e), std::move(l));
+        session = std::make_unique<CArchiveSession>(*app, launcher, std::move(engineControl), std::move(formatLibrary));
         session->busyFactory = &busy;
         session->setFrame(&frame);
     }
@@ -240,8 +242,28 @@ protected:
     RecordingFrame frame;
     std::unique_ptr<CQuarvaZipApp> app;
     std::unique_ptr<CArchiveSession> session;
+};
+
+// A session over scripted engines.
+class SessionTest : public SessionFixture {
+protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        auto e = std::make_unique<FakeEngine>();
+        auto l = std::make_unique<FakeLibrary>();
+        engine = e.get();
+        library = l.get();
+        startSession(std::move(e), std::move(l));
+    }
+
     FakeEngine* engine = nullptr;
     FakeLibrary* library = nullptr;
+};
+
+// A fresh folder with scripted prompts, for the steps that run before a session.
+class PromptsTest : public quarva::testing::FolderTest {
+protected:
+    platform::testing::ScriptedPrompts prompts;
 };
 
 inline EntryValues entry(const std::string& name, std::uint64_t size = 100) {

@@ -19,10 +19,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
-namespace fs = std::filesystem;
 
 class Actions : public SessionTest {
 protected:
@@ -37,7 +33,7 @@ protected:
         };
     }
     bool run(const std::string& sw, const std::string& arg) {
-        ActionContext context{*session, sw, arg, 3};
+        ActionContext context{*session, sw, arg, ShowState::Maximized};
         return runCommandLineAction(context);
     }
     void writeList(const std::string& text) { quarva::testing::writeFile(listFile, text); }
@@ -115,9 +111,9 @@ TEST_F(Actions, NoAddDialogAddsFilesThenFoldersUnattended) {
     std::string target = (dir() / "out.ZIP").string();
     writeList(target + "\r\n" + f1 + "\r\n" + d + "\r\n" + f2 + "\r\n");
     const fs::path cwd = fs::current_path();
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     EXPECT_FALSE(run("noadddialog", listFile));  // the program ends
-    EXPECT_EQ(app->archiveKind, 0);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Zip);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].id, dispid::kAdd);
     // Named below the folder that holds them, which is the working folder meanwhile.
@@ -153,7 +149,7 @@ TEST_F(Actions, NoAddDialogForALibraryFormat) {
     std::string f = makeFile("a.txt");
     writeList((dir() / "x.tar").string() + "\r\n" + f);
     run("noadddialog", listFile);
-    EXPECT_EQ(app->archiveKind, 2);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Library);
     ASSERT_EQ(library->calls.size(), 1u);
     EXPECT_EQ(library->calls[0].entry, "CompressFile");
     EXPECT_EQ(library->calls[0].args,
@@ -227,7 +223,7 @@ TEST_F(Actions, MisshapenListIsRefusedWithAClearMessage) {
 
 TEST_F(Actions, NoAddDialogReportsAMissingLibrary) {
     writeList((dir() / "x.cab").string() + "\r\n" + makeFile("a.txt"));
-    library->status = kLibraryNotLoaded;
+    library->status = code(OutcomeCode::LibraryNotLoaded);
     run("noadddialog", listFile);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "Couldn't find one of the components or a dll\n\tAborting Operation");
@@ -309,14 +305,14 @@ TEST_F(Actions, OpenShowsAndOpensUnderOpening) {
 TEST_F(Actions, NoSwitchWithAPathOpensIt) {
     std::string a = makeFile("o.zip");
     EXPECT_TRUE(run("", a));
-    EXPECT_EQ(session->doc.open, 1);
+    EXPECT_TRUE(session->doc.open);
     EXPECT_TRUE(run("", ""));
 }
 
 TEST_F(Actions, OpenOfAMissingArchiveReportsAndKeepsRunning) {
     engine->onInvoke = [](int, std::int16_t) -> std::int16_t { return 100; };
     EXPECT_TRUE(run("open", (dir() / "missing.zip").string()));
-    EXPECT_EQ(session->doc.open, 0);
+    EXPECT_FALSE(session->doc.open);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "Archive Not Found");
 }
@@ -325,7 +321,7 @@ TEST_F(Actions, SwitchesAreCaseSensitive) {
     std::string a = makeFile("o.zip");
     EXPECT_TRUE(run("Open", a));
     EXPECT_TRUE(frame.log.empty());
-    EXPECT_EQ(session->doc.open, 0);
+    EXPECT_FALSE(session->doc.open);
     EXPECT_TRUE(run("NOADDDIALOG", listFile));
     EXPECT_TRUE(calls.empty());
     EXPECT_TRUE(run("whatever", a));
@@ -345,7 +341,7 @@ TEST_F(Actions, AddXOpensTheFirstLineThenAdds) {
     writeList(a + "\r\n" + f + "\r\n");
     EXPECT_TRUE(run("addX", listFile));
     EXPECT_EQ(session->doc.archivePath, a);
-    EXPECT_EQ(session->doc.open, 1);
+    EXPECT_TRUE(session->doc.open);
     EXPECT_EQ(frame.addFiles, (std::vector<std::string>{f}));
     EXPECT_TRUE(frame.addFolders.empty());
 }
@@ -423,10 +419,10 @@ TEST_F(Actions, SfxCancelOrCancelledChooserDoesNothing) {
 
 TEST_F(Actions, SfxWithoutTheLibrary) {
     std::string a = makeFile("pack.zip");
-    library->status = kLibraryNotLoaded;
+    library->status = code(OutcomeCode::LibraryNotLoaded);
     prompts.queue(Answer::No);
     run("SFX", a);
-    library->status = kLibraryNoEntryPoint;
+    library->status = code(OutcomeCode::LibraryNoEntryPoint);
     prompts.queue(Answer::No);
     run("SFX", a);
     auto b = boxes();
@@ -513,7 +509,7 @@ TEST_F(InterruptedActions, LibraryAddIsAborted) {
         std::atomic<bool> aborted{false};
         int abort() override {
             aborted = true;
-            return kLibraryOk;
+            return code(OutcomeCode::Ok);
         }
     };
     auto owned = std::make_unique<WatchedLibrary>();

@@ -1,22 +1,15 @@
 // The association step of start-up, against a real registry store.
 #include "archive/core/Associations.h"
-#include "platform/testing/ScriptedPrompts.h"
-#include "platform/testing/TestSupport.h"
+#include "archive/tests/ArchiveTestDoubles.h"
 
-namespace fs = std::filesystem;
 using namespace quarva::archive;
-using quarva::platform::Buttons;
+using namespace quarva::archive::testing;
 using quarva::platform::Hive;
-using quarva::platform::Icon;
-using quarva::platform::MessageBoxRequest;
 using quarva::platform::Registry;
 
 namespace {
 
-class AssociationsTest : public quarva::testing::FolderTest {
-protected:
-    quarva::platform::testing::ScriptedPrompts prompts;
-};
+using AssociationsTest = PromptsTest;
 
 TEST_F(AssociationsTest, MissingLibraryShowsErrorAndWritesNothing) {
     Registry registry = Registry::fromEnvironment();

@@ -18,7 +18,7 @@ using Ids = std::initializer_list<int>;
 bool enabled(int id, const CommandState& s) { return evaluateCommand(id, s).enabled; }
 bool checked(int id, const CommandState& s) { return evaluateCommand(id, s).checked; }
 
-CommandState openArchive(const std::string& extension, int kind, std::uint64_t entries) {
+CommandState openArchive(const std::string& extension, ArchiveKind kind, std::uint64_t entries) {
     CommandState s;
     s.open = true;
     s.extension = extension;
@@ -59,7 +59,7 @@ TEST(CommandTable, EveryEntryIsCompleteAndUnique) {
             EXPECT_EQ(findCommand(cmd::toWindowId(n)), nullptr);
         }
     }
-    EXPECT_FALSE(evaluateCommand(12345, openArchive("zip", 0, 3)).enabled);
+    EXPECT_FALSE(evaluateCommand(12345, openArchive("zip", ArchiveKind::Zip, 3)).enabled);
 }
 
 TEST(CommandTable, NothingOpen) {
@@ -78,7 +78,7 @@ TEST(CommandTable, NothingOpen) {
 }
 
 TEST(CommandTable, ArchiveKindsAndContents) {
-    CommandState zip = openArchive("zip", 0, 5);
+    CommandState zip = openArchive("zip", ArchiveKind::Zip, 5);
     for (int id : Ids{cmd::SaveAs, cmd::Properties, cmd::Print, cmd::Add, cmd::Extract, cmd::MakeExe,
                       cmd::EncodeArchive, cmd::Comment, cmd::Password, cmd::Refresh, cmd::SelectAll})
         EXPECT_TRUE(enabled(id, zip)) << id;
@@ -95,14 +95,14 @@ TEST(CommandTable, ArchiveKindsAndContents) {
     zip.installer = true;
     EXPECT_TRUE(enabled(cmd::Install, zip));
 
-    CommandState empty = openArchive("zip", 0, 0);
+    CommandState empty = openArchive("zip", ArchiveKind::Zip, 0);
     EXPECT_FALSE(enabled(cmd::Properties, empty));
     EXPECT_FALSE(enabled(cmd::Print, empty));
     EXPECT_FALSE(enabled(cmd::MoveArchive, empty));
     EXPECT_TRUE(enabled(cmd::OpenContainingFolder, empty));
     EXPECT_TRUE(enabled(cmd::Add, empty));
 
-    CommandState cab = openArchive("cab", 3, 0);
+    CommandState cab = openArchive("cab", ArchiveKind::Cab, 0);
     EXPECT_TRUE(enabled(cmd::Add, cab));  // an empty cabinet takes files
     cab.entries = 4;
     cab.selected = 1;
@@ -115,29 +115,29 @@ TEST(CommandTable, ArchiveKindsAndContents) {
     EXPECT_FALSE(enabled(cmd::Password, cab));
     EXPECT_FALSE(enabled(cmd::MakeExe, cab));
 
-    CommandState rar = openArchive("rar", 10, 3);
+    CommandState rar = openArchive("rar", ArchiveKind::OtherLibrary, 3);
     rar.selected = 1;
     EXPECT_FALSE(enabled(cmd::Add, rar));
-    EXPECT_FALSE(enabled(cmd::Extract, rar));  // kind 10 lies outside 0 to 3
+    EXPECT_FALSE(enabled(cmd::Extract, rar));  // another library format: nothing to extract with
     EXPECT_FALSE(enabled(cmd::Delete, rar));
     EXPECT_TRUE(enabled(cmd::MakeExe, rar));
     EXPECT_TRUE(enabled(cmd::View, rar));
 
-    CommandState uue = openArchive("uue", 10, 1);
+    CommandState uue = openArchive("uue", ArchiveKind::OtherLibrary, 1);
     EXPECT_FALSE(enabled(cmd::EncodeArchive, uue));
     EXPECT_FALSE(enabled(cmd::MakeExe, uue));
-    CommandState jar = openArchive("jar", 1, 1);
+    CommandState jar = openArchive("jar", ArchiveKind::NewLibrary, 1);
     EXPECT_TRUE(enabled(cmd::Password, jar));
     EXPECT_TRUE(enabled(cmd::Add, jar));
 
-    CommandState logged = openArchive("zip", 0, 1);
+    CommandState logged = openArchive("zip", ArchiveKind::Zip, 1);
     EXPECT_FALSE(enabled(cmd::LastLog, logged));
     logged.activityLogEmpty = false;
     EXPECT_TRUE(enabled(cmd::LastLog, logged));
 }
 
 TEST(CommandTable, ViewsStylesAndSortMarks) {
-    CommandState s = openArchive("zip", 0, 3);
+    CommandState s = openArchive("zip", ArchiveKind::Zip, 3);
     s.listStyle = ListStyle::SmallIcons;
     EXPECT_TRUE(checked(cmd::ExplorerView, s));
     EXPECT_FALSE(checked(cmd::ClassicView, s));
@@ -239,23 +239,23 @@ TEST(FileListModel, SortTableWithFoldersOnTop) {
 
 TEST(DropPlan, OpenAddOrRefuse) {
     auto folders = [](const std::string& p) { return p.ends_with("dir"); };
-    DropPlan one = planDrop({"/home/me/Backup.ZIP"}, 10, folders);
+    DropPlan one = planDrop({"/home/me/Backup.ZIP"}, ArchiveKind::OtherLibrary, folders);
     EXPECT_EQ(one.action, DropPlan::Action::OpenArchive);
     EXPECT_EQ(one.archive, "/home/me/Backup.ZIP");
 
-    DropPlan both = planDrop({"/a/x.zip", "/a/notes.txt"}, 0, folders);
+    DropPlan both = planDrop({"/a/x.zip", "/a/notes.txt"}, ArchiveKind::Zip, folders);
     EXPECT_EQ(both.action, DropPlan::Action::Add);
     EXPECT_EQ(both.files, (std::vector<std::string>{"/a/x.zip", "/a/notes.txt"}));
 
-    DropPlan folder = planDrop({"/a/dir"}, 0, folders);
+    DropPlan folder = planDrop({"/a/dir"}, ArchiveKind::Zip, folders);
     EXPECT_EQ(folder.action, DropPlan::Action::Add);
     EXPECT_EQ(folder.folders, (std::vector<std::string>{"/a/dir"}));
     EXPECT_TRUE(folder.files.empty());
 
     // A ".rar" archive (kind 10) takes no files; an archive dropped first still opens.
-    EXPECT_EQ(planDrop({"/a/plain.txt"}, 10, folders).action, DropPlan::Action::Refuse);
-    EXPECT_EQ(planDrop({"/a/plain.txt", "/a/b.zip"}, 3, folders).action, DropPlan::Action::Refuse);
-    EXPECT_EQ(planDrop({"/a/b.zip", "/a/plain.txt"}, 10, folders).action, DropPlan::Action::Add);
+    EXPECT_EQ(planDrop({"/a/plain.txt"}, ArchiveKind::OtherLibrary, folders).action, DropPlan::Action::Refuse);
+    EXPECT_EQ(planDrop({"/a/plain.txt", "/a/b.zip"}, ArchiveKind::Cab, folders).action, DropPlan::Action::Refuse);
+    EXPECT_EQ(planDrop({"/a/b.zip", "/a/plain.txt"}, ArchiveKind::OtherLibrary, folders).action, DropPlan::Action::Add);
     EXPECT_TRUE(isArchiveExtension("enc"));
     EXPECT_FALSE(isArchiveExtension("7z"));
 }

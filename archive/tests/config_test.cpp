@@ -103,7 +103,7 @@ TEST_F(ConfigTest, PlacementDefaultsAndShowMapping) {
     auto p = WindowPlacement::load(store());
     EXPECT_EQ(p.width, 500);
     EXPECT_EQ(p.height, 400);
-    EXPECT_EQ(p.show, 5);
+    EXPECT_EQ(p.show, ShowState::Show);
 
     putNumber("Quarva Zip", "width", static_cast<std::uint32_t>(-20));
     putNumber("Quarva Zip", "height", 0);
@@ -113,11 +113,11 @@ TEST_F(ConfigTest, PlacementDefaultsAndShowMapping) {
     EXPECT_EQ(p.width, 500);
     EXPECT_EQ(p.height, 400);
     EXPECT_EQ(p.x, 30);
-    EXPECT_EQ(p.show, 3);
+    EXPECT_EQ(p.show, ShowState::Maximized);
 
     for (auto [state, saved] : {std::pair{1, 5}, {6, 5}, {0, 5}, {3, 3}, {2, 2}, {5, 5}}) {
         WindowPlacement w;
-        w.show = state;
+        w.show = static_cast<ShowState>(state);
         auto s = store();
         w.save(s);
         EXPECT_EQ(s.readNumber(suiteKey("Quarva Zip"), "Show"), static_cast<std::uint32_t>(saved)) << state;
@@ -125,7 +125,7 @@ TEST_F(ConfigTest, PlacementDefaultsAndShowMapping) {
 }
 
 TEST_F(ConfigTest, PlacementRoundTrip) {
-    WindowPlacement w{.x = 10, .y = 20, .width = 640, .height = 480, .mode = 0, .show = 2};
+    WindowPlacement w{.x = 10, .y = 20, .width = 640, .height = 480, .treeShown = false, .show = ShowState::Minimized};
     auto s = store();
     w.save(s);
     auto back = WindowPlacement::load(s);
@@ -133,8 +133,8 @@ TEST_F(ConfigTest, PlacementRoundTrip) {
     EXPECT_EQ(back.y, 20);
     EXPECT_EQ(back.width, 640);
     EXPECT_EQ(back.height, 480);
-    EXPECT_EQ(back.mode, 0);
-    EXPECT_EQ(back.show, 2);
+    EXPECT_FALSE(back.treeShown);
+    EXPECT_EQ(back.show, ShowState::Minimized);
 }
 
 TEST_F(ConfigTest, RecentListMovesReopenedArchiveToTop) {

@@ -145,11 +145,11 @@ TEST(ConvertModels, TypesTargetsAndTexts) {
     EXPECT_EQ(types[7].formatCode, types[2].formatCode);  // lha and lzh: one code
     EXPECT_EQ(types[4].formatCode, 4);
 
-    EXPECT_EQ(replaceDottedExtension("/a/x.zip", ".bh"), "/a/x.bh");
-    EXPECT_EQ(replaceDottedExtension("/a/noext", ".bh"), "/a/noext");
+    EXPECT_EQ(replaceFromLastDot("/a/x.zip", ".bh"), "/a/x.bh");
+    EXPECT_EQ(replaceFromLastDot("/a/noext", ".bh"), "/a/noext");
     // Only the text after the last "." changes, even with a dotted folder.
-    EXPECT_EQ(replaceExtension("/a.zip/x.bh", "tar"), "/a.zip/x.tar");
-    EXPECT_EQ(replaceExtension("/a/x.zip", "exe"), "/a/x.exe");
+    EXPECT_EQ(replaceAfterLastDot("/a.zip/x.bh", "tar"), "/a.zip/x.tar");
+    EXPECT_EQ(replaceAfterLastDot("/a/x.zip", "exe"), "/a/x.exe");
 
     EXPECT_EQ(targetProblem(""), std::string("Target Archive Name empty !"));
     EXPECT_EQ(overwriteQuestion("/t.tar"), "File /t.tar already exists\nOverwrite?");

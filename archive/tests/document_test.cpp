@@ -12,9 +12,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
 using Words = std::vector<std::string>;
 
 class Document : public SessionTest {
@@ -43,13 +40,13 @@ protected:
 
 TEST_F(Document, OpeningAZipListsBuildsAndTitles) {
     std::string path = archive("Backup.ZIP");
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     EXPECT_TRUE(doc().openArchive(path, "Backup.ZIP"));
-    EXPECT_EQ(app->archiveKind, 0);  // the extension is lower-cased
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Zip);  // the extension is lower-cased
     EXPECT_TRUE(session->flags.sfxCapable);
     EXPECT_TRUE(session->flags.modifiable);
     EXPECT_FALSE(session->flags.removable);
-    EXPECT_EQ(doc().open, 1);
+    EXPECT_TRUE(doc().open);
     EXPECT_EQ(doc().archivePath, path);
     EXPECT_EQ(doc().archiveFileName, "Backup.ZIP");
     EXPECT_EQ(doc().entries().entryCount(), 2u);
@@ -77,7 +74,7 @@ TEST_F(Document, OpeningAZipListsBuildsAndTitles) {
 TEST_F(Document, OpeningRarIsAllowedThroughTheLibrary) {
     std::string path = archive("notes.rar");
     EXPECT_TRUE(doc().openArchive(path, "notes.rar"));
-    EXPECT_EQ(app->archiveKind, 10);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::OtherLibrary);
     EXPECT_TRUE(session->flags.sfxCapable);
     ASSERT_EQ(library->calls.size(), 1u);
     EXPECT_EQ(library->calls[0].entry, "ListArchive");
@@ -94,7 +91,7 @@ TEST_F(Document, FailedListingLeavesNoArchiveOpen) {
     engineStatus = 100;
     std::string path = archive("gone.zip");
     EXPECT_FALSE(doc().openArchive(path, "gone.zip"));
-    EXPECT_EQ(doc().open, 0);
+    EXPECT_FALSE(doc().open);
     EXPECT_EQ(doc().archivePath, "");
     EXPECT_EQ(doc().entries().entryCount(), 0u);
     EXPECT_TRUE(frame.has("status:Error in Listing..."));
@@ -131,12 +128,12 @@ TEST_F(Document, FolderRulesFollowTheFolderBits) {
 }
 
 TEST_F(Document, CreatingKinds) {
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     EXPECT_TRUE(doc().createArchive("/n/new.zip", "new.zip"));
-    EXPECT_EQ(app->archiveKind, 0);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Zip);
     EXPECT_TRUE(doc().createArchive("/n/new.TAR", "new.TAR"));
-    EXPECT_EQ(app->archiveKind, 1);
-    EXPECT_EQ(doc().open, 1);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::NewLibrary);
+    EXPECT_TRUE(doc().open);
     EXPECT_EQ(doc().archivePath, "/n/new.TAR");
     EXPECT_EQ(doc().wrapper().archiveName(), "/n/new.TAR");
     EXPECT_EQ(engine->str(dispid::kArchiveName), "/n/new.TAR");
@@ -152,13 +149,13 @@ TEST_F(Document, CreatingRarIsRefusedAndChangesNothing) {
     EXPECT_EQ(boxes()[0].caption, "Quarva.Zip Suite");
     EXPECT_EQ(boxes()[0].icon, Icon::Stop);
     EXPECT_EQ(doc().archivePath, "/n/keep.zip");
-    EXPECT_EQ(app->archiveKind, 0);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Zip);
 }
 
 TEST_F(Document, CreatingWithoutExtensionKeepsThePreviousKind) {
-    app->archiveKind = 3;
+    app->archiveKind = ArchiveKind::Cab;
     EXPECT_TRUE(doc().createArchive("/n/archive", "archive"));
-    EXPECT_EQ(app->archiveKind, 3);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Cab);
     EXPECT_TRUE(boxes().empty());
 }
 
@@ -175,11 +172,11 @@ TEST_F(Document, RemovableDriveSetsTheFlagAndSpanning) {
 
 TEST_F(Document, CloseClearsEverything) {
     doc().openArchive(archive("a.zip"), "a.zip");
-    doc().installer = 1;
+    doc().installer = true;
     frame.log.clear();
     doc().closeArchive();
-    EXPECT_EQ(doc().open, 0);
-    EXPECT_EQ(doc().installer, 0);
+    EXPECT_FALSE(doc().open);
+    EXPECT_FALSE(doc().installer);
     EXPECT_EQ(doc().archivePath, "");
     EXPECT_EQ(doc().archiveFileName, "");
     EXPECT_EQ(doc().entries().entryCount(), 0u);

@@ -28,6 +28,12 @@ EntryValues values(const std::string& name, std::uint64_t size = 10) {
     return v;
 }
 
+// Adds an entry for every path, then builds the tree.
+void addAndBuild(CArchiveEntries& entries, std::initializer_list<const char*> paths) {
+    for (const char* p : paths) entries.addEntry(values(p));
+    entries.buildTree();
+}
+
 std::vector<std::string> childNames(const CZorvTreeNode* node) {
     std::vector<std::string> names;
     for (const auto& c : node->children) names.push_back(c->name);
@@ -91,9 +97,7 @@ TEST(ArchiveEntries, DeepPathCreatesItsFoldersWithoutFolderRecords) {
 
 TEST(ArchiveEntries, FolderNamesDifferingInCaseAreTwoSiblings) {
     CArchiveEntries entries;
-    entries.addEntry(values("Docs\\a"));
-    entries.addEntry(values("docs\\b"));
-    entries.buildTree();
+    addAndBuild(entries, {"Docs\\a", "docs\\b"});
     auto names = childNames(entries.root());
     ASSERT_EQ(names.size(), 2u);
     EXPECT_NE(entries.root()->child("Docs"), nullptr);
@@ -145,10 +149,7 @@ TEST(ArchiveEntries, DriveIsStrippedFromTheKey) {
 
 TEST(ArchiveEntries, NodesAreNumberedDepthFirstInListOrder) {
     CArchiveEntries entries;
-    entries.addEntry(values("a\\b\\1.txt"));
-    entries.addEntry(values("a\\c\\2.txt"));
-    entries.addEntry(values("d\\3.txt"));
-    entries.buildTree();
+    addAndBuild(entries, {"a\\b\\1.txt", "a\\c\\2.txt", "d\\3.txt"});
     auto order = entries.numberNodes();
     std::vector<std::string> names;
     for (auto* n : order) names.push_back(n->name + "=" + std::to_string(n->index));
@@ -186,9 +187,7 @@ TEST(ArchiveEntries, VeryDeepFolderChainIsBuiltAndReleased) {
 
 TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries) {
     CArchiveEntries entries;
-    entries.addEntry(values("d\\a.txt"));
-    entries.addEntry(values("d\\b.txt"));
-    entries.buildTree();
+    addAndBuild(entries, {"d\\a.txt", "d\\b.txt"});
     EXPECT_EQ(entries.removePath("d\\a.txt"), CArchiveEntries::Removed::File);
     EXPECT_EQ(entries.find("d\\a.txt"), nullptr);
     ASSERT_EQ(entries.root()->child("d")->files.size(), 1u);
@@ -197,10 +196,7 @@ TEST(ArchiveEntries, RemovePathRemovesAFileFromFolderAndEntries) {
 
 TEST(ArchiveEntries, RemovePathRemovesAFolderWithItsSubtreeAndItsFiles) {
     CArchiveEntries entries;
-    entries.addEntry(values("d\\e\\a.txt"));
-    entries.addEntry(values("d\\b.txt"));
-    entries.addEntry(values("dx\\c.txt"));
-    entries.buildTree();
+    addAndBuild(entries, {"d\\e\\a.txt", "d\\b.txt", "dx\\c.txt"});
     EXPECT_EQ(entries.removePath("d"), CArchiveEntries::Removed::Folder);
     EXPECT_EQ(entries.root()->child("d"), nullptr);
     EXPECT_NE(entries.root()->child("dx"), nullptr);
@@ -247,30 +243,17 @@ TEST(PathText, Helpers) {
     EXPECT_EQ(trim("  *.txt  *.doc \t"), "*.txt  *.doc");
 }
 
-TEST(PathText, WildcardMatchIsCaseSensitive) {
-    EXPECT_TRUE(wildcardMatch("*.txt", "a.txt"));
-    EXPECT_FALSE(wildcardMatch("*.txt", "a.TXT"));
-    EXPECT_TRUE(wildcardMatch("a?c", "abc"));
-    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
-    EXPECT_TRUE(wildcardMatch("*", ""));
-    EXPECT_TRUE(wildcardMatch("*a*b*c*", "xxaxxbxxcxx"));
-    EXPECT_FALSE(wildcardMatch("*a*b*c", "xxaxxbxxcxx"));
-    EXPECT_TRUE(wildcardMatch("*.*", "a.b"));
-    EXPECT_FALSE(wildcardMatch("*.*", "README"));
-    // No exponential blow-up on hostile patterns.
-    EXPECT_FALSE(wildcardMatch("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a')));
-}
-
 TEST(ArchiveFlags, KindAndFlagTable) {
-    EXPECT_EQ(kindForOpening(extensionOf("Backup.ZIP")), 0);
-    EXPECT_EQ(kindForOpening("cab"), 3);
-    EXPECT_EQ(kindForOpening("rar"), 10);
-    EXPECT_EQ(kindForOpening(""), 10);
-    EXPECT_EQ(kindForCreating("zip"), 0);
-    for (const char* e : {"cab", "bh", "jar", "lha", "tar", "gz", "lzh"}) EXPECT_EQ(kindForCreating(e), 1) << e;
+    EXPECT_EQ(kindForOpening(extensionOf("Backup.ZIP")), ArchiveKind::Zip);
+    EXPECT_EQ(kindForOpening("cab"), ArchiveKind::Cab);
+    EXPECT_EQ(kindForOpening("rar"), ArchiveKind::OtherLibrary);
+    EXPECT_EQ(kindForOpening(""), ArchiveKind::OtherLibrary);
+    EXPECT_EQ(kindForCreating("zip"), ArchiveKind::Zip);
+    for (const char* e : {"cab", "bh", "jar", "lha", "tar", "gz", "lzh"})
+        EXPECT_EQ(kindForCreating(e), ArchiveKind::NewLibrary) << e;
     EXPECT_EQ(kindForCreating("rar"), std::nullopt);
-    EXPECT_EQ(kindForCommandLine("zip"), 0);
-    EXPECT_EQ(kindForCommandLine("tar"), 2);
+    EXPECT_EQ(kindForCommandLine("zip"), ArchiveKind::Zip);
+    EXPECT_EQ(kindForCommandLine("tar"), ArchiveKind::Library);
     for (const char* e : {"ace", "arj", "bh", "jar", "lha", "rar", "zip"}) EXPECT_TRUE(isSfxCapable(e)) << e;
     EXPECT_FALSE(isSfxCapable("cab"));
     EXPECT_FALSE(isModifiable("uue"));

@@ -25,14 +25,19 @@ run_under_display() {
 }
 run_under_display "$@"
 
-"$program" > "$work/out.txt" 2>&1 &
-pid=$!
-win=""
-for _ in $(seq 1 100); do
-    win=$(xdotool search --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
-    [[ -n $win ]] && break
-    sleep 0.2
-done
+# Starts the program with its output in $1; sets pid, and win once the main window shows.
+start_program() {
+    "$program" > "$1" 2>&1 &
+    pid=$!
+    win=""
+    for _ in $(seq 1 100); do
+        win=$(xdotool search --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+        [[ -n $win ]] && break
+        sleep 0.2
+    done
+}
+
+start_program "$work/out.txt"
 if [[ -z $win ]]; then
     echo "main window 'Quarva.Zip Suite' did not appear"; cat "$work/out.txt"; kill "$pid" 2>/dev/null; exit 1
 fi
@@ -73,14 +78,7 @@ key='HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip'
 "$reg" add "$key" yPos dword 30
 "$reg" add "$key" width dword 640
 "$reg" add "$key" height dword 480
-"$program" > "$work/out2.txt" 2>&1 &
-pid=$!
-win=""
-for _ in $(seq 1 100); do
-    win=$(xdotool search --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
-    [[ -n $win ]] && break
-    sleep 0.2
-done
+start_program "$work/out2.txt"
 [[ -n $win ]] || { echo "main window did not appear the second time"; cat "$work/out2.txt"; kill "$pid"; exit 1; }
 geometry=$(xdotool getwindowgeometry "$win")
 echo "$geometry"

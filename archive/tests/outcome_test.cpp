@@ -65,21 +65,29 @@ TEST(SelectionLists, FilesWithFoldersAndFoldersUnderTheTreePath) {
 }
 
 TEST(Outcome, TableTexts) {
-    EXPECT_EQ(outcomeMessage(100), "Archive Not Found");
-    EXPECT_EQ(outcomeMessage(110), "Archive file corrupted/zero byte length!");
-    EXPECT_EQ(outcomeMessage(160), "Unexpected End of File.Corrupt Archive");
-    EXPECT_EQ(outcomeMessage(190), "User Aborted");
-    EXPECT_EQ(outcomeMessage(210), "Couldn't test any files");
-    EXPECT_EQ(outcomeMessage(280), outcomeMessage(210));
-    EXPECT_EQ(outcomeMessage(350), "Couldn't continue. Continuing will remove the parent directory also...");
-    EXPECT_EQ(outcomeMessage(370),
-              "Two or more files with same name were tried to add to archive\nCheck 'save full path info' box.");
-    EXPECT_EQ(outcomeMessage(410),
-              "Couldn't continue. File may be corrupt\nIf you downloaded the file, try downloading it again");
-    EXPECT_EQ(outcomeMessage(1000), "Couldn't find one of the components or a dll\n\tAborting Operation");
-    EXPECT_EQ(outcomeMessage(1010), "Corrupt version of DLL found\n\tAborting Operation");
-    for (unsigned silent : {0u, 170u, 220u, 230u, 260u, 270u, 1100u, 7u})
-        EXPECT_EQ(outcomeMessage(silent), std::nullopt) << silent;
+    const std::pair<OutcomeCode, const char*> table[] = {
+        {OutcomeCode::ArchiveNotFound, "Archive Not Found"},
+        {OutcomeCode::ZeroLength, "Archive file corrupted/zero byte length!"},
+        {OutcomeCode::UnexpectedEof, "Unexpected End of File.Corrupt Archive"},
+        {OutcomeCode::UserAborted, "User Aborted"},
+        {OutcomeCode::CouldNotTest, "Couldn't test any files"},
+        {OutcomeCode::NothingTested, "Couldn't test any files"},
+        {OutcomeCode::RemovesParentFolder, "Couldn't continue. Continuing will remove the parent directory also..."},
+        {OutcomeCode::DuplicateNames,
+         "Two or more files with same name were tried to add to archive\nCheck 'save full path info' box."},
+        {OutcomeCode::Corrupt,
+         "Couldn't continue. File may be corrupt\nIf you downloaded the file, try downloading it again"},
+        {OutcomeCode::LibraryNotLoaded, "Couldn't find one of the components or a dll\n\tAborting Operation"},
+        {OutcomeCode::LibraryNoEntryPoint, "Corrupt version of DLL found\n\tAborting Operation"},
+    };
+    for (const auto& [outcome, text] : table) EXPECT_EQ(outcomeMessage(code(outcome)), text) << code(outcome);
+    // The numbers are the ones the engine and the library report.
+    EXPECT_EQ(code(OutcomeCode::UserAborted), 190);
+    EXPECT_EQ(code(OutcomeCode::LibraryNotLoaded), 1000);
+    EXPECT_EQ(code(OutcomeCode::LibraryNoEntryPoint), 1010);
+    EXPECT_EQ(code(OutcomeCode::ListingError), 1100);
+    EXPECT_EQ(outcomeMessage(code(OutcomeCode::ListingError)), std::nullopt);
+    EXPECT_EQ(outcomeMessage(0x10000 + 100), std::nullopt);  // wider than a status
 }
 
 struct ReporterTest : ::testing::Test {

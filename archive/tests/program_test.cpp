@@ -10,11 +10,16 @@ namespace {
 
 class ProgramTest : public FolderTest {
 protected:
-    std::string program() const { return (buildDir() / "archive" / "ui" / "QuarvaZip").string(); }
+    std::string program() const { return (buildDir() / "archive" / "app" / "QuarvaZip").string(); }
     int run(const std::string& args, std::string* out) {
         return runCommand(
             "env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 '" + program() + "' " + args + " </dev/null",
             out);
+    }
+    // The suite counts as installed in the test's folder.
+    void install() {
+        auto store = quarva::archive::SettingsStore::fromEnvironment();
+        store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
     }
 };
 
@@ -30,8 +35,7 @@ TEST_F(ProgramTest, NotInstalledSaysSoAndEnds) {
 }
 
 TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage) {
-    auto store = quarva::archive::SettingsStore::fromEnvironment();
-    store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    install();
     std::string out;
     EXPECT_NE(run("/open", &out), 0);
     EXPECT_NE(out.find("no display"), std::string::npos) << out;
@@ -43,8 +47,7 @@ TEST_F(ProgramTest, WindowSwitchWithoutDisplayEndsWithClearMessage) {
 // A temporary folder that others could reach stops the program with its reason,
 // before it reads a list or writes anything.
 TEST_F(ProgramTest, UnusableTemporaryFolderStopsWithItsReason) {
-    auto store = quarva::archive::SettingsStore::fromEnvironment();
-    store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    install();
     fs::permissions(tmpDir(), fs::perms::all, fs::perm_options::add);
     writeFile(dir() / "list.txt", (dir() / "a.zip").string() + "\r\n" + (dir() / "list.txt").string());
     std::string out;
@@ -55,8 +58,7 @@ TEST_F(ProgramTest, UnusableTemporaryFolderStopsWithItsReason) {
 
 // More than one switch and one path: the program says so and does nothing.
 TEST_F(ProgramTest, MoreThanOneSwitchAndOnePathIsRefused) {
-    auto store = quarva::archive::SettingsStore::fromEnvironment();
-    store.writeString(quarva::archive::suiteKey("Settings"), "Installed Path", (dir() / "suite").string());
+    install();
     std::string out;
     EXPECT_NE(run("/extract /tmp/drop/q -noextractdialog /tmp/drop/L/a.zip", &out), 0);
     EXPECT_NE(out.find("one switch and one path"), std::string::npos) << out;

@@ -11,9 +11,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
 
 class Progress : public SessionTest {
 protected:
@@ -127,7 +124,7 @@ TEST_F(Progress, ListedEntriesBuildTheDocumentAndFindTheInstaller) {
     engineEvents().onEngineEntry(dispid::kEventListed, entry("tools\\SeTuP.EXE", 7));
     engineEvents().onEngineEntry(dispid::kEventListed, entry("a.txt", 3));
     engineEvents().onEngineEntry(dispid::kEventListed, entry("a.txt", 5));  // listed twice: the later wins
-    EXPECT_EQ(session->doc.installer, 1);
+    EXPECT_TRUE(session->doc.installer);
     EXPECT_EQ(state().installProgramPath, "tools\\SeTuP.EXE");
     EXPECT_EQ(state().entryCount, 2u);
     EXPECT_EQ(state().totalSize, 12u);
@@ -230,29 +227,29 @@ TEST_F(Progress, CompletionRecordCountsAsProcessed) {
 TEST_F(Progress, ArchiveKindMessageExceptForCab) {
     session->doc.archiveFileName = "x.exe";
     platform::SendMessage(libraryWindow(), formatlib::kMsgArchiveKind, 0, 0);
-    EXPECT_EQ(app->archiveKind, 0);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Zip);
     platform::SendMessage(libraryWindow(), formatlib::kMsgArchiveKind, 10, 0);
-    EXPECT_EQ(app->archiveKind, 10);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::OtherLibrary);
     session->doc.archiveFileName = "Setup.CAB";
-    app->archiveKind = 3;
+    app->archiveKind = ArchiveKind::Cab;
     platform::SendMessage(libraryWindow(), formatlib::kMsgArchiveKind, 10, 0);
-    EXPECT_EQ(app->archiveKind, 3);
+    EXPECT_EQ(app->archiveKind, ArchiveKind::Cab);
 }
 
 TEST_F(Progress, AbortSetsTheEnginePropertyOrCallsTheLibrary) {
     state().touchedNames = {"a"};
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     handler().abort();
     EXPECT_TRUE(engine->flag(dispid::kAbort));
     EXPECT_TRUE(state().touchedNames.empty());
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     handler().abort();
     ASSERT_EQ(library->calls.size(), 1u);
     EXPECT_EQ(library->calls[0].entry, "Abort");
 }
 
 TEST_F(Progress, CancelInTheBusyDialogAborts) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     auto scope = standingBusy();
     ASSERT_TRUE(busy.shared->cancel);
     busy.shared->cancel();

@@ -17,7 +17,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-namespace fs = std::filesystem;
 
 fs::path findFormatLibrary() {
     for (const char* env : {"QUARVA_BUILD_DIR", "QUARVA_DIST_DIR"}) {
@@ -31,18 +30,13 @@ fs::path findFormatLibrary() {
     return {};
 }
 
-class RealEngines : public quarva::testing::FolderTest {
+class RealEngines : public SessionFixture {
 protected:
     void SetUp() override {
         FolderTest::SetUp();
         fs::create_directories(tmpDir());
-        app = std::make_unique<CQuarvaZipApp>(SettingsStore(platform::Registry(registryDir())), prompts);
+        startSession(createZipEngineControl(), nullptr);  // the library at the application's library path
         app->libraryPath = findFormatLibrary();
-        auto engine = createZipEngineControl();
-        ASSERT_NE(engine, nullptr) << "this build has no zip engine";
-        session = std::make_unique<CArchiveSession>(*app, launcher, std::move(engine));
-        session->busyFactory = &busy;
-        session->setFrame(&frame);
 
         // The sample: files at two levels, an empty file, a binary one.
         source = dir() / "sample";
@@ -53,11 +47,6 @@ protected:
         loose = dir() / "loose.txt";
         quarva::testing::writeFile(loose, "loose file");
     }
-    void TearDown() override {
-        session.reset();
-        app.reset();
-        FolderTest::TearDown();
-    }
     std::string writeList(const std::vector<std::string>& lines) {
         std::string text;
         for (const auto& l : lines) text += l + "\r\n";
@@ -66,7 +55,7 @@ protected:
         return list.string();
     }
     bool run(const std::string& sw, const std::string& arg) {
-        ActionContext context{*session, sw, arg, 5};
+        ActionContext context{*session, sw, arg, ShowState::Show};
         return runCommandLineAction(context);
     }
     // The unattended add names the entries below the folder that holds the selected
@@ -105,14 +94,6 @@ protected:
         EXPECT_EQ(bin->size, 70000u);
         EXPECT_EQ(session->progress.state.totalSize, 6u + 0 + 5000 + 70000 + 10);
     }
-    std::string& activityLog() { return app->activityLog; }
-
-    platform::testing::ScriptedPrompts prompts;
-    platform::testing::RecordingLauncher launcher;
-    RecordingBusyFactory busy;
-    RecordingFrame frame;
-    std::unique_ptr<CQuarvaZipApp> app;
-    std::unique_ptr<CArchiveSession> session;
     fs::path source, loose;
 };
 
@@ -142,7 +123,7 @@ public:
     void fileTested(const std::string&) override {}
     void entryDeleted(const std::string&) override {}
     void fileError(const FileErrorReport&) override {}
-    void archiveKindReported(int) override {}
+    void archiveKindReported(ArchiveKind) override {}
     DiskAnswer diskRequested(std::int16_t) override { return DiskAnswer::Abort; }
     std::optional<std::string> passwordRequested(const std::string&, const std::string&) override {
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "archive/core/ListFile.h"
 #include "platform/Registry.h"
@@ -81,28 +82,36 @@ protected:
         }
     }
 
+    // What a peer tool lists for the archive `name`; nullopt when the tool is missing.
+    std::optional<std::string> peerListing(const std::string& tool, const std::string& options,
+                                           const std::string& name) {
+        if (!quarva::testing::haveTool(tool)) return std::nullopt;
+        std::string listing;
+        EXPECT_EQ(quarva::testing::runCommand(tool + " " + options + " \"" + (dir() / name).string() + "\"", &listing),
+                  0);
+        return listing;
+    }
+
     fs::path dist, source, single;
     bool notWired = false;
 };
 
 TEST_F(ShellCommands, ZipFolderAndFileThroughTheEngine) {
     addThenExtract("My Folder.zip");
-    if (!quarva::testing::haveTool("unzip")) GTEST_SKIP() << "unzip is not installed";
-    std::string listing;
-    ASSERT_EQ(quarva::testing::runCommand("unzip -Z1 \"" + (dir() / "My Folder.zip").string() + "\"", &listing), 0);
+    auto listing = peerListing("unzip", "-Z1", "My Folder.zip");
+    if (!listing) GTEST_SKIP() << "unzip is not installed";
     // "My Folder/...", never the user's folders above it.
-    EXPECT_EQ(listing.find(dir().relative_path().string()), std::string::npos) << listing;
-    EXPECT_NE(listing.find("My Folder/sub/deeper/data.bin"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("report.doc"), std::string::npos) << listing;
+    EXPECT_EQ(listing->find(dir().relative_path().string()), std::string::npos) << *listing;
+    EXPECT_NE(listing->find("My Folder/sub/deeper/data.bin"), std::string::npos) << *listing;
+    EXPECT_NE(listing->find("report.doc"), std::string::npos) << *listing;
 }
 
 TEST_F(ShellCommands, TarFolderAndFileThroughTheFormatLibrary) {
     addThenExtract("My Folder.tar");
-    if (!quarva::testing::haveTool("bsdtar")) GTEST_SKIP() << "bsdtar is not installed";
-    std::string listing;
-    ASSERT_EQ(quarva::testing::runCommand("bsdtar -tf \"" + (dir() / "My Folder.tar").string() + "\"", &listing), 0);
-    EXPECT_EQ(listing.find(dir().relative_path().string()), std::string::npos) << listing;
-    EXPECT_NE(listing.find("My Folder/sub/deeper/data.bin"), std::string::npos) << listing;
+    auto listing = peerListing("bsdtar", "-tf", "My Folder.tar");
+    if (!listing) GTEST_SKIP() << "bsdtar is not installed";
+    EXPECT_EQ(listing->find(dir().relative_path().string()), std::string::npos) << *listing;
+    EXPECT_NE(listing->find("My Folder/sub/deeper/data.bin"), std::string::npos) << *listing;
 }
 
 TEST_F(ShellCommands, UnreadableListChangesNothing) {

@@ -1,21 +1,14 @@
 // Start-up steps of the archive manager without its window.
 #include "archive/core/QuarvaZipApp.h"
+#include "archive/tests/ArchiveTestDoubles.h"
 #include "platform/FileSystem.h"
-#include "platform/testing/ScriptedPrompts.h"
-#include "platform/testing/TestSupport.h"
 
-namespace fs = std::filesystem;
 using namespace quarva::archive;
-using quarva::platform::Buttons;
-using quarva::platform::Icon;
-using quarva::platform::MessageBoxRequest;
+using namespace quarva::archive::testing;
 
 namespace {
 
-class StartupTest : public quarva::testing::FolderTest {
-protected:
-    quarva::platform::testing::ScriptedPrompts prompts;
-};
+using StartupTest = PromptsTest;
 
 TEST_F(StartupTest, EmptyInstalledPathStopsWithItsMessage) {
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);
@@ -63,7 +56,7 @@ TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded) {
     EXPECT_EQ(app.deletionList.path(), tmpDir() / "~QuarvaDel.tmp");
     ASSERT_TRUE(app.parseCommandLine({"/noadddialog", "/x/list.tmp"}));
     app.loadSettings();
-    EXPECT_EQ(app.flatView, 0);
+    EXPECT_FALSE(app.flatView);
     EXPECT_EQ(app.commandLine.switchName(), "noadddialog");
     app.addRecentFile("/x/a.zip");
     EXPECT_EQ(app.recentPaths.back(), "/x/a.zip");
@@ -75,10 +68,7 @@ TEST_F(StartupTest, DeletionListInTempFolderAndSettingsLoaded) {
 
 namespace {
 
-class StartupRefusals : public quarva::testing::FolderTest {
-protected:
-    quarva::platform::testing::ScriptedPrompts prompts;
-};
+using StartupRefusals = PromptsTest;
 
 TEST_F(StartupRefusals, MoreThanOneSwitchAndOnePathStopsWithAMessage) {
     CQuarvaZipApp app(SettingsStore::fromEnvironment(), prompts);

@@ -9,9 +9,6 @@ namespace quarva::archive {
 namespace {
 
 using namespace quarva::archive::testing;
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
 
 class Wrapper : public SessionTest {
 protected:
@@ -30,7 +27,7 @@ TEST_F(Wrapper, NameListShapes) {
 }
 
 TEST_F(Wrapper, EngineListingWithFilters) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     engine->onInvoke = [&](int id, std::int16_t) -> std::int16_t {
         EXPECT_EQ(id, dispid::kList);
         EXPECT_EQ(state().kind, OperationKind::List);
@@ -47,7 +44,7 @@ TEST_F(Wrapper, EngineListingWithFilters) {
 }
 
 TEST_F(Wrapper, EngineListingWithoutFilterSelectsEverything) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     wrapper().listArchive("/data/a.zip", {});
     EXPECT_EQ(engine->str(dispid::kNames), "*\r\n");
     wrapper().listArchive("/data/a.zip", {"*.*"});
@@ -55,14 +52,14 @@ TEST_F(Wrapper, EngineListingWithoutFilterSelectsEverything) {
 }
 
 TEST_F(Wrapper, EngineListingErrorIsReturned) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     engine->onInvoke = [](int, std::int16_t) -> std::int16_t { return 110; };
     EXPECT_EQ(wrapper().listArchive("/data/a.zip", {}), 110);
     EXPECT_TRUE(boxes().empty());  // the document reports it
 }
 
 TEST_F(Wrapper, LibraryListingJoinsFiltersAndRoutesRecords) {
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::listed(w, "x\\SETUP.EXE", 10);
         LibraryMessages::listed(w, "dir\\", 0);
@@ -72,13 +69,13 @@ TEST_F(Wrapper, LibraryListingJoinsFiltersAndRoutesRecords) {
     EXPECT_EQ(library->calls[0].entry, "ListArchive");
     EXPECT_EQ(library->calls[0].args, (std::vector<std::string>{"/data/a.rar", "*.txt|*.exe"}));
     EXPECT_EQ(session->doc.entries().entryCount(), 1u);
-    EXPECT_EQ(session->doc.installer, 1);
+    EXPECT_TRUE(session->doc.installer);
     wrapper().listArchive("/data/a.rar", {});
     EXPECT_EQ(library->calls[1].args[1], "*.*");
 }
 
 TEST_F(Wrapper, LibraryListingWithAnErrorAsksAndReturns1100) {
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::listed(w, "good.txt", 10);
         LibraryMessages::error(w, "bad.txt", "bad.txt", "header damaged", "");
@@ -95,16 +92,16 @@ TEST_F(Wrapper, LibraryListingWithAnErrorAsksAndReturns1100) {
 }
 
 TEST_F(Wrapper, LibraryMissingOrWithoutEntryPoint) {
-    app->archiveKind = 10;
-    library->status = kLibraryNotLoaded;
+    app->archiveKind = ArchiveKind::OtherLibrary;
+    library->status = code(OutcomeCode::LibraryNotLoaded);
     EXPECT_EQ(wrapper().listArchive("/data/a.tar", {}), 1000);
-    library->status = kLibraryNoEntryPoint;
+    library->status = code(OutcomeCode::LibraryNoEntryPoint);
     EXPECT_EQ(wrapper().addFiles({}, {"/x"}), 1010);
     EXPECT_TRUE(boxes().empty());  // returned to the caller, which reports it
 }
 
 TEST_F(Wrapper, EngineAddSetsEverythingAndWritesTheHeader) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     activityLog() = "old text";
     engine->onInvoke = [&](int id, std::int16_t action) -> std::int16_t {
         EXPECT_EQ(id, dispid::kAdd);
@@ -142,7 +139,7 @@ TEST_F(Wrapper, EngineAddSetsEverythingAndWritesTheHeader) {
 }
 
 TEST_F(Wrapper, EngineAddFailureShowsTheOutcomeWithTheLogOffer) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     engine->onInvoke = [&](int, std::int16_t) -> std::int16_t {
         EXPECT_EQ(busy.shared->open, 1);
         return 150;
@@ -155,17 +152,17 @@ TEST_F(Wrapper, EngineAddFailureShowsTheOutcomeWithTheLogOffer) {
 }
 
 TEST_F(Wrapper, AddingTheRootFolderWithAWildcardHasOneSeparator) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     wrapper().addFolders({}, {"/"}, "*");
     EXPECT_EQ(engine->str(dispid::kNames), "/*\r\n");
-    app->archiveKind = 1;
+    app->archiveKind = ArchiveKind::NewLibrary;
     wrapper().addFolders({}, {"/"}, "*");
     ASSERT_EQ(library->calls.size(), 1u);
     EXPECT_EQ(library->calls[0].args[1], "\"/*\"");
 }
 
 TEST_F(Wrapper, LibraryAddPassesTheEnginePasswordAndKeepsTheLog) {
-    app->archiveKind = 1;
+    app->archiveKind = ArchiveKind::NewLibrary;
     activityLog() = "earlier\r\n";
     engine->properties[dispid::kPassword] = std::string("pw");
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
@@ -191,7 +188,7 @@ TEST_F(Wrapper, LibraryAddPassesTheEnginePasswordAndKeepsTheLog) {
 }
 
 TEST_F(Wrapper, EngineExtractByWildcardHeader) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     session->flags.removable = true;
     state().touchedNames = {"stale"};
     ExtractOptions o;
@@ -218,9 +215,9 @@ TEST_F(Wrapper, EngineExtractByWildcardHeader) {
 }
 
 TEST_F(Wrapper, ExtractWithEmptySelectionCallsNothing) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     EXPECT_EQ(wrapper().extractFiles({}, {}), 0);
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     EXPECT_EQ(wrapper().extractFiles({}, {}), 0);
     EXPECT_TRUE(engine->invokes.empty());
     EXPECT_TRUE(library->calls.empty());
@@ -228,7 +225,7 @@ TEST_F(Wrapper, ExtractWithEmptySelectionCallsNothing) {
 }
 
 TEST_F(Wrapper, LibraryExtractOfGzAlwaysPassesEverything) {
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     ExtractOptions o;
     o.destination = "/out";
     wrapper().setArchiveName("/d/data.gz");
@@ -241,7 +238,7 @@ TEST_F(Wrapper, LibraryExtractOfGzAlwaysPassesEverything) {
 }
 
 TEST_F(Wrapper, LibraryExtractErrorOffersTheLog) {
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::error(w, "", "a", "c1", "");
         LibraryMessages::error(w, "", "b", "c2", "d2");
@@ -256,7 +253,7 @@ TEST_F(Wrapper, LibraryExtractErrorOffersTheLog) {
 }
 
 TEST_F(Wrapper, TwoOperationsInARowLogOnlyTheSecond) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     engine->onInvoke = [&](int id, std::int16_t) -> std::int16_t {
         if (id == dispid::kTest) engine->sink().onEngineEntry(dispid::kEventTested, entry("t.txt"));
         if (id == dispid::kDelete) engine->sink().onEngineDeleted("t.txt");
@@ -268,7 +265,7 @@ TEST_F(Wrapper, TwoOperationsInARowLogOnlyTheSecond) {
 }
 
 TEST_F(Wrapper, EngineDeleteAndItsFailure) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     engine->onInvoke = [&](int id, std::int16_t) -> std::int16_t {
         EXPECT_EQ(id, dispid::kDelete);
         EXPECT_EQ(state().kind, OperationKind::Delete);
@@ -282,13 +279,13 @@ TEST_F(Wrapper, EngineDeleteAndItsFailure) {
 }
 
 TEST_F(Wrapper, DeletingAnEmptySelectionNeverDeletesEverything) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     EXPECT_EQ(wrapper().deleteFiles({}), 0);
     EXPECT_TRUE(engine->invokes.empty());
 }
 
 TEST_F(Wrapper, LibraryDeleteErrorOffer) {
-    app->archiveKind = 1;
+    app->archiveKind = ArchiveKind::NewLibrary;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         LibraryMessages::error(w, "", "x", "locked", "");
     };
@@ -300,7 +297,7 @@ TEST_F(Wrapper, LibraryDeleteErrorOffer) {
 }
 
 TEST_F(Wrapper, EngineTestByWildcardRecursesAndDoesNotPrompt) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     engine->onInvoke = [&](int, std::int16_t) -> std::int16_t {
         engine->sink().onEngineSkipped("a", 5);
         engine->sink().onEngineEntry(dispid::kEventTested, entry("b"));
@@ -315,7 +312,7 @@ TEST_F(Wrapper, EngineTestByWildcardRecursesAndDoesNotPrompt) {
 }
 
 TEST_F(Wrapper, LibraryTestReturnsZeroAfterTheCall) {
-    app->archiveKind = 10;
+    app->archiveKind = ArchiveKind::OtherLibrary;
     library->onCall = [](const FakeLibrary::Call&, platform::WindowHandle w) {
         std::string n = "x";
         platform::SendMessage(w, formatlib::kMsgTested, reinterpret_cast<std::uintptr_t>(n.c_str()), 0);
@@ -326,7 +323,7 @@ TEST_F(Wrapper, LibraryTestReturnsZeroAfterTheCall) {
 }
 
 TEST_F(Wrapper, NoEngineInThisBuildFailsClearly) {
-    app->archiveKind = 0;
+    app->archiveKind = ArchiveKind::Zip;
     CQuarvaZipApp otherApp(SettingsStore(platform::Registry(registryDir())), prompts);
     CArchiveSession bare(otherApp, launcher, nullptr, std::make_unique<FakeLibrary>());
     EXPECT_EQ(bare.doc.wrapper().addFiles({}, {"/x"}), 1000);

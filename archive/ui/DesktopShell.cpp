@@ -35,6 +35,66 @@ std::string fileUri(const std::string& path) {
     return result;
 }
 
+namespace {
+DesktopApp describe(GAppInfo* app) {
+    const char* id = g_app_info_get_id(app);
+    const char* name = g_app_info_get_name(app);
+    return {id ? id : "", name ? name : ""};
+}
+
+std::vector<DesktopApp> describeAll(GList* list, std::size_t limit) {
+    std::vector<DesktopApp> apps;
+    for (GList* l = list; l; l = l->next) {
+        if (apps.size() < limit) {
+            DesktopApp app = describe(G_APP_INFO(l->data));
+            if (!app.id.empty()) apps.push_back(app);
+        }
+        g_object_unref(l->data);
+    }
+    g_list_free(list);
+    return apps;
+}
+}  // namespace
+
+std::vector<DesktopApp> applicationsFor(const std::string& extension, std::size_t limit) {
+    std::string name = "file." + extension;
+    gboolean uncertain = FALSE;
+    gchar* type = g_content_type_guess(name.c_str(), nullptr, 0, &uncertain);
+    if (!type) return {};
+    std::vector<DesktopApp> apps;
+    if (GAppInfo* preferred = g_app_info_get_default_for_type(type, FALSE)) {
+        apps.push_back(describe(preferred));
+        g_object_unref(preferred);
+    }
+    for (const auto& app : describeAll(g_app_info_get_all_for_type(type), limit))
+        if (apps.size() < limit && (apps.empty() || app.id != apps.front().id)) apps.push_back(app);
+    g_free(type);
+    return apps;
+}
+
+std::vector<DesktopApp> allApplications() { return describeAll(g_app_info_get_all(), 1000); }
+
+bool launchApplication(const std::string& appId, const std::string& path) {
+    GList* all = g_app_info_get_all();
+    bool ok = false;
+    for (GList* l = all; l; l = l->next) {
+        GAppInfo* app = G_APP_INFO(l->data);
+        const char* id = g_app_info_get_id(app);
+        if (!ok && id && appId == id) {
+            GFile* file = g_file_new_for_path(path.c_str());
+            GList* files = g_list_append(nullptr, file);
+            GError* error = nullptr;
+            ok = g_app_info_launch(app, files, nullptr, &error);
+            g_clear_error(&error);
+            g_list_free(files);
+            g_object_unref(file);
+        }
+        g_object_unref(app);
+    }
+    g_list_free(all);
+    return ok;
+}
+
 bool openWithDesktop(const std::string& path) {
     std::string uri = fileUri(path);
     GError* error = nullptr;

@@ -102,6 +102,16 @@ public:
         PumpingWindow relay(window, pump_);
         return inner_->arcToSfx(archive, output, systemFolder, &relay);
     }
+    int arcToArc(const std::string& source, const std::string& target, int formatCode,
+                 platform::WindowHandle window) override {
+        PumpingWindow relay(window, pump_);
+        return inner_->arcToArc(source, target, formatCode, &relay);
+    }
+    int encode(const std::string& source, const std::string& target, int method, bool writeTable,
+               platform::WindowHandle window) override {
+        PumpingWindow relay(window, pump_);
+        return inner_->encode(source, target, method, writeTable, &relay);
+    }
     int fileCount(const std::string& archive, int& count) override { return inner_->fileCount(archive, count); }
     int abort() override { return inner_->abort(); }
     int archiveType(const std::string& archive, int& kind, std::string& found) override {

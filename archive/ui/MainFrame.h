@@ -5,7 +5,9 @@
 // handler, asks the command table whether each is enabled, and is the main window
 // the archive logic talks to.
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -18,8 +20,10 @@
 #include "archive/commands/OperationState.h"
 #include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
+#include "platform/WindowMessages.h"
 
 class wxComboBox;
+class wxDialog;
 class wxFileHistory;
 class wxToolBar;
 class wxHtmlHelpController;
@@ -45,8 +49,8 @@ public:
     void switchToClassic(bool force = false);
     void switchToExplorer();
     bool classicView() const;
-    // Shows the window in a saved show state (3 maximised, 2 minimised, otherwise normal).
-    void showInState(int showState);
+    // Shows the window in a saved show state (maximised, minimised, otherwise normal).
+    void showInState(ShowState showState);
     // The restored placement as the configuration command saves it.
     WindowPlacement placement() const;
     CommandState commandState() const;
@@ -58,6 +62,8 @@ public:
     void selectionChanged();
     void activateRow(const FileListRow& row);
     void dragOut();
+    // The list's context menu: on an item or on the background.
+    void showListMenu(bool onItem, const wxPoint& where);
     bool draggingOut() const { return draggingOut_; }
     // Files dropped from the file manager (see CInterfaceDropTarget).
     void dropFiles(const std::vector<std::string>& paths);
@@ -73,9 +79,11 @@ public:
     void addToRecentMenu(const std::string& path) override;
     void removeFromRecentMenu(const std::string& path) override;
     void showActivityLog() override;
-    void showWindow(int showState) override;
+    void showWindow(ShowState showState) override;
     void startAddCommand(const std::vector<std::string>& folders, const std::vector<std::string>& files) override;
     void startExtractCommand() override;
+    bool hasNewDiskDialog() const override { return true; }
+    std::optional<bool> askNewDisk(int disk) override;
 
     // --- ICommandHandlers ---
     void onNewArchive() override;
@@ -141,6 +149,28 @@ public:
     void onAlwaysOnTop() override;
 
 private:
+    // --- the dialogs' side of the commands (MainFrameDialogs.cpp) ---
+    // Shows a dialog modally; the trace names it (by `title`, else its own) once it stands.
+    int showDialog(wxDialog& dialog, std::string title = {});
+    void runAddDialog();
+    // "P&roperties" of the list's menu: the selected entries' properties page.
+    void showEntryProperties();
+    void runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files);
+    // "&Password..." of the add dialogs: the engine's password, typed twice.
+    void askAddPassword();
+    // The list view's selection as file and folder lists of entry names.
+    SelectionLists listSelection() const;
+    // The folder chooser of copy and move; "" after "Cancel".
+    std::string chooseFolder(const std::string& title);
+    // The desktop's copy or move of a file, with progress; false when it did not
+    // happen (the error was shown).
+    bool transferFile(bool move, const std::string& source, const std::string& target);
+    void refreshAfterChange();
+    // "Converting..." around a format-library call; then its outcome messages.
+    void runConversion(const std::string& source, const std::string& target,
+                       const std::function<int(platform::WindowHandle)>& call);
+    void showText(const std::string& text, const std::string& title);
+
     void buildMenus();
     void buildToolbars();
     void onCommand(wxCommandEvent& event);
@@ -150,6 +180,7 @@ private:
     void onFilterPicked(wxCommandEvent& event);
     void onMenuOpen(wxMenuEvent& event);
     void onClipboardTimer(wxTimerEvent& event);
+    void onViewer(wxCommandEvent& event);
     void rebuildRecentTable();
     void notAvailable(const char* commandText);
     void checkClipboard();
@@ -177,7 +208,7 @@ private:
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
     bool draggingOut_ = false;
-    int addLists_ = 0;
+    std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
 };
 

@@ -3,11 +3,11 @@
 #include "archive/core/Configuration.h"
 #include "archive/core/PathText.h"
 #include "archive/ui/MainFrame.h"
+#include "archive/ui/WxText.h"
 
 namespace quarva::archive::ui {
 
 namespace {
-wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 
 constexpr std::uint32_t kColumnBits[kColumnCount] = {0,
                                                      viewbits::kTypeColumn,
@@ -45,6 +45,19 @@ CQuarvaZipView::CQuarvaZipView(wxWindow* parent, CMainFrame& frame, std::uint32_
     Bind(wxEVT_LIST_ITEM_DESELECTED, &CQuarvaZipView::onSelectionChanged, this);
     Bind(wxEVT_LIST_ITEM_ACTIVATED, &CQuarvaZipView::onActivated, this);
     Bind(wxEVT_LIST_BEGIN_DRAG, &CQuarvaZipView::onBeginDrag, this);
+    Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) {
+        wxPoint where =
+            event.GetPosition() == wxDefaultPosition ? wxPoint(10, 10) : ScreenToClient(event.GetPosition());
+        int flags = 0;
+        long item = HitTest(where, flags);
+        bool onItem = item >= 0 && (flags & wxLIST_HITTEST_ONITEM);
+        if (onItem && GetItemState(item, wxLIST_STATE_SELECTED) == 0) {
+            SetItemState(-1, 0, wxLIST_STATE_SELECTED);
+            SetItemState(item, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                         wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        }
+        frame_.showListMenu(onItem, where);
+    });
     // The widths follow the window's width once it has one.
     Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
         if (!widthsSet_ && GetClientSize().GetWidth() > 100) {
@@ -100,7 +113,7 @@ void CQuarvaZipView::refill() {
         DeleteAllItems();
         for (std::size_t row = 0; row < model_.size(); ++row) {
             long item = static_cast<long>(row);
-            InsertItem(item, wx(model_.text(row, kColName)), OnGetItemImage(item));
+            InsertItem(item, toWx(model_.text(row, kColName)), OnGetItemImage(item));
         }
         Thaw();
     }
@@ -158,8 +171,8 @@ void CQuarvaZipView::setListStyle(ListStyle style) {
         SetWindowStyleFlag(keep | wxLC_REPORT | wxLC_VIRTUAL);
         if (GetColumnCount() == 0)
             for (int column = 0; column < kColumnCount; ++column)
-                AppendColumn(kColumnTitles[column], column >= kColSize && column <= kColPacked ? wxLIST_FORMAT_RIGHT
-                                                                                                : wxLIST_FORMAT_LEFT);
+                AppendColumn(kColumnTitles[column],
+                             column >= kColSize && column <= kColPacked ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT);
         applyViewBits(viewBits_);
     } else {
         SetWindowStyleFlag(keep | styleFlags(style));

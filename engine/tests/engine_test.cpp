@@ -45,6 +45,16 @@ protected:
 
     std::int16_t lastSkip() const { return rec.lastSkip(); }
 
+    // Extracts the entries matching `names` into dir()/o without their folders; returns that folder.
+    fs::path extractFlat(const std::string& names, std::int16_t action = 0) {
+        const fs::path out = dir() / "o";
+        engine.setExtractFolder(out.string());
+        engine.setSavePathInfo(false);
+        engine.setNames(names);
+        EXPECT_EQ(engine.extract(action), 0);
+        return out;
+    }
+
     fs::path src;
 };
 
@@ -188,11 +198,7 @@ TEST_F(Engine, FreshenAndUpdate) {
     rec.events.clear();
     ASSERT_EQ(addSource(1), 0);
     EXPECT_EQ(rec.names(11), (std::vector<std::string>{backslashed(stored("a.txt"))}));
-    engine.setExtractFolder((dir() / "o").string());
-    engine.setNames("*a.txt\r\n");
-    engine.setSavePathInfo(false);
-    ASSERT_EQ(engine.extract(0), 0);
-    EXPECT_EQ(readFile(dir() / "o" / "a.txt"), "changed");
+    EXPECT_EQ(readFile(extractFlat("*a.txt\r\n") / "a.txt"), "changed");
 }
 
 TEST_F(Engine, DeleteAfterAdding) {
@@ -219,11 +225,7 @@ TEST_F(Engine, LevelsZeroToNine) {
 
 TEST_F(Engine, OverwriteModes) {
     ASSERT_EQ(addSource(), 0);
-    fs::path out = dir() / "o";
-    engine.setExtractFolder(out.string());
-    engine.setSavePathInfo(false);
-    engine.setNames("*a.txt\r\n");
-    ASSERT_EQ(engine.extract(0), 0);
+    fs::path out = extractFlat("*a.txt\r\n");
     writeFile(out / "a.txt", "local");
     rec.events.clear();
     engine.setOverwrite(0);
@@ -586,11 +588,7 @@ TEST_F(Engine, SpecialFilesAreReportedWithHiddenOn) {
 
 TEST_F(Engine, ExtractModeOneTakesOnlyNewerFiles) {
     ASSERT_EQ(addSource(), 0);
-    fs::path out = dir() / "o";
-    engine.setExtractFolder(out.string());
-    engine.setSavePathInfo(false);
-    engine.setNames("*.txt\r\n");
-    ASSERT_EQ(engine.extract(0), 0);
+    fs::path out = extractFlat("*.txt\r\n");
     writeFile(out / "a.txt", "edited later");  // newer than the archived copy
     struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
     ::utimensat(AT_FDCWD, (out / "text.txt").c_str(), old, 0);  // older than the archived copy

@@ -33,9 +33,7 @@ std::string toLower(std::string_view s) {
     return r;
 }
 
-bool wildcardMatch(std::string_view p, std::string_view t) {
-    return platform::wildcardMatch(p, t, {platform::MatchCase::Insensitive, /*slashesEqual=*/true});
-}
+bool wildcardMatch(std::string_view p, std::string_view t) { return platform::wildcardMatchIgnoringCase(p, t); }
 
 bool selected(const std::vector<std::string>& patterns, std::string_view name) {
     if (patterns.empty()) return true;

@@ -104,7 +104,9 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
     std::error_code ec;
     platform::AtomicFile file;
     const auto mode = static_cast<mode_t>(entry.mode & 0777);
-    if (!dest_.createFile(parts, file, ec, mode)) return fail(explain(ec, relative, "cannot create the file"));
+    bool replacing = false;
+    if (!dest_.createFile(parts, file, ec, mode, &replacing))
+        return fail(explain(ec, relative, "cannot create the file"));
     const std::uint64_t limit = entry.sizeKnown ? entry.size : cap_;
     std::uint64_t written = 0;
     std::vector<char> buf(64 * 1024);
@@ -134,7 +136,9 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
         times[1] = times[0];
         futimens(file.fd(), times);
     }
-    if (!file.commit(ec)) return fail("cannot write the file: " + ec.message());
+    // A new file appears whole or not at all; only a file that replaces an older one
+    // is also made durable before the old one goes.
+    if (!file.commit(ec, replacing)) return fail("cannot write the file: " + ec.message());
     written_.insert(relative);
     return Result::Written;
 }

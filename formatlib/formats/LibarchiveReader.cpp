@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -88,10 +89,15 @@ private:
 namespace {
 
 // The process's resident memory in bytes (0 when it cannot be told).
+// Asked once an entry: the file stays open and is read again from its start.
 std::uint64_t residentBytes() {
-    std::ifstream in("/proc/self/statm");
-    std::uint64_t size = 0, resident = 0;
-    if (!(in >> size >> resident)) return 0;
+    static const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    char text[128];
+    const ssize_t n = fd < 0 ? -1 : pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0) return 0;
+    text[n] = '\0';
+    unsigned long long size = 0, resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
     return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 

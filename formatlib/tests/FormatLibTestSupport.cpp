@@ -4,9 +4,6 @@
 #include <fstream>
 
 namespace quarva::formatlib::testing {
-namespace fs = std::filesystem;
-using quarva::testing::randomBytes;
-using quarva::testing::writeFile;
 
 HostWindow::HostWindow() {
     handler = [this](const Message& m) -> std::intptr_t {
@@ -14,17 +11,9 @@ HostWindow::HostWindow() {
         case kMsgListed:
         case kMsgProcessed: {
             const auto* r = reinterpret_cast<const ListingRecord*>(m.wParam);
-            CopiedEntry e;
-            e.message = m.message;
-            e.name = r->name ? r->name : "<null>";
-            e.modified = r->modified ? r->modified : "<null>";
-            e.methodName = r->methodName ? r->methodName : "<null>";
-            e.crc = r->crc;
-            e.packedSize = r->packedSize;
-            e.size = r->size;
-            e.ratio = r->ratio;
-            e.attributes = r->attributes;
-            e.method = r->method;
+            auto text = [](const char* s) { return std::string(s ? s : "<null>"); };
+            const CopiedEntry e{m.message,     text(r->name), text(r->modified), text(r->methodName), r->crc,
+                                r->packedSize, r->size,       r->ratio,          r->attributes,       r->method};
             (m.message == kMsgListed ? listed : processed).push_back(e);
             break;
         }
@@ -149,7 +138,7 @@ std::vector<std::pair<std::string, std::string>> FormatLibTest::tree(const fs::p
     if (!fs::exists(root)) return out;
     for (auto& e : fs::recursive_directory_iterator(root)) {
         if (!e.is_regular_file()) continue;
-        out.push_back({fs::relative(e.path(), root).generic_string(), quarva::testing::readFile(e.path())});
+        out.push_back({fs::relative(e.path(), root).generic_string(), readFile(e.path())});
     }
     std::sort(out.begin(), out.end());
     return out;

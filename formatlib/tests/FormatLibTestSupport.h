@@ -16,6 +16,16 @@
 namespace quarva::formatlib::testing {
 
 namespace fs = std::filesystem;
+using quarva::testing::haveTool;
+using quarva::testing::q;
+using quarva::testing::randomBytes;
+using quarva::testing::readFile;
+using quarva::testing::runCommand;
+using quarva::testing::ScopedEnv;
+using quarva::testing::SmallVolume;
+using quarva::testing::TarBuilder;
+using quarva::testing::writeFile;
+using quarva::testing::zipArchive;
 
 // A file of formatlib/tests/data, the small archives kept in the tree.
 inline fs::path data(const std::string& name) {

@@ -17,8 +17,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class CliTest : public FormatLibTest {
 protected:
     int run(std::vector<std::string> args, const fs::path& library = libraryFile()) {

@@ -10,8 +10,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class ContentTest : public FormatLibTest {
 protected:
     // The library's answer on a file: kind and the format's name (or what it holds).

@@ -11,8 +11,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class ConversionTest : public FormatLibTest {};
 
 TEST_F(ConversionTest, EverySourceToEveryTarget) {

@@ -8,8 +8,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class LhaTest : public FormatLibTest {};
 
 TEST_F(LhaTest, WriterOutputPassesLhaAndReadsBackExactly) {

@@ -6,8 +6,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 using quarva::testing::writeFile;
 
 class LoaderTest : public quarva::testing::FolderTest {};

@@ -12,8 +12,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 // The process's locale for the duration of a scope (the library never sets one).
 class ProcessLocale {
 public:

@@ -12,8 +12,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 std::string localStamp(std::time_t t) {
     struct tm tmv {};
     localtime_r(&t, &tmv);

@@ -13,8 +13,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class RewriteTest : public FormatLibTest {
 protected:
     // Every kind of entry a rewrite must keep.

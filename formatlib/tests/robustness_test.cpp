@@ -6,8 +6,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class RobustnessTest : public FormatLibTest {};
 
 TEST_F(RobustnessTest, GarbageBehindEveryMagicNumber) {

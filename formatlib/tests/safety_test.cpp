@@ -12,8 +12,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class SafetyTest : public FormatLibTest {
 protected:
     // Everything below `root` (files, links, folders), relative.

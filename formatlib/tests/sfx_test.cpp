@@ -7,8 +7,6 @@
 namespace quarva::formatlib::testing {
 namespace {
 
-using namespace quarva::testing;
-
 class SfxTest : public FormatLibTest {};
 
 TEST_F(SfxTest, ProgramFromATarExtractsIntoTheChosenFolder) {

@@ -2,6 +2,7 @@
 
 #include "platform/SafePath.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -20,14 +21,16 @@ bool validComponent(const std::string& c) {
     return !c.empty() && c != "." && c != ".." && c.find('/') == std::string::npos && c.find('\0') == std::string::npos;
 }
 
-// Opens each folder of components[0, count) beneath `rootFd`, never following a link.
-int walk(int rootFd, const std::vector<std::string>& components, std::size_t count, bool create, std::error_code& ec) {
-    int fd = fcntl(rootFd, F_DUPFD_CLOEXEC, 0);
+// Opens each folder of components[from, count) beneath `startFd` (the folder of
+// components[0, from)), never following a link.
+int walk(int startFd, const std::vector<std::string>& components, std::size_t count, bool create, std::error_code& ec,
+         std::size_t from = 0) {
+    int fd = fcntl(startFd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         ec = lastError();
         return -1;
     }
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = from; i < count; ++i) {
         const std::string& c = components[i];
         if (!validComponent(c)) {
             close(fd);
@@ -100,11 +103,38 @@ bool makeThenRename(int dirFd, const std::string& name, std::error_code& ec, Mak
 }  // namespace
 
 SafeDestination::~SafeDestination() {
+    forgetFolder();
     if (rootFd_ >= 0) close(rootFd_);
+}
+
+void SafeDestination::forgetFolder() const {
+    if (folderFd_ >= 0) close(folderFd_);
+    folderFd_ = -1;
+    folderPath_.clear();
+}
+
+int SafeDestination::folder(const std::vector<std::string>& components, std::size_t count, bool create,
+                            std::error_code& ec) const {
+    ec.clear();
+    // A folder removed since (and perhaps replaced by a link) is walked to afresh.
+    struct stat st {};
+    if (folderFd_ >= 0 && (fstat(folderFd_, &st) != 0 || st.st_nlink == 0)) forgetFolder();
+    // From the folder reached last when the wanted one lies in it, else from the root.
+    const bool inside = folderFd_ >= 0 && folderPath_.size() <= count &&
+                        std::equal(folderPath_.begin(), folderPath_.end(), components.begin());
+    if (inside && folderPath_.size() == count) return folderFd_;
+    const int fd = inside ? walk(folderFd_, components, count, create, ec, folderPath_.size())
+                          : walk(rootFd_, components, count, create, ec);
+    if (fd < 0) return -1;
+    forgetFolder();
+    folderFd_ = fd;
+    folderPath_.assign(components.begin(), components.begin() + std::ptrdiff_t(count));
+    return fd;
 }
 
 bool SafeDestination::open(const fs::path& root, std::error_code& ec) {
     ec.clear();
+    forgetFolder();
     if (rootFd_ >= 0) close(rootFd_);
     rootFd_ = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd_ < 0) {
@@ -121,23 +151,28 @@ int SafeDestination::openFolder(const std::vector<std::string>& components, bool
         ec = std::make_error_code(std::errc::bad_file_descriptor);
         return -1;
     }
-    return walk(rootFd_, components, components.size(), create, ec);
+    std::lock_guard<std::mutex> hold(folderLock_);
+    const int fd = folder(components, components.size(), create, ec);
+    if (fd < 0) return -1;
+    const int owned = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (owned < 0) ec = lastError();
+    return owned;
 }
 
 bool SafeDestination::createFile(const std::vector<std::string>& components, AtomicFile& file, std::error_code& ec,
-                                 mode_t mode) {
+                                 mode_t mode, bool* existed) {
     ec.clear();
     if (components.empty() || rootFd_ < 0) {
         ec = std::make_error_code(std::errc::invalid_argument);
         return false;
     }
-    int dirFd = walk(rootFd_, components, components.size() - 1, true, ec);
+    std::lock_guard<std::mutex> hold(folderLock_);
+    const int dirFd = folder(components, components.size() - 1, true, ec);
     if (dirFd < 0) return false;
     struct stat st {};
     bool first = fstat(dirFd, &st) != 0 || cleaned_.insert({st.st_dev, st.st_ino}).second;
-    bool ok = file.openAt(dirFd, components.back(), ec, mode, first);
-    close(dirFd);
-    return ok;
+    if (existed) *existed = fstatat(dirFd, components.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return file.openAt(dirFd, components.back(), ec, mode, first);
 }
 
 bool SafeDestination::createFolder(const std::vector<std::string>& components, std::error_code& ec) {
@@ -197,12 +232,10 @@ bool SafeDestination::createHardLink(const std::vector<std::string>& components,
 bool SafeDestination::exists(const std::vector<std::string>& components) const {
     if (components.empty() || rootFd_ < 0 || !validComponent(components.back())) return false;
     std::error_code ec;
-    int dirFd = walk(rootFd_, components, components.size() - 1, false, ec);
-    if (dirFd < 0) return false;
+    std::lock_guard<std::mutex> hold(folderLock_);
+    const int dirFd = folder(components, components.size() - 1, false, ec);
     struct stat st {};
-    bool found = fstatat(dirFd, components.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    close(dirFd);
-    return found;
+    return dirFd >= 0 && fstatat(dirFd, components.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace quarva::platform

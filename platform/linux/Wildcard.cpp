@@ -4,21 +4,22 @@ namespace quarva::platform {
 
 namespace {
 
-char fold(char c, WildcardOptions options) {
-    if (options.slashesEqual && c == '\\') return '/';
-    if (options.letters == MatchCase::Insensitive && c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+char same(char c) { return c; }
+
+char folded(char c) {
+    if (c == '\\') return '/';
+    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
     return c;
 }
 
-}  // namespace
-
-bool wildcardMatch(std::string_view pattern, std::string_view text, WildcardOptions options) {
+template <char (*fold)(char)>
+bool match(std::string_view pattern, std::string_view text) {
     std::size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             mark = t;
-        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p], options) == fold(text[t], options))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(text[t]))) {
             ++p;
             ++t;
         } else if (star != std::string_view::npos) {
@@ -32,5 +33,11 @@ bool wildcardMatch(std::string_view pattern, std::string_view text, WildcardOpti
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
+
+}  // namespace
+
+bool wildcardMatchCaseSensitive(std::string_view pattern, std::string_view text) { return match<same>(pattern, text); }
+
+bool wildcardMatchIgnoringCase(std::string_view pattern, std::string_view text) { return match<folded>(pattern, text); }
 
 }  // namespace quarva::platform

@@ -61,15 +61,21 @@ TEST(Event, SetFromAnotherThreadWakesTheWaiter) {
     worker.join();
 }
 
-TEST(Event, AutoResetWakesOneWaiterPerSet) {
-    Event e;
-    std::atomic<int> woken{0};
+// Three threads that each wait for `e` once and count their wake.
+std::vector<std::thread> startWaiters(Event& e, std::atomic<int>& woken) {
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i)
         waiters.emplace_back([&] {
             e.wait();
             ++woken;
         });
+    return waiters;
+}
+
+TEST(Event, AutoResetWakesOneWaiterPerSet) {
+    Event e;
+    std::atomic<int> woken{0};
+    auto waiters = startWaiters(e, woken);
     for (int round = 1; round <= 3; ++round) {
         e.set();
         while (woken.load() < round) std::this_thread::yield();
@@ -83,12 +89,7 @@ TEST(Event, AutoResetWakesOneWaiterPerSet) {
 TEST(Event, ManualResetWakesEveryWaiter) {
     Event e(Event::Reset::Manual);
     std::atomic<int> woken{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 3; ++i)
-        waiters.emplace_back([&] {
-            e.wait();
-            ++woken;
-        });
+    auto waiters = startWaiters(e, woken);
     e.set();
     for (auto& t : waiters) t.join();
     EXPECT_EQ(woken.load(), 3);

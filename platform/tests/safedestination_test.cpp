@@ -96,3 +96,18 @@ TEST_F(SafeDestinationTest, FolderSwappedForALinkIsRefused) {
 }
 
 }  // namespace
+
+// The folder reached last is kept open for the next file; a folder moved away
+// afterwards and replaced by a link out still never leads a write outside.
+TEST_F(SafeDestinationTest, TheFolderKeptOpenNeverLeadsOutside) {
+    std::error_code ec;
+    ASSERT_TRUE(write({"top", "sub", "1.txt"}, "1", ec)) << ec.message();
+    ASSERT_TRUE(write({"top", "sub", "deeper", "2.txt"}, "2", ec)) << ec.message();
+    ASSERT_TRUE(write({"top", "3.txt"}, "3", ec)) << ec.message();
+    EXPECT_EQ(readFile(dest() / "top" / "sub" / "deeper" / "2.txt"), "2");
+    fs::rename(dest() / "top", dir() / "moved");
+    fs::create_directory_symlink(outside(), dest() / "top");
+    write({"top", "4.txt"}, "4", ec);
+    write({"top", "sub", "5.txt"}, "5", ec);
+    EXPECT_TRUE(fs::is_empty(outside()));
+}

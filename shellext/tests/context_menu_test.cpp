@@ -58,23 +58,19 @@ TEST_F(ContextMenuTest, OneFileAddWithDialogAndZipAndMail) {
               (std::vector<Launch>{{true, {program(), "/add", kList}}, {false, {program(), "/zipandmail", kList}}}));
 }
 
-TEST_F(ContextMenuTest, FolderKeepsItsDotsInTheArchiveName) {
-    const std::string folder = makeFolder("my.dir");
-    Queried q;
-    query(q, CLSID_ZipContext, {folder});
-    EXPECT_EQ(texts(q.menu),
-              (std::vector<std::string>{"Add To &Zip", "&Add to my.dir.zip", "Zip and E-Ma&il my.dir.zip"}));
-    ASSERT_EQ(invoke(q.handler, 1), S_OK);
-    EXPECT_EQ(listFile(), folder + ".zip\r\n" + folder);
-}
-
-TEST_F(ContextMenuTest, DotInAFolderNameDoesNotCutAFileWithoutExtension) {
-    const std::string file = makeFile("v1.2/README");
-    Queried q;
-    query(q, CLSID_ZipContext, {file});
-    EXPECT_EQ(texts(q.menu)[1], "&Add to README.zip");
-    ASSERT_EQ(invoke(q.handler, 1), S_OK);
-    EXPECT_EQ(listFile(), file + ".zip\r\n" + file);
+TEST_F(ContextMenuTest, DotsInNamesStayInTheArchiveName) {
+    // A folder keeps its dots; a dot in a folder name does not cut a file without extension.
+    const std::string folder = makeFolder("my.dir"), file = makeFile("v1.2/README");
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {folder, {"Add To &Zip", "&Add to my.dir.zip", "Zip and E-Ma&il my.dir.zip"}},
+        {file, {"Add To &Zip", "&Add to README.zip", "Zip and E-Ma&il README.zip"}}};
+    for (const auto& [path, items] : cases) {
+        Queried q;
+        query(q, CLSID_ZipContext, {path});
+        EXPECT_EQ(texts(q.menu), items);
+        ASSERT_EQ(invoke(q.handler, 1), S_OK);
+        EXPECT_EQ(listFile(), path + ".zip\r\n" + path);
+    }
 }
 
 TEST_F(ContextMenuTest, HiddenFileKeepsItsLeadingDot) {

@@ -79,6 +79,14 @@ protected:
         return dlg;
     }
 
+    // A dialog that splits by `choice` with `sizeText` in the size box.
+    std::unique_ptr<CVantorSplitDlg> makeDlg(SizeChoice choice, const std::string& sizeText) {
+        auto dlg = makeDlg();
+        dlg->ChooseSize(choice);
+        dlg->SetCustomSizeText(sizeText);
+        return dlg;
+    }
+
     // A split of `source` into `dest` in split mode with whatever size the dialog holds.
     void split(CVantorSplitDlg& dlg, const fs::path& source, const fs::path& dest) {
         dlg.SetMode(true);

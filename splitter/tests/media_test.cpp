@@ -113,9 +113,7 @@ TEST_F(SplitterTest, ChunkThatCannotBeCreatedShowsItsErrorThenTheRetryPrompt) {
     const int bound = bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     fs::current_path(cwd);
     ASSERT_EQ(bound, 0) << std::strerror(errno);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("1000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "1000");
     prompts.queue(Answer::Ok);  // the error message
     prompts.queue(Answer::Cancel);
     split(*dlg, source, out);
@@ -131,9 +129,7 @@ TEST_F(SplitterTest, ChunkThatCannotBeCreatedShowsItsErrorThenTheRetryPrompt) {
 TEST_F(SplitterTest, NamesThatCannotExistAreRefusedBeforeAnythingIsWritten) {
     // 250 characters: the information file's name fits, the chunks' names do not.
     auto source = makeSource(std::string(250, 'n'), 3000);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("1000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "1000");
     split(*dlg, source, out);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{"The file name is too long"});
     EXPECT_TRUE(filesIn(out).empty());
@@ -169,10 +165,8 @@ TEST_F(SplitterTest, EraseOptionClearsTheDiskBeforeTheSplit) {
     writeFile(floppy / "junk2", "junk");
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     auto source = makeSource("e.bin", 3000);
-    auto dlg = makeDlg();
+    auto dlg = makeDlg(SizeChoice::Bytes, "1000");
     dlg->settings().eraseBeforeSplit = true;
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("1000");
     split(*dlg, source, floppy);
     EXPECT_TRUE(prompts.shown(texts::kCompleted));
     EXPECT_EQ(filesIn(floppy), (std::vector<std::string>{"e.bin.0.spl", "e.bin.1.spl", "e.bin.2.spl", "e.bin.sio"}));
@@ -185,10 +179,8 @@ TEST_F(SplitterTest, EraseOptionNeverErasesTheSource) {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     fs::path source = floppy / "s.bin";
     writeFile(source, quarva::testing::randomBytes(3000, 3));
-    auto dlg = makeDlg();
+    auto dlg = makeDlg(SizeChoice::Bytes, "1000");
     dlg->settings().eraseBeforeSplit = true;
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("1000");
     split(*dlg, source, floppy);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{texts::kSourceOnErasedDisk});
     EXPECT_EQ(filesIn(floppy), (std::vector<std::string>{"other", "s.bin"}));

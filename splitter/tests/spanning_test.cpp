@@ -97,9 +97,7 @@ TEST_F(SpanningTest, AChunkThatDoesNotFitGoesWholeToTheNextDiskAndRejoinsAcrossD
 TEST_F(SpanningTest, ChunkLargerThanTheDiskEndsTheSplit) {
     setenv("QUARVA_REMOVABLE_ROOTS", floppy.c_str(), 1);
     auto source = makeSource("huge.bin", 3000000);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("2000000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "2000000");
     split(*dlg, source, floppy);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{texts::kChunkLargerThanDisk});
     EXPECT_TRUE(filesIn(floppy).empty());
@@ -114,9 +112,7 @@ TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt) {
         if (box.caption == "Continue?") mount(nullptr, floppy.c_str(), nullptr, MS_REMOUNT, nullptr);
     };
     prompts.queue(Answer::Ok);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("100000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "100000");
     split(*dlg, source, floppy);
     auto boxes = prompts.boxes();
     ASSERT_EQ(boxes.size(), 2u) << ::testing::PrintToString(prompts.boxTexts());
@@ -131,9 +127,7 @@ TEST_F(SpanningTest, WriteProtectedDiskShowsOnlyTheRemovableRetryPrompt) {
 TEST_F(SpanningTest, FixedVolumeWithLessSpaceThanOneChunk) {
     // Not listed as removable: a small fixed volume.
     auto source = makeSource("big.bin", 3000000);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("2000000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "2000000");
     split(*dlg, source, floppy);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{"Not enough disk space."});
     EXPECT_TRUE(filesIn(floppy).empty());

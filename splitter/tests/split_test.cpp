@@ -79,9 +79,7 @@ TEST_F(SplitterTest, TenMegabyteFileWithTenMegabyteChunksIsNotSplit) {
 
 TEST_F(SplitterTest, FourFilesOfAMillionBytes) {
     auto source = makeSource("m.bin", 1000000);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Files);
-    dlg->SetCustomSizeText("4");
+    auto dlg = makeDlg(SizeChoice::Files, "4");
     split(*dlg, source, out);
     EXPECT_TRUE(prompts.shown(texts::kCompleted));
     EXPECT_EQ(dlg->chunkSize(), 250002u);
@@ -93,9 +91,7 @@ TEST_F(SplitterTest, FourFilesOfAMillionBytes) {
 
 TEST_F(SplitterTest, FiveFilesOfTenBytesGiveThreeChunks) {
     auto source = makeSource("ten", 10);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Files);
-    dlg->SetCustomSizeText("5");
+    auto dlg = makeDlg(SizeChoice::Files, "5");
     split(*dlg, source, out);
     EXPECT_EQ(dlg->chunkSize(), 4u);
     EXPECT_EQ(readInfo(out / "ten.sio").count, 3u);
@@ -169,9 +165,7 @@ class SplitRefusal : public SplitterTest, public ::testing::WithParamInterface<R
 TEST_P(SplitRefusal, ShowsItsMessageAndLeavesNothing) {
     const RefusedSize& p = GetParam();
     auto source = makeSource("r.bin", p.fileSize);
-    auto dlg = makeDlg();
-    dlg->ChooseSize(p.choice);
-    dlg->SetCustomSizeText(p.box);
+    auto dlg = makeDlg(p.choice, p.box);
     split(*dlg, source, out);
     EXPECT_EQ(prompts.boxTexts(), std::vector<std::string>{p.message});
     EXPECT_TRUE(filesIn(out).empty());
@@ -274,9 +268,7 @@ TEST_F(SplitterTest, CancelAtTheRetryQuestionRemovesTheSetButNotAFolderInTheWay)
     auto source = makeSource("k.bin", 300000);
     // Chunk 1 cannot be created: a folder has its name.
     fs::create_directory(out / "k.bin.1.spl");
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("100000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "100000");
     prompts.queue(Answer::Cancel);
     split(*dlg, source, out);
     EXPECT_EQ(prompts.boxTexts().back(),
@@ -294,9 +286,7 @@ TEST_F(SplitterTest, InterruptEndsARetryLoop) {
     prompts.onBox = [&](const MessageBoxRequest& box) {
         if (box.caption == "Continue?") raise(SIGINT);  // Ctrl-C while the question is open
     };
-    auto dlg = makeDlg();
-    dlg->ChooseSize(SizeChoice::Bytes);
-    dlg->SetCustomSizeText("100000");
+    auto dlg = makeDlg(SizeChoice::Bytes, "100000");
     split(*dlg, source, out);
     quarva::platform::clearInterrupt();
     EXPECT_EQ(prompts.count("Operations on drive " + out.string() + " fixed media (or Network drive) unsuccessful\n"),

@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# Drives the archive manager's dialogs from their commands with real input under a
+# display, and checks what they did on disk: add a file with a password, extract
+# everything and a selection into new folders, delete entries by a filter, test,
+# the activity log, comments, password, convert, encode, self-extractor, fix,
+# rename, copy, move, and delete the archive to the trash of a test home. Each
+# dialog's title is read from the program's trace (QUARVA_UI_TRACE) and from the
+# window list; with SHOTS=DIR every dialog is photographed into DIR.
+#
+#   gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
+set -euo pipefail
+program=$(realpath "$1")
+reg=$(realpath "${2:?usage: gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+library=$(realpath "${3:?usage: gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+
+if [[ -z ${DISPLAY:-} ]]; then
+    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+for tool in xdotool zip unzip; do
+    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+done
+
+work=$(mktemp -d)
+pid=""
+cleanup() {
+    [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export QUARVA_REGISTRY_DIR=$work/registry TMPDIR=$work/tmp XDG_RUNTIME_DIR=$work/run
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share
+export QUARVA_UI_TRACE=$work/trace.txt
+mkdir -p "$TMPDIR" "$work/installed" "$XDG_RUNTIME_DIR" "$HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+ln -s "$library" "$work/installed/libqzip32.so"
+# The self-extractor's stub lives beside the library.
+[[ -x $(dirname "$library")/qzipsfx ]] && ln -s "$(dirname "$library")/qzipsfx" "$work/installed/qzipsfx"
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Tip' StartUp dword 1
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' width dword 700
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' height dword 480
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- trace"; tail -40 "$work/trace.txt" 2>/dev/null || true
+    echo "--- output"; cat "$work/out.txt" 2>/dev/null || true
+    [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/failure.png" 2>/dev/null
+    exit 1
+}
+wait_for() {
+    local pattern=$1 from=${2:-0}
+    for _ in $(seq 1 150); do
+        tail -n +"$((from + 1))" "$work/trace.txt" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+        sleep 0.2
+    done
+    fail "the window never showed /$pattern/"
+}
+lines() { wc -l < "$work/trace.txt"; }
+# A window with exactly this title appears; it gets the focus.
+window() {
+    local id=""
+    for _ in $(seq 1 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+        [[ -n $id ]] && break
+        sleep 0.2
+    done
+    [[ -n $id ]] || fail "no window titled '$1'"
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
+    sleep 0.4
+}
+# Presses the command's keys in the main window and waits for the dialog's title.
+open_dialog() {
+    local keys=$1 title=$2 mark
+    mark=$(lines)
+    main
+    xdotool key --clearmodifiers "$keys"
+    wait_for "^dialog: $(sed 's/[.()]/\\&/g' <<<"$title")\$" "$mark"
+    window "$(sed 's/[.()]/\\&/g' <<<"$title")"
+    [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$(tr -c 'A-Za-z0-9\n' _ <<<"$title").png"
+    return 0
+}
+# A message box of the suite: answered with a key.
+answer() { window "${2:-Quarva\.Zip Suite}"; xdotool key --clearmodifiers "$1"; sleep 0.3; }
+# The main window's id (a search may fail while another window goes away: retried).
+main_id() {
+    local id=""
+    for _ in $(seq 1 50); do
+        id=$(xdotool search --onlyvisible --name ' - Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+        [[ -n $id ]] && break
+        sleep 0.2
+    done
+    [[ -n $id ]] || fail "the main window is gone"
+    echo "$id"
+}
+main() { xdotool windowfocus --sync "$(main_id)" 2>/dev/null || true; }
+# Clicks a list row (0-based; in the classic view sorted by name) or the empty space below.
+click_row() {
+    local geometry x y
+    geometry=$(xdotool getwindowgeometry --shell "$(main_id)")
+    x=$(grep '^X=' <<<"$geometry" | cut -d= -f2)
+    y=$(grep '^Y=' <<<"$geometry" | cut -d= -f2)
+    xdotool mousemove $((x + 40)) $((y + 173 + 23 * $1)) click 1
+    sleep 0.4
+}
+type_text() { xdotool type --delay 15 -- "$1"; }
+
+mkdir -p "$work/src/docs"
+echo hello > "$work/src/a.txt"
+echo doc > "$work/src/docs/d.txt"
+echo tmp > "$work/src/x.tmp"
+echo tmp2 > "$work/src/docs/y.tmp"
+(cd "$work/src" && zip -qr "$work/test.zip" .)
+echo "new file" > "$work/new.txt"
+
+"$program" "$work/test.zip" > "$work/out.txt" 2>&1 &
+pid=$!
+wait_for '^pane 0: Completed\.\.\.$'
+window '.*test\.zip - Quarva\.Zip Suite'
+
+# Convert to tar: the fifth type of the list.
+open_dialog ctrl+s 'Save As...'
+# The wheel over the type list steps through it (the list sits below the two path rows).
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name '^Save As\.\.\.$' | head -1)")"
+xdotool mousemove $((X + 270)) $((Y + 106)); sleep 0.3
+for _ in 1 2 3 4; do xdotool click 5; sleep 0.3; done
+xdotool key Tab; sleep 0.3   # to the target box, where Return means "OK"
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Save_As_tar.png"
+xdotool key Return
+answer Return
+[[ -f $work/test.tar ]] || fail "Save As wrote no test.tar"
+if command -v bsdtar >/dev/null; then
+    bsdtar -tf "$work/test.tar" | grep -q 'docs/d.txt' || fail "test.tar does not hold docs/d.txt"
+fi
+# Encode to UU beside the archive.
+open_dialog alt+n 'Encode...'
+xdotool key Return
+answer Return
+[[ -s $work/test.uue ]] || fail "Encode wrote no test.uue"
+if command -v uudecode >/dev/null; then
+    uudecode -o "$work/decoded.zip" "$work/test.uue" && cmp -s "$work/decoded.zip" "$work/test.zip" ||
+        fail "test.uue does not decode to the archive"
+fi
+# A self-extractor: keep the proposed name ("No"), then run it.
+main
+xdotool key --clearmodifiers alt+x
+answer Return
+for _ in $(seq 1 50); do [[ -s $work/test.exe ]] && break; sleep 0.2; done
+[[ -s $work/test.exe ]] || fail "Make .EXE wrote no test.exe"
+sleep 1
+chmod +x "$work/test.exe"
+"$work/test.exe" -d "$work/sfx" >/dev/null 2>&1 || fail "the self-extractor failed"
+[[ -f $work/sfx/docs/d.txt ]] || fail "the self-extractor did not write docs/d.txt"
+
+# Add a file with a password through the file chooser.
+open_dialog ctrl+d 'File(s) Select Dialog Box'
+xdotool key --clearmodifiers alt+p
+wait_for '^dialog: Enter password$'
+window 'Enter password'
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Enter_password.png"
+type_text secret; xdotool key Tab; type_text secret; xdotool key Return
+sleep 0.5
+mark=$(lines)
+type_text "$work/new.txt"; xdotool key Return
+wait_for '^add finished: 0$' "$mark"
+wait_for '^pane 1: Total 5 Files' "$mark"
+[[ $(unzip -P secret -p "$work/test.zip" new.txt) == "new file" ]] || fail "the added file does not open with its password"
+if unzip -P wrong -p "$work/test.zip" new.txt >/dev/null 2>&1; then fail "the added file is not encrypted"; fi
+
+# Extract everything (nothing selected) into a new folder, with folder names.
+click_row 8
+open_dialog ctrl+r 'Extract To'
+mark=$(lines)
+type_text "$work/out/new folder"; xdotool key alt+u; xdotool key Return
+wait_for '^extract finished: ' "$mark"
+[[ -f "$work/out/new folder/docs/d.txt" && $(cat "$work/out/new folder/new.txt") == "new file" ]] ||
+    fail "extract all did not write the tree"
+# An invalid folder keeps the dialog open.
+open_dialog ctrl+r 'Extract To'
+type_text "//server/share"; xdotool key Return
+answer Return
+mark=$(lines)
+xdotool key ctrl+a; type_text "$work/out/selection"; xdotool key Return
+wait_for '^extract finished: .*/selection/$' "$mark"
+# Extract the selected row a.txt only.
+click_row 0
+open_dialog ctrl+r 'Extract To'
+mark=$(lines)
+type_text "$work/out/one"; xdotool key Return
+wait_for '^extract finished: .*/one/$' "$mark"
+[[ $(ls "$work/out/one") == a.txt ]] || fail "extracting the selection wrote: $(ls "$work/out/one")"
+
+# Delete every *.tmp at every depth through the delete dialog's filter.
+click_row 0
+open_dialog shift+Delete 'Delete'
+xdotool key alt+f Tab; type_text '*.tmp'; xdotool key Return
+mark=$(lines)
+wait_for '^delete finished: 0$'
+wait_for '^pane 1: Total 3 Files' "$mark"
+sleep 0.5
+if unzip -l "$work/test.zip" | grep -q '\.tmp'; then fail "the filter left .tmp entries"; fi
+unzip -l "$work/test.zip" | grep -q 'docs/d.txt' || fail "the filter deleted too much"
+
+# Test results, the activity log, comments, password.
+click_row 0
+open_dialog alt+s 'Test Results'
+xdotool key Escape
+open_dialog alt+l 'View Last Activity Log'
+xdotool key Escape
+# The selected entry's properties from the list's menu.
+click_row 0
+main
+xdotool key --clearmodifiers shift+F10; sleep 0.6; xdotool key r
+wait_for '^dialog: Properties$'
+window Properties
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Properties.png"
+xdotool key Escape
+# Comments and password from their menus.
+main
+xdotool key --clearmodifiers alt+a; sleep 0.5; xdotool key c
+wait_for '^dialog: Comments$'
+window Comments
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Comments.png"
+type_text "a comment"; xdotool key alt+s
+sleep 1
+unzip -z "$work/test.zip" | grep -q 'a comment' || fail "the comment was not saved"
+main
+xdotool key --clearmodifiers alt+o; sleep 0.5; xdotool key p
+wait_for '^dialog: Enter password$'
+xdotool key Escape
+
+# Fix a damaged copy: the backup is made, the archive tests clean afterwards.
+cp "$work/test.zip" "$work/broken.zip"
+truncate -s -30 "$work/broken.zip"
+main
+xdotool key --clearmodifiers ctrl+z
+answer Return
+window 'Fix Archive'
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Fix_Archive.png"
+xdotool key ctrl+l; sleep 0.3; type_text "$work/broken.zip"; xdotool key Return
+answer Return        # backed up as ...
+answer Return        # Archive has been backed up
+for _ in $(seq 1 10); do
+    box=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+    [[ -n $box ]] && { xdotool windowfocus --sync "$box" 2>/dev/null || true; sleep 0.3; xdotool key Return; }
+    sleep 0.5
+done
+[[ -f $work/broken.zip_OLD.zip ]] || fail "no backup broken.zip_OLD.zip"
+unzip -P secret -tq "$work/broken.zip" >/dev/null 2>&1 || fail "the fixed archive does not test clean"
+
+# The archive file itself: rename, copy, move, then delete it to the trash.
+open_dialog alt+r 'Rename test.zip To:'
+type_text renamed; xdotool key Return
+wait_for '^renamed: .*/renamed\.zip$'
+wait_for '^title: .*renamed\.zip'
+[[ -f $work/renamed.zip && ! -e $work/test.zip ]] || fail "the archive was not renamed"
+open_dialog alt+c 'Copy To'
+xdotool key ctrl+a; type_text "$work/copies"; xdotool key Return
+wait_for '^copy done: .*/copies/renamed\.zip$'
+cmp -s "$work/copies/renamed.zip" "$work/renamed.zip" || fail "the copy differs"
+open_dialog alt+m 'Move To'
+xdotool key ctrl+a; type_text "$work/moved"; xdotool key Return
+wait_for '^move done: .*/moved/renamed\.zip$'
+wait_for '^title: .*moved/renamed\.zip'
+[[ -f $work/moved/renamed.zip && ! -e $work/renamed.zip ]] || fail "the archive was not moved"
+main
+xdotool key --clearmodifiers alt+d
+answer Return
+wait_for '^trashed: .*/moved/renamed\.zip$'
+[[ ! -e $work/moved/renamed.zip ]] || fail "the archive is still there"
+[[ -f $XDG_DATA_HOME/Trash/files/renamed.zip ]] || fail "the archive is not in the trash"
+grep -q "^Path=.*moved/renamed.zip" "$XDG_DATA_HOME/Trash/info/renamed.zip.trashinfo" || fail "no trash info"
+echo ok
