@@ -42,6 +42,7 @@
 #include "archive/ui/TipDlg.h"
 #include "archive/ui/UiTrace.h"
 #include "archive/ui/UsefulSplitterWnd.h"
+#include "archive/ui/WxText.h"
 
 namespace fs = std::filesystem;
 
@@ -68,9 +69,6 @@ constexpr char kComponentsMissing[] = "One or more of the components not found";
 constexpr char kProductPage[] = "https://www.quarva.software/zip";
 constexpr char kWebSite[] = "https://www.quarva.software/";
 constexpr char kPromptsOnly[] = "";
-
-wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
-std::string utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
 std::string formatted(const char* pattern, const std::string& value) {
     std::string out = pattern;
@@ -192,12 +190,12 @@ void CMainFrame::buildMenus() {
                 history_ = std::make_unique<wxFileHistory>(CRecentFileList::kSize, cmd::toWindowId(cmd::kArchiveFirst));
                 history_->UseMenu(items);
             }
-            wxString label = wx(entry.text);
-            if (*entry.keys) label += "\t" + wx(entry.keys);
+            wxString label = toWx(entry.text);
+            if (*entry.keys) label += "\t" + toWx(entry.keys);
             wxItemKind kind = entry.mark == Mark::Radio   ? wxITEM_RADIO
                               : entry.mark == Mark::Check ? wxITEM_CHECK
                                                           : wxITEM_NORMAL;
-            items->Append(entry.id, label, wx(entry.prompt), kind);
+            items->Append(entry.id, label, toWx(entry.prompt), kind);
         }
         if (menu == Menu::File) file = items;
         bar->Append(items, menuTitle(menu));
@@ -206,14 +204,14 @@ void CMainFrame::buildMenus() {
     (void)file;
     // The registry's list, newest first, becomes the menu's list.
     const auto& recent = session_.app.recentFiles.entries();
-    for (auto it = recent.rbegin(); it != recent.rend(); ++it) history_->AddFileToHistory(wx(*it));
+    for (auto it = recent.rbegin(); it != recent.rend(); ++it) history_->AddFileToHistory(toWx(*it));
     rebuildRecentTable();
 }
 
 void CMainFrame::rebuildRecentTable() {
     archivesByCommand_.clear();
     for (size_t i = 0; i < history_->GetCount(); ++i)
-        archivesByCommand_[cmd::kArchiveFirst + static_cast<int>(i)] = utf8(history_->GetHistoryFile(i));
+        archivesByCommand_[cmd::kArchiveFirst + static_cast<int>(i)] = fromWx(history_->GetHistoryFile(i));
 }
 
 void CMainFrame::buildToolbars() {
@@ -241,7 +239,7 @@ void CMainFrame::buildToolbars() {
     auto* label = new wxStaticText(secondBar_, kFilterLabelId, "Filter:");
     secondBar_->AddControl(label);
     wxArrayString entries;
-    for (const auto& text : session_.progress.state.filterEntries) entries.Add(wx(text));
+    for (const auto& text : session_.progress.state.filterEntries) entries.Add(toWx(text));
     filterBox_ =
         new wxComboBox(secondBar_, kFilterBoxId, "*.*", wxDefaultPosition, wxSize(150, -1), entries, wxCB_DROPDOWN);
     filterBox_->SetSelection(0);
@@ -306,7 +304,7 @@ void CMainFrame::onToggleView(wxCommandEvent&) {
 
 void CMainFrame::onFilterPicked(wxCommandEvent&) {
     if (!session_.doc.open) return;
-    session_.applyFilter(utf8(filterBox_->GetValue()));
+    session_.applyFilter(fromWx(filterBox_->GetValue()));
 }
 
 void CMainFrame::onMenuOpen(wxMenuEvent& event) {
@@ -340,233 +338,23 @@ void CMainFrame::trace(const std::string& line) {
     if (trace_) trace_->write(line);
 }
 
-// --- the window's parts ---
-
-void CMainFrame::showInState(ShowState showState) {
-    if (showState == ShowState::Maximized) Maximize();
-    else if (showState == ShowState::Minimized) Iconize();
-    Show();
-}
-
-WindowPlacement CMainFrame::placement() const {
-    WindowPlacement p;
-    wxRect r = GetRect();
-    p.x = r.x;
-    p.y = r.y;
-    p.width = r.width;
-    p.height = r.height;
-    p.treeShown = !classicView();
-    p.show = IsMaximized() ? ShowState::Maximized : IsIconized() ? ShowState::Minimized : ShowState::Show;
-    return p;
-}
-
-void CMainFrame::switchToClassic(bool force) {
-    if (classicView() && !force) return;
-    session_.app.flatView = true;
-    if (splitter_->IsSplit()) splitter_->Unsplit(tree_);
-    splitter_->lock(true);
-    savedStyle_ = list_->listStyle();
-    if (savedStyle_ != ListStyle::Details) list_->setListStyle(ListStyle::Details);
-    list_->showAll(session_.doc.entries().allEntries());
-    refreshTotals();
-    list_->SetFocus();
-    trace("view: classic");
-}
-
-void CMainFrame::switchToExplorer() {
-    if (!classicView()) return;
-    list_->clear();
-    splitter_->lock(false);
-    session_.app.flatView = false;
-    int width = GetClientSize().GetWidth();
-    tree_->Show();
-    if (!splitter_->IsSplit()) splitter_->SplitVertically(tree_, list_, std::max(10, width / 3));
-    splitter_->SetSashPosition(std::max(10, width / 3));
-    splitter_->UpdateSize();
-    if (savedStyle_ != ListStyle::Details) list_->setListStyle(savedStyle_);
-    showArchiveTree();
-    refreshTotals();
-    tree_->SetFocus();
-    trace("view: explorer");
-}
-
-void CMainFrame::showFolder(const CZorvTreeNode* node) {
-    if (classicView()) return;
-    list_->showNode(node);
-}
-
-void CMainFrame::listChanged() {
-    if (!trace_) return;
-    std::string line = "list: " + std::to_string(list_->model().size()) + " rows:";
-    for (std::size_t i = 0; i < list_->model().size() && i < 12; ++i) line += " " + list_->model().text(i, kColName);
-    trace(line);
-    writeSelectedCount();
-}
-
-void CMainFrame::listSorted() {
-    trace("sorted: column " + std::to_string(list_->model().sortColumn()) +
-          (list_->model().ascending() ? " ascending" : " descending"));
-}
-
-void CMainFrame::selectionChanged() { writeSelectedCount(); }
-
-void CMainFrame::writeSelectedCount() {
-    std::string text = selectedText(list_ ? list_->selectedCount() : 0);
-    if (utf8(GetStatusBar()->GetStatusText(2)) == text) return;
-    GetStatusBar()->SetStatusText(wx(text), 2);
-    trace("pane 2: " + text);
-}
-
-void CMainFrame::activateRow(const FileListRow& row) {
-    if (row.isFolder()) {
-        tree_->selectNode(row.folder);
-        return;
-    }
-    onView();
-}
-
-SelectionLists CMainFrame::selectionLists() const {
-    std::vector<SelectedItem> selected;
-    const CFileListModel& model = list_->model();
-    for (std::size_t index : list_->selectedRows()) {
-        const FileListRow& row = model.row(index);
-        if (row.isFolder()) selected.push_back({true, row.folder->name, {}});
-        else selected.push_back({false, row.file->name, row.file->folder});
-    }
-    return buildSelectionLists(selected, classicView() ? std::string() : tree_->currentFolderPath());
-}
-
-std::vector<std::string> CMainFrame::extractSelectionToTemp(OperationKind kind) {
-    SelectionLists lists = selectionLists();
-    auto& state = session_.progress.state;
-    ExtractOptions options;
-    options.destination = state.tempFolder;
-    options.overwrite = 1;
-    options.useStoredPaths = true;
-    options.kind = kind;
-    state.kind = kind;
-    auto& wrapper = session_.doc.wrapper();
-    std::vector<std::string> paths;
-    auto hostPath = [&](const std::string& entry) {
-        std::string relative = entry;
-        std::replace(relative.begin(), relative.end(), '\\', '/');
-        return (fs::path(state.tempFolder) / relative).string();
-    };
-    if (!lists.files.empty() && wrapper.extractFiles(options, lists.files) == 0)
-        for (const auto& file : lists.files) paths.push_back(hostPath(file));
-    if (!lists.folders.empty() && wrapper.extractByWildcard(options, lists.folders, "*") == 0)
-        for (const auto& folder : lists.folders) paths.push_back(hostPath(folder));
-    // Only what is really there is handed on.
-    std::error_code ec;
-    std::erase_if(paths, [&ec](const std::string& p) { return !fs::exists(p, ec); });
-    return paths;
-}
-
-void CMainFrame::dragOut() {
-    trace("drag begins: " + std::to_string(list_->selectedCount()) + " selected");
-    if (!session_.doc.open || list_->selectedCount() == 0) return;
-    // The entries are extracted first, so the receiver finds real files.
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::DragOut);
-    if (paths.empty()) return;
-    wxFileDataObject data;
-    for (const auto& p : paths) data.AddFile(wx(p));
-    wxDropSource source(data, list_);
-    draggingOut_ = true;
-    trace("drag out: " + std::to_string(paths.size()));
-    wxDragResult result = source.DoDragDrop(wxDrag_CopyOnly);
-    draggingOut_ = false;
-    trace(std::string("drag ended: ") + (result == wxDragCopy ? "copied" : "refused"));
-}
-
-void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
-    if (!session_.doc.open) return;
-    wxMenu menu;
-    auto add = [&menu](int id) {
-        const CommandEntry* entry = findCommand(id);
-        if (entry) menu.Append(id, wx(entry->text), wx(entry->prompt));
-    };
-    menuApps_.clear();
-    if (onItem) {
-        std::vector<std::size_t> rows = list_->selectedRows();
-        if (rows.size() == 1 && !list_->model().row(rows.front()).isFolder()) {
-            // The file type's applications, numbered from 120; "&Open" without any.
-            const CZipFileInfo* file = list_->model().row(rows.front()).file;
-            for (const DesktopApp& app : applicationsFor(extensionOf(file->name), 20)) {
-                menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + wx(app.name));
-                menuApps_.push_back(app.id);
-            }
-            if (menuApps_.empty()) menu.Append(cmd::kViewerFirst + 1, "&Open");
-            if (wxGetKeyState(WXK_SHIFT)) menu.Append(cmd::kOpenWith, "Op&en With...");
-            menu.AppendSeparator();
-        }
-        for (int id : {cmd::View, cmd::Extract, cmd::TestSelected, cmd::Delete, cmd::Copy}) add(id);
-        menu.AppendSeparator();
-        menu.Append(wxID_PROPERTIES, "P&roperties");
-        menu.Bind(
-            wxEVT_MENU, [this](wxCommandEvent&) { showEntryProperties(); }, wxID_PROPERTIES);
-    } else {
-        for (int id : {cmd::Add, cmd::Extract, cmd::Paste, cmd::SelectAll, cmd::InvertSelection, cmd::Refresh}) add(id);
-    }
-    list_->PopupMenu(&menu, where);
-}
-
-void CMainFrame::onViewer(wxCommandEvent& event) {
-    int id = event.GetId();
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
-    if (paths.size() != 1) return;
-    const std::string& path = paths.front();
-    if (id == cmd::kOpenWith) {
-        std::vector<DesktopApp> apps = allApplications();
-        wxArrayString names;
-        for (const auto& app : apps) names.Add(wx(app.name));
-        int chosen = wxGetSingleChoiceIndex("Open " + wx(fileNamePart(path)) + " with", text::kCaption, names, 0, this);
-        if (chosen >= 0) launchApplication(apps[static_cast<std::size_t>(chosen)].id, path);
-        return;
-    }
-    std::size_t index = static_cast<std::size_t>(id - cmd::kViewerFirst - 1);
-    if (index < menuApps_.size() && launchApplication(menuApps_[index], path)) return;
-    if (!openWithDesktop(path)) launch({"xdg-open", path});
-}
-
-void CMainFrame::dropFiles(const std::vector<std::string>& paths) {
-    trace("dropped: " + std::to_string(paths.size()));
-    DropPlan plan = planDrop(paths, session_.app.archiveKind, [](const std::string& p) {
-        std::error_code ec;
-        return fs::is_directory(p, ec);
-    });
-    switch (plan.action) {
-    case DropPlan::Action::Refuse: session_.prompts.message(kAddNotSupported, text::kCaption); return;
-    case DropPlan::Action::OpenArchive:
-        if (session_.openWithBusyDialog(plan.archive)) session_.app.addRecentFile(plan.archive);
-        return;
-    case DropPlan::Action::Add:
-        if (!session_.doc.open) {
-            // Without an open archive there is nothing to add to.
-            session_.prompts.message(kAddNotSupported, text::kCaption);
-            return;
-        }
-        startAddCommand(plan.folders, plan.files);
-        return;
-    }
-}
-
 // --- IMainFrameActions ---
 
 void CMainFrame::setStatusText(const std::string& pane0) {
-    GetStatusBar()->SetStatusText(wx(pane0), 0);
+    GetStatusBar()->SetStatusText(toWx(pane0), 0);
     trace("pane 0: " + pane0);
 }
 
 void CMainFrame::refreshTotals() {
     const auto& state = session_.progress.state;
     std::string text = totalsText(state.entryCount, state.totalSize);
-    GetStatusBar()->SetStatusText(wx(text), 1);
+    GetStatusBar()->SetStatusText(toWx(text), 1);
     trace("pane 1: " + text);
 }
 
 void CMainFrame::setTitle(const std::string& title) {
     std::string shown = title;
-    SetTitle(wx(shown));
+    SetTitle(toWx(shown));
     trace("title: " + shown);
 }
 
@@ -577,7 +365,7 @@ void CMainFrame::enableFilterBox(bool enabled) {
 }
 
 void CMainFrame::addFilterEntry(const std::string& text) {
-    if (filterBox_->FindString(wx(text), true) == wxNOT_FOUND) filterBox_->Append(wx(text));
+    if (filterBox_->FindString(toWx(text), true) == wxNOT_FOUND) filterBox_->Append(toWx(text));
 }
 
 void CMainFrame::showArchiveTree() {
@@ -604,13 +392,13 @@ void CMainFrame::clearViews() {
 }
 
 void CMainFrame::addToRecentMenu(const std::string& path) {
-    history_->AddFileToHistory(wx(path));
+    history_->AddFileToHistory(toWx(path));
     rebuildRecentTable();
 }
 
 void CMainFrame::removeFromRecentMenu(const std::string& path) {
     for (size_t i = 0; i < history_->GetCount(); ++i) {
-        if (utf8(history_->GetHistoryFile(i)) == path) {
+        if (fromWx(history_->GetHistoryFile(i)) == path) {
             history_->RemoveFileFromHistory(i);
             break;
         }
@@ -629,10 +417,10 @@ void CMainFrame::showWindow(ShowState showState) {
 void CMainFrame::openPath(const std::string& path) { session_.openWithBusyDialog(path); }
 
 void CMainFrame::onOpenArchive() {
-    wxString folder = session_.app.archivesFolder.empty() ? wxString() : wx(session_.app.archivesFolder.string());
+    wxString folder = session_.app.archivesFolder.empty() ? wxString() : toWx(session_.app.archivesFolder.string());
     wxFileDialog dialog(this, "Open Archive", folder, wxEmptyString, kOpenFilter, wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK) return;
-    std::string path = utf8(dialog.GetPath());
+    std::string path = fromWx(dialog.GetPath());
     std::error_code ec;
     if (!fs::exists(path, ec)) {
         auto answer = session_.prompts.message(formatted(kCannotOpenCreate, path), text::kCaption,
@@ -652,10 +440,10 @@ void CMainFrame::onOpenArchive() {
 }
 
 void CMainFrame::onNewArchive() {
-    wxString folder = session_.app.archivesFolder.empty() ? wxString() : wx(session_.app.archivesFolder.string());
+    wxString folder = session_.app.archivesFolder.empty() ? wxString() : toWx(session_.app.archivesFolder.string());
     wxFileDialog dialog(this, "New Archive", folder, wxEmptyString, kNewFilter, wxFD_SAVE);
     if (dialog.ShowModal() != wxID_OK) return;
-    std::string path = utf8(dialog.GetPath());
+    std::string path = fromWx(dialog.GetPath());
     if (extensionOf(path).empty()) path += ".zip";
     std::error_code ec;
     if (fs::exists(path, ec)) {
@@ -727,52 +515,6 @@ void CMainFrame::onAlwaysOnTop() {
     SetWindowStyleFlag(alwaysOnTop_ ? style | wxSTAY_ON_TOP : style & ~wxSTAY_ON_TOP);
 }
 
-bool CMainFrame::launch(const std::vector<std::string>& command) { return session_.launcher.launch(command, true); }
-
-void CMainFrame::onOpenContainingFolder() {
-    const std::string& path = session_.doc.archivePath;
-    if (path.empty()) return;
-    // The file manager shows the archive selected; without one on the bus the folder opens.
-    if (!fileManagerShowItem(path)) launch({"xdg-open", fileUri(fs::path(path).parent_path().string())});
-}
-
-void CMainFrame::onProperties() {
-    const std::string& path = session_.doc.archivePath;
-    if (!path.empty()) fileManagerShowProperties(path);
-}
-
-void CMainFrame::onMyComputer() {
-    if (!fileManagerShowFolder("/")) launch({"xdg-open", "file:///"});
-}
-
-void CMainFrame::onPrint() {
-    // The list as a table, through the desktop's print dialog (which also prints to PDF).
-    const CFileListModel& model = list_->model();
-    wxString html = "<html><body><h3>" + wxString(wx(session_.doc.archivePath)).Trim() +
-                    "</h3><table border=1 cellspacing=0 cellpadding=2><tr>";
-    for (const char* title : kColumnTitles) html += wxString("<th>") + title + "</th>";
-    html += "</tr>";
-    auto escape = [](const std::string& text) {
-        wxString out;
-        for (wxUniChar c : wx(text)) {
-            if (c == '<') out += "&lt;";
-            else if (c == '>') out += "&gt;";
-            else if (c == '&') out += "&amp;";
-            else out += c;
-        }
-        return out;
-    };
-    for (std::size_t row = 0; row < model.size(); ++row) {
-        html += "<tr>";
-        for (int column = 0; column < kColumnCount; ++column)
-            html += "<td>" + escape(model.text(row, column)) + "</td>";
-        html += "</tr>";
-    }
-    html += "</table></body></html>";
-    wxHtmlEasyPrinting printing(text::kCaption, this);
-    printing.PrintText(html);
-}
-
 void CMainFrame::onMailArchive() { session_.doc.sendByMail(); }
 void CMainFrame::onQuarvaSplit() { session_.doc.openInSplitter(); }
 void CMainFrame::onVirusScan() { session_.doc.scanForViruses(); }
@@ -807,51 +549,11 @@ void CMainFrame::onHelp() {
     }
     if (!help_) {
         help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
-        help_->AddBook(wxFileName(wx(book.string())));
+        help_->AddBook(wxFileName(toWx(book.string())));
     }
     help_->DisplayContents();
 }
 
-void CMainFrame::onCopy() {
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::CopyToClipboard);
-    if (paths.empty()) return;
-    // As the file managers expect: a file list (text/uri-list), the GNOME form with
-    // "copy", and the plain paths as text.
-    auto* all = new wxDataObjectComposite;
-    auto* files = new wxFileDataObject;
-    std::string gnome = "copy";
-    std::string plain;
-    for (const auto& p : paths) {
-        files->AddFile(wx(p));
-        gnome += "\n" + fileUri(p);
-        plain += (plain.empty() ? "" : "\n") + p;
-    }
-    all->Add(files, true);
-    auto* copied = new wxCustomDataObject(wxDataFormat("x-special/gnome-copied-files"));
-    copied->SetData(gnome.size(), gnome.data());
-    all->Add(copied);
-    all->Add(new wxTextDataObject(wx(plain)));
-    if (wxTheClipboard->Open()) {
-        wxTheClipboard->SetData(all);
-        wxTheClipboard->Close();
-        clipboardHasFiles_ = true;
-    } else {
-        delete all;
-    }
-    trace("copied: " + std::to_string(paths.size()));
-}
-
-void CMainFrame::onPaste() {
-    std::vector<std::string> names;
-    if (wxTheClipboard->Open()) {
-        wxFileDataObject files;
-        if (wxTheClipboard->IsSupported(wxDF_FILENAME) && wxTheClipboard->GetData(files))
-            for (const wxString& name : files.GetFilenames()) names.emplace_back(name.utf8_str());
-        wxTheClipboard->Close();
-    }
-    trace("pasted: " + std::to_string(names.size()));
-    if (!names.empty()) startAddCommand({}, names);
-}
 void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }

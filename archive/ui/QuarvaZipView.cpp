@@ -3,11 +3,11 @@
 #include "archive/core/Configuration.h"
 #include "archive/core/PathText.h"
 #include "archive/ui/MainFrame.h"
+#include "archive/ui/WxText.h"
 
 namespace quarva::archive::ui {
 
 namespace {
-wxString wx(const std::string& text) { return wxString::FromUTF8(text.c_str()); }
 
 constexpr std::uint32_t kColumnBits[kColumnCount] = {0,
                                                      viewbits::kTypeColumn,
@@ -113,7 +113,7 @@ void CQuarvaZipView::refill() {
         DeleteAllItems();
         for (std::size_t row = 0; row < model_.size(); ++row) {
             long item = static_cast<long>(row);
-            InsertItem(item, wx(model_.text(row, kColName)), OnGetItemImage(item));
+            InsertItem(item, toWx(model_.text(row, kColName)), OnGetItemImage(item));
         }
         Thaw();
     }
