@@ -8,6 +8,7 @@
 #include "archive/commands/DialogTexts.h"
 #include "archive/commands/Texts.h"
 #include "archive/ui/AddOptionsPanel.h"
+#include "archive/ui/DialogButtons.h"
 #include "archive/ui/WxText.h"
 #include "platform/Prompts.h"
 
@@ -24,16 +25,12 @@ CAddFilesDlg::CAddFilesDlg(wxWindow* parent, platform::Prompts& prompts, const S
     top->Add(new wxStaticText(this, wxID_ANY, "Add to &archive:"), 0, wxLEFT | wxRIGHT, 10);
     top->Add(name_, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 10);
     top->Add(panel_, 0, wxEXPAND | wxALL, 10);
-    auto* buttons = new wxStdDialogButtonSizer();
-    auto* add = new wxButton(this, wxID_OK, "Add");
-    add->SetDefault();
-    buttons->AddButton(add);
-    buttons->AddButton(new wxButton(this, wxID_CANCEL, "Cancel"));
-    buttons->Realize();
+    wxStdDialogButtonSizer* buttons = okCancelButtons(*this, "Add");
     top->Add(buttons, 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(top);
     CentreOnParent();
     // Return means "Add" unless the user moves on (a focused list would open on it).
+    wxWindow* add = buttons->GetAffirmativeButton();
     Bind(wxEVT_INIT_DIALOG, [this, add](wxInitDialogEvent& event) {
         event.Skip();
         CallAfter([this, add] { (name_->IsEnabled() ? static_cast<wxWindow*>(name_) : add)->SetFocus(); });

@@ -12,6 +12,7 @@
 
 #include "archive/commands/DialogTexts.h"
 #include "archive/commands/Texts.h"
+#include "archive/ui/DialogButtons.h"
 #include "archive/ui/WxText.h"
 #include "platform/Prompts.h"
 
@@ -56,12 +57,7 @@ CSelectFolderDialog::CSelectFolderDialog(wxWindow* parent, platform::Prompts& pr
         patternText_->Bind(wxEVT_TEXT, &CSelectFolderDialog::onPatternTyped, this);
     }
 
-    auto* buttons = new wxStdDialogButtonSizer();
-    auto* select = new wxButton(this, wxID_OK, "Select");
-    select->SetDefault();
-    buttons->AddButton(select);
-    buttons->AddButton(new wxButton(this, wxID_CANCEL, "Cancel"));
-    buttons->Realize();
+    wxStdDialogButtonSizer* buttons = okCancelButtons(*this, "Select");
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(body, 1, wxEXPAND);
     top->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 10);

@@ -9,6 +9,7 @@
 #include "archive/commands/DialogTexts.h"
 #include "archive/commands/Texts.h"
 #include "archive/ui/AddOptionsPanel.h"
+#include "archive/ui/DialogButtons.h"
 #include "archive/ui/WxText.h"
 #include "platform/Prompts.h"
 
@@ -47,12 +48,7 @@ CSpecialFileDialog::CSpecialFileDialog(wxWindow* parent, platform::Prompts& prom
     body->Add(left, 1, wxEXPAND | wxALL, 10);
     body->Add(right, 0, wxEXPAND | wxTOP | wxRIGHT | wxBOTTOM, 10);
 
-    auto* buttons = new wxStdDialogButtonSizer();
-    auto* add = new wxButton(this, wxID_OK, "Add");
-    add->SetDefault();
-    buttons->AddButton(add);
-    buttons->AddButton(new wxButton(this, wxID_CANCEL, "Cancel"));
-    buttons->Realize();
+    wxStdDialogButtonSizer* buttons = okCancelButtons(*this, "Add");
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(body, 1, wxEXPAND);
     top->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 10);

@@ -1,5 +1,6 @@
 // The engine's methods, properties, events and status codes, on real files.
 
+#include "engine/ZipCrypto.h"
 #include "engine/ZipEngine.h"
 #include "engine/ZipReader.h"
 #include "EngineTestUtil.h"
@@ -442,9 +443,32 @@ TEST_F(Engine, CommentAndEmptyArchive) {
     EXPECT_EQ(engine.comment(), "keep me");
 }
 
+// A wrong password that fails the traditional cipher's one-byte check on every
+// entry of the archive (any other wrong password passes it for 1 entry in 256).
+static std::string passwordFailingEveryCheck(const std::filesystem::path& archive) {
+    InputFile f;
+    ZipDirectory dir;
+    if (f.open(archive.string()) != 0 || readDirectory(f, dir) != 0) return "wrong";
+    for (int n = 0;; ++n) {
+        const std::string candidate = "wrong" + std::to_string(n);
+        bool failsAll = true;
+        for (const auto& e : dir.entries) {
+            std::uint64_t at = 0;
+            unsigned char head[12];
+            if (!(e.flags & 1) || !localDataStart(f, dir, e, at) || !f.read(at, head, sizeof head)) continue;
+            TraditionalCipher cipher(candidate);
+            cipher.decrypt(head, sizeof head);
+            const auto check = static_cast<unsigned char>((e.flags & 8) ? e.dosTime >> 8 : e.crc >> 24);
+            failsAll = failsAll && head[11] != check;
+        }
+        if (failsAll) return candidate;
+    }
+}
+
 TEST_F(Engine, TraditionalPasswordFlow) {
     engine.setPassword("right");
     ASSERT_EQ(addSource(), 0);
+    const std::string wrong = passwordFailingEveryCheck(archive);
     engine.setPassword("");
     // No answer: every file is skipped with reason 4; nothing could be tested.
     rec.events.clear();
@@ -454,7 +478,7 @@ TEST_F(Engine, TraditionalPasswordFlow) {
     // A wrong answer, then the right one: event 8 again, then success.
     int asked = 0;
     rec.onPassword = [&](std::vector<DispatchValue>& args) {
-        args[1] = std::string(asked++ == 0 ? "wrong" : "right");
+        args[1] = std::string(asked++ == 0 ? wrong : "right");
         args[2] = std::int16_t(2);
     };
     rec.events.clear();
