@@ -26,21 +26,8 @@ mkdir -p "$WORK"
 [ -d "$WORK/main" ] || python3 "$HERE/make_corpus.py" "$WORK/main" >/dev/null
 [ -d "$WORK/small" ] || python3 "$HERE/make_corpus.py" "$WORK/small" --small >/dev/null
 
-# median_time CMD... : runs CMD once to warm up, then RUNS times; prints the median seconds.
-median_time() {
-    "$@" >/dev/null 2>&1 || true
-    local times=()
-    for _ in $(seq "$RUNS"); do
-        local t0 t1
-        t0=$(date +%s.%N)
-        "$@" >/dev/null 2>&1 || true
-        t1=$(date +%s.%N)
-        times+=("$(echo "$t1 - $t0" | bc -l)")
-    done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
-}
-ratio() { echo "scale=2; $1 / $2" | bc -l; }
-# timed_after PREP CMD... : like median_time, with PREP run untimed before each run.
+# timed_after PREP CMD... : runs PREP untimed and then CMD, RUNS times; prints the
+# median seconds of CMD.
 timed_after() {
     local prep=$1
     shift
@@ -55,6 +42,12 @@ timed_after() {
     done
     printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
 }
+# median_time CMD... : runs CMD once to warm up, then RUNS times; prints the median seconds.
+median_time() {
+    "$@" >/dev/null 2>&1 || true
+    timed_after true "$@"
+}
+ratio() { echo "scale=2; $1 / $2" | bc -l; }
 # peak_kib CMD... : the command's peak resident memory in KiB.
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
