@@ -13,49 +13,12 @@ program=$(realpath "$1")
 reg=$(realpath "${2:?usage: gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
 library=$(realpath "${3:?usage: gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
 
-if [[ -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-for tool in xdotool zip unzip; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
-done
-
-work=$(mktemp -d)
-pid=""
-cleanup() {
-    [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export QUARVA_REGISTRY_DIR=$work/registry TMPDIR=$work/tmp XDG_RUNTIME_DIR=$work/run
+. "$(dirname "$0")/gui_common.sh"
+gui_start 700 480 "$@" xdotool zip unzip
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share
-export QUARVA_UI_TRACE=$work/trace.txt
-mkdir -p "$TMPDIR" "$work/installed" "$XDG_RUNTIME_DIR" "$HOME"
-chmod 700 "$XDG_RUNTIME_DIR"
-ln -s "$library" "$work/installed/libqzip32.so"
+mkdir -p "$HOME"
 # The self-extractor's stub lives beside the library.
 [[ -x $(dirname "$library")/qzipsfx ]] && ln -s "$(dirname "$library")/qzipsfx" "$work/installed/qzipsfx"
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Tip' StartUp dword 1
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' width dword 700
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' height dword 480
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- trace"; tail -40 "$work/trace.txt" 2>/dev/null || true
-    echo "--- output"; cat "$work/out.txt" 2>/dev/null || true
-    [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/failure.png" 2>/dev/null
-    exit 1
-}
-wait_for() {
-    local pattern=$1 from=${2:-0}
-    for _ in $(seq 1 150); do
-        tail -n +"$((from + 1))" "$work/trace.txt" 2>/dev/null | grep -Eq -- "$pattern" && return 0
-        sleep 0.2
-    done
-    fail "the window never showed /$pattern/"
-}
-lines() { wc -l < "$work/trace.txt"; }
 # A window with exactly this title appears; it gets the focus.
 window() {
     local id=""

@@ -15,52 +15,10 @@ program=$(realpath "$1")
 reg=$(realpath "${2:?usage: gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
 library=$(realpath "${3:?usage: gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
 
-# A display of its own, also under a shared one: another test's windows (left over or
-# still closing) must not take this test's keys and clicks.
-if [[ -z ${QUARVA_OWN_DISPLAY:-} ]]; then
-    command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed"; exit 0; }
-    QUARVA_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-for tool in xdotool zip python3; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
-done
-
-work=$(mktemp -d)
-pid=""
-cleanup() {
-    [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export QUARVA_REGISTRY_DIR=$work/registry TMPDIR=$work/tmp XDG_RUNTIME_DIR=$work/run
-export QUARVA_UI_TRACE=$work/trace.txt
-mkdir -p "$TMPDIR" "$work/installed" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-ln -s "$library" "$work/installed/libqzip32.so"
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Installed Path' sz "$work/installed"
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Tip' StartUp dword 1
+. "$(dirname "$0")/gui_common.sh"
+gui_start 1000 640 "$@" xdotool zip python3
 # Explorer view with every column, in a window wide enough to show them.
 "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Config View Settings' dword 511
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' width dword 1000
-"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip' height dword 640
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- trace"; cat "$trace" 2>/dev/null || true
-    echo "--- output"; cat "$work/out.txt" 2>/dev/null || true
-    exit 1
-}
-# Waits until the trace holds a line matching the pattern (extended regex) after line $2.
-trace=$work/trace.txt
-wait_for() {
-    local pattern=$1 from=${2:-0}
-    for _ in $(seq 1 150); do
-        tail -n +"$((from + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
-        sleep 0.2
-    done
-    fail "the window never showed /$pattern/"
-}
-lines() { wc -l < "$trace"; }
 last() { grep -E -- "$1" "$work/trace.txt" | tail -1; }
 
 # The archive: two folders and three root files of distinct sizes; names with blanks.
