@@ -30,7 +30,7 @@
 #include "archive/ui/SaveAsDlg.h"
 #include "archive/ui/SelectFolderDialog.h"
 #include "archive/ui/ShellFileOps.h"
-#include "archive/ui/SpecialFileDialog.h"
+#include "archive/ui/FileSelectDialog.h"
 #include "archive/ui/WxText.h"
 #include "archive/ui/ZipEditor.h"
 #include "platform/FileSystem.h"

@@ -75,7 +75,6 @@ public:
 
     void add(Level level, const char* kind, const std::string& name, std::string detail) {
         report_.findings.push_back({level, kind, name, std::move(detail)});
-        if (std::string(kind) == "bomb") bombs_ = true;
     }
 
     void entry(const CheckedEntry& e) {
@@ -111,10 +110,12 @@ public:
             total_ += *e.size;
             if (*e.size > kAbsurdSize) {
                 add(Level::Dangerous, "bomb", e.name, "declares " + byteText(double(*e.size)));
+                bombs_ = true;
             } else if (e.packed && *e.size >= kBombFloor && *e.size / kBombRatio >= *e.packed) {
                 add(Level::Dangerous, "bomb", e.name,
                     "unpacks to " + byteText(double(*e.size)) + " from " + byteText(double(*e.packed)) + " (" +
                         ratioText(*e.size, *e.packed) + ")");
+                bombs_ = true;
             }
         }
         // Duplicates and case twins, by the place extraction would write.

@@ -1,4 +1,4 @@
-#include "archive/ui/SpecialFileDialog.h"
+#include "archive/ui/FileSelectDialog.h"
 
 #include <wx/button.h>
 #include <wx/filectrl.h>
