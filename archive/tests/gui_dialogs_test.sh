@@ -42,6 +42,22 @@ open_dialog() {
     [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$(tr -c 'A-Za-z0-9\n' _ <<<"$title").png"
     return 0
 }
+# Opens a menu with one key and picks an item with the next; tries again when the menu
+# was not open in time on a busy machine (the item's key then went to the list).
+menu_dialog() {
+    local menu=$1 item=$2 pattern=$3 mark
+    for _ in 1 2 3; do
+        mark=$(lines)
+        main
+        xdotool key --clearmodifiers "$menu"; sleep 0.6; xdotool key "$item"
+        for _ in $(seq 1 25); do
+            tail -n +"$((mark + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+            sleep 0.2
+        done
+        xdotool key Escape
+    done
+    fail "the window never showed /$pattern/"
+}
 # A message box of the suite: answered with a key.
 answer() { window "${2:-Quarva\.Zip Suite}"; xdotool key --clearmodifiers "$1"; sleep 0.3; }
 # The main window's id (a search may fail while another window goes away: retried).
@@ -173,24 +189,18 @@ open_dialog alt+l 'View Last Activity Log'
 xdotool key Escape
 # The selected entry's properties from the list's menu.
 click_row 0
-main
-xdotool key --clearmodifiers shift+F10; sleep 0.6; xdotool key r
-wait_for '^dialog: Properties$'
+menu_dialog shift+F10 r '^dialog: Properties$'
 window Properties
 [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Properties.png"
 xdotool key Escape
 # Comments and password from their menus.
-main
-xdotool key --clearmodifiers alt+a; sleep 0.5; xdotool key c
-wait_for '^dialog: Comments$'
+menu_dialog alt+a c '^dialog: Comments$'
 window Comments
 [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Comments.png"
 type_text "a comment"; xdotool key alt+s
 sleep 1
 grep -q 'a comment' <<<"$(unzip -z "$work/test.zip")" || fail "the comment was not saved"
-main
-xdotool key --clearmodifiers alt+o; sleep 0.5; xdotool key p
-wait_for '^dialog: Enter password$'
+menu_dialog alt+o p '^dialog: Enter password$'
 xdotool key Escape
 
 # Fix a damaged copy: the backup is made, the archive tests clean afterwards.
