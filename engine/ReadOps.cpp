@@ -590,20 +590,11 @@ std::int16_t ZipEngine::deleteEntries() {
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     ZipWriter w(out);
-    bool prefixAborted = false;
-    if (!w.copyPrefix(a.file, a.dir, abort_, prefixAborted))
-        return prefixAborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
     std::vector<std::size_t> kept;
     kept.reserve(a.dir.entries.size() - hits);
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (!drop[i]) kept.push_back(i);
-    bool aborted = false;
-    if (!w.copyEntries(a.file, a.dir, kept, abort_, aborted)) {
-        if (aborted) return kStatusUserAborted;
-        if (out.error()) return writeStatus(out.error());
-        return kStatusCorrupt;  // an entry we keep cannot be read: refuse rather than lose it
-    }
-    if (abort_) return kStatusUserAborted;
+    if (auto st = keepEntries(w, out, a.file, a.dir, kept, true, abort_)) return st;
     if (!w.finish(a.dir.rawComment) || !out.commit()) return writeStatus(out.error());
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (drop[i]) raise.deleted(reportedName(a.dir.entries[i].name));
