@@ -22,25 +22,34 @@ bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
     threads = std::max(1u, threads);
     window = std::max<std::size_t>(window, threads);
     std::mutex m;
-    std::condition_variable cv;
+    // Workers wait for room in the window, the calling thread for the next result;
+    // each side is woken only when the other has something for it.
+    std::condition_variable room, ready;
     std::vector<std::optional<Result>> slots(count);
-    std::size_t next = 0, consumed = 0;
+    std::size_t next = 0, consumed = 0, waiting = 0;
     bool stop = false;
     auto worker = [&] {
         for (;;) {
             std::size_t i;
             {
                 std::unique_lock lock(m);
-                cv.wait(lock, [&] { return stop || next >= count || next < consumed + window; });
+                auto go = [&] { return stop || next >= count || next < consumed + window; };
+                if (!go()) {
+                    ++waiting;
+                    room.wait(lock, go);
+                    --waiting;
+                }
                 if (stop || next >= count) return;
                 i = next++;
             }
             Result r = work(i);
+            bool wanted;
             {
                 std::lock_guard lock(m);
                 slots[i].emplace(std::move(r));
+                wanted = i == consumed;
             }
-            cv.notify_all();
+            if (wanted) ready.notify_one();
         }
     };
     std::vector<std::thread> pool;
@@ -48,21 +57,23 @@ bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
     bool ok = true;
     for (std::size_t i = 0; i < count && ok; ++i) {
         std::optional<Result> r;
+        bool wake;
         {
             std::unique_lock lock(m);
-            cv.wait(lock, [&] { return slots[i].has_value(); });
+            ready.wait(lock, [&] { return slots[i].has_value(); });
             r = std::move(slots[i]);
             slots[i].reset();
             consumed = i + 1;
+            wake = waiting > 0;
         }
-        cv.notify_all();
+        if (wake) room.notify_all();
         ok = consume(i, *r);
     }
     {
         std::lock_guard lock(m);
         stop = true;
     }
-    cv.notify_all();
+    room.notify_all();
     for (auto& t : pool) t.join();
     return ok;
 }

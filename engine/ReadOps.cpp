@@ -205,7 +205,8 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
 namespace {
 
 // Extraction handles entries larger than this on the calling thread (with progress
-// events); testing gives workers everything up to the whole-buffer size.
+// events), streaming them, so that its memory stays bounded; testing gives workers
+// everything up to the whole-buffer size.
 constexpr std::uint64_t kWorkerLimit = 8ull << 20;
 constexpr std::uint64_t kTestWorkerLimit = 64ull << 20;
 
@@ -329,7 +330,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
         }
         return true;
     };
-    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink);
+    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink, kWorkerLimit);
     if (o.result != DecodeResult::Ok) {
         file.discard();
         switch (o.result) {
@@ -420,7 +421,8 @@ static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& 
         return one(sel[k], false);
     };
     std::function<bool(std::size_t, Outcome&)> consume = [&](std::size_t k, Outcome& o) { return report(sel[k], o); };
-    return orderedParallel<Outcome>(sel.size(), threads, threads * 4, work, consume);
+    // Outcomes are small: workers may run far ahead of a large entry on this thread.
+    return orderedParallel<Outcome>(sel.size(), threads, std::max<std::size_t>(threads * 64, 256), work, consume);
 }
 
 std::int16_t ZipEngine::test() {
