@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -14,10 +15,13 @@
 
 namespace quarva::engine {
 
+// `idle`, when given, is called on the calling thread with the index it waits for,
+// every 50 ms while that result is not ready (for progress reports of long tasks).
 template <class Result>
 bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
                      const std::function<Result(std::size_t)>& work,
-                     const std::function<bool(std::size_t, Result&)>& consume) {
+                     const std::function<bool(std::size_t, Result&)>& consume,
+                     const std::function<void(std::size_t)>& idle = {}) {
     if (count == 0) return true;
     threads = std::max(1u, threads);
     window = std::max<std::size_t>(window, threads);
@@ -60,7 +64,15 @@ bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
         bool wake;
         {
             std::unique_lock lock(m);
-            ready.wait(lock, [&] { return slots[i].has_value(); });
+            auto done = [&] { return slots[i].has_value(); };
+            if (idle) {
+                while (!ready.wait_for(lock, std::chrono::milliseconds(50), done)) {
+                    lock.unlock();
+                    idle(i);
+                    lock.lock();
+                }
+            }
+            ready.wait(lock, done);
             r = std::move(slots[i]);
             slots[i].reset();
             consumed = i + 1;
