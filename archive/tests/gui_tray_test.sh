@@ -2,7 +2,7 @@
 # The archive manager's tray icon, about box and update check under a display:
 # "&Hide in Tray" (F4) without a tray says so; with a tray host (trayer) it hides the
 # window behind its icon, and a double click or "&Restore Quarva.Zip Suite" brings it
-# back. The about box opens with its title. "Check for &Updates" asks an HTTP server
+# back. The about box and the tip of the day open with their titles. "Check for &Updates" asks an HTTP server
 # of the test's own on 127.0.0.1 and shows the latest version; closing the dialog
 # while the server keeps silent ends the check. With SHOTS=DIR the about box and the
 # version dialog are photographed into DIR.
@@ -78,6 +78,18 @@ xdotool key --clearmodifiers Return
 for _ in $(seq 1 25); do [[ -z $(visible '^About Quarva\.Zip Suite$') ]] && break; sleep 0.2; done
 [[ -z $(visible '^About Quarva\.Zip Suite$') ]] || fail "OK did not close the about box"
 echo "about box: ok"
+
+# 1b. The tip of the day from the installed folder's tips.txt.
+printf '; tips\nFirst tip.\nSecond tip.\n' > "$work/installed/tips.txt"
+help_item s '^dialog: Tip of the Day$'
+tip=$(wait_window '^Tip of the Day$')
+sleep 0.3
+shot tip.png
+xdotool windowfocus --sync "$tip" 2>/dev/null || true
+xdotool key --clearmodifiers Return
+for _ in $(seq 1 25); do [[ -z $(visible '^Tip of the Day$') ]] && break; sleep 0.2; done
+[[ -z $(visible '^Tip of the Day$') ]] || fail "the tip dialog did not close"
+echo "tip of the day: ok"
 
 # 2. The version dialog against a server that has 2.1.0.5.
 mkdir -p "$work/www/quarvazip"
