@@ -22,13 +22,6 @@ export QUARVA_REMOVABLE_ROOTS=$drive
 # Takes the disk out of the drive onto shelf $1 and leaves the drive empty.
 eject_to() { mkdir -p "$work/shelf$1"; mv "$drive"/* "$work/shelf$1/"; }
 insert() { rm -rf "${drive:?}"/*; cp "$work/shelf$1"/* "$drive/"; }
-# Waits for the next message box after line $2 and checks its whole record.
-expect_box() {
-    wait_for '^box: ' "$2"
-    local seen
-    seen=$(tail -n +"$(($2 + 1))" "$trace" | grep -m1 '^box: ')
-    [[ $seen == "box: $1" ]] || fail "expected box '$1', saw '$seen'"
-}
 
 mkdir -p "$work/src"
 head -c 3200000 /dev/urandom > "$work/src/big.bin"
