@@ -39,6 +39,7 @@ class CLeftView;
 class CQuarvaZipView;
 class CUsefulSplitterWnd;
 class CUiTrace;
+class CSysTray;
 
 class CMainFrame : public wxFrame, public IMainFrameActions, public ICommandHandlers {
 public:
@@ -213,6 +214,11 @@ private:
     bool draggingOut_ = false;
     std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
+
+    // --- tray icon, tip, about box, update check (MainFrameTray.cpp) ---
+    void onTrayCommand(int windowId);
+    void launchAnotherInstance();
+    std::unique_ptr<CSysTray> tray_;  // made on the first "&Hide in Tray"
 };
 
 }  // namespace quarva::archive::ui
