@@ -567,7 +567,6 @@ void CMainFrame::onView() {
     }
 }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 void CMainFrame::onHideInTray() { notAvailable("&Hide in Tray"); }
 void CMainFrame::onCheckForUpdates() { notAvailable("Check for &Updates"); }
