@@ -103,6 +103,14 @@ menu_dialog() {
     done
     fail "the window never showed /$pattern/"
 }
+# The next message box after trace line $2 is exactly $1 ("CAPTION | TEXT | BUTTONS |
+# ICON", line ends in TEXT written as backslash-n).
+expect_box() {
+    wait_for '^box: ' "$2"
+    local seen
+    seen=$(tail -n +"$(($2 + 1))" "$trace" | grep -m1 '^box: ')
+    [[ $seen == "box: $1" ]] || fail "expected box '$1', saw '$seen'"
+}
 # A message box of the suite: answered with a key.
 answer() { window "${2:-Quarva\.Zip Suite}"; xdotool key --clearmodifiers "$1"; sleep 0.3; }
 # The main window's id (a search may fail while another window goes away: retried).

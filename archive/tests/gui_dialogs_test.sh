@@ -57,8 +57,11 @@ if command -v uudecode >/dev/null; then
         fail "test.uue does not decode to the archive"
 fi
 # A self-extractor: keep the proposed name ("No"), then run it.
+sfx_question="Quarva.Zip Suite | Quarva.Zip Suite will save the file as $work/test.exe\\n Do you want to change it ? | Yes No Cancel | information"
+mark=$(lines)
 main
 xdotool key --clearmodifiers alt+x
+expect_box "$sfx_question" "$mark"
 answer Return
 for _ in $(seq 1 50); do [[ -s $work/test.exe ]] && break; sleep 0.2; done
 [[ -s $work/test.exe ]] || fail "Make .EXE wrote no test.exe"
@@ -66,6 +69,21 @@ sleep 1
 chmod +x "$work/test.exe"
 "$work/test.exe" -d "$work/sfx" >/dev/null 2>&1 || fail "the self-extractor failed"
 [[ -f $work/sfx/docs/d.txt ]] || fail "the self-extractor did not write docs/d.txt"
+# "Yes" asks for another name; the self-extractor goes there.
+mark=$(lines)
+main
+xdotool key --clearmodifiers alt+x
+expect_box "$sfx_question" "$mark"
+answer alt+y
+window 'Save As'
+xdotool key ctrl+a; type_text "$work/other name.exe"
+# The chooser's name box may take the first Return to accept its completion.
+for _ in 1 2 3; do
+    sleep 0.5; xdotool key Return
+    for _ in $(seq 1 15); do [[ -s "$work/other name.exe" ]] && break 2; sleep 0.2; done
+done
+[[ -s "$work/other name.exe" ]] || fail "Make .EXE did not write the name chosen after Yes"
+sleep 1
 
 # Add a file with a password through the file chooser.
 open_dialog ctrl+d 'File(s) Select Dialog Box'

@@ -5,7 +5,7 @@
 # middle of a long search; then the find-in-zip start mode as the shell
 # extension's search handler starts it. With SHOTS=DIR the dialog is photographed.
 #
-#   QZIPSHELL=... gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
+#   QUARVA_BUILD_DIR=BUILD gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
 program=$(realpath "$1")
 reg=$(realpath "${2:?usage: gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
@@ -13,7 +13,9 @@ library=$(realpath "${3:?usage: gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIB
 
 . "$(dirname "$0")/gui_common.sh"
 gui_start 700 480 "$@" xdotool zip python3
-shell=$(realpath "${QZIPSHELL:?the qzipshell program, in \$QZIPSHELL}")
+# The search handler's host, from the build tree (or $QZIPSHELL).
+shell=$(realpath "${QZIPSHELL:-${QUARVA_BUILD_DIR:-}/shellext/qzipshell}")
+[[ -x $shell ]] || fail "qzipshell is not built (set QUARVA_BUILD_DIR or QZIPSHELL)"
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
 title='Quarva\.Zip Suite: Find Files in Zip '
 

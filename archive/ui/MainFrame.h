@@ -20,6 +20,7 @@
 #include "archive/commands/OperationState.h"
 #include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
+#include "platform/Prompts.h"
 #include "platform/WindowMessages.h"
 
 class wxComboBox;
@@ -39,6 +40,7 @@ class CLeftView;
 class CQuarvaZipView;
 class CUsefulSplitterWnd;
 class CUiTrace;
+class CSysTray;
 
 class CMainFrame : public wxFrame, public IMainFrameActions, public ICommandHandlers {
 public:
@@ -68,6 +70,8 @@ public:
     bool draggingOut() const { return draggingOut_; }
     // Files dropped from the file manager (see CInterfaceDropTarget).
     void dropFiles(const std::vector<std::string>& paths);
+    // Records a message box in the window's trace just before it shows.
+    void traceBox(const platform::MessageBoxRequest& box);
 
     // --- IMainFrameActions ---
     void setStatusText(const std::string& pane0) override;
@@ -216,6 +220,11 @@ private:
     bool draggingOut_ = false;
     std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
+
+    // --- tray icon, tip, about box, update check (MainFrameTray.cpp) ---
+    void onTrayCommand(int windowId);
+    void launchAnotherInstance();
+    std::unique_ptr<CSysTray> tray_;  // made on the first "&Hide in Tray"
 };
 
 }  // namespace quarva::archive::ui
