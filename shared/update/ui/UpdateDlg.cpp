@@ -15,6 +15,7 @@ namespace quarva::update::ui {
 
 namespace {
 constexpr char kCaption[] = "Check for Updates";
+constexpr char kPasswordCaption[] = "Log On to the Update Server";
 constexpr char kPasswordPrompt[] = "The update server asks for a user name and password";
 }  // namespace
 
@@ -75,9 +76,9 @@ std::optional<ZorvCredentials> CUpdateDlg::askCredentials(const std::string& rea
     CallAfter([this, answer, realm] {
         std::optional<ZorvCredentials> credentials;
         wxString prompt = wxString(kPasswordPrompt) + (realm.empty() ? "" : " (" + wxString::FromUTF8(realm) + ")");
-        wxTextEntryDialog user(this, prompt + ".\n\nUser name:", kCaption);
+        wxTextEntryDialog user(this, prompt + ".\n\nUser name:", kPasswordCaption);
         if (user.ShowModal() == wxID_OK) {
-            wxPasswordEntryDialog password(this, "Password:", kCaption);
+            wxPasswordEntryDialog password(this, "Password:", kPasswordCaption);
             if (password.ShowModal() == wxID_OK)
                 credentials = ZorvCredentials{std::string(user.GetValue().utf8_str()),
                                               std::string(password.GetValue().utf8_str())};
