@@ -185,6 +185,7 @@ mark=$(lines)
 help_item u '^dialog: Check for Updates$'
 updates=$(wait_window '^Check for Updates$')
 sleep 0.5
+shot updates-checking.png
 xdotool windowfocus --sync "$updates" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 for _ in $(seq 1 25); do [[ -z $(visible '^Check for Updates$') ]] && break; sleep 0.2; done
@@ -192,6 +193,18 @@ for _ in $(seq 1 25); do [[ -z $(visible '^Check for Updates$') ]] && break; sle
 tail -n +"$((mark + 1))" "$trace" | grep -q '^update:' && fail "a cancelled check reported"
 kill -0 "$pid" 2>/dev/null || fail "the program ended"
 echo "update check closed while waiting: ok"
+
+# 3b. No server at all: the field stays empty and the reason is given beneath.
+python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' > "$work/port.txt"
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Update' Server sz "http://127.0.0.1:$(cat "$work/port.txt")"
+mark=$(lines)
+help_item u '^dialog: Check for Updates$'
+wait_for "^update: status 0, latest '', The update server could not be reached: " "$mark"
+sleep 0.3
+shot updates-refused.png
+xdotool windowfocus --sync "$(wait_window '^Check for Updates$')" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+echo "update check without a server: ok"
 
 # 4. No tray on this display: F4 says so and the window stays.
 mark=$(lines)
