@@ -562,7 +562,6 @@ void CMainFrame::onView() {
     }
 }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 
 }  // namespace quarva::archive::ui
