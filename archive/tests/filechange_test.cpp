@@ -51,11 +51,16 @@ protected:
         fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::hours(1));
         return p.string();
     }
-    // A save: one more line. File times move in clock ticks, so two saves in one tick
-    // would carry the same time; each save here is a second later than the one before.
-    void append(const std::string& path) {
-        std::ofstream(path, std::ios::app) << "another line\n";
-        fs::last_write_time(path, start_ + std::chrono::seconds(++saves_));
+    // The first save of a copy: one more line, written in place.
+    static void append(const std::string& path) { std::ofstream(path, std::ios::app) << "another line\n"; }
+    // A later save, as editors do it: a new file renamed over the copy. File times
+    // move in clock ticks, and two saves within one tick would carry the same time:
+    // each of these is a second later than the one before.
+    void saveByRename(const std::string& path) {
+        fs::path fresh = fs::path(path).parent_path() / ".save.tmp";
+        writeFile(fresh, "saved " + std::to_string(++saves_) + "\n");
+        fs::last_write_time(fresh, start_ + std::chrono::seconds(saves_));
+        fs::rename(fresh, path);
     }
     fs::file_time_type start_ = fs::file_time_type::clock::now();
     int saves_ = 0;
@@ -72,14 +77,11 @@ TEST_F(FileChangeTest, ChangesWhileTheWorkerRunsAreReported) {
 
     append(odd);
     EXPECT_EQ(window.take(1), std::deque<std::string>{odd});
-    // Saved again after the prompt was answered: reported again.
-    append(odd);
+    // Saved again (a new file under the copy's name) after the prompt was answered,
+    // and once more: reported each time.
+    saveByRename(odd);
     EXPECT_EQ(window.take(1), std::deque<std::string>{odd});
-    // An editor that saves by writing a new file and renaming it over the copy.
-    fs::path fresh = fs::path(odd).parent_path() / ".save.tmp";
-    writeFile(fresh, "rewritten\n");
-    fs::last_write_time(fresh, start_ + std::chrono::seconds(++saves_));
-    fs::rename(fresh, odd);
+    saveByRename(odd);
     EXPECT_EQ(window.take(1), std::deque<std::string>{odd});
 
     // A copy in a folder not watched before: the worker starts again and waits there too.
@@ -131,7 +133,7 @@ TEST_F(FileChangeTest, ARemovedCopyIsDroppedWithoutMessage) {
     EXPECT_EQ(watcher.folderCount((dir() / "t").string() + "/"), 1);
     // A file made again under the same name is not watched any more.
     writeFile(gone, "new\n");
-    append(kept);
+    saveByRename(kept);
     EXPECT_EQ(window.take(1), std::deque<std::string>{kept});
 
     watcher.removeFile(kept);

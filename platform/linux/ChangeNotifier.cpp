@@ -13,8 +13,9 @@ namespace quarva::platform {
 
 namespace {
 // A file written in place is reported when it is closed, not at every write, so a
-// large save is looked at once it is complete. Saves by rename arrive as a name
-// moved in; removals and attribute or time changes (touch) count as well.
+// large save is looked at once it is complete (a change of the last-write time
+// alone, without a write, is not looked at). Saves by rename arrive as a name moved
+// in; removals and attribute changes (touch, chmod) count as well.
 constexpr std::uint32_t kMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 }  // namespace
