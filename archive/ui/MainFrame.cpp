@@ -122,7 +122,9 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
 
     splitter_ = new CUsefulSplitterWnd(this);
     list_ = new CQuarvaZipView(splitter_, *this, session_.app.configuration.viewBits);
-    tree_ = new CLeftView(splitter_, *this, list_->icons().small(), list_->icons().folderImage());
+    const CFileIcons& icons = list_->icons();
+    tree_ = new CLeftView(splitter_, *this, list_->icons().small(),
+                          {icons.folderImage(), icons.openFolderImage(), icons.archiveImage()});
     splitter_->SplitVertically(tree_, list_, 200);
     list_->SetDropTarget(new CInterfaceDropTarget(*this));
 
@@ -337,6 +339,10 @@ void CMainFrame::notAvailable(const char* commandText) {
 
 void CMainFrame::trace(const std::string& line) {
     if (trace_) trace_->write(line);
+}
+
+void CMainFrame::traceBox(const platform::MessageBoxRequest& box) {
+    if (trace_) trace_->writeBox(box);
 }
 
 // --- IMainFrameActions ---
