@@ -49,42 +49,19 @@ copies=$XDG_RUNTIME_DIR/quarva
 "$program" "$work/test.zip" > "$work/out.txt" 2>&1 &
 pid=$!
 wait_for '^pane 0: Completed\.\.\.$'
-main_id() {
-    local id=""
-    for _ in $(seq 1 50); do
-        id=$(xdotool search --onlyvisible --name ' - Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
-        [[ -n $id ]] && break
-        sleep 0.2
-    done
-    [[ -n $id ]] || fail "the main window is gone"
-    echo "$id"
-}
-main() { xdotool windowfocus --sync "$(main_id)" 2>/dev/null || true; sleep 0.3; }
-# The re-add prompt for a copy: its trace line (exact text, caption, buttons, icon)
-# and the box itself, by its caption.
+# The re-add prompt for a copy after trace line $2, with its exact text, caption,
+# buttons and icon; the box gets the focus.
 expect_prompt() {
-    local path=$1 from=$2 id=""
-    wait_for "^prompt: File $(sed 's/[][\\.*^$()+?{}|]/\\&/g' <<<"$path") has been modified\\\\nDo you want to add the latest file to archive \\? \\[Quarva\\.Zip Suite, YesNo, Question\\]\$" "$from"
-    for _ in $(seq 1 50); do
-        id=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
-        [[ -n $id ]] && break
-        sleep 0.2
-    done
-    [[ -n $id ]] || fail "no box captioned 'Quarva.Zip Suite'"
-    xdotool windowfocus --sync "$id" 2>/dev/null || true
-    sleep 0.4
+    expect_box "Quarva.Zip Suite | File $1 has been modified\\nDo you want to add the latest file to archive ? | Yes No | question" "$2"
+    window 'Quarva\.Zip Suite'
     [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/reAdd_prompt.png"
     return 0
 }
-# Clicks a list row (0-based; the classic view, sorted by name).
 select_row() {
-    local geometry x y mark
+    local mark
     mark=$(lines)
     main
-    geometry=$(xdotool getwindowgeometry --shell "$(main_id)")
-    x=$(grep '^X=' <<<"$geometry" | cut -d= -f2)
-    y=$(grep '^Y=' <<<"$geometry" | cut -d= -f2)
-    xdotool mousemove $((x + 40)) $((y + 173 + 23 * $1)) click 1
+    click_row "$1"
     wait_for '^pane 2: Selected 1 Object\(s\)$' "$mark"
 }
 

@@ -44,11 +44,6 @@ private:
 
 std::vector<DesktopApp> verbsFor(const std::string& copy) { return applicationsFor(extensionOf(copy), kMaxVerbs); }
 
-std::string oneLine(std::string text) {
-    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.replace(at, 1, "\\n");
-    return text;
-}
-
 }  // namespace
 
 void CMainFrame::startEditWatch() {
@@ -174,10 +169,8 @@ void CMainFrame::promptForChanges() {
             trace("change ignored: " + path);
             continue;
         }
-        std::string question = edittext::modifiedPrompt(path);
-        trace("prompt: " + oneLine(question) + " [" + text::kCaption + ", YesNo, Question]");
-        if (session_.prompts.message(question, text::kCaption, platform::Buttons::YesNo, platform::Icon::Question) !=
-            platform::Answer::Yes)
+        if (session_.prompts.message(edittext::modifiedPrompt(path), text::kCaption, platform::Buttons::YesNo,
+                                     platform::Icon::Question) != platform::Answer::Yes)
             continue;
         addChangedCopy(path);
     }
