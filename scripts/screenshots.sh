@@ -8,6 +8,7 @@
 #   icons.png     the explorer view with large icons
 #   busy.png      the busy dialog while a large add runs
 #   dialogs/*.png every dialog, opened from its command by the dialogs test
+#   tray/*.png    the about box, the version dialog and the tray icon with its menu
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
 set -euo pipefail
@@ -116,3 +117,9 @@ mkdir -p "$out/dialogs"
 SHOTS="$out/dialogs" "$(dirname "$0")/../archive/tests/gui_dialogs_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
     "$dist/libqzip32.so" >/dev/null
 echo "$out/dialogs"
+
+# The about box, the version dialog (against a local server) and the tray icon.
+mkdir -p "$out/tray"
+SHOTS="$out/tray" "$(dirname "$0")/../archive/tests/gui_tray_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
+    "$dist/libqzip32.so" >/dev/null
+echo "$out/tray"

@@ -6,7 +6,6 @@
 
 #include <unistd.h>
 
-#include <wx/aboutdlg.h>
 #include <wx/accel.h>
 #include <wx/artprov.h>
 #include <wx/clipbrd.h>
@@ -39,10 +38,11 @@
 #include "archive/ui/InterfaceDropTarget.h"
 #include "archive/ui/LeftView.h"
 #include "archive/ui/QuarvaZipView.h"
-#include "archive/ui/TipDlg.h"
+#include "archive/ui/SysTray.h"
 #include "archive/ui/UiTrace.h"
 #include "archive/ui/UsefulSplitterWnd.h"
 #include "archive/ui/WxText.h"
+#include "archive/ui/ZipArt.h"
 
 namespace fs = std::filesystem;
 
@@ -117,6 +117,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
       session_(session),
       trace_(CUiTrace::fromEnvironment()),
       clipboardTimer_(this) {
+    SetIcons(quarvaZipIcons());
     buildMenus();
     buildToolbars();
 
@@ -535,18 +536,6 @@ void CMainFrame::onUltraTextSearch() {
 void CMainFrame::onQuarvaSoftware() { wxLaunchDefaultBrowser(kProductPage); }
 void CMainFrame::onWebSite() { wxLaunchDefaultBrowser(kWebSite); }
 
-void CMainFrame::onShowTip() {
-    CTipDlg dialog(this, session_.app.store(), session_.app.installedPath / "tips.txt");
-    dialog.ShowModal();
-}
-
-void CMainFrame::onAbout() {
-    wxAboutDialogInfo info;
-    info.SetName(text::kCaption);
-    info.SetDescription("The archive manager of Quarva.Zip Suite");
-    wxAboutBox(info, this);
-}
-
 void CMainFrame::onHelp() {
     fs::path book = session_.app.installedPath / "veldsuite.htb";
     std::error_code ec;
@@ -567,7 +556,5 @@ void CMainFrame::onExtract() { startExtractCommand(); }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
 void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
-void CMainFrame::onHideInTray() { notAvailable("&Hide in Tray"); }
-void CMainFrame::onCheckForUpdates() { notAvailable("Check for &Updates"); }
 
 }  // namespace quarva::archive::ui

@@ -42,6 +42,7 @@ class CLeftView;
 class CQuarvaZipView;
 class CUsefulSplitterWnd;
 class CUiTrace;
+class CSysTray;
 
 class CMainFrame : public wxFrame, public IMainFrameActions, public ICommandHandlers {
 public:
@@ -218,6 +219,11 @@ private:
     bool draggingOut_ = false;
     std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
+
+    // --- tray icon, tip, about box, update check (MainFrameTray.cpp) ---
+    void onTrayCommand(int windowId);
+    void launchAnotherInstance();
+    std::unique_ptr<CSysTray> tray_;  // made on the first "&Hide in Tray"
 
     // --- editing entries in place (MainFrameEditing.cpp) ---
     void startEditWatch();
