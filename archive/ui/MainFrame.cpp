@@ -554,7 +554,6 @@ void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 
 }  // namespace quarva::archive::ui
