@@ -168,6 +168,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     clipboardTimer_.Start(1500);
 
     SetTitle(text::kCaption);
+    trackRestoredPlacement();
     refreshTotals();
     writeSelectedCount();
 }
@@ -518,7 +519,6 @@ void CMainFrame::onAlwaysOnTop() {
 void CMainFrame::onMailArchive() { session_.doc.sendByMail(); }
 void CMainFrame::onQuarvaSplit() { session_.doc.openInSplitter(); }
 void CMainFrame::onVirusScan() { session_.doc.scanForViruses(); }
-void CMainFrame::onAddToFavorites() { session_.doc.addToFavourites(); }
 
 void CMainFrame::onUltraTextSearch() {
     // The format library of this suite has no text search entry point.
@@ -554,7 +554,6 @@ void CMainFrame::onHelp() {
     help_->DisplayContents();
 }
 
-void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
 void CMainFrame::onView() {
@@ -568,7 +567,6 @@ void CMainFrame::onView() {
 }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
 void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
-void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 void CMainFrame::onHideInTray() { notAvailable("&Hide in Tray"); }
 void CMainFrame::onCheckForUpdates() { notAvailable("Check for &Updates"); }
 

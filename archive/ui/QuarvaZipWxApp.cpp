@@ -52,7 +52,8 @@ bool CQuarvaZipWxApp::OnInit() {
     if (app_->flatView) frame_->switchToClassic(true);
     frame_->showInState(saved.show);
 
-    registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry());
+    if (registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry()))
+        associateWithDesktop(app_->configuration.systemBits, launcher_);
 
     // The command line's action once the main loop runs, then the tip of the day
     // unless the user switched it off.

@@ -1,0 +1,171 @@
+#include "archive/ui/ConfigSheet.h"
+
+#include <wx/bookctrl.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "archive/ui/WxText.h"
+
+namespace quarva::archive::ui {
+
+namespace {
+
+constexpr int kGap = 6;
+
+// A check box that sets or clears `bit` of `value` whenever it is clicked.
+wxCheckBox* bitBox(wxWindow* parent, const ConfigBitBox& box, std::uint32_t& value) {
+    auto* check = new wxCheckBox(parent, wxID_ANY, box.text);
+    check->SetValue((value & box.bit) != 0);
+    check->Bind(wxEVT_CHECKBOX,
+                [&value, bit = box.bit](wxCommandEvent& event) { setBit(value, bit, event.IsChecked()); });
+    return check;
+}
+
+wxStaticBoxSizer* group(wxWindow* parent, const char* title) { return new wxStaticBoxSizer(wxVERTICAL, parent, title); }
+
+// A field of the Folders page: label, text and the ">>" chooser in one row of `grid`.
+void folderRow(wxWindow* parent, wxFlexGridSizer* grid, const char* label, std::string& value,
+               std::function<std::optional<std::string>(const std::string&)> choose) {
+    auto* text = new wxTextCtrl(parent, wxID_ANY, toWx(value), wxDefaultPosition, wxSize(300, -1));
+    auto* button =
+        new wxButton(parent, wxID_ANY, configtext::kChooserButton, wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
+    grid->Add(new wxStaticText(parent, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
+    grid->Add(text, 1, wxEXPAND);
+    grid->Add(button, 0, wxALIGN_CENTER_VERTICAL);
+    text->Bind(wxEVT_TEXT, [&value, text](wxCommandEvent&) { value = fromWx(text->GetValue()); });
+    // A cancelled chooser leaves the field as it was.
+    button->Bind(wxEVT_BUTTON, [text, choose](wxCommandEvent&) {
+        if (auto chosen = choose(fromWx(text->GetValue()))) text->SetValue(toWx(*chosen));
+    });
+}
+
+std::optional<std::string> chooseFolder(wxWindow* parent, const char* title, const std::string& current) {
+    wxDirDialog dialog(parent, title, toWx(current), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+    return fromWx(dialog.GetPath());
+}
+
+}  // namespace
+
+CConfigViewPage::CConfigViewPage(wxWindow* parent, std::uint32_t& viewBits) : wxPanel(parent), viewBits_(viewBits) {
+    auto* headers = group(this, configtext::kHeadersGroup);
+    wxWindow* box = headers->GetStaticBox();
+    auto* grid = new wxFlexGridSizer(2, kGap, 4 * kGap);
+    auto* name = new wxCheckBox(box, wxID_ANY, configtext::kNameBox);
+    name->SetValue(true);
+    name->Disable();
+    grid->Add(name);
+    for (const ConfigBitBox& b : kHeaderBoxes) {
+        wxCheckBox* check = bitBox(box, b, viewBits_);
+        boxes_.emplace_back(check, b.bit);
+        grid->Add(check);
+    }
+    headers->Add(grid, 0, wxALL, kGap);
+    auto* defaults = new wxButton(box, wxID_ANY, configtext::kDefaultsButton);
+    defaults->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onDefaults(); });
+    headers->Add(defaults, 0, wxALIGN_RIGHT | wxALL, kGap);
+
+    auto* general = group(this, configtext::kGeneralGroup);
+    for (const ConfigBitBox& b : kGeneralBoxes)
+        general->Add(bitBox(general->GetStaticBox(), b, viewBits_), 0, wxALL, kGap / 2);
+
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(headers, 0, wxEXPAND | wxALL, kGap);
+    top->Add(general, 0, wxEXPAND | wxALL, kGap);
+    SetSizer(top);
+}
+
+void CConfigViewPage::onDefaults() {
+    viewBits_ = viewDefaults(viewBits_);
+    for (auto& [check, bit] : boxes_) check->SetValue((viewBits_ & bit) != 0);
+}
+
+CConfigFolderPage::CConfigFolderPage(wxWindow* parent, ConfigSheetValues& values) : wxPanel(parent) {
+    auto* scanner = group(this, configtext::kScannerGroup);
+    auto* scannerGrid = new wxFlexGridSizer(3, kGap, kGap);
+    scannerGrid->AddGrowableCol(1);
+    folderRow(scanner->GetStaticBox(), scannerGrid, configtext::kScannerLabel, values.scannerPath,
+              [this](const std::string& current) -> std::optional<std::string> {
+                  wxFileName at(toWx(current));
+                  wxFileDialog dialog(this, configtext::kScannerChooserTitle, at.GetPath(), at.GetFullName(),
+                                      configtext::kScannerChooserFilter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+                  dialog.SetFilterIndex(1);
+                  if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+                  return fromWx(dialog.GetPath());
+              });
+    scanner->Add(scannerGrid, 0, wxEXPAND | wxALL, kGap);
+
+    auto* others = group(this, configtext::kOthersGroup);
+    auto* othersGrid = new wxFlexGridSizer(3, kGap, kGap);
+    othersGrid->AddGrowableCol(1);
+    folderRow(others->GetStaticBox(), othersGrid, configtext::kExtractionLabel, values.extractFolder,
+              [this](const std::string& current) {
+                  return chooseFolder(this, configtext::kExtractionChooserTitle, current);
+              });
+    folderRow(
+        others->GetStaticBox(), othersGrid, configtext::kArchivesLabel, values.archivesFolder,
+        [this](const std::string& current) { return chooseFolder(this, configtext::kArchivesChooserTitle, current); });
+    others->Add(othersGrid, 0, wxEXPAND | wxALL, kGap);
+
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(scanner, 0, wxEXPAND | wxALL, kGap);
+    top->Add(others, 0, wxEXPAND | wxALL, kGap);
+    SetSizer(top);
+}
+
+CConfigSystemPage::CConfigSystemPage(wxWindow* parent, std::uint32_t& systemBits)
+    : wxPanel(parent), systemBits_(systemBits) {
+    auto* shell = group(this, configtext::kShellGroup);
+    bool first = true;
+    for (const ConfigBitBox& b : kShellBoxes) {
+        wxCheckBox* check = bitBox(shell->GetStaticBox(), b, systemBits_);
+        shell->Add(check, 0, wxALL, kGap / 2);
+        if (first) {
+            check->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
+                event.Skip();
+                CallAfter([this] { enableShellOptions(); });
+            });
+        } else {
+            shellOptions_.push_back(check);
+        }
+        first = false;
+    }
+    enableShellOptions();
+
+    auto* desktop = group(this, configtext::kDesktopGroup);
+    for (const ConfigBitBox& b : kDesktopBoxes)
+        desktop->Add(bitBox(desktop->GetStaticBox(), b, systemBits_), 0, wxALL, kGap / 2);
+
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(shell, 0, wxEXPAND | wxALL, kGap);
+    top->Add(desktop, 0, wxEXPAND | wxALL, kGap);
+    SetSizer(top);
+}
+
+void CConfigSystemPage::enableShellOptions() {
+    for (wxCheckBox* check : shellOptions_) check->Enable(shellOptionsEnabled(systemBits_));
+}
+
+CConfigSheet::CConfigSheet(wxWindow* parent, const ConfigSheetValues& values, TraceLine trace)
+    : values_(values), trace_(std::move(trace)) {
+    Create(parent, wxID_ANY, configtext::kSheetTitle);
+    CreateButtons(wxOK | wxCANCEL);
+    wxBookCtrlBase* book = GetBookCtrl();
+    book->AddPage(new CConfigViewPage(book, values_.viewBits), configtext::kViewPage, true);
+    book->AddPage(new CConfigFolderPage(book, values_), configtext::kFoldersPage);
+    book->AddPage(new CConfigSystemPage(book, values_.systemBits), configtext::kSystemPage);
+    book->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, [this, book](wxBookCtrlEvent& event) {
+        event.Skip();
+        if (trace_) trace_("config page: " + fromWx(book->GetPageText(static_cast<size_t>(event.GetSelection()))));
+    });
+    LayoutDialog();
+}
+
+}  // namespace quarva::archive::ui
