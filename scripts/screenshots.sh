@@ -8,6 +8,7 @@
 #   icons.png     the explorer view with large icons
 #   busy.png      the busy dialog while a large add runs
 #   dialogs/*.png every dialog, opened from its command by the dialogs test
+#   settings/*.png the pages of "Configuration" and the favourites' question
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
 set -euo pipefail
@@ -116,3 +117,7 @@ mkdir -p "$out/dialogs"
 SHOTS="$out/dialogs" "$(dirname "$0")/../archive/tests/gui_dialogs_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
     "$dist/libqzip32.so" >/dev/null
 echo "$out/dialogs"
+mkdir -p "$out/settings"
+SHOTS="$out/settings" "$(dirname "$0")/../archive/tests/gui_settings_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
+    "$dist/libqzip32.so" >/dev/null
+echo "$out/settings"

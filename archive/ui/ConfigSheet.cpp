@@ -1,5 +1,7 @@
 #include "archive/ui/ConfigSheet.h"
 
+#include <algorithm>
+
 #include <wx/bookctrl.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -31,12 +33,14 @@ wxCheckBox* bitBox(wxWindow* parent, const ConfigBitBox& box, std::uint32_t& val
 wxStaticBoxSizer* group(wxWindow* parent, const char* title) { return new wxStaticBoxSizer(wxVERTICAL, parent, title); }
 
 // A field of the Folders page: label, text and the ">>" chooser in one row of `grid`.
-void folderRow(wxWindow* parent, wxFlexGridSizer* grid, const char* label, std::string& value,
+void folderRow(wxWindow* parent, wxFlexGridSizer* grid, const char* label, int labelWidth, std::string& value,
                std::function<std::optional<std::string>(const std::string&)> choose) {
     auto* text = new wxTextCtrl(parent, wxID_ANY, toWx(value), wxDefaultPosition, wxSize(300, -1));
     auto* button =
         new wxButton(parent, wxID_ANY, configtext::kChooserButton, wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
-    grid->Add(new wxStaticText(parent, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
+    auto* caption = new wxStaticText(parent, wxID_ANY, label);
+    caption->SetMinSize(wxSize(labelWidth, -1));
+    grid->Add(caption, 0, wxALIGN_CENTER_VERTICAL);
     grid->Add(text, 1, wxEXPAND);
     grid->Add(button, 0, wxALIGN_CENTER_VERTICAL);
     text->Bind(wxEVT_TEXT, [&value, text](wxCommandEvent&) { value = fromWx(text->GetValue()); });
@@ -57,17 +61,22 @@ std::optional<std::string> chooseFolder(wxWindow* parent, const char* title, con
 CConfigViewPage::CConfigViewPage(wxWindow* parent, std::uint32_t& viewBits) : wxPanel(parent), viewBits_(viewBits) {
     auto* headers = group(this, configtext::kHeadersGroup);
     wxWindow* box = headers->GetStaticBox();
-    auto* grid = new wxFlexGridSizer(2, kGap, 4 * kGap);
+    // Two columns read downwards: Name, Type, Date, Size | Ratio, Packed, Path.
+    auto* columns = new wxBoxSizer(wxHORIZONTAL);
+    auto* left = new wxBoxSizer(wxVERTICAL);
+    auto* right = new wxBoxSizer(wxVERTICAL);
     auto* name = new wxCheckBox(box, wxID_ANY, configtext::kNameBox);
     name->SetValue(true);
     name->Disable();
-    grid->Add(name);
+    left->Add(name, 0, wxBOTTOM, kGap);
     for (const ConfigBitBox& b : kHeaderBoxes) {
         wxCheckBox* check = bitBox(box, b, viewBits_);
         boxes_.emplace_back(check, b.bit);
-        grid->Add(check);
+        (left->GetItemCount() < 4 ? left : right)->Add(check, 0, wxBOTTOM, kGap);
     }
-    headers->Add(grid, 0, wxALL, kGap);
+    columns->Add(left, 0, wxRIGHT, 8 * kGap);
+    columns->Add(right);
+    headers->Add(columns, 0, wxALL, kGap);
     auto* defaults = new wxButton(box, wxID_ANY, configtext::kDefaultsButton);
     defaults->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onDefaults(); });
     headers->Add(defaults, 0, wxALIGN_RIGHT | wxALL, kGap);
@@ -76,9 +85,9 @@ CConfigViewPage::CConfigViewPage(wxWindow* parent, std::uint32_t& viewBits) : wx
     for (const ConfigBitBox& b : kGeneralBoxes)
         general->Add(bitBox(general->GetStaticBox(), b, viewBits_), 0, wxALL, kGap / 2);
 
-    auto* top = new wxBoxSizer(wxVERTICAL);
+    auto* top = new wxBoxSizer(wxHORIZONTAL);
     top->Add(headers, 0, wxEXPAND | wxALL, kGap);
-    top->Add(general, 0, wxEXPAND | wxALL, kGap);
+    top->Add(general, 1, wxEXPAND | wxALL, kGap);
     SetSizer(top);
 }
 
@@ -88,10 +97,14 @@ void CConfigViewPage::onDefaults() {
 }
 
 CConfigFolderPage::CConfigFolderPage(wxWindow* parent, ConfigSheetValues& values) : wxPanel(parent) {
+    // One label width for both groups, so that the three fields line up.
+    int labelWidth = 0;
+    for (const char* label : {configtext::kScannerLabel, configtext::kExtractionLabel, configtext::kArchivesLabel})
+        labelWidth = std::max(labelWidth, GetTextExtent(wxStaticText::GetLabelText(label)).GetWidth());
     auto* scanner = group(this, configtext::kScannerGroup);
     auto* scannerGrid = new wxFlexGridSizer(3, kGap, kGap);
     scannerGrid->AddGrowableCol(1);
-    folderRow(scanner->GetStaticBox(), scannerGrid, configtext::kScannerLabel, values.scannerPath,
+    folderRow(scanner->GetStaticBox(), scannerGrid, configtext::kScannerLabel, labelWidth, values.scannerPath,
               [this](const std::string& current) -> std::optional<std::string> {
                   wxFileName at(toWx(current));
                   wxFileDialog dialog(this, configtext::kScannerChooserTitle, at.GetPath(), at.GetFullName(),
@@ -105,12 +118,12 @@ CConfigFolderPage::CConfigFolderPage(wxWindow* parent, ConfigSheetValues& values
     auto* others = group(this, configtext::kOthersGroup);
     auto* othersGrid = new wxFlexGridSizer(3, kGap, kGap);
     othersGrid->AddGrowableCol(1);
-    folderRow(others->GetStaticBox(), othersGrid, configtext::kExtractionLabel, values.extractFolder,
+    folderRow(others->GetStaticBox(), othersGrid, configtext::kExtractionLabel, labelWidth, values.extractFolder,
               [this](const std::string& current) {
                   return chooseFolder(this, configtext::kExtractionChooserTitle, current);
               });
     folderRow(
-        others->GetStaticBox(), othersGrid, configtext::kArchivesLabel, values.archivesFolder,
+        others->GetStaticBox(), othersGrid, configtext::kArchivesLabel, labelWidth, values.archivesFolder,
         [this](const std::string& current) { return chooseFolder(this, configtext::kArchivesChooserTitle, current); });
     others->Add(othersGrid, 0, wxEXPAND | wxALL, kGap);
 

@@ -69,7 +69,7 @@ inline constexpr ConfigBitBox kShellBoxes[] = {
     {"Enable &Zip and E-mail in Context menus", systembits::kShellZipAndMail},
 };
 inline constexpr ConfigBitBox kDesktopBoxes[] = {
-    {"&Open archives with Quarva.Zip by default", systembits::kDesktopDefault},
+    {"Make Quarva.Zip the desktop's &default for archives", systembits::kDesktopDefault},
 };
 
 // The values the three pages edit, handed to the pages before the sheet opens and
