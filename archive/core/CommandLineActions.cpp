@@ -187,14 +187,15 @@ bool unattendedExtract(CArchiveSession& session, const std::string& listFile) {
     return allDone;
 }
 
-bool makeSelfExtractor(CArchiveSession& session, const std::string& archive) {
+bool makeSelfExtractor(CArchiveSession& session, const std::string& archive, platform::Icon questionIcon) {
     std::string output = replaceExtension(archive, "exe");
     auto answer = session.prompts.message(text::kSfxSaveAs + output + text::kSfxChange, text::kCaption,
-                                          platform::Buttons::YesNoCancel, platform::Icon::Question, 1);
+                                          platform::Buttons::YesNoCancel, questionIcon, 1);
     if (answer == platform::Answer::Cancel) return false;
     if (answer == platform::Answer::Yes) {
         platform::FileRequest request;
         request.kind = platform::FileRequest::Kind::Save;
+        request.title = text::kSfxSaveTitle;
         request.initialFolder = fs::path(output).parent_path();
         request.initialName = fileNamePart(output);
         request.filter = text::kSfxFilter;

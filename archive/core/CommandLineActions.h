@@ -27,7 +27,10 @@ bool unattendedAdd(CArchiveSession& session, const std::string& listFile);
 // "noextractdialog".
 bool unattendedExtract(CArchiveSession& session, const std::string& listFile);
 // "SFX".
-bool makeSelfExtractor(CArchiveSession& session, const std::string& archive);
+// The window asks its question with the information icon, the command line with the
+// question icon.
+bool makeSelfExtractor(CArchiveSession& session, const std::string& archive,
+                       platform::Icon questionIcon = platform::Icon::Question);
 // The recent-file menu and the "open" switch: the archive opens under "Opening...".
 bool openRecent(CArchiveSession& session, const std::string& path);
 }  // namespace actions

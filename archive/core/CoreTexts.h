@@ -19,6 +19,7 @@ inline constexpr char kAddToFavoritesTitle[] = "Add to Favorites";
 // Command-line actions.
 inline constexpr char kSfxSaveAs[] = "Quarva.Zip Suite will save the file as ";
 inline constexpr char kSfxChange[] = "\n Do you want to change it ?";
+inline constexpr char kSfxSaveTitle[] = "Save As";
 inline constexpr char kSfxFilter[] = "Self Extracting Exe (*.exe)|*.exe|All Files (*.*)|*.*||";
 inline constexpr char kDllNotLoaded[] = "Dll Not loaded";
 inline constexpr char kProcNotFound[] = "Proc not found";

@@ -9,7 +9,9 @@
 # tool is missing, and makes the test's world: $work (removed at the end, with the
 # program $pid), a registry store, temporary and runtime folders, an installed folder
 # holding the format library, the tips off, and a window of WIDTH x HEIGHT. The
-# program's trace goes to $trace; fail, wait_for and lines read it.
+# program's trace goes to $trace; fail, wait_for and lines read it. The helpers at the
+# end find windows by title (window, main_id, main), open dialogs by their keys
+# (open_dialog, menu_dialog), answer message boxes (answer), click list rows and type.
 gui_start() {
     local width=$1 height=$2
     shift 2
@@ -60,3 +62,76 @@ wait_for() {
 }
 
 lines() { wc -l < "$trace"; }
+
+# --- driving the archive manager's windows with xdotool ---
+# A window with exactly this title appears; it gets the focus.
+window() {
+    local id=""
+    for _ in $(seq 1 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+        [[ -n $id ]] && break
+        sleep 0.2
+    done
+    [[ -n $id ]] || fail "no window titled '$1'"
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
+    sleep 0.4
+}
+# Presses the command's keys in the main window and waits for the dialog's title.
+open_dialog() {
+    local keys=$1 title=$2 mark
+    mark=$(lines)
+    main
+    xdotool key --clearmodifiers "$keys"
+    wait_for "^dialog: $(sed 's/[.()]/\\&/g' <<<"$title")\$" "$mark"
+    window "$(sed 's/[.()]/\\&/g' <<<"$title")"
+    [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$(tr -c 'A-Za-z0-9\n' _ <<<"$title").png"
+    return 0
+}
+# Opens a menu with one key and picks an item with the next; tries again when the menu
+# was not open in time on a busy machine (the item's key then went to the list).
+menu_dialog() {
+    local menu=$1 item=$2 pattern=$3 mark
+    for _ in 1 2 3; do
+        mark=$(lines)
+        main
+        xdotool key --clearmodifiers "$menu"; sleep 0.6; xdotool key "$item"
+        for _ in $(seq 1 25); do
+            tail -n +"$((mark + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+            sleep 0.2
+        done
+        xdotool key Escape
+    done
+    fail "the window never showed /$pattern/"
+}
+# The next message box after trace line $2 is exactly $1 ("CAPTION | TEXT | BUTTONS |
+# ICON", line ends in TEXT written as backslash-n).
+expect_box() {
+    wait_for '^box: ' "$2"
+    local seen
+    seen=$(tail -n +"$(($2 + 1))" "$trace" | grep -m1 '^box: ')
+    [[ $seen == "box: $1" ]] || fail "expected box '$1', saw '$seen'"
+}
+# A message box of the suite: answered with a key.
+answer() { window "${2:-Quarva\.Zip Suite}"; xdotool key --clearmodifiers "$1"; sleep 0.3; }
+# The main window's id (a search may fail while another window goes away: retried).
+main_id() {
+    local id=""
+    for _ in $(seq 1 50); do
+        id=$(xdotool search --onlyvisible --name ' - Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
+        [[ -n $id ]] && break
+        sleep 0.2
+    done
+    [[ -n $id ]] || fail "the main window is gone"
+    echo "$id"
+}
+main() { xdotool windowfocus --sync "$(main_id)" 2>/dev/null || true; }
+# Clicks a list row (0-based; in the classic view sorted by name) or the empty space below.
+click_row() {
+    local geometry x y
+    geometry=$(xdotool getwindowgeometry --shell "$(main_id)")
+    x=$(grep '^X=' <<<"$geometry" | cut -d= -f2)
+    y=$(grep '^Y=' <<<"$geometry" | cut -d= -f2)
+    xdotool mousemove $((x + 40)) $((y + 173 + 23 * $1)) click 1
+    sleep 0.4
+}
+type_text() { xdotool type --delay 15 -- "$1"; }

@@ -19,69 +19,6 @@ export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share
 mkdir -p "$HOME"
 # The self-extractor's stub lives beside the library.
 [[ -x $(dirname "$library")/qzipsfx ]] && ln -s "$(dirname "$library")/qzipsfx" "$work/installed/qzipsfx"
-# A window with exactly this title appears; it gets the focus.
-window() {
-    local id=""
-    for _ in $(seq 1 100); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
-        [[ -n $id ]] && break
-        sleep 0.2
-    done
-    [[ -n $id ]] || fail "no window titled '$1'"
-    xdotool windowfocus --sync "$id" 2>/dev/null || true
-    sleep 0.4
-}
-# Presses the command's keys in the main window and waits for the dialog's title.
-open_dialog() {
-    local keys=$1 title=$2 mark
-    mark=$(lines)
-    main
-    xdotool key --clearmodifiers "$keys"
-    wait_for "^dialog: $(sed 's/[.()]/\\&/g' <<<"$title")\$" "$mark"
-    window "$(sed 's/[.()]/\\&/g' <<<"$title")"
-    [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$(tr -c 'A-Za-z0-9\n' _ <<<"$title").png"
-    return 0
-}
-# Opens a menu with one key and picks an item with the next; tries again when the menu
-# was not open in time on a busy machine (the item's key then went to the list).
-menu_dialog() {
-    local menu=$1 item=$2 pattern=$3 mark
-    for _ in 1 2 3; do
-        mark=$(lines)
-        main
-        xdotool key --clearmodifiers "$menu"; sleep 0.6; xdotool key "$item"
-        for _ in $(seq 1 25); do
-            tail -n +"$((mark + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
-            sleep 0.2
-        done
-        xdotool key Escape
-    done
-    fail "the window never showed /$pattern/"
-}
-# A message box of the suite: answered with a key.
-answer() { window "${2:-Quarva\.Zip Suite}"; xdotool key --clearmodifiers "$1"; sleep 0.3; }
-# The main window's id (a search may fail while another window goes away: retried).
-main_id() {
-    local id=""
-    for _ in $(seq 1 50); do
-        id=$(xdotool search --onlyvisible --name ' - Quarva\.Zip Suite$' 2>/dev/null | head -1 || true)
-        [[ -n $id ]] && break
-        sleep 0.2
-    done
-    [[ -n $id ]] || fail "the main window is gone"
-    echo "$id"
-}
-main() { xdotool windowfocus --sync "$(main_id)" 2>/dev/null || true; }
-# Clicks a list row (0-based; in the classic view sorted by name) or the empty space below.
-click_row() {
-    local geometry x y
-    geometry=$(xdotool getwindowgeometry --shell "$(main_id)")
-    x=$(grep '^X=' <<<"$geometry" | cut -d= -f2)
-    y=$(grep '^Y=' <<<"$geometry" | cut -d= -f2)
-    xdotool mousemove $((x + 40)) $((y + 173 + 23 * $1)) click 1
-    sleep 0.4
-}
-type_text() { xdotool type --delay 15 -- "$1"; }
 
 mkdir -p "$work/src/docs"
 echo hello > "$work/src/a.txt"
@@ -120,8 +57,11 @@ if command -v uudecode >/dev/null; then
         fail "test.uue does not decode to the archive"
 fi
 # A self-extractor: keep the proposed name ("No"), then run it.
+sfx_question="Quarva.Zip Suite | Quarva.Zip Suite will save the file as $work/test.exe\\n Do you want to change it ? | Yes No Cancel | information"
+mark=$(lines)
 main
 xdotool key --clearmodifiers alt+x
+expect_box "$sfx_question" "$mark"
 answer Return
 for _ in $(seq 1 50); do [[ -s $work/test.exe ]] && break; sleep 0.2; done
 [[ -s $work/test.exe ]] || fail "Make .EXE wrote no test.exe"
@@ -129,6 +69,21 @@ sleep 1
 chmod +x "$work/test.exe"
 "$work/test.exe" -d "$work/sfx" >/dev/null 2>&1 || fail "the self-extractor failed"
 [[ -f $work/sfx/docs/d.txt ]] || fail "the self-extractor did not write docs/d.txt"
+# "Yes" asks for another name; the self-extractor goes there.
+mark=$(lines)
+main
+xdotool key --clearmodifiers alt+x
+expect_box "$sfx_question" "$mark"
+answer alt+y
+window 'Save As'
+xdotool key ctrl+a; type_text "$work/other name.exe"
+# The chooser's name box may take the first Return to accept its completion.
+for _ in 1 2 3; do
+    sleep 0.5; xdotool key Return
+    for _ in $(seq 1 15); do [[ -s "$work/other name.exe" ]] && break 2; sleep 0.2; done
+done
+[[ -s "$work/other name.exe" ]] || fail "Make .EXE did not write the name chosen after Yes"
+sleep 1
 
 # Add a file with a password through the file chooser.
 open_dialog ctrl+d 'File(s) Select Dialog Box'

@@ -339,6 +339,10 @@ void CMainFrame::trace(const std::string& line) {
     if (trace_) trace_->write(line);
 }
 
+void CMainFrame::traceBox(const platform::MessageBoxRequest& box) {
+    if (trace_) trace_->writeBox(box);
+}
+
 // --- IMainFrameActions ---
 
 void CMainFrame::setStatusText(const std::string& pane0) {

@@ -20,6 +20,7 @@
 #include "archive/commands/OperationState.h"
 #include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
+#include "platform/Prompts.h"
 #include "platform/WindowMessages.h"
 
 class wxComboBox;
@@ -67,6 +68,8 @@ public:
     bool draggingOut() const { return draggingOut_; }
     // Files dropped from the file manager (see CInterfaceDropTarget).
     void dropFiles(const std::vector<std::string>& paths);
+    // Records a message box in the window's trace just before it shows.
+    void traceBox(const platform::MessageBoxRequest& box);
 
     // --- IMainFrameActions ---
     void setStatusText(const std::string& pane0) override;

@@ -335,7 +335,8 @@ void CMainFrame::onEncodeArchive() {
 }
 
 void CMainFrame::onMakeExe() {
-    if (!session_.doc.archivePath.empty()) actions::makeSelfExtractor(session_, session_.doc.archivePath);
+    if (!session_.doc.archivePath.empty())
+        actions::makeSelfExtractor(session_, session_.doc.archivePath, platform::Icon::Information);
 }
 
 // --- fixing ---

@@ -46,6 +46,9 @@ bool CQuarvaZipWxApp::OnInit() {
     frame_ = new CMainFrame(*session_, saved);
     SetTopWindow(frame_);
     prompts_.setParent(frame_);
+    prompts_.setObserver([this](const platform::MessageBoxRequest& box) {
+        if (frame_) frame_->traceBox(box);
+    });
     session_->setFrame(frame_);
     busyFactory_ = std::make_unique<CThreadDlgFactory>(frame_);
     session_->busyFactory = busyFactory_.get();
@@ -72,6 +75,10 @@ bool CQuarvaZipWxApp::OnInit() {
 }
 
 int CQuarvaZipWxApp::OnExit() {
+    // The frame is gone: boxes of the last steps have no parent and no trace.
+    frame_ = nullptr;
+    prompts_.setParent(nullptr);
+    prompts_.setObserver(nullptr);
     if (session_) {
         session_->busyFactory = nullptr;
         session_->setFrame(nullptr);

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Prompts.h"
+
 namespace quarva::archive::ui {
 
 class CUiTrace {
@@ -17,6 +19,8 @@ public:
     explicit CUiTrace(std::FILE* file) : file_(file) {}
     ~CUiTrace();
     void write(const std::string& line);
+    // "box: CAPTION | TEXT | BUTTONS | ICON" for a message box about to show.
+    void writeBox(const platform::MessageBoxRequest& box);
 
 private:
     std::FILE* file_;

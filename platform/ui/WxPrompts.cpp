@@ -39,6 +39,7 @@ Answer WxPrompts::messageBox(const MessageBoxRequest& request) {
     case Buttons::RetryCancel: style |= wxOK | wxCANCEL; break;           // OK carries "Retry"
     case Buttons::AbortRetryIgnore: style |= wxYES_NO | wxCANCEL; break;  // relabelled below
     }
+    if (observer_) observer_(request);
     wxMessageDialog dialog(parent_, text(request.text), text(request.caption), style);
     if (request.buttons == Buttons::RetryCancel) dialog.SetOKCancelLabels("&Retry", "Cancel");
     if (request.buttons == Buttons::AbortRetryIgnore) dialog.SetYesNoCancelLabels("&Abort", "&Retry", "&Ignore");
