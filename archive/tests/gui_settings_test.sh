@@ -118,7 +118,7 @@ xdotool key --clearmodifiers alt+d      # the desktop's default for archives on
 sleep 0.3
 shot Configuration_System_off
 xdotool key --clearmodifiers alt+o
-box "$mark" 'Extract folder does not exist.\nCreate? | Quarva.Zip Suite | YesNo | Question | default 1' alt+y
+box "$mark" 'Quarva.Zip Suite | Extract folder does not exist.\nCreate? | Yes No | question' alt+y
 wait_for '^configuration saved$' "$mark"
 [[ -d "$work/new extract" ]] || fail "the extract folder was not created"
 [[ $(value "$settings" 'Extract Folder') == "$work/new extract" ]] || fail "Extract Folder: $(value "$settings" 'Extract Folder')"
@@ -135,7 +135,7 @@ done
 mark=$(lines)
 main_window >/dev/null
 xdotool key --clearmodifiers F6
-box "$mark" 'Shortcut created successfully | Quarva.Zip Suite | Ok | None | default 0' Return
+box "$mark" 'Quarva.Zip Suite | Shortcut created successfully | OK | no icon' Return
 link="$HOME/Desktop/settings.desktop"
 grep -qx "URL=file://${work// /%20}/my%20archives/settings.zip" "$link" || fail "the link does not point at the archive"
 grep -qx "Comment=Shortcut to $work/my archives/settings.zip" "$link" || fail "the link's description"
@@ -146,7 +146,7 @@ wait_for '^question: Name: \| Add to Favorites \| settings\.zip$' "$mark"
 focus 'Add to Favorites' >/dev/null
 shot Add_to_Favorites
 xdotool key ctrl+a; xdotool type --delay 10 "My archives"; xdotool key Return
-box "$mark" 'Shortcut created successfully | Quarva.Zip Suite | Ok | None | default 0' Return
+box "$mark" 'Quarva.Zip Suite | Shortcut created successfully | OK | no icon' Return
 grep -qx "file://${work// /%20}/my%20archives My archives" "$XDG_CONFIG_HOME/gtk-3.0/bookmarks" ||
     fail "bookmarks: $(cat "$XDG_CONFIG_HOME/gtk-3.0/bookmarks")"
 

@@ -14,23 +14,15 @@ namespace quarva::archive::ui {
 
 namespace {
 
-// The boxes and questions of these commands, also written to the window's trace
-// (text with its line ends as "\n", caption, buttons, icon, default button) before
-// they are shown.
+// The favourites' question, also written to the window's trace (its text, caption
+// and proposed answer) before it is shown; message boxes are traced by the prompts.
 class CTracedPrompts : public platform::Prompts {
 public:
     CTracedPrompts(platform::Prompts& inner, TraceLine trace) : inner_(inner), trace_(std::move(trace)) {}
 
-    platform::Answer messageBox(const platform::MessageBoxRequest& r) override {
-        static const char* const kButtons[] = {"Ok",          "OkCancel", "AbortRetryIgnore",
-                                               "YesNoCancel", "YesNo",    "RetryCancel"};
-        static const char* const kIcons[] = {"None", "Stop", "Question", "Exclamation", "Information"};
-        trace_("box: " + oneLine(r.text) + " | " + r.caption + " | " + kButtons[static_cast<int>(r.buttons)] + " | " +
-               kIcons[static_cast<int>(r.icon)] + " | default " + std::to_string(r.defaultButton));
-        return inner_.messageBox(r);
-    }
+    platform::Answer messageBox(const platform::MessageBoxRequest& r) override { return inner_.messageBox(r); }
     std::optional<std::string> askText(const platform::TextRequest& r) override {
-        trace_("question: " + oneLine(r.text) + " | " + r.caption + " | " + oneLine(r.initial));
+        trace_("question: " + r.text + " | " + r.caption + " | " + r.initial);
         return inner_.askText(r);
     }
     std::optional<std::filesystem::path> chooseFile(const platform::FileRequest& r) override {
@@ -38,11 +30,6 @@ public:
     }
 
 private:
-    static std::string oneLine(const std::string& text) {
-        std::string out;
-        for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
-        return out;
-    }
     platform::Prompts& inner_;
     TraceLine trace_;
 };
@@ -73,19 +60,17 @@ WindowPlacement CMainFrame::placement() const {
 }
 
 void CMainFrame::onConfiguration() {
-    TraceLine traceLine = [this](const std::string& line) { trace(line); };
-    CConfigSheet sheet(this, ConfigSheetValues::fromApp(session_.app), traceLine);
+    CConfigSheet sheet(this, ConfigSheetValues::fromApp(session_.app),
+                       [this](const std::string& line) { trace(line); });
     if (showDialog(sheet) != wxID_OK) return;
-    CTracedPrompts prompts(session_.prompts, traceLine);
-    ConfigApplied applied = applyConfiguration(sheet.values(), session_.app, prompts);
+    ConfigApplied applied = applyConfiguration(sheet.values(), session_.app, session_.prompts);
     if (applied.viewChanged) list_->applyViewBits(session_.app.configuration.viewBits);
     placement().save(session_.app.store());
     trace("configuration saved");
 }
 
 void CMainFrame::onCreateShortcut() {
-    CTracedPrompts prompts(session_.prompts, [this](const std::string& line) { trace(line); });
-    std::filesystem::path link = createDesktopShortcut(session_.doc.archivePath, prompts);
+    std::filesystem::path link = createDesktopShortcut(session_.doc.archivePath, session_.prompts);
     if (!link.empty()) trace("shortcut: " + link.string());
 }
 
