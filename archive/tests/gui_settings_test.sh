@@ -23,55 +23,20 @@ placement='HKCU\Software\Quarva Software\Quarva.Zip\Quarva Zip'
 # A value of the store as quarva-reg shows it ("" when there is none).
 value() { "$reg" query "$1" "$2" 2>/dev/null | sed -n "s/^    $2    REG_[A-Z]*    //p"; }
 snapshot() { cat "$QUARVA_REGISTRY_DIR"/* 2>/dev/null | md5sum; }
-# The one visible window with exactly this title, focused.
-focus() {
-    local id=""
-    for _ in $(seq 1 100); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
-        [[ -n $id ]] && break
-        sleep 0.2
-    done
-    [[ -n $id ]] || fail "no window titled '$1'"
-    xdotool windowfocus --sync "$id" 2>/dev/null || true
-    sleep 0.4
-    echo "$id"
-}
-main_window() { focus '.*settings\.zip - Quarva\.Zip Suite'; }
 shot() { [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$1.png"; return 0; }
-# Opens the sheet from the Options menu (tried again when the menu was not open in time).
-open_sheet() {
-    local mark
-    for _ in 1 2 3; do
-        mark=$(lines)
-        main_window >/dev/null
-        xdotool key --clearmodifiers alt+o; sleep 0.6; xdotool key c
-        for _ in $(seq 1 25); do
-            tail -n +"$((mark + 1))" "$trace" | grep -q '^dialog: Configuration$' && { focus Configuration >/dev/null; return 0; }
-            sleep 0.2
-        done
-        xdotool key Escape
-    done
-    fail "the Configuration sheet did not open"
-}
+open_sheet() { menu_dialog alt+o c '^dialog: Configuration$'; window Configuration; }
 # Picks a page by a click on its tab (a text field keeps Ctrl+PageDown to itself);
 # $2 is the tab's distance from the sheet's left edge.
 page() {
     local mark
     mark=$(lines)
-    eval "$(xdotool getwindowgeometry --shell "$(focus Configuration)")"
+    eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name '^Configuration$' | head -1)")"
     xdotool mousemove $((X + $2)) $((Y + 17)) click 1
     wait_for "^config page: $1\$" "$mark"
     sleep 0.3
 }
-# The box the trace announced last after line $1 must be $2; answered with key $3.
-box() {
-    wait_for '^box: ' "$1"
-    [[ $(tail -n +"$(($1 + 1))" "$trace" | grep '^box: ' | tail -1) == "box: $2" ]] ||
-        fail "expected the box '$2'"
-    focus 'Quarva\.Zip Suite' >/dev/null
-    xdotool key --clearmodifiers "$3"
-    sleep 0.4
-}
+# The next box after trace line $1 is $2; answered with the key $3.
+box() { expect_box "$2" "$1"; answer "$3"; }
 
 mkdir -p "$work/src" "$work/my archives"
 echo hello > "$work/src/a.txt"
@@ -81,7 +46,7 @@ echo hello > "$work/src/a.txt"
 "$program" "$work/my archives/settings.zip" > "$work/out.txt" 2>&1 &
 pid=$!
 wait_for '^pane 0: Completed\.\.\.$'
-win=$(main_window)
+win=$(main_id)
 
 # The desktop's own association is left alone until the settings ask for it.
 [[ ! -e $XDG_CONFIG_HOME/mimeapps.list ]] || fail "the desktop's association was changed unasked"
@@ -108,7 +73,7 @@ xdotool key --clearmodifiers alt+p      # "&Packed" on
 page Folders 107
 shot Configuration_Folders
 xdotool key Tab Tab; sleep 0.2          # from the scanner's field to the extraction field
-xdotool key ctrl+a; xdotool type --delay 10 -- "$work/new extract"
+xdotool key ctrl+a; type_text "$work/new extract"
 xdotool key Tab Tab; sleep 0.2          # the archives field, emptied
 xdotool key ctrl+a BackSpace
 page System 187
@@ -133,26 +98,26 @@ done
 
 # The desktop shortcut, then the favourites under a title of the user's.
 mark=$(lines)
-main_window >/dev/null
+main
 xdotool key --clearmodifiers F6
 box "$mark" 'Quarva.Zip Suite | Shortcut created successfully | OK | no icon' Return
 link="$HOME/Desktop/settings.desktop"
 grep -qx "URL=file://${work// /%20}/my%20archives/settings.zip" "$link" || fail "the link does not point at the archive"
 grep -qx "Comment=Shortcut to $work/my archives/settings.zip" "$link" || fail "the link's description"
 mark=$(lines)
-main_window >/dev/null
+main
 xdotool key --clearmodifiers F7
 wait_for '^question: Name: \| Add to Favorites \| settings\.zip$' "$mark"
-focus 'Add to Favorites' >/dev/null
+window 'Add to Favorites'
 shot Add_to_Favorites
-xdotool key ctrl+a; xdotool type --delay 10 "My archives"; xdotool key Return
+xdotool key ctrl+a; type_text "My archives"; xdotool key Return
 box "$mark" 'Quarva.Zip Suite | Shortcut created successfully | OK | no icon' Return
 grep -qx "file://${work// /%20}/my%20archives My archives" "$XDG_CONFIG_HOME/gtk-3.0/bookmarks" ||
     fail "bookmarks: $(cat "$XDG_CONFIG_HOME/gtk-3.0/bookmarks")"
 
 # Closing the window stores nothing, wherever it stands.
 before=$(snapshot)
-win=$(main_window)
+win=$(main_id)
 xdotool windowmove --sync "$win" 10 10
 sleep 0.3
 xdotool key --clearmodifiers alt+F4

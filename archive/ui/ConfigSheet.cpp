@@ -1,6 +1,7 @@
 #include "archive/ui/ConfigSheet.h"
 
 #include <algorithm>
+#include <span>
 
 #include <wx/bookctrl.h>
 #include <wx/button.h>
@@ -31,6 +32,23 @@ wxCheckBox* bitBox(wxWindow* parent, const ConfigBitBox& box, std::uint32_t& val
 }
 
 wxStaticBoxSizer* group(wxWindow* parent, const char* title) { return new wxStaticBoxSizer(wxVERTICAL, parent, title); }
+
+// A group holding one check box per entry of `boxes`, one below the other.
+wxStaticBoxSizer* bitGroup(wxWindow* parent, const char* title, std::span<const ConfigBitBox> boxes,
+                           std::uint32_t& value) {
+    auto* sizer = group(parent, title);
+    for (const ConfigBitBox& b : boxes) sizer->Add(bitBox(sizer->GetStaticBox(), b, value), 0, wxALL, kGap / 2);
+    return sizer;
+}
+
+// A page of two groups, side by side or one above the other; the second one takes
+// what room is left.
+void layOut(wxWindow* page, int orientation, wxSizer* first, wxSizer* second) {
+    auto* top = new wxBoxSizer(orientation);
+    top->Add(first, 0, wxEXPAND | wxALL, kGap);
+    top->Add(second, orientation == wxHORIZONTAL ? 1 : 0, wxEXPAND | wxALL, kGap);
+    page->SetSizer(top);
+}
 
 // A field of the Folders page: label, text and the ">>" chooser in one row of `grid`.
 void folderRow(wxWindow* parent, wxFlexGridSizer* grid, const char* label, int labelWidth, std::string& value,
@@ -81,14 +99,7 @@ CConfigViewPage::CConfigViewPage(wxWindow* parent, std::uint32_t& viewBits) : wx
     defaults->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onDefaults(); });
     headers->Add(defaults, 0, wxALIGN_RIGHT | wxALL, kGap);
 
-    auto* general = group(this, configtext::kGeneralGroup);
-    for (const ConfigBitBox& b : kGeneralBoxes)
-        general->Add(bitBox(general->GetStaticBox(), b, viewBits_), 0, wxALL, kGap / 2);
-
-    auto* top = new wxBoxSizer(wxHORIZONTAL);
-    top->Add(headers, 0, wxEXPAND | wxALL, kGap);
-    top->Add(general, 1, wxEXPAND | wxALL, kGap);
-    SetSizer(top);
+    layOut(this, wxHORIZONTAL, headers, bitGroup(this, configtext::kGeneralGroup, kGeneralBoxes, viewBits_));
 }
 
 void CConfigViewPage::onDefaults() {
@@ -127,10 +138,7 @@ CConfigFolderPage::CConfigFolderPage(wxWindow* parent, ConfigSheetValues& values
         [this](const std::string& current) { return chooseFolder(this, configtext::kArchivesChooserTitle, current); });
     others->Add(othersGrid, 0, wxEXPAND | wxALL, kGap);
 
-    auto* top = new wxBoxSizer(wxVERTICAL);
-    top->Add(scanner, 0, wxEXPAND | wxALL, kGap);
-    top->Add(others, 0, wxEXPAND | wxALL, kGap);
-    SetSizer(top);
+    layOut(this, wxVERTICAL, scanner, others);
 }
 
 CConfigSystemPage::CConfigSystemPage(wxWindow* parent, std::uint32_t& systemBits)
@@ -152,14 +160,7 @@ CConfigSystemPage::CConfigSystemPage(wxWindow* parent, std::uint32_t& systemBits
     }
     enableShellOptions();
 
-    auto* desktop = group(this, configtext::kDesktopGroup);
-    for (const ConfigBitBox& b : kDesktopBoxes)
-        desktop->Add(bitBox(desktop->GetStaticBox(), b, systemBits_), 0, wxALL, kGap / 2);
-
-    auto* top = new wxBoxSizer(wxVERTICAL);
-    top->Add(shell, 0, wxEXPAND | wxALL, kGap);
-    top->Add(desktop, 0, wxEXPAND | wxALL, kGap);
-    SetSizer(top);
+    layOut(this, wxVERTICAL, shell, bitGroup(this, configtext::kDesktopGroup, kDesktopBoxes, systemBits_));
 }
 
 void CConfigSystemPage::enableShellOptions() {
