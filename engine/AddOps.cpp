@@ -45,6 +45,17 @@ struct Encrypter {
 
 }  // namespace
 
+std::int16_t keepEntries(ZipWriter& w, const OutputFile& out, const InputFile& in, const ZipDirectory& dir,
+                         const std::vector<std::size_t>& which, bool withPrefix, const std::atomic<bool>& abort) {
+    bool aborted = false;
+    if ((withPrefix && !w.copyPrefix(in, dir, abort, aborted)) || !w.copyEntries(in, dir, which, abort, aborted)) {
+        if (aborted) return kStatusUserAborted;
+        if (out.error()) return writeStatus(out.error());
+        return kStatusCorrupt;
+    }
+    return abort ? kStatusUserAborted : kStatusOk;
+}
+
 std::int16_t ZipEngine::add(std::int16_t action) {
     abort_ = false;
     if (action < 0 || action > 2) return kStatusConfiguration;
@@ -115,19 +126,11 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     OutputFile out;
     if (!out.createBeside(buildAt)) return writeStatus(out.error());
     ZipWriter w(out);
-    if (haveOld && !span) {
-        bool aborted = false;
-        if (!w.copyPrefix(in, dir, abort_, aborted))
-            return aborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
-    }
-    for (std::size_t i = 0; i < dir.entries.size(); ++i) {
-        if (replaced[i]) continue;
-        bool aborted = false;
-        if (!w.copyEntry(in, dir, dir.entries[i], abort_, aborted)) {
-            if (aborted) return kStatusUserAborted;
-            if (out.error()) return writeStatus(out.error());
-            return kStatusCorrupt;
-        }
+    {
+        std::vector<std::size_t> kept;
+        for (std::size_t i = 0; i < dir.entries.size(); ++i)
+            if (!replaced[i]) kept.push_back(i);
+        if (auto st = keepEntries(w, out, in, dir, kept, haveOld && !span, abort_)) return st;
     }
 
     unsigned threads = threads_ > 0 ? unsigned(threads_) : std::max(1u, std::thread::hardware_concurrency());
@@ -312,12 +315,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
             });
         i = j;
     }
-    for (std::size_t k : keepOld) {
-        if (status != kStatusOk) break;
-        bool aborted = false;
-        if (!w.copyEntry(in, dir, dir.entries[k], abort_, aborted))
-            status = aborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusCorrupt;
-    }
+    if (status == kStatusOk && !keepOld.empty()) status = keepEntries(w, out, in, dir, keepOld, false, abort_);
     if (status == kStatusOk && abort_) status = kStatusUserAborted;
     if (status != kStatusOk) return status;  // `out` removes the temporary file
     if (!w.finish(dir.rawComment)) return writeStatus(out.error());

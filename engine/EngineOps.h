@@ -6,7 +6,9 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <string>
+#include <vector>
 
 namespace quarva::engine {
 
@@ -36,5 +38,16 @@ EntryRecord makeRecord(const ZipEntry& e, bool complete);
 inline bool isReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 // Status for an errno met while writing.
 std::int16_t writeStatus(int err);
+
+class InputFile;
+class OutputFile;
+class ZipWriter;
+struct ZipDirectory;
+// The part of a rewrite that keeps what is not changed: the bytes in front of the
+// first entry (with `withPrefix`), then the entries `which` of `dir` byte for byte,
+// as large ranges. Status 0, 190 aborted, a write error's status, or 410 when an
+// entry to keep cannot be read (refused rather than lost).
+std::int16_t keepEntries(ZipWriter& w, const OutputFile& out, const InputFile& in, const ZipDirectory& dir,
+                         const std::vector<std::size_t>& which, bool withPrefix, const std::atomic<bool>& abort);
 
 }  // namespace quarva::engine

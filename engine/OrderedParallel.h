@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -14,33 +15,45 @@
 
 namespace quarva::engine {
 
+// `idle`, when given, is called on the calling thread with the index it waits for,
+// every 50 ms while that result is not ready (for progress reports of long tasks).
 template <class Result>
 bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
                      const std::function<Result(std::size_t)>& work,
-                     const std::function<bool(std::size_t, Result&)>& consume) {
+                     const std::function<bool(std::size_t, Result&)>& consume,
+                     const std::function<void(std::size_t)>& idle = {}) {
     if (count == 0) return true;
     threads = std::max(1u, threads);
     window = std::max<std::size_t>(window, threads);
     std::mutex m;
-    std::condition_variable cv;
+    // Workers wait for room in the window, the calling thread for the next result;
+    // each side is woken only when the other has something for it.
+    std::condition_variable room, ready;
     std::vector<std::optional<Result>> slots(count);
-    std::size_t next = 0, consumed = 0;
+    std::size_t next = 0, consumed = 0, waiting = 0;
     bool stop = false;
     auto worker = [&] {
         for (;;) {
             std::size_t i;
             {
                 std::unique_lock lock(m);
-                cv.wait(lock, [&] { return stop || next >= count || next < consumed + window; });
+                auto go = [&] { return stop || next >= count || next < consumed + window; };
+                if (!go()) {
+                    ++waiting;
+                    room.wait(lock, go);
+                    --waiting;
+                }
                 if (stop || next >= count) return;
                 i = next++;
             }
             Result r = work(i);
+            bool wanted;
             {
                 std::lock_guard lock(m);
                 slots[i].emplace(std::move(r));
+                wanted = i == consumed;
             }
-            cv.notify_all();
+            if (wanted) ready.notify_one();
         }
     };
     std::vector<std::thread> pool;
@@ -48,21 +61,31 @@ bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
     bool ok = true;
     for (std::size_t i = 0; i < count && ok; ++i) {
         std::optional<Result> r;
+        bool wake;
         {
             std::unique_lock lock(m);
-            cv.wait(lock, [&] { return slots[i].has_value(); });
+            auto done = [&] { return slots[i].has_value(); };
+            if (idle) {
+                while (!ready.wait_for(lock, std::chrono::milliseconds(50), done)) {
+                    lock.unlock();
+                    idle(i);
+                    lock.lock();
+                }
+            }
+            ready.wait(lock, done);
             r = std::move(slots[i]);
             slots[i].reset();
             consumed = i + 1;
+            wake = waiting > 0;
         }
-        cv.notify_all();
+        if (wake) room.notify_all();
         ok = consume(i, *r);
     }
     {
         std::lock_guard lock(m);
         stop = true;
     }
-    cv.notify_all();
+    room.notify_all();
     for (auto& t : pool) t.join();
     return ok;
 }

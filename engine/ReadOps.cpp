@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -204,9 +205,11 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
 
 namespace {
 
-// Extraction handles entries larger than this on the calling thread (with progress
-// events); testing gives workers everything up to the whole-buffer size.
-constexpr std::uint64_t kWorkerLimit = 8ull << 20;
+// Extraction decodes entries up to this size in one piece and streams larger ones,
+// so that its memory stays bounded; every entry goes to the workers, the calling
+// thread reports the progress of large ones. Testing gives workers everything up to
+// the whole-buffer size and keeps larger entries on the calling thread.
+constexpr std::uint64_t kExtractWholeLimit = 8ull << 20;
 constexpr std::uint64_t kTestWorkerLimit = 64ull << 20;
 
 unsigned workerCount(std::int16_t threads) {
@@ -329,7 +332,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
         }
         return true;
     };
-    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink);
+    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink, kExtractWholeLimit);
     if (o.result != DecodeResult::Ok) {
         file.discard();
         switch (o.result) {
@@ -407,7 +410,8 @@ void settlePassword(Outcome& o, const std::string& snapshot, const std::string& 
 // so that whether a later entry meets a link never depends on timing.
 template <class One, class Report>
 static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& a, unsigned threads,
-                        std::uint64_t workerLimit, One one, Report report) {
+                        std::uint64_t workerLimit, One one, Report report,
+                        const std::function<void(std::size_t)>& waiting = {}) {
     bool inOrder =
         std::any_of(a.dir.entries.begin(), a.dir.entries.end(), [](const ZipEntry& e) { return e.isSymlink(); });
     std::function<Outcome(std::size_t)> work = [&](std::size_t k) -> Outcome {
@@ -420,7 +424,10 @@ static bool forSelected(const std::vector<std::size_t>& sel, const OpenArchive& 
         return one(sel[k], false);
     };
     std::function<bool(std::size_t, Outcome&)> consume = [&](std::size_t k, Outcome& o) { return report(sel[k], o); };
-    return orderedParallel<Outcome>(sel.size(), threads, threads * 4, work, consume);
+    std::function<void(std::size_t)> idle;
+    if (waiting) idle = [&](std::size_t k) { waiting(sel[k]); };
+    // Outcomes are small: workers may run far ahead of a large entry.
+    return orderedParallel<Outcome>(sel.size(), threads, std::max<std::size_t>(threads * 64, 256), work, consume, idle);
 }
 
 std::int16_t ZipEngine::test() {
@@ -526,41 +533,75 @@ std::int16_t ZipEngine::extract(std::int16_t mode) {
     std::uint64_t handled = 0;
     std::string snapshot = password_;
     std::int16_t status = kStatusOk;
+    auto raiseProgress = [&](const ZipEntry& e, std::uint64_t done) {
+        EntryRecord pr = makeRecord(e, false);
+        pr.done = std::int32_t(std::min<std::uint64_t>(done, INT32_MAX));
+        pr.percent = std::int16_t(e.size ? done * 100 / e.size : 100);
+        raise.record(EventId::Progress, pr);
+    };
+    // A large entry on a worker leaves its progress steps here; this thread raises
+    // them in turn, after the entry's start event (while it waits, or with the result).
+    struct Shown {
+        std::size_t entry = SIZE_MAX;
+        std::size_t steps = 0;
+    } shown;
+    std::mutex progressLock;
+    std::map<std::size_t, std::vector<std::uint64_t>> workerProgress;
+    auto start = [&](std::size_t i) {
+        if (shown.entry == i) return;
+        shown = {i, 0};
+        if (!a.dir.entries[i].isDirectory()) raise.record(EventId::Starting, makeRecord(a.dir.entries[i], false));
+    };
+    auto showProgress = [&](std::size_t i, bool final) {
+        std::vector<std::uint64_t> steps;
+        {
+            std::lock_guard<std::mutex> hold(progressLock);
+            auto it = workerProgress.find(i);
+            if (it == workerProgress.end()) return;
+            steps = it->second;
+            if (final) workerProgress.erase(it);
+        }
+        start(i);
+        for (; shown.steps < steps.size(); ++shown.steps) raiseProgress(a.dir.entries[i], steps[shown.steps]);
+    };
     auto one = [&](std::size_t i, bool mainThread) -> Outcome {
-        std::function<void(std::uint64_t)> progress;
         const ZipEntry& e = a.dir.entries[i];
-        if (mainThread)
-            progress = [&](std::uint64_t done) {
-                EntryRecord pr = makeRecord(e, false);
-                pr.done = std::int32_t(std::min<std::uint64_t>(done, INT32_MAX));
-                pr.percent = std::int16_t(e.size ? done * 100 / e.size : 100);
-                raise.record(EventId::Progress, pr);
+        std::function<void(std::uint64_t)> progress;
+        if (mainThread) progress = [&](std::uint64_t done) { raiseProgress(e, done); };
+        else
+            progress = [&, i](std::uint64_t done) {
+                std::lock_guard<std::mutex> hold(progressLock);
+                workerProgress[i].push_back(done);
             };
         return extractEntry(a, i, set, mainThread ? password_ : snapshot, abort_, progress);
     };
-    forSelected(sel, a, workerCount(threads_), kWorkerLimit, one, [&](std::size_t i, Outcome& o) -> bool {
-        const ZipEntry& e = a.dir.entries[i];
-        if (abort_) {
-            status = kStatusUserAborted;
-            return false;
-        }
-        if (!e.isDirectory()) raise.record(EventId::Starting, makeRecord(e, false));
-        if (o.kind == Outcome::Deferred) o = one(i, true);
-        settlePassword(o, snapshot, password_, raise, [&] { return one(i, true); });
-        switch (o.kind) {
-        case Outcome::Aborted: status = kStatusUserAborted; return false;
-        case Outcome::DiskFull: status = kStatusDiskFull; return false;
-        case Outcome::Quiet: return true;
-        case Outcome::Skip:
-            if (o.dataError) ++dataErrors;
-            raise.skipped(reportedName(e.name), o.reason);
-            return true;
-        default:
-            handled += e.size;
-            raise.record(EventId::Processed, makeRecord(e, true));
-            return true;
-        }
-    });
+    forSelected(
+        sel, a, workerCount(threads_), UINT64_MAX, one,
+        [&](std::size_t i, Outcome& o) -> bool {
+            const ZipEntry& e = a.dir.entries[i];
+            if (abort_) {
+                status = kStatusUserAborted;
+                return false;
+            }
+            start(i);
+            showProgress(i, true);
+            if (o.kind == Outcome::Deferred) o = one(i, true);
+            settlePassword(o, snapshot, password_, raise, [&] { return one(i, true); });
+            switch (o.kind) {
+            case Outcome::Aborted: status = kStatusUserAborted; return false;
+            case Outcome::DiskFull: status = kStatusDiskFull; return false;
+            case Outcome::Quiet: return true;
+            case Outcome::Skip:
+                if (o.dataError) ++dataErrors;
+                raise.skipped(reportedName(e.name), o.reason);
+                return true;
+            default:
+                handled += e.size;
+                raise.record(EventId::Processed, makeRecord(e, true));
+                return true;
+            }
+        },
+        [&](std::size_t i) { showProgress(i, false); });
     if (status == kStatusOk && abort_) status = kStatusUserAborted;
     if (status) return status;
     raise.finished(handled);
@@ -590,20 +631,11 @@ std::int16_t ZipEngine::deleteEntries() {
     OutputFile out;
     if (!out.createBeside(archiveName_)) return writeStatus(out.error());
     ZipWriter w(out);
-    bool prefixAborted = false;
-    if (!w.copyPrefix(a.file, a.dir, abort_, prefixAborted))
-        return prefixAborted ? kStatusUserAborted : out.error() ? writeStatus(out.error()) : kStatusUnexpectedEof;
     std::vector<std::size_t> kept;
     kept.reserve(a.dir.entries.size() - hits);
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (!drop[i]) kept.push_back(i);
-    bool aborted = false;
-    if (!w.copyEntries(a.file, a.dir, kept, abort_, aborted)) {
-        if (aborted) return kStatusUserAborted;
-        if (out.error()) return writeStatus(out.error());
-        return kStatusCorrupt;  // an entry we keep cannot be read: refuse rather than lose it
-    }
-    if (abort_) return kStatusUserAborted;
+    if (auto st = keepEntries(w, out, a.file, a.dir, kept, true, abort_)) return st;
     if (!w.finish(a.dir.rawComment) || !out.commit()) return writeStatus(out.error());
     for (std::size_t i = 0; i < a.dir.entries.size(); ++i)
         if (drop[i]) raise.deleted(reportedName(a.dir.entries[i].name));

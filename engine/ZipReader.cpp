@@ -20,8 +20,6 @@ namespace quarva::engine {
 
 namespace {
 constexpr std::size_t kBlock = 256 * 1024;
-// Entries up to this size are decoded as one buffer; larger ones stream.
-constexpr std::uint64_t kWholeBufferLimit = 64ull << 20;
 }  // namespace
 
 InputFile::~InputFile() {
@@ -335,7 +333,8 @@ private:
 }  // namespace
 
 DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t limit,
-                          const std::string& password, const std::atomic<bool>& abort, const DataSink& sink) {
+                          const std::string& password, const std::atomic<bool>& abort, const DataSink& sink,
+                          std::uint64_t wholeLimit) {
     DecodeOutcome out;
     auto fail = [&](SkipReason r) {
         out.result = DecodeResult::Reason;
@@ -401,7 +400,8 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
     if (method == kMethodDeflate && e.size / 1032 > remaining + 1) return fail(SkipReason::Damaged);
 
     EntryOutput output(e.size, abort, sink);
-    if (method == kMethodDeflate && e.size <= kWholeBufferLimit && remaining <= kWholeBufferLimit) {
+    wholeLimit = std::min(wholeLimit, kWholeBufferLimit);
+    if (method == kMethodDeflate && e.size <= wholeLimit && remaining <= wholeLimit) {
         // Whole buffer: one read, one libdeflate call.
         Scratch in = scratch(0, std::size_t(remaining));
         if (remaining && !file.read(pos, in.data(), remaining)) return fail(SkipReason::Damaged);

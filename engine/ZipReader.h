@@ -57,10 +57,16 @@ struct DecodeOutcome {
 
 using DataSink = std::function<bool(const unsigned char* data, std::size_t n)>;
 
+// Deflated entries up to this size (packed and plain) are decoded in one piece, in
+// memory; larger ones stream in blocks.
+constexpr std::uint64_t kWholeBufferLimit = 64ull << 20;
+
 // Decodes one entry. `limit` is the end of the region the entry may use (from
 // dataLimits). Output never exceeds the declared size; the CRC is checked.
+// `wholeLimit` lowers the size decoded in one piece (memory: twice that per thread).
 DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t limit,
-                          const std::string& password, const std::atomic<bool>& abort, const DataSink& sink);
+                          const std::string& password, const std::atomic<bool>& abort, const DataSink& sink,
+                          std::uint64_t wholeLimit = kWholeBufferLimit);
 
 // The start of the entry's data after its local header; false when the header is
 // damaged or lies outside the file.

@@ -182,18 +182,7 @@ std::string ZipWriter::localExtra(const ZipEntry& e, bool zip64) const {
 bool ZipWriter::copyPrefix(const InputFile& in, const ZipDirectory& dir, const std::atomic<bool>& abort,
                            bool& aborted) {
     aborted = false;
-    std::uint64_t n = prefixLength(dir);
-    std::vector<unsigned char> buf(std::size_t(std::min<std::uint64_t>(n, 1u << 20)));
-    for (std::uint64_t pos = 0; pos < n;) {
-        if (abort.load()) {
-            aborted = true;
-            return false;
-        }
-        std::size_t k = std::size_t(std::min<std::uint64_t>(n - pos, buf.size()));
-        if (!in.read(pos, buf.data(), k) || !out_.write(buf.data(), k)) return false;
-        pos += k;
-    }
-    return true;
+    return out_.copyFrom(in, 0, prefixLength(dir), abort, aborted);
 }
 
 bool ZipWriter::beginEntry(ZipEntry& e, bool mayNeedZip64, bool sizesKnown) {
@@ -309,14 +298,31 @@ bool ZipWriter::copyEntries(const InputFile& in, const ZipDirectory& dir, const 
     aborted = false;
     const std::vector<std::uint64_t> limits = dataLimits(dir);
     const std::uint64_t bias = std::uint64_t(dir.bias);
+    // Local headers are read through one window: where entries are small, one read
+    // brings the headers of many.
+    constexpr std::size_t kWindow = 64 * 1024;
+    std::vector<unsigned char> window(kWindow);
+    std::uint64_t windowAt = 0, windowLen = 0;
+    auto headerAt = [&](std::uint64_t at, std::uint64_t next) -> const unsigned char* {
+        if (at < windowAt || at + 30 > windowAt + windowLen) {
+            // A large entry's header alone; else the headers that follow it too.
+            std::uint64_t len = next > at && next - at < kWindow ? kWindow : 30;
+            len = std::min(len, in.size() > at ? in.size() - at : 0);
+            if (len < 30 || !in.read(at, window.data(), std::size_t(len))) return nullptr;
+            windowAt = at;
+            windowLen = len;
+        }
+        return window.data() + (at - windowAt);
+    };
     // Where the entry's whole local record (header, data, descriptor) lies in the
     // source; false when it cannot be copied as it stands.
     auto region = [&](std::size_t i, std::uint64_t& from, std::uint64_t& to) {
         const ZipEntry& e = dir.entries[i];
-        std::uint64_t dataStart = 0;
-        if (e.disk != 0 || dir.diskNumber != 0 || limits[i] == 0 || !localDataStart(in, dir, e, dataStart))
-            return false;
+        if (e.disk != 0 || dir.diskNumber != 0 || limits[i] == 0) return false;
         from = e.localOffset + bias;
+        const unsigned char* h = headerAt(from, limits[i] + bias);
+        if (!h || rd32(h) != kSigLocal) return false;
+        const std::uint64_t dataStart = from + 30 + rd16(h + 26) + rd16(h + 28);
         const std::uint64_t dataEnd = dataStart + e.packedSize, limit = limits[i] + bias;
         if (dataEnd > limit || limit > in.size()) return false;
         const std::uint64_t gap = limit - dataEnd;

@@ -8,6 +8,7 @@
 #   icons.png     the explorer view with large icons
 #   busy.png      the busy dialog while a large add runs
 #   dialogs/*.png every dialog, opened from its command by the dialogs test
+#   tray/*.png    the about box, the version dialog and the tray icon with its menu
 #   settings/*.png the pages of "Configuration" and the favourites' question
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
@@ -112,12 +113,15 @@ xdotool windowfocus --sync "$busy" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 stop
 
+# gui_NAME_test.sh photographs its windows into OUTDIR/NAME: shots_of NAME.
+shots_of() {
+    mkdir -p "$out/$1"
+    SHOTS="$out/$1" "$(dirname "$0")/../archive/tests/gui_$1_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
+        "$dist/libqzip32.so" >/dev/null
+    echo "$out/$1"
+}
 # Every dialog, opened from its command: the dialogs test photographs each one.
-mkdir -p "$out/dialogs"
-SHOTS="$out/dialogs" "$(dirname "$0")/../archive/tests/gui_dialogs_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
-    "$dist/libqzip32.so" >/dev/null
-echo "$out/dialogs"
-mkdir -p "$out/settings"
-SHOTS="$out/settings" "$(dirname "$0")/../archive/tests/gui_settings_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
-    "$dist/libqzip32.so" >/dev/null
-echo "$out/settings"
+shots_of dialogs
+# The about box, the version dialog (against a local server) and the tray icon.
+shots_of tray
+shots_of settings

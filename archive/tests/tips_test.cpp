@@ -78,6 +78,15 @@ TEST_F(TipsTest, FileWithoutTipsEndsWithTroubleText) {
     EXPECT_EQ(file.tip(), "Trouble reading the tips file");
 }
 
+TEST_F(TipsTest, LongLinesAreCutAndEightBitTextIsShown) {
+    writeFile(tips(), std::string(1500, 'L') + "\nNext \xE9t\xE9\n");
+    CTipFile file(store(), tips());
+    file.open();
+    EXPECT_EQ(file.tip(), std::string(1000, 'L'));
+    file.next();
+    EXPECT_EQ(file.tip(), "Next \u00e9t\u00e9\n");
+}
+
 TEST_F(TipsTest, StartUpChoice) {
     EXPECT_TRUE(CTipFile::showAtStartup(store()));
     CTipFile::setShowAtStartup(store(), false);

@@ -62,6 +62,10 @@ wxBitmap themeBitmap(const std::string& iconName, int size, const char* fallback
 
 CFileIcons::CFileIcons() : small_(16, 16, true, 64), large_(32, 32, true, 64) {
     folder_ = add("folder", wxART_FOLDER);
+    openFolder_ = add("folder-open", wxART_FOLDER_OPEN);
+    archive_ = add("package-x-generic", wxART_FOLDER);
+    if (openFolder_ < 0) openFolder_ = folder_;
+    if (archive_ < 0) archive_ = folder_;
     generic_ = add("text-x-generic", wxART_NORMAL_FILE);
 }
 

@@ -22,6 +22,10 @@ public:
     wxImageList* small() { return &small_; }
     wxImageList* large() { return &large_; }
     int folderImage() const { return folder_; }
+    // The folder tree's images: an open folder for the selected node, the archive for
+    // the root.
+    int openFolderImage() const { return openFolder_; }
+    int archiveImage() const { return archive_; }
     int genericImage() const { return generic_; }
     // The image of a lower-cased extension; "ico", "ani" and "lnk" (and no
     // extension at all) show the generic image.
@@ -33,6 +37,8 @@ private:
     wxImageList small_;
     wxImageList large_;
     int folder_ = -1;
+    int openFolder_ = -1;
+    int archive_ = -1;
     int generic_ = -1;
     std::map<std::string, int> cache_;
 };

@@ -14,11 +14,11 @@ struct NodeData : wxTreeItemData {
 };
 }  // namespace
 
-CLeftView::CLeftView(wxWindow* parent, CMainFrame& frame, wxImageList* images, int folderImage)
+CLeftView::CLeftView(wxWindow* parent, CMainFrame& frame, wxImageList* images, TreeImages treeImages)
     : wxTreeCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                  wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_SINGLE | wxBORDER_SUNKEN),
       frame_(frame),
-      folderImage_(folderImage) {
+      images_(treeImages) {
     SetImageList(images);
     Bind(wxEVT_TREE_SEL_CHANGED, &CLeftView::onSelChanged, this);
 }
@@ -34,12 +34,13 @@ void CLeftView::populate(CArchiveEntries& entries, const std::string& rootText) 
     for (CZorvTreeNode* node : nodes) {
         wxTreeItemId item;
         if (!node->parent) {
-            item = root = AddRoot(wxString::FromUTF8(rootText.c_str()), folderImage_, folderImage_, new NodeData(node));
+            item = root =
+                AddRoot(wxString::FromUTF8(rootText.c_str()), images_.archive, images_.archive, new NodeData(node));
         } else {
             auto parent = items.find(node->parent);
             if (parent == items.end()) continue;
-            item = AppendItem(parent->second, wxString::FromUTF8(node->name.c_str()), folderImage_, folderImage_,
-                              new NodeData(node));
+            item = AppendItem(parent->second, wxString::FromUTF8(node->name.c_str()), images_.folder,
+                              images_.openFolder, new NodeData(node));
         }
         items.emplace(node, item);
         entries.itemsByIndex()[node->index] = reinterpret_cast<std::uintptr_t>(item.GetID());

@@ -16,9 +16,16 @@ namespace quarva::archive::ui {
 
 class CMainFrame;
 
+// Image numbers in the tree's image list.
+struct TreeImages {
+    int folder = -1;
+    int openFolder = -1;  // the selected folder
+    int archive = -1;     // the root
+};
+
 class CLeftView : public wxTreeCtrl {
 public:
-    CLeftView(wxWindow* parent, CMainFrame& frame, wxImageList* images, int folderImage);
+    CLeftView(wxWindow* parent, CMainFrame& frame, wxImageList* images, TreeImages treeImages);
 
     // Rebuilds the tree from the document's folders and selects the root.
     void populate(CArchiveEntries& entries, const std::string& rootText);
@@ -40,7 +47,7 @@ private:
     void onSelChanged(wxTreeEvent& event);
 
     CMainFrame& frame_;
-    int folderImage_;
+    TreeImages images_;
 };
 
 }  // namespace quarva::archive::ui

@@ -6,7 +6,6 @@
 
 #include <unistd.h>
 
-#include <wx/aboutdlg.h>
 #include <wx/accel.h>
 #include <wx/artprov.h>
 #include <wx/clipbrd.h>
@@ -39,10 +38,11 @@
 #include "archive/ui/InterfaceDropTarget.h"
 #include "archive/ui/LeftView.h"
 #include "archive/ui/QuarvaZipView.h"
-#include "archive/ui/TipDlg.h"
+#include "archive/ui/SysTray.h"
 #include "archive/ui/UiTrace.h"
 #include "archive/ui/UsefulSplitterWnd.h"
 #include "archive/ui/WxText.h"
+#include "archive/ui/ZipArt.h"
 
 namespace fs = std::filesystem;
 
@@ -117,12 +117,15 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
       session_(session),
       trace_(CUiTrace::fromEnvironment()),
       clipboardTimer_(this) {
+    SetIcons(quarvaZipIcons());
     buildMenus();
     buildToolbars();
 
     splitter_ = new CUsefulSplitterWnd(this);
     list_ = new CQuarvaZipView(splitter_, *this, session_.app.configuration.viewBits);
-    tree_ = new CLeftView(splitter_, *this, list_->icons().small(), list_->icons().folderImage());
+    const CFileIcons& icons = list_->icons();
+    tree_ = new CLeftView(splitter_, *this, list_->icons().small(),
+                          {icons.folderImage(), icons.openFolderImage(), icons.archiveImage()});
     splitter_->SplitVertically(tree_, list_, 200);
     list_->SetDropTarget(new CInterfaceDropTarget(*this));
 
@@ -532,18 +535,6 @@ void CMainFrame::onUltraTextSearch() {
 void CMainFrame::onQuarvaSoftware() { wxLaunchDefaultBrowser(kProductPage); }
 void CMainFrame::onWebSite() { wxLaunchDefaultBrowser(kWebSite); }
 
-void CMainFrame::onShowTip() {
-    CTipDlg dialog(this, session_.app.store(), session_.app.installedPath / "tips.txt");
-    dialog.ShowModal();
-}
-
-void CMainFrame::onAbout() {
-    wxAboutDialogInfo info;
-    info.SetName(text::kCaption);
-    info.SetDescription("The archive manager of Quarva.Zip Suite");
-    wxAboutBox(info, this);
-}
-
 void CMainFrame::onHelp() {
     fs::path book = session_.app.installedPath / "veldsuite.htb";
     std::error_code ec;
@@ -571,7 +562,5 @@ void CMainFrame::onView() {
 }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
 void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
-void CMainFrame::onHideInTray() { notAvailable("&Hide in Tray"); }
-void CMainFrame::onCheckForUpdates() { notAvailable("Check for &Updates"); }
 
 }  // namespace quarva::archive::ui

@@ -39,6 +39,7 @@ class CLeftView;
 class CQuarvaZipView;
 class CUsefulSplitterWnd;
 class CUiTrace;
+class CSysTray;
 
 class CMainFrame : public wxFrame, public IMainFrameActions, public ICommandHandlers {
 public:
@@ -218,6 +219,11 @@ private:
     // Follows the window's moves and sizes while it is neither maximised nor minimised.
     void trackRestoredPlacement();
     wxRect restoredRect_;
+
+    // --- tray icon, tip, about box, update check (MainFrameTray.cpp) ---
+    void onTrayCommand(int windowId);
+    void launchAnotherInstance();
+    std::unique_ptr<CSysTray> tray_;  // made on the first "&Hide in Tray"
 };
 
 }  // namespace quarva::archive::ui

@@ -1,9 +1,11 @@
 #include "archive/ui/TipDlg.h"
 
+#include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
+#include <wx/statbmp.h>
 #include <wx/stattext.h>
 
 namespace quarva::archive::ui {
@@ -18,8 +20,13 @@ CTipDlg::CTipDlg(wxWindow* parent, SettingsStore& store, const std::filesystem::
     heading->SetFont(heading->GetFont().Bold().Larger());
     text_ = new wxStaticText(white, wxID_ANY, wxString::FromUTF8(tips_->tip().c_str()));
     text_->Wrap(340);
+    // The bulb at the top left, "Did you know..." beside it on one line.
+    auto* bulb = new wxStaticBitmap(white, wxID_ANY, wxArtProvider::GetBitmap(wxART_TIP, wxART_MESSAGE_BOX));
+    auto* headingRow = new wxBoxSizer(wxHORIZONTAL);
+    headingRow->Add(bulb, 0, wxRIGHT, 8);
+    headingRow->Add(heading, 0, wxALIGN_CENTER_VERTICAL);
     auto* inner = new wxBoxSizer(wxVERTICAL);
-    inner->Add(heading, 0, wxALL, 10);
+    inner->Add(headingRow, 0, wxALL, 10);
     inner->Add(text_, 1, wxLEFT | wxRIGHT | wxBOTTOM | wxEXPAND, 10);
     white->SetSizer(inner);
 
@@ -28,6 +35,7 @@ CTipDlg::CTipDlg(wxWindow* parent, SettingsStore& store, const std::filesystem::
     auto* next = new wxButton(this, wxID_FORWARD, "&Next Tip");
     next->Enable(tips_->canAdvance());
     auto* close = new wxButton(this, wxID_OK, "&Close");
+    close->SetDefault();
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->Add(showAtStartup_, 1, wxALIGN_CENTER_VERTICAL);

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <sys/stat.h>
 
+#include "engine/ZipFormat.h"
+
 namespace quarva::archive {
 
 namespace {
@@ -20,6 +22,21 @@ std::string modificationText(const std::filesystem::path& path) {
     ctime_r(&st.st_mtime, buffer);
     std::string text = buffer;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+// A tips file written in an 8-bit code page reads as Latin-1 rather than as nothing.
+std::string displayText(const std::string& line) {
+    if (engine::isValidUtf8(line)) return line;
+    std::string text;
+    for (unsigned char c : line) {
+        if (c < 0x80) {
+            text += char(c);
+        } else {
+            text += char(0xC0 | (c >> 6));
+            text += char(0x80 | (c & 0x3F));
+        }
+    }
     return text;
 }
 
@@ -72,8 +89,11 @@ bool CTipFile::readTip() {
             continue;
         }
         std::string text = line;
+        // The rest of an over-long line is not a tip of its own.
+        if (!text.empty() && text.back() != '\n')
+            for (int c = std::getc(file_); c != EOF && c != '\n'; c = std::getc(file_)) {}
         if (isTipLine(text)) {
-            tip_ = text;
+            tip_ = displayText(text);
             return true;
         }
     }

@@ -344,9 +344,9 @@ TEST_F(Rewrite, NamesOf255BytesExtract) {
     EXPECT_EQ(engine.deleteEntries(), 0);
 }
 
-// A delete copies the kept entries' local records as they stand, descriptors
-// included, and the result reads everywhere.
-TEST_F(Rewrite, DeleteCopiesKeptRecordsAsTheyStand) {
+// A delete and a replace copy the kept entries' local records as they stand,
+// descriptors included, and the result reads everywhere.
+TEST_F(Rewrite, DeleteAndReplaceCopyKeptRecordsAsTheyStand) {
     if (!quarva::testing::haveTool("zip") || !quarva::testing::haveTool("unzip")) GTEST_SKIP() << "Info-ZIP missing";
     writeFile(dir() / "a.txt", std::string(3000, 'a'));
     writeFile(dir() / "b.txt", "bee");
@@ -369,4 +369,45 @@ TEST_F(Rewrite, DeleteCopiesKeptRecordsAsTheyStand) {
     ZipDirectory after = directory(archive);
     ASSERT_EQ(after.entries.size(), 2u);
     EXPECT_EQ(after.entries[1].localOffset, kept.size());
+    // Replacing b.txt keeps c.txt's record; the archive comment stays.
+    ASSERT_EQ(engine.setComment("note"), 0);
+    writeFile(dir() / "b.txt", "bumblebee");
+    ASSERT_EQ(add({dir() / "b.txt"}), 0);
+    EXPECT_EQ(readFile(archive).rfind(kept, 0), 0u);
+    EXPECT_EQ(runCommand("unzip -tq '" + archive.string() + "'", &out), 0) << out;
+    after = directory(archive);
+    ASSERT_EQ(after.entries.size(), 2u);
+    EXPECT_EQ(after.comment, "note");
+    EXPECT_EQ(after.entries[0].crc, before.entries[0].crc);
+}
+
+// A replace or delete that cannot finish (the disk fills, the user stops it)
+// leaves the archive as it was and no temporary file.
+TEST_F(Rewrite, AChangeThatCannotFinishLeavesTheArchive) {
+    SmallVolume volume(dir() / "vol", "256k");
+    if (!volume.mounted()) GTEST_SKIP() << volume.problem();
+    fs::path zip = volume.path() / "x.zip", small = dir() / "small.txt";
+    auto noise = [](std::size_t n) {
+        auto r = randomBytes(n, 4);
+        return std::string(r.begin(), r.end());
+    };
+    ASSERT_TRUE(makeZip(zip, {{"noise.bin", noise(150000)}, {"small.txt", "old"}}));
+    const std::string before = readFile(zip);
+    engine.setArchiveName(zip.string());
+    writeFile(small, "new");
+    EXPECT_EQ(add({small}), kStatusDiskFull);
+    engine.setNames("small.txt\r\n");
+    EXPECT_EQ(engine.deleteEntries(), kStatusDiskFull);
+    EXPECT_EQ(readFile(zip), before);
+    engine.setEventHandler([&](int id, std::vector<DispatchValue>&) {
+        if (id == int(EventId::Starting)) engine.setAbort(true);
+    });
+    fs::remove(volume.path() / "x.zip");
+    ASSERT_TRUE(makeZip(zip, {{"noise.bin", noise(50000)}, {"small.txt", "old"}}));
+    const std::string smaller = readFile(zip);
+    EXPECT_EQ(add({small}), kStatusUserAborted);
+    EXPECT_EQ(readFile(zip), smaller);
+    std::size_t files = 0;
+    for (auto& f : fs::directory_iterator(volume.path())) files += f.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1u);
 }

@@ -1,10 +1,8 @@
 #include "formatlib/cli/FormatCli.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 
 #include "formatlib/core/Names.h"
 #include "formatlib/host/FormatLibraryHost.h"
@@ -93,17 +91,12 @@ int callCancellable(const fs::path& library, const char* name, Args&&... args) {
     Fn fn = lib.entry<Fn>(name);
     if (!fn) return kStatusNoEntryPoint;
     const auto abortFn = lib.entry<QzAbortFn>("Abort");
-    std::atomic<bool> done{false};
-    std::thread watcher([&done, abortFn] {
-        // Asked again while the interrupt stands: the call may reset the flag as it starts.
-        while (!done.load()) {
-            if (abortFn && platform::interruptRequested()) abortFn();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-    fn(std::forward<Args>(args)...);
-    done = true;
-    watcher.join();
+    {
+        InterruptWatcher watcher([abortFn] {
+            if (abortFn) abortFn();
+        });
+        fn(std::forward<Args>(args)...);
+    }
     return kStatusOk;
 }
 
@@ -272,6 +265,24 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
     if (failed >= 0) return failed;
     if (window.outcome >= 0) return window.outcome == kOutcomeOk ? 0 : window.outcome == kOutcomeSkipped ? 1 : 2;
     return window.errors > 0 ? 1 : 0;
+}
+
+InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt)
+    : thread_([this, on = std::move(onInterrupt)] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          while (!done_) {
+              if (platform::interruptRequested()) on();
+              wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return done_; });
+          }
+      }) {}
+
+InterruptWatcher::~InterruptWatcher() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
 }
 
 }  // namespace quarva::formatlib::cli

@@ -23,9 +23,13 @@
 // 2 failed (nothing was changed) or a usage error, 3 the library could not be loaded
 // or lacks the entry point.
 
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quarva::formatlib::cli {
@@ -38,5 +42,22 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 // Where run() loads the library from.
 std::filesystem::path defaultLibraryPath();
+
+// While it lives, calls `onInterrupt` every 20 ms once an interrupt has arrived
+// (again and again: an operation may clear its abort flag as it starts). Ending it
+// does not wait out the pause.
+class InterruptWatcher {
+public:
+    explicit InterruptWatcher(std::function<void()> onInterrupt);
+    ~InterruptWatcher();
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 }  // namespace quarva::formatlib::cli

@@ -28,12 +28,12 @@
 #include <wx/tooltip.h>
 #include <wx/utils.h>
 
+#include "platform/ui/TrayIcon.h"
 #include "splitter/SplitTexts.h"
 #include "splitter/ui/AboutDlg.h"
 #include "splitter/ui/SettingsPane.h"
 #include "splitter/ui/SizeMenuButton.h"
 #include "splitter/ui/SplitIcon.h"
-#include "splitter/ui/TrayIcon.h"
 
 namespace quarva::splitter::ui {
 
@@ -113,10 +113,7 @@ CVantorSplitDlg::~CVantorSplitDlg() {
     testHook_.Stop();
     delete help_;
     proxy_.reset();  // the window goes first: the proxy's link is cleared
-    if (tray_) {
-        tray_->RemoveIcon();
-        tray_->Destroy();
-    }
+    if (tray_) tray_->remove();
     model_->setObserver({});
     model_->setPump({});
 }
@@ -502,11 +499,21 @@ void CVantorSplitDlg::MoveToTray() {
         prompts_.message(texts::kNoTray, texts::kAppCaption);
         return;
     }
-    tray_ = new CTrayIcon;
-    tray_->onRestore = [this] { CallAfter([this] { RestoreFromTray(); }); };
-    tray_->onAbout = [this] { CallAfter([this] { ShowAbout(); }); };
-    // "E&xit" acts as "&Cancel": while a job runs it asks, else the program ends.
-    tray_->onExit = [this] { CallAfter([this] { model_->OnCancelOperation(); }); };
+    auto menu = [] {
+        auto* items = new wxMenu;
+        items->Append(wxID_OPEN, "&Restore");
+        items->Append(wxID_ABOUT, "&About");
+        items->AppendSeparator();
+        items->Append(wxID_EXIT, "E&xit");
+        return items;
+    };
+    auto command = [this](int id) {
+        if (id == wxID_OPEN) RestoreFromTray();
+        else if (id == wxID_ABOUT) ShowAbout();
+        // "E&xit" acts as "&Cancel": while a job runs it asks, else the program ends.
+        else if (id == wxID_EXIT) model_->OnCancelOperation();
+    };
+    tray_ = new platform::ui::CTrayIcon(*this, menu, command, [this] { RestoreFromTray(); });
     tray_->SetIcon(GetIcons().GetIcon(wxSize(32, 32)), texts::kTrayTip);
     Hide();
 }
@@ -514,8 +521,7 @@ void CVantorSplitDlg::MoveToTray() {
 void CVantorSplitDlg::RestoreFromTray() {
     if (!tray_) return;
     Show();
-    tray_->RemoveIcon();
-    tray_->Destroy();
+    tray_->remove();
     tray_ = nullptr;
     Raise();
     ShowView(model_->view());

@@ -25,10 +25,13 @@ class wxRadioButton;
 class wxStaticText;
 class wxTextCtrl;
 
+namespace quarva::platform::ui {
+class CTrayIcon;
+}
+
 namespace quarva::splitter::ui {
 
 class CSettingsPaneWnd;
-class CTrayIcon;
 class CSizeMenuButton;
 
 // A frame rather than a wxDialog so that it can carry the menu bar and the status bar;
@@ -96,10 +99,10 @@ private:
     CSettingsPaneWnd* pane_ = nullptr;
     wxMenuItem* settingsItem_ = nullptr;
     wxMenuItem* onTopItem_ = nullptr;
-    wxHtmlHelpController* help_ = nullptr;  // made on first use
-    std::string helpBook_;                  // the book it has loaded
-    int highlightedMenu_ = wxID_NONE;       // the menu item under the cursor
-    CTrayIcon* tray_ = nullptr;             // while the window is in the tray; destroyed with Destroy()
+    wxHtmlHelpController* help_ = nullptr;     // made on first use
+    std::string helpBook_;                     // the book it has loaded
+    int highlightedMenu_ = wxID_NONE;          // the menu item under the cursor
+    platform::ui::CTrayIcon* tray_ = nullptr;  // while the window is in the tray; deletes itself
     wxTimer testHook_;
     std::string testDropFile_;
 };

@@ -26,14 +26,11 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace quarva::engine;
@@ -386,21 +383,7 @@ int main(int argc, char** argv) {
     ZipEngine engine;
     // The engine polls its abort flag; an interrupt sets it (again after each method
     // start, which clears it).
-    std::atomic<bool> finished{false};
-    std::thread watcher([&] {
-        while (!finished.load()) {
-            if (quarva::platform::interruptRequested()) engine.setAbort(true);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-    struct JoinWatcher {
-        std::atomic<bool>& finished;
-        std::thread& watcher;
-        ~JoinWatcher() {
-            finished = true;
-            watcher.join();
-        }
-    } joinWatcher{finished, watcher};
+    quarva::formatlib::cli::InterruptWatcher watcher([&engine] { engine.setAbort(true); });
     // The progress line is worth its cost only where someone watches it.
     const bool watched = !quiet && isatty(STDERR_FILENO);
     ProgressLine progress(watched, 0);

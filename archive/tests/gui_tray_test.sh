@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# The archive manager's tray icon, about box and update check under a display:
+# "&Hide in Tray" (F4) without a tray says so; with a tray host (trayer) it hides the
+# window behind its icon, and a double click or "&Restore Quarva.Zip Suite" brings it
+# back. The about box and the tip of the day open with their titles. "Check for &Updates" asks an HTTP server
+# of the test's own on 127.0.0.1 and shows the latest version; closing the dialog
+# while the server keeps silent ends the check. With SHOTS=DIR the about box and the
+# version dialog are photographed into DIR.
+#
+#   gui_tray_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
+set -euo pipefail
+program=$(realpath "$1")
+reg=$(realpath "${2:?usage: gui_tray_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+library=$(realpath "${3:?usage: gui_tray_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+
+. "$(dirname "$0")/gui_common.sh"
+gui_start 700 480 "$@" xdotool trayer python3
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+servers=()
+stop_servers() { for server in "${servers[@]}"; do kill "$server" 2>/dev/null || true; done; gui_cleanup; }
+trap stop_servers EXIT
+
+# Starts `python3 -u -c SCRIPT` in the background; the script prints its port first.
+serve() {
+    python3 -u -c "$1" > "$work/port.txt" 2>/dev/null &
+    servers+=($!)
+    for _ in $(seq 1 50); do
+        [[ -s $work/port.txt ]] && break
+        sleep 0.1
+    done
+    port=$(head -1 "$work/port.txt")
+    [[ -n $port ]] || fail "the test server did not start"
+    "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Update' Server sz "http://127.0.0.1:$port"
+}
+# The id of the visible window whose title matches the pattern.
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true; }
+wait_window() {
+    local id=""
+    for _ in $(seq 1 100); do
+        id=$(visible "$1")
+        [[ -n $id ]] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    fail "no window /$1/"
+}
+shot() { [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$1" || true; }
+# Help menu item by its key; tried again when the menu was not open in time.
+help_item() {
+    local key=$1 pattern=$2 mark
+    for _ in 1 2 3; do
+        mark=$(lines)
+        xdotool windowfocus --sync "$(wait_window '^Quarva\.Zip Suite$')" 2>/dev/null || true
+        xdotool key --clearmodifiers alt+h; sleep 0.6; xdotool key "$key"
+        for _ in $(seq 1 25); do
+            tail -n +"$((mark + 1))" "$trace" | grep -Eq -- "$pattern" && return 0
+            sleep 0.2
+        done
+        xdotool key Escape
+    done
+    fail "the window never showed /$pattern/"
+}
+f4() {
+    xdotool windowfocus --sync "$(wait_window '^Quarva\.Zip Suite$')" 2>/dev/null || true
+    xdotool key --clearmodifiers F4
+}
+
+"$program" > "$work/out.txt" 2>&1 &
+pid=$!
+main=$(wait_window '^Quarva\.Zip Suite$')
+
+# 1. The about box.
+help_item a '^dialog: About Quarva\.Zip Suite$'
+about=$(wait_window '^About Quarva\.Zip Suite$')
+sleep 0.5
+shot about.png
+xdotool windowfocus --sync "$about" 2>/dev/null || true
+xdotool key --clearmodifiers Return
+for _ in $(seq 1 25); do [[ -z $(visible '^About Quarva\.Zip Suite$') ]] && break; sleep 0.2; done
+[[ -z $(visible '^About Quarva\.Zip Suite$') ]] || fail "OK did not close the about box"
+echo "about box: ok"
+
+# 1b. The tip of the day from the installed folder's tips.txt.
+printf '; tips\nFirst tip.\nSecond tip.\n' > "$work/installed/tips.txt"
+help_item s '^dialog: Tip of the Day$'
+tip=$(wait_window '^Tip of the Day$')
+sleep 0.3
+shot tip.png
+xdotool windowfocus --sync "$tip" 2>/dev/null || true
+xdotool key --clearmodifiers Return
+for _ in $(seq 1 25); do [[ -z $(visible '^Tip of the Day$') ]] && break; sleep 0.2; done
+[[ -z $(visible '^Tip of the Day$') ]] || fail "the tip dialog did not close"
+echo "tip of the day: ok"
+
+# 2. The version dialog against a server that has 2.1.0.5.
+mkdir -p "$work/www/quarvazip"
+printf '2.1.0.5\r\n' > "$work/www/quarvazip/version.txt"
+serve "
+import http.server, functools, socketserver
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory='$work/www')
+handler.log_message = lambda *a: None
+with socketserver.TCPServer(('127.0.0.1', 0), handler) as server:
+    print(server.server_address[1])
+    server.serve_forever()"
+mark=$(lines)
+help_item u '^dialog: Check for Updates$'
+wait_for "^update: status 200, latest '2\.1\.0\.5', A newer version is available\.$" "$mark"
+updates=$(wait_window '^Check for Updates$')
+sleep 0.3
+shot updates.png
+xdotool windowfocus --sync "$updates" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+echo "update check, newer version: ok"
+
+# 3. A server that takes the connection and never answers: the dialog shows that it
+#    is checking, the window keeps answering, and closing the dialog ends the check.
+serve "
+import socket, time
+s = socket.socket(); s.bind(('127.0.0.1', 0)); s.listen(4)
+print(s.getsockname()[1])
+time.sleep(600)"
+mark=$(lines)
+help_item u '^dialog: Check for Updates$'
+updates=$(wait_window '^Check for Updates$')
+sleep 0.5
+xdotool windowfocus --sync "$updates" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+for _ in $(seq 1 25); do [[ -z $(visible '^Check for Updates$') ]] && break; sleep 0.2; done
+[[ -z $(visible '^Check for Updates$') ]] || fail "the version dialog did not close while the check ran"
+tail -n +"$((mark + 1))" "$trace" | grep -q '^update:' && fail "a cancelled check reported"
+kill -0 "$pid" 2>/dev/null || fail "the program ended"
+echo "update check closed while waiting: ok"
+
+# 4. No tray on this display: F4 says so and the window stays.
+mark=$(lines)
+f4
+wait_for '^message: There is no system tray on this desktop to hide the window in\.$' "$mark"
+for _ in $(seq 1 50); do
+    [[ $(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | wc -l) -ge 2 ]] && break
+    sleep 0.2
+done
+[[ $(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | wc -l) -ge 2 ]] || fail "no message box"
+xdotool key --clearmodifiers Return
+sleep 0.5
+[[ -n $(visible '^Quarva\.Zip Suite$') ]] || fail "the window went away without a tray"
+
+# 5. With a tray host: F4 hides the window behind the icon; a double click brings it
+#    back. The host may take a moment to take up the tray: until then F4 still says
+#    there is none.
+trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 32 &
+servers+=($!)
+hide() {
+    local mark
+    for _ in 1 2 3 4 5; do
+        mark=$(lines)
+        f4
+        for _ in $(seq 1 50); do
+            tail -n +"$((mark + 1))" "$trace" | grep -Eq '^(tray: hidden|message: )' && break
+            sleep 0.2
+        done
+        tail -n +"$((mark + 1))" "$trace" | grep -q '^tray: hidden$' && return 0
+        sleep 0.5
+        xdotool key --clearmodifiers Return
+        sleep 1
+    done
+    fail "the window was not hidden in the tray"
+}
+mark=$(lines)
+hide
+sleep 0.5
+[[ -z $(visible '^Quarva\.Zip Suite$') ]] || fail "the window is still shown"
+icon=$(wait_window '^QuarvaZip$')
+shot tray.png
+xdotool mousemove --window "$icon" 16 15 click --repeat 2 --delay 80 1
+wait_for '^tray: restored$' "$mark"
+wait_window '^Quarva\.Zip Suite$' >/dev/null
+echo "hide in tray, double click: ok"
+
+# 6. Again, and back with "&Restore Quarva.Zip Suite" from the icon's menu.
+mark=$(lines)
+hide
+icon=$(wait_window '^QuarvaZip$')
+for _ in 1 2 3; do
+    xdotool mousemove --window "$icon" 16 15 click 3
+    sleep 0.8
+    shot tray-menu.png
+    xdotool key r
+    for _ in $(seq 1 25); do
+        tail -n +"$((mark + 1))" "$trace" | grep -q '^tray: restored$' && break 2
+        sleep 0.2
+    done
+    xdotool key Escape
+done
+wait_for '^tray: restored$' "$mark"
+wait_window '^Quarva\.Zip Suite$' >/dev/null
+echo "hide in tray, restore from the menu: ok"
