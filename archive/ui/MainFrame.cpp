@@ -561,6 +561,5 @@ void CMainFrame::onView() {
     }
 }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 
 }  // namespace quarva::archive::ui

@@ -31,7 +31,8 @@ class wxHtmlHelpController;
 
 namespace quarva::archive {
 class CArchiveSession;
-}
+struct FoundFile;
+}  // namespace quarva::archive
 
 namespace quarva::archive::ui {
 
@@ -88,6 +89,7 @@ public:
     void startExtractCommand() override;
     bool hasNewDiskDialog() const override { return true; }
     std::optional<bool> askNewDisk(int disk) override;
+    bool runFindInZip() override;
 
     // --- ICommandHandlers ---
     void onNewArchive() override;
@@ -174,6 +176,10 @@ private:
     void runConversion(const std::string& source, const std::string& target,
                        const std::function<int(platform::WindowHandle)>& call);
     void showText(const std::string& text, const std::string& title);
+    // --- Find Files in Zip (MainFrameFind.cpp) ---
+    // A match of the dialog: its archive opens, the entry is extracted into the
+    // private temporary folder and opened with the desktop's application.
+    void openFoundMatch(const FoundFile& match);
 
     void buildMenus();
     void buildToolbars();
