@@ -8,6 +8,7 @@
 #   icons.png     the explorer view with large icons
 #   busy.png      the busy dialog while a large add runs
 #   dialogs/*.png every dialog, opened from its command by the dialogs test
+#   find/*.png    Find Files in Zip with the matches of a search
 #   tray/*.png    the about box, the version dialog and the tray icon with its menu
 #   settings/*.png the pages of "Configuration" and the favourites' question
 #
@@ -124,4 +125,6 @@ shots_of() {
 shots_of dialogs
 # The about box, the version dialog (against a local server) and the tray icon.
 shots_of tray
+# Find Files in Zip with its matches: the find test photographs it.
+QZIPSHELL="$dist/qzipshell" shots_of find
 shots_of settings

@@ -169,6 +169,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     Bind(wxEVT_MENU_OPEN, &CMainFrame::onMenuOpen, this);
     Bind(wxEVT_TIMER, &CMainFrame::onClipboardTimer, this);
     clipboardTimer_.Start(1500);
+    startEditWatch();
 
     SetTitle(text::kCaption);
     trackRestoredPlacement();
@@ -551,15 +552,6 @@ void CMainFrame::onHelp() {
 
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
-void CMainFrame::onView() {
-    // The selected files are extracted into the private temporary folder and opened
-    // with the desktop's application for their type.
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
-    for (const auto& path : paths) {
-        std::error_code ec;
-        if (fs::is_regular_file(path, ec) && !openWithDesktop(path)) launch({"xdg-open", path});
-    }
-}
 void CMainFrame::onInstall() { notAvailable("&Install"); }
 
 }  // namespace quarva::archive::ui
