@@ -1,6 +1,8 @@
 #include "archive/core/ArchiveEntries.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace quarva::archive {
 
@@ -36,16 +38,46 @@ CArchiveEntries::AddResult CArchiveEntries::addEntry(const EntryValues& values) 
     return AddResult::Added;
 }
 
-void CArchiveEntries::buildTree() {
-    root_.reset();
-    clearIndexMaps();
-    if (entries_.empty()) {
-        addPath(std::string(kRootName) + "\\");
-        return;
+namespace {
+
+// A folder's child by name, for building the tree without searching long sibling
+// lists again and again.
+struct ChildKey {
+    const CZorvTreeNode* parent;
+    std::string_view name;
+    bool operator==(const ChildKey&) const = default;
+};
+struct ChildKeyHash {
+    std::size_t operator()(const ChildKey& k) const {
+        return std::hash<std::string_view>()(k.name) ^ (std::hash<const void*>()(k.parent) * 31);
     }
+};
+
+}  // namespace
+
+void CArchiveEntries::buildTree() {
+    root_ = std::make_unique<CZorvTreeNode>(kRootName);
+    clearIndexMaps();
+    std::unordered_map<ChildKey, CZorvTreeNode*, ChildKeyHash> children;
+    // Entries come sorted by path: most share the folder of the one before.
+    const std::string* lastFolder = nullptr;
+    CZorvTreeNode* node = root_.get();
     for (const auto& [key, info] : entries_) {
-        if (info->folder.empty()) addPath(std::string(kRootName) + "\\" + info->name);
-        else addPath(std::string(kRootName) + "\\" + info->folder + "\\" + info->name);
+        if (!lastFolder || info->folder != *lastFolder) {
+            lastFolder = &info->folder;
+            node = root_.get();
+            std::string_view rest = info->folder;
+            while (!rest.empty()) {
+                auto sep = rest.find('\\');
+                std::string_view name = rest.substr(0, sep);
+                rest = sep == std::string_view::npos ? std::string_view() : rest.substr(sep + 1);
+                if (name.empty()) continue;  // as in "a\\b"
+                auto [it, made] = children.try_emplace(ChildKey{node, name}, nullptr);
+                if (made) it->second = node->addChild(std::string(name));
+                node = it->second;
+            }
+        }
+        node->files.push_back(info.get());
     }
 }
 

@@ -2,9 +2,11 @@
 # The archive manager's tray icon, about box and update check under a display:
 # "&Hide in Tray" (F4) without a tray says so; with a tray host (trayer) it hides the
 # window behind its icon, and a double click or "&Restore Quarva.Zip Suite" brings it
-# back. The about box and the tip of the day open with their titles. "Check for &Updates" asks an HTTP server
-# of the test's own on 127.0.0.1 and shows the latest version; closing the dialog
-# while the server keeps silent ends the check. With SHOTS=DIR the about box and the
+# back, and its menu starts another instance. The about box and the tip of the day
+# open with their titles, and a link of the about box opens through the desktop. "Check for &Updates" asks an HTTP server
+# of the test's own on 127.0.0.1 and shows the latest version ("&Get Latest" opens the
+# update page), asks for a password where the server wants one, and ends the check
+# when the dialog is closed while the server keeps silent. With SHOTS=DIR the about box and the
 # version dialog are photographed into DIR.
 #
 #   gui_tray_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
@@ -16,6 +18,29 @@ library=$(realpath "${3:?usage: gui_tray_test.sh QUARVAZIP QUARVA-REG FORMAT-LIB
 . "$(dirname "$0")/gui_common.sh"
 gui_start 700 480 "$@" xdotool trayer python3
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+# A desktop whose handler of mail and web links writes them down.
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
+mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+cat > "$XDG_DATA_HOME/applications/record-link.desktop" <<END
+[Desktop Entry]
+Type=Application
+Name=Record link
+Exec=sh -c 'echo "\$1" >> $work/links.txt' sh %u
+MimeType=x-scheme-handler/mailto;x-scheme-handler/http;x-scheme-handler/https;
+NoDisplay=true
+END
+{
+    echo '[Default Applications]'
+    for scheme in mailto http https; do echo "x-scheme-handler/$scheme=record-link.desktop"; done
+} > "$XDG_CONFIG_HOME/mimeapps.list"
+# Waits until the handler has written the line.
+opened() {
+    for _ in $(seq 1 50); do
+        grep -qxF -- "$1" "$work/links.txt" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    fail "the desktop was not asked to open $1"
+}
 servers=()
 stop_servers() { for server in "${servers[@]}"; do kill "$server" 2>/dev/null || true; done; gui_cleanup; }
 trap stop_servers EXIT
@@ -68,11 +93,16 @@ f4() {
 pid=$!
 main=$(wait_window '^Quarva\.Zip Suite$')
 
-# 1. The about box.
+# 1. The about box; its sales link opens a mail to the sales address.
+mark=$(lines)
 help_item a '^dialog: About Quarva\.Zip Suite$'
 about=$(wait_window '^About Quarva\.Zip Suite$')
+wait_for '^link: mailto:sales@' "$mark"
 sleep 0.5
 shot about.png
+read -r x y <<<"$(tail -n +"$((mark + 1))" "$trace" | grep '^link: mailto:sales@' | head -1 | sed 's/.* at //')"
+xdotool mousemove "$x" "$y" click 1
+opened mailto:sales@quarva.software
 xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key --clearmodifiers Return
 for _ in $(seq 1 25); do [[ -z $(visible '^About Quarva\.Zip Suite$') ]] && break; sleep 0.2; done
@@ -108,8 +138,41 @@ updates=$(wait_window '^Check for Updates$')
 sleep 0.3
 shot updates.png
 xdotool windowfocus --sync "$updates" 2>/dev/null || true
+xdotool key --clearmodifiers alt+g
+opened "http://127.0.0.1:$port/quarvazip/"
+xdotool windowfocus --sync "$updates" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
-echo "update check, newer version: ok"
+echo "update check, newer version, get latest: ok"
+
+# 2b. A server that wants a password: asked for once, then the version shows.
+serve "
+import http.server, socketserver
+class Handler(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *a): pass
+    def do_GET(self):
+        if self.headers.get('Authorization') == 'Basic dXNlcjpzZWNyZXQ=':
+            self.send_response(200); body = b'3.0.0.0\\n'
+        else:
+            self.send_response(401); body = b'denied'
+            self.send_header('WWW-Authenticate', 'Basic realm=\"Quarva Updates\"')
+        self.send_header('Content-Length', str(len(body))); self.end_headers(); self.wfile.write(body)
+with socketserver.TCPServer(('127.0.0.1', 0), Handler) as server:
+    print(server.server_address[1])
+    server.serve_forever()"
+mark=$(lines)
+help_item u '^dialog: Check for Updates$'
+for answer in user secret; do
+    login=$(wait_window '^Log On to the Update Server$')
+    xdotool windowfocus --sync "$login" 2>/dev/null || true
+    sleep 0.3
+    xdotool type --delay 20 "$answer"
+    xdotool key --clearmodifiers Return
+    for _ in $(seq 1 25); do [[ $(visible '^Log On to the Update Server$') != "$login" ]] && break; sleep 0.2; done
+done
+wait_for "^update: status 200, latest '3\.0\.0\.0', A newer version is available\.$" "$mark"
+xdotool windowfocus --sync "$(wait_window '^Check for Updates$')" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+echo "update check with a password: ok"
 
 # 3. A server that takes the connection and never answers: the dialog shows that it
 #    is checking, the window keeps answering, and closing the dialog ends the check.
@@ -122,6 +185,7 @@ mark=$(lines)
 help_item u '^dialog: Check for Updates$'
 updates=$(wait_window '^Check for Updates$')
 sleep 0.5
+shot updates-checking.png
 xdotool windowfocus --sync "$updates" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 for _ in $(seq 1 25); do [[ -z $(visible '^Check for Updates$') ]] && break; sleep 0.2; done
@@ -129,6 +193,18 @@ for _ in $(seq 1 25); do [[ -z $(visible '^Check for Updates$') ]] && break; sle
 tail -n +"$((mark + 1))" "$trace" | grep -q '^update:' && fail "a cancelled check reported"
 kill -0 "$pid" 2>/dev/null || fail "the program ended"
 echo "update check closed while waiting: ok"
+
+# 3b. No server at all: the field stays empty and the reason is given beneath.
+python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' > "$work/port.txt"
+"$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip Suite\Update' Server sz "http://127.0.0.1:$(cat "$work/port.txt")"
+mark=$(lines)
+help_item u '^dialog: Check for Updates$'
+wait_for "^update: status 0, latest '', The update server could not be reached: " "$mark"
+sleep 0.3
+shot updates-refused.png
+xdotool windowfocus --sync "$(wait_window '^Check for Updates$')" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+echo "update check without a server: ok"
 
 # 4. No tray on this display: F4 says so and the window stays.
 mark=$(lines)
@@ -193,3 +269,20 @@ done
 wait_for '^tray: restored$' "$mark"
 wait_window '^Quarva\.Zip Suite$' >/dev/null
 echo "hide in tray, restore from the menu: ok"
+
+# 7. "&Launch Another Instance" from the icon's menu starts the program beside this one.
+hide
+icon=$(wait_window '^QuarvaZip$')
+for _ in 1 2 3; do
+    xdotool mousemove --window "$icon" 16 15 click 3
+    sleep 0.8
+    xdotool key l
+    for _ in $(seq 1 25); do
+        [[ -n $(pgrep -P "$pid" -x QuarvaZip) ]] && break 2
+        sleep 0.2
+    done
+    xdotool key Escape
+done
+second=$(pgrep -P "$pid" -x QuarvaZip) || fail "no second instance was started"
+kill "$second"
+echo "launch another instance: ok"

@@ -139,6 +139,10 @@ TEST_F(ZipFinderTest, FilterAndExtensionRules) {
     EXPECT_FALSE(isZipName("a.zip.txt"));
     EXPECT_FALSE(isZipName("zip"));
     EXPECT_FALSE(isZipName("a.zipx"));
+    EXPECT_EQ(displayName("line\r\nbreak.zip"), "line\uFFFD\uFFFDbreak.zip");
+    EXPECT_EQ(displayName("caf\xE9 \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), "caf\uFFFD \u00E9 \u20AC \U0001F600");
+    EXPECT_EQ(displayName("\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82"),
+              "\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD\uFFFD \uFFFD\uFFFD");
 }
 
 // An engine that lists forever until it is told to abort, and that (like the real

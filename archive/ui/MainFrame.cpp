@@ -169,6 +169,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     Bind(wxEVT_MENU_OPEN, &CMainFrame::onMenuOpen, this);
     Bind(wxEVT_TIMER, &CMainFrame::onClipboardTimer, this);
     clipboardTimer_.Start(1500);
+    startEditWatch();
 
     SetTitle(text::kCaption);
     refreshTotals();
@@ -552,17 +553,7 @@ void CMainFrame::onHelp() {
 void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
-void CMainFrame::onView() {
-    // The selected files are extracted into the private temporary folder and opened
-    // with the desktop's application for their type.
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
-    for (const auto& path : paths) {
-        std::error_code ec;
-        if (fs::is_regular_file(path, ec) && !openWithDesktop(path)) launch({"xdg-open", path});
-    }
-}
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onFindInZip() { notAvailable("Find Files in &Zip "); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 
 }  // namespace quarva::archive::ui

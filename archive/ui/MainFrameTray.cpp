@@ -6,9 +6,11 @@
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
 #include "archive/ui/AboutSuiteDlg.h"
+#include "archive/ui/HotStatic.h"
 #include "archive/ui/MainFrame.h"
 #include "archive/ui/SysTray.h"
 #include "archive/ui/TipDlg.h"
+#include "archive/ui/WxText.h"
 #include "archive/utilities/UpdateSettings.h"
 #include "shared/update/ui/UpdateDlg.h"
 
@@ -74,6 +76,21 @@ void CMainFrame::onShowTip() {
 
 void CMainFrame::onAbout() {
     CAboutSuiteDlg dialog(this);
+    if (trace_) {
+        // Where each link stands on the screen, for the tests that click them.
+        dialog.Bind(wxEVT_INIT_DIALOG, [this, &dialog](wxInitDialogEvent& event) {
+            event.Skip();
+            dialog.CallAfter([this, &dialog] {
+                for (wxWindow* child : dialog.GetChildren()) {
+                    auto* link = dynamic_cast<CHotStatic*>(child);
+                    if (!link) continue;
+                    wxPoint centre = link->GetScreenRect().GetPosition() + link->GetSize() / 2;
+                    trace("link: " + fromWx(link->GetURL()) + " at " + std::to_string(centre.x) + " " +
+                          std::to_string(centre.y));
+                }
+            });
+        });
+    }
     showDialog(dialog);
 }
 

@@ -53,7 +53,8 @@ bool CQuarvaZipWxApp::OnInit() {
     busyFactory_ = std::make_unique<CThreadDlgFactory>(frame_);
     session_->busyFactory = busyFactory_.get();
     if (app_->flatView) frame_->switchToClassic(true);
-    frame_->showInState(saved.show);
+    // The find-in-zip mode shows its dialog alone.
+    if (app_->commandLine.switchName() != "findinzip") frame_->showInState(saved.show);
 
     registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry());
 

@@ -10,6 +10,8 @@
 #include <set>
 #include <utility>
 
+#include "archive/core/PathText.h"
+
 namespace quarva::archive {
 
 namespace {
@@ -78,13 +80,46 @@ std::string findNameFilter(const std::string& pattern) {
     return pattern + "\r\n*\\" + pattern + "\r\n";
 }
 
-bool isZipName(const std::string& fileName) {
-    auto dot = fileName.rfind('.');
-    if (dot == std::string::npos) return false;
-    std::string extension = fileName.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".zip";
+bool isZipName(const std::string& fileName) { return extensionOf(fileName) == "zip"; }
+
+std::string displayName(std::string_view text) {
+    static constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+    std::string shown;
+    shown.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            shown += kReplacement;
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            shown += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // The length of the sequence and the smallest code point it may carry
+        // (shorter forms are overlong); surrogates and values past U+10FFFF are refused.
+        std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        std::uint32_t point = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            point = (point << 6) | (next & 0x3Fu);
+        }
+        const std::uint32_t smallest = length == 4 ? 0x10000 : length == 3 ? 0x800 : 0x80;
+        valid = valid && point >= smallest && point <= 0x10FFFF && !(point >= 0xD800 && point <= 0xDFFF);
+        if (!valid) {
+            shown += kReplacement;
+            ++i;
+            continue;
+        }
+        shown.append(text.substr(i, length));
+        i += length;
+    }
+    return shown;
 }
 
 struct CZipFinder::Worker {

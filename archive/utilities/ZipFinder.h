@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct FoundFile {
 std::string findNameFilter(const std::string& pattern);
 // True for a file name whose extension (from the last "."), lower-cased, is ".zip".
 bool isZipName(const std::string& fileName);
+// A name as a window shows it: bytes that are not UTF-8 and control characters
+// (a line break inside a name) each become U+FFFD, so a row stays one line and a
+// name that is not text does not vanish.
+std::string displayName(std::string_view text);
 
 // What a search reports. The calls come from the search's own threads, one at a
 // time, in the order a single depth-first walk would make them. Once stop() has

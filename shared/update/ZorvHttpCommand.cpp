@@ -83,7 +83,10 @@ bool CZorvHttpCommand::run(bool keepBody, ZorvReply& reply) {
     try {
         reply = session.get(target, headers, {}, keepBody);
         if (reply.status == 401 && askCredentials) {
-            if (auto credentials = askCredentials(realmOf(reply.rawHeaders)))
+            auto asked = std::chrono::steady_clock::now();
+            auto credentials = askCredentials(realmOf(reply.rawHeaders));
+            session.extendDeadline(std::chrono::steady_clock::now() - asked);
+            if (credentials)
                 reply = session.get(target, headers, credentials->user + ":" + credentials->password, keepBody);
         }
         if (isRedirect(reply.status)) {

@@ -46,6 +46,8 @@ public:
                   bool keepBody);
 
     bool cancelled() const { return options_.cancel && options_.cancel->load(); }
+    // Time spent waiting for the user is not the server's.
+    void extendDeadline(std::chrono::steady_clock::duration extra) { deadline_ += extra; }
 
 private:
     ZorvOptions options_;

@@ -169,9 +169,12 @@ TEST_F(UpdateCheckTest, PasswordIsAskedOnceOn401) {
     EXPECT_EQ(refused.status, 401);
     EXPECT_EQ(refused.latest, kDataUnavailable);
 
+    // The user may take longer to answer than the server may take.
+    timeoutMs = 1000;
     std::vector<std::string> realms;
     askCredentials = [&](const std::string& realm) -> std::optional<ZorvCredentials> {
         realms.push_back(realm);
+        if (realms.size() == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         return ZorvCredentials{"user", realms.size() == 1 ? "secret" : "wrong"};
     };
     EXPECT_EQ(check(server.url("/v")).latest, "3.0");

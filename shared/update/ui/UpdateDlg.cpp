@@ -15,6 +15,8 @@ namespace quarva::update::ui {
 
 namespace {
 constexpr char kCaption[] = "Check for Updates";
+constexpr int kVerdictWidth = 300;
+constexpr char kPasswordCaption[] = "Log On to the Update Server";
 constexpr char kPasswordPrompt[] = "The update server asks for a user name and password";
 }  // namespace
 
@@ -32,7 +34,7 @@ CUpdateDlg::CUpdateDlg(wxWindow* parent, const std::string& product, UpdateReque
     fields->Add(latest_, 1, wxEXPAND);
     group->Add(fields, 0, wxEXPAND | wxALL, 8);
 
-    verdict_ = new wxStaticText(this, wxID_ANY, kCheckingText, wxDefaultPosition, wxSize(300, -1));
+    verdict_ = new wxStaticText(this, wxID_ANY, kCheckingText, wxDefaultPosition, wxSize(kVerdictWidth, -1));
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();
     auto* get = new wxButton(this, wxID_ANY, "&Get Latest");
@@ -62,8 +64,10 @@ void CUpdateDlg::show(const UpdateOutcome& outcome) {
     latest_->ChangeValue(wxString::FromUTF8(outcome.latest));
     std::string text = verdictText(outcome);
     verdict_->SetLabel(wxString::FromUTF8(text));
-    verdict_->Wrap(GetClientSize().GetWidth() - 24);
-    Layout();
+    verdict_->Wrap(kVerdictWidth);
+    verdict_->SetMinSize(wxSize(kVerdictWidth, -1));  // as high as the wrapped text
+    verdict_->InvalidateBestSize();
+    GetSizer()->Fit(this);
     if (onOutcome) onOutcome(outcome);
 }
 
@@ -75,9 +79,9 @@ std::optional<ZorvCredentials> CUpdateDlg::askCredentials(const std::string& rea
     CallAfter([this, answer, realm] {
         std::optional<ZorvCredentials> credentials;
         wxString prompt = wxString(kPasswordPrompt) + (realm.empty() ? "" : " (" + wxString::FromUTF8(realm) + ")");
-        wxTextEntryDialog user(this, prompt + ".\n\nUser name:", kCaption);
+        wxTextEntryDialog user(this, prompt + ".\n\nUser name:", kPasswordCaption);
         if (user.ShowModal() == wxID_OK) {
-            wxPasswordEntryDialog password(this, "Password:", kCaption);
+            wxPasswordEntryDialog password(this, "Password:", kPasswordCaption);
             if (password.ShowModal() == wxID_OK)
                 credentials = ZorvCredentials{std::string(user.GetValue().utf8_str()),
                                               std::string(password.GetValue().utf8_str())};
