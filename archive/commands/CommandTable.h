@@ -78,7 +78,7 @@ enum : int {
 // Commands with fixed numbers.
 constexpr int kAlwaysOnTop = 112;
 constexpr int kToggleViewKey = 118;  // Ctrl+Tab
-constexpr int kViewerFirst = 119, kOpenWith = 137, kViewerLast = 139;
+constexpr int kViewerFirst = 119, kOpenWith = 137, kOpenVerb = 138, kViewerLast = 139;
 constexpr int kFocusTree = 32870, kFocusList = 32871, kToggleViewButton = 32881;
 constexpr int kArrangeIcons = 59412;
 // The archives behind the dynamic commands (recent archives).

@@ -42,6 +42,7 @@
 #include "archive/ui/UiTrace.h"
 #include "archive/ui/UsefulSplitterWnd.h"
 #include "archive/ui/WxText.h"
+#include "platform/ui/HelpBook.h"
 #include "archive/ui/ZipArt.h"
 
 namespace fs = std::filesystem;
@@ -169,6 +170,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     Bind(wxEVT_MENU_OPEN, &CMainFrame::onMenuOpen, this);
     Bind(wxEVT_TIMER, &CMainFrame::onClipboardTimer, this);
     clipboardTimer_.Start(1500);
+    startEditWatch();
 
     SetTitle(text::kCaption);
     refreshTotals();
@@ -536,15 +538,10 @@ void CMainFrame::onQuarvaSoftware() { wxLaunchDefaultBrowser(kProductPage); }
 void CMainFrame::onWebSite() { wxLaunchDefaultBrowser(kWebSite); }
 
 void CMainFrame::onHelp() {
-    fs::path book = session_.app.installedPath / "veldsuite.htb";
-    std::error_code ec;
-    if (!fs::exists(book, ec)) {
+    if (!help_) help_ = platform::loadHelpBook(this, session_.app.installedPath / "veldsuite.htb", "Help: %s");
+    if (!help_) {
         notAvailable("&Help ");
         return;
-    }
-    if (!help_) {
-        help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
-        help_->AddBook(wxFileName(toWx(book.string())));
     }
     help_->DisplayContents();
 }
@@ -552,15 +549,6 @@ void CMainFrame::onHelp() {
 void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
-void CMainFrame::onView() {
-    // The selected files are extracted into the private temporary folder and opened
-    // with the desktop's application for their type.
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
-    for (const auto& path : paths) {
-        std::error_code ec;
-        if (fs::is_regular_file(path, ec) && !openWithDesktop(path)) launch({"xdg-open", path});
-    }
-}
 void CMainFrame::onInstall() { notAvailable("&Install"); }
 void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 

@@ -5,6 +5,7 @@
 // handler, asks the command table whether each is enabled, and is the main window
 // the archive logic talks to.
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "archive/commands/OperationState.h"
 #include "archive/commands/SelectionLists.h"
 #include "archive/core/Configuration.h"
+#include "archive/utilities/FileChangeEvent.h"
 #include "platform/Prompts.h"
 #include "platform/WindowMessages.h"
 
@@ -28,6 +30,7 @@ class wxDialog;
 class wxFileHistory;
 class wxToolBar;
 class wxHtmlHelpController;
+class wxThreadEvent;
 
 namespace quarva::archive {
 class CArchiveSession;
@@ -190,7 +193,6 @@ private:
     void onFilterPicked(wxCommandEvent& event);
     void onMenuOpen(wxMenuEvent& event);
     void onClipboardTimer(wxTimerEvent& event);
-    void onViewer(wxCommandEvent& event);
     void rebuildRecentTable();
     void notAvailable(const char* commandText);
     void checkClipboard();
@@ -199,6 +201,9 @@ private:
     // Extracts the selection into the private temporary folder under `kind`; the
     // host paths of what was extracted.
     std::vector<std::string> extractSelectionToTemp(OperationKind kind);
+    std::vector<std::string> extractToTemp(const SelectionLists& lists, OperationKind kind);
+    // Where an entry's copy lands in the private temporary folder.
+    std::string tempCopyOf(const std::string& entry) const;
     void writeSelectedCount();
     void openPath(const std::string& path);
     bool launch(const std::vector<std::string>& command);
@@ -225,6 +230,28 @@ private:
     void onTrayCommand(int windowId);
     void launchAnotherInstance();
     std::unique_ptr<CSysTray> tray_;  // made on the first "&Hide in Tray"
+
+    // --- editing entries in place (MainFrameEditing.cpp) ---
+    void startEditWatch();
+    // The viewer commands 119-139: 137 "Op&en With...", n the file type's program n - 120.
+    void onViewer(wxCommandEvent& event);
+    // Extracts the selected files for editing (their copies unwatched meanwhile).
+    std::vector<std::string> extractForEditing();
+    // Opens the selected files with the file type's program `verb`; with
+    // `association` the desktop's default for the type is tried first.
+    void openSelection(int verb, bool association);
+    void openWithChooser(const std::vector<std::string>& copies);
+    void watchCopy(const std::string& copy);
+    // The program did not start: the copy is no longer watched, and `failure` is shown.
+    void unwatchCopy(const std::string& copy, const char* failure);
+    void onFileChange(wxThreadEvent& event);
+    void promptForChanges();
+    void addChangedCopy(const std::string& path);
+    std::unique_ptr<CFileModified> watcher_;
+    std::map<std::string, std::string> viewedFrom_;  // copy -> the archive it was extracted from
+    std::deque<std::string> changes_;                // saved copies waiting for their prompt
+    bool promptingChanges_ = false;
+    std::unique_ptr<wxTimer> changeRetry_;
 };
 
 }  // namespace quarva::archive::ui

@@ -129,25 +129,30 @@ SelectionLists CMainFrame::selectionLists() const {
 }
 
 std::vector<std::string> CMainFrame::extractSelectionToTemp(OperationKind kind) {
-    SelectionLists lists = selectionLists();
+    return extractToTemp(selectionLists(), kind);
+}
+
+std::string CMainFrame::tempCopyOf(const std::string& entry) const {
+    std::string relative = entry;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    return (fs::path(session_.progress.state.tempFolder) / relative).string();
+}
+
+std::vector<std::string> CMainFrame::extractToTemp(const SelectionLists& lists, OperationKind kind) {
     auto& state = session_.progress.state;
     ExtractOptions options;
     options.destination = state.tempFolder;
-    options.overwrite = 1;
+    // A copy being viewed may have been made read-only by its program.
+    options.overwrite = kind == OperationKind::View ? 2 : 1;
     options.useStoredPaths = true;
     options.kind = kind;
     state.kind = kind;
     auto& wrapper = session_.doc.wrapper();
     std::vector<std::string> paths;
-    auto hostPath = [&](const std::string& entry) {
-        std::string relative = entry;
-        std::replace(relative.begin(), relative.end(), '\\', '/');
-        return (fs::path(state.tempFolder) / relative).string();
-    };
     if (!lists.files.empty() && wrapper.extractFiles(options, lists.files) == 0)
-        for (const auto& file : lists.files) paths.push_back(hostPath(file));
+        for (const auto& file : lists.files) paths.push_back(tempCopyOf(file));
     if (!lists.folders.empty() && wrapper.extractByWildcard(options, lists.folders, "*") == 0)
-        for (const auto& folder : lists.folders) paths.push_back(hostPath(folder));
+        for (const auto& folder : lists.folders) paths.push_back(tempCopyOf(folder));
     // Only what is really there is handed on.
     std::error_code ec;
     std::erase_if(paths, [&ec](const std::string& p) { return !fs::exists(p, ec); });
@@ -187,7 +192,7 @@ void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
                 menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + toWx(app.name));
                 menuApps_.push_back(app.id);
             }
-            if (menuApps_.empty()) menu.Append(cmd::kViewerFirst + 1, "&Open");
+            if (menuApps_.empty()) menu.Append(cmd::kOpenVerb, "&Open");
             if (wxGetKeyState(WXK_SHIFT)) menu.Append(cmd::kOpenWith, "Op&en With...");
             menu.AppendSeparator();
         }
@@ -200,25 +205,6 @@ void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
         for (int id : {cmd::Add, cmd::Extract, cmd::Paste, cmd::SelectAll, cmd::InvertSelection, cmd::Refresh}) add(id);
     }
     list_->PopupMenu(&menu, where);
-}
-
-void CMainFrame::onViewer(wxCommandEvent& event) {
-    int id = event.GetId();
-    std::vector<std::string> paths = extractSelectionToTemp(OperationKind::View);
-    if (paths.size() != 1) return;
-    const std::string& path = paths.front();
-    if (id == cmd::kOpenWith) {
-        std::vector<DesktopApp> apps = allApplications();
-        wxArrayString names;
-        for (const auto& app : apps) names.Add(toWx(app.name));
-        int chosen =
-            wxGetSingleChoiceIndex("Open " + toWx(fileNamePart(path)) + " with", text::kCaption, names, 0, this);
-        if (chosen >= 0) launchApplication(apps[static_cast<std::size_t>(chosen)].id, path);
-        return;
-    }
-    std::size_t index = static_cast<std::size_t>(id - cmd::kViewerFirst - 1);
-    if (index < menuApps_.size() && launchApplication(menuApps_[index], path)) return;
-    if (!openWithDesktop(path)) launch({"xdg-open", path});
 }
 
 void CMainFrame::dropFiles(const std::vector<std::string>& paths) {

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Edits files of an archive in place under a display. A test home's mimeapps.list
+# opens text/plain with a test program (a .desktop file whose Exec is a script that
+# appends a line to the file it is given). "&View" opens the entry's copy with it;
+# the re-add prompt comes up with its exact text, and after "Yes" the archive holds
+# the changed file. A "No" leaves the archive alone, and the next save asks again.
+# A name with blanks, quotes and a leading '-' goes the same way. The window is then
+# closed while the watcher waits, and the program must end cleanly.
+#
+#   gui_edit_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
+set -euo pipefail
+program=$(realpath "$1")
+reg=$(realpath "${2:?usage: gui_edit_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+library=$(realpath "${3:?usage: gui_edit_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
+
+. "$(dirname "$0")/gui_common.sh"
+gui_start 700 480 "$@" xdotool zip unzip
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
+mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+
+# The test program: one more line in the file, and a note of what it was given.
+cat > "$work/append.sh" <<SCRIPT
+#!/bin/sh
+echo "edited by the test program" >> "\$1"
+printf '%s\n' "\$1" >> "$work/opened.txt"
+SCRIPT
+chmod +x "$work/append.sh"
+cat > "$XDG_DATA_HOME/applications/quarva-test-editor.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=Quarva Test Editor
+Exec="$work/append.sh" %f
+MimeType=text/plain;
+DESKTOP
+cat > "$XDG_CONFIG_HOME/mimeapps.list" <<LIST
+[Default Applications]
+text/plain=quarva-test-editor.desktop
+LIST
+
+odd="-odd 'name' \"q\".txt"
+mkdir -p "$work/src"
+echo "first line" > "$work/src/notes.txt"
+echo "odd first line" > "$work/src/$odd"
+# Old times: the copies' times stand well before any save.
+touch -d '2020-01-02 03:04:06' "$work/src/notes.txt" "$work/src/$odd"
+(cd "$work/src" && zip -q "$work/test.zip" notes.txt "./$odd")
+copies=$XDG_RUNTIME_DIR/quarva
+
+"$program" "$work/test.zip" > "$work/out.txt" 2>&1 &
+pid=$!
+wait_for '^pane 0: Completed\.\.\.$'
+# The re-add prompt for a copy after trace line $2, with its exact text, caption,
+# buttons and icon; the box gets the focus.
+expect_prompt() {
+    expect_box "Quarva.Zip Suite | File $1 has been modified\\nDo you want to add the latest file to archive ? | Yes No | question" "$2"
+    window 'Quarva\.Zip Suite'
+    [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/reAdd_prompt.png"
+    return 0
+}
+select_row() {
+    local mark
+    mark=$(lines)
+    main
+    click_row "$1"
+    wait_for '^pane 2: Selected 1 Object\(s\)$' "$mark"
+}
+
+# notes.txt: View, the program appends, "Yes" adds it back.
+select_row 1
+mark=$(lines)
+xdotool key --clearmodifiers alt+w
+wait_for "^watching: $copies/notes\\.txt\$" "$mark"
+expect_prompt "$copies/notes.txt" "$mark"
+xdotool key Return
+wait_for '^re-added: 0$' "$mark"
+grep -qx "$copies/notes.txt" "$work/opened.txt" || fail "the test program was not given the copy"
+[[ $(unzip -p "$work/test.zip" notes.txt) == $'first line\nedited by the test program' ]] ||
+    fail "the archive does not hold the changed notes.txt: $(unzip -p "$work/test.zip" notes.txt)"
+unzip -tq "$work/test.zip" >/dev/null || fail "the archive does not test clean"
+
+# The odd name: "No" adds nothing; a later save asks again, and "Yes" adds it.
+select_row 0
+mark=$(lines)
+xdotool key --clearmodifiers alt+w
+expect_prompt "$copies/$odd" "$mark"
+xdotool key --clearmodifiers alt+n
+sleep 1
+tail -n +"$((mark + 1))" "$trace" | grep -q '^re-added' && fail "'No' added the file"
+[[ $(unzip -p "$work/test.zip" "$odd") == "odd first line" ]] || fail "'No' changed the archive"
+mark=$(lines)
+echo "saved again" >> "$copies/$odd"
+expect_prompt "$copies/$odd" "$mark"
+xdotool key Return
+wait_for '^re-added: 0$' "$mark"
+[[ $(unzip -p "$work/test.zip" "$odd") == $'odd first line\nedited by the test program\nsaved again' ]] ||
+    fail "the archive does not hold the changed '$odd'"
+
+# Closed while the watcher waits: the program ends cleanly (sanitizers included).
+main
+xdotool key --clearmodifiers alt+F4
+for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$pid" 2>/dev/null && fail "the window did not close"
+status=0; wait "$pid" || status=$?
+pid=""
+[[ $status == 0 ]] || fail "the program ended with $status"
+echo "edit in place: ok"
