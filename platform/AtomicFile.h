@@ -44,9 +44,11 @@ public:
 
     int fd() const { return fd_; }
     bool isOpen() const { return fd_ >= 0; }
+    // Something of the target's name was there when the file was opened.
+    bool replaces() const { return replaces_; }
     // Where the data goes now / where it will be on commit (the resolved target).
-    const std::filesystem::path& tempPath() const { return tempPath_; }
-    const std::filesystem::path& targetPath() const { return targetPath_; }
+    const std::filesystem::path& tempPath() const;
+    const std::filesystem::path& targetPath() const;
 
     // Writes all of `size` bytes at the current position; false with ec on failure
     // (ENOSPC becomes std::errc::no_space_on_device).
@@ -66,9 +68,11 @@ private:
     int dirFd_ = -1;
     std::string tempName_;
     std::string targetName_;
-    std::filesystem::path tempPath_;
-    std::filesystem::path targetPath_;
+    // Filled in when asked for (a file opened below a folder looks its folder up then).
+    mutable std::filesystem::path tempPath_;
+    mutable std::filesystem::path targetPath_;
     int slot_ = -1;  // on the interrupt list
+    bool replaces_ = false;
 
     bool start(int dirFd, std::string targetName, bool followLinks, bool removeStale, mode_t mode, std::error_code& ec);
     void reset();

@@ -70,6 +70,7 @@ private:
     mutable std::mutex folderLock_;  // the calls may come from several threads
     mutable int folderFd_ = -1;
     mutable std::vector<std::string> folderPath_;
+    mutable bool folderCleaned_ = false;  // the folder held open is in cleaned_
     std::filesystem::path root_;
     // Folders already cleared of dead writers' temporaries by this destination:
     // each folder is looked through once, not once per file written into it.

@@ -8,6 +8,7 @@
 #   icons.png     the explorer view with large icons
 #   busy.png      the busy dialog while a large add runs
 #   dialogs/*.png every dialog, opened from its command by the dialogs test
+#   find/*.png    Find Files in Zip with the matches of a search
 #   tray/*.png    the about box, the version dialog and the tray icon with its menu
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
@@ -123,3 +124,9 @@ mkdir -p "$out/tray"
 SHOTS="$out/tray" "$(dirname "$0")/../archive/tests/gui_tray_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
     "$dist/libqzip32.so" >/dev/null
 echo "$out/tray"
+
+# Find Files in Zip with its matches: the find test photographs it.
+mkdir -p "$out/find"
+SHOTS="$out/find" QZIPSHELL="$dist/qzipshell" "$(dirname "$0")/../archive/tests/gui_find_test.sh" "$dist/QuarvaZip" \
+    "$dist/quarva-reg" "$dist/libqzip32.so" >/dev/null
+echo "$out/find"

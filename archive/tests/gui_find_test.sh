@@ -71,7 +71,7 @@ search() {
         xdotool key --clearmodifiers alt+n
     fi
     sleep 0.2; xdotool key ctrl+a; type_text "$1"
-    xdotool key --clearmodifiers alt+l; sleep 0.2; xdotool key ctrl+a; type_text "$2"
+    if [[ -n $2 ]]; then xdotool key --clearmodifiers alt+l; sleep 0.2; xdotool key ctrl+a; type_text "$2"; fi
     mark=$(lines)
     xdotool key Return
     wait_for "^find started: " "$mark"
@@ -103,7 +103,12 @@ window '.*other\.zip - Quarva\.Zip Suite'
 # From the menu: Tools, Find Files in Zip (Ctrl+F).
 open_dialog ctrl+f 'Quarva.Zip Suite: Find Files in Zip '
 grep -q '^find status: ' "$trace" && fail "the dialog showed a status before any search"
-search 'needle.txt' "$tree"
+# "&Browse..." chooses the look-in folder.
+xdotool key --clearmodifiers alt+b
+window 'Select Folder'
+xdotool key ctrl+a; type_text "$tree"; xdotool key Return
+search 'needle.txt' ''
+wait_for "^find started: needle\\.txt in $tree with subfolders\$"
 wait_for '^find finished: 3$'
 expected="needle.txt | $tree/d0/a1003.zip | docs | 11
 needle.txt | $tree/d10/a1104.zip | docs | 11

@@ -16,7 +16,7 @@ reg=$(realpath "${2:?usage: gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRA
 library=$(realpath "${3:?usage: gui_window_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
 
 . "$(dirname "$0")/gui_common.sh"
-gui_start 1000 640 "$@" xdotool zip python3
+gui_start 1000 640 "$@" xdotool zip python3 import compare
 # Explorer view with every column, in a window wide enough to show them.
 "$reg" add 'HKCU\Software\Quarva Software\Quarva.Zip\Settings' 'Config View Settings' dword 511
 last() { grep -E -- "$1" "$work/trace.txt" | tail -1; }
@@ -203,6 +203,17 @@ for _ in $(seq 1 100); do
 done
 [[ -n $busy ]] || fail "the busy dialog did not appear"
 sleep 0.5
+# The window keeps painting while the add runs: the busy dialog's animation moves
+# (looked at a few times, a loaded machine may skip a frame).
+import -window "$busy" "$work/busy0.png"
+repainted=""
+for i in 1 2 3 4 5 6; do
+    sleep 0.5
+    import -window "$busy" "$work/busy$i.png" 2>/dev/null || break
+    changed=$(compare -metric AE "$work/busy0.png" "$work/busy$i.png" null: 2>&1 || true)
+    if [[ ${changed%% *} =~ ^[0-9]+$ && ${changed%% *} -gt 0 ]]; then repainted=$i; break; fi
+done
+[[ -n $repainted ]] || fail "the busy dialog did not repaint during the add"
 xdotool windowfocus --sync "$busy" 2>/dev/null || true
 # Escape is the dialog's "Cancel".
 xdotool key --clearmodifiers Escape
@@ -220,4 +231,13 @@ wait_for '^add finished'
 after=$(md5sum < "$work/test.zip")
 [[ $before == "$after" ]] || fail "the archive changed although the add was cancelled"
 if ls "$work/tmp" "$work" | grep -qi '\.tmp$'; then fail "a temporary file was left behind"; fi
+
+# F1 opens the help book of the installed folder.
+book=${QUARVA_BUILD_DIR:-}/desktop/help/veldsuite.htb
+if [[ -f $book ]]; then
+    ln -s "$book" "$work/installed/veldsuite.htb"
+    main
+    xdotool key --clearmodifiers F1
+    window 'Help: .*'
+fi
 echo ok

@@ -133,6 +133,7 @@ TEST_F(ZipFinderTest, FindsTheMatchesOfTheTreeInWalkOrderWhateverThePool) {
 TEST_F(ZipFinderTest, FilterAndExtensionRules) {
     EXPECT_EQ(findNameFilter("*.txt"), "*.txt\r\n*\\*.txt\r\n");
     EXPECT_EQ(findNameFilter(""), "");
+    EXPECT_EQ(findNameFilter("a\r\n*"), "a*\r\n*\\a*\r\n");
     EXPECT_TRUE(isZipName("a.zip"));
     EXPECT_TRUE(isZipName("A.ZiP"));
     EXPECT_TRUE(isZipName(".zip"));

@@ -42,6 +42,7 @@
 #include "archive/ui/UiTrace.h"
 #include "archive/ui/UsefulSplitterWnd.h"
 #include "archive/ui/WxText.h"
+#include "platform/ui/HelpBook.h"
 #include "archive/ui/ZipArt.h"
 
 namespace fs = std::filesystem;
@@ -537,15 +538,10 @@ void CMainFrame::onQuarvaSoftware() { wxLaunchDefaultBrowser(kProductPage); }
 void CMainFrame::onWebSite() { wxLaunchDefaultBrowser(kWebSite); }
 
 void CMainFrame::onHelp() {
-    fs::path book = session_.app.installedPath / "veldsuite.htb";
-    std::error_code ec;
-    if (!fs::exists(book, ec)) {
+    if (!help_) help_ = platform::loadHelpBook(this, session_.app.installedPath / "veldsuite.htb", "Help: %s");
+    if (!help_) {
         notAvailable("&Help ");
         return;
-    }
-    if (!help_) {
-        help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
-        help_->AddBook(wxFileName(toWx(book.string())));
     }
     help_->DisplayContents();
 }

@@ -76,8 +76,11 @@ public:
 }  // namespace
 
 std::string findNameFilter(const std::string& pattern) {
-    if (pattern.empty()) return {};
-    return pattern + "\r\n*\\" + pattern + "\r\n";
+    // The pattern is one line: a pasted line break must not add lines of its own.
+    std::string line = pattern;
+    std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
+    if (line.empty()) return {};
+    return line + "\r\n*\\" + line + "\r\n";
 }
 
 bool isZipName(const std::string& fileName) { return extensionOf(fileName) == "zip"; }

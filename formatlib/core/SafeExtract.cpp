@@ -64,6 +64,9 @@ SafeExtractor::Result SafeExtractor::extract(const EntryInfo& entry, const std::
         }
         return Result::Written;
     }
+    const bool linkOrSpecial = entry.isSymlink() || entry.isHardlink() || entry.isSpecial();
+    // A file finds out about what stands in its place as it starts (one look, not three).
+    if (!linkOrSpecial) return writeFile(entry, relative, parts, data);
     if (dest_.exists(parts)) {
         const int fd = dest_.openFolder(parts, false, ec);
         if (fd >= 0) {
@@ -107,9 +110,11 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
     bool replacing = false;
     if (!dest_.createFile(parts, file, ec, mode, &replacing))
         return fail(explain(ec, relative, "cannot create the file"));
+    if (replacing && !overwrite_) return Result::Skipped;  // `file` removes its temporary
     const std::uint64_t limit = entry.sizeKnown ? entry.size : cap_;
     std::uint64_t written = 0;
-    std::vector<char> buf(64 * 1024);
+    std::vector<char>& buf = buffer_;
+    buf.resize(64 * 1024);
     while (data) {
         if (abortRequested()) return aborted("Operation aborted");
         const long n = data->read(buf.data(), buf.size());

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "formatlib/formats/Format.h"
 #include "platform/SafeDestination.h"
@@ -41,6 +42,7 @@ private:
     std::uint64_t cap_;
     std::string cause_;
     std::set<std::string> written_;  // regular files this extraction wrote
+    std::vector<char> buffer_;
 };
 
 }  // namespace quarva::formatlib

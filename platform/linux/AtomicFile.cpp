@@ -130,6 +130,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         fd_ = other.fd_;
         dirFd_ = other.dirFd_;
         slot_ = other.slot_;
+        replaces_ = other.replaces_;
         tempName_ = std::move(other.tempName_);
         targetName_ = std::move(other.targetName_);
         tempPath_ = std::move(other.tempPath_);
@@ -173,11 +174,17 @@ bool AtomicFile::openAt(int dirFd, const std::string& name, std::error_code& ec,
         ec = lastError();
         return false;
     }
-    if (!start(own, name, false, removeStale, mode, ec)) return false;
-    fs::path folder = folderPathOf(dirFd_);
-    targetPath_ = folder / targetName_;
-    tempPath_ = folder / tempName_;
-    return true;
+    return start(own, name, false, removeStale, mode, ec);
+}
+
+const fs::path& AtomicFile::tempPath() const {
+    if (tempPath_.empty() && dirFd_ >= 0) tempPath_ = folderPathOf(dirFd_) / tempName_;
+    return tempPath_;
+}
+
+const fs::path& AtomicFile::targetPath() const {
+    if (targetPath_.empty() && dirFd_ >= 0) targetPath_ = folderPathOf(dirFd_) / targetName_;
+    return targetPath_;
 }
 
 // Takes ownership of `dirFd`; on failure closes it.
@@ -190,6 +197,7 @@ bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, bool
     // The new file gets the old one's permissions (and owner, where we may set it).
     struct stat old {};
     bool haveOld = fstatat(dirFd_, targetName_.c_str(), &old, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+    replaces_ = haveOld;
     if (haveOld && S_ISDIR(old.st_mode)) {
         ec = std::make_error_code(std::errc::is_a_directory);
         reset();
@@ -217,7 +225,8 @@ bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, bool
         fd_ = fd;
         tempName_ = name;
         slot_ = registerTemporaryAt(dirFd_, tempName_);
-        if (keepOld && geteuid() == 0 && (old.st_uid != st.st_uid || old.st_gid != st.st_gid))
+        static const bool root = geteuid() == 0;
+        if (keepOld && root && (old.st_uid != st.st_uid || old.st_gid != st.st_gid))
             (void)!fchown(fd_, old.st_uid, old.st_gid);
         if (fchmod(fd_, finalMode) != 0) {
             ec = lastError();
@@ -297,6 +306,7 @@ void AtomicFile::reset() {
     targetName_.clear();
     tempPath_.clear();
     targetPath_.clear();
+    replaces_ = false;
 }
 
 }  // namespace quarva::platform

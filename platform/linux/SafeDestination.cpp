@@ -111,6 +111,7 @@ void SafeDestination::forgetFolder() const {
     if (folderFd_ >= 0) close(folderFd_);
     folderFd_ = -1;
     folderPath_.clear();
+    folderCleaned_ = false;
 }
 
 int SafeDestination::folder(const std::vector<std::string>& components, std::size_t count, bool create,
@@ -169,10 +170,16 @@ bool SafeDestination::createFile(const std::vector<std::string>& components, Ato
     std::lock_guard<std::mutex> hold(folderLock_);
     const int dirFd = folder(components, components.size() - 1, true, ec);
     if (dirFd < 0) return false;
-    struct stat st {};
-    bool first = fstat(dirFd, &st) != 0 || cleaned_.insert({st.st_dev, st.st_ino}).second;
-    if (existed) *existed = fstatat(dirFd, components.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    return file.openAt(dirFd, components.back(), ec, mode, first);
+    // The folder held open was looked through already when it was last written into.
+    bool first = false;
+    if (!folderCleaned_) {
+        struct stat st {};
+        first = fstat(dirFd, &st) != 0 || cleaned_.insert({st.st_dev, st.st_ino}).second;
+        folderCleaned_ = true;
+    }
+    const bool ok = file.openAt(dirFd, components.back(), ec, mode, first);
+    if (existed) *existed = ok && file.replaces();
+    return ok;
 }
 
 bool SafeDestination::createFolder(const std::vector<std::string>& components, std::error_code& ec) {

@@ -11,7 +11,6 @@
 #include <wx/dnd.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
-#include <wx/fs_zip.h>
 #include <wx/gauge.h>
 #include <wx/html/helpctrl.h>
 #include <wx/log.h>
@@ -22,12 +21,12 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
-#include <wx/sysopt.h>
 #include <wx/textctrl.h>
 #include <wx/thread.h>
 #include <wx/tooltip.h>
 #include <wx/utils.h>
 
+#include "platform/ui/HelpBook.h"
 #include "platform/ui/TrayIcon.h"
 #include "splitter/SplitTexts.h"
 #include "splitter/ui/AboutDlg.h"
@@ -444,33 +443,15 @@ void CVantorSplitDlg::OnCharHook(wxKeyEvent& event) {
 void CVantorSplitDlg::ShowHelp(HelpTarget target) {
     const HelpTopic topic = model_->HelpTopicFor(target);
     if (!help_ || helpBook_ != topic.book) {
-        static const bool fileSystemReady = [] {
-            wxFileSystem::AddHandler(new wxZipFSHandler);
-            // The desktop's type database may call ".htm" XHTML, which the help window
-            // would show as text: the pages are HTML by their extension.
-            wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
-            return true;
-        }();
-        (void)fileSystemReady;
         delete help_;
         help_ = nullptr;
         helpBook_.clear();
-        std::error_code ec;
-        auto* help = new wxHtmlHelpController(wxHF_DEFAULT_STYLE, this);
-        help->SetTitleFormat(texts::kHelpWindowTitle);
-        // wx complains about a book it cannot read with its own log box: the message
-        // below says it once, in the window's words.
-        bool loaded = false;
-        if (std::filesystem::is_regular_file(topic.book, ec)) {
-            wxLogNull quiet;
-            loaded = help->AddBook(wxFileName(text(topic.book)), false);
-        }
-        if (!loaded) {
-            delete help;
+        auto help = platform::loadHelpBook(this, topic.book, texts::kHelpWindowTitle);
+        if (!help) {
             prompts_.message(texts::kNoHelpBookPrefix + topic.book + texts::kNoHelpBookSuffix, texts::kAppCaption);
             return;
         }
-        help_ = help;
+        help_ = help.release();
         helpBook_ = topic.book;
     }
     if (topic.page.empty()) help_->DisplayContents();
