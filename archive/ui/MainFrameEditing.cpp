@@ -183,10 +183,7 @@ void CMainFrame::addChangedCopy(const std::string& path) {
     auto& state = session_.progress.state;
     state.touchedNames.clear();
     state.kind = OperationKind::Add;
-    AddOptions options;
-    options.action = 0;
-    options.level = 5;
-    options.includeHidden = false;
+    AddOptions options;  // add and replace, level 5, no hidden files
     options.includeSubfolders = false;
     options.savePathInfo = false;
     std::uint16_t status = 0;
