@@ -84,6 +84,24 @@ help_item() {
     done
     fail "the window never showed /$pattern/"
 }
+# Answers the message box over the main window (same title) with Return.
+answer_box() {
+    local box=""
+    for _ in $(seq 1 50); do
+        box=$(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | grep -vx "$main" | head -1 || true)
+        [[ -n $box ]] && break
+        sleep 0.2
+    done
+    [[ -n $box ]] || fail "no message box"
+    xdotool windowfocus --sync "$box" 2>/dev/null || true
+    sleep 0.3
+    xdotool key --clearmodifiers Return
+    for _ in $(seq 1 25); do
+        xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' 2>/dev/null | grep -qx "$box" || return 0
+        sleep 0.2
+    done
+    fail "the message box did not close"
+}
 f4() {
     xdotool windowfocus --sync "$(wait_window '^Quarva\.Zip Suite$')" 2>/dev/null || true
     xdotool key --clearmodifiers F4
@@ -164,7 +182,7 @@ help_item u '^dialog: Check for Updates$'
 for answer in user secret; do
     login=$(wait_window '^Log On to the Update Server$')
     xdotool windowfocus --sync "$login" 2>/dev/null || true
-    sleep 0.3
+    sleep 0.6
     xdotool type --delay 20 "$answer"
     xdotool key --clearmodifiers Return
     for _ in $(seq 1 25); do [[ $(visible '^Log On to the Update Server$') != "$login" ]] && break; sleep 0.2; done
@@ -210,13 +228,7 @@ echo "update check without a server: ok"
 mark=$(lines)
 f4
 wait_for '^message: There is no system tray on this desktop to hide the window in\.$' "$mark"
-for _ in $(seq 1 50); do
-    [[ $(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | wc -l) -ge 2 ]] && break
-    sleep 0.2
-done
-[[ $(xdotool search --onlyvisible --name '^Quarva\.Zip Suite$' | wc -l) -ge 2 ]] || fail "no message box"
-xdotool key --clearmodifiers Return
-sleep 0.5
+answer_box
 [[ -n $(visible '^Quarva\.Zip Suite$') ]] || fail "the window went away without a tray"
 
 # 5. With a tray host: F4 hides the window behind the icon; a double click brings it
@@ -234,8 +246,7 @@ hide() {
             sleep 0.2
         done
         tail -n +"$((mark + 1))" "$trace" | grep -q '^tray: hidden$' && return 0
-        sleep 0.5
-        xdotool key --clearmodifiers Return
+        answer_box
         sleep 1
     done
     fail "the window was not hidden in the tray"

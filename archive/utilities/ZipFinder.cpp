@@ -133,7 +133,8 @@ struct CZipFinder::Worker {
 
 CZipFinder::CZipFinder(EngineFactory makeEngine, unsigned workers)
     : makeEngine_(std::move(makeEngine)),
-      workerCount_(workers ? workers : std::max(2u, std::thread::hardware_concurrency())) {}
+      // More listings at once than this only make the disk seek.
+      workerCount_(workers ? workers : std::clamp(std::thread::hardware_concurrency(), 2u, 8u)) {}
 
 CZipFinder::~CZipFinder() {
     stop();
@@ -206,6 +207,7 @@ void CZipFinder::walk(FindRequest request) {
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<Level> levels;
     auto enter = [&](const std::string& path) {
+        if (path.empty()) return;  // no look-in folder: nothing to search
         dev_t dev = 0;
         ino_t ino = 0;
         std::vector<DirEntry> entries = readFolder(path, request.includeSubfolders, &dev, &ino);

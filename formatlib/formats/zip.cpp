@@ -10,6 +10,7 @@
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/LibarchiveReader.h"
 #include "formatlib/formats/LibarchiveWriter.h"
+#include "formatlib/formats/ZipData.h"
 
 namespace quarva::formatlib {
 namespace {
@@ -28,52 +29,11 @@ bool hasZipTrailer(const std::filesystem::path& path) {
     return false;
 }
 
-// Packed size, CRC and method of every zip entry, from the central directory
-// (found from its end, so a stub in front does not matter).
-std::map<std::string, StoredInfo> readCentralDirectory(const std::filesystem::path& path) {
-    std::map<std::string, StoredInfo> out;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return out;
-    const auto size = static_cast<std::uint64_t>(in.tellg());
-    const std::uint64_t span = std::min<std::uint64_t>(size, 66 * 1024);
-    std::vector<unsigned char> tail(span);
-    in.seekg(static_cast<std::streamoff>(size - span));
-    if (!in.read(reinterpret_cast<char*>(tail.data()), static_cast<std::streamsize>(span))) return out;
-    auto le16 = [](const unsigned char* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); };
-    auto le32 = [](const unsigned char* p) {
-        return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
-    };
-    for (std::size_t i = span >= 22 ? span - 22 + 1 : 0; i-- > 0;) {
-        if (std::memcmp(&tail[i], "PK\x05\x06", 4) != 0) continue;
-        const std::uint32_t cdSize = le32(&tail[i + 12]);
-        const std::uint64_t eocdAt = size - span + i;
-        if (cdSize == 0xFFFFFFFFu || cdSize > eocdAt || cdSize > (64u << 20)) return out;
-        std::vector<unsigned char> cd(cdSize);
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(eocdAt - cdSize));
-        if (!in.read(reinterpret_cast<char*>(cd.data()), static_cast<std::streamsize>(cdSize))) return out;
-        for (std::size_t p = 0; p + 46 <= cd.size();) {
-            if (std::memcmp(&cd[p], "PK\x01\x02", 4) != 0) break;
-            const unsigned n = le16(&cd[p + 28]), x = le16(&cd[p + 30]), c = le16(&cd[p + 32]);
-            if (p + 46 + n > cd.size()) break;
-            std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
-            const unsigned method = le16(&cd[p + 10]);
-            out[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]),
-                         method == 0   ? "stored"
-                         : method == 8 ? "deflate"
-                                       : "zip"};
-            p += 46 + n + x + c;
-        }
-        return out;
-    }
-    return out;
-}
-
 std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const std::string& password, const char* name,
                                        std::string* error) {
-    auto r = std::make_unique<AnnotatedReader>(
-        path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, kKindZip, name,
-        readCentralDirectory(path));
+    auto r = std::make_unique<ZipReader>(
+        path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, name,
+        readZipCentralDirectory(path));
     if (!r->opened()) {
         *error = r->error();
         return nullptr;

@@ -112,6 +112,40 @@ TEST_F(ReadingTest, AnEntryThatFailsDoesNotEndTheArchive) {
               (std::vector<std::pair<std::string, std::string>>{{"a.txt", "first"}, {"c.txt", "last"}}));
 }
 
+// Zip data read straight from the file (not through libarchive) comes from the
+// right place: behind a program in front of the zip, and never for a name that two
+// entries share (here with data of the same length).
+TEST_F(ReadingTest, ZipDataIsReadFromWhereItsEntryLies) {
+    struct archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    const fs::path zip = dir() / "z.zip";
+    ASSERT_EQ(archive_write_open_filename(a, zip.c_str()), ARCHIVE_OK);
+    const std::vector<std::pair<std::string, std::string>> items = {
+        {"same.txt", "the first one"}, {"same.txt", "the other one"}, {"other.txt", std::string(600, 'o')}};
+    for (const auto& [name, content] : items) {
+        struct archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, name.c_str());
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_size(e, static_cast<la_int64_t>(content.size()));
+        ASSERT_EQ(archive_write_header(a, e), ARCHIVE_OK);
+        archive_write_data(a, content.data(), content.size());
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    extract(zip, dir() / "all");  // the later same.txt replaces the earlier one
+    EXPECT_EQ(tree(dir() / "all"), (std::vector<std::pair<std::string, std::string>>{{"other.txt", items[2].second},
+                                                                                     {"same.txt", "the other one"}}))
+        << host_.errorText();
+    // The same behind a program: every offset moves by the program's length.
+    writeFile(dir() / "z.exe", "MZ" + std::string(3000, '\x90') + readFile(zip));
+    host_.clear();
+    extract(dir() / "z.exe", dir() / "out", "other.txt");
+    EXPECT_EQ(tree(dir() / "out"), (std::vector<std::pair<std::string, std::string>>{{"other.txt", items[2].second}}))
+        << host_.errorText();
+}
+
 TEST_F(ReadingTest, GzipTrailersAreCheckedForEveryMember) {
     writeFile(dir() / "a.txt", std::string(100000, 'x') + "end");
     compress(dir() / "a.txt.gz", {(dir() / "a.txt").string()});

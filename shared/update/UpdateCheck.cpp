@@ -1,5 +1,6 @@
 #include "shared/update/UpdateCheck.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -27,7 +28,10 @@ bool parseVersion(const std::string& text, std::array<unsigned long, 4>& parts) 
 }  // namespace
 
 std::string latestFromFirstLine(const std::string& line) {
-    return line.size() > kMaxVersionLength ? std::string(kDataUnavailable) : line;
+    // Control characters or bytes beyond ASCII are no version either, and are not
+    // to reach the dialog as they came.
+    bool printable = std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    return line.size() > kMaxVersionLength || !printable ? std::string(kDataUnavailable) : line;
 }
 
 Verdict compareVersions(const std::string& latest, const std::string& current) {

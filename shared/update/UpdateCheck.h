@@ -43,7 +43,8 @@ struct UpdateRequest {
     std::function<std::optional<ZorvCredentials>(const std::string& realm)> askCredentials;
 };
 
-// The "Latest:" text of a version file's first line.
+// The "Latest:" text of a version file's first line: the line itself, or "Data
+// unavailable from server" when it is too long or holds what no version holds.
 std::string latestFromFirstLine(const std::string& line);
 // Dotted numbers, compared part by part ("2.1" is "2.1.0.0"); Unknown when either is
 // not such a version.

@@ -116,6 +116,8 @@ TEST_F(UpdateCheckTest, NewerAndSameVersionAndTheFirstLineRules) {
         if (file == "/newer") return reply("200 OK", "2.1.0.5\r\nsecond line\r\n");
         if (file == "/same") return reply("200 OK", "1.0.0.0");
         if (file == "/long") return reply("200 OK", "1.0.0.0 beta\n");
+        if (file == "/escape") return reply("200 OK", "\x1b]2;x\a\n");
+        if (file == "/binary") return reply("200 OK", std::string("1.0\0\xff", 5));
         return reply("200 OK", "2.0\n" + std::string(200000, 'x'));
     });
     UpdateOutcome newer = check(server.url("/newer"));
@@ -129,8 +131,11 @@ TEST_F(UpdateCheckTest, NewerAndSameVersionAndTheFirstLineRules) {
     UpdateOutcome same = check(server.url("/same"));
     EXPECT_EQ(same.latest, "1.0.0.0");
     EXPECT_EQ(verdictText(same), kUpToDate);
-    // Eleven characters or more are not a version.
+    // Eleven characters or more are not a version, nor are control characters or
+    // bytes beyond ASCII.
     EXPECT_EQ(check(server.url("/long")).latest, kDataUnavailable);
+    EXPECT_EQ(check(server.url("/escape")).latest, kDataUnavailable);
+    EXPECT_EQ(check(server.url("/binary")).latest, kDataUnavailable);
     // A reply beyond the size limit is cut, and its first line still counts.
     EXPECT_EQ(check(server.url("/huge")).latest, "2.0");
 }

@@ -1,0 +1,163 @@
+#include "formatlib/formats/ZipData.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "formatlib/FormatLibrary.h"
+
+namespace quarva::formatlib {
+
+namespace {
+
+// Entries up to this size (packed and plain) take the direct path.
+constexpr std::uint64_t kDirectLimit = 8ull << 20;
+constexpr unsigned kMethodStored = 0, kMethodDeflate = 8;
+constexpr unsigned kFlagEncrypted = 1;
+
+unsigned le16(const unsigned char* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); }
+std::uint32_t le32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t n) {
+    auto* p = static_cast<unsigned char*>(buffer);
+    while (n > 0) {
+        const ssize_t r = pread(fd, p, n, static_cast<off_t>(offset));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<std::size_t>(r);
+        offset += static_cast<std::uint64_t>(r);
+    }
+    return true;
+}
+
+}  // namespace
+
+ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
+    ZipCentralDirectory out;
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return out;
+    const auto size = static_cast<std::uint64_t>(in.tellg());
+    const std::uint64_t span = std::min<std::uint64_t>(size, 66 * 1024);
+    std::vector<unsigned char> tail(span);
+    in.seekg(static_cast<std::streamoff>(size - span));
+    if (!in.read(reinterpret_cast<char*>(tail.data()), static_cast<std::streamsize>(span))) return out;
+    for (std::size_t i = span >= 22 ? span - 22 + 1 : 0; i-- > 0;) {
+        if (std::memcmp(&tail[i], "PK\x05\x06", 4) != 0) continue;
+        const std::uint32_t cdSize = le32(&tail[i + 12]), cdOffset = le32(&tail[i + 16]);
+        const std::uint64_t eocdAt = size - span + i;
+        if (cdSize == 0xFFFFFFFFu || cdSize > eocdAt || cdSize > (64u << 20)) return out;
+        // Offsets count from the start of the zip, which a program in front moves.
+        const std::uint64_t cdAt = eocdAt - cdSize;
+        const bool biased = cdOffset <= cdAt;
+        const std::uint64_t bias = biased ? cdAt - cdOffset : 0;
+        std::vector<unsigned char> cd(cdSize);
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(cdAt));
+        if (!in.read(reinterpret_cast<char*>(cd.data()), static_cast<std::streamsize>(cdSize))) return out;
+        for (std::size_t p = 0; p + 46 <= cd.size();) {
+            if (std::memcmp(&cd[p], "PK\x01\x02", 4) != 0) break;
+            const unsigned n = le16(&cd[p + 28]), x = le16(&cd[p + 30]), c = le16(&cd[p + 32]);
+            if (p + 46 + n > cd.size()) break;
+            std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
+            const unsigned method = le16(&cd[p + 10]);
+            out.stored[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]),
+                                method == 0   ? "stored"
+                                : method == 8 ? "deflate"
+                                              : "zip"};
+            ZipDataPlace place;
+            place.flags = le16(&cd[p + 8]);
+            place.method = method;
+            place.crc = le32(&cd[p + 16]);
+            place.packed = le32(&cd[p + 20]);
+            place.size = le32(&cd[p + 24]);
+            place.localHeader = le32(&cd[p + 42]) + bias;
+            // Sizes and offsets kept in a zip64 field, or another disk, stay with libarchive.
+            const bool plain = biased && le16(&cd[p + 34]) == 0 && place.packed != 0xFFFFFFFFu &&
+                               place.size != 0xFFFFFFFFu && le32(&cd[p + 42]) != 0xFFFFFFFFu;
+            auto [it, fresh] = out.places.emplace(std::move(name), place);
+            if (!fresh) it->second.unique = false;
+            else if (!plain) it->second.unique = false;
+            p += 46 + n + x + c;
+        }
+        return out;
+    }
+    return out;
+}
+
+ZipReader::ZipReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
+                     const char* name, ZipCentralDirectory directory)
+    : AnnotatedReader(path, setup, password, kKindZip, name, std::move(directory.stored)),
+      places_(std::move(directory.places)) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+ZipReader::~ZipReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int ZipReader::next(EntryInfo& entry) {
+    direct_ = false;
+    directError_.clear();
+    const int r = AnnotatedReader::next(entry);
+    if (r != 1 || !entry.isFile() || entry.encrypted || !entry.sizeKnown) return r;
+    const auto it = places_.find(entry.name);
+    if (it != places_.end() && it->second.size == entry.size) direct_ = startDirect(it->second);
+    return r;
+}
+
+bool ZipReader::startDirect(const ZipDataPlace& place) {
+    if (fd_ < 0 || !place.unique || (place.flags & kFlagEncrypted) || place.packed > kDirectLimit ||
+        place.size > kDirectLimit || (place.method != kMethodStored && place.method != kMethodDeflate) ||
+        (place.method == kMethodStored && place.packed != place.size))
+        return false;
+    unsigned char h[30];
+    if (!readAt(fd_, place.localHeader, h, sizeof h) || std::memcmp(h, "PK\x03\x04", 4) != 0) return false;
+    const std::uint64_t dataAt = place.localHeader + 30 + le16(h + 26) + le16(h + 28);
+    unsigned char* plain = plain_.ensure(place.size);
+    plainSize_ = place.size;
+    if (place.method == kMethodStored) {
+        if (place.size && !readAt(fd_, dataAt, plain, plainSize_)) return false;
+    } else {
+        unsigned char* packed = packed_.ensure(place.packed);
+        if (place.packed && !readAt(fd_, dataAt, packed, place.packed)) return false;
+        thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
+            libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+        std::size_t got = 0;
+        if (!d ||
+            libdeflate_deflate_decompress(d.get(), packed, place.packed, plain, plainSize_, &got) !=
+                LIBDEFLATE_SUCCESS ||
+            got != place.size)
+            return false;  // libarchive reads it and says what is wrong
+    }
+    if (libdeflate_crc32(0, plain, plainSize_) != place.crc) directError_ = "the CRC-32 does not match the data";
+    served_ = 0;
+    return true;
+}
+
+unsigned char* ZipReader::Buffer::ensure(std::size_t n) {
+    if (n > capacity || !bytes) {
+        capacity = std::max<std::size_t>(n, 64 * 1024);
+        bytes.reset(new unsigned char[capacity]);
+    }
+    return bytes.get();
+}
+
+long ZipReader::read(void* buffer, std::size_t size) {
+    if (!direct_) return AnnotatedReader::read(buffer, size);
+    if (!directError_.empty()) return -1;
+    const std::size_t n = std::min(size, plainSize_ - served_);
+    if (n) std::memcpy(buffer, plain_.bytes.get() + served_, n);
+    served_ += n;
+    return static_cast<long>(n);
+}
+
+}  // namespace quarva::formatlib
