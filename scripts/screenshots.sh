@@ -10,6 +10,7 @@
 #   dialogs/*.png every dialog, opened from its command by the dialogs test
 #   find/*.png    Find Files in Zip with the matches of a search
 #   tray/*.png    the about box, the version dialog and the tray icon with its menu
+#   settings/*.png the pages of "Configuration" and the favourites' question
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
 set -euo pipefail
@@ -113,20 +114,17 @@ xdotool windowfocus --sync "$busy" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 stop
 
+# gui_NAME_test.sh photographs its windows into OUTDIR/NAME: shots_of NAME.
+shots_of() {
+    mkdir -p "$out/$1"
+    SHOTS="$out/$1" "$(dirname "$0")/../archive/tests/gui_$1_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
+        "$dist/libqzip32.so" >/dev/null
+    echo "$out/$1"
+}
 # Every dialog, opened from its command: the dialogs test photographs each one.
-mkdir -p "$out/dialogs"
-SHOTS="$out/dialogs" "$(dirname "$0")/../archive/tests/gui_dialogs_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
-    "$dist/libqzip32.so" >/dev/null
-echo "$out/dialogs"
-
+shots_of dialogs
 # The about box, the version dialog (against a local server) and the tray icon.
-mkdir -p "$out/tray"
-SHOTS="$out/tray" "$(dirname "$0")/../archive/tests/gui_tray_test.sh" "$dist/QuarvaZip" "$dist/quarva-reg" \
-    "$dist/libqzip32.so" >/dev/null
-echo "$out/tray"
-
+shots_of tray
 # Find Files in Zip with its matches: the find test photographs it.
-mkdir -p "$out/find"
-SHOTS="$out/find" QZIPSHELL="$dist/qzipshell" "$(dirname "$0")/../archive/tests/gui_find_test.sh" "$dist/QuarvaZip" \
-    "$dist/quarva-reg" "$dist/libqzip32.so" >/dev/null
-echo "$out/find"
+QZIPSHELL="$dist/qzipshell" shots_of find
+shots_of settings

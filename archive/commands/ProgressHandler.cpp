@@ -6,6 +6,7 @@
 #include "archive/commands/FilterPatterns.h"
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
+#include "archive/core/EngineControl.h"
 #include "archive/core/PathText.h"
 
 namespace fs = std::filesystem;
@@ -168,7 +169,7 @@ void CProgressHandler::fileProcessed(const EntryValues& values) {
     }
 }
 
-void CProgressHandler::fileSkipped(const std::string& name, std::int16_t) {
+void CProgressHandler::fileSkipped(const std::string& name, std::int16_t reason) {
     switch (state.kind) {
     case OperationKind::Test:
         appendLog(text::kLogTestingFailed + name + text::kLogError);
@@ -181,6 +182,9 @@ void CProgressHandler::fileSkipped(const std::string& name, std::int16_t) {
     case OperationKind::Extract:
         appendLog(text::kLogFile + name + text::kLogSkipped);
         setBusyText(text::kExtractingFile + name);
+        // A file that could not be written (an unsafe name, a damaged record...) must
+        // not end as a plain success: the log is offered at the end.
+        if (reason != dispid::kSkippedExisting) state.errorSeen = true;
         break;
     default: break;
     }

@@ -3,8 +3,10 @@
 // types with the archive manager, and the manager adds the info-tip handler of its
 // shell extension for archives and for programs.
 
+#include <cstdint>
 #include <filesystem>
 
+#include "platform/Launcher.h"
 #include "platform/Prompts.h"
 #include "platform/Registry.h"
 #include "platform/WindowMessages.h"
@@ -23,5 +25,12 @@ inline constexpr char kArchiveTypeName[] = "Quarva.Zip Suite File";
 // Returns true when the association ran.
 bool registerAssociations(const std::filesystem::path& libraryPath, platform::WindowHandle window,
                           platform::Prompts& prompts, platform::Registry& registry);
+
+// The desktop's own association, after the registry's: when the system settings
+// ask for it (systembits::kDesktopDefault), starts
+// `xdg-mime default com.quarva.QuarvaZip.desktop TYPE...` for the archive types,
+// in the user's own environment. Returns true when it was started.
+inline constexpr char kDesktopFileName[] = "com.quarva.QuarvaZip.desktop";
+bool associateWithDesktop(std::uint32_t systemBits, platform::Launcher& launcher);
 
 }  // namespace quarva::archive

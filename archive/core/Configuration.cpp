@@ -62,19 +62,34 @@ std::string userDirValue(const std::string& line, const std::string& name, const
 }
 }  // namespace
 
-fs::path documentsFolder() {
-    const fs::path home = homeFolder();
-    fs::path config = home / ".config";
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') config = x;
-    std::ifstream in(config / "user-dirs.dirs");
+fs::path userConfigFolder() {
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') return x;
+    return homeFolder() / ".config";
+}
+
+namespace {
+// The folder `name` (XDG_..._DIR) of user-dirs.dirs; "" when it is not set there.
+fs::path userDirectory(const std::string& name, const fs::path& home) {
+    std::ifstream in(userConfigFolder() / "user-dirs.dirs");
     std::string line, found;
     while (std::getline(in, line))
-        if (std::string v = userDirValue(line, "XDG_DOCUMENTS_DIR", home); !v.empty()) found = v;
+        if (std::string v = userDirValue(line, name, home); !v.empty()) found = v;
+    return found.empty() ? fs::path() : fs::path(found).lexically_normal();
+}
+}  // namespace
+
+fs::path documentsFolder() {
+    const fs::path home = homeFolder();
+    const fs::path found = userDirectory("XDG_DOCUMENTS_DIR", home);
     // The home folder itself means the documents folder is switched off.
-    if (!found.empty() && fs::path(found).lexically_normal() != home.lexically_normal() &&
-        fs::path(found).lexically_normal() != (home / "").lexically_normal())
-        return fs::path(found).lexically_normal();
+    if (!found.empty() && found != home.lexically_normal() && found != (home / "").lexically_normal()) return found;
     return home / "Documents";
+}
+
+fs::path desktopFolder() {
+    const fs::path home = homeFolder();
+    const fs::path found = userDirectory("XDG_DESKTOP_DIR", home);
+    return found.empty() ? home / "Desktop" : found;
 }
 
 fs::path defaultFoldersRoot(const fs::path& installedPath) {

@@ -27,7 +27,10 @@ constexpr std::uint32_t kStartInCurrentDirectory = 0x01, kRememberStartupFolder 
 // System bits ("Config System Settings").
 namespace systembits {
 constexpr std::uint32_t kShellExtensionActive = 0x10, kShellSubmenu = 0x20, kShellIcons = 0x40, kShellZipAndMail = 0x80;
-}
+// The desktop's own default application for the archive types becomes QuarvaZip at
+// every start. Outside the default value, so it is off until the user asks for it.
+constexpr std::uint32_t kDesktopDefault = 0x400;
+}  // namespace systembits
 
 class CConfiguration {
 public:
@@ -64,6 +67,12 @@ std::filesystem::path defaultFoldersRoot(const std::filesystem::path& installedP
 // The user's documents folder: XDG_DOCUMENTS_DIR of the user's user-dirs.dirs,
 // else "Documents" in the home folder.
 std::filesystem::path documentsFolder();
+// The user's desktop folder: XDG_DESKTOP_DIR of user-dirs.dirs, else "Desktop" in
+// the home folder (the answer of `xdg-user-dir DESKTOP`, without running a shell
+// over the user's file).
+std::filesystem::path desktopFolder();
+// $XDG_CONFIG_HOME when it is an absolute path, else ".config" in the home folder.
+std::filesystem::path userConfigFolder();
 
 // Show states, numbered as the platform numbers them.
 struct WindowPlacement {

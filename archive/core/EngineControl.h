@@ -20,6 +20,9 @@ constexpr int kAbort = 1, kLevel = 2, kWipeDisk = 3, kExtractFolder = 4, kInclud
 constexpr int kTest = 22, kRepair = 23, kAdd = 24, kExtract = 25, kList = 26, kDelete = 28;
 constexpr int kEventStarting = 1, kEventDeleted = 2, kEventProgress = 3, kEventListed = 6, kEventDiskRequest = 7,
               kEventPassword = 8, kEventSkipped = 10, kEventProcessed = 11, kEventTested = 12, kEventFinished = 13;
+// The reason of a skipped file when the file was left alone on purpose (it exists and
+// is not to be overwritten); every other reason is a failure.
+constexpr std::int16_t kSkippedExisting = 1;
 }  // namespace dispid
 
 using EngineValue = std::variant<std::monostate, bool, std::int16_t, std::int32_t, std::string>;

@@ -1,8 +1,5 @@
 #include "archive/core/QuarvaZipDoc.h"
 
-#include <cstdlib>
-#include <fstream>
-
 #include "archive/commands/FilterPatterns.h"
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
@@ -173,34 +170,6 @@ bool CQuarvaZipDoc::sendByMail() {
         return false;
     }
     return true;
-}
-
-bool CQuarvaZipDoc::addToFavourites() {
-    if (archivePath.empty()) return false;
-    fs::path base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) base = data;
-    else if (const char* home = std::getenv("HOME"); home && *home) base = fs::path(home) / ".local" / "share";
-    else return false;
-    fs::path favourites = base / "quarva" / "Favorites";
-    std::error_code ec;
-    fs::create_directories(favourites, ec);
-
-    platform::FileRequest request;
-    request.kind = platform::FileRequest::Kind::Save;
-    request.title = text::kAddToFavoritesTitle;
-    request.initialFolder = favourites;
-    request.initialName = archiveFileName;
-    auto chosen = session_.prompts.chooseFile(request);
-    if (!chosen) return false;
-
-    std::string target = chosen->string();
-    if (target.size() >= 4 && toLower(std::string_view(target).substr(target.size() - 4)) == ".url")
-        target.resize(target.size() - 4);
-    fs::path link = target + ".desktop";
-    std::ofstream out(link, std::ios::binary | std::ios::trunc);
-    out << "[Desktop Entry]\nType=Link\nName=" << fileNamePart(archivePath) << "\nComment=" << text::kShortcutTo
-        << archivePath << "\nURL=file://" << archivePath << "\n";
-    return static_cast<bool>(out);
 }
 
 }  // namespace quarva::archive

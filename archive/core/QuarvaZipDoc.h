@@ -44,8 +44,6 @@ public:
     bool scanForViruses();
     // xdg-email with the archive attached; a clear message when that cannot start.
     bool sendByMail();
-    // A desktop link to the archive in the user's favourites folder.
-    bool addToFavourites();
 
     std::string archiveFileName;
     std::string archivePath;

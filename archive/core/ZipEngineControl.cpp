@@ -14,6 +14,7 @@ constexpr int number(engine::Method m) { return static_cast<int>(m); }
 constexpr int number(engine::EventId e) { return static_cast<int>(e); }
 }  // namespace
 static_assert(dispid::kAbort == number(engine::Property::Abort));
+static_assert(dispid::kSkippedExisting == std::int16_t(engine::SkipReason::Exists));
 static_assert(dispid::kLevel == number(engine::Property::Level));
 static_assert(dispid::kWipeDisk == number(engine::Property::WipeDisk));
 static_assert(dispid::kExtractFolder == number(engine::Property::ExtractFolder));

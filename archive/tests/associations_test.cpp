@@ -44,3 +44,25 @@ TEST_F(AssociationsTest, RealLibraryWritesInfoTipEntries) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DesktopAssociation, OnlyWhenAskedForAndForTheProgramsArchiveTypes) {
+    quarva::platform::testing::RecordingLauncher launcher;
+    EXPECT_FALSE(associateWithDesktop(CConfiguration::kDefaultSystemBits, launcher));
+    EXPECT_TRUE(launcher.launches().empty());
+    ASSERT_TRUE(associateWithDesktop(systembits::kDesktopDefault, launcher));
+    ASSERT_EQ(launcher.launches().size(), 1u);
+    auto argv = launcher.launches()[0].argv;
+    ASSERT_GT(argv.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(argv.begin(), argv.begin() + 3),
+              (std::vector<std::string>{"xdg-mime", "default", "com.quarva.QuarvaZip.desktop"}));
+    // The types are those the desktop file lists, but the splitter's.
+    std::string entry =
+        quarva::testing::readFile(quarva::testing::sourceDir() / "desktop/applications/com.quarva.QuarvaZip.desktop");
+    std::string listed;
+    for (auto it = argv.begin() + 3; it != argv.end(); ++it) listed += *it + ";";
+    EXPECT_NE(entry.find("\nMimeType=" + listed + "application/x-quarva-split-info;\n"), std::string::npos) << listed;
+}
+
+}  // namespace

@@ -304,21 +304,6 @@ TEST_F(Document, MailOfAMissingArchiveSendsNothing) {
     ASSERT_EQ(boxes().size(), 1u);
 }
 
-TEST_F(Document, AddToFavouritesWritesALink) {
-    setenv("XDG_DATA_HOME", (dir() / "data").c_str(), 1);
-    doc().openArchive(archive("a.zip"), "a.zip");
-    prompts.queueFile(dir() / "fav" / "My archive.url");
-    std::filesystem::create_directories(dir() / "fav");
-    EXPECT_TRUE(doc().addToFavourites());
-    unsetenv("XDG_DATA_HOME");
-    ASSERT_EQ(prompts.files().size(), 1u);
-    EXPECT_EQ(prompts.files()[0].initialName, "a.zip");
-    EXPECT_EQ(prompts.files()[0].initialFolder, dir() / "data" / "quarva" / "Favorites");
-    std::string link = quarva::testing::readFile(dir() / "fav" / "My archive.desktop");
-    EXPECT_NE(link.find("Comment=Shortcut to " + doc().archivePath), std::string::npos);
-    EXPECT_NE(link.find("URL=file://" + doc().archivePath), std::string::npos);
-}
-
 }  // namespace
 }  // namespace quarva::archive
 

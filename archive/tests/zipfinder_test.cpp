@@ -128,6 +128,8 @@ TEST_F(ZipFinderTest, FindsTheMatchesOfTheTreeInWalkOrderWhateverThePool) {
     Recorder flat = search({root + "/d0", "", false}, 4);
     EXPECT_EQ(flat.found().size(), 10u * 2 + 1);
     EXPECT_EQ(std::count_if(flat.lines.begin(), flat.lines.end(), [](auto& l) { return l.starts_with("scan "); }), 1);
+    // No look-in folder searches nothing (not the current folder).
+    EXPECT_TRUE(search({"", "", true}, 2).lines.empty());
 }
 
 TEST_F(ZipFinderTest, FilterAndExtensionRules) {

@@ -38,10 +38,6 @@ public:
     CFindinZipDlg(wxWindow* parent, platform::Prompts& prompts, OpenMatch openMatch, Trace trace);
     ~CFindinZipDlg() override;
 
-    // The search in progress, or the last one (for tests and the trace).
-    const FindRequest& request() const { return request_; }
-    std::size_t rowCount() const { return rows_.size(); }
-
 private:
     class Receiver;
     void onFindNow(wxCommandEvent&);

@@ -173,6 +173,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
     startEditWatch();
 
     SetTitle(text::kCaption);
+    trackRestoredPlacement();
     refreshTotals();
     writeSelectedCount();
 }
@@ -527,7 +528,6 @@ void CMainFrame::onAlwaysOnTop() {
 void CMainFrame::onMailArchive() { session_.doc.sendByMail(); }
 void CMainFrame::onQuarvaSplit() { session_.doc.openInSplitter(); }
 void CMainFrame::onVirusScan() { session_.doc.scanForViruses(); }
-void CMainFrame::onAddToFavorites() { session_.doc.addToFavourites(); }
 
 void CMainFrame::onUltraTextSearch() {
     // The format library of this suite has no text search entry point.
@@ -546,10 +546,8 @@ void CMainFrame::onHelp() {
     help_->DisplayContents();
 }
 
-void CMainFrame::onCreateShortcut() { notAvailable("Create S&hortcut on Desktop"); }
 void CMainFrame::onAdd() { startAddCommand({}, {}); }
 void CMainFrame::onExtract() { startExtractCommand(); }
 void CMainFrame::onInstall() { notAvailable("&Install"); }
-void CMainFrame::onConfiguration() { notAvailable("&Configuration"); }
 
 }  // namespace quarva::archive::ui

@@ -226,6 +226,11 @@ private:
     std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
 
+    // --- the window's placement as the configuration command saves it (MainFrameSettings.cpp) ---
+    // Follows the window's moves and sizes while it is neither maximised nor minimised.
+    void trackRestoredPlacement();
+    wxRect restoredRect_;
+
     // --- tray icon, tip, about box, update check (MainFrameTray.cpp) ---
     void onTrayCommand(int windowId);
     void launchAnotherInstance();

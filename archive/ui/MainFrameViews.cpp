@@ -40,18 +40,6 @@ void CMainFrame::showInState(ShowState showState) {
     Show();
 }
 
-WindowPlacement CMainFrame::placement() const {
-    WindowPlacement p;
-    wxRect r = GetRect();
-    p.x = r.x;
-    p.y = r.y;
-    p.width = r.width;
-    p.height = r.height;
-    p.treeShown = !classicView();
-    p.show = IsMaximized() ? ShowState::Maximized : IsIconized() ? ShowState::Minimized : ShowState::Show;
-    return p;
-}
-
 void CMainFrame::switchToClassic(bool force) {
     if (classicView() && !force) return;
     session_.app.flatView = true;

@@ -56,7 +56,8 @@ bool CQuarvaZipWxApp::OnInit() {
     // The find-in-zip mode shows its dialog alone.
     if (app_->commandLine.switchName() != "findinzip") frame_->showInState(saved.show);
 
-    registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry());
+    if (registerAssociations(app_->libraryPath, nullptr, prompts_, app_->store().registry()))
+        associateWithDesktop(app_->configuration.systemBits, launcher_);
 
     // The command line's action once the main loop runs, then the tip of the day
     // unless the user switched it off.

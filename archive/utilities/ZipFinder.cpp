@@ -133,7 +133,8 @@ struct CZipFinder::Worker {
 
 CZipFinder::CZipFinder(EngineFactory makeEngine, unsigned workers)
     : makeEngine_(std::move(makeEngine)),
-      workerCount_(workers ? workers : std::max(2u, std::thread::hardware_concurrency())) {}
+      // More listings at once than this only make the disk seek.
+      workerCount_(workers ? workers : std::clamp(std::thread::hardware_concurrency(), 2u, 8u)) {}
 
 CZipFinder::~CZipFinder() {
     stop();
@@ -161,7 +162,7 @@ void CZipFinder::stop() {
         std::lock_guard lock(mutex_);
         stopEvent_.set();
         for (auto& worker : workers_)
-            if (worker->listing) worker->engine->setProperty(dispid::kAbort, true);
+            if (worker->listing && worker->engine) worker->engine->setProperty(dispid::kAbort, true);
         changed_.notify_all();
     }
     // A report under way ends before stop() returns; none begins after it. A
@@ -206,6 +207,7 @@ void CZipFinder::walk(FindRequest request) {
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<Level> levels;
     auto enter = [&](const std::string& path) {
+        if (path.empty()) return;  // no look-in folder: nothing to search
         dev_t dev = 0;
         ino_t ino = 0;
         std::vector<DirEntry> entries = readFolder(path, request.includeSubfolders, &dev, &ino);
@@ -236,8 +238,11 @@ void CZipFinder::walk(FindRequest request) {
     while (!(items_.empty() && !delivering_)) {
         if (stopped()) {
             bool busy = false;
-            for (auto& worker : workers_)
-                if (worker->listing) worker->engine->setProperty(dispid::kAbort, true), busy = true;
+            for (auto& worker : workers_) {
+                if (!worker->listing || !worker->engine) continue;
+                worker->engine->setProperty(dispid::kAbort, true);
+                busy = true;
+            }
             if (!busy) break;
         }
         changed_.wait_for(lock, std::chrono::milliseconds(20));
@@ -279,7 +284,7 @@ void CZipFinder::work(Worker& worker) {
 
 std::vector<FoundFile> CZipFinder::listArchive(Worker& worker, const std::string& path, const std::string& filter) {
     std::vector<FoundFile> found;
-    if (stopped()) return found;
+    if (stopped() || !worker.engine) return found;  // no engine: nothing can be listed
     MatchSink sink;
     IEngineControl& engine = *worker.engine;
     engine.setEventSink(&sink);

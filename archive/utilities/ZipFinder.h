@@ -64,7 +64,7 @@ public:
 class CZipFinder {
 public:
     using EngineFactory = std::function<std::unique_ptr<IEngineControl>()>;
-    // `workers` 0: one per core, at least two.
+    // `workers` 0: one per core, at least two and at most eight.
     explicit CZipFinder(EngineFactory makeEngine = createZipEngineControl, unsigned workers = 0);
     ~CZipFinder();  // stops a running search and waits for it
     CZipFinder(const CZipFinder&) = delete;
