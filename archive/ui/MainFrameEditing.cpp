@@ -189,10 +189,12 @@ void CMainFrame::addChangedCopy(const std::string& path) {
     std::uint16_t status = 0;
     // A copy of an entry inside a folder of the archive goes back into that folder:
     // it is added by its path below the temporary folder, from there.
-    fs::path relative = fs::path(path).lexically_relative(state.tempFolder);
+    fs::path temp = fs::path(state.tempFolder).lexically_normal();
+    if (!temp.has_filename()) temp = temp.parent_path();
+    fs::path relative = fs::path(path).lexically_relative(temp);
     bool nested = relative.has_parent_path() && *relative.begin() != "..";
     std::optional<WorkingFolder> inTemp;
-    if (nested) inTemp.emplace(state.tempFolder);
+    if (nested) inTemp.emplace(temp);
     if (inTemp && inTemp->entered()) {
         options.savePathInfo = true;
         status = session_.doc.wrapper().addFiles(options, {relative.string()});
