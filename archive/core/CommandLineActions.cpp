@@ -1,15 +1,14 @@
 #include "archive/core/CommandLineActions.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <unistd.h>
 
 #include "archive/commands/Texts.h"
 #include "archive/core/CoreTexts.h"
 #include "archive/core/ListFile.h"
 #include "archive/core/PathText.h"
+#include "archive/core/WorkingFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -69,27 +68,6 @@ fs::path folderHoldingAll(const std::vector<std::string>& items) {
     }
     return common && common->is_absolute() ? *common : fs::path();
 }
-
-// While it lives, the working folder is `folder`; the previous one comes back at the end.
-class WorkingFolder {
-public:
-    explicit WorkingFolder(const fs::path& folder) : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        entered_ = previous_ >= 0 && ::chdir(folder.c_str()) == 0;
-    }
-    ~WorkingFolder() {
-        if (entered_ && fchdir(previous_) != 0) {
-            // The old folder went away; the run goes on where it is.
-        }
-        if (previous_ >= 0) ::close(previous_);
-    }
-    WorkingFolder(const WorkingFolder&) = delete;
-    WorkingFolder& operator=(const WorkingFolder&) = delete;
-    bool entered() const { return entered_; }
-
-private:
-    int previous_;
-    bool entered_ = false;
-};
 
 // `paths` relative to `base` ("My Folder", "a.txt"); false when one of them is not
 // below it (then nothing is changed).

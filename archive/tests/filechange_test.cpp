@@ -43,6 +43,9 @@ private:
 
 class FileChangeTest : public quarva::testing::FolderTest {
 protected:
+    FileChangeTest() { watcher.setNotifyWindow(window.poster()); }
+    std::string folder(const std::string& name) const { return (dir() / name).string() + "/"; }
+
     // A copy as the extraction leaves it: written a while ago.
     std::string copy(const std::string& relative) {
         fs::path p = dir() / relative;
@@ -64,12 +67,11 @@ protected:
     }
     fs::file_time_type start_ = fs::file_time_type::clock::now();
     int saves_ = 0;
+    Window window;
+    CFileModified watcher;  // goes before the window it posts to
 };
 
 TEST_F(FileChangeTest, ChangesWhileTheWorkerRunsAreReported) {
-    Window window;
-    CFileModified watcher;
-    watcher.setNotifyWindow(window.poster());
     watcher.start();  // waits on nothing but the stop event
     std::string odd = copy("sub dir/-it's \"odd\".txt");
     watcher.addFile(odd);
@@ -87,7 +89,7 @@ TEST_F(FileChangeTest, ChangesWhileTheWorkerRunsAreReported) {
     // A copy in a folder not watched before: the worker starts again and waits there too.
     std::string other = copy("other/b.txt");
     watcher.addFile(other);
-    EXPECT_EQ(watcher.folderCount((dir() / "other").string() + "/"), 1);
+    EXPECT_EQ(watcher.folderCount(folder("other")), 1);
     append(other);
     EXPECT_EQ(window.take(1), std::deque<std::string>{other});
     EXPECT_EQ(watcher.lastModified(), other);
@@ -95,14 +97,11 @@ TEST_F(FileChangeTest, ChangesWhileTheWorkerRunsAreReported) {
 }
 
 TEST_F(FileChangeTest, QueuedMessagesKeepTheirOwnPaths) {
-    Window window;
-    CFileModified watcher;
-    watcher.setNotifyWindow(window.poster());
     std::string a = copy("t/a.txt"), b = copy("t/b.txt");
     watcher.addFile(a);
     watcher.addFile(b);
     watcher.addFile(a);  // watched already
-    EXPECT_EQ(watcher.folderCount((dir() / "t").string() + "/"), 2);
+    EXPECT_EQ(watcher.folderCount(folder("t")), 2);
     watcher.start();
 
     append(a);
@@ -115,9 +114,6 @@ TEST_F(FileChangeTest, QueuedMessagesKeepTheirOwnPaths) {
 }
 
 TEST_F(FileChangeTest, ARemovedCopyIsDroppedWithoutMessage) {
-    Window window;
-    CFileModified watcher;
-    watcher.setNotifyWindow(window.poster());
     std::string gone = copy("t/a.txt"), kept = copy("t/b.txt");
     watcher.addFile(gone);
     watcher.addFile(kept);
@@ -130,14 +126,14 @@ TEST_F(FileChangeTest, ARemovedCopyIsDroppedWithoutMessage) {
     EXPECT_EQ(window.take(1), std::deque<std::string>{kept});
     EXPECT_FALSE(watcher.watching(gone));
     EXPECT_TRUE(watcher.watching(kept));
-    EXPECT_EQ(watcher.folderCount((dir() / "t").string() + "/"), 1);
+    EXPECT_EQ(watcher.folderCount(folder("t")), 1);
     // A file made again under the same name is not watched any more.
     writeFile(gone, "new\n");
     saveByRename(kept);
     EXPECT_EQ(window.take(1), std::deque<std::string>{kept});
 
     watcher.removeFile(kept);
-    EXPECT_EQ(watcher.folderCount((dir() / "t").string() + "/"), 0);
+    EXPECT_EQ(watcher.folderCount(folder("t")), 0);
     watcher.stop();
     EXPECT_FALSE(watcher.running());
 }

@@ -32,18 +32,30 @@ Name=Quarva Test Editor
 Exec="$work/append.sh" %f
 MimeType=text/plain;
 DESKTOP
+# A program for another type, reached in "Op&en With..." through "Show all programs"
+# (its name sorts first there): it only notes what it was given.
+printf '#!/bin/sh\nprintf "other %%s\\n" "$1" >> "%s"\n' "$work/opened.txt" > "$work/other.sh"
+chmod +x "$work/other.sh"
+cat > "$XDG_DATA_HOME/applications/quarva-other-tool.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=0 Quarva Other Tool
+Exec="$work/other.sh" %f
+MimeType=image/x-quarva-test;
+DESKTOP
 cat > "$XDG_CONFIG_HOME/mimeapps.list" <<LIST
 [Default Applications]
 text/plain=quarva-test-editor.desktop
 LIST
 
 odd="-odd 'name' \"q\".txt"
-mkdir -p "$work/src"
+mkdir -p "$work/src/docs"
 echo "first line" > "$work/src/notes.txt"
 echo "odd first line" > "$work/src/$odd"
+echo "inner first line" > "$work/src/docs/inner file.txt"
 # Old times: the copies' times stand well before any save.
-touch -d '2020-01-02 03:04:06' "$work/src/notes.txt" "$work/src/$odd"
-(cd "$work/src" && zip -q "$work/test.zip" notes.txt "./$odd")
+touch -d '2020-01-02 03:04:06' "$work/src/notes.txt" "$work/src/$odd" "$work/src/docs/inner file.txt"
+(cd "$work/src" && zip -q "$work/test.zip" notes.txt "./$odd" "docs/inner file.txt")
 copies=$XDG_RUNTIME_DIR/quarva
 
 "$program" "$work/test.zip" > "$work/out.txt" 2>&1 &
@@ -66,7 +78,7 @@ select_row() {
 }
 
 # notes.txt: View, the program appends, "Yes" adds it back.
-select_row 1
+select_row 2
 mark=$(lines)
 xdotool key --clearmodifiers alt+w
 wait_for "^watching: $copies/notes\\.txt\$" "$mark"
@@ -95,8 +107,63 @@ wait_for '^re-added: 0$' "$mark"
 [[ $(unzip -p "$work/test.zip" "$odd") == $'odd first line\nedited by the test program\nsaved again' ]] ||
     fail "the archive does not hold the changed '$odd'"
 
+# An entry in a folder of the archive goes back into its folder.
+select_row 1
+mark=$(lines)
+xdotool key --clearmodifiers alt+w
+expect_prompt "$copies/docs/inner file.txt" "$mark"
+xdotool key Return
+wait_for '^re-added: 0$' "$mark"
+[[ $(unzip -p "$work/test.zip" "docs/inner file.txt") == $'inner first line\nedited by the test program' ]] ||
+    fail "the archive does not hold the changed 'docs/inner file.txt'"
+unzip -l "$work/test.zip" | grep -q ' inner file\.txt$' && fail "the changed copy was added outside its folder"
+
+# "Op&en With..." (the list's menu with Shift held): the chooser offers the type's
+# program first; it opens the copy, and the copy is watched. Once more with "Show
+# all programs", which reaches the program of another type.
+open_with() {
+    local tries
+    for tries in 1 2 3; do
+        mark=$(lines)
+        main; sleep 0.5
+        xdotool keydown shift click 3 keyup shift
+        sleep 0.6
+        # "E" also marks "&Extract": the first press only moves to "Op&en With...".
+        xdotool key e; sleep 0.3; xdotool key Return
+        for _ in $(seq 1 25); do
+            tail -n +"$((mark + 1))" "$trace" | grep -q '^dialog: Open With$' && break 2
+            sleep 0.2
+        done
+        xdotool key Escape
+    done
+    wait_for '^dialog: Open With$' "$mark"
+    window 'Open With'
+}
+select_row 2
+open_with
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Open_With.png"
+xdotool key Return
+wait_for '^open with: quarva-test-editor\.desktop$' "$mark"
+expect_prompt "$copies/notes.txt" "$mark"
+xdotool key --clearmodifiers alt+n
+[[ $(grep -c "notes.txt" "$work/opened.txt") == 2 ]] || fail "Open With did not start the test program"
+open_with
+xdotool key alt+a; sleep 0.4
+[[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/Open_With_all.png"
+xdotool key Return
+wait_for '^open with: quarva-other-tool\.desktop$' "$mark"
+for _ in $(seq 1 25); do grep -q "^other $copies/notes.txt\$" "$work/opened.txt" && break; sleep 0.2; done
+grep -q "^other $copies/notes.txt\$" "$work/opened.txt" || fail "the program of another type was not started"
+
+# A change that arrives after the archive was closed is not offered.
+mark=$(lines)
+menu_dialog alt+f c '^title: Quarva\.Zip Suite$'
+echo "after the close" >> "$copies/notes.txt"
+wait_for "^change ignored: $copies/notes\.txt\$" "$mark"
+tail -n +"$((mark + 1))" "$trace" | grep -q '^box: ' && fail "a change after the close was offered"
+
 # Closed while the watcher waits: the program ends cleanly (sanitizers included).
-main
+window 'Quarva\.Zip Suite'
 xdotool key --clearmodifiers alt+F4
 for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$pid" 2>/dev/null && fail "the window did not close"

@@ -174,9 +174,14 @@ window "$title"
 pid=$(xdotool getwindowpid "$(dialog_id)")
 [[ -z $(xdotool search --onlyvisible --name ' - Quarva\.Zip Suite$|^Quarva\.Zip Suite$' 2>/dev/null) ]] ||
     fail "the main window shows in the find-in-zip mode"
-search 'NEEDLE.TXT' "$tree/d10"
+# An archive whose name holds a line break and a byte that is not UTF-8: one row,
+# the odd characters shown as U+FFFD.
+mkdir -p "$work/odd"
+cp "$tree/d10/a1104.zip" "$work/odd/"$'bad\nname\xff.zip'
+search 'NEEDLE.TXT' "$work/odd"
 wait_for '^find finished: 1$'
-[[ $(rows) == "needle.txt | $tree/d10/a1104.zip | docs | 11" ]] || fail "the start mode found $(rows)"
+[[ $(rows) == "needle.txt | $work/odd/bad"$'\xef\xbf\xbd'"name"$'\xef\xbf\xbd'".zip | docs | 11" ]] ||
+    fail "the start mode found $(rows)"
 close_window "$(dialog_id)"
 for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end with the dialog"

@@ -38,6 +38,14 @@ page() {
 # The next box after trace line $1 is $2; answered with the key $3.
 box() { expect_box "$2" "$1"; answer "$3"; }
 
+# The shell extension's menu, through its host from the build tree (when it is built).
+shell=${QUARVA_BUILD_DIR:-}/shellext/qzipshell
+if [[ -x $shell ]]; then
+    ln -s "$(dirname "$shell")/libQZipShell32.so" "$work/installed/libQZipShell32.so"
+    "$shell" register "$work/installed" >/dev/null
+fi
+shell_menu() { [[ -x $shell ]] && "$shell" menu "$work/src/a.txt" 2>&1; return 0; }
+
 mkdir -p "$work/src" "$work/my archives"
 echo hello > "$work/src/a.txt"
 (cd "$work/src" && zip -q "$work/my archives/settings.zip" a.txt)
@@ -50,6 +58,8 @@ win=$(main_id)
 
 # The desktop's own association is left alone until the settings ask for it.
 [[ ! -e $XDG_CONFIG_HOME/mimeapps.list ]] || fail "the desktop's association was changed unasked"
+
+[[ ! -x $shell || -n $(shell_menu) ]] || fail "the shell extension offers nothing at the start"
 
 # Moved and resized: not stored by itself, and not when the window closes (below).
 xdotool windowmove --sync "$win" 123 87
@@ -91,6 +101,8 @@ wait_for '^configuration saved$' "$mark"
 # 6447 (0x192f) with Packed (0x10) on; 1023 (0x3ff) with 0x10 off and 0x400 on.
 [[ $(value "$settings" 'Config View Settings') == 0x193f ]] || fail "view bits $(value "$settings" 'Config View Settings')"
 [[ $(value "$settings" 'Config System Settings') == 0x7ef ]] || fail "system bits $(value "$settings" 'Config System Settings')"
+# Shell extensions off: the next right-click in the file manager offers no archive items.
+[[ -z $(shell_menu) ]] || fail "the shell extension still offers: $(shell_menu)"
 for pair in xPos=0x7b yPos=0x57 width=0x280 height=0x1c2 mode=0x0 Show=0x5; do
     [[ $(value "$placement" "${pair%=*}") == "${pair#*=}" ]] ||
         fail "${pair%=*} is $(value "$placement" "${pair%=*}"), not ${pair#*=}"

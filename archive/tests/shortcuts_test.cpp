@@ -1,6 +1,7 @@
 // The desktop shortcut and the favourites: link files in a test home's desktop
 // folder and the GTK bookmarks file of a test configuration folder.
 #include <cstdlib>
+#include <fstream>
 
 #include "archive/tests/ArchiveTestDoubles.h"
 #include "archive/utilities/Shortcuts.h"
@@ -79,6 +80,18 @@ TEST_F(ShortcutsTest, ShortcutFailuresAreSaid) {
     EXPECT_EQ(prompts.boxes()[1],
               (MessageBoxRequest{"Create Shortcut failed!", "Quarva.Zip Suite", Buttons::Ok, Icon::None, 0}));
     EXPECT_FALSE(fs::exists(dir() / "desk"));
+
+    // A full desktop volume: the message, and no empty or partial link left behind.
+    quarva::testing::SmallVolume full(dir() / "full", "64k");
+    if (!full.mounted()) GTEST_SKIP() << full.problem();
+    {
+        std::ofstream fill(full.path() / "fill", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (fill.write(block.data(), block.size()) && fill.flush()) {}
+    }
+    createShellLink("/a.zip", full.path(), "a", "Shortcut to /a.zip", prompts);
+    EXPECT_EQ(prompts.boxes().back().text, "Create Shortcut failed!");
+    EXPECT_FALSE(fs::exists(full.path() / "a.desktop"));
 }
 
 TEST_F(ShortcutsTest, FavouritesBookmarkTheArchivesFolderUnderTheChosenTitle) {

@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
+
 namespace quarva::archive::ui {
 
 namespace {
@@ -72,7 +74,21 @@ std::vector<DesktopApp> applicationsFor(const std::string& extension, std::size_
     return apps;
 }
 
-std::vector<DesktopApp> allApplications() { return describeAll(g_app_info_get_all(), 1000); }
+std::vector<DesktopApp> allApplications() {
+    // Helpers that ask not to be shown in menus stay out.
+    GList* all = g_app_info_get_all();
+    GList* shown = nullptr;
+    for (GList* l = all; l; l = l->next) {
+        if (g_app_info_should_show(G_APP_INFO(l->data))) shown = g_list_prepend(shown, l->data);
+        else g_object_unref(l->data);
+    }
+    g_list_free(all);
+    std::vector<DesktopApp> apps = describeAll(shown, 1000);
+    std::sort(apps.begin(), apps.end(), [](const DesktopApp& a, const DesktopApp& b) {
+        return g_utf8_collate(a.name.c_str(), b.name.c_str()) < 0;
+    });
+    return apps;
+}
 
 bool launchApplication(const std::string& appId, const std::string& path) {
     GList* all = g_app_info_get_all();

@@ -19,7 +19,7 @@ struct DesktopApp {
 };
 // The desktop's applications for files with this extension, default first; at most `limit`.
 std::vector<DesktopApp> applicationsFor(const std::string& extension, std::size_t limit);
-// Every application the desktop knows, by name.
+// Every application the desktop shows in its menus, by name.
 std::vector<DesktopApp> allApplications();
 bool launchApplication(const std::string& appId, const std::string& path);
 // Opens the file with the desktop's default application for its type.

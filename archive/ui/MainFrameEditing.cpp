@@ -6,12 +6,14 @@
 #include "archive/ui/MainFrame.h"
 
 #include <filesystem>
+#include <optional>
 
 #include <wx/event.h>
 
 #include "archive/commands/Texts.h"
 #include "archive/core/ArchiveSession.h"
 #include "archive/core/PathText.h"
+#include "archive/core/WorkingFolder.h"
 #include "archive/ui/DesktopShell.h"
 #include "archive/ui/LeftView.h"
 #include "archive/ui/OpenWithDlg.h"
@@ -181,13 +183,25 @@ void CMainFrame::addChangedCopy(const std::string& path) {
     auto& state = session_.progress.state;
     state.touchedNames.clear();
     state.kind = OperationKind::Add;
-    AddOptions options;
-    options.action = 0;
-    options.level = 5;
-    options.includeHidden = false;
+    AddOptions options;  // add and replace, level 5, no hidden files
     options.includeSubfolders = false;
     options.savePathInfo = false;
-    std::uint16_t status = session_.doc.wrapper().addFiles(options, {path});
+    std::uint16_t status = 0;
+    // A copy of an entry inside a folder of the archive goes back into that folder:
+    // it is added by its path below the temporary folder, from there.
+    fs::path temp = fs::path(state.tempFolder).lexically_normal();
+    if (!temp.has_filename()) temp = temp.parent_path();
+    fs::path relative = fs::path(path).lexically_relative(temp);
+    bool nested = relative.has_parent_path() && *relative.begin() != "..";
+    std::optional<WorkingFolder> inTemp;
+    if (nested) inTemp.emplace(temp);
+    if (inTemp && inTemp->entered()) {
+        options.savePathInfo = true;
+        status = session_.doc.wrapper().addFiles(options, {relative.string()});
+    } else {
+        status = session_.doc.wrapper().addFiles(options, {path});
+    }
+    inTemp.reset();
     trace("re-added: " + std::to_string(status));
     if (status == OutcomeCode::UserAborted) return;
     refreshAfterChange();

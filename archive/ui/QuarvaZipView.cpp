@@ -46,10 +46,15 @@ CQuarvaZipView::CQuarvaZipView(wxWindow* parent, CMainFrame& frame, std::uint32_
     Bind(wxEVT_LIST_ITEM_ACTIVATED, &CQuarvaZipView::onActivated, this);
     Bind(wxEVT_LIST_BEGIN_DRAG, &CQuarvaZipView::onBeginDrag, this);
     Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) {
-        wxPoint where =
-            event.GetPosition() == wxDefaultPosition ? wxPoint(10, 10) : ScreenToClient(event.GetPosition());
+        wxPoint screen = event.GetPosition();
+        wxPoint where = screen == wxDefaultPosition ? wxPoint(10, 10) : ScreenToClient(screen);
+        // Rows are hit-tested in the coordinates of the row area below the column
+        // header: the list's tallest child window.
+        wxWindow* rows = this;
+        for (wxWindow* child : GetChildren())
+            if (rows == this || child->GetSize().GetHeight() > rows->GetSize().GetHeight()) rows = child;
         int flags = 0;
-        long item = HitTest(where, flags);
+        long item = HitTest(screen == wxDefaultPosition ? where : rows->ScreenToClient(screen), flags);
         bool onItem = item >= 0 && (flags & wxLIST_HITTEST_ONITEM);
         if (onItem && GetItemState(item, wxLIST_STATE_SELECTED) == 0) {
             SetItemState(-1, 0, wxLIST_STATE_SELECTED);

@@ -162,7 +162,7 @@ void CZipFinder::stop() {
         std::lock_guard lock(mutex_);
         stopEvent_.set();
         for (auto& worker : workers_)
-            if (worker->listing) worker->engine->setProperty(dispid::kAbort, true);
+            if (worker->listing && worker->engine) worker->engine->setProperty(dispid::kAbort, true);
         changed_.notify_all();
     }
     // A report under way ends before stop() returns; none begins after it. A
@@ -238,8 +238,11 @@ void CZipFinder::walk(FindRequest request) {
     while (!(items_.empty() && !delivering_)) {
         if (stopped()) {
             bool busy = false;
-            for (auto& worker : workers_)
-                if (worker->listing) worker->engine->setProperty(dispid::kAbort, true), busy = true;
+            for (auto& worker : workers_) {
+                if (!worker->listing || !worker->engine) continue;
+                worker->engine->setProperty(dispid::kAbort, true);
+                busy = true;
+            }
             if (!busy) break;
         }
         changed_.wait_for(lock, std::chrono::milliseconds(20));
@@ -281,7 +284,7 @@ void CZipFinder::work(Worker& worker) {
 
 std::vector<FoundFile> CZipFinder::listArchive(Worker& worker, const std::string& path, const std::string& filter) {
     std::vector<FoundFile> found;
-    if (stopped()) return found;
+    if (stopped() || !worker.engine) return found;  // no engine: nothing can be listed
     MatchSink sink;
     IEngineControl& engine = *worker.engine;
     engine.setEventSink(&sink);

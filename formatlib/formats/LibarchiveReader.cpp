@@ -89,7 +89,7 @@ private:
 namespace {
 
 // The process's resident memory in bytes (0 when it cannot be told).
-// Asked once an entry: the file stays open and is read again from its start.
+// Asked every few entries: the file stays open and is read again from its start.
 std::uint64_t residentBytes() {
     static const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     char text[128];
@@ -389,7 +389,7 @@ int LibarchiveReader::next(EntryInfo& entry) {
     }
     entryOpen_ = false;
     entryFailed_ = true;  // no entry to read data from until a header is read
-    if (!memoryWithinCeiling()) return -1;
+    if (headers_++ % 16 == 0 && !memoryWithinCeiling()) return -1;
     warning_.clear();
     struct archive_entry* e = nullptr;
     int r = ARCHIVE_RETRY;

@@ -54,7 +54,7 @@ class LibarchiveReader : public ArchiveReader {
 public:
     using Setup = std::function<void(struct archive*)>;
     // Most memory a read may take on top of what the process held when it began
-    // (checked per entry and every few blocks of data). Room for the largest
+    // (checked every 16 entries and every few blocks of data). Room for the largest
     // dictionaries 7z and xz archives are made with (1.5 GiB).
     static constexpr std::uint64_t kMemoryCeiling = 2ull << 30;
 
@@ -130,6 +130,7 @@ private:
     std::uint64_t ceiling_ = 0;
     std::uint64_t memoryAtStart_ = 0;
     std::uint64_t reads_ = 0;
+    std::uint64_t headers_ = 0;
     CheckedInput input_;
 };
 

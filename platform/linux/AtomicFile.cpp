@@ -32,9 +32,23 @@ bool isTemporaryName(const char* name) {
     return true;
 }
 
+// The kernel's randomness, fetched for many names at once (an extraction makes one
+// temporary per file).
+bool randomBytes(unsigned char* out, std::size_t n) {
+    thread_local unsigned char pool[kRandomChars * 32];
+    thread_local std::size_t left = 0;
+    if (left < n) {
+        if (getrandom(pool, sizeof pool, 0) != static_cast<ssize_t>(sizeof pool)) return false;
+        left = sizeof pool;
+    }
+    std::memcpy(out, pool + sizeof pool - left, n);
+    left -= n;
+    return true;
+}
+
 std::string temporaryName() {
     unsigned char bytes[kRandomChars];
-    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    if (!randomBytes(bytes, sizeof bytes)) {
         // Without the kernel's randomness, the time and the process make a name that
         // O_EXCL still guards.
         unsigned long seed = static_cast<unsigned long>(time(nullptr)) ^ (static_cast<unsigned long>(getpid()) << 16);

@@ -37,12 +37,16 @@ int walk(int startFd, const std::vector<std::string>& components, std::size_t co
             ec = std::make_error_code(std::errc::invalid_argument);
             return -1;
         }
-        if (create && mkdirat(fd, c.c_str(), 0777) != 0 && errno != EEXIST) {
-            ec = lastError();
-            close(fd);
-            return -1;
-        }
+        // Opened first: a folder that is there already (the usual case) costs one call.
         int next = openat(fd, c.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT && create) {
+            if (mkdirat(fd, c.c_str(), 0777) != 0 && errno != EEXIST) {
+                ec = lastError();
+                close(fd);
+                return -1;
+            }
+            next = openat(fd, c.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
         if (next < 0) {
             int err = errno;
             struct stat st {};
