@@ -26,7 +26,9 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 namespace quarva::engine {
 
@@ -100,7 +102,8 @@ std::int16_t ZipEngine::add(std::int16_t action) {
     }
 
     // Which old entries stay, which sources go in.
-    std::map<std::string, std::size_t> oldByName;
+    std::unordered_map<std::string_view, std::size_t> oldByName;  // names live in `dir`
+    oldByName.reserve(dir.entries.size());
     for (std::size_t i = 0; i < dir.entries.size(); ++i) oldByName[dir.entries[i].name] = i;
     std::vector<bool> replaced(dir.entries.size());
     std::vector<Source> todo;

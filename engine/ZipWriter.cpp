@@ -299,14 +299,14 @@ bool ZipWriter::copyEntries(const InputFile& in, const ZipDirectory& dir, const 
     const std::vector<std::uint64_t> limits = dataLimits(dir);
     const std::uint64_t bias = std::uint64_t(dir.bias);
     // Local headers are read through one window: where entries are small, one read
-    // brings the headers of many.
-    constexpr std::size_t kWindow = 64 * 1024;
+    // brings the headers of several; a larger entry's header is read alone (reading
+    // past it would copy more than a call costs).
+    constexpr std::size_t kWindow = 16 * 1024, kSmallRecord = 4 * 1024;
     std::vector<unsigned char> window(kWindow);
     std::uint64_t windowAt = 0, windowLen = 0;
     auto headerAt = [&](std::uint64_t at, std::uint64_t next) -> const unsigned char* {
         if (at < windowAt || at + 30 > windowAt + windowLen) {
-            // A large entry's header alone; else the headers that follow it too.
-            std::uint64_t len = next > at && next - at < kWindow ? kWindow : 30;
+            std::uint64_t len = next > at && next - at <= kSmallRecord ? kWindow : 30;
             len = std::min(len, in.size() > at ? in.size() - at : 0);
             if (len < 30 || !in.read(at, window.data(), std::size_t(len))) return nullptr;
             windowAt = at;
@@ -331,6 +331,7 @@ bool ZipWriter::copyEntries(const InputFile& in, const ZipDirectory& dir, const 
         to = limit;
         return fits;
     };
+    entries_.reserve(entries_.size() + which.size());
     std::uint64_t runFrom = 0, runTo = 0;
     auto flushRun = [&]() {
         bool ok = runTo == runFrom || out_.copyFrom(in, runFrom, runTo - runFrom, abort, aborted);

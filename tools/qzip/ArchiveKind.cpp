@@ -33,11 +33,20 @@ bool engineReadsDirectory(const std::string& path) {
     return st == 0 || st == 430;
 }
 
+// A zip's first local header at the very start: no other format begins so, and the
+// format library need not be loaded to say it.
+bool startsAsZip(const std::string& path) {
+    engine::InputFile f;
+    unsigned char sig[4];
+    return f.open(path) == 0 && f.size() >= 4 && f.read(0, sig, 4) && engine::rd32(sig) == engine::kSigLocal;
+}
+
 }  // namespace
 
 ArchiveKind archiveKind(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        if (startsAsZip(path)) return ArchiveKind::Zip;
         std::string found;
         const int kind = libraryKind(path, &found);
         if (kind == formatlib::kKindZip) return ArchiveKind::Zip;
