@@ -364,7 +364,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     std::uint32_t umode = e.unixMode();
     mode_t perm = umode ? (umode & 0777) : (0666 & ~set.umask);
     if (e.dosAttributes() & 0x01) perm &= ~mode_t(0222);
-    ::fchmod(file.fd(), perm);
+    if (file.mode() != perm) ::fchmod(file.fd(), perm);
     ::futimens(file.fd(), ts);
     // A new file needs no flush of its own; one that replaces a file does, so that
     // a crash never leaves an empty file where the old one was.

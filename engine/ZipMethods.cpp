@@ -1,8 +1,8 @@
 #include "engine/ZipMethods.h"
 
 #include <bzlib.h>
+#include <isa-l/igzip_lib.h>
 #include <lzma.h>
-#include <zlib.h>
 #include <zstd.h>
 #include <zstd_errors.h>
 
@@ -66,22 +66,24 @@ StreamResult copyStored(PackedInput& in, PlainOutput& out) {
     }
 }
 
-StreamResult inflateZlib(PackedInput& in, PlainOutput& out) {
-    z_stream zs{};
-    if (inflateInit2(&zs, -15) != Z_OK) return StreamResult::Damaged;
-    std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&zs, inflateEnd);
+// Deflate, streamed (entries too large to decode in one piece in memory).
+StreamResult inflateStream(PackedInput& in, PlainOutput& out) {
+    auto state = std::make_unique<inflate_state>();
+    isal_inflate_init(state.get());
+    state->crc_flag = ISAL_DEFLATE;  // raw deflate, no wrapper
     return pump(in, out, [&](const unsigned char*& p, std::size_t& n, unsigned char* o, std::size_t& on, bool) {
-        zs.next_in = const_cast<unsigned char*>(p);
-        zs.avail_in = uInt(n);
-        zs.next_out = o;
-        zs.avail_out = uInt(on);
-        int r = inflate(&zs, Z_NO_FLUSH);
-        p = zs.next_in;
-        n = zs.avail_in;
-        on -= zs.avail_out;
-        if (r == Z_STREAM_END) return Step::End;
-        if (r == Z_MEM_ERROR) return Step::Memory;
-        return r == Z_OK || r == Z_BUF_ERROR ? Step::More : Step::Error;
+        // The library counts in 32 bits: hand it at most that much.
+        const std::size_t take = std::min<std::size_t>(n, 1u << 30);
+        state->next_in = const_cast<unsigned char*>(p);
+        state->avail_in = std::uint32_t(take);
+        state->next_out = o;
+        state->avail_out = std::uint32_t(on);
+        const int r = isal_inflate(state.get());
+        p += take - state->avail_in;
+        n -= take - state->avail_in;
+        on -= state->avail_out;
+        if (r < 0) return Step::Error;
+        return state->block_state == ISAL_BLOCK_FINISH ? Step::End : Step::More;
     });
 }
 
@@ -246,7 +248,7 @@ std::string methodTitle(std::uint16_t method) {
 StreamResult decodeStream(std::uint16_t method, const ZipEntry& e, PackedInput& in, PlainOutput& out) {
     switch (method) {
     case kMethodStored: return copyStored(in, out);
-    case kMethodDeflate: return inflateZlib(in, out);
+    case kMethodDeflate: return inflateStream(in, out);
     case kMethodDeflate64: return inflate64(in, out, true);
     case kMethodBzip2: return decodeBzip2(in, out);
     case kMethodLzma: return decodeLzma(e, in, out);

@@ -46,6 +46,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // Something of the target's name was there when the file was opened.
     bool replaces() const { return replaces_; }
+    // The permission bits the new file was given (the old file's, or `mode` less the umask).
+    mode_t mode() const { return mode_; }
     // Where the data goes now / where it will be on commit (the resolved target).
     const std::filesystem::path& tempPath() const;
     const std::filesystem::path& targetPath() const;
@@ -73,6 +75,7 @@ private:
     mutable std::filesystem::path targetPath_;
     int slot_ = -1;  // on the interrupt list
     bool replaces_ = false;
+    mode_t mode_ = 0;
 
     bool start(int dirFd, std::string targetName, bool followLinks, bool removeStale, mode_t mode, std::error_code& ec);
     void reset();

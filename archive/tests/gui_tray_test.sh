@@ -49,7 +49,8 @@ trap stop_servers EXIT
 serve() {
     python3 -u -c "$1" > "$work/port.txt" 2>/dev/null &
     servers+=($!)
-    for _ in $(seq 1 50); do
+    # Python starts slowly on a loaded machine.
+    for _ in $(seq 1 300); do
         [[ -s $work/port.txt ]] && break
         sleep 0.1
     done

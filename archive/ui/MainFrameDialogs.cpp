@@ -166,7 +166,8 @@ void CMainFrame::runAddDialog() {
                                                    wildcardMask(dialog.wildcardText(), library));
     else status = session_.doc.wrapper().addFiles(options, dialog.paths());
     trace("add finished: " + std::to_string(status));
-    if (status != OutcomeCode::UserAborted) refreshAfterChange();
+    // Also after a cancel: files reported as added before it are not in the archive.
+    refreshAfterChange();
 }
 
 void CMainFrame::runAddFromLists(const std::vector<std::string>& folders, const std::vector<std::string>& files) {
@@ -198,7 +199,8 @@ void CMainFrame::runAddFromLists(const std::vector<std::string>& folders, const 
     if (status != OutcomeCode::UserAborted && !folders.empty())
         status = session_.doc.wrapper().addFolders(options, folders, "*");
     trace("add finished: " + std::to_string(status));
-    if (status != OutcomeCode::UserAborted) refreshAfterChange();
+    // Also after a cancel: files reported as added before it are not in the archive.
+    refreshAfterChange();
 }
 
 // --- extracting, testing, deleting ---

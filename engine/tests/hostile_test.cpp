@@ -112,4 +112,9 @@ TEST_F(Hostile, SetuidBitsAreNotRestored) {
     ASSERT_EQ(::stat((dir() / "box" / "dest" / "tool").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07000, 0u);
     EXPECT_EQ(st.st_mode & 0777, 0755u);
+    // Over the file as it is now (setuid, other permissions): the entry's own bits again.
+    ASSERT_EQ(::chmod((dir() / "box" / "dest" / "tool").c_str(), 04700), 0);
+    extract({{"tool", "#!/bin/sh\n", 0100755}});
+    ASSERT_EQ(::stat((dir() / "box" / "dest" / "tool").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
 }

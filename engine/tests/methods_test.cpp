@@ -448,13 +448,28 @@ TEST_F(Methods, Deflate64LongLengthsAndFarDistances) {
     EXPECT_EQ(inflate64(in, out), StreamResult::Damaged);
 }
 
-TEST_F(Methods, LargeEntriesStreamOnTheCallingThread) {
+TEST_F(Methods, LargeEntriesStreamWithProgress) {
+    // A damaged large deflated entry is found out on the way and leaves no file.
+    fs::path bad = dir() / "bad.zip";
+    ASSERT_TRUE(writePacked(bad, {{"noise.bin", "", std::string(10000, '\x9c'), kMethodDeflate, 0, 9u << 20}}));
+    {
+        Recorder r;
+        ZipEngine e;
+        r.attach(e);
+        e.setArchiveName(bad.string());
+        e.setExtractFolder((dir() / "bad").string());
+        EXPECT_EQ(e.extract(0), kStatusCrcFailed);
+        auto reasons = skipReasons(r);
+        ASSERT_EQ(reasons.size(), 1u);
+        EXPECT_TRUE(reasons[0] == std::int16_t(SkipReason::Damaged) || reasons[0] == std::int16_t(SkipReason::Crc));
+        EXPECT_FALSE(fs::exists(dir() / "bad" / "noise.bin"));
+    }
     if (!haveTool("7z")) GTEST_SKIP() << "7z missing (p7zip-full)";
-    // Larger than what workers take: decoded in blocks, with progress events.
+    // Larger than what is decoded in one piece: decoded in blocks, with progress events.
     fs::remove_all(src);
     fs::create_directories(src);
     writeFile(src / "large.txt", textOf(300000));
-    for (auto m : {"BZip2", "Deflate64"}) {
+    for (auto m : {"Deflate", "BZip2", "Deflate64"}) {
         fs::path z = sevenZip(std::string("large-") + m + ".zip", std::string("-mx=1 -mm=") + m);
         if (z.empty()) continue;
         ASSERT_GT(fs::file_size(src / "large.txt"), 8u << 20);

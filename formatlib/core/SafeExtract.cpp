@@ -133,7 +133,7 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
     }
     if (entry.sizeKnown && written != entry.size) return fail("the data is shorter than the archive declares");
     // The entry's own permissions, also over an existing file's.
-    fchmod(file.fd(), mode);
+    if (file.mode() != mode) fchmod(file.fd(), mode);
     if (entry.mtime > 0) {
         struct timespec times[2];
         times[0].tv_sec = entry.mtime;

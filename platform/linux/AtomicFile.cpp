@@ -145,6 +145,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         dirFd_ = other.dirFd_;
         slot_ = other.slot_;
         replaces_ = other.replaces_;
+        mode_ = other.mode_;
         tempName_ = std::move(other.tempName_);
         targetName_ = std::move(other.targetName_);
         tempPath_ = std::move(other.tempPath_);
@@ -242,6 +243,7 @@ bool AtomicFile::start(int dirFd, std::string targetName, bool followLinks, bool
         static const bool root = geteuid() == 0;
         if (keepOld && root && (old.st_uid != st.st_uid || old.st_gid != st.st_gid))
             (void)!fchown(fd_, old.st_uid, old.st_gid);
+        mode_ = finalMode;
         if (fchmod(fd_, finalMode) != 0) {
             ec = lastError();
             discard();
@@ -321,6 +323,7 @@ void AtomicFile::reset() {
     tempPath_.clear();
     targetPath_.clear();
     replaces_ = false;
+    mode_ = 0;
 }
 
 }  // namespace quarva::platform
