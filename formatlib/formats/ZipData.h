@@ -1,8 +1,8 @@
 #pragma once
 // Reading zip entries: libarchive walks the archive, but the data of plain entries
-// (stored or deflated, not encrypted, up to a few MiB) is read here straight from
-// where the central directory says it lies, decoded in one piece and checked
-// against its CRC-32 and size. Everything else goes through libarchive.
+// (stored or deflated, not encrypted) is read here straight from where the central
+// directory says it lies and checked against its CRC-32 and size: up to a few MiB
+// decoded in one piece, larger ones streamed. Everything else goes through libarchive.
 
 #include <cstdint>
 #include <filesystem>
@@ -47,6 +47,7 @@ public:
 private:
     // Sets up the direct path for the current entry; false leaves it to libarchive.
     bool startDirect(const ZipDataPlace& place);
+    long readStream(unsigned char* out, std::size_t size);
 
     int fd_ = -1;
     std::map<std::string, ZipDataPlace> places_;
@@ -59,6 +60,10 @@ private:
     } packed_, plain_;
     std::size_t plainSize_ = 0, served_ = 0;
     std::string directError_;
+    // A large entry, streamed: where its packed bytes go on, what came out so far.
+    struct Stream;
+    std::unique_ptr<Stream> stream_;
+    bool streaming_ = false;
 };
 
 }  // namespace quarva::formatlib
