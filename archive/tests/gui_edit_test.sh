@@ -155,6 +155,21 @@ wait_for '^open with: quarva-other-tool\.desktop$' "$mark"
 for _ in $(seq 1 25); do grep -q "^other $copies/notes.txt\$" "$work/opened.txt" && break; sleep 0.2; done
 grep -q "^other $copies/notes.txt\$" "$work/opened.txt" || fail "the program of another type was not started"
 
+# The file type's first program on the list's menu ("Open with ..." at its top).
+for _ in 1 2 3; do
+    mark=$(lines)
+    main; sleep 0.5
+    xdotool click 3; sleep 0.6; xdotool key Down; sleep 0.2; xdotool key Return
+    for _ in $(seq 1 25); do
+        tail -n +"$((mark + 1))" "$trace" | grep -q "^watching: $copies/notes\.txt\$" && break 2
+        sleep 0.2
+    done
+    xdotool key Escape
+done
+expect_prompt "$copies/notes.txt" "$mark"
+xdotool key --clearmodifiers alt+n
+[[ $(grep -c "^$copies/notes.txt\$" "$work/opened.txt") == 3 ]] || fail "the menu's program was not started"
+
 # A change that arrives after the archive was closed is not offered.
 mark=$(lines)
 menu_dialog alt+f c '^title: Quarva\.Zip Suite$'
