@@ -60,6 +60,7 @@ ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
         const std::uint64_t cdAt = eocdAt - cdSize;
         const bool biased = cdOffset <= cdAt;
         const std::uint64_t bias = biased ? cdAt - cdOffset : 0;
+        bool plainNames = true;
         std::vector<unsigned char> cd(cdSize);
         in.clear();
         in.seekg(static_cast<std::streamoff>(cdAt));
@@ -84,11 +85,16 @@ ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
             // Sizes and offsets kept in a zip64 field, or another disk, stay with libarchive.
             const bool plain = biased && le16(&cd[p + 34]) == 0 && place.packed != 0xFFFFFFFFu &&
                                place.size != 0xFFFFFFFFu && le32(&cd[p + 42]) != 0xFFFFFFFFu;
+            // libarchive gives some names changed (a legacy code page, '\\' between
+            // folders): only where none is can its names stand for the stored ones.
+            plainNames = plainNames && std::all_of(name.begin(), name.end(),
+                                                   [](char ch) { return ch >= 0x20 && ch < 0x7f && ch != '\\'; });
             auto [it, fresh] = out.places.emplace(std::move(name), place);
             if (!fresh) it->second.unique = false;
             else if (!plain) it->second.unique = false;
             p += 46 + n + x + c;
         }
+        if (!plainNames) out.places.clear();
         return out;
     }
     return out;

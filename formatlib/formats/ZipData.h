@@ -32,7 +32,8 @@ struct ZipCentralDirectory {
 };
 
 // Read from the end of the file (a program in front does not matter); empty when
-// the directory cannot be found or read.
+// the directory cannot be found or read. `places` stays empty unless every name is
+// plain ASCII (libarchive reports the others changed, so they could not be matched).
 ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path);
 
 class ZipReader : public AnnotatedReader {
