@@ -97,7 +97,8 @@ TEST_F(FileChangeTest, ChangesWhileTheWorkerRunsAreReported) {
 }
 
 TEST_F(FileChangeTest, QueuedMessagesKeepTheirOwnPaths) {
-    std::string a = copy("t/a.txt"), b = copy("t/b.txt");
+    // The second name has a line break, a byte that is not UTF-8 and 255 bytes.
+    std::string a = copy("t/a.txt"), b = copy("t/b\r\n\xff" + std::string(247, 'x') + ".txt");
     watcher.addFile(a);
     watcher.addFile(b);
     watcher.addFile(a);  // watched already

@@ -223,7 +223,6 @@ private:
     bool clipboardHasFiles_ = false;
     bool alwaysOnTop_ = false;
     bool draggingOut_ = false;
-    std::vector<std::string> menuApps_;  // application ids behind commands 120 and on
     ListStyle savedStyle_ = ListStyle::Details;
 
     // --- the window's placement as the configuration command saves it (MainFrameSettings.cpp) ---

@@ -27,7 +27,7 @@ namespace quarva::archive::ui {
 
 namespace {
 
-// "FILECHANGE": one message per saved copy, its path in the message's string.
+// "FILECHANGE": one message per saved copy, carrying its path.
 wxDEFINE_EVENT(EVT_FILECHANGE, wxThreadEvent);
 
 // The file type's programs: at most this many, numbered from command 120.
@@ -53,7 +53,7 @@ void CMainFrame::startEditWatch() {
     // The worker only queues; the prompt runs here, on the window's thread.
     watcher_->setNotifyWindow([this](const std::string& path) {
         auto* message = new wxThreadEvent(EVT_FILECHANGE);
-        message->SetString(toWx(path));
+        message->SetPayload(path);  // the bytes as they are, valid UTF-8 or not
         wxQueueEvent(this, message);
     });
     Bind(EVT_FILECHANGE, &CMainFrame::onFileChange, this);
@@ -147,7 +147,7 @@ void CMainFrame::unwatchCopy(const std::string& copy, const char* failure) {
 }
 
 void CMainFrame::onFileChange(wxThreadEvent& event) {
-    std::string path = fromWx(event.GetString());
+    auto path = event.GetPayload<std::string>();
     // A second save before the first was answered asks once: the latest file is added.
     if (std::find(changes_.begin(), changes_.end(), path) == changes_.end()) changes_.push_back(path);
     promptForChanges();

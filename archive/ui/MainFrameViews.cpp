@@ -170,17 +170,16 @@ void CMainFrame::showListMenu(bool onItem, const wxPoint& where) {
         const CommandEntry* entry = findCommand(id);
         if (entry) menu.Append(id, toWx(entry->text), toWx(entry->prompt));
     };
-    menuApps_.clear();
     if (onItem) {
         std::vector<std::size_t> rows = list_->selectedRows();
         if (rows.size() == 1 && !list_->model().row(rows.front()).isFolder()) {
             // The file type's applications, numbered from 120; "&Open" without any.
             const CZipFileInfo* file = list_->model().row(rows.front()).file;
-            for (const DesktopApp& app : applicationsFor(extensionOf(file->name), 20)) {
-                menu.Append(cmd::kViewerFirst + 1 + static_cast<int>(menuApps_.size()), "Open with " + toWx(app.name));
-                menuApps_.push_back(app.id);
-            }
-            if (menuApps_.empty()) menu.Append(cmd::kOpenVerb, "&Open");
+            // The same list serves the command (MainFrameEditing.cpp).
+            int programs = 0;
+            for (const DesktopApp& app : applicationsFor(extensionOf(file->name), 20))
+                menu.Append(cmd::kViewerFirst + 1 + programs++, "Open with " + toWx(app.name));
+            if (programs == 0) menu.Append(cmd::kOpenVerb, "&Open");
             if (wxGetKeyState(WXK_SHIFT)) menu.Append(cmd::kOpenWith, "Op&en With...");
             menu.AppendSeparator();
         }
