@@ -23,6 +23,11 @@ bool orderedParallel(std::size_t count, unsigned threads, std::size_t window,
                      const std::function<bool(std::size_t, Result&)>& consume,
                      const std::function<void(std::size_t)>& idle = {}) {
     if (count == 0) return true;
+    if (count == 1) {
+        // One task: no thread to start and hand over to (a one-file change).
+        Result r = work(0);
+        return consume(0, r);
+    }
     threads = std::max(1u, threads);
     window = std::max<std::size_t>(window, threads);
     std::mutex m;

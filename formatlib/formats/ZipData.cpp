@@ -1,6 +1,7 @@
 #include "formatlib/formats/ZipData.h"
 
 #include <fcntl.h>
+#include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
 #include <unistd.h>
 
@@ -59,6 +60,7 @@ ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
         const std::uint64_t cdAt = eocdAt - cdSize;
         const bool biased = cdOffset <= cdAt;
         const std::uint64_t bias = biased ? cdAt - cdOffset : 0;
+        bool plainNames = true;
         std::vector<unsigned char> cd(cdSize);
         in.clear();
         in.seekg(static_cast<std::streamoff>(cdAt));
@@ -83,15 +85,29 @@ ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
             // Sizes and offsets kept in a zip64 field, or another disk, stay with libarchive.
             const bool plain = biased && le16(&cd[p + 34]) == 0 && place.packed != 0xFFFFFFFFu &&
                                place.size != 0xFFFFFFFFu && le32(&cd[p + 42]) != 0xFFFFFFFFu;
+            // libarchive gives some names changed (a legacy code page, '\\' between
+            // folders): only where none is can its names stand for the stored ones.
+            plainNames = plainNames && std::all_of(name.begin(), name.end(),
+                                                   [](char ch) { return ch >= 0x20 && ch < 0x7f && ch != '\\'; });
             auto [it, fresh] = out.places.emplace(std::move(name), place);
             if (!fresh) it->second.unique = false;
             else if (!plain) it->second.unique = false;
             p += 46 + n + x + c;
         }
+        if (!plainNames) out.places.clear();
         return out;
     }
     return out;
 }
+
+struct ZipReader::Stream {
+    ZipDataPlace place;
+    std::uint64_t at = 0, left = 0;  // packed bytes still to read, from `at`
+    std::uint64_t produced = 0;
+    std::uint32_t crc = 0;
+    inflate_state inflater;
+    std::vector<unsigned char> in = std::vector<unsigned char>(256 * 1024);
+};
 
 ZipReader::ZipReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
                      const char* name, ZipCentralDirectory directory)
@@ -105,7 +121,7 @@ ZipReader::~ZipReader() {
 }
 
 int ZipReader::next(EntryInfo& entry) {
-    direct_ = false;
+    direct_ = streaming_ = false;
     directError_.clear();
     const int r = AnnotatedReader::next(entry);
     if (r != 1 || !entry.isFile() || entry.encrypted || !entry.sizeKnown) return r;
@@ -115,13 +131,26 @@ int ZipReader::next(EntryInfo& entry) {
 }
 
 bool ZipReader::startDirect(const ZipDataPlace& place) {
-    if (fd_ < 0 || !place.unique || (place.flags & kFlagEncrypted) || place.packed > kDirectLimit ||
-        place.size > kDirectLimit || (place.method != kMethodStored && place.method != kMethodDeflate) ||
+    if (fd_ < 0 || !place.unique || (place.flags & kFlagEncrypted) ||
+        (place.method != kMethodStored && place.method != kMethodDeflate) ||
         (place.method == kMethodStored && place.packed != place.size))
         return false;
     unsigned char h[30];
     if (!readAt(fd_, place.localHeader, h, sizeof h) || std::memcmp(h, "PK\x03\x04", 4) != 0) return false;
     const std::uint64_t dataAt = place.localHeader + 30 + le16(h + 26) + le16(h + 28);
+    if (place.packed > kDirectLimit || place.size > kDirectLimit) {
+        if (!stream_) stream_ = std::make_unique<Stream>();
+        Stream& s = *stream_;
+        s.place = place;
+        s.at = dataAt;
+        s.left = place.packed;
+        s.produced = 0;
+        s.crc = 0;
+        isal_inflate_init(&s.inflater);
+        s.inflater.crc_flag = ISAL_DEFLATE;
+        streaming_ = true;
+        return true;
+    }
     unsigned char* plain = plain_.ensure(place.size);
     plainSize_ = place.size;
     if (place.method == kMethodStored) {
@@ -154,10 +183,56 @@ unsigned char* ZipReader::Buffer::ensure(std::size_t n) {
 long ZipReader::read(void* buffer, std::size_t size) {
     if (!direct_) return AnnotatedReader::read(buffer, size);
     if (!directError_.empty()) return -1;
+    if (streaming_) return readStream(static_cast<unsigned char*>(buffer), size);
     const std::size_t n = std::min(size, plainSize_ - served_);
     if (n) std::memcpy(buffer, plain_.bytes.get() + served_, n);
     served_ += n;
     return static_cast<long>(n);
+}
+
+long ZipReader::readStream(unsigned char* out, std::size_t size) {
+    Stream& s = *stream_;
+    auto fail = [&](const char* why) {
+        directError_ = why;
+        return -1L;
+    };
+    size = std::min<std::size_t>(size, 1u << 30);
+    std::size_t got = 0;
+    if (s.place.method == kMethodStored) {
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(size, s.left));
+        if (got && !readAt(fd_, s.at, out, got)) return fail("the data ends before its declared size");
+        s.at += got;
+        s.left -= got;
+    } else {
+        inflate_state& z = s.inflater;
+        z.next_out = out;
+        z.avail_out = static_cast<std::uint32_t>(size);
+        while (z.avail_out > 0 && z.block_state != ISAL_BLOCK_FINISH) {
+            if (z.avail_in == 0 && s.left > 0) {
+                const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(s.in.size(), s.left));
+                if (!readAt(fd_, s.at, s.in.data(), n)) return fail("the data ends before its declared size");
+                s.at += n;
+                s.left -= n;
+                z.next_in = s.in.data();
+                z.avail_in = static_cast<std::uint32_t>(n);
+            }
+            const std::uint32_t before = z.avail_out, inBefore = z.avail_in;
+            if (isal_inflate(&z) < 0) return fail("damaged deflate data");
+            // All input given and nothing moved: the stream is cut short.
+            if (s.left == 0 && z.avail_out == before && z.avail_in == inBefore && z.block_state != ISAL_BLOCK_FINISH)
+                return fail("the deflate data ends early");
+        }
+        got = size - z.avail_out;
+    }
+    s.produced += got;
+    if (s.produced > s.place.size) return fail("the data is longer than the archive declares");
+    if (got) {
+        s.crc = static_cast<std::uint32_t>(libdeflate_crc32(s.crc, out, got));
+        return static_cast<long>(got);
+    }
+    if (s.produced != s.place.size) return fail("the data is shorter than the archive declares");
+    if (s.crc != s.place.crc) return fail("the CRC-32 does not match the data");
+    return 0;
 }
 
 }  // namespace quarva::formatlib

@@ -1,8 +1,8 @@
 #pragma once
 // Reading zip entries: libarchive walks the archive, but the data of plain entries
-// (stored or deflated, not encrypted, up to a few MiB) is read here straight from
-// where the central directory says it lies, decoded in one piece and checked
-// against its CRC-32 and size. Everything else goes through libarchive.
+// (stored or deflated, not encrypted) is read here straight from where the central
+// directory says it lies and checked against its CRC-32 and size: up to a few MiB
+// decoded in one piece, larger ones streamed. Everything else goes through libarchive.
 
 #include <cstdint>
 #include <filesystem>
@@ -32,7 +32,8 @@ struct ZipCentralDirectory {
 };
 
 // Read from the end of the file (a program in front does not matter); empty when
-// the directory cannot be found or read.
+// the directory cannot be found or read. `places` stays empty unless every name is
+// plain ASCII (libarchive reports the others changed, so they could not be matched).
 ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path);
 
 class ZipReader : public AnnotatedReader {
@@ -47,6 +48,7 @@ public:
 private:
     // Sets up the direct path for the current entry; false leaves it to libarchive.
     bool startDirect(const ZipDataPlace& place);
+    long readStream(unsigned char* out, std::size_t size);
 
     int fd_ = -1;
     std::map<std::string, ZipDataPlace> places_;
@@ -59,6 +61,10 @@ private:
     } packed_, plain_;
     std::size_t plainSize_ = 0, served_ = 0;
     std::string directError_;
+    // A large entry, streamed: where its packed bytes go on, what came out so far.
+    struct Stream;
+    std::unique_ptr<Stream> stream_;
+    bool streaming_ = false;
 };
 
 }  // namespace quarva::formatlib
