@@ -1,5 +1,6 @@
-# Sourced by the archive manager's GUI tests after they have set $program, $reg and
-# $library:
+# Sourced by the archive manager's GUI tests, each run as
+#   gui_NAME_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
+# which sets $program, $reg and $library from the script's arguments:
 #
 #   . "$(dirname "$0")/gui_common.sh"
 #   gui_start WIDTH HEIGHT "$@" TOOL...   (the script's own arguments first)
@@ -12,6 +13,11 @@
 # program's trace goes to $trace; fail, wait_for and lines read it. The helpers at the
 # end find windows by title (window, main_id, main), open dialogs by their keys
 # (open_dialog, menu_dialog), answer message boxes (answer), click list rows and type.
+usage="usage: $(basename "$0") QUARVAZIP QUARVA-REG FORMAT-LIBRARY"
+program=$(realpath "${1:?$usage}")
+reg=$(realpath "${2:?$usage}")
+library=$(realpath "${3:?$usage}")
+
 gui_start() {
     local width=$1 height=$2
     shift 2

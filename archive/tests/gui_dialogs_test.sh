@@ -9,10 +9,6 @@
 #
 #   gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
-program=$(realpath "$1")
-reg=$(realpath "${2:?usage: gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-library=$(realpath "${3:?usage: gui_dialogs_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-
 . "$(dirname "$0")/gui_common.sh"
 gui_start 700 480 "$@" xdotool zip unzip
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share

@@ -4,15 +4,15 @@
 # appends a line to the file it is given). "&View" opens the entry's copy with it;
 # the re-add prompt comes up with its exact text, and after "Yes" the archive holds
 # the changed file. A "No" leaves the archive alone, and the next save asks again.
-# A name with blanks, quotes and a leading '-' goes the same way. The window is then
-# closed while the watcher waits, and the program must end cleanly.
+# Also: a name with blanks, quotes and a leading '-'; an entry in a folder, which
+# goes back into its folder; "Op&en With..." with the type's program and, through
+# "Show all programs", one of another type; the type's program from the list's
+# menu; three copies viewed at once (three prompts, one at a time); a save after
+# the archive was closed (not offered). Last the window is closed while the
+# watcher waits, and the program must end cleanly.
 #
 #   gui_edit_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
-program=$(realpath "$1")
-reg=$(realpath "${2:?usage: gui_edit_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-library=$(realpath "${3:?usage: gui_edit_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-
 . "$(dirname "$0")/gui_common.sh"
 gui_start 700 480 "$@" xdotool zip unzip
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
@@ -169,6 +169,25 @@ done
 expect_prompt "$copies/notes.txt" "$mark"
 xdotool key --clearmodifiers alt+n
 [[ $(grep -c "^$copies/notes.txt\$" "$work/opened.txt") == 3 ]] || fail "the menu's program was not started"
+
+# All three viewed at once: the program saves each; the prompts come one at a time,
+# one for each copy, whatever order the saves arrive in.
+menu_dialog alt+e a '^pane 2: Selected 3 Object\(s\)$'
+mark=$(lines)
+main
+xdotool key --clearmodifiers alt+w
+for k in 1 2 3; do
+    for _ in $(seq 1 100); do
+        (( $(tail -n +"$((mark + 1))" "$trace" | grep -c '^box: ') >= k )) && break
+        sleep 0.2
+    done
+    window 'Quarva\.Zip Suite'
+    xdotool key --clearmodifiers alt+n
+done
+sleep 1
+boxes=$(tail -n +"$((mark + 1))" "$trace" | grep '^box: ' | sed 's/^box: Quarva\.Zip Suite | File \(.*\) has been modified.*/\1/' | sort)
+expected=$(printf '%s\n' "$copies/$odd" "$copies/docs/inner file.txt" "$copies/notes.txt" | sort)
+[[ $boxes == "$expected" ]] || fail "the prompts of three copies were: $boxes"
 
 # A change that arrives after the archive was closed is not offered.
 mark=$(lines)

@@ -7,10 +7,6 @@
 #
 #   QUARVA_BUILD_DIR=BUILD gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
-program=$(realpath "$1")
-reg=$(realpath "${2:?usage: gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-library=$(realpath "${3:?usage: gui_find_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-
 . "$(dirname "$0")/gui_common.sh"
 gui_start 700 480 "$@" xdotool zip python3
 # The search handler's host, from the build tree (or $QZIPSHELL).

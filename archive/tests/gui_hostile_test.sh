@@ -7,10 +7,6 @@
 #
 #   gui_hostile_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
-program=$(realpath "$1")
-reg=$(realpath "${2:?usage: gui_hostile_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-library=$(realpath "${3:?usage: gui_hostile_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-
 . "$(dirname "$0")/gui_common.sh"
 gui_start 800 500 "$@" xdotool python3
 export LANG=C LC_ALL=C

@@ -7,10 +7,6 @@
 #
 #   gui_spanning_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY
 set -euo pipefail
-program=$(realpath "$1")
-reg=$(realpath "${2:?usage: gui_spanning_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-library=$(realpath "${3:?usage: gui_spanning_test.sh QUARVAZIP QUARVA-REG FORMAT-LIBRARY}")
-
 . "$(dirname "$0")/gui_common.sh"
 gui_start 640 420 "$@" xdotool
 drive=$work/floppy

@@ -33,6 +33,10 @@ namespace fs = std::filesystem;
 
 namespace quarva::archive::ui {
 
+namespace {
+constexpr char kNoPropertiesPage[] = "No file manager on this desktop can show the properties of\n";
+}  // namespace
+
 bool CMainFrame::launch(const std::vector<std::string>& command) { return session_.launcher.launch(command, true); }
 
 void CMainFrame::onOpenContainingFolder() {
@@ -44,7 +48,9 @@ void CMainFrame::onOpenContainingFolder() {
 
 void CMainFrame::onProperties() {
     const std::string& path = session_.doc.archivePath;
-    if (!path.empty()) fileManagerShowProperties(path);
+    if (!path.empty() && !fileManagerShowProperties(path))
+        session_.prompts.message(kNoPropertiesPage + path, text::kCaption, platform::Buttons::Ok,
+                                 platform::Icon::Information);
 }
 
 void CMainFrame::onMyComputer() {
