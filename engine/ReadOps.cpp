@@ -205,12 +205,10 @@ std::int16_t ZipEngine::setComment(const std::string& text) {
 
 namespace {
 
-// Extraction decodes entries up to this size in one piece and streams larger ones,
-// so that its memory stays bounded; every entry goes to the workers, the calling
-// thread reports the progress of large ones. Testing gives workers everything up to
-// the whole-buffer size and keeps larger entries on the calling thread.
-constexpr std::uint64_t kExtractWholeLimit = 8ull << 20;
-constexpr std::uint64_t kTestWorkerLimit = 64ull << 20;
+// Test and extraction decode entries up to this size in one piece and stream larger
+// ones, so that their memory stays bounded; every entry goes to the workers, the
+// calling thread reports the progress of large ones.
+constexpr std::uint64_t kWholeLimit = 8ull << 20;
 
 unsigned workerCount(std::int16_t threads) {
     return threads > 0 ? unsigned(threads) : std::max(1u, std::thread::hardware_concurrency());
@@ -332,7 +330,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
         }
         return true;
     };
-    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink, kExtractWholeLimit);
+    DecodeOutcome o = decodeEntry(a.file, a.dir, e, a.limits[i], password, abort, sink, kWholeLimit);
     if (o.result != DecodeResult::Ok) {
         file.discard();
         switch (o.result) {
@@ -450,8 +448,9 @@ std::int16_t ZipEngine::test() {
             o.folder = true;
             return o;
         }
-        DecodeOutcome d = decodeEntry(a.file, a.dir, e, a.limits[i], mainThread ? password_ : snapshot, abort_,
-                                      [](const unsigned char*, std::size_t) { return true; });
+        DecodeOutcome d = decodeEntry(
+            a.file, a.dir, e, a.limits[i], mainThread ? password_ : snapshot, abort_,
+            [](const unsigned char*, std::size_t) { return true; }, kWholeLimit);
         switch (d.result) {
         case DecodeResult::Ok: break;
         case DecodeResult::Aborted: o.kind = Outcome::Aborted; break;
@@ -465,7 +464,7 @@ std::int16_t ZipEngine::test() {
         return o;
     };
     bool aborted = false;
-    forSelected(sel, a, workerCount(threads_), kTestWorkerLimit, one, [&](std::size_t i, Outcome& o) -> bool {
+    forSelected(sel, a, workerCount(threads_), UINT64_MAX, one, [&](std::size_t i, Outcome& o) -> bool {
         const ZipEntry& e = a.dir.entries[i];
         if (abort_) {
             aborted = true;
