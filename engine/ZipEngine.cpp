@@ -1,6 +1,7 @@
 #include "engine/ZipEngine.h"
 
 #include "engine/EngineOps.h"
+#include "engine/ZipMethods.h"
 
 #include <climits>
 
@@ -46,6 +47,18 @@ const char* skipReasonText(std::int16_t reason) {
     case SkipReason::NotRegular: return "not a regular file";
     }
     return "skipped";
+}
+
+std::string skipReasonText(std::int16_t reason, std::int16_t method, std::int16_t encryption) {
+    std::string text = skipReasonText(reason);
+    if (SkipReason(reason) == SkipReason::UnsupportedMethod) {
+        text += ": " + methodTitle(std::uint16_t(method));
+    } else if (SkipReason(reason) == SkipReason::UnsupportedEncryption) {
+        static const char* const names[] = {"none", "ZipCrypto", "AES-128", "AES-192", "AES-256"};
+        text += ": ";
+        text += encryption >= 1 && encryption <= 4 ? names[encryption] : "strong encryption";
+    }
+    return text;
 }
 
 std::vector<DispatchValue> toDispatchArgs(const EntryRecord& r) {

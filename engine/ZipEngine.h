@@ -243,6 +243,10 @@ enum class SkipReason : std::int16_t {
     NotRegular = 12,
 };
 const char* skipReasonText(std::int16_t reason);
+// The reason in words, with what an entry the engine cannot decode would need
+// ("unsupported compression method: PPMd", "unsupported encryption: strong
+// encryption"); `method` and `encryption` as the entry's record carries them.
+std::string skipReasonText(std::int16_t reason, std::int16_t method, std::int16_t encryption);
 
 // The entry record of events 1, 3, 6, 11, 12, 13 (see above for each value).
 struct EntryRecord {

@@ -169,7 +169,7 @@ void CProgressHandler::fileProcessed(const EntryValues& values) {
     }
 }
 
-void CProgressHandler::fileSkipped(const std::string& name, std::int16_t reason) {
+void CProgressHandler::fileSkipped(const std::string& name, std::int16_t reason, const std::string& why) {
     switch (state.kind) {
     case OperationKind::Test:
         appendLog(text::kLogTestingFailed + name + text::kLogError);
@@ -180,7 +180,9 @@ void CProgressHandler::fileSkipped(const std::string& name, std::int16_t reason)
         setBusyText(text::kAddingFile + name);
         break;
     case OperationKind::Extract:
-        appendLog(text::kLogFile + name + text::kLogSkipped);
+        // The reason follows, but not for a file kept as it was (overwriting is off).
+        if (why.empty() || reason == dispid::kSkippedExisting) appendLog(text::kLogFile + name + text::kLogSkipped);
+        else appendLog(text::kLogFile + name + text::kLogSkippedBecause + why + ")" + text::kLineEnd);
         setBusyText(text::kExtractingFile + name);
         // A file that could not be written (an unsafe name, a damaged record...) must
         // not end as a plain success: the log is offered at the end.

@@ -26,7 +26,7 @@ public:
 
     void listedEntry(const EntryValues& values) override;
     void fileProcessed(const EntryValues& values) override;
-    void fileSkipped(const std::string& name, std::int16_t reason) override;
+    void fileSkipped(const std::string& name, std::int16_t reason, const std::string& why) override;
     void fileTested(const std::string& name) override;
     void entryDeleted(const std::string& name) override;
     void fileError(const FileErrorReport& report) override;

@@ -33,6 +33,7 @@ inline constexpr char kLineEnd[] = "\r\n";
 inline constexpr char kLogFile[] = "File : ";
 inline constexpr char kLogOk[] = " : OK\r\n";
 inline constexpr char kLogSkipped[] = " : Skipped\r\n";
+inline constexpr char kLogSkippedBecause[] = " : Skipped (";
 inline constexpr char kLogSkipingFile[] = "Skiping File : ";
 inline constexpr char kLogTestingFailed[] = "Testing : ";
 inline constexpr char kLogTestingPassed[] = "Testing  : ";

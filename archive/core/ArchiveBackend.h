@@ -26,7 +26,9 @@ public:
     virtual void listedEntry(const EntryValues& values) = 0;
     // Added or extracted: `values.done` equals the size once the file is complete.
     virtual void fileProcessed(const EntryValues& values) = 0;
-    virtual void fileSkipped(const std::string& name, std::int16_t reason) = 0;
+    // `why`: the reason in words ("unsupported compression method: PPMd"), empty when
+    // the backend gives none.
+    virtual void fileSkipped(const std::string& name, std::int16_t reason, const std::string& why) = 0;
     virtual void fileTested(const std::string& name) = 0;
     virtual void entryDeleted(const std::string& name) = 0;
     virtual void fileError(const FileErrorReport& report) = 0;

@@ -102,7 +102,7 @@ std::intptr_t CLibraryMessages::onMessage(unsigned message, std::uintptr_t wPara
     case formatlib::kMsgTested: {
         std::string name = text0(reinterpret_cast<const char*>(wParam));
         if (lParam) sink_.fileTested(name);
-        else sink_.fileSkipped(name, 0);
+        else sink_.fileSkipped(name, 0, {});
         break;
     }
     case formatlib::kMsgCompletion:

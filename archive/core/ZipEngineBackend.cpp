@@ -1,6 +1,7 @@
 #include "archive/core/ZipEngineBackend.h"
 
 #include "archive/core/FormatLibraryCalls.h"
+#include "engine/ZipEngine.h"
 
 namespace quarva::archive {
 
@@ -14,6 +15,7 @@ std::string engineNameList(const std::vector<std::string>& names) {
 
 void CEngineEvents::onEngineEntry(int eventId, const EntryValues& values) {
     switch (eventId) {
+    case dispid::kEventStarting: starting_ = values; break;
     case dispid::kEventListed: sink_.listedEntry(values); break;
     case dispid::kEventProcessed: sink_.fileProcessed(values); break;
     case dispid::kEventTested: sink_.fileTested(values.name); break;
@@ -23,7 +25,12 @@ void CEngineEvents::onEngineEntry(int eventId, const EntryValues& values) {
 
 void CEngineEvents::onEngineDeleted(const std::string& name) { sink_.entryDeleted(name); }
 
-void CEngineEvents::onEngineSkipped(const std::string& name, std::int16_t reason) { sink_.fileSkipped(name, reason); }
+void CEngineEvents::onEngineSkipped(const std::string& name, std::int16_t reason) {
+    const bool started = name == starting_.name;
+    sink_.fileSkipped(
+        name, reason,
+        engine::skipReasonText(reason, started ? starting_.method : 0, started ? starting_.encryption : 0));
+}
 
 void CEngineEvents::onEngineDiskRequest(std::int16_t disk) {
     using Answer = IArchiveEventSink::DiskAnswer;

@@ -30,6 +30,9 @@ public:
 private:
     IArchiveEventSink& sink_;
     IEngineControl& control_;
+    // The entry the engine last started: a skip of it is explained with its
+    // method and encryption.
+    EntryValues starting_;
 };
 
 class CZipEngineBackend : public IArchiveBackend {

@@ -46,10 +46,12 @@ TEST_F(Progress, SkippedLinesPerKind) {
     state().kind = OperationKind::Add;
     engineEvents().onEngineSkipped("x.txt", 8);
     state().kind = OperationKind::Extract;
-    engineEvents().onEngineSkipped("y.txt", 1);
+    engineEvents().onEngineSkipped("y.txt", 1);  // kept as it was: no reason follows
+    engineEvents().onEngineSkipped("w.txt", 5);
     state().kind = OperationKind::Delete;
     engineEvents().onEngineSkipped("z.txt", 1);
-    EXPECT_EQ(activityLog(), "Skiping File : x.txt\r\nFile : y.txt : Skipped\r\n");
+    EXPECT_EQ(activityLog(),
+              "Skiping File : x.txt\r\nFile : y.txt : Skipped\r\nFile : w.txt : Skipped (CRC error)\r\n");
 }
 
 TEST_F(Progress, ProcessedWhileExtractingLogsAndSetsBusyText) {

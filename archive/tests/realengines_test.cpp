@@ -12,6 +12,7 @@
 #include "archive/core/ListFile.h"
 #include "archive/tests/ArchiveTestDoubles.h"
 #include "formatlib/host/FormatLibraryHost.h"
+#include "platform/testing/ArchiveBytes.h"
 
 namespace quarva::archive {
 namespace {
@@ -113,13 +114,27 @@ TEST_F(RealEngines, ZipLogLinesComeFromTheEngine) {
     EXPECT_EQ(activityLog(), "Action: Testing files \r\nTesting  : " + expectedName + " : OK\r\n");
 }
 
+TEST_F(RealEngines, AnEntryTheEngineCannotDecodeIsLoggedWithItsMethod) {
+    // An imploded entry (method 6), which the engine does not decode, beside a stored one.
+    quarva::testing::ZipMember imploded("old.txt", "data");
+    imploded.method = 6;
+    imploded.packed = "\x01\x02\x03";
+    const fs::path archive = dir() / "methods.zip";
+    quarva::testing::writeFile(archive, quarva::testing::zipArchive({imploded, {"new.txt", "fine"}}));
+    run("noextractdialog", writeList({archive.string(), (dir() / "out").string()}));
+    EXPECT_NE(activityLog().find("File : old.txt : Skipped (unsupported compression method: Implode)\r\n"),
+              std::string::npos)
+        << activityLog();
+    EXPECT_NE(activityLog().find("File : new.txt : OK\r\n"), std::string::npos) << activityLog();
+}
+
 // Records what a listing reports, by entry name.
 class ListedEntries : public IArchiveEventSink {
 public:
     std::map<std::string, EntryValues> entries;
     void listedEntry(const EntryValues& values) override { entries[values.name] = values; }
     void fileProcessed(const EntryValues&) override {}
-    void fileSkipped(const std::string&, std::int16_t) override {}
+    void fileSkipped(const std::string&, std::int16_t, const std::string&) override {}
     void fileTested(const std::string&) override {}
     void entryDeleted(const std::string&) override {}
     void fileError(const FileErrorReport&) override {}

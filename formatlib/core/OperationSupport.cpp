@@ -88,6 +88,15 @@ std::unique_ptr<ArchiveReader> openArchive(const std::string& archive, const std
     return r;
 }
 
+bool holdsContent(const ArchiveReader& r, const std::string& archive, Reporter& rep) {
+    if (r.holdsContent()) return true;
+    rep.failure("", archive, "Nothing to extract",
+                "an " + r.formatName() +
+                    " file only describes files and folders (names, sizes, permissions); it holds none of their "
+                    "content, and files on this computer are never read in its place");
+    return false;
+}
+
 bool writeThroughTemp(const std::string& target, const std::function<bool(const fs::path& temp)>& body, Reporter& rep) {
     platform::AtomicFile file;
     std::error_code ec;

@@ -50,6 +50,10 @@ bool writerHoldsLinks(const FormatHandler& h);
 std::unique_ptr<ArchiveReader> openArchive(const std::string& archive, const std::string& password, Reporter& rep,
                                            const FormatHandler** used = nullptr);
 
+// True when the archive holds the content of its entries; else reports why there
+// is nothing to unpack (a manifest that only describes files) as the operation's failure.
+bool holdsContent(const ArchiveReader& r, const std::string& archive, Reporter& rep);
+
 // Writes a new file through a temporary file beside the target (platform::AtomicFile:
 // a target that is a symbolic link has its final target written, the link stays);
 // the target is replaced only when `body` and the writer's finish both succeed.

@@ -525,7 +525,7 @@ void convertArchive(const std::string& source, const std::string& target, int fo
     }
     const FormatHandler* from = nullptr;
     auto r = openArchive(source, {}, rep, &from);
-    if (!r) return;
+    if (!r || !holdsContent(*r, source, rep)) return;
     const auto tarToTar = [&] {
         RawTarReader probe(source, tarFilter(from));
         return probe.isTar() && !probe.emptyTar();

@@ -40,7 +40,7 @@ void extractFiles(const std::string& archive, const std::string& files, const st
         return;
     }
     auto r = openArchive(archive, options.password, rep);
-    if (!r) return;
+    if (!r || !holdsContent(*r, archive, rep)) return;
     const auto patterns = splitFileList(files);
     SafeExtractor out(fs::canonical(destination, ec), options.overwrite, unknownSizeCap(archive));
     EntryLoop how;
@@ -102,6 +102,10 @@ void testArchive(const std::string& archive, const std::string& files, Reporter&
             return true;
         }
         if (!chosen) return true;
+        if (!r->holdsContent()) {
+            rep.tested(e.name, true);  // a described entry: nothing to decode
+            return true;
+        }
         if (e.isHardlink()) {
             // A hard link holds no data of its own: it is good when what it names is.
             if (goodFiles.count(e.linkTarget)) {

@@ -66,6 +66,9 @@ public:
     // A problem with the current entry that did not stop it from being read
     // (a name that could not be converted, a skipped damaged region); empty when none.
     virtual std::string warning() const { return {}; }
+    // False for a manifest (an mtree file) that only describes files: its entries
+    // carry names, sizes and modes but none of the files' content.
+    virtual bool holdsContent() const { return true; }
     // Archive kind for the host (kKindZip, kKindCab, kKindOther).
     virtual unsigned kind() const = 0;
     // Short name of what was found ("tar.gz", "zip (self-extracting)", ...).
@@ -97,7 +100,9 @@ public:
 namespace bids {
 constexpr int kNone = 0;
 // A short mark with a plausible header after it, for formats without a real
-// signature (ha, arc): a text file starting with the same letters fails the check.
+// signature (ha, arc), or text whose every line reads as a record of the format
+// (an mtree file without its "#mtree" line): a text file starting with the same
+// letters fails the check.
 constexpr int kWeakMark = 20;
 // A plain compressed stream that holds no archive (one file).
 constexpr int kCompressedFile = 50;
@@ -167,6 +172,19 @@ namespace cpio {
 // The old binary form: a 26-byte header with the name's size (2) at 20, the name after it.
 constexpr std::size_t kNameSize = 20, kHeader = 26;
 }  // namespace cpio
+namespace rpm {
+// The lead: ED AB EE DB and the major version (3 or 4) at 4; the signature header
+// (8E AD E8 01) follows the 96-byte lead.
+constexpr std::size_t kVersion = 4, kLead = 96;
+}  // namespace rpm
+namespace warc {
+// "WARC/", the version (digits, a dot, digits) and CR LF on the first line.
+constexpr std::size_t kVersion = 5;
+}  // namespace warc
+namespace mtree {
+// Lines of text looked at for a bid on an mtree file without its "#mtree" line.
+constexpr std::size_t kLinesLooked = 32;
+}  // namespace mtree
 namespace iso {
 // ISO 9660: the primary volume descriptor (type 1, "CD001") at 32 KiB.
 constexpr std::size_t kDescriptor = 32 * 1024;
@@ -253,7 +271,7 @@ const FormatHandler& uuHandler();
 const FormatHandler& xxHandler();
 const FormatHandler& blakHoleHandler();
 std::vector<const FormatHandler*> externalHandlers();
-// cpio, ar, ISO 9660: read only (formats/others.cpp).
+// cpio, ar, ISO 9660, rpm, warc, mtree: read only (formats/others.cpp).
 std::vector<const FormatHandler*> readOnlyHandlers();
 
 }  // namespace quarva::formatlib

@@ -119,6 +119,7 @@ bool filterMagic(int filter, const unsigned char* p, std::size_t n) {
                                      "\xfd"
                                      "7zXZ\0",
                                      6) == 0;
+    case ARCHIVE_FILTER_RPM: return n >= 4 && std::memcmp(p, "\xed\xab\xee\xdb", 4) == 0;
     case ARCHIVE_FILTER_ZSTD: return n >= 4 && std::memcmp(p, "\x28\xb5\x2f\xfd", 4) == 0;
     case ARCHIVE_FILTER_LZ4:
         return n >= 4 && (std::memcmp(p, "\x04\x22\x4d\x18", 4) == 0 || std::memcmp(p, "\x02\x21\x4c\x18", 4) == 0);
@@ -197,6 +198,23 @@ bool findFilterLayers(const std::filesystem::path& path, const std::vector<int>&
 LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setup& setup, const std::string& password,
                                    unsigned kind, std::string formatName, std::string rawName, int filter)
     : kind_(kind), formatName_(std::move(formatName)), rawName_(std::move(rawName)) {
+    start(path, setup, password, filter == ARCHIVE_FILTER_NONE ? std::vector<int>{} : std::vector<int>{filter});
+}
+
+LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setup& setup, unsigned kind,
+                                   std::string formatName, const std::vector<int>& filters)
+    : kind_(kind), formatName_(std::move(formatName)) {
+    start(path, setup, {}, filters);
+}
+
+LibarchiveReader::LibarchiveReader(const std::vector<std::filesystem::path>& volumes, const Setup& setup,
+                                   const std::string& password, unsigned kind, std::string formatName)
+    : kind_(kind), formatName_(std::move(formatName)) {
+    start(volumes.empty() ? std::filesystem::path() : volumes.front(), setup, password, {}, volumes);
+}
+
+void LibarchiveReader::start(const std::filesystem::path& path, const Setup& setup, const std::string& password,
+                             const std::vector<int>& filters, const std::vector<std::filesystem::path>& volumes) {
     Utf8Locale::Scope scope(utf8_);
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -204,7 +222,11 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
         return;
     }
     rawTime_ = st.st_mtime;
-    ceiling_ = undeclaredDataCeiling(static_cast<std::uint64_t>(st.st_size));
+    std::uint64_t bytes = static_cast<std::uint64_t>(st.st_size);
+    for (std::size_t i = 1; i < volumes.size(); ++i)
+        if (stat(volumes[i].c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
+    ceiling_ = undeclaredDataCeiling(bytes);
+    input_.setVolumes(volumes);
     memoryAtStart_ = residentBytes();
     a_ = archive_read_new();
     if (!a_) {
@@ -213,7 +235,7 @@ LibarchiveReader::LibarchiveReader(const std::filesystem::path& path, const Setu
     }
     setup(a_);
     if (!password.empty()) archive_read_add_passphrase(a_, password.c_str());
-    opened_ = open(path, filter);
+    opened_ = open(path, filters);
 }
 
 CheckedInput::CheckedInput() = default;
@@ -248,6 +270,11 @@ int CheckedInput::open(struct archive* a, const std::filesystem::path& path, con
         gzipCheck_ = std::make_unique<GzipTrailerCheck>();
         block_.resize(64 * 1024);
         r = archive_read_open(a, this, nullptr, &CheckedInput::readCallback, nullptr);
+    } else if (volumes_.size() > 1) {
+        std::vector<const char*> names;
+        for (const auto& v : volumes_) names.push_back(v.c_str());
+        names.push_back(nullptr);
+        r = archive_read_open_filenames(a, names.data(), 64 * 1024);
     } else {
         r = archive_read_open_filename(a, path.c_str(), 64 * 1024);
     }
@@ -256,6 +283,10 @@ int CheckedInput::open(struct archive* a, const std::filesystem::path& path, con
         *error = e && *e ? e : (r == ARCHIVE_WARN ? "" : "cannot open the archive");
     }
     return r;
+}
+
+void CheckedInput::setVolumes(const std::vector<std::filesystem::path>& volumes) {
+    volumes_.assign(volumes.begin(), volumes.end());
 }
 
 la_ssize_t CheckedInput::readCallback(struct archive* a, void* client, const void** block) {
@@ -293,10 +324,9 @@ bool CheckedInput::finish(std::string* error) {
     return good;
 }
 
-bool LibarchiveReader::open(const std::filesystem::path& path, int filter) {
+bool LibarchiveReader::open(const std::filesystem::path& path, const std::vector<int>& filters) {
     std::string why;
-    const int r =
-        input_.open(a_, path, filter == ARCHIVE_FILTER_NONE ? std::vector<int>{} : std::vector<int>{filter}, &why);
+    const int r = input_.open(a_, path, filters, &why);
     if (r == ARCHIVE_WARN) {
         openWarning_ = why;
     } else if (r != ARCHIVE_OK) {
@@ -473,6 +503,11 @@ long LibarchiveReader::view(const void** data, std::vector<char>& scratch) {
 
 long LibarchiveReader::read(void* buffer, std::size_t size) {
     if (!opened_ || dead_ || entryFailed_) return -1;
+    if (endAtSize_ && entrySized_) {
+        if (entryBytes_ == entrySize_) return entryOpen_ ? dropPadding() : 0;
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, entrySize_ - entryBytes_));
+        if (size == 0) return 0;
+    }
     Utf8Locale::Scope scope(utf8_);
     la_ssize_t n = ARCHIVE_RETRY;
     for (int tries = 0; tries < 3 && n == ARCHIVE_RETRY; ++tries) n = archive_read_data(a_, buffer, size);
@@ -513,6 +548,29 @@ long LibarchiveReader::read(void* buffer, std::size_t size) {
     return static_cast<long>(n);
 }
 
+long LibarchiveReader::dropPadding() {
+    Utf8Locale::Scope scope(utf8_);
+    char pad[64];
+    for (std::size_t dropped = 0;;) {
+        const la_ssize_t n = archive_read_data(a_, pad, sizeof pad);
+        if (n == 0) {
+            entryOpen_ = false;
+            return 0;
+        }
+        if (n < 0) {
+            if (n == ARCHIVE_FATAL || n == ARCHIVE_RETRY) die(libarchiveError("damaged data"));
+            error_ = libarchiveError("damaged data");
+            entryFailed_ = true;
+            return -1;
+        }
+        dropped += static_cast<std::size_t>(n);
+        if (dropped > sizeof pad || std::any_of(pad, pad + n, [](char c) { return c != 0; })) {
+            die("the data is longer than the archive declares");
+            return -1;
+        }
+    }
+}
+
 std::string gzipStoredName(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     unsigned char h[10];
@@ -540,7 +598,8 @@ std::time_t gzipStoredTime(const std::filesystem::path& path) {
     return static_cast<std::time_t>(h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::uint32_t>(h[7]) << 24));
 }
 
-std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup) {
+std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup,
+                                const std::vector<std::filesystem::path>& volumes) {
     Utf8Locale utf8;
     Utf8Locale::Scope scope(utf8);
     struct archive* a = archive_read_new();
@@ -551,7 +610,12 @@ std::string libarchiveShortfall(const std::filesystem::path& path, const Libarch
         const char* e = archive_error_string(a);
         return std::string(e && *e ? e : fallback);
     };
-    if (archive_read_open_filename(a, path.c_str(), 64 * 1024) != ARCHIVE_OK) {
+    std::vector<std::string> pieces(volumes.begin(), volumes.end());
+    if (pieces.empty()) pieces.push_back(path.string());
+    std::vector<const char*> names;
+    for (const auto& p : pieces) names.push_back(p.c_str());
+    names.push_back(nullptr);
+    if (archive_read_open_filenames(a, names.data(), 64 * 1024) != ARCHIVE_OK) {
         why = libarchiveText("the archive cannot be opened");
     } else {
         struct archive_entry* e = nullptr;

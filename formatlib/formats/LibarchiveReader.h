@@ -34,6 +34,9 @@ public:
     // `a` has its formats registered. Returns libarchive's status of the open
     // (ARCHIVE_FATAL with *error when the file is refused; *error holds a warning's text).
     int open(struct archive* a, const std::filesystem::path& path, const std::vector<int>& filters, std::string* error);
+    // The pieces of a set of volumes to read one after the other (`path` of open is
+    // the first); compressed sets are not read so.
+    void setVolumes(const std::vector<std::filesystem::path>& volumes);
     // At the end of the data: checks what remains of the file; false (with *error)
     // when a gzip trailer is wrong. Nothing to do for other input.
     bool finish(std::string* error);
@@ -44,6 +47,7 @@ private:
     std::uint64_t fileOffset_ = 0;
     std::vector<unsigned char> block_;
     std::unique_ptr<GzipTrailerCheck> gzipCheck_;
+    std::vector<std::string> volumes_;
 };
 
 class LibarchiveReader : public ArchiveReader {
@@ -59,6 +63,13 @@ public:
     // _BZIP2, _XZ; ARCHIVE_FILTER_NONE for none); `setup` registers the formats.
     LibarchiveReader(const std::filesystem::path& path, const Setup& setup, const std::string& password, unsigned kind,
                      std::string formatName, std::string rawName = {}, int filter = ARCHIVE_FILTER_NONE);
+    // A reader whose content sits in layers of any of `filters` (an rpm package
+    // around its compressed payload), looked for in the order given.
+    LibarchiveReader(const std::filesystem::path& path, const Setup& setup, unsigned kind, std::string formatName,
+                     const std::vector<int>& filters);
+    // A reader of a set of volumes, read as one archive (the first piece first).
+    LibarchiveReader(const std::vector<std::filesystem::path>& volumes, const Setup& setup, const std::string& password,
+                     unsigned kind, std::string formatName);
     ~LibarchiveReader() override;
 
     bool opened() const { return opened_; }
@@ -74,16 +85,25 @@ public:
     std::string formatName() const override;
     // Time for the single entry of a plain compressed file (the file's own by default).
     void setRawTime(std::time_t t) { rawTime_ = t; }
+    // For formats whose reader pads each entry's data with zero bytes past its
+    // declared size (libarchive's warc hands out the record's separator so): the
+    // data ends at the declared size and the padding is dropped.
+    void endAtDeclaredSize() { endAtSize_ = true; }
     // Added to every error of libarchive's own ("install ... to read it").
     void setHint(std::string hint) { hint_ = std::move(hint); }
 
 private:
-    bool open(const std::filesystem::path& path, int filter);
+    void start(const std::filesystem::path& path, const Setup& setup, const std::string& password,
+               const std::vector<int>& filters, const std::vector<std::filesystem::path>& volumes = {});
+    bool open(const std::filesystem::path& path, const std::vector<int>& filters);
     // Marks the archive as unusable: libarchive is never called again but to free it.
     void die(const std::string& why);
     std::string libarchiveError(const char* fallback) const;
     // False (and the archive given up) when the read took more memory than allowed.
     bool memoryWithinCeiling();
+    // Reads what follows the declared size of the entry's data: a few zero bytes,
+    // dropped; anything else is data longer than declared.
+    long dropPadding();
     // Ends the check of the gzip trailers; false (with error_) when one is wrong.
     bool finishGzipCheck();
 
@@ -99,6 +119,7 @@ private:
     std::string openWarning_;
     std::string hint_;
     bool raw_ = false;
+    bool endAtSize_ = false;
     std::time_t rawTime_ = 0;
     int headerFailures_ = 0;
     // The current entry: its declared size (when known) and the bytes handed out.
@@ -151,14 +172,17 @@ private:
 // Why libarchive cannot read the archive, as far as its headers and the first
 // file's first byte tell (encrypted entries or names, a method it does not know,
 // the rest of the archive in another volume); empty when it can.
-std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup);
+// `volumes`: the whole set of volumes when `path` is the first piece of one.
+std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup,
+                                const std::vector<std::filesystem::path>& volumes = {});
 
 // The name stored in a gzip header (FNAME), empty when there is none.
 std::string gzipStoredName(const std::filesystem::path& path);
 // The time stored in a gzip header (MTIME), 0 when there is none.
 std::time_t gzipStoredTime(const std::filesystem::path& path);
 // True when the first bytes `p` (n of them) carry the mark of the compression
-// `filter` (ARCHIVE_FILTER_GZIP, _BZIP2, _XZ, _ZSTD, _LZ4, _LZIP, _LZMA, _COMPRESS).
+// `filter` (ARCHIVE_FILTER_GZIP, _BZIP2, _XZ, _ZSTD, _LZ4, _LZIP, _LZMA, _COMPRESS,
+// _RPM: the lead of an rpm package).
 bool filterMagic(int filter, const unsigned char* p, std::size_t n);
 // The first `limit` bytes of the file's content unwrapped from one layer of
 // `filter`; fewer (or none) when the data ends or cannot be decoded.

@@ -1,10 +1,15 @@
-// rar (RAR 4 and the parts of RAR 5 libarchive reads): read only. What libarchive
-// cannot read (encrypted entries, sets of volumes, methods it does not know) goes
-// through 7z where it is installed. A rar behind a program stub is read too.
+// rar (RAR 4 and the parts of RAR 5 libarchive reads): read only. A set of volumes
+// ("name.part1.rar", "name.part2.rar"... or "name.rar", "name.r00", "name.r01"...)
+// is read whole from any of its pieces. What libarchive cannot read (encrypted
+// entries, methods it does not know) goes through 7z where it is installed. A rar
+// behind a program stub is read too.
 
 #include <archive.h>
 
+#include <functional>
+
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/core/Names.h"
 #include "formatlib/formats/External.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/LibarchiveReader.h"
@@ -45,6 +50,54 @@ bool isVolume(const std::uint8_t* h, std::size_t n) {
     return false;
 }
 
+std::string zeroPadded(unsigned n, std::size_t width) {
+    std::string digits = std::to_string(n);
+    return std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+}
+
+// The pieces of the set `path` is one volume of, the first piece first, told by
+// the names: "name.part1.rar" (the number of any width), or "name.rar" followed by
+// "name.r00" to "name.r99", then "name.s00"... They end at the first name missing.
+// Empty when the name follows neither pattern or the first piece is missing.
+std::vector<std::filesystem::path> volumeSet(const std::filesystem::path& path) {
+    constexpr unsigned kMostPieces = 1000;
+    const std::filesystem::path folder = path.parent_path();
+    const std::string name = path.filename().string();
+    std::vector<std::filesystem::path> set;
+    auto collect = [&](const std::function<std::string(unsigned)>& piece) {
+        for (unsigned i = 0; i < kMostPieces; ++i) {
+            std::error_code ec;
+            const std::filesystem::path p = folder / piece(i);
+            if (!std::filesystem::is_regular_file(p, ec)) break;
+            set.push_back(p);
+        }
+    };
+    const std::string lower = toLower(name);
+    auto digitsBefore = [&](std::size_t end) {  // where the run of digits ending at `end` starts
+        std::size_t b = end;
+        while (b > 0 && lower[b - 1] >= '0' && lower[b - 1] <= '9') --b;
+        return b;
+    };
+    const bool rar = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".rar") == 0;
+    const std::size_t numberStart = rar ? digitsBefore(lower.size() - 4) : 0;
+    const bool upper = name.size() >= 3 && name[name.size() - 3] >= 'A' && name[name.size() - 3] <= 'Z';
+    if (rar && numberStart < lower.size() - 4 && numberStart >= 5 && lower.compare(numberStart - 5, 5, ".part") == 0) {
+        const std::string stem = name.substr(0, numberStart), ext = name.substr(lower.size() - 4);
+        const std::size_t width = lower.size() - 4 - numberStart;
+        collect([&](unsigned i) { return stem + zeroPadded(i + 1, width) + ext; });
+    } else if (const std::size_t dot = lower.size() - 4;
+               lower.size() > 4 && lower[dot] == '.' &&
+               (rar || (lower[dot + 1] >= 'r' && lower[dot + 1] <= 'z' && digitsBefore(lower.size()) == dot + 2))) {
+        const std::string stem = name.substr(0, dot);
+        collect([&](unsigned i) {
+            if (i == 0) return stem + (upper ? ".RAR" : ".rar");
+            const char letter = static_cast<char>((upper ? 'R' : 'r') + (i - 1) / 100);
+            return stem + "." + letter + zeroPadded((i - 1) % 100, 2);
+        });
+    }
+    return set;
+}
+
 class RarHandler : public HandlerBase {
 public:
     RarHandler() : HandlerBase("rar", {"rar"}, kCanRead) {}
@@ -54,15 +107,34 @@ public:
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override {
         const auto head = readHead(path, 64);
-        std::string shortfall = isVolume(head.data(), head.size()) ? "the archive is one volume of a set"
-                                                                   : libarchiveShortfall(path, setup);
+        std::vector<std::filesystem::path> volumes;
+        if (isVolume(head.data(), head.size())) {
+            volumes = volumeSet(path);
+            if (volumes.size() < 2) {
+                *error =
+                    "the archive is one volume of a set whose other pieces are not beside it (looked for "
+                    "\"NAME.part1.rar\", \"NAME.part2.rar\"... or \"NAME.rar\", \"NAME.r00\"...)";
+                return nullptr;
+            }
+        }
+        const std::filesystem::path first = volumes.empty() ? path : volumes.front();
+        const std::string shortfall = libarchiveShortfall(first, setup, volumes);
         if (!shortfall.empty() && !sevenZipProgram().empty()) {
             std::string why;
-            auto r = openThroughSevenZip(path, password, "rar", &why);
+            auto r = openThroughSevenZip(first, password, "rar", &why);
             if (r) return r;
             // 7z could not either: libarchive reads what it can and says why for the rest.
         }
-        return readThroughLibarchive(path, setup, password, kKindOther, "rar", !shortfall.empty(), error);
+        if (volumes.empty())
+            return readThroughLibarchive(path, setup, password, kKindOther, "rar", !shortfall.empty(), error);
+        auto r = std::make_unique<LibarchiveReader>(volumes, setup, password, kKindOther, "rar");
+        if (!r->opened()) {
+            *error = r->error();
+            return nullptr;
+        }
+        r->setHint("the set was read from " + first.filename().string() + " to " + volumes.back().filename().string() +
+                   ": a piece after that may be missing");
+        return r;
     }
     std::string unsupportedReason() const override { return "rar archives can be read but not written"; }
 };
