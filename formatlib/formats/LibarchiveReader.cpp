@@ -462,7 +462,7 @@ int LibarchiveReader::next(EntryInfo& entry) {
 }
 
 long LibarchiveReader::view(const void** data, std::vector<char>& scratch) {
-    if (raw_ || !entrySized_ || entrySparse_) return ArchiveReader::view(data, scratch);
+    if (raw_ || !entrySized_ || entrySparse_ || endAtSize_) return ArchiveReader::view(data, scratch);
     if (!opened_ || dead_ || entryFailed_) return -1;
     Utf8Locale::Scope scope(utf8_);
     const void* block = nullptr;

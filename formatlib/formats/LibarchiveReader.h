@@ -76,7 +76,7 @@ public:
     int next(EntryInfo& entry) override;
     long read(void* buffer, std::size_t size) override;
     // Lends libarchive's own block where the entry's data lies in one piece (a
-    // declared size, no holes); otherwise as read() does.
+    // declared size, no holes, no padding to drop); otherwise as read() does.
     long view(const void** data, std::vector<char>& scratch) override;
     std::string error() const override { return error_; }
     bool canGoOn() const override { return !dead_; }
