@@ -95,12 +95,18 @@ open_dialog() {
 }
 # Opens a menu with one key and picks an item with the next; tries again when the menu
 # was not open in time on a busy machine (the item's key then went to the list).
-menu_dialog() {
-    local menu=$1 item=$2 pattern=$3 mark
+menu_dialog() { until_traced "$3" pick_menu "$1" "$2"; }
+pick_menu() { main; xdotool key --clearmodifiers "$1"; sleep 0.6; xdotool key "$2"; }
+# Runs the command (a function, or a command and its arguments) until the trace shows
+# /PATTERN/ after it, up to three times, with Escape between tries (a menu may not
+# have opened in time on a busy machine). $mark is left at the trace line before the
+# try that worked.
+until_traced() {
+    local pattern=$1
+    shift
     for _ in 1 2 3; do
         mark=$(lines)
-        main
-        xdotool key --clearmodifiers "$menu"; sleep 0.6; xdotool key "$item"
+        "$@"
         for _ in $(seq 1 25); do
             tail -n +"$((mark + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
             sleep 0.2

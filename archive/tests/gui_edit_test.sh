@@ -122,22 +122,15 @@ unzip -l "$work/test.zip" | grep -q ' inner file\.txt$' && fail "the changed cop
 # program first; it opens the copy, and the copy is watched. Once more with "Show
 # all programs", which reaches the program of another type.
 open_with() {
-    local tries
-    for tries in 1 2 3; do
-        mark=$(lines)
-        main; sleep 0.5
-        xdotool keydown shift click 3 keyup shift
-        sleep 0.6
-        # "E" also marks "&Extract": the first press only moves to "Op&en With...".
-        xdotool key e; sleep 0.3; xdotool key Return
-        for _ in $(seq 1 25); do
-            tail -n +"$((mark + 1))" "$trace" | grep -q '^dialog: Open With$' && break 2
-            sleep 0.2
-        done
-        xdotool key Escape
-    done
-    wait_for '^dialog: Open With$' "$mark"
+    until_traced '^dialog: Open With$' shift_menu_open_with
     window 'Open With'
+}
+shift_menu_open_with() {
+    main; sleep 0.5
+    xdotool keydown shift click 3 keyup shift
+    sleep 0.6
+    # "E" also marks "&Extract": the first press only moves to "Op&en With...".
+    xdotool key e; sleep 0.3; xdotool key Return
 }
 select_row 2
 open_with
@@ -156,16 +149,8 @@ for _ in $(seq 1 25); do grep -q "^other $copies/notes.txt\$" "$work/opened.txt"
 grep -q "^other $copies/notes.txt\$" "$work/opened.txt" || fail "the program of another type was not started"
 
 # The file type's first program on the list's menu ("Open with ..." at its top).
-for _ in 1 2 3; do
-    mark=$(lines)
-    main; sleep 0.5
-    xdotool click 3; sleep 0.6; xdotool key Down; sleep 0.2; xdotool key Return
-    for _ in $(seq 1 25); do
-        tail -n +"$((mark + 1))" "$trace" | grep -q "^watching: $copies/notes\.txt\$" && break 2
-        sleep 0.2
-    done
-    xdotool key Escape
-done
+first_program() { main; sleep 0.5; xdotool click 3; sleep 0.6; xdotool key Down; sleep 0.2; xdotool key Return; }
+until_traced "^watching: $copies/notes\.txt\$" first_program
 expect_prompt "$copies/notes.txt" "$mark"
 xdotool key --clearmodifiers alt+n
 [[ $(grep -c "^$copies/notes.txt\$" "$work/opened.txt") == 3 ]] || fail "the menu's program was not started"

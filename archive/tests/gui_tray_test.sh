@@ -67,19 +67,10 @@ wait_window() {
 }
 shot() { [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/$1" || true; }
 # Help menu item by its key; tried again when the menu was not open in time.
-help_item() {
-    local key=$1 pattern=$2 mark
-    for _ in 1 2 3; do
-        mark=$(lines)
-        xdotool windowfocus --sync "$(wait_window '^Quarva\.Zip Suite$')" 2>/dev/null || true
-        xdotool key --clearmodifiers alt+h; sleep 0.6; xdotool key "$key"
-        for _ in $(seq 1 25); do
-            tail -n +"$((mark + 1))" "$trace" | grep -Eq -- "$pattern" && return 0
-            sleep 0.2
-        done
-        xdotool key Escape
-    done
-    fail "the window never showed /$pattern/"
+help_item() { until_traced "$2" pick_help "$1"; }
+pick_help() {
+    xdotool windowfocus --sync "$(wait_window '^Quarva\.Zip Suite$')" 2>/dev/null || true
+    xdotool key --clearmodifiers alt+h; sleep 0.6; xdotool key "$1"
 }
 # Answers the message box over the main window (same title) with Return.
 answer_box() {
@@ -263,18 +254,13 @@ echo "hide in tray, double click: ok"
 mark=$(lines)
 hide
 icon=$(wait_window '^QuarvaZip$')
-for _ in 1 2 3; do
+restore_from_menu() {
     xdotool mousemove --window "$icon" 16 15 click 3
     sleep 0.8
     shot tray-menu.png
     xdotool key r
-    for _ in $(seq 1 25); do
-        tail -n +"$((mark + 1))" "$trace" | grep -q '^tray: restored$' && break 2
-        sleep 0.2
-    done
-    xdotool key Escape
-done
-wait_for '^tray: restored$' "$mark"
+}
+until_traced '^tray: restored$' restore_from_menu
 wait_window '^Quarva\.Zip Suite$' >/dev/null
 echo "hide in tray, restore from the menu: ok"
 

@@ -113,11 +113,10 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
     if (replacing && !overwrite_) return Result::Skipped;  // `file` removes its temporary
     const std::uint64_t limit = entry.sizeKnown ? entry.size : cap_;
     std::uint64_t written = 0;
-    std::vector<char>& buf = buffer_;
-    buf.resize(64 * 1024);
     while (data) {
         if (abortRequested()) return aborted("Operation aborted");
-        const long n = data->read(buf.data(), buf.size());
+        const void* bytes = nullptr;
+        const long n = data->view(&bytes, buffer_);
         if (n < 0) {
             // A reader stopped by Abort() says so in its error.
             const std::string why = data->error().empty() ? "damaged data" : data->error();
@@ -127,8 +126,7 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
         if (written + static_cast<std::uint64_t>(n) > limit)
             return fail(entry.sizeKnown ? "the data is longer than the archive declares"
                                         : "the data grows beyond any plausible size (compression bomb?)");
-        if (!file.write(buf.data(), static_cast<std::size_t>(n), ec))
-            return fail("cannot write the file: " + ec.message());
+        if (!file.write(bytes, static_cast<std::size_t>(n), ec)) return fail("cannot write the file: " + ec.message());
         written += static_cast<std::uint64_t>(n);
     }
     if (entry.sizeKnown && written != entry.size) return fail("the data is shorter than the archive declares");

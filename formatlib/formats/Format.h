@@ -45,6 +45,14 @@ public:
     virtual ~DataSource() = default;
     virtual long read(void* buffer, std::size_t size) = 0;
     virtual std::string error() const { return {}; }
+    // The next bytes where they already lie, without a copy: the count as read()
+    // gives it, the bytes at *data until the next call. A source that cannot lend
+    // its bytes reads them into `scratch`.
+    virtual long view(const void** data, std::vector<char>& scratch) {
+        scratch.resize(64 * 1024);
+        *data = scratch.data();
+        return read(scratch.data(), scratch.size());
+    }
 };
 
 class ArchiveReader : public DataSource {

@@ -453,11 +453,52 @@ int LibarchiveReader::next(EntryInfo& entry) {
     }
     if (!entry.isDir() && !entry.name.empty() && entry.name.back() == '/') entry.kind = EntryKind::Folder;
     entrySized_ = entry.sizeKnown;
+    entrySparse_ = archive_entry_sparse_count(e) > 0;
     entrySize_ = entry.size;
     entryBytes_ = 0;
     entryFailed_ = false;
     entryOpen_ = true;
     return 1;
+}
+
+long LibarchiveReader::view(const void** data, std::vector<char>& scratch) {
+    if (raw_ || !entrySized_ || entrySparse_ || endAtSize_) return ArchiveReader::view(data, scratch);
+    if (!opened_ || dead_ || entryFailed_) return -1;
+    Utf8Locale::Scope scope(utf8_);
+    const void* block = nullptr;
+    std::size_t size = 0;
+    la_int64_t offset = 0;
+    int r = ARCHIVE_RETRY;
+    // An empty block is no end: asked again (a few times) for the next one.
+    for (int tries = 0; tries < 16 && (r == ARCHIVE_RETRY || (r == ARCHIVE_OK && size == 0)); ++tries)
+        r = archive_read_data_block(a_, &block, &size, &offset);
+    if (r == ARCHIVE_OK && size == 0) r = ARCHIVE_FATAL;
+    if (r == ARCHIVE_EOF) {
+        entryOpen_ = false;
+        return 0;
+    }
+    if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY) {
+        die(libarchiveError("damaged data"));
+        return -1;
+    }
+    if (r < ARCHIVE_OK) {
+        error_ = libarchiveError("damaged data");
+        entryFailed_ = true;
+        return -1;
+    }
+    // Blocks follow each other without a gap (an entry without holes).
+    if (offset < 0 || static_cast<std::uint64_t>(offset) != entryBytes_) {
+        die("damaged data: a block out of place");
+        return -1;
+    }
+    if (++reads_ % 64 == 0 && !memoryWithinCeiling()) return -1;
+    entryBytes_ += size;
+    if (entryBytes_ > entrySize_) {
+        die("the data is longer than the archive declares");
+        return -1;
+    }
+    *data = block;
+    return static_cast<long>(size);
 }
 
 long LibarchiveReader::read(void* buffer, std::size_t size) {

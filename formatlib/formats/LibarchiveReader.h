@@ -75,6 +75,9 @@ public:
     bool opened() const { return opened_; }
     int next(EntryInfo& entry) override;
     long read(void* buffer, std::size_t size) override;
+    // Lends libarchive's own block where the entry's data lies in one piece (a
+    // declared size, no holes, no padding to drop); otherwise as read() does.
+    long view(const void** data, std::vector<char>& scratch) override;
     std::string error() const override { return error_; }
     bool canGoOn() const override { return !dead_; }
     std::string warning() const override { return warning_; }
@@ -122,7 +125,8 @@ private:
     // The current entry: its declared size (when known) and the bytes handed out.
     bool entrySized_ = false;
     bool entryFailed_ = false;
-    bool entryOpen_ = false;  // its data not read to the end yet
+    bool entryOpen_ = false;    // its data not read to the end yet
+    bool entrySparse_ = false;  // its data has holes (zeros not stored)
     std::uint64_t entrySize_ = 0;
     std::uint64_t entryBytes_ = 0;
     // Data of undeclared size handed out so far, and its ceiling.

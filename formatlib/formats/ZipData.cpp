@@ -190,6 +190,18 @@ long ZipReader::read(void* buffer, std::size_t size) {
     return static_cast<long>(n);
 }
 
+long ZipReader::view(const void** data, std::vector<char>& scratch) {
+    if (!direct_) return AnnotatedReader::view(data, scratch);
+    if (!streaming_ && directError_.empty()) {
+        // The entry is in memory already: lend all that is left of it.
+        *data = plain_.bytes.get() + served_;
+        const std::size_t n = plainSize_ - served_;
+        served_ = plainSize_;
+        return static_cast<long>(n);
+    }
+    return DataSource::view(data, scratch);
+}
+
 long ZipReader::readStream(unsigned char* out, std::size_t size) {
     Stream& s = *stream_;
     auto fail = [&](const char* why) {

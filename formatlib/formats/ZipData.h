@@ -43,6 +43,7 @@ public:
     ~ZipReader() override;
     int next(EntryInfo& entry) override;
     long read(void* buffer, std::size_t size) override;
+    long view(const void** data, std::vector<char>& scratch) override;
     std::string error() const override { return directError_.empty() ? AnnotatedReader::error() : directError_; }
 
 private:
