@@ -58,10 +58,10 @@ ArchiveKind archiveKind(const std::string& path) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return ArchiveKind::Zip;
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    static const std::set<std::string> other = {"tar",  "gz",  "tgz", "taz", "z",   "cab",  "lzh", "lha", "rar",
-                                                "arj",  "arc", "ace", "bh",  "uue", "uu",   "xxe", "bz2", "tbz",
-                                                "tbz2", "7z",  "xz",  "txz", "zst", "tzst", "lz4", "lz",  "lzma",
-                                                "tlz",  "zoo", "ha",  "ar",  "iso", "pak",  "cpio"};
+    static const std::set<std::string> other = {
+        "tar",  "gz",  "tgz", "taz", "z",   "cab",  "lzh", "lha",  "rar", "arj",  "arc",  "ace", "bh",
+        "uue",  "uu",  "xxe", "bz2", "tbz", "tbz2", "7z",  "xz",   "txz", "zst",  "tzst", "lz4", "lz",
+        "lzma", "tlz", "zoo", "ha",  "ar",  "iso",  "pak", "cpio", "rpm", "warc", "mtree"};
     return other.count(ext) ? ArchiveKind::Other : ArchiveKind::Zip;
 }
 
