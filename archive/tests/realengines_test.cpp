@@ -204,6 +204,20 @@ TEST_F(RealEngines, CabRoundTripThroughTheFormatLibrary) {
     roundTrip("sample.cab");
 }
 
+TEST_F(RealEngines, ARarSetOpensWholeFromItsFirstPiece) {
+    if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
+    const fs::path data = quarva::testing::sourceDir() / "formatlib" / "tests" / "data";
+    for (int i = 1; i <= 4; ++i) {
+        const std::string piece = "rar5-solid-set.part0" + std::to_string(i) + ".rar";
+        fs::copy_file(data / piece, dir() / piece);
+    }
+    ASSERT_TRUE(session->openWithBusyDialog((dir() / "rar5-solid-set.part01.rar").string())) << activityLog();
+    EXPECT_EQ(session->doc.entries().entryCount(), 9u);
+    const CZipFileInfo* last = session->doc.entries().find("elf-Linux-ARMv7-ls");
+    ASSERT_NE(last, nullptr);  // its data lies in the last piece
+    EXPECT_EQ(last->size, 90808u);
+}
+
 TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion) {
     std::string archive = (dir() / "t.zip").string();
     run("noadddialog", writeList({archive, loose.string()}));

@@ -113,6 +113,7 @@ public:
             [](struct archive* a) {
                 archive_read_support_format_tar(a);
                 archive_read_support_format_raw(a);
+                archive_read_support_format_empty(a);  // nothing inside: no entry, as bsdtar reads it
             },
             std::string(), kKindOther, "gz", stored, ARCHIVE_FILTER_GZIP);
         if (const std::time_t t = gzipStoredTime(path)) r->setRawTime(t);

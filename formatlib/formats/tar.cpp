@@ -87,6 +87,7 @@ public:
             [](struct archive* a) {
                 archive_read_support_format_tar(a);
                 archive_read_support_format_raw(a);
+                archive_read_support_format_empty(a);  // nothing inside: no entry, as bsdtar reads it
             },
             std::string(), kKindOther, name(), stripLastExtension(path), filter_);
         if (!r->opened()) {

@@ -64,6 +64,27 @@ TEST_F(PeerFormatsTest, RpmAndWarcReadAsBsdtarReadsThem) {
     }
 }
 
+TEST_F(PeerFormatsTest, ACompressedEmptyFileHoldsNoEntry) {
+    // bsdtar reads no entry from it; a wrong trailer still fails.
+    for (const char* tool : {"gzip", "xz", "zstd"}) {
+        if (!haveTool(tool)) continue;
+        const fs::path file = dir() / (std::string("empty.") + tool);
+        ASSERT_EQ(runCommand(std::string(tool) + " -c < /dev/null > " + q(file)), 0);
+        host_.clear();
+        test(file);
+        EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeOk)) << tool << ": " << host_.errorText();
+        EXPECT_TRUE(host_.tested.empty()) << tool;
+    }
+    if (!haveTool("gzip")) return;
+    std::string bytes = readFile(dir() / "empty.gzip");
+    bytes.back() = '\x01';  // the length in the trailer
+    writeFile(dir() / "bad.gz", bytes);
+    host_.clear();
+    test(dir() / "bad.gz");
+    EXPECT_NE(host_.errorText().find("the length in the gzip trailer does not match"), std::string::npos)
+        << host_.errorText();
+}
+
 TEST_F(PeerFormatsTest, MtreeIsListedNeverFilledFromThisComputer) {
     // Entries that name host files, by path and by "contents=": listing must not
     // look at them (their size would come from the file), extraction refuses.
