@@ -107,33 +107,34 @@ public:
     std::unique_ptr<ArchiveReader> openReader(const std::filesystem::path& path, const std::string& password,
                                               std::string* error) const override {
         const auto head = readHead(path, 64);
-        std::vector<std::filesystem::path> volumes;
-        if (isVolume(head.data(), head.size())) {
-            volumes = volumeSet(path);
-            if (volumes.size() < 2) {
-                *error =
-                    "the archive is one volume of a set whose other pieces are not beside it (looked for "
-                    "\"NAME.part1.rar\", \"NAME.part2.rar\"... or \"NAME.rar\", \"NAME.r00\"...)";
-                return nullptr;
-            }
-        }
+        const bool volume = isVolume(head.data(), head.size());
+        std::vector<std::filesystem::path> volumes = volume ? volumeSet(path) : std::vector<std::filesystem::path>{};
+        if (volumes.size() < 2) volumes.clear();
+        // A piece alone: what lies wholly in it can still be read.
+        const std::string alone = volume && volumes.empty()
+                                      ? "this is one piece of a set whose other pieces are not beside it (looked for "
+                                        "\"NAME.part1.rar\", \"NAME.part2.rar\"... or \"NAME.rar\", \"NAME.r00\"...)"
+                                      : std::string();
         const std::filesystem::path first = volumes.empty() ? path : volumes.front();
-        const std::string shortfall = libarchiveShortfall(first, setup, volumes);
+        const std::string shortfall = alone.empty() ? libarchiveShortfall(first, setup, volumes) : alone;
         if (!shortfall.empty() && !sevenZipProgram().empty()) {
             std::string why;
             auto r = openThroughSevenZip(first, password, "rar", &why);
             if (r) return r;
             // 7z could not either: libarchive reads what it can and says why for the rest.
         }
-        if (volumes.empty())
-            return readThroughLibarchive(path, setup, password, kKindOther, "rar", !shortfall.empty(), error);
+        if (!volume) return readThroughLibarchive(path, setup, password, kKindOther, "rar", !shortfall.empty(), error);
+        if (volumes.empty()) volumes.push_back(path);
         auto r = std::make_unique<LibarchiveReader>(volumes, setup, password, kKindOther, "rar");
+        const std::string hint = alone.empty()
+                                     ? "the set was read from " + first.filename().string() + " to " +
+                                           volumes.back().filename().string() + ": a piece after that may be missing"
+                                     : alone;
         if (!r->opened()) {
-            *error = r->error();
+            *error = r->error() + "; " + hint;
             return nullptr;
         }
-        r->setHint("the set was read from " + first.filename().string() + " to " + volumes.back().filename().string() +
-                   ": a piece after that may be missing");
+        r->setHint(hint);
         return r;
     }
     std::string unsupportedReason() const override { return "rar archives can be read but not written"; }
