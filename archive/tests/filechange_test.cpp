@@ -137,6 +137,13 @@ TEST_F(FileChangeTest, ARemovedCopyIsDroppedWithoutMessage) {
     EXPECT_EQ(watcher.folderCount(folder("t")), 0);
     watcher.stop();
     EXPECT_FALSE(watcher.running());
+
+    // A folder that cannot be watched is told, so the window can say so.
+    EXPECT_TRUE(watcher.watchingAll());
+    watcher.addFile((dir() / "no such folder" / "x.txt").string());
+    watcher.start();
+    EXPECT_FALSE(watcher.watchingAll());
+    watcher.stop();
 }
 
 }  // namespace

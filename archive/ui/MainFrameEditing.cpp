@@ -138,6 +138,9 @@ void CMainFrame::watchCopy(const std::string& copy) {
     watcher_->addFile(copy);
     watcher_->start();
     trace("watching: " + copy);
+    if (!watcher_->watchingAll())
+        session_.prompts.message(edittext::notWatchedWarning(copy), text::kCaption, platform::Buttons::Ok,
+                                 platform::Icon::Exclamation);
 }
 
 void CMainFrame::unwatchCopy(const std::string& copy, const char* failure) {

@@ -10,6 +10,12 @@ namespace quarva::archive::edittext {
 inline std::string modifiedPrompt(const std::string& path) {
     return "File " + path + " has been modified\nDo you want to add the latest file to archive ?";
 }
+// A copy opened where its saves cannot be noticed.
+inline std::string notWatchedWarning(const std::string& path) {
+    return "Changes to " + path +
+           " cannot be watched (the system's limit of watched folders may be reached):\nsaving it will not "
+           "offer to add it to the archive.";
+}
 inline constexpr char kErrorInExecutable[] = "Error in Executable file";
 inline constexpr char kErrorInOpenWith[] = "Error in rundll32.exe";
 inline constexpr char kNoOpenWith[] = "No default Association for Open With in Registry";

@@ -79,15 +79,18 @@ void CFileChangeEvent::removeLocked(const std::string& path) {
 void CFileChangeEvent::start() {
     std::lock_guard lock(mutex_);
     if (running_) return;
+    watchingAll_ = false;
     auto notifier = std::make_unique<platform::ChangeNotifier>();
     if (!notifier->ok()) return;
     // The watches stand before start() returns: a change made after it is seen.
-    for (const WatchedFolder& f : folders_) notifier->watch(f.folder);
+    bool all = true;
+    for (const WatchedFolder& f : folders_) all = notifier->watch(f.folder) && all;
     try {
         worker_ = std::thread([this, n = notifier.get()] { work(*n); });
     } catch (const std::system_error&) {
         return;
     }
+    watchingAll_ = all;
     notifier_ = std::move(notifier);
     running_ = true;
 }
@@ -109,6 +112,11 @@ void CFileChangeEvent::stop() {
 bool CFileChangeEvent::running() const {
     std::lock_guard lock(mutex_);
     return running_;
+}
+
+bool CFileChangeEvent::watchingAll() const {
+    std::lock_guard lock(mutex_);
+    return watchingAll_;
 }
 
 bool CFileChangeEvent::watching(const std::string& path) const {

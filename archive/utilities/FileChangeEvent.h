@@ -60,6 +60,10 @@ public:
     void stop();
 
     bool running() const;
+    // False when the system refused to watch one of the folders when the worker last
+    // started (its limit of watches reached, a folder gone, no notifications at all):
+    // saves there go unnoticed.
+    bool watchingAll() const;
     bool watching(const std::string& path) const;
     // The number of watched files in `folder` (with its trailing '/'); 0 when the
     // folder is not watched.
@@ -84,6 +88,7 @@ private:
     std::map<std::string, CFileInfo> files_;
     std::vector<WatchedFolder> folders_;  // in the order they were first watched
     bool running_ = false;
+    bool watchingAll_ = true;
     std::unique_ptr<platform::ChangeNotifier> notifier_;
     std::thread worker_;
 };
