@@ -8,6 +8,7 @@
 
 #include "archive/core/ArchiveSession.h"
 #include "archive/core/CommandLineActions.h"
+#include "archive/core/PathText.h"
 #include "platform/Interrupt.h"
 
 namespace quarva::archive {
@@ -93,7 +94,7 @@ int runHiddenAction(CQuarvaZipApp& app, platform::Launcher& launcher) {
         runCommandLineAction(context);
     }
     // Nobody can open the log window here: what the operations reported goes to stdout.
-    if (!app.activityLog.empty()) std::cout << app.activityLog << std::flush;
+    if (!app.activityLog.empty()) std::cout << withSlashes(app.activityLog) << std::flush;
     if (platform::interruptRequested()) return 128 + platform::interruptSignal();
     return 0;
 }

@@ -52,4 +52,11 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
+std::string withSlashes(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown)
+        if (c == '\\') c = '/';
+    return shown;
+}
+
 }  // namespace quarva::archive

@@ -21,5 +21,8 @@ std::string replaceExtension(std::string_view path, std::string_view extension);
 std::string toLower(std::string_view text);
 // Blanks, tabs and line ends cut away at both ends.
 std::string trim(std::string_view text);
+// Text for people to read, such as the activity log: every "\" of the archive's
+// names shown as "/".
+std::string withSlashes(std::string_view text);
 
 }  // namespace quarva::archive

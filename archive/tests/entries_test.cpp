@@ -241,6 +241,7 @@ TEST(PathText, Helpers) {
     EXPECT_EQ(replaceExtension("/d/x.zip", "exe"), "/d/x.exe");
     EXPECT_EQ(replaceExtension("/d.v/x", "exe"), "/d.v/x.exe");
     EXPECT_EQ(trim("  *.txt  *.doc \t"), "*.txt  *.doc");
+    EXPECT_EQ(withSlashes("File : docs\\a.txt : OK\r\n"), "File : docs/a.txt : OK\r\n");
 }
 
 TEST(ArchiveFlags, KindAndFlagTable) {

@@ -74,7 +74,7 @@ void CMainFrame::showText(const std::string& text, const std::string& title) {
     showDialog(editor);
 }
 
-void CMainFrame::showActivityLog() { showText(session_.app.activityLog, dlgtext::kLastLog); }
+void CMainFrame::showActivityLog() { showText(withSlashes(session_.app.activityLog), dlgtext::kLastLog); }
 
 void CMainFrame::refreshAfterChange() {
     session_.refresh();
