@@ -61,13 +61,17 @@ fail() {
 wait_for() {
     local pattern=$1 from=${2:-0}
     for _ in $(seq 1 150); do
-        tail -n +"$((from + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+        traced_since "$from" "$pattern" && return 0
         sleep 0.2
     done
     fail "the window never showed /$pattern/"
 }
 
 lines() { wc -l < "$trace"; }
+# Whether a trace line after line $1 matches the extended regex $2. (Not "tail | grep
+# -q": grep leaves at the first match, tail dies of the broken pipe, and under
+# pipefail a long trace would read as no match.)
+traced_since() { grep -Eq -- "$2" <(tail -n +"$(($1 + 1))" "$trace" 2>/dev/null); }
 
 # --- driving the archive manager's windows with xdotool ---
 # A window with exactly this title appears; it gets the focus.
@@ -108,7 +112,7 @@ until_traced() {
         mark=$(lines)
         "$@"
         for _ in $(seq 1 25); do
-            tail -n +"$((mark + 1))" "$trace" 2>/dev/null | grep -Eq -- "$pattern" && return 0
+            traced_since "$mark" "$pattern" && return 0
             sleep 0.2
         done
         xdotool key Escape
@@ -120,7 +124,7 @@ until_traced() {
 expect_box() {
     wait_for '^box: ' "$2"
     local seen
-    seen=$(tail -n +"$(($2 + 1))" "$trace" | grep -m1 '^box: ')
+    seen=$(grep -m1 '^box: ' <(tail -n +"$(($2 + 1))" "$trace"))
     [[ $seen == "box: $1" ]] || fail "expected box '$1', saw '$seen'"
 }
 # A message box of the suite: answered with a key.

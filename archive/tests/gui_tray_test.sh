@@ -196,7 +196,7 @@ xdotool windowfocus --sync "$updates" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 for _ in $(seq 1 25); do [[ -z $(visible '^Check for Updates$') ]] && break; sleep 0.2; done
 [[ -z $(visible '^Check for Updates$') ]] || fail "the version dialog did not close while the check ran"
-tail -n +"$((mark + 1))" "$trace" | grep -q '^update:' && fail "a cancelled check reported"
+traced_since "$mark" '^update:' && fail "a cancelled check reported"
 kill -0 "$pid" 2>/dev/null || fail "the program ended"
 echo "update check closed while waiting: ok"
 
@@ -230,10 +230,10 @@ hide() {
         mark=$(lines)
         f4
         for _ in $(seq 1 50); do
-            tail -n +"$((mark + 1))" "$trace" | grep -Eq '^(tray: hidden|message: )' && break
+            traced_since "$mark" '^(tray: hidden|message: )' && break
             sleep 0.2
         done
-        tail -n +"$((mark + 1))" "$trace" | grep -q '^tray: hidden$' && return 0
+        traced_since "$mark" '^tray: hidden$' && return 0
         answer_box
         sleep 1
     done
