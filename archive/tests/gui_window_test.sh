@@ -126,15 +126,8 @@ trace=$work/trace.txt
 wait_for '^drag out: 1$'
 trace=$work/trace2.txt
 wait_for '^dropped: 1$' "$mark"
-question=""
-for _ in $(seq 1 50); do
-    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
-    [[ -n $question ]] && break
-    sleep 0.2
-done
-[[ -n $question ]] || fail "the add dialog did not appear for the dropped file"
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-sleep 0.5
+# The add dialog asks for the options; "OK" takes them.
+window 'Add'
 xdotool key --clearmodifiers Return
 wait_for '^add finished' "$mark"
 contents=$(unzip -Z1 "$work/other.zip")
@@ -147,15 +140,7 @@ sleep 3
 mark=$(lines)
 xdotool key --clearmodifiers ctrl+v
 wait_for '^pasted: 5$' "$mark"
-question=""
-for _ in $(seq 1 50); do
-    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
-    [[ -n $question ]] && break
-    sleep 0.2
-done
-[[ -n $question ]] || fail "the add dialog did not appear for the pasted files"
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-sleep 0.5
+window 'Add'
 # "Save full path info" keeps the folders' names (as full paths; the dropped
 # large.bin at the root is then there a second time).
 xdotool key --clearmodifiers alt+u
@@ -182,15 +167,8 @@ pid=$!
 # The archive opens first; then the add dialog asks for the options.
 wait_for '^pane 0: Completed\.\.\.$'
 files_before=$(grep '^pane 1: Total ' "$trace" | tail -1 | sed 's/^pane 1: Total \([0-9]*\) Files.*/\1/')
-question=""
-for _ in $(seq 1 100); do
-    question=$(xdotool search --onlyvisible --name '^Add$' 2>/dev/null | head -1 || true)
-    [[ -n $question ]] && break
-    sleep 0.2
-done
-[[ -n $question ]] || fail "the add dialog did not appear"
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-sleep 0.5
+# The add dialog asks for the options; "OK" takes them.
+window 'Add'
 xdotool key --clearmodifiers Return
 busy=""
 for _ in $(seq 1 100); do
