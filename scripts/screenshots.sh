@@ -53,8 +53,9 @@ window() {
     done
     return 1
 }
+# SETTLE: seconds to wait first (1; the busy dialog is taken at once, while it stands).
 shoot() {
-    sleep 1
+    sleep "${SETTLE:-1}"
     import -window root -crop 1000x640+0+0 "$out/$1"
     echo "$out/$1"
 }
@@ -100,7 +101,7 @@ shoot icons.png
 stop
 
 # A large add, to show the busy dialog; cancelled afterwards.
-head -c 200000000 /dev/urandom > "$work/big.bin"
+head -c 400000000 /dev/urandom > "$work/big.bin"
 printf '%s\r\n%s\r\n' "$archive" "$work/big.bin" > "$list"
 "$dist/QuarvaZip" /addX "$list" > "$work/out.txt" 2>&1 &
 pid=$!
@@ -109,7 +110,7 @@ question=$(window '^Add$')
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 xdotool key --clearmodifiers Return
 busy=$(window '^Quarva\.Zip Suite is busy$')
-shoot busy.png
+SETTLE=0.2 shoot busy.png
 xdotool windowfocus --sync "$busy" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 stop
