@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "formatlib/core/Abort.h"
@@ -215,8 +216,10 @@ bool addPrepared(ArchiveWriter& w, const std::vector<Prepared>& items, const std
             e.size = e.packedSize = src->size();
             e.mtime = src->mtime();
         }
+        std::optional<CountedSource> counted;
+        if (src) counted.emplace(*src, rep);
         std::string why;
-        if (!addEntry(w, e, src.get(), folderOf(archive), &why)) {
+        if (!addEntry(w, e, counted ? &*counted : nullptr, folderOf(archive), &why)) {
             rep.failure(e.name, p.item.host.string(), "Cannot add the file", why);
             return false;
         }
@@ -402,6 +405,10 @@ void compressFiles(const std::string& archive, const std::string& files, const A
 
     const std::vector<Prepared> prepared = prepareItems(unique, *h, rep);
     if (prepared.empty()) return;  // every file was skipped, each with its error record
+    // Progress: the old archive read through, then the new files.
+    std::uint64_t work = exists ? fs::file_size(archive) : 0;
+    for (const auto& p : prepared) work += p.info.size;
+    rep.setProgressTotal(work);
     // Old entries of these names give way; those of skipped files stay.
     std::set<std::string> replacing;
     for (const auto& p : prepared) replacing.insert(p.item.entry);

@@ -20,6 +20,7 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/core/Progress.h"
 #include "formatlib/formats/External.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "platform/FileSystem.h"
@@ -134,9 +135,10 @@ std::uint64_t bytesBelow(const fs::path& folder) {
 }
 
 // Runs an unpacking program in `folder`; it is stopped when what it wrote passes
-// `ceiling` bytes (*overflow set) or when the user aborts.
-int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling, bool* overflow,
-              bool* aborted, const std::string& input = {}) {
+// `ceiling` bytes (*overflow set) or when the user aborts. What it wrote so far is
+// reported as progress towards `listed`, the bytes its list promised (0: not known).
+int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling,
+              std::uint64_t listed, bool* overflow, bool* aborted, const std::string& input = {}) {
     const pid_t pid = spawnIn(args, folder, -1, false, input);
     if (pid < 0) return -1;
     long pauseMs = 10;  // short at first, so that a small bomb is caught early; longer for big archives
@@ -145,14 +147,18 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
             // What was written in the last moments counts too.
-            if (bytesBelow(folder) > ceiling) {
+            const std::uint64_t written = bytesBelow(folder);
+            reportProgress(written, listed);
+            if (written > ceiling) {
                 *overflow = true;
                 return -1;
             }
             return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         if (done < 0 && errno != EINTR) return -1;
-        const bool over = bytesBelow(folder) > ceiling;
+        const std::uint64_t written = bytesBelow(folder);
+        reportProgress(written, listed);
+        const bool over = written > ceiling;
         if (over || abortRequested()) {
             *(over ? overflow : aborted) = true;
             kill(pid, SIGKILL);
@@ -384,15 +390,16 @@ public:
         // arc's own program where it is installed: unar does not unsqueeze.
         const std::string arc = std::string(name()) == "arc" && password.empty() ? findTool("arc") : std::string();
         // arj's own program where it is installed: it keeps the folders of names made on Unix.
-        if (!arc.empty()) rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
+        if (!arc.empty())
+            rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, l.bytes, &overflow, &aborted);
         else if (!arj.empty())
-            rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
+            rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, l.bytes, &overflow,
                            &aborted);
         else {
             std::vector<std::string> args{unar, "-q", "-f", "-D", "-o", tmpl};
             if (!password.empty()) args.insert(args.end(), {"-p", password});
             args.insert(args.end(), {"--", fs::absolute(path).string()});
-            rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted);
+            rc = runUnpack(args, tmpl, ceiling, l.bytes, &overflow, &aborted);
         }
         if (rc != 0) {
             std::error_code ec;
@@ -559,7 +566,7 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     bool overflow = false, aborted = false;
     auto args = sevenZipArgs(program, "x", password);
     args.insert(args.end(), {"-o" + tmpl, "--", archive});
-    const int rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted, password);
+    const int rc = runUnpack(args, tmpl, ceiling, l.bytes, &overflow, &aborted, password);
     if (rc != 0) {
         std::error_code ec;
         std::filesystem::remove_all(tmpl, ec);
