@@ -400,7 +400,7 @@ int LibarchiveReader::next(EntryInfo& entry) {
             dead_ = true;
             return -1;
         }
-        tellProgress();
+        reportProgress(inputSize_, inputSize_);  // what follows the end is not needed
         return 0;
     }
     if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY || !e) {
