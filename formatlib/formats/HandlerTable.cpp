@@ -30,6 +30,7 @@ const std::vector<const FormatHandler*>& allHandlers() {
             &gzHandler(),      &tarBz2Handler(),   &tarXzHandler(),   &cabHandler(),     &lhaHandler(),
             &rarHandler(),     &sevenZipHandler(), &uuHandler(),      &xxHandler(),      &blakHoleHandler(),
             &tarZstdHandler(), &tarLz4Handler(),   &tarLzmaHandler(), &tarLzipHandler(), &tarCompressHandler(),
+            &xarHandler(),
         };
         for (auto* h : readOnlyHandlers()) t.push_back(h);
         for (auto* h : externalHandlers()) t.push_back(h);
