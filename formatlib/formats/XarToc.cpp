@@ -59,8 +59,9 @@ std::optional<std::uint64_t> number(const std::string& s) {
     if (t.empty()) return std::nullopt;
     std::uint64_t v = 0;
     for (char c : t) {
-        if (c < '0' || c > '9' || v > (UINT64_MAX - 9) / 10) return std::nullopt;
-        v = v * 10 + static_cast<unsigned>(c - '0');
+        const unsigned d = static_cast<unsigned>(c - '0');
+        if (c < '0' || c > '9' || v > (UINT64_MAX - d) / 10) return std::nullopt;
+        v = v * 10 + d;
     }
     return v;
 }
