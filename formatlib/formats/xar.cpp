@@ -247,6 +247,10 @@ private:
         if (plain > kMaxToc || packed > kMaxToc)
             return refuse("the table of contents is larger than this suite reads (" + std::to_string(plain >> 20) +
                           " MiB)");
+        // Deflate packs at most about 1032 to 1: a larger plain size is a lie, and
+        // no memory is taken for it.
+        if (plain > packed * 1032 + 1024)
+            return refuse("the table of contents is damaged (its sizes in the header do not fit together)");
         heapStart_ = headerSize + packed;
         heapSize_ = fileSize - heapStart_;
         std::string packedToc(packed, '\0'), toc(plain, '\0');

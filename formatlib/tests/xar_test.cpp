@@ -167,6 +167,17 @@ TEST_F(XarTest, HostileTablesEndWithAClearMessage) {
         EXPECT_FALSE(fs::exists(dir() / "escape"));
         EXPECT_FALSE(fs::exists("/etc/abs"));
     }
+    // Sizes of the table in the header that lie, one way and the other.
+    const std::string good = handmade(file("1", "a", stored(0, 5, 5)), "hello");
+    for (const auto& [plain, message] : {std::pair<std::uint64_t, const char*>{200u << 20, "do not fit together"},
+                                         {20, "larger than the header says"}}) {
+        std::string bytes = good;
+        for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>((plain >> (8 * (7 - i))) & 0xff);
+        writeFile(dir() / "lie.xar", bytes);
+        host_.clear();
+        list(dir() / "lie.xar");
+        EXPECT_TRUE(says(message)) << host_.errorText();
+    }
     // A '/' inside a name is a folder of the name: the file lands inside the destination.
     writeFile(dir() / "slash.xar",
               handmade(file("1", "top", "<type>directory</type>" + file("2", "in/side", stored(0, 5, 5))), "hello"));
