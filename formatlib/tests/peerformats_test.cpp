@@ -64,6 +64,18 @@ TEST_F(PeerFormatsTest, RpmAndWarcReadAsBsdtarReadsThem) {
     }
 }
 
+TEST_F(PeerFormatsTest, ASparseFileEndingInAHoleReadsWhole) {
+    // Its sparse map's last data block ends before the file does: the rest is zeros.
+    const fs::path archive = data("sparse-ends-in-hole.tar.Z");
+    test(archive);
+    EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeOk)) << host_.errorText();
+    extract(archive, dir() / "out");
+    EXPECT_TRUE(readFile(dir() / "out" / "dir" / "GNUSparseFile.0" / "file1") == std::string(1279, '\0'));
+    if (haveTool("bsdtar")) {
+        EXPECT_EQ(tree(dir() / "out"), peerTree(archive));
+    }
+}
+
 TEST_F(PeerFormatsTest, ACompressedEmptyFileHoldsNoEntry) {
     // bsdtar reads no entry from it; a wrong trailer still fails.
     for (const char* tool : {"gzip", "xz", "zstd"}) {
