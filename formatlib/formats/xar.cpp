@@ -12,8 +12,6 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
-
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/XarToc.h"
@@ -210,18 +208,7 @@ public:
     }
 
 private:
-    bool readAt(std::uint64_t offset, void* buffer, std::size_t n) {
-        auto* p = static_cast<char*>(buffer);
-        while (n > 0) {
-            const ssize_t got = ::pread(fd_, p, n, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return false;
-            p += got;
-            n -= static_cast<std::size_t>(got);
-            offset += static_cast<std::uint64_t>(got);
-        }
-        return true;
-    }
+    bool readAt(std::uint64_t offset, void* buffer, std::size_t n) { return formatlib::readAt(fd_, offset, buffer, n); }
 
     bool refuse(const std::string& why) {
         error_ = why;
