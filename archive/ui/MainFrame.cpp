@@ -120,6 +120,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
       clipboardTimer_(this) {
     SetIcons(quarvaZipIcons());
     buildMenus();
+    buildCodePageMenu();
     buildToolbars();
 
     splitter_ = new CUsefulSplitterWnd(this);
