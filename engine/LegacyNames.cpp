@@ -81,6 +81,12 @@ private:
     iconv_t cd_;
 };
 
+// The name in the chosen set; empty when it is not valid there or would change shape.
+std::string chosenReading(Decoder& chosen, const std::string& raw) {
+    std::string text = chosen(raw);
+    return sameShape(raw, text) ? text : std::string();
+}
+
 }  // namespace
 
 std::string cp932ToUtf8(const std::string& raw) {
@@ -110,8 +116,7 @@ void readLegacyNames(std::vector<ZipEntry>& entries, const std::vector<std::size
     Decoder chosen(charset);
     for (std::size_t i : legacy) {
         const std::string& raw = entries[i].rawName;
-        std::string text = chosen(raw);
-        if (!text.empty() && !sameShape(raw, text)) text.clear();
+        std::string text = chosenReading(chosen, raw);
         if (text.empty() && cp932) text = cp932ToUtf8(raw);
         entries[i].name = text.empty() ? cp437ToUtf8(raw) : text;
     }
