@@ -290,8 +290,9 @@ bool parseToc(const char* bytes, std::size_t size, Toc& toc, std::string* error)
         xmlFreeDoc);
     if (!doc) {
         const xmlError* e = xmlCtxtGetLastError(ctxt.get());
-        *error = "the table of contents is damaged (" +
-                 trimmed(e && e->message ? e->message : std::string("no well-formed XML")) + ")";
+        std::string why = trimmed(e && e->message ? e->message : std::string("no well-formed XML"));
+        if (why.find("Excessive depth") != std::string::npos) why = "its folders lie too deep within each other";
+        *error = "the table of contents is damaged (" + why + ")";
         return false;
     }
     if (doc->intSubset || doc->extSubset) {

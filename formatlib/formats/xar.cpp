@@ -195,7 +195,8 @@ public:
             if (!dec_->step(in_.data() + inPos_, inEnd_ - inPos_, left_ == 0, out, size, used, made, ended_))
                 return fail("the entry's data is damaged (it cannot be decoded)");
             inPos_ += used;
-            if (used == 0 && made == 0 && !ended_ && left_ == 0)
+            // No step forward although input is there, or none is left: the stream is bad.
+            if (used == 0 && made == 0 && !ended_ && (left_ == 0 || inPos_ < inEnd_))
                 return fail(inPos_ == inEnd_ ? "the entry's data is cut short" : "the entry's data cannot be decoded");
         }
         if (made == 0) return finish(it);
