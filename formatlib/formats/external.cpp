@@ -278,6 +278,7 @@ struct Listing {
     bool ok = false;
     int files = 0;
     std::uint64_t bytes = 0;
+    bool encrypted = false;  // an entry or the archive is encrypted (lsar's list only)
 };
 
 // Reads the digits at `p` (skipping blanks first); false when there are none.
@@ -319,15 +320,22 @@ Listing parseLsarJson(const std::string& text) {
     Listing l;
     if (text.find("\"lsarContents\"") == std::string::npos) return l;
     l.ok = true;
-    int names = 0, folders = 0;
+    // How many times `key` is set to true (or 1).
+    auto countTrue = [&text](const char* key) {
+        int n = 0;
+        for (std::size_t p = 0; (p = text.find(key, p)) != std::string::npos;) {
+            p = text.find(':', p);
+            if (p == std::string::npos) break;
+            ++p;
+            while (p < text.size() && text[p] == ' ') ++p;
+            if (text.compare(p, 4, "true") == 0 || text.compare(p, 1, "1") == 0) ++n;
+        }
+        return n;
+    };
+    int names = 0;
     for (std::size_t p = 0; (p = text.find("\"XADFileName\"", p)) != std::string::npos; ++p) ++names;
-    for (std::size_t p = 0; (p = text.find("\"XADIsDirectory\"", p)) != std::string::npos;) {
-        p = text.find(':', p);
-        if (p == std::string::npos) break;
-        ++p;
-        while (p < text.size() && text[p] == ' ') ++p;
-        if (text.compare(p, 4, "true") == 0 || text.compare(p, 1, "1") == 0) ++folders;
-    }
+    const int folders = countTrue("\"XADIsDirectory\"");
+    l.encrypted = countTrue("\"XADIsEncrypted\"") > 0;
     for (std::size_t p = 0; (p = text.find("\"XADFileSize\"", p)) != std::string::npos;) {
         p = text.find(':', p);
         if (p == std::string::npos) break;
@@ -522,11 +530,12 @@ public:
             // failure after the password was typed is most likely the password.
             const bool wrong = refused || said.find("wrong password") != std::string::npos;
             const bool asked = said.find("Password (will not be shown):") != std::string::npos;
-            *error = overflow  ? tooBigText(ceiling + 1, ceiling)
-                     : aborted ? std::string("Operation aborted")
-                     : wrong   ? std::string("the password is wrong")
-                     : asked   ? std::string("the password is wrong, or the archive is damaged")
-                               : std::string("the outside program could not read this archive");
+            *error = overflow                          ? tooBigText(ceiling + 1, ceiling)
+                     : aborted                         ? std::string("Operation aborted")
+                     : wrong                           ? std::string("the password is wrong")
+                     : asked                           ? std::string("the password is wrong, or the archive is damaged")
+                     : password.empty() && l.encrypted ? std::string("the entries are encrypted: a password is needed")
+                                                       : std::string("the outside program could not read this archive");
             return nullptr;
         }
         return std::make_unique<UnpackedReader>(tmpl, name());
