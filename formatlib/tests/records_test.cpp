@@ -281,6 +281,10 @@ TEST_F(RecordsTest, ProgressCountsTowardsItsTotal) {
     check("extract", fs::file_size(dir() / "t.tar.gz"));
     test(dir() / "t.tar.gz");
     check("test", fs::file_size(dir() / "t.tar.gz"));
+    encode(dir() / "t.tar.gz", dir() / "t.uue", kEncodeUU, false);
+    host_.clear();
+    extract(dir() / "t.uue", dir() / "uu-out");
+    check("encoded text", fs::file_size(dir() / "t.uue"));
     if (haveTool("7z")) {
         ASSERT_EQ(runCommand("cd " + q(dir()) + " && 7z a -bd -mx=0 -v1m set.7z src >/dev/null"), 0);
         extract(dir() / "set.7z.001", dir() / "set-out");
