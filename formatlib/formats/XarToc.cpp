@@ -376,18 +376,38 @@ private:
     int checksumParts_ = 0;
 };
 
+// libxml2 reports a few problems (a bad character encoding) on its generic channel,
+// which prints on the standard error: silent while a table is read (the setting is
+// the thread's own).
+class QuietGenericErrors {
+public:
+    QuietGenericErrors() : old_(xmlGenericError), oldContext_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, ignore);
+    }
+    ~QuietGenericErrors() { xmlSetGenericErrorFunc(oldContext_, old_); }
+    QuietGenericErrors(const QuietGenericErrors&) = delete;
+    QuietGenericErrors& operator=(const QuietGenericErrors&) = delete;
+
+private:
+    static void ignore(void*, const char*, ...) {}
+    xmlGenericErrorFunc old_;
+    void* oldContext_;
+};
+
 // The reader's first error, in its own words.
 void keepFirstError(void* arg, const char* msg, xmlParserSeverities severity, xmlTextReaderLocatorPtr) {
     auto* kept = static_cast<std::string*>(arg);
-    if (kept->empty() && msg &&
-        (severity == XML_PARSER_SEVERITY_ERROR || severity == XML_PARSER_SEVERITY_VALIDITY_ERROR))
-        *kept = trimmed(msg);
+    if (!kept->empty() || !msg ||
+        (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR))
+        return;
+    *kept = trimmed(msg);
 }
 
 }  // namespace
 
 bool parseToc(const char* bytes, std::size_t size, Toc& toc, std::string* error) {
     xmlInitParser();
+    QuietGenericErrors quiet;
     if (size > static_cast<std::size_t>(INT32_MAX)) {
         *error = "the table of contents cannot be read";
         return false;
@@ -412,6 +432,8 @@ bool parseToc(const char* bytes, std::size_t size, Toc& toc, std::string* error)
         const xmlError* last = xmlGetLastError();
         if (why.empty() && last && last->message) why = trimmed(last->message);
         if (why.empty()) why = "no well-formed XML";
+        for (auto& c : why)
+            if (c == '\n') c = ' ';
         if (why.find("Excessive depth") != std::string::npos) why = "its folders lie too deep within each other";
         *error = "the table of contents is damaged (" + why + ")";
         return false;
