@@ -226,6 +226,7 @@ void LibarchiveReader::start(const std::filesystem::path& path, const Setup& set
     for (std::size_t i = 1; i < volumes.size(); ++i)
         if (stat(volumes[i].c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
     ceiling_ = undeclaredDataCeiling(bytes);
+    inputSize_ = bytes;
     input_.setVolumes(volumes);
     memoryAtStart_ = residentBytes();
     a_ = archive_read_new();
@@ -399,6 +400,7 @@ int LibarchiveReader::next(EntryInfo& entry) {
             dead_ = true;
             return -1;
         }
+        reportProgress(inputSize_, inputSize_);  // what follows the end is not needed
         return 0;
     }
     if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY || !e) {
@@ -458,6 +460,9 @@ int LibarchiveReader::next(EntryInfo& entry) {
     entryBytes_ = 0;
     entryFailed_ = false;
     entryOpen_ = true;
+    // The first header may have been read from the archive's end (7z, zip): from the
+    // second on the position is where the entries are.
+    if (headers_ > 1) tellProgress();
     return 1;
 }
 
@@ -498,6 +503,7 @@ long LibarchiveReader::view(const void** data, std::vector<char>& scratch) {
         return -1;
     }
     *data = block;
+    tellProgress();
     return static_cast<long>(size);
 }
 
@@ -549,6 +555,7 @@ long LibarchiveReader::read(void* buffer, std::size_t size) {
             return -1;
         }
     }
+    tellProgress();
     return static_cast<long>(n);
 }
 
