@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "formatlib/FormatLibrary.h"
@@ -38,6 +39,21 @@ bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t n) {
         offset += static_cast<std::uint64_t>(r);
     }
     return true;
+}
+
+// The method's name in listings; for AES entries the method under the encryption
+// (kept in their 0x9901 extra field).
+std::string zipMethodName(unsigned method, const unsigned char* extra, std::size_t length) {
+    for (std::size_t i = 0; method == 99 && i + 4 <= length;) {
+        const unsigned id = le16(extra + i), size = le16(extra + i + 2);
+        if (id == 0x9901 && size >= 7 && i + 4 + size <= length) method = le16(extra + i + 4 + 5);
+        i += 4 + size;
+    }
+    static const std::map<unsigned, const char*> names = {{0, "stored"}, {8, "deflate"}, {9, "deflate64"},
+                                                          {12, "bzip2"}, {14, "lzma"},   {93, "zstd"},
+                                                          {95, "xz"},    {98, "ppmd"}};
+    const auto it = names.find(method);
+    return it == names.end() ? "zip" : it->second;
 }
 
 }  // namespace
@@ -71,10 +87,10 @@ ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
             if (p + 46 + n > cd.size()) break;
             std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
             const unsigned method = le16(&cd[p + 10]);
+            const std::size_t extraAt = p + 46 + n;
+            const std::size_t extraLength = extraAt + x <= cd.size() ? x : 0;
             out.stored[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]),
-                                method == 0   ? "stored"
-                                : method == 8 ? "deflate"
-                                              : "zip"};
+                                zipMethodName(method, cd.data() + extraAt, extraLength)};
             ZipDataPlace place;
             place.flags = le16(&cd[p + 8]);
             place.method = method;

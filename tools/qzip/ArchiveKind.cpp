@@ -65,9 +65,10 @@ ArchiveKind archiveKind(const std::string& path) {
     return other.count(ext) ? ArchiveKind::Other : ArchiveKind::Zip;
 }
 
-std::string contentDescription(const std::string& path) {
+std::string contentDescription(const std::string& path, bool* zip) {
     std::string found;
     const int kind = libraryKind(path, &found);
+    if (zip) *zip = kind == formatlib::kKindZip;
     if (kind == -1) return found;
     if (kind >= 0) return "a " + found + " archive";
     return {};

@@ -15,7 +15,8 @@ enum class ArchiveKind { Zip, Other };
 ArchiveKind archiveKind(const std::string& path);
 
 // What the file holds, in words, for a file the zip engine refused ("plain text",
-// "a tar.xz archive"); empty when it cannot be told.
-std::string contentDescription(const std::string& path);
+// "a tar.xz archive"); empty when it cannot be told. `zip` (when given) is set when
+// the content is a zip after all (its central directory is what failed).
+std::string contentDescription(const std::string& path, bool* zip = nullptr);
 
 }  // namespace quarva::qzip
