@@ -42,6 +42,7 @@ std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const 
             else archive_read_support_format_zip_streamable(a);
         },
         password, name, seekable ? std::move(directory) : ZipCentralDirectory{});
+    if (!seekable) r->endAtFileEnd();
     if (!r->opened()) {
         *error = r->error();
         return nullptr;
