@@ -96,6 +96,13 @@ public:
     // Added to every error of libarchive's own ("install ... to read it").
     void setHint(std::string hint) { hint_ = std::move(hint); }
 
+protected:
+    // libarchive's name of the format of the entry just read ("ZIP 2.0 (deflation)").
+    std::string entryFormatName() const {
+        const char* name = a_ ? archive_format_name(a_) : nullptr;
+        return name ? name : "";
+    }
+
 private:
     void start(const std::filesystem::path& path, const Setup& setup, const std::string& password,
                const std::vector<int>& filters, const std::vector<std::filesystem::path>& volumes = {});
@@ -170,6 +177,10 @@ public:
         }
         return r;
     }
+
+protected:
+    // True when the table names anything (a directory was read).
+    bool annotated() const { return !info_.empty(); }
 
 private:
     std::map<std::string, StoredInfo> info_;

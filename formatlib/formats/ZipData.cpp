@@ -56,6 +56,21 @@ std::string zipMethodName(unsigned method, const unsigned char* extra, std::size
     return it == names.end() ? "zip" : it->second;
 }
 
+// A method from libarchive's name of an entry's format, "ZIP 2.0 (deflation)" (read
+// by local headers there is no directory to name it).
+std::string methodFromFormatName(const std::string& text) {
+    const auto open = text.find('('), close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return "zip";
+    static const std::map<std::string, std::string> ours = {{"uncompressed", "stored"},
+                                                            {"deflation", "deflate"},
+                                                            {"deflation-64-bit", "deflate64"},
+                                                            {"bzip", "bzip2"},
+                                                            {"ppmd-1", "ppmd"}};
+    const std::string method = text.substr(open + 1, close - open - 1);
+    const auto it = ours.find(method);
+    return it == ours.end() ? method : it->second;
+}
+
 }  // namespace
 
 ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
@@ -140,6 +155,7 @@ int ZipReader::next(EntryInfo& entry) {
     direct_ = streaming_ = false;
     directError_.clear();
     const int r = AnnotatedReader::next(entry);
+    if (r == 1 && !annotated()) entry.method = methodFromFormatName(entryFormatName());
     if (r != 1 || !entry.isFile() || entry.encrypted || !entry.sizeKnown) return r;
     const auto it = places_.find(entry.name);
     if (it != places_.end() && it->second.size == entry.size) direct_ = startDirect(it->second);
