@@ -296,9 +296,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qzip: error 100: Archive not found: %s\n", archive.c_str());
             return 2;
         }
-        // The reader that extraction would use.
-        const SafetyReport report = checkArchive(
-            archive, archiveKind(archive) == ArchiveKind::Zip && zipReading(archive) == ZipReading::Engine);
+        // The reader that extraction would use (the format library's readers are built in).
+        const bool zip = archiveKind(archive) == ArchiveKind::Zip;
+        const ZipReading reading = zip ? zipReading(archive) : ZipReading::Engine;
+        SafetyReport report = checkArchive(archive, zip && reading == ZipReading::Engine);
+        if (reading == ZipReading::LocalHeaders)
+            report.findings.push_back({Finding::Level::Dangerous, "damaged", "",
+                                       std::string(kNoDirectory) + "; its entries were read by their local headers"});
         printReport(report, archive, json);
         return report.verdict();
     }
@@ -359,7 +363,7 @@ int main(int argc, char** argv) {
     // A zip the engine cannot read (no directory it finds, or PPMd entries) is read
     // by the format library's zip reader, and changed by the engine where it can.
     const ArchiveKind kind = archiveKind(archive);
-    const ZipReading reading = kind == ArchiveKind::Zip ? zipReading(archive) : ZipReading::Engine;
+    const ZipReading reading = kind == ArchiveKind::Zip ? zipReader(archive) : ZipReading::Engine;
     if (reading == ZipReading::LocalHeaders && (std::strchr("aufd", cmd) || (cmd == 'c' && setComment))) {
         std::fprintf(stderr,
                      "qzip: %s: %s: it can be listed, tested and extracted but not changed; repair it first (qzip r)\n",
