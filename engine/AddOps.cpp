@@ -74,7 +74,7 @@ std::int16_t ZipEngine::add(std::int16_t action) {
         if (isReadOnly(archiveStat)) return kStatusAccess;
         if (archiveStat.st_size > 0) {
             if (auto st = in.open(archiveName_)) return st;
-            if (auto st = readDirectory(in, dir)) return st;
+            if (auto st = readDirectory(in, dir, false, namesCharset_)) return st;
             haveOld = true;
         }
     } else if (errno != ENOENT) {

@@ -25,6 +25,7 @@ public:
     bool passwordRequest(std::string& password);
     const std::atomic<bool>& abortFlag() const { return engine_.abort_; }
     bool wipeRequested() const { return engine_.wipeDisk_; }
+    const std::string& namesCharset() const { return engine_.namesCharset_; }
 
 private:
     ZipEngine& engine_;

@@ -25,23 +25,75 @@ bool scanCp932(const std::string& raw, bool& backslashTrail) {
     return true;
 }
 
+// Characters that give a name its shape: separators, dots, the drive colon and
+// control characters.
+bool shapes(unsigned char c) { return c == '/' || c == '\\' || c == '.' || c == ':' || c < 0x20 || c == 0x7F; }
+
+// True when the shaping characters of `text` are those of `raw` in the same order,
+// save for backslash bytes that the character set read as the second byte of a
+// character. A set that turns other bytes into a separator, a dot or a control
+// character (UTF-16, EBCDIC, UTF-7) would give the name a path it never had.
+bool sameShape(const std::string& raw, const std::string& text) {
+    std::size_t r = 0;
+    for (unsigned char c : text) {
+        if (!shapes(c)) continue;
+        while (r < raw.size() && !(shapes(static_cast<unsigned char>(raw[r])) && raw[r] == char(c))) {
+            if (shapes(static_cast<unsigned char>(raw[r])) && raw[r] != '\\') return false;
+            ++r;
+        }
+        if (r == raw.size()) return false;
+        ++r;
+    }
+    for (; r < raw.size(); ++r)
+        if (shapes(static_cast<unsigned char>(raw[r])) && raw[r] != '\\') return false;
+    return true;
+}
+
+// One conversion into UTF-8, opened once for a whole directory.
+class Decoder {
+public:
+    explicit Decoder(const std::string& charset)
+        : cd_(charset.empty() ? iconv_t(-1) : ::iconv_open("UTF-8", charset.c_str())) {}
+    ~Decoder() {
+        if (ok()) ::iconv_close(cd_);
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    bool ok() const { return cd_ != iconv_t(-1); }
+
+    // `raw` in UTF-8; empty when it is not valid in the set.
+    std::string operator()(const std::string& raw) {
+        if (!ok() || raw.empty()) return {};
+        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a fresh start for every name
+        std::string out(raw.size() * 4 + 8, '\0');
+        char* in = const_cast<char*>(raw.data());
+        std::size_t inLeft = raw.size(), outLeft = out.size();
+        char* o = out.data();
+        std::size_t r = ::iconv(cd_, &in, &inLeft, &o, &outLeft);
+        // A stateful set must also find its way back to the initial state.
+        if (r != std::size_t(-1)) r = ::iconv(cd_, nullptr, nullptr, &o, &outLeft);
+        if (r == std::size_t(-1) || inLeft != 0) return {};
+        out.resize(out.size() - outLeft);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// The name in the chosen set; empty when it is not valid there or would change shape.
+std::string chosenReading(Decoder& chosen, const std::string& raw) {
+    std::string text = chosen(raw);
+    return sameShape(raw, text) ? text : std::string();
+}
+
 }  // namespace
 
 std::string cp932ToUtf8(const std::string& raw) {
     bool backslashTrail = false;
     if (!scanCp932(raw, backslashTrail)) return {};
-    iconv_t cd = ::iconv_open("UTF-8", "CP932");
-    if (cd == iconv_t(-1)) return {};
-    std::string out(raw.size() * 3 + 4, '\0');
-    char* in = const_cast<char*>(raw.data());
-    std::size_t inLeft = raw.size(), outLeft = out.size();
-    char* o = out.data();
-    std::size_t r = ::iconv(cd, &in, &inLeft, &o, &outLeft);
-    ::iconv_close(cd);
-    // Lead and trail bytes in range that name no character fail here.
-    if (r == std::size_t(-1) || inLeft != 0) return {};
-    out.resize(out.size() - outLeft);
-    return out;
+    // Lead and trail bytes in range that name no character fail in the conversion.
+    return Decoder("CP932")(raw);
 }
 
 bool showsCp932(const std::string& raw) {
@@ -51,16 +103,22 @@ bool showsCp932(const std::string& raw) {
 
 std::string legacyNameToUtf8(const std::string& raw) { return showsCp932(raw) ? cp932ToUtf8(raw) : cp437ToUtf8(raw); }
 
-void readLegacyNames(std::vector<ZipEntry>& entries, const std::vector<std::size_t>& legacy) {
+bool knownCharset(const std::string& charset) { return Decoder(charset).ok(); }
+
+void readLegacyNames(std::vector<ZipEntry>& entries, const std::vector<std::size_t>& legacy,
+                     const std::string& charset) {
     bool cp932 = false;
     for (std::size_t i : legacy)
         if (showsCp932(entries[i].rawName)) {
             cp932 = true;
             break;
         }
+    Decoder chosen(charset);
     for (std::size_t i : legacy) {
-        std::string text = cp932 ? cp932ToUtf8(entries[i].rawName) : std::string();
-        entries[i].name = text.empty() ? cp437ToUtf8(entries[i].rawName) : text;
+        const std::string& raw = entries[i].rawName;
+        std::string text = chosenReading(chosen, raw);
+        if (text.empty() && cp932) text = cp932ToUtf8(raw);
+        entries[i].name = text.empty() ? cp437ToUtf8(raw) : text;
     }
 }
 

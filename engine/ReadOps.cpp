@@ -94,7 +94,7 @@ std::int16_t openArchive(const std::string& path, OpenArchive& a, ZipEngine::Rai
     std::int16_t st = a.file.open(path);
     if (st) return st;
     try {
-        st = readDirectory(a.file, a.dir, true);
+        st = readDirectory(a.file, a.dir, true, raise.namesCharset());
         if (st == kStatusZeroLength && spanning) {
             unsigned char sig[4];
             if (a.file.size() >= 4 && a.file.read(0, sig, 4) && rd32(sig) == kSigSpanMarker) {
@@ -102,7 +102,7 @@ std::int16_t openArchive(const std::string& path, OpenArchive& a, ZipEngine::Rai
                 a.file.close();
                 if ((st = askForLastDisk(raise, path))) return st;
                 if ((st = a.file.open(path))) return st;
-                st = readDirectory(a.file, a.dir, true);
+                st = readDirectory(a.file, a.dir, true, raise.namesCharset());
             }
         }
         if (st) return st;

@@ -237,7 +237,7 @@ std::int16_t joinSpannedSet(ZipEngine::Raiser& raise, const std::string& archive
     joined = path;
     InputFile j;
     if (j.open(joined)) return kStatusUnexpected;
-    if (auto st = readDirectory(j, dir, true)) return st;
+    if (auto st = readDirectory(j, dir, true, raise.namesCharset())) return st;
     for (auto& e : dir.entries) {
         if (e.disk >= disks) return kStatusCorrupt;
         e.localOffset = std::uint64_t(base[e.disk] + std::int64_t(e.localOffset));

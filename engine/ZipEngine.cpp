@@ -1,6 +1,7 @@
 #include "engine/ZipEngine.h"
 
 #include "engine/EngineOps.h"
+#include "engine/LegacyNames.h"
 #include "engine/ZipMethods.h"
 
 #include <climits>
@@ -162,8 +163,15 @@ bool ZipEngine::setProperty(int id, const DispatchValue& v) {
         if (!asInt(v, i)) return false;
         setThreads(i);
         return true;
+    case Property::NamesCharset: return asString(v, s) && setNamesCharset(s);
     }
     return false;
+}
+
+bool ZipEngine::setNamesCharset(const std::string& charset) {
+    if (!charset.empty() && !knownCharset(charset)) return false;
+    namesCharset_ = charset;
+    return true;
 }
 
 DispatchValue ZipEngine::getProperty(int id) {
@@ -185,6 +193,7 @@ DispatchValue ZipEngine::getProperty(int id) {
     case Property::Names: return names();
     case Property::Aes256: return aes256();
     case Property::Threads: return threads();
+    case Property::NamesCharset: return namesCharset();
     }
     return std::monostate{};
 }

@@ -49,6 +49,12 @@
 //              traditional zip encryption when a password is set
 //  41  int16   worker threads for compressing, testing and extracting:
 //              0 = all cores (default)
+//  42  string  character set of legacy names (stored without the UTF-8 flag or a
+//              Unicode path field), as iconv names it ("CP866", "GBK"); empty
+//              (default): code page 437, or CP932 where a name shows it. A name
+//              not valid in the set keeps the automatic reading. Names shown,
+//              matched and extracted follow it; stored bytes never change.
+//              Setting a set iconv does not know fails and keeps the old one.
 //
 // Methods (id: arguments → int16 status)
 //  22 test()            checks every selected entry (CRC, sizes, authentication);
@@ -213,6 +219,7 @@ enum class Property : int {
     Names = 21,
     Aes256 = 40,
     Threads = 41,
+    NamesCharset = 42,
 };
 enum class Method : int { Test = 22, Repair = 23, Add = 24, Extract = 25, List = 26, Delete = 28 };
 enum class EventId : int {
@@ -338,6 +345,9 @@ public:
     bool aes256() const { return aes256_; }
     void setThreads(std::int16_t n) { threads_ = n; }
     std::int16_t threads() const { return threads_; }
+    // False (and nothing changes) for a set iconv does not know.
+    bool setNamesCharset(const std::string& charset);
+    const std::string& namesCharset() const { return namesCharset_; }
 
     // --- typed methods (status codes above) ---
     std::int16_t test();                      // 22
@@ -384,6 +394,7 @@ private:
     std::string names_;
     bool aes256_ = false;
     std::int16_t threads_ = 0;
+    std::string namesCharset_;
     ZipEngineEvents* sink_ = nullptr;
     DispatchEventHandler handler_;
 };

@@ -58,7 +58,8 @@ bool InputFile::read(std::uint64_t offset, void* buf, std::size_t n) const {
     return true;
 }
 
-std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned) {
+std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned,
+                           const std::string& namesCharset) {
     dir = ZipDirectory{};
     dir.fileSize = file.size();
     if (file.size() == 0) return kStatusZeroLength;
@@ -185,7 +186,7 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
         dir.entries.push_back(std::move(en));
         p += 46 + nameLen + extraLen + commentLen;
     }
-    readLegacyNames(dir.entries, legacy);
+    readLegacyNames(dir.entries, legacy, namesCharset);
     if (dir.entries.size() != count && count != 0xFFFF) {
         // A count that disagrees with the records means a damaged directory.
         if (dir.entries.size() < count) return kStatusCorrupt;

@@ -36,7 +36,10 @@ private:
 // the directory itself turns out damaged.
 // With `allowSpanned`, the last disk of a spanned set is read too (its directory
 // must start on that disk; local offsets then refer to each entry's own disk).
-std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned = false);
+// Names stored without the UTF-8 flag or a Unicode path are read in `namesCharset`
+// where they are valid in it (see LegacyNames.h); empty: the automatic choice.
+std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned = false,
+                           const std::string& namesCharset = {});
 
 // Who reads an archive's entries. The engine reads every zip whose directory it
 // finds, unless some entry is packed with a method only the format library's zip

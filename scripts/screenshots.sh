@@ -11,6 +11,7 @@
 #   find/*.png    Find Files in Zip with the matches of a search
 #   tray/*.png    the about box, the version dialog and the tray icon with its menu
 #   settings/*.png the pages of "Configuration" and the favourites' question
+#   codepage/*.png the "Names' Code Page" menu before and after a choice
 #
 #   scripts/screenshots.sh DIST OUTDIR     (DIST: an installed folder)
 set -euo pipefail
@@ -129,3 +130,4 @@ shots_of tray
 # Find Files in Zip with its matches: the find test photographs it.
 QZIPSHELL="$dist/qzipshell" shots_of find
 shots_of settings
+shots_of codepage

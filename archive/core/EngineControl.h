@@ -17,6 +17,8 @@ namespace dispid {
 constexpr int kAbort = 1, kLevel = 2, kWipeDisk = 3, kExtractFolder = 4, kIncludeHidden = 6, kDeleteAfterAdding = 9,
               kSpanning = 10, kOverwrite = 11, kPassword = 12, kRecurse = 13, kSavePathInfo = 16, kArchiveName = 18,
               kDiskCount = 19, kComment = 20, kNames = 21;
+// The character set of legacy zip names ("" automatic); see engine/ZipEngine.h.
+constexpr int kNamesCharset = 42;
 constexpr int kTest = 22, kRepair = 23, kAdd = 24, kExtract = 25, kList = 26, kDelete = 28;
 constexpr int kEventStarting = 1, kEventDeleted = 2, kEventProgress = 3, kEventListed = 6, kEventDiskRequest = 7,
               kEventPassword = 8, kEventSkipped = 10, kEventProcessed = 11, kEventTested = 12, kEventFinished = 13;

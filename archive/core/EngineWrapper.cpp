@@ -42,9 +42,20 @@ CEngineWrapper::CEngineWrapper(CArchiveSession& session, std::unique_ptr<IEngine
     : session_(session), zip_(std::move(engine)), library_(std::move(library)) {}
 
 void CEngineWrapper::setArchiveName(const std::string& path) {
+    if (path != archiveName_ && !namesCharset().empty()) setNamesCharset({});
     archiveName_ = path;
     zipReading_ = engine::zipReading(path);
     if (IEngineControl* control = zip_.control()) control->setProperty(dispid::kArchiveName, path);
+}
+
+bool CEngineWrapper::setNamesCharset(const std::string& charset) {
+    IEngineControl* control = zip_.control();
+    return control && control->setProperty(dispid::kNamesCharset, charset);
+}
+
+std::string CEngineWrapper::namesCharset() const {
+    IEngineControl* control = zip_.control();
+    return control ? control->stringProperty(dispid::kNamesCharset) : std::string();
 }
 
 IArchiveBackend& CEngineWrapper::backend() {

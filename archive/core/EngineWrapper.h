@@ -32,6 +32,11 @@ public:
     // The archive every operation works on (the engine's archive name).
     void setArchiveName(const std::string& path);
     const std::string& archiveName() const { return archiveName_; }
+    // The character set the zip engine reads legacy names in ("" automatic). A
+    // choice holds for the archive it was made for: another archive name starts
+    // automatic again. False when there is no engine or it does not know the set.
+    bool setNamesCharset(const std::string& charset);
+    std::string namesCharset() const;
 
     std::uint16_t listArchive(const std::string& path, const std::vector<std::string>& filters);
     std::uint16_t addFiles(const AddOptions& options, const std::vector<std::string>& files);

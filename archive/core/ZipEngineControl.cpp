@@ -29,6 +29,7 @@ static_assert(dispid::kArchiveName == number(engine::Property::ArchiveName));
 static_assert(dispid::kDiskCount == number(engine::Property::DiskCount));
 static_assert(dispid::kComment == number(engine::Property::Comment));
 static_assert(dispid::kNames == number(engine::Property::Names));
+static_assert(dispid::kNamesCharset == number(engine::Property::NamesCharset));
 static_assert(dispid::kTest == number(engine::Method::Test));
 static_assert(dispid::kRepair == number(engine::Method::Repair));
 static_assert(dispid::kAdd == number(engine::Method::Add));

@@ -110,6 +110,16 @@ TEST_F(Document, OpeningTheOpenArchiveAgainListsItAgain) {
     EXPECT_EQ(state().entryCount, 2u);  // counted afresh, not doubled
 }
 
+TEST_F(Document, ANamesCharsetHoldsForItsArchiveOnly) {
+    std::string a = archive("a.zip"), b = archive("b.zip");
+    doc().openArchive(a, "a.zip");
+    EXPECT_TRUE(doc().wrapper().setNamesCharset("CP866"));
+    session->refresh();
+    EXPECT_EQ(doc().wrapper().namesCharset(), "CP866");
+    doc().openArchive(b, "b.zip");
+    EXPECT_EQ(doc().wrapper().namesCharset(), "");
+}
+
 TEST_F(Document, FilterBoxTextBecomesTheListingPatterns) {
     state().filterBoxText = "  *.txt  ";
     doc().openArchive(archive("a.zip"), "a.zip");

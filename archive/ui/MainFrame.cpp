@@ -120,6 +120,7 @@ CMainFrame::CMainFrame(CArchiveSession& session, const WindowPlacement& placemen
       clipboardTimer_(this) {
     SetIcons(quarvaZipIcons());
     buildMenus();
+    buildCodePageMenu();
     buildToolbars();
 
     splitter_ = new CUsefulSplitterWnd(this);
@@ -324,6 +325,9 @@ void CMainFrame::onClipboardTimer(wxTimerEvent&) {
 }
 
 void CMainFrame::checkClipboard() {
+    // Asking the clipboard waits in a nested event loop, where the timer or a menu
+    // may ask again: that second question is left to the first.
+    if (wxTheClipboard->IsOpened()) return;
     bool has = false;
     if (wxTheClipboard->Open()) {
         has = wxTheClipboard->IsSupported(wxDF_FILENAME);

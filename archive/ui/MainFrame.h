@@ -256,6 +256,12 @@ private:
     std::deque<std::string> changes_;                // saved copies waiting for their prompt
     bool promptingChanges_ = false;
     std::unique_ptr<wxTimer> changeRetry_;
+
+    // --- the code page of legacy zip names (MainFrameCodePage.cpp) ---
+    // "Names' C&ode Page" in the View menu: "Automatic" and the common code pages.
+    void buildCodePageMenu();
+    void onCodePage(wxCommandEvent& event);
+    void onUpdateCodePage(wxUpdateUIEvent& event);
 };
 
 }  // namespace quarva::archive::ui

@@ -64,3 +64,66 @@ TEST_F(LegacyNames, Cp437NamesStayAsTheyWere) {
     EXPECT_EQ(legacyNameToUtf8(kSofuto), "ソフト");
     EXPECT_FALSE(showsCp932("\x95"));  // a lead byte at the end
 }
+
+namespace {
+// "Привет/мир.txt" in CP866, "中文.txt" and "乗.txt" (0x81 0x5C: a backslash trail) in GBK.
+const std::string kPrivet = "\x8f\xe0\xa8\xa2\xa5\xe2/\xac\xa8\xe0.txt", kZhongwen = "\xd6\xd0\xce\xc4.txt",
+                  kCheng = "\x81\x5c.txt";
+
+std::vector<std::string> listedIn(const fs::path& z, const std::string& charset) {
+    Recorder r;
+    ZipEngine e;
+    r.attach(e);
+    e.setArchiveName(z.string());
+    EXPECT_TRUE(e.setNamesCharset(charset));
+    EXPECT_EQ(e.list(), 0);
+    return r.names(6);
+}
+}  // namespace
+
+TEST_F(LegacyNames, ChosenCharsetNamesWhatIsValidInIt) {
+    fs::path z = dir() / "legacy.zip";
+    // "\x81." and "\xe0." are no GBK characters: those names keep their reading under GBK.
+    ASSERT_TRUE(makeZip(z, {{kPrivet, "ru"}, {kZhongwen, "zh"}, {kCheng, "cheng"}, {"\x81.txt", "u"}}));
+    // Without a choice the backslash trail makes the archive CP932 where its names allow.
+    const std::string dosPrivet = "Åα¿óÑΓ\\¼¿α.txt";
+    EXPECT_EQ(listedIn(z, ""), (std::vector<std::string>{dosPrivet, "ﾖﾐﾎﾄ.txt", "―.txt", "ü.txt"}));
+    EXPECT_EQ(listedIn(z, "CP866")[0], "Привет\\мир.txt");
+    EXPECT_EQ(listedIn(z, "GBK"), (std::vector<std::string>{dosPrivet, "中文.txt", "乗.txt", "ü.txt"}));
+
+    Recorder r;
+    ZipEngine e;
+    r.attach(e);
+    e.setArchiveName(z.string());
+    EXPECT_FALSE(e.setNamesCharset("NO-SUCH-SET"));
+    EXPECT_TRUE(e.setProperty(int(Property::NamesCharset), std::string("GBK")));
+    EXPECT_FALSE(e.setProperty(int(Property::NamesCharset), std::string("NO-SUCH-SET")));
+    EXPECT_EQ(e.namesCharset(), "GBK");
+    e.setExtractFolder((dir() / "out").string());
+    e.setNames("中文.txt\r\n乗.txt\r\n");
+    EXPECT_EQ(e.extract(0), 0);
+    EXPECT_EQ(readFile(dir() / "out" / "中文.txt"), "zh");
+    EXPECT_EQ(readFile(dir() / "out" / "乗.txt"), "cheng");
+    EXPECT_FALSE(fs::exists(dir() / "out" / "ü"));
+
+    // Deleting by the chosen name removes that entry; the others keep their bytes.
+    e.setNames("中文.txt\r\n");
+    EXPECT_EQ(e.deleteEntries(), 0);
+    InputFile f;
+    ZipDirectory d;
+    ASSERT_EQ(f.open(z.string()), 0);
+    ASSERT_EQ(readDirectory(f, d), 0);
+    ASSERT_EQ(d.entries.size(), 3u);
+    EXPECT_EQ(d.entries[0].rawName, kPrivet);
+    EXPECT_EQ(d.entries[1].rawName, kCheng);
+    EXPECT_EQ(d.entries[2].rawName, "\x81.txt");
+}
+
+TEST_F(LegacyNames, ChosenCharsetNeverGivesANameAPath) {
+    // In EBCDIC 'a' is '/', 'K' is '.' and '%' a line feed: read so, "a" and "KK"
+    // would become a separator and "..".
+    fs::path z = dir() / "shape.zip";
+    ASSERT_TRUE(makeZip(z, {{"\x81\x61", "1"}, {"KK", "2"}, {"%x", "3"}, {"\xc1\xc2", "4"}}));
+    EXPECT_EQ(listedIn(z, "IBM037"), (std::vector<std::string>{"üa", "KK", "%x", "AB"}));
+    EXPECT_EQ(listedIn(z, "UTF-16LE"), (std::vector<std::string>{"憁", "KK", "%x", "싁"}));
+}

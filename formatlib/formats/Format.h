@@ -185,6 +185,13 @@ namespace mtree {
 // Lines of text looked at for a bid on an mtree file without its "#mtree" line.
 constexpr std::size_t kLinesLooked = 32;
 }  // namespace mtree
+namespace xar {
+// "xar!", the header's size (2, big-endian, at least 28) at 4, the version (1) at 6,
+// the table of contents' compressed and plain sizes (8 each) at 8 and 16, the kind
+// of its checksum (4) at 24; a kind named in words follows the 28 bytes.
+constexpr std::size_t kHeaderSize = 4, kVersion = 6, kTocPacked = 8, kTocPlain = 16, kChecksumKind = 24;
+constexpr std::size_t kMinHeader = 28;
+}  // namespace xar
 namespace iso {
 // ISO 9660: the primary volume descriptor (type 1, "CD001") at 32 KiB.
 constexpr std::size_t kDescriptor = 32 * 1024;
@@ -270,6 +277,7 @@ const FormatHandler& sevenZipHandler();
 const FormatHandler& uuHandler();
 const FormatHandler& xxHandler();
 const FormatHandler& blakHoleHandler();
+const FormatHandler& xarHandler();
 std::vector<const FormatHandler*> externalHandlers();
 // cpio, ar, ISO 9660, rpm, warc, mtree: read only (formats/others.cpp).
 std::vector<const FormatHandler*> readOnlyHandlers();

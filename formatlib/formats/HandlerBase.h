@@ -30,6 +30,9 @@ private:
 // True when `signature` occurs in the file within its first `limit` bytes (an
 // archive behind a program stub).
 bool signatureWithin(const std::filesystem::path& path, const char* signature, std::size_t len, std::uint64_t limit);
+// Reads exactly `n` bytes at `offset` of an open file; false when the file ends first
+// or cannot be read.
+bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t n);
 // True when the file starts a program (ELF or an MZ executable).
 bool looksLikeProgram(const std::uint8_t* head, std::size_t size);
 // kSignature when the file starts with `signature`, kBehindStub when a program

@@ -1,6 +1,9 @@
 // The table of format handlers, and choosing a handler by content or by name.
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -30,6 +33,7 @@ const std::vector<const FormatHandler*>& allHandlers() {
             &gzHandler(),      &tarBz2Handler(),   &tarXzHandler(),   &cabHandler(),     &lhaHandler(),
             &rarHandler(),     &sevenZipHandler(), &uuHandler(),      &xxHandler(),      &blakHoleHandler(),
             &tarZstdHandler(), &tarLz4Handler(),   &tarLzmaHandler(), &tarLzipHandler(), &tarCompressHandler(),
+            &xarHandler(),
         };
         for (auto* h : readOnlyHandlers()) t.push_back(h);
         for (auto* h : externalHandlers()) t.push_back(h);
@@ -103,6 +107,19 @@ const FormatHandler* handlerForContent(const std::filesystem::path& path) { retu
 const FormatHandler* handlerForFile(const std::filesystem::path& path) {
     const FormatHandler* h = bestBid(path, true);
     return h ? h : handlerForName(path);
+}
+
+bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t n) {
+    auto* p = static_cast<unsigned char*>(buffer);
+    while (n > 0) {
+        const ssize_t r = pread(fd, p, n, static_cast<off_t>(offset));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<std::size_t>(r);
+        offset += static_cast<std::uint64_t>(r);
+    }
+    return true;
 }
 
 bool looksLikeProgram(const std::uint8_t* head, std::size_t size) {

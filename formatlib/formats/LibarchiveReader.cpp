@@ -516,6 +516,10 @@ long LibarchiveReader::read(void* buffer, std::size_t size) {
     Utf8Locale::Scope scope(utf8_);
     la_ssize_t n = ARCHIVE_RETRY;
     for (int tries = 0; tries < 3 && n == ARCHIVE_RETRY; ++tries) n = archive_read_data(a_, buffer, size);
+    // A sparse entry's map may end in an empty block (a hole up to the end): that
+    // block reads as nothing, and the zeros of the hole come with the next call.
+    for (int tries = 0; tries < 16 && n == 0 && entrySparse_ && entrySized_ && entryBytes_ < entrySize_; ++tries)
+        n = archive_read_data(a_, buffer, size);
     if (n == ARCHIVE_FATAL || n == ARCHIVE_RETRY) {
         die(libarchiveError("damaged data"));
         return -1;

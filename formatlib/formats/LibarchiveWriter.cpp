@@ -85,6 +85,11 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
         archive_entry_set_filetype(e, AE_IFLNK);
         archive_entry_set_symlink_utf8(e, info.linkTarget.c_str());
         archive_entry_set_size(e, 0);
+    } else if (info.isHardlink()) {
+        // A name for a file written before it: no data of its own.
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_hardlink_utf8(e, info.linkTarget.c_str());
+        archive_entry_set_size(e, 0);
     } else {
         archive_entry_set_filetype(e, AE_IFREG);
         if (info.sizeKnown) archive_entry_set_size(e, static_cast<la_int64_t>(info.size));

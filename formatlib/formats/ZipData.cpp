@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/formats/HandlerBase.h"
 
 namespace quarva::formatlib {
 
@@ -26,19 +27,6 @@ constexpr unsigned kFlagEncrypted = 1;
 unsigned le16(const unsigned char* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); }
 std::uint32_t le32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
-}
-
-bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t n) {
-    auto* p = static_cast<unsigned char*>(buffer);
-    while (n > 0) {
-        const ssize_t r = pread(fd, p, n, static_cast<off_t>(offset));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<std::size_t>(r);
-        offset += static_cast<std::uint64_t>(r);
-    }
-    return true;
 }
 
 // The method's name in listings; for AES entries the method under the encryption

@@ -6,10 +6,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -165,6 +167,107 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
         };
         nanosleep(&pause, nullptr);
     }
+}
+
+// Runs an outside program in `folder` on a pseudo-terminal of its own and types
+// `password` at its password prompt: unar and lsar ask on a terminal only, and the
+// password never stands on their command line, where every local user could read it.
+// What the program prints is kept in *out (at most 16 MiB) when `out` is given; with a
+// `ceiling`, the program is stopped when the files below `folder` pass it (*overflow),
+// and it is stopped when the user aborts (*aborted). A second prompt means the
+// password was refused (*refused).
+int runAnswering(const std::vector<std::string>& args, const std::string& folder, const std::string& password,
+                 std::string* out, std::uint64_t ceiling, bool* overflow, bool* aborted, bool* refused) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+        if (master >= 0) ::close(master);
+        return -1;
+    }
+    // Held open until the program ends, so that the terminal stays while the program
+    // opens it; no echo and no output processing: what comes back is the program's own text.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    struct termios tio {};
+    if (slave >= 0 && tcgetattr(slave, &tio) == 0) {
+        tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ISIG | IEXTEN);
+        tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tcsetattr(slave, TCSANOW, &tio);
+    }
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // A session of its own, in which the terminal opened first becomes its controlling one.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_addopen(&fa, 0, name, O_RDWR, 0);
+    posix_spawn_file_actions_adddup2(&fa, 0, 1);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    posix_spawnattr_destroy(&attr);
+    int status = -1;
+    if (rc == 0) {
+        std::string pending;  // printed since the last answer
+        bool answered = false, done = false;
+        long pauseMs = 10;
+        auto stop = [&](bool* why) {
+            *why = true;
+            kill(pid, SIGKILL);
+            exitStatus(pid);
+            done = true;
+        };
+        while (!done) {
+            struct pollfd p {
+                master, POLLIN, 0
+            };
+            char buf[8192];
+            ssize_t n = 0;
+            if (poll(&p, 1, static_cast<int>(pauseMs)) > 0 && (p.revents & POLLIN)) n = ::read(master, buf, sizeof buf);
+            if (n <= 0) pauseMs = std::min(pauseMs * 2, 200L);
+            if (n > 0) {
+                pending.append(buf, static_cast<std::size_t>(n));
+                if (out && out->size() < (16u << 20)) out->append(buf, static_cast<std::size_t>(n));
+                if (pending.find("Password (will not be shown):") != std::string::npos) {
+                    if (answered) {
+                        stop(refused);
+                        break;
+                    }
+                    const std::string line = password + "\n";
+                    [[maybe_unused]] const ssize_t w = ::write(master, line.data(), line.size());
+                    answered = true;
+                    pending.clear();
+                } else if (pending.size() > 4096) {
+                    pending.erase(0, pending.size() - 64);
+                }
+                pauseMs = 10;  // more may follow at once
+            }
+            int st = 0;
+            const pid_t ended = waitpid(pid, &st, WNOHANG);
+            if (ended == pid) {
+                status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                if (ceiling && bytesBelow(folder) > ceiling) *overflow = true;
+                break;
+            }
+            if (ended < 0 && errno != EINTR) break;
+            if (ceiling && bytesBelow(folder) > ceiling) stop(overflow);
+            else if (abortRequested()) stop(aborted);
+        }
+        // What it printed last (its verdict on the password).
+        char buf[8192];
+        struct pollfd p {
+            master, POLLIN, 0
+        };
+        for (ssize_t n; poll(&p, 1, 0) > 0 && (p.revents & POLLIN) && (n = ::read(master, buf, sizeof buf)) > 0;)
+            if (out && out->size() < (16u << 20)) out->append(buf, static_cast<std::size_t>(n));
+    }
+    if (slave >= 0) ::close(slave);
+    ::close(master);
+    return *overflow || *aborted || *refused ? -1 : status;
 }
 
 struct Listing {
@@ -355,6 +458,18 @@ public:
             *error = unsupportedReason();
             return nullptr;
         }
+        // A password reaches unar only at its prompt; arj would take it on its command line.
+        if (!password.empty() && unar.empty()) {
+            *error =
+                "a password cannot be given to arj without showing it to every user of this computer: "
+                "install unar (the Debian package unar)";
+            return nullptr;
+        }
+        if (std::any_of(password.begin(), password.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
+            *error = "the password holds control characters, which cannot be typed at unar's prompt";
+            return nullptr;
+        }
+        const bool useArj = !arj.empty() && password.empty();
         // What the archive says it holds is checked before anything is unpacked;
         // the program is stopped if it writes more all the same.
         struct stat st {};
@@ -366,7 +481,7 @@ public:
             return nullptr;
         }
         if (l.bytes > ceiling) {
-            *error = tooBig(l.bytes, ceiling);
+            *error = tooBigText(l.bytes, ceiling);
             return nullptr;
         }
         const fs::path temp = platform::tempFolder();
@@ -379,26 +494,33 @@ public:
             *error = "cannot create a work folder";
             return nullptr;
         }
-        bool overflow = false, aborted = false;
+        bool overflow = false, aborted = false, refused = false;
         int rc = -1;
+        std::string said;
         // arc's own program where it is installed: unar does not unsqueeze.
         const std::string arc = std::string(name()) == "arc" && password.empty() ? findTool("arc") : std::string();
         // arj's own program where it is installed: it keeps the folders of names made on Unix.
         if (!arc.empty()) rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
-        else if (!arj.empty())
+        else if (useArj)
             rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
                            &aborted);
-        else {
-            std::vector<std::string> args{unar, "-q", "-f", "-D", "-o", tmpl};
-            if (!password.empty()) args.insert(args.end(), {"-p", password});
-            args.insert(args.end(), {"--", fs::absolute(path).string()});
-            rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted);
-        }
+        else if (password.empty())
+            rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, "--", fs::absolute(path).string()}, tmpl, ceiling,
+                           &overflow, &aborted);
+        else
+            rc = runAnswering({unar, "-f", "-D", "-o", tmpl, "--", fs::absolute(path).string()}, tmpl, password, &said,
+                              ceiling, &overflow, &aborted, &refused);
         if (rc != 0) {
             std::error_code ec;
             std::filesystem::remove_all(tmpl, ec);
-            *error = overflow  ? tooBig(ceiling + 1, ceiling)
+            // unar names a wrong password for some formats only; for the others, a
+            // failure after the password was typed is most likely the password.
+            const bool wrong = refused || said.find("wrong password") != std::string::npos;
+            const bool asked = said.find("Password (will not be shown):") != std::string::npos;
+            *error = overflow  ? tooBigText(ceiling + 1, ceiling)
                      : aborted ? std::string("Operation aborted")
+                     : wrong   ? std::string("the password is wrong")
+                     : asked   ? std::string("the password is wrong, or the archive is damaged")
                                : std::string("the outside program could not read this archive");
             return nullptr;
         }
@@ -406,10 +528,6 @@ public:
     }
 
 private:
-    static std::string tooBig(std::uint64_t bytes, std::uint64_t ceiling) {
-        return "the archive unpacks to " + std::to_string(bytes >> 20) + " MiB or more, beyond the " +
-               std::to_string(ceiling >> 20) + " MiB allowed for an archive of its size (compression bomb?)";
-    }
     // The outside program's list of the archive: entries and their total size.
     Listing list(const std::filesystem::path& path, const std::string& password = {}) const {
         const fs::path temp = platform::tempFolder();
@@ -425,11 +543,12 @@ private:
             out.clear();
         }
         const std::string lsar = findTool("lsar");
-        std::vector<std::string> args{lsar, "-j"};
-        if (!password.empty()) args.insert(args.end(), {"-p", password});
-        args.insert(args.end(), {"--", archive});
-        if (!lsar.empty() && runListing(args, folder, out) == 0) return parseLsarJson(out);
-        return {};
+        if (lsar.empty()) return {};
+        const std::vector<std::string> args{lsar, "-j", "--", archive};
+        bool unused = false;
+        const int rc = password.empty() ? runListing(args, folder, out)
+                                        : runAnswering(args, folder, password, &out, 0, &unused, &unused, &unused);
+        return rc == 0 ? parseLsarJson(out) : Listing{};
     }
 
     Bid bid_;

@@ -1,6 +1,6 @@
 // Archive formats libarchive reads that the suite only unpacks: cpio, ar, ISO 9660
 // images, rpm packages (a cpio inside the package's compressed payload) and web
-// archives (warc). (Not xar: libarchive 3.6 loops without end on a damaged one.)
+// archives (warc). (xar has a reader of its own: formats/xar.cpp.)
 // mtree files are listed only: they describe files without holding their content,
 // and libarchive is told never to look for that content on this machine. Read
 // only; chosen by their signatures.

@@ -174,6 +174,36 @@ TEST_F(ContentTest, ArcThroughUnarAndItsMessageWhenMissing) {
     EXPECT_NE(host_.errorText().find("the Debian package unar"), std::string::npos) << host_.errorText();
 }
 
+TEST_F(ContentTest, PasswordsReachUnarAtItsPromptNeverOnItsCommandLine) {
+    if (!haveTool("arj") || !haveTool("unar") || !haveTool("lsar")) GTEST_SKIP() << "arj or unar is not installed";
+    const std::string password = "Secret-PW \"quoted\" -p $HOME";
+    writeFile(dir() / "a.txt", randomText(5000));
+    ASSERT_EQ(runCommand("cd " + q(dir()) + " && arj a " + q("-g" + password) + " enc.arj a.txt >/dev/null"), 0);
+    // Stand-ins for unar and lsar record what every local user could read of them
+    // (their command line and environment), then become the real programs. Without
+    // arj on the PATH the archive goes to unar.
+    const fs::path bin = dir() / "bin", log = dir() / "seen.log";
+    for (const char* tool : {"unar", "lsar"}) {
+        writeFile(bin / tool, std::string("#!/bin/sh\n/usr/bin/cat /proc/$$/cmdline /proc/$$/environ >> ") + q(log) +
+                                  "\nexec /usr/bin/" + tool + " \"$@\"\n");
+        fs::permissions(bin / tool, fs::perms::owner_all);
+    }
+    ScopedEnv path("PATH", bin.string());
+    extractWithPassword(dir() / "enc.arj", dir() / "out", password);
+    EXPECT_TRUE(readFile(dir() / "out" / "a.txt") == readFile(dir() / "a.txt")) << host_.errorText();
+    const std::string seen = readFile(log);
+    EXPECT_NE(seen.find("bin/unar"), std::string::npos) << "unar was not run: " << seen;
+    EXPECT_EQ(seen.find("Secret-PW"), std::string::npos) << "the password was visible to every user";
+
+    host_.clear();
+    extractWithPassword(dir() / "enc.arj", dir() / "out-wrong", "not it");
+    EXPECT_NE(host_.errorText().find("the password is wrong"), std::string::npos) << host_.errorText();
+    EXPECT_FALSE(fs::exists(dir() / "out-wrong" / "a.txt"));
+    host_.clear();
+    extractWithPassword(dir() / "enc.arj", dir() / "out-control", "line\nbreak");
+    EXPECT_NE(host_.errorText().find("control characters"), std::string::npos) << host_.errorText();
+}
+
 TEST_F(ContentTest, CpioArAndIsoImagesAreRead) {
     if (!haveTool("bsdtar")) GTEST_SKIP() << "bsdtar is not installed";
     const fs::path src = makeTree();

@@ -59,9 +59,9 @@ ArchiveKind archiveKind(const std::string& path) {
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     static const std::set<std::string> other = {
-        "tar",  "gz",  "tgz", "taz", "z",   "cab",  "lzh", "lha",  "rar", "arj",  "arc",  "ace", "bh",
-        "uue",  "uu",  "xxe", "bz2", "tbz", "tbz2", "7z",  "xz",   "txz", "zst",  "tzst", "lz4", "lz",
-        "lzma", "tlz", "zoo", "ha",  "ar",  "iso",  "pak", "cpio", "rpm", "warc", "mtree"};
+        "tar",  "gz",  "tgz", "taz", "z",   "cab",  "lzh", "lha",  "rar", "arj",  "arc",   "ace", "bh",
+        "uue",  "uu",  "xxe", "bz2", "tbz", "tbz2", "7z",  "xz",   "txz", "zst",  "tzst",  "lz4", "lz",
+        "lzma", "tlz", "zoo", "ha",  "ar",  "iso",  "pak", "cpio", "rpm", "warc", "mtree", "xar"};
     return other.count(ext) ? ArchiveKind::Other : ArchiveKind::Zip;
 }
 

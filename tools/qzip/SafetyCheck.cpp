@@ -150,12 +150,13 @@ void damaged(SafetyReport& r, const std::string& name, const std::string& what) 
 
 // The zip engine's view: the central directory, each local header, and the targets
 // of stored links.
-std::vector<CheckedEntry> zipEntries(const std::string& path, SafetyReport& report, std::uint64_t& archiveBytes) {
+std::vector<CheckedEntry> zipEntries(const std::string& path, const std::string& namesCharset, SafetyReport& report,
+                                     std::uint64_t& archiveBytes) {
     std::vector<CheckedEntry> out;
     engine::InputFile file;
     engine::ZipDirectory dir;
     std::int16_t status = file.open(path);
-    if (status == 0) status = engine::readDirectory(file, dir, true);
+    if (status == 0) status = engine::readDirectory(file, dir, true, namesCharset);
     report.format = "zip";
     if (status != 0) {
         damaged(report, "", std::string("cannot be read: ") + engine::statusText(status));
@@ -265,10 +266,10 @@ void judgeEntries(const std::vector<CheckedEntry>& entries, std::uint64_t archiv
     report.entries += entries.size();
 }
 
-SafetyReport checkArchive(const std::string& path, bool zip) {
+SafetyReport checkArchive(const std::string& path, bool zip, const std::string& namesCharset) {
     SafetyReport report;
     std::uint64_t bytes = 0;
-    const auto entries = zip ? zipEntries(path, report, bytes) : otherEntries(path, report, bytes);
+    const auto entries = zip ? zipEntries(path, namesCharset, report, bytes) : otherEntries(path, report, bytes);
     judgeEntries(entries, bytes, report);
     return report;
 }

@@ -42,8 +42,9 @@ struct SafetyReport {
 void judgeEntries(const std::vector<CheckedEntry>& entries, std::uint64_t archiveBytes, SafetyReport& report);
 
 // Reads the archive (zip through the zip engine's directory, every other format
-// through the format library's readers) and judges it. `zip` picks the reader.
-SafetyReport checkArchive(const std::string& path, bool zip);
+// through the format library's readers) and judges it. `zip` picks the reader;
+// zip names stored without UTF-8 are read in `namesCharset` (empty: automatic).
+SafetyReport checkArchive(const std::string& path, bool zip, const std::string& namesCharset = {});
 
 // The report for people (one line a finding, then the verdict) or as JSON.
 void printReport(const SafetyReport& report, const std::string& path, bool json);

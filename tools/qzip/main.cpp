@@ -8,9 +8,12 @@
 //   qzip d ARCHIVE PATTERN...
 //   qzip r ARCHIVE [--aggressive]
 //   qzip c ARCHIVE [--set TEXT]
+// -O CHARSET / --names-charset=CHARSET (anywhere): zip names stored without UTF-8
+// are read in that character set.
 // Exit status: 0 all went well, 1 some entries were skipped, 2 failure; for check
 // 0 clean, 1 warnings, 2 dangerous or damaged.
 
+#include "engine/LegacyNames.h"
 #include "engine/NameList.h"
 #include "engine/ZipEngine.h"
 #include "engine/ZipMethods.h"
@@ -60,6 +63,9 @@ const char* const kUsage =
     "-0 store .. -9 strongest, -o overwrite, -j no stored folders, --aes AES-256,\n"
     "--hidden include hidden files; --quiet (anywhere) silences the per-file lines and the\n"
     "progress line (shown on a terminal for work that takes longer than a second).\n"
+    "-O CHARSET, --names-charset=CHARSET (anywhere): read zip names stored without UTF-8 in this\n"
+    "character set (CP866, CP1251, CP850, GBK, BIG5, EUC-KR, CP932, ISO-8859-7, any name\n"
+    "'iconv -l' knows); a name not valid in it is read as without the option.\n"
     "Exit status: 0 all well, 1 some entries skipped, 2 failure;\n"
     "for check: 0 clean, 1 warnings, 2 dangerous or damaged.\n";
 
@@ -221,10 +227,11 @@ int listOther(const std::string& archive, const std::vector<std::string>& patter
 }
 
 // Bytes a test or an extraction will write: the selected entries' sizes.
-std::uint64_t bytesToRead(const std::string& archive, const std::vector<std::string>& patterns) {
+std::uint64_t bytesToRead(const std::string& archive, const std::vector<std::string>& patterns,
+                          const std::string& namesCharset) {
     InputFile f;
     ZipDirectory dir;
-    if (f.open(archive) != 0 || readDirectory(f, dir, true) != 0) return 0;
+    if (f.open(archive) != 0 || readDirectory(f, dir, true, namesCharset) != 0) return 0;
     const NameList names(patternLines(patterns));
     std::uint64_t total = 0;
     for (const auto& e : dir.entries)
@@ -254,11 +261,31 @@ int main(int argc, char** argv) {
     // temporary files go with it (a second signal ends at once, still removing them).
     quarva::platform::installInterruptHandlers();
     std::vector<std::string> args(argv + 1, argv + argc);
-    bool quiet = false;
+    bool quiet = false, charsetGiven = false;
+    std::string namesCharset;
     std::vector<std::string> rest;
-    for (auto& a : args) {
-        if (a == "--quiet" || a == "-q") quiet = true;
-        else rest.push_back(a);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--quiet" || a == "-q") {
+            quiet = true;
+        } else if (a == "-O" || a == "--names-charset") {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "qzip: %s needs a value\n", a.c_str());
+                return 2;
+            }
+            namesCharset = args[++i];
+            charsetGiven = true;
+        } else if (a.starts_with("--names-charset=")) {
+            namesCharset = a.substr(a.find('=') + 1);
+            charsetGiven = true;
+        } else {
+            rest.push_back(a);
+        }
+    }
+    if (charsetGiven && (namesCharset.empty() || !knownCharset(namesCharset))) {
+        std::fprintf(stderr, "qzip: unknown character set for names: '%s' ('iconv -l' lists the known ones)\n",
+                     namesCharset.c_str());
+        return 2;
     }
     if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {
         std::fputs(kUsage, stdout);
@@ -299,7 +326,7 @@ int main(int argc, char** argv) {
         // The reader that extraction would use (the format library's readers are built in).
         const bool zip = archiveKind(archive) == ArchiveKind::Zip;
         const ZipReading reading = zip ? zipReading(archive) : ZipReading::Engine;
-        SafetyReport report = checkArchive(archive, zip && reading == ZipReading::Engine);
+        SafetyReport report = checkArchive(archive, zip && reading == ZipReading::Engine, namesCharset);
         if (reading == ZipReading::LocalHeaders)
             report.findings.push_back({Finding::Level::Dangerous, "damaged", "",
                                        std::string(kNoDirectory) + "; its entries were read by their local headers"});
@@ -408,13 +435,14 @@ int main(int argc, char** argv) {
     // The progress line is worth its cost only where someone watches it.
     const bool watched = !quiet && isatty(STDERR_FILENO);
     ProgressLine progress(watched, 0);
-    if (watched && (cmd == 'x' || cmd == 't')) progress.setTotal(bytesToRead(archive, operands));
+    if (watched && (cmd == 'x' || cmd == 't')) progress.setTotal(bytesToRead(archive, operands, namesCharset));
     if (watched && (cmd == 'a' || cmd == 'u' || cmd == 'f')) progress.setTotal(bytesToAdd(operands, recurse));
     Listing listing(stdout, json);
     Printer printer(cmd, quiet, cmd == 'l' ? &listing : nullptr, progress);
     engine.setEvents(&printer);
     engine.setArchiveName(archive);
     engine.setPassword(password);
+    engine.setNamesCharset(namesCharset);
     std::int16_t status = 0;
     switch (cmd) {
     case 'l':

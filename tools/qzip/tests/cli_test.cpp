@@ -175,3 +175,33 @@ TEST_F(QzipCli, BashCompletionOffersCommandsAndOptions) {
     EXPECT_NE(complete("qzip x a.zip -").find("--password"), std::string::npos);
     EXPECT_EQ(complete("qzip convert a.zip b.tar "), "cab lzh zip tar gz jar bh\n");
 }
+
+// -O / --names-charset reads legacy names in the chosen set for list, test, extract
+// and check, also in the C locale; an unknown set is a usage error.
+TEST_F(QzipCli, NamesCharsetReadsLegacyNames) {
+    // "Привет/мир.txt" in CP866 and "中文.txt" in GBK, without the UTF-8 flag.
+    // The UTF-8 name is a duplicate only when the CP866 one is read in CP866.
+    ASSERT_TRUE(makeZip(dir() / "dos.zip", {{"\x8f\xe0\xa8\xa2\xa5\xe2/\xac\xa8\xe0.txt", "ru"},
+                                            {"\xd6\xd0\xce\xc4.txt", "zh"},
+                                            {"Привет/мир.txt", "utf-8"}}));
+    std::string out;
+    auto privets = [&out] { return out.find("Привет/мир.txt") == out.rfind("Привет/мир.txt") ? 1 : 2; };
+    ASSERT_EQ(run("l dos.zip", &out), 0) << out;
+    EXPECT_EQ(privets(), 1) << out;
+    ASSERT_EQ(run("l -O CP866 dos.zip", &out), 0) << out;
+    EXPECT_EQ(privets(), 2) << out;
+    ASSERT_EQ(
+        runCommand("cd " + q(dir()) + " && LANG=C LC_ALL=C " + q(program()) + " t dos.zip 'Привет/*' -O cp866", &out),
+        0)
+        << out;
+    EXPECT_NE(out.find("Testing  : Привет/мир.txt : OK"), std::string::npos) << out;
+    ASSERT_EQ(run("--names-charset=GBK x dos.zip -d out", &out), 0) << out;
+    EXPECT_EQ(readFile(dir() / "out" / "中文.txt"), "zh");
+    EXPECT_EQ(run("check dos.zip", &out), 0) << out;
+    run("check --json --names-charset CP866 dos.zip", &out);
+    EXPECT_NE(out.find("\"name\":\"Привет/мир.txt\""), std::string::npos) << out;
+    EXPECT_EQ(run("l -O NO-SUCH-SET dos.zip", &out), 2);
+    EXPECT_NE(out.find("qzip: unknown character set for names: 'NO-SUCH-SET'"), std::string::npos) << out;
+    EXPECT_EQ(run("l dos.zip -O", &out), 2);
+    EXPECT_NE(out.find("qzip: -O needs a value"), std::string::npos) << out;
+}
