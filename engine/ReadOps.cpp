@@ -366,7 +366,7 @@ Outcome extractEntry(const OpenArchive& a, std::size_t i, const ExtractSettings&
     ::futimens(file.fd(), ts);
     // A new file needs no flush of its own; one that replaces a file does, so that
     // a crash never leaves an empty file where the old one was.
-    if (!file.commit(ec, exists)) {
+    if (!file.commit(ec, exists ? platform::AtomicFile::Flush::Data : platform::AtomicFile::Flush::None)) {
         file.discard();
         if (diskFull(ec.value())) {
             out.kind = Outcome::DiskFull;

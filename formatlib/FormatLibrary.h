@@ -55,6 +55,15 @@
 //   10009               wParam = how the call ended (our addition, sent last by every entry
 //                       point that takes a window): 0 all went well, 1 done but some
 //                       entries were skipped or reported, 2 failed (nothing was changed)
+//   10010               wParam = a ProgressRecord's address (our addition): how many bytes
+//                       of the work are done, sent now and then (after each MiB or so and
+//                       at the end of a step); hosts that do not know it ignore it
+//
+//   ProgressRecord (message 10010; the same layout on every build)
+//       0  64     done            bytes done so far: of the archive read (extract, test,
+//                                 convert), of the files added (add), or unpacked by an
+//                                 outside program; never more than total when total is known
+//       8  64     total           the bytes `done` counts towards, 0 when not known
 
 #include <cstddef>
 #include <cstdint>
@@ -74,6 +83,7 @@ constexpr unsigned kMsgIgnored6 = 10006;
 constexpr unsigned kMsgTested = 10007;
 constexpr unsigned kMsgSearchMatch = 10008;
 constexpr unsigned kMsgFinished = 10009;
+constexpr unsigned kMsgProgress = 10010;
 constexpr unsigned kMsgCompletion = 1067;
 
 // The outcomes reported with kMsgFinished.
@@ -146,6 +156,13 @@ struct SearchMatch {
     std::uint32_t lineNumber;  // 1-based
     const char* lineText;      // without its line end
 };
+
+// Byte progress (message 10010).
+struct ProgressRecord {
+    std::uint64_t done;
+    std::uint64_t total;
+};
+static_assert(offsetof(ProgressRecord, total) == 8 && sizeof(ProgressRecord) == 16);
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(offsetof(ListingRecord, name) == 0);

@@ -56,12 +56,23 @@ public:
     // (ENOSPC becomes std::errc::no_space_on_device).
     bool write(const void* data, std::size_t size, std::error_code& ec);
 
-    // fsync of the file, rename over the target, fsync of the folder. After a
-    // successful commit the object holds nothing. `durable` false leaves out both
-    // fsyncs (the file still appears whole or not at all while the system runs):
-    // for many new files at once, such as an extraction, where a crash of the
-    // machine may lose them but never touches a file that was there before.
-    bool commit(std::error_code& ec, bool durable = true);
+    // What commit() makes sure has reached the disk before it returns.
+    enum class Flush {
+        // Nothing (the file still appears whole or not at all while the system
+        // runs): for many new files at once, such as an extraction, where a crash
+        // of the machine may lose them but never touches a file that was there.
+        None,
+        // The file's data before the rename, not the rename itself: a file that
+        // replaces another is whole after a crash, and either the old or the new
+        // one stands. For extraction over existing files, where a flush of the
+        // folder per file would cost one more journal commit each.
+        Data,
+        // The data, the rename and the folder: a saved file stays saved.
+        All,
+    };
+    // Renames the temporary over the target, flushing what `flush` asks for. After
+    // a successful commit the object holds nothing.
+    bool commit(std::error_code& ec, Flush flush = Flush::All);
     // Removes the temporary (idempotent).
     void discard();
 

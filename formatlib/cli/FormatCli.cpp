@@ -16,8 +16,8 @@ namespace {
 // Prints what the library reports.
 class ConsoleWindow : public platform::MessageWindow {
 public:
-    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose, bool quiet)
-        : out_(out), err_(err), verbose_(verbose && !quiet), quiet_(quiet) {}
+    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose, bool quiet, ProgressView* progress)
+        : out_(out), err_(err), verbose_(verbose && !quiet), quiet_(quiet), progress_(progress) {}
     int errors = 0;
     int tests = 0, testFailures = 0;
     int outcome = -1;  // as the library reported it (kMsgFinished), -1 when it did not
@@ -28,36 +28,42 @@ public:
             const auto* r = reinterpret_cast<const ListingRecord*>(wParam);
             std::string name = r->name;
             if (!name.empty() && name.back() == '\\') break;
-            out_ << r->size << "\t" << r->modified << "\t" << toSlashes(name) << "\n";
+            out() << r->size << "\t" << r->modified << "\t" << toSlashes(name) << "\n";
             break;
         }
         case kMsgProcessed:
-            if (verbose_) out_ << toSlashes(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
+            if (verbose_) out() << toSlashes(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
             break;
         case kMsgDeleted:
-            if (!quiet_) out_ << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+            if (!quiet_) out() << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             break;
         case kMsgTested:
             ++tests;
             if (lParam) {
-                if (!quiet_) out_ << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+                if (!quiet_) out() << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             } else {
                 ++testFailures;
-                out_ << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+                out() << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
             }
             break;
         case kMsgError: {
             ++errors;
             const auto* r = reinterpret_cast<const ErrorRecord*>(wParam);
-            err_ << "error: " << (r->fileName && *r->fileName ? r->fileName : r->entryName) << ": " << r->cause;
-            if (r->details && *r->details) err_ << " (" << r->details << ")";
-            err_ << "\n";
+            err() << "error: " << (r->fileName && *r->fileName ? r->fileName : r->entryName) << ": " << r->cause;
+            if (r->details && *r->details) err() << " (" << r->details << ")";
+            err() << "\n";
             break;
         }
         case kMsgFinished: outcome = static_cast<int>(wParam); break;
+        case kMsgProgress:
+            if (progress_ && wParam) {
+                const auto* p = reinterpret_cast<const ProgressRecord*>(wParam);
+                progress_->update(p->done, p->total);
+            }
+            break;
         case kMsgSearchMatch: {
             const auto* m = reinterpret_cast<const SearchMatch*>(wParam);
-            out_ << toSlashes(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
+            out() << toSlashes(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
             break;
         }
         default: break;
@@ -66,10 +72,20 @@ public:
     }
 
 private:
+    // The streams, the progress view taken away first.
+    std::ostream& out() {
+        if (progress_) progress_->clear();
+        return out_;
+    }
+    std::ostream& err() {
+        if (progress_) progress_->clear();
+        return err_;
+    }
     std::ostream& out_;
     std::ostream& err_;
     bool verbose_;
     bool quiet_;
+    ProgressView* progress_;
 };
 
 std::string quoteList(const std::vector<std::string>& names) {
@@ -134,12 +150,13 @@ fs::path defaultLibraryPath() {
     return libraryPath(ec ? fs::path(".") : self.parent_path());
 }
 
-int run(const std::vector<std::string>& args) {
+int run(const std::vector<std::string>& args, ProgressView* progress) {
     platform::installInterruptHandlers();
-    return run(args, std::cout, std::cerr, defaultLibraryPath());
+    return run(args, std::cout, std::cerr, defaultLibraryPath(), progress);
 }
 
-int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib) {
+int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib,
+        ProgressView* progress) {
     std::vector<std::string> args;
     bool quiet = false;
     for (const auto& a : allArgs) {
@@ -152,7 +169,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
     }
     const std::string cmd = args[0];
     const std::string archive = args[1];
-    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert", quiet);
+    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert", quiet, quiet ? nullptr : progress);
     int status = 0;
     std::vector<std::string> rest(args.begin() + 2, args.end());
 
@@ -170,6 +187,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         using Fn = void (*)(const char*, const char*, const char*, platform::WindowHandle);
         status = callCancellable<Fn>(lib, "TestArchiveWithPassword", archive.c_str(), list.c_str(), password.c_str(),
                                      static_cast<platform::WindowHandle>(&window));
+        if (progress) progress->clear();
         if (status == 0 && window.errors == 0 && !quiet) out << window.tests << " file(s) tested, no errors\n";
     } else if (cmd == "x") {
         std::string dest = ".", password;
@@ -269,6 +287,7 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         err << "unknown command: " << cmd << "\n";
         return 2;
     }
+    if (progress) progress->clear();
     const int failed = loadStatus(status, err, lib);
     if (failed >= 0) return failed;
     if (window.outcome >= 0) return window.outcome == kOutcomeOk ? 0 : window.outcome == kOutcomeSkipped ? 1 : 2;

@@ -18,12 +18,16 @@
 //
 //   -q or --quiet (anywhere) leaves out the per-file lines; errors are still shown.
 //
+// Byte progress the library reports goes to a ProgressView when one is given (qzip's
+// progress line); it is taken away before every line printed.
+//
 // The library is loaded from $QUARVA_FORMATLIB, else from beside the running program.
 // Result: 0 all went well, 1 done but some entries were skipped (each reported),
 // 2 failed (nothing was changed) or a usage error, 3 the library could not be loaded
 // or lacks the entry point.
 
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -34,11 +38,21 @@
 
 namespace quarva::formatlib::cli {
 
+// Shows how far the work got.
+class ProgressView {
+public:
+    virtual ~ProgressView() = default;
+    // `done` of `total` bytes (total 0: not known).
+    virtual void update(std::uint64_t done, std::uint64_t total) = 0;
+    // Takes the view away so that a line can be printed.
+    virtual void clear() = 0;
+};
+
 // The program's front: installs the interrupt handlers (Ctrl-C cancels the running
 // operation cooperatively) and prints to stdout and stderr.
-int run(const std::vector<std::string>& args);
+int run(const std::vector<std::string>& args, ProgressView* progress = nullptr);
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const std::filesystem::path& library);
+        const std::filesystem::path& library, ProgressView* progress = nullptr);
 
 // Where run() loads the library from.
 std::filesystem::path defaultLibraryPath();

@@ -23,6 +23,7 @@ template <class Fn>
 void guarded(WindowHandle window, const char* subject, Fn&& fn) {
     qf::abortFlag().store(false);
     qf::Reporter rep(window);
+    qf::ProgressScope progress(&rep);  // the readers' byte counts go to the window
     try {
         fn(rep);
     } catch (const std::bad_alloc&) {

@@ -37,6 +37,23 @@ private:
     std::string error_;
 };
 
+// Passes the bytes of `inner` through, each block counted as work done (Reporter::addProgress).
+class CountedSource : public DataSource {
+public:
+    CountedSource(DataSource& inner, Reporter& rep) : inner_(inner), rep_(rep) {}
+    long read(void* buffer, std::size_t size) override { return counted(inner_.read(buffer, size)); }
+    long view(const void** data, std::vector<char>& scratch) override { return counted(inner_.view(data, scratch)); }
+    std::string error() const override { return inner_.error(); }
+
+private:
+    long counted(long n) {
+        if (n > 0) rep_.addProgress(static_cast<std::uint64_t>(n));
+        return n;
+    }
+    DataSource& inner_;
+    Reporter& rep_;
+};
+
 bool fileExists(const std::string& path);
 // The folder a file is in ("." for a bare name).
 std::filesystem::path folderOf(const std::string& path);

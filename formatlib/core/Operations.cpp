@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "formatlib/core/Abort.h"
@@ -194,10 +195,12 @@ const FormatHandler* handlerForCode(int formatCode) {
     }
 }
 
-// Adds the prepared files to `w`. A file that can no longer be read fails the
+// Adds the prepared files to `w`, their bytes counted as progress after `oldBytes`
+// (the old archive's, copied before). A file that can no longer be read fails the
 // operation: the archive it would have changed stays as it was.
 bool addPrepared(ArchiveWriter& w, const std::vector<Prepared>& items, const std::string& archive,
-                 std::vector<EntryInfo>& added, Reporter& rep) {
+                 std::uint64_t oldBytes, std::vector<EntryInfo>& added, Reporter& rep) {
+    rep.onProgress(oldBytes, 0);
     for (const auto& p : items) {
         if (abortRequested()) {
             rep.failure("", archive, kAborted);
@@ -215,8 +218,10 @@ bool addPrepared(ArchiveWriter& w, const std::vector<Prepared>& items, const std
             e.size = e.packedSize = src->size();
             e.mtime = src->mtime();
         }
+        std::optional<CountedSource> counted;
+        if (src) counted.emplace(*src, rep);
         std::string why;
-        if (!addEntry(w, e, src.get(), folderOf(archive), &why)) {
+        if (!addEntry(w, e, counted ? &*counted : nullptr, folderOf(archive), &why)) {
             rep.failure(e.name, p.item.host.string(), "Cannot add the file", why);
             return false;
         }
@@ -402,6 +407,11 @@ void compressFiles(const std::string& archive, const std::string& files, const A
 
     const std::vector<Prepared> prepared = prepareItems(unique, *h, rep);
     if (prepared.empty()) return;  // every file was skipped, each with its error record
+    // Progress: the old archive read through, then the new files.
+    const std::uint64_t oldBytes = exists ? fs::file_size(archive) : 0;
+    std::uint64_t work = oldBytes;
+    for (const auto& p : prepared) work += p.info.size;
+    rep.setProgressTotal(work);
     // Old entries of these names give way; those of skipped files stay.
     std::set<std::string> replacing;
     for (const auto& p : prepared) replacing.insert(p.item.entry);
@@ -419,7 +429,7 @@ void compressFiles(const std::string& archive, const std::string& files, const A
                     copyOld = [&](TarSink& sink) { return keepTarEntries(archive, h, sink, replaced, nullptr, rep); };
                 return writeTar(
                     temp, h == &tarGzHandler(), archive, copyOld,
-                    [&](ArchiveWriter& w) { return addPrepared(w, prepared, archive, added, rep); }, rep);
+                    [&](ArchiveWriter& w) { return addPrepared(w, prepared, archive, oldBytes, added, rep); }, rep);
             },
             rep);
     } else {
@@ -433,7 +443,7 @@ void compressFiles(const std::string& archive, const std::string& files, const A
                             !copyEntries(*r, w, *h, archive, folderOf(archive), {replaced, nullptr, false, true}, rep))
                             return false;
                     }
-                    return addPrepared(w, prepared, archive, added, rep);
+                    return addPrepared(w, prepared, archive, oldBytes, added, rep);
                 });
             },
             rep);

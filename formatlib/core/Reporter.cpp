@@ -66,6 +66,21 @@ void Reporter::error(const std::string& entryName, const std::string& fileName, 
     platform::SendMessage(window_, kMsgError, reinterpret_cast<std::uintptr_t>(&r), 0);
 }
 
+void Reporter::onProgress(std::uint64_t done, std::uint64_t total) {
+    if (fixedTotal_) total = fixedTotal_;
+    if (total && done > total) done = total;
+    done_ = done;
+    total_ = total;
+    const bool due = !sent_ || total != sentTotal_ || (done == total && sentDone_ != done) ||
+                     (done > sentDone_ ? done - sentDone_ : sentDone_ - done) >= kProgressStep;
+    if (!due) return;
+    sent_ = true;
+    sentDone_ = done;
+    sentTotal_ = total;
+    ProgressRecord r{done, total};
+    platform::SendMessage(window_, kMsgProgress, reinterpret_cast<std::uintptr_t>(&r), 0);
+}
+
 void Reporter::finished() { platform::SendMessage(window_, kMsgFinished, outcome(), 0); }
 
 void Reporter::searchMatch(const std::string& entryName, unsigned line, const std::string& text) {

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/core/Progress.h"
 #include "formatlib/formats/Format.h"
 
 namespace quarva::formatlib {
 
-class Reporter {
+class Reporter : public ProgressListener {
 public:
     explicit Reporter(platform::WindowHandle window) : window_(window) {}
 
@@ -40,12 +41,26 @@ public:
 
     int errors() const { return errors_; }
 
+    // Byte progress (kMsgProgress): passed on when it moved by kProgressStep since the
+    // last report, reached its total, or counts towards another total.
+    void onProgress(std::uint64_t done, std::uint64_t total) override;
+    // Bytes of the operation's own work (files read to be added), counted on from
+    // the last point reported.
+    void addProgress(std::uint64_t bytes) { onProgress(done_ + bytes, total_); }
+    // The total of the whole operation, in place of the one each report brings (an
+    // add: the old archive's bytes read, then the new files' bytes).
+    void setProgressTotal(std::uint64_t total) { fixedTotal_ = total; }
+    static constexpr std::uint64_t kProgressStep = 1 << 20;
+
 private:
     void sendEntry(unsigned message, const EntryInfo& entry);
     platform::WindowHandle window_;
     int errors_ = 0;
     bool failed_ = false;
     int skipped_ = 0;
+    std::uint64_t done_ = 0, total_ = 0, fixedTotal_ = 0;
+    std::uint64_t sentDone_ = 0, sentTotal_ = 0;
+    bool sent_ = false;
 };
 
 // "dd-mm-yy hh:mm" in local time.

@@ -141,7 +141,8 @@ SafeExtractor::Result SafeExtractor::writeFile(const EntryInfo& entry, const std
     }
     // A new file appears whole or not at all; only a file that replaces an older one
     // is also made durable before the old one goes.
-    if (!file.commit(ec, replacing)) return fail("cannot write the file: " + ec.message());
+    if (!file.commit(ec, replacing ? platform::AtomicFile::Flush::Data : platform::AtomicFile::Flush::None))
+        return fail("cannot write the file: " + ec.message());
     written_.insert(relative);
     return Result::Written;
 }

@@ -227,6 +227,7 @@ void LibarchiveReader::start(const std::filesystem::path& path, const Setup& set
         if (stat(volumes[i].c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
     fileBytes_ = bytes;
     ceiling_ = undeclaredDataCeiling(bytes);
+    inputSize_ = bytes;
     input_.setVolumes(volumes);
     memoryAtStart_ = residentBytes();
     a_ = archive_read_new();
@@ -400,6 +401,7 @@ int LibarchiveReader::next(EntryInfo& entry) {
             dead_ = true;
             return -1;
         }
+        reportProgress(inputSize_, inputSize_);  // what follows the end is not needed
         return 0;
     }
     // Nothing left at all (not even part of a header) after the last entry.
@@ -463,6 +465,9 @@ int LibarchiveReader::next(EntryInfo& entry) {
     entryBytes_ = 0;
     entryFailed_ = false;
     entryOpen_ = true;
+    // The first header may have been read from the archive's end (7z, zip): from the
+    // second on the position is where the entries are.
+    if (headers_ > 1) tellProgress();
     return 1;
 }
 
@@ -503,6 +508,7 @@ long LibarchiveReader::view(const void** data, std::vector<char>& scratch) {
         return -1;
     }
     *data = block;
+    tellProgress();
     return static_cast<long>(size);
 }
 
@@ -554,6 +560,7 @@ long LibarchiveReader::read(void* buffer, std::size_t size) {
             return -1;
         }
     }
+    tellProgress();
     return static_cast<long>(n);
 }
 

@@ -3,10 +3,12 @@
 
 #include <archive.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "formatlib/core/Progress.h"
 #include "formatlib/formats/Format.h"
 #include "formatlib/formats/Utf8Locale.h"
 
@@ -117,6 +119,12 @@ private:
     long dropPadding();
     // Ends the check of the gzip trailers; false (with error_) when one is wrong.
     bool finishGzipCheck();
+    // Tells the running operation how many of the archive's bytes were consumed.
+    void tellProgress() {
+        if (!dead_)
+            reportProgress(static_cast<std::uint64_t>(std::max<la_int64_t>(archive_filter_bytes(a_, -1), 0)),
+                           inputSize_);
+    }
 
     Utf8Locale utf8_;
     struct archive* a_ = nullptr;
@@ -145,6 +153,7 @@ private:
     // Data of undeclared size handed out so far, and its ceiling.
     std::uint64_t undeclared_ = 0;
     std::uint64_t ceiling_ = 0;
+    std::uint64_t inputSize_ = 0;  // bytes of the archive's file (of every volume)
     std::uint64_t memoryAtStart_ = 0;
     std::uint64_t reads_ = 0;
     std::uint64_t headers_ = 0;

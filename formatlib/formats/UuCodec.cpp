@@ -4,6 +4,7 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/core/Progress.h"
 
 namespace quarva::formatlib {
 namespace {
@@ -146,6 +147,7 @@ TextCodeReader::TextCodeReader(const std::filesystem::path& path, TextCode code)
     std::error_code ec;
     const auto t = std::filesystem::last_write_time(path, ec);
     if (!ec) mtime_ = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(t));
+    fileSize_ = std::filesystem::file_size(path, ec);
     fillTable(table_, code);
     opened_ = static_cast<bool>(in_);
     if (!opened_) error_ = "cannot open the file";
@@ -157,6 +159,7 @@ bool TextCodeReader::readLine(std::string& line) {
     line.clear();
     char c;
     while (in_.get(c)) {
+        ++consumed_;
         if (c == '\n') {
             ++lineNo_;
             return true;
@@ -234,6 +237,7 @@ int TextCodeReader::next(EntryInfo& entry) {
     for (;;) {
         if (!readLine(line)) {
             if (!error_.empty()) return -1;
+            reportProgress(fileSize_, fileSize_);
             return 0;
         }
         if (tableNext) {
@@ -258,11 +262,13 @@ int TextCodeReader::next(EntryInfo& entry) {
         // Measure the body without keeping it, then come back to its start.
         const auto bodyStart = in_.tellg();
         const auto startLine = lineNo_;
+        const auto startConsumed = consumed_;
         std::uint64_t size = 0;
         if (!passBody(&size)) return -1;
         in_.clear();
         in_.seekg(bodyStart);
         lineNo_ = startLine;
+        consumed_ = startConsumed;
         entry = EntryInfo{};
         entry.name = name;
         entry.size = size;
@@ -304,6 +310,7 @@ long TextCodeReader::read(void* buffer, std::size_t size) {
         }
         if (end) inBody_ = false;
     }
+    reportProgress(consumed_, fileSize_);
     return static_cast<long>(got);
 }
 

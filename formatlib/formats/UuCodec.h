@@ -55,6 +55,7 @@ private:
     std::size_t pendingAt_ = 0;
     bool inBody_ = false;
     std::uint64_t lineNo_ = 0;
+    std::uint64_t consumed_ = 0, fileSize_ = 0;  // bytes of the text read, of all of it
     std::time_t mtime_ = 0;
 };
 

@@ -22,6 +22,7 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/core/Progress.h"
 #include "formatlib/formats/External.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "platform/FileSystem.h"
@@ -124,7 +125,8 @@ int runListing(const std::vector<std::string>& args, const std::string& folder, 
     return exitStatus(pid);
 }
 
-std::uint64_t bytesBelow(const fs::path& folder) {
+// The bytes of the files below `folder`, reported as progress towards `listed`.
+std::uint64_t bytesBelow(const fs::path& folder, std::uint64_t listed) {
     std::uint64_t total = 0;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
@@ -132,13 +134,14 @@ std::uint64_t bytesBelow(const fs::path& folder) {
         struct stat st {};
         if (lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) total += static_cast<std::uint64_t>(st.st_size);
     }
+    reportProgress(total, listed);
     return total;
 }
 
 // Runs an unpacking program in `folder`; it is stopped when what it wrote passes
 // `ceiling` bytes (*overflow set) or when the user aborts.
-int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling, bool* overflow,
-              bool* aborted, const std::string& input = {}) {
+int runUnpack(const std::vector<std::string>& args, const std::string& folder, std::uint64_t ceiling,
+              std::uint64_t listed, bool* overflow, bool* aborted, const std::string& input = {}) {
     const pid_t pid = spawnIn(args, folder, -1, false, input);
     if (pid < 0) return -1;
     long pauseMs = 10;  // short at first, so that a small bomb is caught early; longer for big archives
@@ -147,14 +150,14 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
             // What was written in the last moments counts too.
-            if (bytesBelow(folder) > ceiling) {
+            if (bytesBelow(folder, listed) > ceiling) {
                 *overflow = true;
                 return -1;
             }
             return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         if (done < 0 && errno != EINTR) return -1;
-        const bool over = bytesBelow(folder) > ceiling;
+        const bool over = bytesBelow(folder, listed) > ceiling;
         if (over || abortRequested()) {
             *(over ? overflow : aborted) = true;
             kill(pid, SIGKILL);
@@ -177,7 +180,8 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
 // and it is stopped when the user aborts (*aborted). A second prompt means the
 // password was refused (*refused).
 int runAnswering(const std::vector<std::string>& args, const std::string& folder, const std::string& password,
-                 std::string* out, std::uint64_t ceiling, bool* overflow, bool* aborted, bool* refused) {
+                 std::string* out, std::uint64_t ceiling, std::uint64_t listed, bool* overflow, bool* aborted,
+                 bool* refused) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[128];
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
@@ -250,11 +254,11 @@ int runAnswering(const std::vector<std::string>& args, const std::string& folder
             const pid_t ended = waitpid(pid, &st, WNOHANG);
             if (ended == pid) {
                 status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-                if (ceiling && bytesBelow(folder) > ceiling) *overflow = true;
+                if (ceiling && bytesBelow(folder, listed) > ceiling) *overflow = true;
                 break;
             }
             if (ended < 0 && errno != EINTR) break;
-            if (ceiling && bytesBelow(folder) > ceiling) stop(overflow);
+            if (ceiling && bytesBelow(folder, listed) > ceiling) stop(overflow);
             else if (abortRequested()) stop(aborted);
         }
         // What it printed last (its verdict on the password).
@@ -274,6 +278,7 @@ struct Listing {
     bool ok = false;
     int files = 0;
     std::uint64_t bytes = 0;
+    bool encrypted = false;  // an entry or the archive is encrypted (lsar's list only)
 };
 
 // Reads the digits at `p` (skipping blanks first); false when there are none.
@@ -315,15 +320,22 @@ Listing parseLsarJson(const std::string& text) {
     Listing l;
     if (text.find("\"lsarContents\"") == std::string::npos) return l;
     l.ok = true;
-    int names = 0, folders = 0;
+    // How many times `key` is set to true (or 1).
+    auto countTrue = [&text](const char* key) {
+        int n = 0;
+        for (std::size_t p = 0; (p = text.find(key, p)) != std::string::npos;) {
+            p = text.find(':', p);
+            if (p == std::string::npos) break;
+            ++p;
+            while (p < text.size() && text[p] == ' ') ++p;
+            if (text.compare(p, 4, "true") == 0 || text.compare(p, 1, "1") == 0) ++n;
+        }
+        return n;
+    };
+    int names = 0;
     for (std::size_t p = 0; (p = text.find("\"XADFileName\"", p)) != std::string::npos; ++p) ++names;
-    for (std::size_t p = 0; (p = text.find("\"XADIsDirectory\"", p)) != std::string::npos;) {
-        p = text.find(':', p);
-        if (p == std::string::npos) break;
-        ++p;
-        while (p < text.size() && text[p] == ' ') ++p;
-        if (text.compare(p, 4, "true") == 0 || text.compare(p, 1, "1") == 0) ++folders;
-    }
+    const int folders = countTrue("\"XADIsDirectory\"");
+    l.encrypted = countTrue("\"XADIsEncrypted\"") > 0;
     for (std::size_t p = 0; (p = text.find("\"XADFileSize\"", p)) != std::string::npos;) {
         p = text.find(':', p);
         if (p == std::string::npos) break;
@@ -500,16 +512,17 @@ public:
         // arc's own program where it is installed: unar does not unsqueeze.
         const std::string arc = std::string(name()) == "arc" && password.empty() ? findTool("arc") : std::string();
         // arj's own program where it is installed: it keeps the folders of names made on Unix.
-        if (!arc.empty()) rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, &overflow, &aborted);
+        if (!arc.empty())
+            rc = runUnpack({arc, "x", fs::absolute(path).string()}, tmpl, ceiling, l.bytes, &overflow, &aborted);
         else if (useArj)
-            rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, &overflow,
+            rc = runUnpack({arj, "x", "-y", fs::absolute(path).string(), tmpl + "/"}, tmpl, ceiling, l.bytes, &overflow,
                            &aborted);
         else if (password.empty())
             rc = runUnpack({unar, "-q", "-f", "-D", "-o", tmpl, "--", fs::absolute(path).string()}, tmpl, ceiling,
-                           &overflow, &aborted);
+                           l.bytes, &overflow, &aborted);
         else
             rc = runAnswering({unar, "-f", "-D", "-o", tmpl, "--", fs::absolute(path).string()}, tmpl, password, &said,
-                              ceiling, &overflow, &aborted, &refused);
+                              ceiling, l.bytes, &overflow, &aborted, &refused);
         if (rc != 0) {
             std::error_code ec;
             std::filesystem::remove_all(tmpl, ec);
@@ -517,11 +530,12 @@ public:
             // failure after the password was typed is most likely the password.
             const bool wrong = refused || said.find("wrong password") != std::string::npos;
             const bool asked = said.find("Password (will not be shown):") != std::string::npos;
-            *error = overflow  ? tooBigText(ceiling + 1, ceiling)
-                     : aborted ? std::string("Operation aborted")
-                     : wrong   ? std::string("the password is wrong")
-                     : asked   ? std::string("the password is wrong, or the archive is damaged")
-                               : std::string("the outside program could not read this archive");
+            *error = overflow                          ? tooBigText(ceiling + 1, ceiling)
+                     : aborted                         ? std::string("Operation aborted")
+                     : wrong                           ? std::string("the password is wrong")
+                     : asked                           ? std::string("the password is wrong, or the archive is damaged")
+                     : password.empty() && l.encrypted ? std::string("the entries are encrypted: a password is needed")
+                                                       : std::string("the outside program could not read this archive");
             return nullptr;
         }
         return std::make_unique<UnpackedReader>(tmpl, name());
@@ -547,7 +561,7 @@ private:
         const std::vector<std::string> args{lsar, "-j", "--", archive};
         bool unused = false;
         const int rc = password.empty() ? runListing(args, folder, out)
-                                        : runAnswering(args, folder, password, &out, 0, &unused, &unused, &unused);
+                                        : runAnswering(args, folder, password, &out, 0, 0, &unused, &unused, &unused);
         return rc == 0 ? parseLsarJson(out) : Listing{};
     }
 
@@ -678,7 +692,7 @@ std::unique_ptr<ArchiveReader> openThroughSevenZip(const std::filesystem::path& 
     bool overflow = false, aborted = false;
     auto args = sevenZipArgs(program, "x", password);
     args.insert(args.end(), {"-o" + tmpl, "--", archive});
-    const int rc = runUnpack(args, tmpl, ceiling, &overflow, &aborted, password);
+    const int rc = runUnpack(args, tmpl, ceiling, l.bytes, &overflow, &aborted, password);
     if (rc != 0) {
         std::error_code ec;
         std::filesystem::remove_all(tmpl, ec);

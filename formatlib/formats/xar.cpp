@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/core/Progress.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/XarToc.h"
 
@@ -166,7 +167,10 @@ public:
         if (dead_) return -1;
         cur_ = nullptr;
         dec_.reset();
-        if (index_ >= toc_.items.size()) return 0;
+        if (index_ >= toc_.items.size()) {
+            reportProgress(heapStart_ + heapSize_, heapStart_ + heapSize_);  // all of the archive was read
+            return 0;
+        }
         const Item& it = toc_.items[index_++];
         entry = it.info;
         if (!it.problem.empty()) {
@@ -316,6 +320,7 @@ private:
         }
         archivedSum_->update(in_.data(), n);
         readPos_ += n;
+        reportProgress(readPos_, heapStart_ + heapSize_);
         left_ -= n;
         inPos_ = 0;
         inEnd_ = n;

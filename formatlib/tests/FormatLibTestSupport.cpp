@@ -32,6 +32,7 @@ HostWindow::HostWindow() {
             matches.push_back({s->entryName, s->lineNumber, s->lineText});
             break;
         }
+        case kMsgProgress: progress.push_back(*reinterpret_cast<const ProgressRecord*>(m.wParam)); break;
         default: break;
         }
         return 0;
@@ -46,6 +47,7 @@ void HostWindow::clear() {
     tested.clear();
     kinds.clear();
     errors.clear();
+    progress.clear();
     matches.clear();
 }
 

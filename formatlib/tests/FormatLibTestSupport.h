@@ -58,6 +58,7 @@ public:
         std::string text;
     };
     std::vector<Match> matches;
+    std::vector<ProgressRecord> progress;
     void clear();
     std::vector<std::string> listedNames() const;  // files only, "\" separators as received
     std::string errorText() const;                 // all errors, for assertion messages

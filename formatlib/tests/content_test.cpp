@@ -196,6 +196,10 @@ TEST_F(ContentTest, PasswordsReachUnarAtItsPromptNeverOnItsCommandLine) {
     EXPECT_EQ(seen.find("Secret-PW"), std::string::npos) << "the password was visible to every user";
 
     host_.clear();
+    extractWithPassword(dir() / "enc.arj", dir() / "out-none", "");
+    EXPECT_NE(host_.errorText().find("the entries are encrypted: a password is needed"), std::string::npos)
+        << host_.errorText();
+    host_.clear();
     extractWithPassword(dir() / "enc.arj", dir() / "out-wrong", "not it");
     EXPECT_NE(host_.errorText().find("the password is wrong"), std::string::npos) << host_.errorText();
     EXPECT_FALSE(fs::exists(dir() / "out-wrong" / "a.txt"));

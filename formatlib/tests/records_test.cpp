@@ -256,5 +256,42 @@ TEST_F(RecordsTest, AssociateWritesTheClassesIntoTheRegistryStore) {
     EXPECT_TRUE(fs::exists(registryDir()));
 }
 
+// Byte progress: towards the archive's size when reading, the files' bytes (after
+// the old archive's) when adding, an outside program's listed bytes when it unpacks;
+// sent about once a MiB, never past its total, the last one at the total.
+TEST_F(RecordsTest, ProgressCountsTowardsItsTotal) {
+    const auto bytes = randomBytes(3 << 20, 11);
+    writeFile(dir() / "src" / "big.bin", std::string(bytes.begin(), bytes.end()));
+    writeFile(dir() / "src" / "small.txt", "small");
+    writeFile(dir() / "more.txt", std::string(5000, 'm'));
+    const std::uint64_t files = (3 << 20) + 5;
+    const auto check = [&](const char* what, std::uint64_t total) {
+        ASSERT_FALSE(host_.progress.empty()) << what << host_.errorText();
+        EXPECT_LE(host_.progress.size(), total / (1 << 20) + 4) << what;
+        for (const auto& p : host_.progress) EXPECT_TRUE(p.total == total && p.done <= total) << what << p.done;
+        EXPECT_EQ(host_.progress.back().done, total) << what;
+        host_.clear();
+    };
+    compress(dir() / "t.tar.gz", {(dir() / "src").string()});
+    check("create", files);
+    const std::uint64_t old = fs::file_size(dir() / "t.tar.gz");
+    compress(dir() / "t.tar.gz", {(dir() / "more.txt").string()}, false);
+    check("add", old + 5000);
+    extract(dir() / "t.tar.gz", dir() / "out");
+    check("extract", fs::file_size(dir() / "t.tar.gz"));
+    test(dir() / "t.tar.gz");
+    check("test", fs::file_size(dir() / "t.tar.gz"));
+    encode(dir() / "t.tar.gz", dir() / "t.uue", kEncodeUU, false);
+    host_.clear();
+    extract(dir() / "t.uue", dir() / "uu-out");
+    check("encoded text", fs::file_size(dir() / "t.uue"));
+    if (haveTool("7z")) {
+        ASSERT_EQ(runCommand("cd " + q(dir()) + " && 7z a -bd -mx=0 -v1m set.7z src >/dev/null"), 0);
+        extract(dir() / "set.7z.001", dir() / "set-out");
+        check("outside program", files);
+        EXPECT_EQ(readFile(dir() / "set-out" / "src" / "big.bin"), readFile(dir() / "src" / "big.bin"));
+    }
+}
+
 }  // namespace
 }  // namespace quarva::formatlib::testing

@@ -276,19 +276,21 @@ bool AtomicFile::write(const void* data, std::size_t size, std::error_code& ec) 
     return true;
 }
 
-bool AtomicFile::commit(std::error_code& ec, bool durable) {
+bool AtomicFile::commit(std::error_code& ec, Flush flush) {
     ec.clear();
     if (fd_ < 0) {
         ec = std::make_error_code(std::errc::bad_file_descriptor);
         return false;
     }
-    if ((durable && fsync(fd_) != 0) || renameat(dirFd_, tempName_.c_str(), dirFd_, targetName_.c_str()) != 0) {
+    if ((flush != Flush::None && fsync(fd_) != 0) ||
+        renameat(dirFd_, tempName_.c_str(), dirFd_, targetName_.c_str()) != 0) {
         ec = lastError();
         return false;
     }
     unregisterTemporary(slot_);
     slot_ = -1;
-    if (durable) fsync(dirFd_);  // the rename itself reaches the disk; a failure here changes nothing we could undo
+    if (flush == Flush::All)
+        fsync(dirFd_);  // the rename itself reaches the disk; a failure here changes nothing we could undo
     close(fd_);
     fd_ = -1;
     reset();

@@ -41,8 +41,11 @@ void ProgressLine::update(std::uint64_t doneBytes) {
     done_ = doneBytes;
     const auto now = Clock::now();
     if (now - start_ < showAfter_) return;
-    if (lastDraw_ != start_ && now - lastDraw_ < std::chrono::milliseconds(200)) return;
+    // The end is always shown, however soon after the last drawing it comes.
+    const bool complete = total_ > 0 && done_ >= total_ && drawnDone_ != done_;
+    if (!complete && lastDraw_ != start_ && now - lastDraw_ < std::chrono::milliseconds(200)) return;
     lastDraw_ = now;
+    drawnDone_ = done_;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? double(done_) / seconds : 0;
     std::string line;

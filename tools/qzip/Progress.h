@@ -30,6 +30,7 @@ private:
     bool shown_ = false;
     std::uint64_t total_;
     std::uint64_t done_ = 0;
+    std::uint64_t drawnDone_ = 0;  // done_ when the line was drawn last
     std::chrono::steady_clock::time_point start_, lastDraw_;
     std::chrono::milliseconds showAfter_;
 };

@@ -167,9 +167,26 @@ int interrupted(const std::string& archive) {
     return 128 + quarva::platform::interruptSignal();
 }
 
+// The format library's byte progress on the progress line.
+class LibraryProgress : public quarva::formatlib::cli::ProgressView {
+public:
+    explicit LibraryProgress(ProgressLine& line) : line_(line) {}
+    void update(std::uint64_t done, std::uint64_t total) override {
+        line_.setTotal(total);
+        line_.update(done);
+    }
+    void clear() override { line_.clear(); }
+
+private:
+    ProgressLine& line_;
+};
+
 // Runs the format library's command-line front; 0, 1 or 2 as qzip's own commands.
-int runFormatLibrary(const std::vector<std::string>& args, const std::string& archive) {
-    const int rc = quarva::formatlib::cli::run(args);
+int runFormatLibrary(const std::vector<std::string>& args, const std::string& archive, bool quiet) {
+    ProgressLine line(!quiet, 0);
+    LibraryProgress view(line);
+    const int rc = quarva::formatlib::cli::run(args, &view);
+    line.finish();
     if (quarva::platform::interruptRequested()) return interrupted(archive);
     return rc == 0 ? 0 : rc == 1 ? 1 : 2;
 }
@@ -304,7 +321,7 @@ int main(int argc, char** argv) {
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
         // Conversions, self-extractors and encodings are the format library's work.
         if (quiet) rest.push_back("--quiet");
-        return runFormatLibrary(rest, rest.size() > 2 ? rest[2] : "");
+        return runFormatLibrary(rest, rest.size() > 2 ? rest[2] : "", quiet);
     }
     if (!rest.empty() && rest[0] == "check") {
         bool json = false;
@@ -425,7 +442,7 @@ int main(int argc, char** argv) {
         }
         lib.insert(lib.end(), operands.begin(), operands.end());
         if (quiet) lib.push_back("--quiet");
-        return runFormatLibrary(lib, archive);
+        return runFormatLibrary(lib, archive, quiet);
     }
 
     ZipEngine engine;

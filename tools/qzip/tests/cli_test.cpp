@@ -102,6 +102,50 @@ TEST_F(QzipCli, ProgressLineOnlyOnATerminal) {
     EXPECT_EQ(out.find('\r'), std::string::npos) << out;
 }
 
+// The percent of the last progress line drawn in a terminal transcript, -1 when none.
+int lastPercent(const std::string& transcript) {
+    int last = -1;
+    for (std::size_t at = transcript.find('\r'); at != std::string::npos; at = transcript.find('\r', at + 1)) {
+        std::size_t k = at + 1;
+        int value = 0;
+        while (k < transcript.size() && std::isdigit(static_cast<unsigned char>(transcript[k])))
+            value = value * 10 + (transcript[k++] - '0');
+        if (k > at + 1 && k < transcript.size() && transcript[k] == '%') last = value;
+    }
+    return last;
+}
+
+// Other formats show the same line from the format library's byte counts: a tar
+// created from the files' bytes, a tar.xz extracted from the archive's bytes read.
+TEST_F(QzipCli, ProgressLineForOtherFormats) {
+    if (!haveTool("script") || !haveTool("xz") || !haveTool("tar")) GTEST_SKIP() << "script, xz or tar missing";
+    ASSERT_EQ(runCommand("cd " + q(dir()) + " && head -c 6000000 /dev/urandom > src/big.bin && " +
+                         "XZ_OPT=-0 tar -cJf t.tar.xz src"),
+              0);
+    const auto onTerminal = [&](const std::string& args, const std::string& redirect = "") {
+        std::string out;
+        EXPECT_EQ(runCommand("cd " + q(dir()) + " && QZIP_PROGRESS_AFTER_MS=0 " + libraryEnv() + "script -qec \"" +
+                                 q(program()) + " " + args + redirect + "\" /dev/null",
+                             &out),
+                  0)
+            << args << out;
+        return out;
+    };
+    for (const std::string args : {"a made.tar -r src", "x t.tar.xz -d out"}) {
+        const std::string out = onTerminal(args);
+        EXPECT_GE(lastPercent(out), 90) << args << out;
+        EXPECT_TRUE(hasShape(out, " of 5.7 MiB  ") && hasShape(out, "B/s")) << args << out;
+        // Taken away at the end, and before the names printed.
+        EXPECT_EQ(out.rfind("\r\x1b[K"), out.rfind("\x1b[K") - 1) << out;
+        EXPECT_NE(out.find("\r\x1b[Ksrc/"), std::string::npos) << args << out;
+    }
+    EXPECT_EQ(readFile(dir() / "out" / "src" / "big.bin"), readFile(dir() / "src" / "big.bin"));
+    // Nothing with --quiet, nor when standard error is a file.
+    EXPECT_EQ(onTerminal("x t.tar.xz -d out2 --quiet").find('%'), std::string::npos);
+    EXPECT_EQ(onTerminal("x t.tar.xz -d out3", " 2>err.txt").find('%'), std::string::npos);
+    EXPECT_EQ(readFile(dir() / "err.txt"), "");
+}
+
 // One archive for each kind of finding, the kind named in the JSON report and the
 // exit status: 0 clean, 1 warnings, 2 dangerous or damaged.
 TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
