@@ -195,6 +195,20 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
     return kStatusOk;
 }
 
+ZipReading zipReading(const std::string& path) {
+    InputFile f;
+    unsigned char sig[4];
+    if (f.open(path) != 0 || f.size() < 4) return ZipReading::Engine;
+    ZipDirectory dir;
+    const std::int16_t status = readDirectory(f, dir, true);
+    if (status == kStatusOk || status == kStatusSpanned) {
+        for (const auto& e : dir.entries)
+            if (e.realMethod() == kMethodPpmd && e.encryption() != Encryption::Other) return ZipReading::OtherMethods;
+        return ZipReading::Engine;
+    }
+    return f.read(0, sig, 4) && rd32(sig) == kSigLocal ? ZipReading::LocalHeaders : ZipReading::Engine;
+}
+
 std::uint64_t prefixLength(const ZipDirectory& dir) {
     std::uint64_t first = dir.centralOffset + std::uint64_t(dir.bias);
     for (const auto& e : dir.entries) first = std::min(first, e.localOffset + std::uint64_t(dir.bias));
@@ -331,6 +345,11 @@ private:
     const DataSink& sink_;
 };
 
+// A declared size above the real one by a whole multiple of 4 GiB.
+bool offByWhole4GiB(std::uint64_t declared, std::uint64_t real) {
+    return declared > real && ((declared - real) & 0xFFFFFFFFu) == 0;
+}
+
 }  // namespace
 
 DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const ZipEntry& e, std::uint64_t limit,
@@ -395,14 +414,21 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
         remaining -= saltLen + 2 + kAesAuthLength;
         checkCrc = e.aesVersion != 2;  // AE-2 stores no CRC
     }
-    if (method == kMethodStored && remaining != e.size) return fail(SkipReason::Damaged);
+    // Some writers get the high 32 bits of the size wrong (a whole 4 GiB too many): a
+    // stored entry is then exactly as long as its data, any other ends with its
+    // stream; the CRC still has the last word.
+    std::uint64_t size = e.size;
+    if (method == kMethodStored && remaining != size) {
+        if (!offByWhole4GiB(size, remaining)) return fail(SkipReason::Damaged);
+        size = remaining;
+    }
     // Deflate expands at most 1032 to 1: a larger declared size is a lie, found
-    // before any memory is set aside for it.
-    if (method == kMethodDeflate && e.size / 1032 > remaining + 1) return fail(SkipReason::Damaged);
+    // before any memory is set aside for it (its low 32 bits, as above).
+    if (method == kMethodDeflate && (size & 0xFFFFFFFFu) / 1032 > remaining + 1) return fail(SkipReason::Damaged);
 
-    EntryOutput output(e.size, abort, sink);
+    EntryOutput output(size, abort, sink);
     wholeLimit = std::min(wholeLimit, kWholeBufferLimit);
-    if (method == kMethodDeflate && e.size <= wholeLimit && remaining <= wholeLimit) {
+    if (method == kMethodDeflate && size <= wholeLimit && remaining <= wholeLimit) {
         // Whole buffer: one read, one libdeflate call.
         Scratch in = scratch(0, std::size_t(remaining));
         if (remaining && !file.read(pos, in.data(), remaining)) return fail(SkipReason::Damaged);
@@ -411,16 +437,16 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
             out.result = DecodeResult::Aborted;
             return out;
         }
-        Scratch plain = scratch(1, std::size_t(e.size));
+        Scratch plain = scratch(1, std::size_t(size));
         thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
             libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
         if (!d) return fail(SkipReason::Damaged);
         std::size_t actual = 0;
         libdeflate_result r =
-            libdeflate_deflate_decompress(d.get(), in.data(), remaining, plain.data(), std::size_t(e.size), &actual);
-        if (r != LIBDEFLATE_SUCCESS || actual != e.size) return fail(SkipReason::Damaged);
-        for (std::uint64_t off = 0; off < e.size; off += kBlock) {
-            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, e.size - off));
+            libdeflate_deflate_decompress(d.get(), in.data(), remaining, plain.data(), std::size_t(size), &actual);
+        if (r != LIBDEFLATE_SUCCESS || actual != size) return fail(SkipReason::Damaged);
+        for (std::uint64_t off = 0; off < size; off += kBlock) {
+            std::size_t n = std::size_t(std::min<std::uint64_t>(kBlock, size - off));
             StreamResult put = output.put(plain.data() + off, n);
             if (put == StreamResult::Aborted) {
                 out.result = DecodeResult::Aborted;
@@ -444,7 +470,7 @@ DecodeOutcome decodeEntry(const InputFile& file, const ZipDirectory& dir, const 
         case StreamResult::Unsupported: return fail(SkipReason::UnsupportedMethod);
         case StreamResult::Damaged: return fail(SkipReason::Damaged);
         }
-        if (output.written != e.size) return fail(SkipReason::Damaged);
+        if (output.written != size && !offByWhole4GiB(size, output.written)) return fail(SkipReason::Damaged);
     }
     if (dec.aes) {
         unsigned char code[kAesAuthLength], stored[kAesAuthLength];

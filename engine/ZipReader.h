@@ -41,6 +41,15 @@ private:
 std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowSpanned = false,
                            const std::string& namesCharset = {});
 
+// Who reads an archive's entries. The engine reads every zip whose directory it
+// finds, unless some entry is packed with a method only the format library's zip
+// reader decodes (PPMd); a zip that starts with a local header but has no
+// directory the engine can read (streamed, or cut off before its end) can be
+// read by that reader from its local headers. Anything else stays with the engine,
+// whose messages say why it cannot be read.
+enum class ZipReading { Engine, LocalHeaders, OtherMethods };
+ZipReading zipReading(const std::string& path);
+
 // The bytes in front of the first entry (or of the directory): a self-extractor's
 // program. Rewrites keep them.
 std::uint64_t prefixLength(const ZipDirectory& dir);

@@ -33,6 +33,10 @@ std::optional<std::string> outcomeMessage(unsigned status) {
         {OutcomeCode::Spanned, "Couldn't continue. The archive is spanned."},
         {OutcomeCode::LibraryNotLoaded, "Couldn't find one of the components or a dll\n\tAborting Operation"},
         {OutcomeCode::LibraryNoEntryPoint, "Corrupt version of DLL found\n\tAborting Operation"},
+        {OutcomeCode::NoCentralDirectory,
+         "This zip has no central directory (it was streamed, or cut off before its end).\nIts files can be "
+         "viewed, tested and extracted, but nothing can be added or deleted.\nRepair it first with \"Fix Zip\" "
+         "in the Actions menu."},
     };
     if (status > 0xFFFF) return std::nullopt;
     auto it = table.find(static_cast<OutcomeCode>(status));

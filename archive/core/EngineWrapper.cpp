@@ -44,6 +44,7 @@ CEngineWrapper::CEngineWrapper(CArchiveSession& session, std::unique_ptr<IEngine
 void CEngineWrapper::setArchiveName(const std::string& path) {
     if (path != archiveName_ && !namesCharset().empty()) setNamesCharset({});
     archiveName_ = path;
+    zipReading_ = engine::zipReading(path);
     if (IEngineControl* control = zip_.control()) control->setProperty(dispid::kArchiveName, path);
 }
 
@@ -58,24 +59,36 @@ std::string CEngineWrapper::namesCharset() const {
 }
 
 IArchiveBackend& CEngineWrapper::backend() {
-    if (session_.archiveKind() == ArchiveKind::Zip) return zip_;
+    if (running_) return *running_;
+    if (session_.archiveKind() == ArchiveKind::Zip && zipReading_ == engine::ZipReading::Engine) return zip_;
     return library_;
 }
 
 template <typename Call>
-std::uint16_t CEngineWrapper::perform(OperationKind kind, const std::string& header, const char* question, Call call) {
+std::uint16_t CEngineWrapper::perform(OperationKind kind, const std::string& header, const char* question, Call call,
+                                      bool changes) {
     auto& state = session_.progress.state;
     state.errorSeen = false;
-    IArchiveBackend& chosen = backend();
+    // Entries, bytes and checks come from one reader per archive; changes to a zip
+    // are the engine's (it copies the entries it keeps as they are).
+    IArchiveBackend& chosen = changes && session_.archiveKind() == ArchiveKind::Zip ? zip_ : backend();
     std::uint16_t status = 0;
     {
+        running_ = &chosen;
         auto busy = session_.busy();
         state.kind = kind;
         if (chosen.startsFreshLog()) session_.activityLog() = header;
         status = call(chosen, session_.progress);
+        running_ = nullptr;
     }
     finish(status, question);
     return status;
+}
+
+bool CEngineWrapper::refusedWithoutDirectory() {
+    if (session_.archiveKind() != ArchiveKind::Zip || zipReading_ != engine::ZipReading::LocalHeaders) return false;
+    session_.outcome.reportOutcome(code(OutcomeCode::NoCentralDirectory), false);
+    return true;
 }
 
 void CEngineWrapper::finish(std::uint16_t status, const char* question) {
@@ -126,14 +139,16 @@ std::uint16_t CEngineWrapper::addFolders(const AddOptions& options, const std::v
 std::uint16_t CEngineWrapper::add(const AddOptions& options, const std::vector<std::string>& list) {
     // Nothing to add is not an error: the second pass of an add often has no folders.
     if (list.empty()) return 0;
+    if (refusedWithoutDirectory()) return code(OutcomeCode::NoCentralDirectory);
     session_.progress.state.addKeepsPaths = options.savePathInfo;
     AddOptions o = options;
     o.password = zip_.password();
     std::string header = std::string(text::kLogAddHeader) + text::kLogIncludeHidden + yesNo(options.includeHidden) +
                          text::kLogIncludeSubfolders + yesNo(options.includeSubfolders) + text::kLogSavePathInfo +
                          yesNo(options.savePathInfo);
-    return perform(OperationKind::Add, header, text::kErrorWhileAdding,
-                   [&](IArchiveBackend& b, auto& sink) { return b.add(archiveName_, list, o, sink); });
+    return perform(
+        OperationKind::Add, header, text::kErrorWhileAdding,
+        [&](IArchiveBackend& b, auto& sink) { return b.add(archiveName_, list, o, sink); }, true);
 }
 
 std::uint16_t CEngineWrapper::extractFiles(const ExtractOptions& options, const std::vector<std::string>& entries) {
@@ -173,10 +188,12 @@ std::uint16_t CEngineWrapper::deleteByWildcard(const std::vector<std::string>& f
 std::uint16_t CEngineWrapper::remove(const std::vector<std::string>& list) {
     // An empty list would select every entry: deleting nothing is never "delete all".
     if (list.empty()) return 0;
+    if (refusedWithoutDirectory()) return code(OutcomeCode::NoCentralDirectory);
     DeleteOptions o;
     o.spanning = session_.flags.removable;
-    return perform(OperationKind::Delete, text::kLogDeleteHeader, text::kErrorWhileDeleting,
-                   [&](IArchiveBackend& b, auto& sink) { return b.remove(archiveName_, list, o, sink); });
+    return perform(
+        OperationKind::Delete, text::kLogDeleteHeader, text::kErrorWhileDeleting,
+        [&](IArchiveBackend& b, auto& sink) { return b.remove(archiveName_, list, o, sink); }, true);
 }
 
 std::uint16_t CEngineWrapper::testFiles(const std::vector<std::string>& entries) { return test(entries, nullptr); }

@@ -13,6 +13,7 @@
 #include "archive/core/ArchiveBackend.h"
 #include "archive/core/FormatLibraryBackend.h"
 #include "archive/core/ZipEngineBackend.h"
+#include "engine/ZipReader.h"
 
 namespace quarva::archive {
 
@@ -49,7 +50,9 @@ public:
     std::uint16_t testFiles(const std::vector<std::string>& entries);
     std::uint16_t testByWildcard(const std::vector<std::string>& folders, const std::string& wildcard);
 
-    // The backend that serves the open archive's kind.
+    // The backend of the running operation, else the one that reads the open
+    // archive: the format library for other kinds, and for a zip the engine cannot
+    // read (engine::zipReading, decided when the archive is named).
     IArchiveBackend& backend();
     // Stops the running operation of that backend.
     void abort() { backend().abort(); }
@@ -67,14 +70,20 @@ private:
     // One operation: the busy dialog stands while `call` runs the backend; the log
     // starts with `header` when the backend starts fresh logs; then the outcome
     // (none when `question` is null).
+    // `changes`: an add or a delete, which the engine does for every zip it can.
     template <typename Call>
-    std::uint16_t perform(OperationKind kind, const std::string& header, const char* question, Call call);
+    std::uint16_t perform(OperationKind kind, const std::string& header, const char* question, Call call,
+                          bool changes = false);
     void finish(std::uint16_t status, const char* question);
+    // A zip read by its local headers cannot be changed: says so, true.
+    bool refusedWithoutDirectory();
 
     CArchiveSession& session_;
     CZipEngineBackend zip_;
     CFormatLibraryBackend library_;
     std::string archiveName_;
+    engine::ZipReading zipReading_ = engine::ZipReading::Engine;
+    IArchiveBackend* running_ = nullptr;  // the backend of the operation under way
 };
 
 }  // namespace quarva::archive

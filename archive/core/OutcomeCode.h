@@ -33,6 +33,7 @@ enum class OutcomeCode : std::uint16_t {
     LibraryNotLoaded = 1000,     // the format library (or the engine) cannot be loaded
     LibraryNoEntryPoint = 1010,  // the format library lacks the entry point
     ListingError = 1100,         // the format library reported an error while listing
+    NoCentralDirectory = 1110,   // a zip read by its local headers cannot be changed
 };
 
 constexpr std::uint16_t code(OutcomeCode outcome) { return static_cast<std::uint16_t>(outcome); }

@@ -218,6 +218,51 @@ TEST_F(RealEngines, ARarSetOpensWholeFromItsFirstPiece) {
     EXPECT_EQ(last->size, 90808u);
 }
 
+TEST_F(RealEngines, ZipsTheEngineCannotReadGoToTheLibraryAndChangesToTheEngineWhereTheyCan) {
+    if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
+    // Cut off where its directory starts (the end record's offset): read by its local headers.
+    const std::string full = (dir() / "full.zip").string();
+    run("noadddialog", writeList({full, source.string()}));
+    const std::string bytes = quarva::testing::readFile(full);
+    const std::size_t end = bytes.rfind("PK\x05\x06");
+    ASSERT_NE(end, std::string::npos);
+    std::uint32_t at = 0;
+    for (int i = 3; i >= 0; --i) at = (at << 8) | static_cast<unsigned char>(bytes[end + 16 + std::size_t(i)]);
+    const fs::path cut = dir() / "cut.zip";
+    quarva::testing::writeFile(cut, bytes.substr(0, at));
+    ASSERT_TRUE(session->openWithBusyDialog(cut.string())) << activityLog();
+    EXPECT_EQ(session->doc.entries().entryCount(), 4u);
+    EXPECT_TRUE(prompts.boxes().empty());
+    const fs::path dest = dir() / "restored";
+    EXPECT_FALSE(run("noextractdialog", writeList({cut.string(), dest.string()})));
+    expectSame(source / "docs" / "deep" / "bin.raw", stored(dest, source / "docs" / "deep" / "bin.raw"));
+    expectSame(source / "docs" / "guide.txt", stored(dest, source / "docs" / "guide.txt"));
+    // Changes are refused with the way out; the file stays as it was.
+    ASSERT_TRUE(session->openWithBusyDialog(cut.string())) << activityLog();
+    auto& wrapper = session->doc.wrapper();
+    EXPECT_EQ(wrapper.addFiles(AddOptions{}, {loose.string()}), code(OutcomeCode::NoCentralDirectory));
+    EXPECT_EQ(wrapper.deleteFiles({"sample\\readme.txt"}), code(OutcomeCode::NoCentralDirectory));
+    ASSERT_EQ(prompts.boxes().size(), 2u);
+    EXPECT_EQ(prompts.boxes()[1].text,
+              "This zip has no central directory (it was streamed, or cut off before its end).\nIts files can be "
+              "viewed, tested and extracted, but nothing can be added or deleted.\nRepair it first with \"Fix Zip\" "
+              "in the Actions menu.");
+    EXPECT_EQ(quarva::testing::readFile(cut), bytes.substr(0, at));
+
+    // PPMd entries: read by the library; a delete is the engine's, which copies the rest.
+    const fs::path ppmd = dir() / "ppmd.zipx";
+    fs::copy_file(quarva::testing::sourceDir() / "formatlib" / "tests" / "data" / "zip-ppmd-three-files.zipx", ppmd);
+    ASSERT_TRUE(session->openWithBusyDialog(ppmd.string())) << activityLog();
+    EXPECT_EQ(session->doc.entries().entryCount(), 3u);
+    EXPECT_EQ(wrapper.deleteFiles({"ts.conf"}), 0) << activityLog();
+    ASSERT_TRUE(session->doc.openArchive(ppmd.string(), "ppmd.zipx")) << activityLog();
+    EXPECT_EQ(session->doc.entries().entryCount(), 2u);
+    EXPECT_EQ(wrapper.testFiles({"*"}), 0) << activityLog();
+    EXPECT_FALSE(run("noextractdialog", writeList({ppmd.string(), (dir() / "ppmd").string()})));
+    EXPECT_EQ(fs::file_size(dir() / "ppmd" / "vimrc"), 912u);
+    EXPECT_EQ(prompts.boxes().size(), 2u) << prompts.boxes().back().text;
+}
+
 TEST_F(RealEngines, ExtractingIntoTheTemporaryFolderSchedulesDeletion) {
     std::string archive = (dir() / "t.zip").string();
     run("noadddialog", writeList({archive, loose.string()}));

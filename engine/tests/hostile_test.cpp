@@ -118,3 +118,62 @@ TEST_F(Hostile, SetuidBitsAreNotRestored) {
     ASSERT_EQ(::stat((dir() / "box" / "dest" / "tool").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
 }
+
+TEST_F(Hostile, ASizeOffByWhole4GiBIsTakenOnlyWhenLengthAndCrcProveIt) {
+    // One entry whose zip64 fields declare `declared` bytes for `packed` stored bytes.
+    auto zip = [](std::uint16_t method, const std::string& packed, std::uint32_t crc, std::uint64_t declared) {
+        std::string extra;
+        put16(extra, 1);
+        put16(extra, 16);
+        put64(extra, declared);
+        put64(extra, packed.size());
+        auto header = [&](bool central) {
+            std::string h;
+            put32(h, central ? kSigCentral : kSigLocal);
+            if (central) put16(h, 45);
+            for (std::uint16_t v : {std::uint16_t(45), std::uint16_t(0), method, std::uint16_t(0), std::uint16_t(0x21)})
+                put16(h, v);
+            put32(h, crc);
+            put32(h, 0xFFFFFFFF);
+            put32(h, 0xFFFFFFFF);
+            put16(h, 9);
+            put16(h, std::uint16_t(extra.size()));
+            if (central) h += std::string(14, '\0');  // comment, disk, attributes, offset 0
+            return h + "hello.txt" + extra;
+        };
+        const std::string local = header(false) + packed, central = header(true);
+        std::string end;
+        put32(end, kSigEnd);
+        for (std::uint16_t v : {0, 0, 1, 1}) put16(end, v);
+        put32(end, std::uint32_t(central.size()));
+        put32(end, std::uint32_t(local.size()));
+        put16(end, 0);
+        return local + central + end;
+    };
+    const std::string text(3000, 'h');
+    const std::uint64_t k4GiB = 1ull << 32;
+    struct Case {
+        std::string bytes;
+        bool readable;
+        std::string plain = "hello";
+    };
+    const Case cases[] = {
+        {zip(kMethodStored, "hello", crcOf("hello"), 5 + k4GiB), true},
+        {zip(kMethodDeflate, deflateRaw(text), crcOf(text), text.size() + 2 * k4GiB), true, text},
+        {zip(kMethodStored, "hello", crcOf("hellO"), 5 + k4GiB), false},  // the CRC disagrees
+        {zip(kMethodStored, "hello", crcOf("hello"), 6 + k4GiB), false},  // not a whole 4 GiB
+        {zip(kMethodDeflate, deflateRaw(text), crcOf(text), text.size() + k4GiB - 1), false},
+    };
+    for (const auto& c : cases) {
+        writeFile(archive, c.bytes);
+        fs::remove_all(dir() / "out");
+        fs::create_directories(dir() / "out");
+        engine.setExtractFolder((dir() / "out").string());
+        EXPECT_EQ(engine.test() == 0, c.readable) << c.bytes.size();
+        EXPECT_EQ(engine.extract(0) == 0, c.readable) << c.bytes.size();
+        EXPECT_EQ(fs::exists(dir() / "out" / "hello.txt"), c.readable);
+        if (c.readable) {
+            EXPECT_EQ(readFile(dir() / "out" / "hello.txt"), c.plain);
+        }
+    }
+}

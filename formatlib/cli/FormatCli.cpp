@@ -177,8 +177,16 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         std::string filters = rest.empty() ? "*.*" : quoteList(rest);
         status = callCancellable<QzListArchiveFn>(lib, "ListArchive", archive.c_str(), filters.c_str(), &window);
     } else if (cmd == "t") {
-        std::string names = rest.empty() ? "*.*" : quoteList(rest);
-        status = callCancellable<QzTestArchiveFn>(lib, "TestArchive", archive.c_str(), names.c_str(), &window);
+        std::string password;
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            if (rest[i] == "-p" && i + 1 < rest.size()) password = rest[++i];
+            else names.push_back(rest[i]);
+        }
+        std::string list = names.empty() ? "*.*" : quoteList(names);
+        using Fn = void (*)(const char*, const char*, const char*, platform::WindowHandle);
+        status = callCancellable<Fn>(lib, "TestArchiveWithPassword", archive.c_str(), list.c_str(), password.c_str(),
+                                     static_cast<platform::WindowHandle>(&window));
         if (progress) progress->clear();
         if (status == 0 && window.errors == 0 && !quiet) out << window.tests << " file(s) tested, no errors\n";
     } else if (cmd == "x") {

@@ -84,6 +84,13 @@ __attribute__((visibility("default"))) void TestArchive(const char* archive, con
     guarded(window, archive, [&](qf::Reporter& rep) { qf::testArchive(text(archive), text(files), rep); });
 }
 
+// Testing with a password: our addition beside the interface's TestArchive.
+__attribute__((visibility("default"))) void TestArchiveWithPassword(const char* archive, const char* files,
+                                                                    const char* password, WindowHandle window) {
+    guarded(window, archive,
+            [&](qf::Reporter& rep) { qf::testArchive(text(archive), text(files), rep, text(password)); });
+}
+
 __attribute__((visibility("default"))) void ArcToSFX(const char* archive, const char* output, const char* systemFolder,
                                                      WindowHandle window) {
     guarded(window, archive,

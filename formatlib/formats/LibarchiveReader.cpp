@@ -225,6 +225,7 @@ void LibarchiveReader::start(const std::filesystem::path& path, const Setup& set
     std::uint64_t bytes = static_cast<std::uint64_t>(st.st_size);
     for (std::size_t i = 1; i < volumes.size(); ++i)
         if (stat(volumes[i].c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
+    fileBytes_ = bytes;
     ceiling_ = undeclaredDataCeiling(bytes);
     inputSize_ = bytes;
     input_.setVolumes(volumes);
@@ -403,6 +404,10 @@ int LibarchiveReader::next(EntryInfo& entry) {
         reportProgress(inputSize_, inputSize_);  // what follows the end is not needed
         return 0;
     }
+    // Nothing left at all (not even part of a header) after the last entry.
+    if (r == ARCHIVE_FATAL && endAtFileEnd_ && !archive_error_string(a_) &&
+        static_cast<std::uint64_t>(archive_filter_bytes(a_, 0)) == fileBytes_)
+        return 0;
     if (r == ARCHIVE_FATAL || r == ARCHIVE_RETRY || !e) {
         die(libarchiveError("damaged archive"));
         return -1;

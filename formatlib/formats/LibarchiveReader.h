@@ -91,8 +91,19 @@ public:
     // declared size (libarchive's warc hands out the record's separator so): the
     // data ends at the declared size and the padding is dropped.
     void endAtDeclaredSize() { endAtSize_ = true; }
+    // For a zip read from its local headers: a file that ends right after an entry,
+    // where its central directory would follow, ends the archive there (the entry's
+    // data is still checked when it is read).
+    void endAtFileEnd() { endAtFileEnd_ = true; }
     // Added to every error of libarchive's own ("install ... to read it").
     void setHint(std::string hint) { hint_ = std::move(hint); }
+
+protected:
+    // libarchive's name of the format of the entry just read ("ZIP 2.0 (deflation)").
+    std::string entryFormatName() const {
+        const char* name = a_ ? archive_format_name(a_) : nullptr;
+        return name ? name : "";
+    }
 
 private:
     void start(const std::filesystem::path& path, const Setup& setup, const std::string& password,
@@ -128,6 +139,8 @@ private:
     std::string hint_;
     bool raw_ = false;
     bool endAtSize_ = false;
+    bool endAtFileEnd_ = false;
+    std::uint64_t fileBytes_ = 0;
     std::time_t rawTime_ = 0;
     int headerFailures_ = 0;
     // The current entry: its declared size (when known) and the bytes handed out.
@@ -173,6 +186,10 @@ public:
         }
         return r;
     }
+
+protected:
+    // True when the table names anything (a directory was read).
+    bool annotated() const { return !info_.empty(); }
 
 private:
     std::map<std::string, StoredInfo> info_;

@@ -1,11 +1,11 @@
-// Reading a xar table of contents with libxml2. Entities are never expanded: the
-// text of an element is only its own text and CDATA children, and a table that
-// declares a document type is refused.
+// Reading a xar table of contents with libxml2's streaming reader: memory grows with
+// the entries, not with the text of the table. Entities are never expanded: the text
+// of an element is only its own text and CDATA, and a table that declares a document
+// type is refused.
 
 #include "formatlib/formats/XarToc.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 
 #include <cctype>
 #include <cstdint>
@@ -21,31 +21,6 @@ namespace {
 
 // Deeper folders than this are refused (libxml2 stops well before on its own).
 constexpr int kMaxDepth = 1000;
-
-bool named(const xmlNode* n, const char* name) {
-    return n->type == XML_ELEMENT_NODE && xmlStrcmp(n->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-
-const xmlNode* child(const xmlNode* parent, const char* name) {
-    for (const xmlNode* c = parent ? parent->children : nullptr; c; c = c->next)
-        if (named(c, name)) return c;
-    return nullptr;
-}
-
-std::string text(const xmlNode* n) {
-    std::string s;
-    for (const xmlNode* c = n ? n->children : nullptr; c; c = c->next)
-        if ((c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) && c->content)
-            s += reinterpret_cast<const char*>(c->content);
-    return s;
-}
-
-std::string attribute(const xmlNode* n, const char* name) {
-    for (const xmlAttr* a = n ? n->properties : nullptr; a; a = a->next)
-        if (xmlStrcmp(a->name, reinterpret_cast<const xmlChar*>(name)) == 0 && a->children)
-            return text(reinterpret_cast<const xmlNode*>(a));
-    return {};
-}
 
 std::string trimmed(const std::string& s) {
     const auto from = s.find_first_not_of(" \t\r\n");
@@ -120,18 +95,34 @@ std::optional<std::string> base64(const std::string& s) {
     return out;
 }
 
-Checksum checksum(const xmlNode* n) {
-    if (!n) return {};
-    Checksum c{attribute(n, "style"), trimmed(text(n))};
+// What the table says of one <file>, as read; turned into an Item at the end.
+struct Record {
+    std::size_t parent = SIZE_MAX;  // the enclosing <file>'s record
+    int depth = 0;
+    std::string id, name, kind, linkId, mode, mtime, link;
+    bool badName = false, typed = false;
+    int datas = 0;  // <data> elements seen: only the first counts
+    bool hasLength = false, hasOffset = false;
+    std::string length, offset, size, encoding;
+    Checksum archived, extracted;
+};
+
+// One open element: its name, its own text so far and the one attribute that
+// matters for it.
+struct Open {
+    std::string name, text, attribute;
+};
+
+Checksum checksum(const std::string& style, const std::string& hex) {
+    Checksum c{style, trimmed(hex)};
     for (auto& ch : c.hex) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     if (c.style == "none" || c.hex.empty()) return {};
     return c;
 }
 
-void readData(const xmlNode* data, Item& it) {
-    const auto length = number(text(child(data, "length")));
-    const auto offset = number(text(child(data, "offset")));
-    const auto size = number(text(child(data, "size")));
+// The data of a file: its place in the heap, its encoding and checksums.
+void placeData(const Record& r, Item& it) {
+    const auto length = number(r.length), offset = number(r.offset), size = number(r.size);
     if (!length || !offset) {
         it.dataProblem = "the table of contents gives no place for the entry's data";
         return;
@@ -142,7 +133,7 @@ void readData(const xmlNode* data, Item& it) {
     it.info.packedSize = *length;
     it.info.sizeKnown = size.has_value();
     it.info.size = size.value_or(0);
-    const std::string style = attribute(child(data, "encoding"), "style");
+    const std::string& style = r.encoding;
     if (style.empty() || style == "application/octet-stream") {
         it.encoding = Encoding::None;
         it.info.method = "stored";
@@ -159,30 +150,188 @@ void readData(const xmlNode* data, Item& it) {
         it.info.method = style;
         it.dataProblem = "unsupported method: the entry's data is encoded as " + style;
     }
-    it.archived = checksum(child(data, "archived-checksum"));
-    it.extracted = checksum(child(data, "extracted-checksum"));
+    it.archived = r.archived;
+    it.extracted = r.extracted;
 }
 
-class Walk {
+class Reader {
 public:
-    explicit Walk(Toc& toc) : toc_(toc) {}
+    explicit Reader(Toc& toc) : toc_(toc) {}
 
-    void folder(const xmlNode* parent, const std::string& path, bool badParent, int depth) {
-        for (const xmlNode* c = parent->children; c; c = c->next)
-            if (named(c, "file")) entry(c, path, badParent, depth);
+    // Elements in document order; false with *error when the text is no table.
+    bool read(xmlTextReaderPtr reader, std::string* error) {
+        int r;
+        while ((r = xmlTextReaderRead(reader)) == 1) {
+            const int type = xmlTextReaderNodeType(reader);
+            if (type == XML_READER_TYPE_DOCUMENT_TYPE) {
+                *error = "the table of contents declares a document type, which no xar archive does";
+                return false;
+            }
+            if (type == XML_READER_TYPE_ELEMENT) {
+                start(reader);
+                if (xmlTextReaderIsEmptyElement(reader)) end();
+            } else if (type == XML_READER_TYPE_END_ELEMENT) {
+                end();
+            } else if ((type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                        type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) &&
+                       !open_.empty()) {
+                const xmlChar* v = xmlTextReaderConstValue(reader);
+                if (v) open_.back().text += reinterpret_cast<const char*>(v);
+            }
+        }
+        if (r < 0) return false;  // the reader's own message says why
+        if (!sawToc_) {
+            *error = "the table of contents holds no <toc> element";
+            return false;
+        }
+        return true;
+    }
+
+    // Names, kinds and problems of the entries, hard links resolved.
+    void finish() {
+        for (std::size_t i = 0; i < records_.size(); ++i) toc_.items.push_back(item(i));
+        resolveLinks();
+    }
+
+private:
+    const std::string& at(std::size_t fromTop) const {
+        static const std::string none;
+        return open_.size() > fromTop ? open_[open_.size() - 1 - fromTop].name : none;
+    }
+
+    void start(xmlTextReaderPtr reader) {
+        const auto* n = xmlTextReaderConstLocalName(reader);
+        open_.push_back({n ? reinterpret_cast<const char*>(n) : "", {}, {}});
+        auto attribute = [reader](const char* name) {
+            xmlChar* v = xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>(name));
+            std::string s = v ? reinterpret_cast<const char*>(v) : "";
+            xmlFree(v);
+            return s;
+        };
+        const std::string& name = at(0);
+        const std::string& parent = at(1);
+        if (name == "toc" && open_.size() == 2 && parent == "xar") sawToc_ = true;
+        if (name == "file" && (parent == "file" || (parent == "toc" && open_.size() == 3 && at(2) == "xar"))) {
+            Record r;
+            r.id = attribute("id");
+            if (!files_.empty()) {
+                r.parent = files_.back();
+                r.depth = records_[files_.back()].depth + 1;
+            }
+            records_.push_back(std::move(r));
+            files_.push_back(records_.size() - 1);
+            open_.back().attribute = "\n";  // marks an element that opened a record
+        } else if (name == "name") {
+            open_.back().attribute = attribute("enctype");
+        } else if (name == "type") {
+            open_.back().attribute = attribute("link");
+        } else if (name == "data" && parent == "file" && !files_.empty()) {
+            ++records_[files_.back()].datas;
+        } else if (name == "encoding" || name == "archived-checksum" || name == "extracted-checksum" ||
+                   (name == "checksum" && parent == "toc")) {
+            open_.back().attribute = attribute("style");
+            if (name == "checksum") toc_.checksumStyle = open_.back().attribute;
+        }
+    }
+
+    void end() {
+        if (open_.empty()) return;
+        const Open e = std::move(open_.back());
+        open_.pop_back();
+        const std::string& parent = at(0);
+        if (e.name == "file" && e.attribute == "\n") {
+            files_.pop_back();
+            return;
+        }
+        if (parent == "checksum" && at(1) == "toc") {
+            const auto v = number(e.text);
+            if (v && e.name == "offset") {
+                toc_.checksumOffset = *v;
+                checksumParts_ |= 1;
+            } else if (v && e.name == "size") {
+                toc_.checksumSize = *v;
+                checksumParts_ |= 2;
+            }
+            toc_.hasChecksum = checksumParts_ == 3;
+            return;
+        }
+        if (files_.empty()) return;
+        Record& r = records_[files_.back()];
+        auto first = [](std::string& field, const std::string& value) {
+            if (field.empty()) field = value;
+        };
+        if (parent == "file") {
+            if (e.name == "name") {
+                // Every <name> of the entry counts, one after the other.
+                if (e.attribute == "base64") {
+                    const auto decoded = base64(e.text);
+                    r.badName |= !decoded;
+                    r.name += decoded.value_or("");
+                } else {
+                    r.name += e.text;
+                }
+            } else if (e.name == "type" && !r.typed) {
+                r.typed = true;
+                r.kind = trimmed(e.text);
+                r.linkId = trimmed(e.attribute);
+            } else if (e.name == "mode") {
+                first(r.mode, e.text);
+            } else if (e.name == "mtime") {
+                first(r.mtime, e.text);
+            } else if (e.name == "link") {
+                first(r.link, e.text);
+            }
+        } else if (parent == "data" && at(1) == "file" && r.datas == 1) {
+            if (e.name == "length") first(r.length, e.text);
+            else if (e.name == "offset") first(r.offset, e.text);
+            else if (e.name == "size") first(r.size, e.text);
+            else if (e.name == "encoding") first(r.encoding, e.attribute);
+            else if (e.name == "archived-checksum" && r.archived.style.empty())
+                r.archived = checksum(e.attribute, e.text);
+            else if (e.name == "extracted-checksum" && r.extracted.style.empty())
+                r.extracted = checksum(e.attribute, e.text);
+        }
+    }
+
+    Item item(std::size_t i) {
+        const Record& r = records_[i];
+        Item it;
+        const bool badParent = r.parent != SIZE_MAX && !toc_.items[r.parent].problem.empty();
+        if (badParent) it.problem = "the entry's folder cannot be read";
+        else if (r.badName) it.problem = "the entry's name is not valid base64";
+        else if (r.name.empty()) it.problem = "an entry of the archive has no name";
+        else if (r.depth > kMaxDepth) it.problem = "the entry lies in too many folders";
+        const std::string& parent = r.parent == SIZE_MAX ? std::string() : toc_.items[r.parent].info.name;
+        it.info.name = parent.empty() ? r.name : parent + "/" + r.name;
+        if (it.info.name.empty()) it.info.name = "(no name)";
+        if (r.kind == "directory") it.info.kind = EntryKind::Folder;
+        else if (r.kind == "symlink") it.info.kind = EntryKind::Symlink;
+        else if (r.kind == "hardlink" && r.linkId != "original") it.info.kind = EntryKind::Hardlink;
+        else if (r.kind == "fifo" || r.kind == "character special" || r.kind == "block special" || r.kind == "socket") {
+            it.info.kind = EntryKind::Special;
+            it.info.method = "special";
+        }
+        it.info.mode = octalMode(r.mode, it.info.isDir() ? 0755 : 0644);
+        it.info.mtime = isoTime(r.mtime);
+        if (it.info.isSymlink()) {
+            it.info.linkTarget = r.link;
+            if (r.link.empty() && it.problem.empty()) it.problem = "the symbolic link has no target";
+        }
+        if (it.info.isFile() && r.datas > 0) placeData(r, it);
+        return it;
     }
 
     // Hard links name their file by its id: each one is resolved to a file's name,
     // and put right after that file when the file comes later.
     void resolveLinks() {
         std::map<std::string, std::size_t> byId;
-        for (std::size_t i = 0; i < toc_.items.size(); ++i) byId.emplace(ids_[i], i);
+        for (std::size_t i = 0; i < records_.size(); ++i) byId.emplace(records_[i].id, i);
         std::vector<std::size_t> targetOf(toc_.items.size(), SIZE_MAX);
         for (std::size_t i = 0; i < toc_.items.size(); ++i) {
             Item& it = toc_.items[i];
             if (!it.info.isHardlink() || !it.problem.empty()) continue;
             std::set<std::size_t> seen{i};
-            std::string id = links_[i];
+            std::string id = records_[i].linkId;
             for (;;) {
                 const auto found = byId.find(id);
                 if (found == byId.end() || !seen.insert(found->second).second) {
@@ -192,7 +341,7 @@ public:
                 }
                 const Item& target = toc_.items[found->second];
                 if (target.info.isHardlink()) {
-                    id = links_[found->second];
+                    id = records_[found->second].linkId;
                     continue;
                 }
                 if (!target.info.isFile() || !target.problem.empty())
@@ -219,103 +368,77 @@ public:
         toc_.items = std::move(sorted);
     }
 
-private:
-    void entry(const xmlNode* file, const std::string& parent, bool badParent, int depth) {
-        Item it;
-        std::string name;
-        bool badName = false;
-        // Every <name> of the entry counts, one after the other.
-        for (const xmlNode* c = file->children; c; c = c->next) {
-            if (!named(c, "name")) continue;
-            if (attribute(c, "enctype") == "base64") {
-                const auto decoded = base64(text(c));
-                badName |= !decoded;
-                name += decoded.value_or("");
-            } else {
-                name += text(c);
-            }
-        }
-        if (badParent) it.problem = "the entry's folder has no usable name";
-        else if (badName) it.problem = "the entry's name is not valid base64";
-        else if (name.empty()) it.problem = "an entry of the archive has no name";
-        else if (depth > kMaxDepth) it.problem = "the entry lies in too many folders";
-        it.info.name = parent.empty() ? name : parent + "/" + name;
-        if (it.info.name.empty()) it.info.name = "(no name)";
-
-        const xmlNode* type = child(file, "type");
-        const std::string kind = trimmed(text(type)), link = trimmed(attribute(type, "link"));
-        std::string linkId;
-        if (kind == "directory") it.info.kind = EntryKind::Folder;
-        else if (kind == "symlink") it.info.kind = EntryKind::Symlink;
-        else if (kind == "hardlink" && link != "original") {
-            it.info.kind = EntryKind::Hardlink;
-            linkId = link;
-        } else if (kind == "fifo" || kind == "character special" || kind == "block special" || kind == "socket") {
-            it.info.kind = EntryKind::Special;
-            it.info.method = "special";
-        }
-        it.info.mode = octalMode(text(child(file, "mode")), it.info.isDir() ? 0755 : 0644);
-        it.info.mtime = isoTime(text(child(file, "mtime")));
-        if (it.info.isSymlink()) {
-            it.info.linkTarget = text(child(file, "link"));
-            if (it.info.linkTarget.empty() && it.problem.empty()) it.problem = "the symbolic link has no target";
-        }
-        if (it.info.isFile()) {
-            if (const xmlNode* data = child(file, "data")) readData(data, it);
-        }
-        const bool bad = !it.problem.empty();
-        const std::string path = it.info.name;
-        toc_.items.push_back(std::move(it));
-        ids_.push_back(attribute(file, "id"));
-        links_.push_back(linkId);
-        if (depth <= kMaxDepth) folder(file, path, bad, depth + 1);
-    }
-
     Toc& toc_;
-    std::vector<std::string> ids_, links_;  // per item: its id, and the id a hard link names
+    std::vector<Record> records_;
+    std::vector<std::size_t> files_;  // the open <file> elements' records
+    std::vector<Open> open_;
+    bool sawToc_ = false;
+    int checksumParts_ = 0;
 };
+
+// libxml2 reports a few problems (a bad character encoding) on its generic channel,
+// which prints on the standard error: silent while a table is read (the setting is
+// the thread's own).
+class QuietGenericErrors {
+public:
+    QuietGenericErrors() : old_(xmlGenericError), oldContext_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, ignore);
+    }
+    ~QuietGenericErrors() { xmlSetGenericErrorFunc(oldContext_, old_); }
+    QuietGenericErrors(const QuietGenericErrors&) = delete;
+    QuietGenericErrors& operator=(const QuietGenericErrors&) = delete;
+
+private:
+    static void ignore(void*, const char*, ...) {}
+    xmlGenericErrorFunc old_;
+    void* oldContext_;
+};
+
+// The reader's first error, in its own words.
+void keepFirstError(void* arg, const char* msg, xmlParserSeverities severity, xmlTextReaderLocatorPtr) {
+    auto* kept = static_cast<std::string*>(arg);
+    if (!kept->empty() || !msg ||
+        (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR))
+        return;
+    *kept = trimmed(msg);
+}
 
 }  // namespace
 
 bool parseToc(const char* bytes, std::size_t size, Toc& toc, std::string* error) {
     xmlInitParser();
-    std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
-    if (!ctxt || size > static_cast<std::size_t>(INT32_MAX)) {
+    QuietGenericErrors quiet;
+    if (size > static_cast<std::size_t>(INT32_MAX)) {
         *error = "the table of contents cannot be read";
         return false;
     }
-    std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
-        xmlCtxtReadMemory(ctxt.get(), bytes, static_cast<int>(size), "toc.xml", nullptr,
-                          XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-        xmlFreeDoc);
-    if (!doc) {
-        const xmlError* e = xmlCtxtGetLastError(ctxt.get());
-        std::string why = trimmed(e && e->message ? e->message : std::string("no well-formed XML"));
+    std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
+        xmlReaderForMemory(bytes, static_cast<int>(size), "toc.xml", nullptr,
+                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+        xmlFreeTextReader);
+    if (!reader) {
+        *error = "the table of contents cannot be read";
+        return false;
+    }
+    std::string why;
+    xmlTextReaderSetErrorHandler(reader.get(), keepFirstError, &why);
+    Reader walk(toc);
+    std::string refused;
+    if (!walk.read(reader.get(), &refused)) {
+        if (!refused.empty()) {
+            *error = refused;
+            return false;
+        }
+        const xmlError* last = xmlGetLastError();
+        if (why.empty() && last && last->message) why = trimmed(last->message);
+        if (why.empty()) why = "no well-formed XML";
+        for (auto& c : why)
+            if (c == '\n') c = ' ';
         if (why.find("Excessive depth") != std::string::npos) why = "its folders lie too deep within each other";
         *error = "the table of contents is damaged (" + why + ")";
         return false;
     }
-    if (doc->intSubset || doc->extSubset) {
-        *error = "the table of contents declares a document type, which no xar archive does";
-        return false;
-    }
-    const xmlNode* root = xmlDocGetRootElement(doc.get());
-    const xmlNode* tocNode = root && named(root, "xar") ? child(root, "toc") : nullptr;
-    if (!tocNode) {
-        *error = "the table of contents holds no <toc> element";
-        return false;
-    }
-    if (const xmlNode* sum = child(tocNode, "checksum")) {
-        const auto offset = number(text(child(sum, "offset")));
-        const auto bytesOf = number(text(child(sum, "size")));
-        toc.hasChecksum = offset && bytesOf;
-        toc.checksumStyle = attribute(sum, "style");
-        toc.checksumOffset = offset.value_or(0);
-        toc.checksumSize = bytesOf.value_or(0);
-    }
-    Walk walk(toc);
-    walk.folder(tocNode, {}, false, 0);
-    walk.resolveLinks();
+    walk.finish();
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "formatlib/FormatLibrary.h"
@@ -26,6 +27,36 @@ constexpr unsigned kFlagEncrypted = 1;
 unsigned le16(const unsigned char* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); }
 std::uint32_t le32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+// The method's name in listings; for AES entries the method under the encryption
+// (kept in their 0x9901 extra field).
+std::string zipMethodName(unsigned method, const unsigned char* extra, std::size_t length) {
+    for (std::size_t i = 0; method == 99 && i + 4 <= length;) {
+        const unsigned id = le16(extra + i), size = le16(extra + i + 2);
+        if (id == 0x9901 && size >= 7 && i + 4 + size <= length) method = le16(extra + i + 4 + 5);
+        i += 4 + size;
+    }
+    static const std::map<unsigned, const char*> names = {{0, "stored"}, {8, "deflate"}, {9, "deflate64"},
+                                                          {12, "bzip2"}, {14, "lzma"},   {93, "zstd"},
+                                                          {95, "xz"},    {98, "ppmd"}};
+    const auto it = names.find(method);
+    return it == names.end() ? "zip" : it->second;
+}
+
+// A method from libarchive's name of an entry's format, "ZIP 2.0 (deflation)" (read
+// by local headers there is no directory to name it).
+std::string methodFromFormatName(const std::string& text) {
+    const auto open = text.find('('), close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return "zip";
+    static const std::map<std::string, std::string> ours = {{"uncompressed", "stored"},
+                                                            {"deflation", "deflate"},
+                                                            {"deflation-64-bit", "deflate64"},
+                                                            {"bzip", "bzip2"},
+                                                            {"ppmd-1", "ppmd"}};
+    const std::string method = text.substr(open + 1, close - open - 1);
+    const auto it = ours.find(method);
+    return it == ours.end() ? method : it->second;
 }
 
 }  // namespace
@@ -59,10 +90,10 @@ ZipCentralDirectory readZipCentralDirectory(const std::filesystem::path& path) {
             if (p + 46 + n > cd.size()) break;
             std::string name(reinterpret_cast<const char*>(&cd[p + 46]), n);
             const unsigned method = le16(&cd[p + 10]);
+            const std::size_t extraAt = p + 46 + n;
+            const std::size_t extraLength = extraAt + x <= cd.size() ? x : 0;
             out.stored[name] = {le32(&cd[p + 20]), le32(&cd[p + 16]),
-                                method == 0   ? "stored"
-                                : method == 8 ? "deflate"
-                                              : "zip"};
+                                zipMethodName(method, cd.data() + extraAt, extraLength)};
             ZipDataPlace place;
             place.flags = le16(&cd[p + 8]);
             place.method = method;
@@ -112,6 +143,7 @@ int ZipReader::next(EntryInfo& entry) {
     direct_ = streaming_ = false;
     directError_.clear();
     const int r = AnnotatedReader::next(entry);
+    if (r == 1 && !annotated()) entry.method = methodFromFormatName(entryFormatName());
     if (r != 1 || !entry.isFile() || entry.encrypted || !entry.sizeKnown) return r;
     const auto it = places_.find(entry.name);
     if (it != places_.end() && it->second.size == entry.size) direct_ = startDirect(it->second);

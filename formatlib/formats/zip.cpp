@@ -29,11 +29,20 @@ bool hasZipTrailer(const std::filesystem::path& path) {
     return false;
 }
 
+// A zip is read from its central directory; one without (streamed, or cut off
+// before its end) from its local headers, one after the other.
 std::unique_ptr<ArchiveReader> openZip(const std::filesystem::path& path, const std::string& password, const char* name,
                                        std::string* error) {
+    auto directory = readZipCentralDirectory(path);
+    const bool seekable = hasZipTrailer(path);
     auto r = std::make_unique<ZipReader>(
-        path, [](struct archive* a) { archive_read_support_format_zip_seekable(a); }, password, name,
-        readZipCentralDirectory(path));
+        path,
+        [seekable](struct archive* a) {
+            if (seekable) archive_read_support_format_zip_seekable(a);
+            else archive_read_support_format_zip_streamable(a);
+        },
+        password, name, seekable ? std::move(directory) : ZipCentralDirectory{});
+    if (!seekable) r->endAtFileEnd();
     if (!r->opened()) {
         *error = r->error();
         return nullptr;

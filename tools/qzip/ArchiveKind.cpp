@@ -65,9 +65,17 @@ ArchiveKind archiveKind(const std::string& path) {
     return other.count(ext) ? ArchiveKind::Other : ArchiveKind::Zip;
 }
 
-std::string contentDescription(const std::string& path) {
+engine::ZipReading zipReader(const std::string& path) {
+    const engine::ZipReading reading = engine::zipReading(path);
+    std::string found;
+    if (reading != engine::ZipReading::Engine && libraryKind(path, &found) == -3) return engine::ZipReading::Engine;
+    return reading;
+}
+
+std::string contentDescription(const std::string& path, bool* zip) {
     std::string found;
     const int kind = libraryKind(path, &found);
+    if (zip) *zip = kind == formatlib::kKindZip || (kind == -3 && startsAsZip(path));
     if (kind == -1) return found;
     if (kind >= 0) return "a " + found + " archive";
     return {};

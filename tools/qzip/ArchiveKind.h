@@ -1,6 +1,8 @@
 #pragma once
 // Which engine handles an archive: the zip engine, or the format library.
 
+#include "engine/ZipReader.h"
+
 #include <string>
 
 namespace quarva::qzip {
@@ -14,8 +16,13 @@ enum class ArchiveKind { Zip, Other };
 // ".zip", ".jar" and names without a known other extension are zip.
 ArchiveKind archiveKind(const std::string& path);
 
+// Who reads a zip (engine::zipReading) when the format library can be loaded;
+// without it the engine reads what it can and says why it cannot read the rest.
+engine::ZipReading zipReader(const std::string& path);
+
 // What the file holds, in words, for a file the zip engine refused ("plain text",
-// "a tar.xz archive"); empty when it cannot be told.
-std::string contentDescription(const std::string& path);
+// "a tar.xz archive"); empty when it cannot be told. `zip` (when given) is set when
+// the content is a zip after all (its central directory is what failed).
+std::string contentDescription(const std::string& path, bool* zip = nullptr);
 
 }  // namespace quarva::qzip

@@ -71,6 +71,8 @@ const char* const kUsage =
 
 void usage() { std::fputs(kUsage, stderr); }
 
+const char* const kNoDirectory = "no central directory found (the zip is damaged, or was cut off before its end)";
+
 ListedEntry listedFromRecord(const EntryRecord& r) {
     ListedEntry e;
     e.name = withSlashes(r.name);
@@ -340,7 +342,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qzip: error 100: Archive not found: %s\n", archive.c_str());
             return 2;
         }
-        const SafetyReport report = checkArchive(archive, archiveKind(archive) == ArchiveKind::Zip, namesCharset);
+        // The reader that extraction would use (the format library's readers are built in).
+        const bool zip = archiveKind(archive) == ArchiveKind::Zip;
+        const ZipReading reading = zip ? zipReading(archive) : ZipReading::Engine;
+        SafetyReport report = checkArchive(archive, zip && reading == ZipReading::Engine, namesCharset);
+        if (reading == ZipReading::LocalHeaders)
+            report.findings.push_back({Finding::Level::Dangerous, "damaged", "",
+                                       std::string(kNoDirectory) + "; its entries were read by their local headers"});
         printReport(report, archive, json);
         return report.verdict();
     }
@@ -403,13 +411,26 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (archiveKind(archive) != ArchiveKind::Zip) {
+    // A zip the engine cannot read (no directory it finds, or PPMd entries) is read
+    // by the format library's zip reader, and changed by the engine where it can.
+    const ArchiveKind kind = archiveKind(archive);
+    const ZipReading reading = kind == ArchiveKind::Zip ? zipReader(archive) : ZipReading::Engine;
+    if (reading == ZipReading::LocalHeaders && (std::strchr("aufd", cmd) || (cmd == 'c' && setComment))) {
+        std::fprintf(stderr,
+                     "qzip: %s: %s: it can be listed, tested and extracted but not changed; repair it first (qzip r)\n",
+                     archive.c_str(), kNoDirectory);
+        return 2;
+    }
+    if (kind != ArchiveKind::Zip || (reading != ZipReading::Engine && std::strchr("ltx", cmd))) {
         // Every other format goes to the format library.
         std::vector<std::string> lib;
         switch (cmd) {
         case 'l': return listOther(archive, operands, password, json);
         case 't':
-        case 'd': lib = {std::string(1, cmd), archive}; break;
+            lib = {"t", archive};
+            if (!password.empty()) lib.insert(lib.end(), {"-p", password});
+            break;
+        case 'd': lib = {"d", archive}; break;
         case 'x':
             lib = {"x", archive, "-d", dest};
             if (overwrite) lib.push_back("-o");
@@ -512,10 +533,16 @@ int main(int argc, char** argv) {
     if (quarva::platform::interruptRequested()) return interrupted(archive);
     if (status != 0) {
         // A file the engine refuses as no zip: say what it holds instead.
-        const std::string found = status == 110 ? contentDescription(archive) : std::string();
+        bool zip = false;
+        std::string found = status == 110 ? contentDescription(archive, &zip) : std::string();
         // A test or extraction that failed (also) for entries nothing here can decode
         // says so: their data was not found bad, only not read.
         std::string text = statusText(status);
+        if (zip) {
+            // A zip after all: its directory is what could not be read.
+            text = kNoDirectory;
+            found.clear();
+        }
         if ((status == kStatusCrcFailed || status == kStatusCouldNotTest) && printer.unsupportedCount) {
             std::string cause = std::to_string(printer.unsupportedCount) +
                                 (printer.unsupportedCount == 1 ? " entry" : " entries") + " not read (unsupported " +
