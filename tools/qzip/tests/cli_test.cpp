@@ -177,6 +177,7 @@ TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
         {"utf8.tar", shell("touch \"$(printf 'bad\\377')\" && tar -cf \"$A\" bad* && rm bad*"), 1, "invalid-utf8",
          true},
         {"control.zip", zip({{"a\r\nb.txt", "1"}}), 1, "control-characters", false},
+        {"long.zip", zip({{"sub/" + std::string(256, 'n'), "1"}}), 1, "name-too-long", false},
         {"secret.zip", shell("'" + program().string() + "' a \"$A\" src/a.txt --password pw --aes --quiet"), 1,
          "encrypted", false},
         {"damaged.zip", shell("'" + program().string() + "' a \"$A\" src --quiet -r && truncate -s -30 \"$A\""), 2,
