@@ -199,6 +199,12 @@ TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
         EXPECT_EQ(run(std::string("check ") + c.file, &out), c.status) << out;
         EXPECT_NE(out.find("verdict: "), std::string::npos) << out;
     }
+    // Extraction refuses what the check warned of, and says why.
+    std::string out;
+    EXPECT_EQ(run("x control.zip -d out", &out), 1) << out;
+    EXPECT_NE(out.find(" : Skipped (unsafe name (absolute, leaves the folder or holds control characters))"),
+              std::string::npos)
+        << out;
 }
 
 // The bash completion offers the commands and each command's options.
