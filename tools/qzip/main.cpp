@@ -423,6 +423,9 @@ int main(int argc, char** argv) {
     }
     if (kind != ArchiveKind::Zip || (reading != ZipReading::Engine && std::strchr("ltx", cmd))) {
         // Every other format goes to the format library.
+        if (charsetGiven)
+            std::fprintf(stderr, "qzip: %s: %s is for zip archives the zip engine reads; names are read as stored\n",
+                         archive.c_str(), "-O");
         std::vector<std::string> lib;
         switch (cmd) {
         case 'l': return listOther(archive, operands, password, json);

@@ -253,6 +253,12 @@ TEST_F(QzipCli, NamesCharsetReadsLegacyNames) {
     EXPECT_NE(out.find("\"name\":\"Привет/мир.txt\""), std::string::npos) << out;
     EXPECT_EQ(run("l -O NO-SUCH-SET dos.zip", &out), 2);
     EXPECT_NE(out.find("qzip: unknown character set for names: 'NO-SUCH-SET'"), std::string::npos) << out;
+    // A zip the format library reads (PPMd entries) keeps its names, and says so.
+    fs::copy_file(sourceDir() / "formatlib" / "tests" / "data" / "zip-ppmd-three-files.zipx", dir() / "ppmd.zip");
+    EXPECT_EQ(runWithLibrary("l -O CP866 ppmd.zip", &out), 0) << out;
+    EXPECT_NE(out.find("qzip: ppmd.zip: -O is for zip archives the zip engine reads; names are read as stored"),
+              std::string::npos)
+        << out;
     EXPECT_EQ(run("l -O UTF-7 dos.zip", &out), 2);
     EXPECT_NE(out.find("sets that do not read ASCII as ASCII cannot name files"), std::string::npos) << out;
     EXPECT_EQ(run("l dos.zip -O", &out), 2);
