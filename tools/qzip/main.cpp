@@ -185,7 +185,7 @@ private:
 int runFormatLibrary(const std::vector<std::string>& args, const std::string& archive, bool quiet) {
     ProgressLine line(!quiet, 0);
     LibraryProgress view(line);
-    const int rc = quarva::formatlib::cli::run(args, &view);
+    const int rc = quarva::formatlib::cli::run(args, &view, printableName);
     line.finish();
     if (quarva::platform::interruptRequested()) return interrupted(archive);
     return rc == 0 ? 0 : rc == 1 ? 1 : 2;

@@ -281,3 +281,18 @@ TEST_F(QzipCli, ArchiveThatIsNoFileIsRefused) {
     }
     EXPECT_EQ(run("t link.zip", &out), 0) << out;
 }
+
+// Names from the format library reach the terminal with their control characters
+// escaped, as the zip engine's do: an escape sequence in a tar's name cannot steer it.
+TEST_F(QzipCli, OtherFormatsPrintNamesEscaped) {
+    if (!haveTool("tar")) GTEST_SKIP() << "tar missing";
+    ASSERT_EQ(
+        runCommand("cd " + q(dir()) + " && mkdir e && touch \"e/$(printf 'a\\033[31mred\\rX')\" && tar -cf e.tar e"),
+        0);
+    for (const std::string args : {"t e.tar", "x e.tar -d out"}) {
+        std::string out;
+        runWithLibrary(args, &out);
+        EXPECT_EQ(out.find('\x1b'), std::string::npos) << args << out;
+        EXPECT_NE(out.find("e/a\\x1B[31mred\\rX"), std::string::npos) << args << out;
+    }
+}
