@@ -271,7 +271,8 @@ TEST_F(QzipCli, ArchiveThatIsNoFileIsRefused) {
     ASSERT_EQ(run("a t.zip -r src"), 0);
     ASSERT_EQ(runCommand("cd " + q(dir()) + " && mkfifo p.zip p.tar && ln -s t.zip link.zip"), 0);
     std::string out;
-    for (const std::string args : {"l p.zip", "x p.zip -d out", "t p.tar", "a p.tar src/a.txt"}) {
+    for (const std::string args :
+         {"l p.zip", "x p.zip -d out", "t p.tar", "a p.tar src/a.txt", "convert p.tar c.zip"}) {
         EXPECT_EQ(
             runCommand("cd " + q(dir()) + " && " + libraryEnv() + "timeout -s KILL 60 " + q(program()) + " " + args,
                        &out),
