@@ -135,4 +135,8 @@ TEST_F(QzipZipRead, MessagesForWhatIsNoZipOrHasNoDirectory) {
         out.find("qzip: error 110: no central directory found (the zip is damaged, or was cut off before its end)"),
         std::string::npos)
         << out;
+    // Strong encryption that hides the headers too: nothing here reads it, and it says so.
+    writeFile(dir() / "strong.zip", std::string("PK\x03\x04\x33\x00\x41\x20", 8) + std::string(60, '\0'));
+    EXPECT_EQ(runWithLibrary("t strong.zip", &out), 2);
+    EXPECT_NE(out.find("unsupported encryption: strong encryption"), std::string::npos) << out;
 }
