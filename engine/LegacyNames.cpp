@@ -103,7 +103,18 @@ bool showsCp932(const std::string& raw) {
 
 std::string legacyNameToUtf8(const std::string& raw) { return showsCp932(raw) ? cp932ToUtf8(raw) : cp437ToUtf8(raw); }
 
-bool knownCharset(const std::string& charset) { return Decoder(charset).ok(); }
+bool knownCharset(const std::string& charset) {
+    // iconv reads "X//IGNORE" as X and "/" alone as the locale's set: no part of a name.
+    if (charset.find('/') != std::string::npos) return false;
+    Decoder decoder(charset);
+    if (!decoder.ok()) return false;
+    // Each printable ASCII byte must read as itself, save the two that Shift JIS
+    // gives to the yen and overline signs; a set that gives ASCII other meanings
+    // (UTF-7, UTF-16, EBCDIC) could make separators or dots out of other bytes.
+    for (char c = ' '; c < 0x7F; ++c)
+        if (c != '\\' && c != '~' && decoder(std::string(1, c)) != std::string(1, c)) return false;
+    return true;
+}
 
 void readLegacyNames(std::vector<ZipEntry>& entries, const std::vector<std::size_t>& legacy,
                      const std::string& charset) {
@@ -113,7 +124,7 @@ void readLegacyNames(std::vector<ZipEntry>& entries, const std::vector<std::size
             cp932 = true;
             break;
         }
-    Decoder chosen(charset);
+    Decoder chosen(knownCharset(charset) ? charset : std::string());
     for (std::size_t i : legacy) {
         const std::string& raw = entries[i].rawName;
         std::string text = chosenReading(chosen, raw);

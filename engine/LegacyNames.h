@@ -6,7 +6,7 @@
 // of an archive shows it, the archive's other legacy names that are valid CP932 are
 // read that way too. Only a real separator ('/', or '\' as a character of its own)
 // then splits a name.
-// A character set the user chose (any name iconv knows) comes first: each legacy
+// A character set the user chose (see knownCharset) comes first: each legacy
 // name valid in it is read in it, the others as above. The stored bytes never
 // change; only the names shown and matched do.
 
@@ -27,11 +27,12 @@ std::string cp932ToUtf8(const std::string& raw);
 // The UTF-8 text of one legacy name on its own: CP932 when it shows it, else 437.
 std::string legacyNameToUtf8(const std::string& raw);
 
-// True when iconv can read names in `charset` ("CP866", "GBK", ...).
+// True when names can be read in `charset` ("CP866", "GBK", ...): iconv knows it,
+// the name holds no '/', and the set reads printable ASCII as ASCII.
 bool knownCharset(const std::string& charset);
 
 // Gives the entries at `legacy` (their names read from legacy bytes) their names:
-// in `charset` when one is given and the name is valid in it without gaining a
+// in `charset` when it is a known one and the name is valid in it without gaining a
 // separator, dot or control character; else CP932 when any of them shows it and
 // the name is valid CP932; else code page 437.
 void readLegacyNames(std::vector<ZipEntry>& entries, const std::vector<std::size_t>& legacy,

@@ -54,7 +54,8 @@
 //              (default): code page 437, or CP932 where a name shows it. A name
 //              not valid in the set keeps the automatic reading. Names shown,
 //              matched and extracted follow it; stored bytes never change.
-//              Setting a set iconv does not know fails and keeps the old one.
+//              Setting a set iconv does not know, or one that does not read
+//              ASCII as ASCII (UTF-7, UTF-16, EBCDIC), fails and keeps the old one.
 //
 // Methods (id: arguments → int16 status)
 //  22 test()            checks every selected entry (CRC, sizes, authentication);

@@ -300,7 +300,9 @@ int main(int argc, char** argv) {
         }
     }
     if (charsetGiven && (namesCharset.empty() || !knownCharset(namesCharset))) {
-        std::fprintf(stderr, "qzip: unknown character set for names: '%s' ('iconv -l' lists the known ones)\n",
+        std::fprintf(stderr,
+                     "qzip: unknown character set for names: '%s' ('iconv -l' lists the known ones; "
+                     "sets that do not read ASCII as ASCII cannot name files)\n",
                      namesCharset.c_str());
         return 2;
     }
@@ -396,6 +398,11 @@ int main(int argc, char** argv) {
     }
     if (archive.empty()) {
         usage();
+        return 2;
+    }
+    // A pipe or a device would be waited on for ever, or read only once.
+    if (std::error_code ec; std::filesystem::exists(archive, ec) && !std::filesystem::is_regular_file(archive, ec)) {
+        std::fprintf(stderr, "qzip: %s: not a regular file\n", archive.c_str());
         return 2;
     }
     if (aes && password.empty() && (cmd == 'a' || cmd == 'u' || cmd == 'f')) {

@@ -246,6 +246,25 @@ TEST_F(QzipCli, NamesCharsetReadsLegacyNames) {
     EXPECT_NE(out.find("\"name\":\"Привет/мир.txt\""), std::string::npos) << out;
     EXPECT_EQ(run("l -O NO-SUCH-SET dos.zip", &out), 2);
     EXPECT_NE(out.find("qzip: unknown character set for names: 'NO-SUCH-SET'"), std::string::npos) << out;
+    EXPECT_EQ(run("l -O UTF-7 dos.zip", &out), 2);
+    EXPECT_NE(out.find("sets that do not read ASCII as ASCII cannot name files"), std::string::npos) << out;
     EXPECT_EQ(run("l dos.zip -O", &out), 2);
     EXPECT_NE(out.find("qzip: -O needs a value"), std::string::npos) << out;
+}
+
+// A pipe in the archive's place is refused at once instead of waited on; a link to
+// an archive is read as the archive.
+TEST_F(QzipCli, ArchiveThatIsNoFileIsRefused) {
+    ASSERT_EQ(run("a t.zip -r src"), 0);
+    ASSERT_EQ(runCommand("cd " + q(dir()) + " && mkfifo p.zip p.tar && ln -s t.zip link.zip"), 0);
+    std::string out;
+    for (const std::string args : {"l p.zip", "x p.zip -d out", "t p.tar", "a p.tar src/a.txt"}) {
+        EXPECT_EQ(
+            runCommand("cd " + q(dir()) + " && " + libraryEnv() + "timeout -s KILL 60 " + q(program()) + " " + args,
+                       &out),
+            2)
+            << args << out;
+        EXPECT_NE(out.find(": not a regular file"), std::string::npos) << args << out;
+    }
+    EXPECT_EQ(run("t link.zip", &out), 0) << out;
 }
