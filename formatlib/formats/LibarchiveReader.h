@@ -202,10 +202,6 @@ private:
 std::string libarchiveShortfall(const std::filesystem::path& path, const LibarchiveReader::Setup& setup,
                                 const std::vector<std::filesystem::path>& volumes = {});
 
-// The name stored in a gzip header (FNAME), empty when there is none.
-std::string gzipStoredName(const std::filesystem::path& path);
-// The time stored in a gzip header (MTIME), 0 when there is none.
-std::time_t gzipStoredTime(const std::filesystem::path& path);
 // True when the first bytes `p` (n of them) carry the mark of the compression
 // `filter` (ARCHIVE_FILTER_GZIP, _BZIP2, _XZ, _ZSTD, _LZ4, _LZIP, _LZMA, _COMPRESS,
 // _RPM: the lead of an rpm package).
@@ -213,7 +209,5 @@ bool filterMagic(int filter, const unsigned char* p, std::size_t n);
 // The first `limit` bytes of the file's content unwrapped from one layer of
 // `filter`; fewer (or none) when the data ends or cannot be decoded.
 std::vector<std::uint8_t> filteredHead(const std::filesystem::path& path, int filter, std::size_t limit);
-// True when the data after a gzip header starts a tar archive.
-bool gzipHoldsTar(const std::filesystem::path& path);
 
 }  // namespace quarva::formatlib

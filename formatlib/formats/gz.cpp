@@ -8,6 +8,7 @@
 
 #include "formatlib/FormatLibrary.h"
 #include "formatlib/core/Abort.h"
+#include "formatlib/formats/GzipHeader.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/LibarchiveReader.h"
 

@@ -4,6 +4,7 @@
 #include <archive.h>
 
 #include "formatlib/FormatLibrary.h"
+#include "formatlib/formats/GzipHeader.h"
 #include "formatlib/formats/HandlerBase.h"
 #include "formatlib/formats/LibarchiveReader.h"
 #include "formatlib/formats/LibarchiveWriter.h"
