@@ -200,7 +200,7 @@ bool parseExtra(const std::string& extra, ZipEntry& e, bool central, bool sizeMa
     bool ok = true;
     while (i + 4 <= n) {
         std::uint16_t id = rd16(p + i), len = rd16(p + i + 2);
-        if (i + 4 + len > n) return false;
+        if (i + 4 + len > n) break;  // a last field cut short (padding some writers add): the fields end
         const unsigned char* d = p + i + 4;
         switch (id) {
         case 0x0001: {  // zip64: only the fields whose 32-bit value is all ones, in order

@@ -19,6 +19,7 @@ constexpr std::uint32_t kSigSpanMarker = 0x08074b50;
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
 constexpr std::uint16_t kFlagStrong = 0x0040;
+constexpr std::uint16_t kFlagMaskedHeaders = 0x2000;  // strong encryption of the directory
 constexpr std::uint16_t kFlagUtf8 = 0x0800;
 
 constexpr std::uint16_t kMethodStored = 0;

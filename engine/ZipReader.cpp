@@ -197,7 +197,6 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
 
 ZipReading zipReading(const std::string& path) {
     InputFile f;
-    unsigned char sig[4];
     if (f.open(path) != 0 || f.size() < 4) return ZipReading::Engine;
     ZipDirectory dir;
     const std::int16_t status = readDirectory(f, dir, true);
@@ -206,7 +205,14 @@ ZipReading zipReading(const std::string& path) {
             if (e.realMethod() == kMethodPpmd && e.encryption() != Encryption::Other) return ZipReading::OtherMethods;
         return ZipReading::Engine;
     }
-    return f.read(0, sig, 4) && rd32(sig) == kSigLocal ? ZipReading::LocalHeaders : ZipReading::Engine;
+    unsigned char sig[4];
+    if (!f.read(0, sig, 4) || rd32(sig) != kSigLocal || startsStronglyEncrypted(f)) return ZipReading::Engine;
+    return ZipReading::LocalHeaders;
+}
+
+bool startsStronglyEncrypted(const InputFile& file) {
+    unsigned char head[8];
+    return file.read(0, head, 8) && rd32(head) == kSigLocal && (rd16(head + 6) & (kFlagStrong | kFlagMaskedHeaders));
 }
 
 std::uint64_t prefixLength(const ZipDirectory& dir) {

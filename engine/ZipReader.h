@@ -50,6 +50,10 @@ std::int16_t readDirectory(const InputFile& file, ZipDirectory& dir, bool allowS
 enum class ZipReading { Engine, LocalHeaders, OtherMethods };
 ZipReading zipReading(const std::string& path);
 
+// True when the first entry uses strong encryption (its directory is then often
+// encrypted too): nothing here reads it.
+bool startsStronglyEncrypted(const InputFile& file);
+
 // The bytes in front of the first entry (or of the directory): a self-extractor's
 // program. Rewrites keep them.
 std::uint64_t prefixLength(const ZipDirectory& dir);

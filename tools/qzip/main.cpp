@@ -547,7 +547,11 @@ int main(int argc, char** argv) {
         // A test or extraction that failed (also) for entries nothing here can decode
         // says so: their data was not found bad, only not read.
         std::string text = statusText(status);
-        if (zip) {
+        InputFile file;
+        if ((status == 110 || status == kStatusCorrupt) && file.open(archive) == 0 && startsStronglyEncrypted(file)) {
+            text = "unsupported encryption: strong encryption (its directory cannot be read)";
+            found.clear();
+        } else if (zip) {
             // A zip after all: its directory is what could not be read.
             text = kNoDirectory;
             found.clear();
