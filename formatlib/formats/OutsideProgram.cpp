@@ -43,9 +43,19 @@ std::string findTool(const char* name) {
 
 namespace {
 
-// Starts a program in `folder`. `input`, when given, is written to its standard
-// input (a password: never on the command line, where every local user could read
-// it); the program then runs in a session of its own, without a terminal to ask on.
+// Ends a program started here and whatever it started in turn (its session), and
+// waits for it.
+void endProgram(pid_t pid) {
+    kill(-pid, SIGKILL);
+    kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+}
+
+// Starts a program in `folder`, in a session of its own without a terminal to ask
+// on, holding no descriptor of ours but its standard ones. `input`, when given, is
+// written to its standard input (a password: never on the command line, where every
+// local user could read it).
 pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo,
               const std::string& input) {
     std::vector<char*> argv;
@@ -57,9 +67,9 @@ pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, i
     posix_spawn_file_actions_init(&fa);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
     if (!input.empty()) {
         posix_spawn_file_actions_adddup2(&fa, inFds[0], 0);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
     } else {
         posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     }
@@ -67,6 +77,7 @@ pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, i
     else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
     if (outFd >= 0 && errorsToo) posix_spawn_file_actions_adddup2(&fa, outFd, 2);
     else posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&fa, 3);
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), environ);
@@ -110,8 +121,18 @@ int runListing(const std::vector<std::string>& args, const std::string& folder, 
     }
     char buf[8192];
     for (;;) {
+        // Abort ends a program that neither prints nor ends.
+        struct pollfd p {
+            pipeFds[0], POLLIN, 0
+        };
+        if (abortRequested()) {
+            ::close(pipeFds[0]);
+            endProgram(pid);
+            return -1;
+        }
+        if (poll(&p, 1, 100) == 0) continue;
         const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) break;
         if (out.size() < most) out.append(buf, static_cast<std::size_t>(std::min<std::size_t>(n, most - out.size())));
     }
@@ -156,8 +177,7 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
         const bool over = bytesBelow(folder, listed) > ceiling;
         if (over || abortRequested()) {
             *(over ? overflow : aborted) = true;
-            kill(pid, SIGKILL);
-            exitStatus(pid);
+            endProgram(pid);
             return -1;
         }
         pauseMs = std::min(pauseMs * 2, 200L);
@@ -198,6 +218,7 @@ int runAnswering(const std::vector<std::string>& args, const std::string& folder
     posix_spawn_file_actions_addopen(&fa, 0, name, O_RDWR, 0);
     posix_spawn_file_actions_adddup2(&fa, 0, 1);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&fa, 3);
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), environ);
@@ -210,8 +231,7 @@ int runAnswering(const std::vector<std::string>& args, const std::string& folder
         long pauseMs = 10;
         auto stop = [&](bool* why) {
             *why = true;
-            kill(pid, SIGKILL);
-            exitStatus(pid);
+            endProgram(pid);
             done = true;
         };
         while (!done) {

@@ -5,7 +5,13 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <clocale>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "FormatLibTestSupport.h"
 
@@ -314,6 +320,55 @@ TEST_F(ReadingTest, OutsideProgramsCountFromTheirListAndUnpackWithinBounds) {
     EXPECT_EQ(readFile(dir() / "out2" / "src" / "b.txt"), "beta");
     for (auto& e : fs::recursive_directory_iterator(tmpDir().parent_path()))
         EXPECT_EQ(e.path().filename().string().rfind("qzunpack", 0), std::string::npos) << e.path();
+}
+
+// A program that never ends is ended by Abort, with what it started, and sees no
+// descriptor of ours; a password reaches its prompt exactly as given.
+TEST_F(ReadingTest, AbortEndsAnOutsideProgramAndAllItStarted) {
+    const fs::path bin = dir() / "bin";
+    const int ours = ::open(dir().c_str(), O_RDONLY);  // not closed on exec
+    ASSERT_GE(ours, 3);
+    writeFile(bin / "lsar", "#!/bin/sh\ncd " + q(dir()) + "\nsleep 300 &\necho $$ $! > pids.part\n[ -e /proc/$$/fd/" +
+                                std::to_string(ours) +
+                                " ] && echo leaked > leak\n"
+                                "if [ \"$1\" = -j ] && [ -t 0 ]; then printf 'Password (will not be shown): ';"
+                                " IFS= read -r pw; printf '%s' \"$pw\" > typed; fi\nmv pids.part pids\nwait\n");
+    fs::permissions(bin / "lsar", fs::perms::owner_all);
+    writeFile(bin / "unar", std::string("#!/bin/sh\nexit 1\n"));
+    fs::permissions(bin / "unar", fs::perms::owner_all);
+    const char* oldPath = getenv("PATH");
+    ScopedEnv path("PATH", bin.string() + ":" + (oldPath ? oldPath : "/usr/bin:/bin"));
+    writeFile(dir() / "x.ace", std::string("\0\0\0\0\0\0\0**ACE**", 14) + std::string(64, '\0'));
+    auto abortFn = lib_->entry<QzAbortFn>("Abort");
+    auto extractWith =
+        lib_->entry<void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle)>(
+            "ExtractFileWithPassword");
+    const std::string password = "-x \"it's\" \xC3\xA9t\xC3\xA9 " + std::string(180, 'p');
+    for (const std::string& pw : {std::string(), password}) {
+        fs::remove(dir() / "pids");
+        host_.clear();
+        std::thread worker(
+            [&] { extractWith((dir() / "x.ace").c_str(), "*.*", (dir() / "out").c_str(), 1, 1, pw.c_str(), &host_); });
+        for (int i = 0; i < 3000 && !fs::exists(dir() / "pids"); ++i) usleep(10000);
+        abortFn();
+        worker.join();
+        std::istringstream pids(readFile(dir() / "pids"));
+        for (pid_t pid; pids >> pid;) {
+            std::string state = "Z";  // gone, or a zombie no one has reaped yet
+            for (int i = 0; i < 500; ++i, usleep(10000)) {
+                std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+                std::string line;
+                if (!std::getline(stat, line)) break;
+                state = line.substr(line.rfind(')') + 2, 1);
+                if (state == "Z") break;
+            }
+            EXPECT_EQ(state, "Z") << "process " << pid << " still runs" << (pw.empty() ? "" : " (password)");
+        }
+        EXPECT_EQ(host_.errorText().find("ppppp"), std::string::npos);
+    }
+    EXPECT_EQ(readFile(dir() / "typed"), password);
+    EXPECT_FALSE(fs::exists(dir() / "leak"));
+    ::close(ours);
 }
 
 TEST_F(ReadingTest, NonAsciiNamesWhateverTheLocale) {
