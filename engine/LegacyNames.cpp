@@ -81,10 +81,19 @@ private:
     iconv_t cd_;
 };
 
-// The name in the chosen set; empty when it is not valid there or would change shape.
+// True when `text` (UTF-8) holds a C1 control character (U+0080..U+009F): the
+// ISO 8859 sets read bytes 0x80..0x9F so, and terminals obey them as commands.
+bool hasC1Control(const std::string& text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) return true;
+    return false;
+}
+
+// The name in the chosen set; empty when it is not valid there, would change shape
+// or gain control characters.
 std::string chosenReading(Decoder& chosen, const std::string& raw) {
     std::string text = chosen(raw);
-    return sameShape(raw, text) ? text : std::string();
+    return sameShape(raw, text) && !hasC1Control(text) ? text : std::string();
 }
 
 }  // namespace

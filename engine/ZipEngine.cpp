@@ -35,7 +35,7 @@ const char* statusText(std::int16_t status) {
 const char* skipReasonText(std::int16_t reason) {
     switch (SkipReason(reason)) {
     case SkipReason::Exists: return "exists, not overwritten";
-    case SkipReason::UnsafeName: return "unsafe name (absolute or leaves the folder)";
+    case SkipReason::UnsafeName: return "unsafe name (absolute, leaves the folder or holds control characters)";
     case SkipReason::UnsupportedMethod: return "unsupported compression method";
     case SkipReason::Password: return "password missing or wrong";
     case SkipReason::Crc: return "CRC error";

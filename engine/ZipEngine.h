@@ -137,7 +137,8 @@
 //
 // Skip reasons (event 10)
 //   1  exists: the destination exists and overwrite (11) is 0 / not newer (mode 1)
-//   2  unsafe name: absolute, drive letter, ".." or "\" traversal; nothing written
+//   2  unsafe name: absolute, drive letter, ".." or "\" traversal, control
+//      characters; nothing written
 //   3  unsupported compression method
 //   4  password missing or wrong (the event 8 answer was not a retry)
 //   5  CRC mismatch (test, extract: the partial output is removed)

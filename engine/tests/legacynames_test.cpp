@@ -140,4 +140,6 @@ TEST_F(LegacyNames, ChosenCharsetNeverGivesANameAPath) {
     EXPECT_EQ(readIn("IBM037", ebcdic), (std::vector<std::string>{"üa", "KK", "%x", "┴┬"}));
     EXPECT_EQ(readIn("UTF-16LE", ebcdic), readIn("", ebcdic));
     EXPECT_EQ(readIn("UTF-7", {"+AC/8QQ-etc/passwd"}), std::vector<std::string>{"+AC/8QQ-etc/passwd"});
+    // ISO 8859 reads 0x9B as the terminal's command introducer: that name keeps code page 437.
+    EXPECT_EQ(readIn("ISO-8859-7", {"\x9b\xe1.txt", "\xe1.txt"}), (std::vector<std::string>{"¢ß.txt", "α.txt"}));
 }

@@ -16,8 +16,9 @@ namespace {
 // Prints what the library reports.
 class ConsoleWindow : public platform::MessageWindow {
 public:
-    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose, bool quiet, ProgressView* progress)
-        : out_(out), err_(err), verbose_(verbose && !quiet), quiet_(quiet), progress_(progress) {}
+    ConsoleWindow(std::ostream& out, std::ostream& err, bool verbose, bool quiet, ProgressView* progress,
+                  const NameText& nameText)
+        : out_(out), err_(err), verbose_(verbose && !quiet), quiet_(quiet), progress_(progress), nameText_(nameText) {}
     int errors = 0;
     int tests = 0, testFailures = 0;
     int outcome = -1;  // as the library reported it (kMsgFinished), -1 when it did not
@@ -28,28 +29,28 @@ public:
             const auto* r = reinterpret_cast<const ListingRecord*>(wParam);
             std::string name = r->name;
             if (!name.empty() && name.back() == '\\') break;
-            out() << r->size << "\t" << r->modified << "\t" << toSlashes(name) << "\n";
+            out() << r->size << "\t" << r->modified << "\t" << shown(name) << "\n";
             break;
         }
         case kMsgProcessed:
-            if (verbose_) out() << toSlashes(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
+            if (verbose_) out() << shown(reinterpret_cast<const ListingRecord*>(wParam)->name) << "\n";
             break;
         case kMsgDeleted:
-            if (!quiet_) out() << "deleted " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+            if (!quiet_) out() << "deleted " << shown(reinterpret_cast<const char*>(wParam)) << "\n";
             break;
         case kMsgTested:
             ++tests;
             if (lParam) {
-                if (!quiet_) out() << "OK      " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+                if (!quiet_) out() << "OK      " << shown(reinterpret_cast<const char*>(wParam)) << "\n";
             } else {
                 ++testFailures;
-                out() << "SKIPPED " << toSlashes(reinterpret_cast<const char*>(wParam)) << "\n";
+                out() << "SKIPPED " << shown(reinterpret_cast<const char*>(wParam)) << "\n";
             }
             break;
         case kMsgError: {
             ++errors;
             const auto* r = reinterpret_cast<const ErrorRecord*>(wParam);
-            err() << "error: " << (r->fileName && *r->fileName ? r->fileName : r->entryName) << ": " << r->cause;
+            err() << "error: " << text(r->fileName && *r->fileName ? r->fileName : r->entryName) << ": " << r->cause;
             if (r->details && *r->details) err() << " (" << r->details << ")";
             err() << "\n";
             break;
@@ -63,7 +64,7 @@ public:
             break;
         case kMsgSearchMatch: {
             const auto* m = reinterpret_cast<const SearchMatch*>(wParam);
-            out() << toSlashes(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
+            out() << shown(m->entryName) << ":" << m->lineNumber << ": " << m->lineText << "\n";
             break;
         }
         default: break;
@@ -72,6 +73,9 @@ public:
     }
 
 private:
+    // Names as printed: a host's file name as it is, an entry's with '/' separators.
+    std::string text(const std::string& s) const { return nameText_ ? nameText_(s) : s; }
+    std::string shown(const std::string& name) const { return text(toSlashes(name)); }
     // The streams, the progress view taken away first.
     std::ostream& out() {
         if (progress_) progress_->clear();
@@ -86,6 +90,7 @@ private:
     bool verbose_;
     bool quiet_;
     ProgressView* progress_;
+    const NameText& nameText_;
 };
 
 std::string quoteList(const std::vector<std::string>& names) {
@@ -150,13 +155,13 @@ fs::path defaultLibraryPath() {
     return libraryPath(ec ? fs::path(".") : self.parent_path());
 }
 
-int run(const std::vector<std::string>& args, ProgressView* progress) {
+int run(const std::vector<std::string>& args, ProgressView* progress, const NameText& nameText) {
     platform::installInterruptHandlers();
-    return run(args, std::cout, std::cerr, defaultLibraryPath(), progress);
+    return run(args, std::cout, std::cerr, defaultLibraryPath(), progress, nameText);
 }
 
 int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err, const fs::path& lib,
-        ProgressView* progress) {
+        ProgressView* progress, const NameText& nameText) {
     std::vector<std::string> args;
     bool quiet = false;
     for (const auto& a : allArgs) {
@@ -169,7 +174,8 @@ int run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
     }
     const std::string cmd = args[0];
     const std::string archive = args[1];
-    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert", quiet, quiet ? nullptr : progress);
+    ConsoleWindow window(out, err, cmd == "x" || cmd == "a" || cmd == "convert", quiet, quiet ? nullptr : progress,
+                         nameText);
     int status = 0;
     std::vector<std::string> rest(args.begin() + 2, args.end());
 

@@ -19,7 +19,8 @@
 //   -q or --quiet (anywhere) leaves out the per-file lines; errors are still shown.
 //
 // Byte progress the library reports goes to a ProgressView when one is given (qzip's
-// progress line); it is taken away before every line printed.
+// progress line); it is taken away before every line printed. Names are printed as
+// `nameText` makes them (qzip escapes control characters), else as they are.
 //
 // The library is loaded from $QUARVA_FORMATLIB, else from beside the running program.
 // Result: 0 all went well, 1 done but some entries were skipped (each reported),
@@ -50,9 +51,10 @@ public:
 
 // The program's front: installs the interrupt handlers (Ctrl-C cancels the running
 // operation cooperatively) and prints to stdout and stderr.
-int run(const std::vector<std::string>& args, ProgressView* progress = nullptr);
+using NameText = std::function<std::string(const std::string&)>;
+int run(const std::vector<std::string>& args, ProgressView* progress = nullptr, const NameText& nameText = {});
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const std::filesystem::path& library, ProgressView* progress = nullptr);
+        const std::filesystem::path& library, ProgressView* progress = nullptr, const NameText& nameText = {});
 
 // Where run() loads the library from.
 std::filesystem::path defaultLibraryPath();

@@ -53,6 +53,15 @@ bool climbs(const std::string& name) {
     return false;
 }
 
+// A part of the name longer than a file name may be on disk (a legacy name read in
+// a multi-byte set grows: each Cyrillic letter takes two bytes in UTF-8).
+bool tooLong(const std::string& name) {
+    constexpr std::size_t kNameMost = 255;
+    for (const auto& p : components(name))
+        if (p.size() > kNameMost) return true;
+    return false;
+}
+
 bool hasControl(const std::string& name) {
     for (unsigned char c : name)
         if (c < 0x20 || c == 0x7F) return true;
@@ -85,6 +94,8 @@ public:
         else if (hasControl(e.name))
             add(Level::Warning, "control-characters", e.name, "name holds control characters: not extracted");
         else if (!safe) add(Level::Warning, "refused-name", e.name, reason + ": not extracted");
+        else if (tooLong(e.name))
+            add(Level::Warning, "name-too-long", e.name, "a part of the name is longer than 255 bytes: not extracted");
         if (!isValidUtf8(e.name)) add(Level::Warning, "invalid-utf8", e.name, "name is not valid UTF-8");
         switch (e.kind) {
         case CheckedEntry::Kind::Symlink:

@@ -185,7 +185,7 @@ private:
 int runFormatLibrary(const std::vector<std::string>& args, const std::string& archive, bool quiet) {
     ProgressLine line(!quiet, 0);
     LibraryProgress view(line);
-    const int rc = quarva::formatlib::cli::run(args, &view);
+    const int rc = quarva::formatlib::cli::run(args, &view, printableName);
     line.finish();
     if (quarva::platform::interruptRequested()) return interrupted(archive);
     return rc == 0 ? 0 : rc == 1 ? 1 : 2;
@@ -271,6 +271,15 @@ std::uint64_t bytesToAdd(const std::vector<std::string>& paths, bool recurse) {
     return total;
 }
 
+// True (and said) when `path` is there but no regular file: a pipe or a device
+// would be waited on for ever, or read only once.
+bool notAFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec) || std::filesystem::is_regular_file(path, ec)) return false;
+    std::fprintf(stderr, "qzip: %s: not a regular file\n", path.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -322,6 +331,7 @@ int main(int argc, char** argv) {
     }
     if (!rest.empty() && (rest[0] == "convert" || rest[0] == "sfx" || rest[0] == "encode")) {
         // Conversions, self-extractors and encodings are the format library's work.
+        if (rest.size() > 1 && notAFile(rest[1])) return 2;
         if (quiet) rest.push_back("--quiet");
         return runFormatLibrary(rest, rest.size() > 2 ? rest[2] : "", quiet);
     }
@@ -400,11 +410,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    // A pipe or a device would be waited on for ever, or read only once.
-    if (std::error_code ec; std::filesystem::exists(archive, ec) && !std::filesystem::is_regular_file(archive, ec)) {
-        std::fprintf(stderr, "qzip: %s: not a regular file\n", archive.c_str());
-        return 2;
-    }
+    if (notAFile(archive)) return 2;
     if (aes && password.empty() && (cmd == 'a' || cmd == 'u' || cmd == 'f')) {
         // Encryption was asked for and cannot be given: nothing is written.
         std::fprintf(stderr, "qzip: --aes needs a password (--password PW); nothing was written\n");
@@ -423,6 +429,9 @@ int main(int argc, char** argv) {
     }
     if (kind != ArchiveKind::Zip || (reading != ZipReading::Engine && std::strchr("ltx", cmd))) {
         // Every other format goes to the format library.
+        if (charsetGiven)
+            std::fprintf(stderr, "qzip: %s: %s is for zip archives the zip engine reads; names are read as stored\n",
+                         archive.c_str(), "-O");
         std::vector<std::string> lib;
         switch (cmd) {
         case 'l': return listOther(archive, operands, password, json);

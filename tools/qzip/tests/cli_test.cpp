@@ -177,6 +177,7 @@ TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
         {"utf8.tar", shell("touch \"$(printf 'bad\\377')\" && tar -cf \"$A\" bad* && rm bad*"), 1, "invalid-utf8",
          true},
         {"control.zip", zip({{"a\r\nb.txt", "1"}}), 1, "control-characters", false},
+        {"long.zip", zip({{"sub/" + std::string(256, 'n'), "1"}}), 1, "name-too-long", false},
         {"secret.zip", shell("'" + program().string() + "' a \"$A\" src/a.txt --password pw --aes --quiet"), 1,
          "encrypted", false},
         {"damaged.zip", shell("'" + program().string() + "' a \"$A\" src --quiet -r && truncate -s -30 \"$A\""), 2,
@@ -198,6 +199,12 @@ TEST_F(QzipCli, SafetyReportNamesEachKindOfProblem) {
         EXPECT_EQ(run(std::string("check ") + c.file, &out), c.status) << out;
         EXPECT_NE(out.find("verdict: "), std::string::npos) << out;
     }
+    // Extraction refuses what the check warned of, and says why.
+    std::string out;
+    EXPECT_EQ(run("x control.zip -d out", &out), 1) << out;
+    EXPECT_NE(out.find(" : Skipped (unsafe name (absolute, leaves the folder or holds control characters))"),
+              std::string::npos)
+        << out;
 }
 
 // The bash completion offers the commands and each command's options.
@@ -246,6 +253,12 @@ TEST_F(QzipCli, NamesCharsetReadsLegacyNames) {
     EXPECT_NE(out.find("\"name\":\"Привет/мир.txt\""), std::string::npos) << out;
     EXPECT_EQ(run("l -O NO-SUCH-SET dos.zip", &out), 2);
     EXPECT_NE(out.find("qzip: unknown character set for names: 'NO-SUCH-SET'"), std::string::npos) << out;
+    // A zip the format library reads (PPMd entries) keeps its names, and says so.
+    fs::copy_file(sourceDir() / "formatlib" / "tests" / "data" / "zip-ppmd-three-files.zipx", dir() / "ppmd.zip");
+    EXPECT_EQ(runWithLibrary("l -O CP866 ppmd.zip", &out), 0) << out;
+    EXPECT_NE(out.find("qzip: ppmd.zip: -O is for zip archives the zip engine reads; names are read as stored"),
+              std::string::npos)
+        << out;
     EXPECT_EQ(run("l -O UTF-7 dos.zip", &out), 2);
     EXPECT_NE(out.find("sets that do not read ASCII as ASCII cannot name files"), std::string::npos) << out;
     EXPECT_EQ(run("l dos.zip -O", &out), 2);
@@ -258,7 +271,8 @@ TEST_F(QzipCli, ArchiveThatIsNoFileIsRefused) {
     ASSERT_EQ(run("a t.zip -r src"), 0);
     ASSERT_EQ(runCommand("cd " + q(dir()) + " && mkfifo p.zip p.tar && ln -s t.zip link.zip"), 0);
     std::string out;
-    for (const std::string args : {"l p.zip", "x p.zip -d out", "t p.tar", "a p.tar src/a.txt"}) {
+    for (const std::string args :
+         {"l p.zip", "x p.zip -d out", "t p.tar", "a p.tar src/a.txt", "convert p.tar c.zip"}) {
         EXPECT_EQ(
             runCommand("cd " + q(dir()) + " && " + libraryEnv() + "timeout -s KILL 60 " + q(program()) + " " + args,
                        &out),
@@ -267,4 +281,19 @@ TEST_F(QzipCli, ArchiveThatIsNoFileIsRefused) {
         EXPECT_NE(out.find(": not a regular file"), std::string::npos) << args << out;
     }
     EXPECT_EQ(run("t link.zip", &out), 0) << out;
+}
+
+// Names from the format library reach the terminal with their control characters
+// escaped, as the zip engine's do: an escape sequence in a tar's name cannot steer it.
+TEST_F(QzipCli, OtherFormatsPrintNamesEscaped) {
+    if (!haveTool("tar")) GTEST_SKIP() << "tar missing";
+    ASSERT_EQ(
+        runCommand("cd " + q(dir()) + " && mkdir e && touch \"e/$(printf 'a\\033[31mred\\rX')\" && tar -cf e.tar e"),
+        0);
+    for (const std::string args : {"t e.tar", "x e.tar -d out"}) {
+        std::string out;
+        runWithLibrary(args, &out);
+        EXPECT_EQ(out.find('\x1b'), std::string::npos) << args << out;
+        EXPECT_NE(out.find("e/a\\x1B[31mred\\rX"), std::string::npos) << args << out;
+    }
 }
