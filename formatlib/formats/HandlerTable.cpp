@@ -1,5 +1,7 @@
 // The table of format handlers, and choosing a handler by content or by name.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,10 +45,24 @@ const std::vector<const FormatHandler*>& allHandlers() {
 }
 
 std::vector<std::uint8_t> readHead(const std::filesystem::path& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> head(limit);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(limit));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    // Opened without waiting and read only when it is a plain file: a pipe or a
+    // device would block or act on the read.
+    std::vector<std::uint8_t> head;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return head;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        head.resize(limit);
+        std::size_t got = 0;
+        while (got < limit) {
+            const ssize_t n = ::read(fd, head.data() + got, limit - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        head.resize(got);
+    }
+    ::close(fd);
     return head;
 }
 

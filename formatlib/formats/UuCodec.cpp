@@ -148,6 +148,7 @@ TextCodeReader::TextCodeReader(const std::filesystem::path& path, TextCode code)
     const auto t = std::filesystem::last_write_time(path, ec);
     if (!ec) mtime_ = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(t));
     fileSize_ = std::filesystem::file_size(path, ec);
+    if (ec) fileSize_ = 0;  // unknown: no total for the progress
     fillTable(table_, code);
     opened_ = static_cast<bool>(in_);
     if (!opened_) error_ = "cannot open the file";

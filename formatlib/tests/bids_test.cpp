@@ -1,6 +1,8 @@
 // A format is claimed on its mark and the header after it, never on two letters:
 // text that happens to start like a short mark is text.
 
+#include <sys/stat.h>
+
 #include "FormatLibTestSupport.h"
 
 namespace quarva::formatlib::testing {
@@ -38,6 +40,15 @@ TEST_F(BidTest, TextBeginningWithHaIsNoArchive) {
             host_.clear();
         }
     }
+}
+
+TEST_F(BidTest, APipeIsNeverReadToBeRecognised) {
+    // Nobody writes into it: reading would wait for ever.
+    const fs::path fifo = dir() / "archive.tar";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_LT(typeOf(*lib_, fifo).first, 0);
+    list(fifo);
+    EXPECT_EQ(host_.outcome(), static_cast<int>(kOutcomeFailed));
 }
 
 TEST_F(BidTest, HaHeaderIsStillRecognised) {

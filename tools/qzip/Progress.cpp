@@ -12,7 +12,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::string durationText(double seconds) {
-    const long s = seconds < 0 ? 0 : long(seconds + 0.5);
+    // Beyond 99 hours the figure says nothing more (and a huge one would not fit).
+    const long s = seconds < 0 ? 0 : seconds > 99 * 3600.0 ? 99 * 3600 : long(seconds + 0.5);
     char b[32];
     if (s >= 3600) std::snprintf(b, sizeof b, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
     else std::snprintf(b, sizeof b, "%ld:%02ld", s / 60, s % 60);
@@ -51,7 +52,7 @@ void ProgressLine::update(std::uint64_t doneBytes) {
     std::string line;
     if (total_ > 0) {
         const std::uint64_t done = done_ > total_ ? total_ : done_;
-        line = std::to_string(done * 100 / total_) + "%  " + byteText(double(done)) + " of " +
+        line = std::to_string(unsigned(double(done) * 100 / double(total_))) + "%  " + byteText(double(done)) + " of " +
                byteText(double(total_)) + "  " + byteText(rate) + "/s";
         if (rate > 0) line += "  " + durationText(double(total_ - done) / rate) + " left";
     } else {
