@@ -243,6 +243,9 @@ TEST_F(RealEngines, ZipsTheEngineCannotReadGoToTheLibraryAndChangesToTheEngineWh
     EXPECT_EQ(wrapper.addFiles(AddOptions{}, {loose.string()}), code(OutcomeCode::NoCentralDirectory));
     EXPECT_EQ(wrapper.deleteFiles({"sample\\readme.txt"}), code(OutcomeCode::NoCentralDirectory));
     ASSERT_EQ(prompts.boxes().size(), 2u);
+    EXPECT_EQ(prompts.boxes()[1].caption, "Quarva.Zip Suite");
+    EXPECT_EQ(prompts.boxes()[1].buttons, platform::Buttons::Ok);
+    EXPECT_EQ(prompts.boxes()[1].icon, platform::Icon::Stop);
     EXPECT_EQ(prompts.boxes()[1].text,
               "This zip has no central directory (it was streamed, or cut off before its end).\nIts files can be "
               "viewed, tested and extracted, but nothing can be added or deleted.\nRepair it first with \"Fix Zip\" "
