@@ -94,6 +94,14 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
         archive_entry_set_filetype(e, AE_IFREG);
         if (info.sizeKnown) archive_entry_set_size(e, static_cast<la_int64_t>(info.size));
     }
+    // A name or link that is no valid UTF-8 is lost on the way in (the zip writer
+    // would then crash on the missing name).
+    if (!archive_entry_pathname(e) || (info.isSymlink() && !archive_entry_symlink(e)) ||
+        (info.isHardlink() && !archive_entry_hardlink(e))) {
+        archive_entry_free(e);
+        error_ = "the name is no valid UTF-8, which this archive cannot hold";
+        return false;
+    }
     bool good = archive_write_header(a_, e) >= ARCHIVE_WARN;
     archive_entry_free(e);
     if (!good) {
