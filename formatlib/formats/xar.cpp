@@ -205,6 +205,17 @@ public:
         }
         if (made == 0) return finish(it);
         made_ += made;
+        decoded_ += made;
+        // Entries may share stored data; once the heap is read over again, what all of
+        // them unpack to together stays within the bounds of an archive this size.
+        if (storedRead_ > heapSize_ && decoded_ > undeclaredDataCeiling(heapStart_ + heapSize_)) {
+            dead_ = true;
+            return fail(
+                "the data grows beyond any plausible size (compression bomb?): entries share their stored "
+                "data, and more than " +
+                std::to_string(undeclaredDataCeiling(heapStart_ + heapSize_) >> 20) +
+                " MiB come from an archive this small");
+        }
         extractedSum_->update(out, made);
         if (it.info.sizeKnown && made_ > it.info.size)
             return fail("the entry's data is longer than the table of contents says (" + std::to_string(it.info.size) +
@@ -309,6 +320,7 @@ private:
         extractedSum_ = std::make_unique<Digest>(it.extracted.style);
         readPos_ = heapStart_ + it.offset;
         left_ = it.length;
+        if (storedRead_ <= heapSize_) storedRead_ += it.length;  // enough to tell, and no overflow
         return true;
     }
 
@@ -357,6 +369,7 @@ private:
     std::vector<unsigned char> in_;
     std::size_t inPos_ = 0, inEnd_ = 0;
     std::uint64_t readPos_ = 0, left_ = 0, made_ = 0;
+    std::uint64_t storedRead_ = 0, decoded_ = 0;  // over all entries so far
 };
 
 class XarHandler : public HandlerBase {

@@ -363,5 +363,34 @@ TEST_F(XarTest, HostileTablesEndWithAClearMessage) {
     EXPECT_EQ(readFile(dir() / "slash" / "top" / "in" / "side"), "hello") << host_.errorText();
 }
 
+TEST_F(XarTest, SharedStoredDataAndUnwritableNamesStayBounded) {
+    // Forty entries of 8 MiB each, all made of the same few stored kilobytes.
+    std::string zeros(8u << 20, '\0');
+    uLongf n = compressBound(zeros.size());
+    std::string packed(n, '\0');
+    ASSERT_EQ(::compress2(reinterpret_cast<Bytef*>(packed.data()), &n, reinterpret_cast<const Bytef*>(zeros.data()),
+                          zeros.size(), 9),
+              Z_OK);
+    packed.resize(n);
+    std::string files;
+    for (int i = 0; i < 40; ++i)
+        files += file(std::to_string(i), "f" + std::to_string(i),
+                      "<type>file</type><data><offset>0</offset><length>" + std::to_string(n) + "</length><size>" +
+                          std::to_string(zeros.size()) + "</size><encoding style=\"application/x-gzip\"/></data>");
+    writeFile(dir() / "shared.xar", handmade(files, packed));
+    extract(dir() / "shared.xar", dir() / "out");
+    EXPECT_TRUE(says("compression bomb")) << host_.errorText();
+    std::uint64_t total = 0;
+    for (const auto& [name, content] : tree(dir() / "out")) total += content.size();
+    EXPECT_LE(total, 64u << 20);
+    // A name that is no valid UTF-8 cannot go into a zip: the conversion says so.
+    writeFile(
+        dir() / "latin.xar",
+        handmade("<file id=\"1\"><name enctype=\"base64\">YeliYg==</name>" + stored(0, 5, 5) + "</file>", "hello"));
+    host_.clear();
+    convert(dir() / "latin.xar", dir() / "latin.zip", kFormatZip);
+    EXPECT_TRUE(says("no valid UTF-8")) << host_.errorText();
+}
+
 }  // namespace
 }  // namespace quarva::formatlib::testing
