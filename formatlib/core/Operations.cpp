@@ -136,6 +136,7 @@ bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target
     how.rep = &rep;
     how.asFailure = true;
     how.goOnAfterDamage = false;
+    std::set<std::string> copiedFiles;  // what a hard link of a conversion may name
     const LoopEnd end = forEachEntry(r, source, how, [&](EntryInfo& e) {
         std::string why;
         std::string name;
@@ -163,6 +164,17 @@ bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target
                    (e.isHardlink() && std::string(target.name()).rfind("tar", 0) != 0)) {
             leftOut = "Link left out";
             reason = std::string(target.name()) + " archives cannot hold this link";
+        } else if (!plan.carryAll && e.isSymlink() && !platform::linkTargetInside(name, e.linkTarget)) {
+            leftOut = "Unsafe link left out";
+            reason = "the link points outside the archive's folder: " + e.linkTarget;
+        } else if (!plan.carryAll && e.isHardlink()) {
+            const auto linked = safeRelativePath(e.linkTarget);
+            if (!linked || !copiedFiles.count(*linked)) {
+                leftOut = "Unsafe link left out";
+                reason = "the hard link's target is not in the new archive: " + e.linkTarget;
+            } else {
+                e.linkTarget = *linked;
+            }
         }
         if (leftOut && plan.carryAll) {
             rep.failure(name, source, "Cannot keep the entry", reason);
@@ -176,6 +188,7 @@ bool copyEntries(ArchiveReader& r, ArchiveWriter& w, const FormatHandler& target
             rep.failure(name, name, plan.carryAll ? "Cannot keep the entry" : "Cannot copy the entry", why);
             return false;
         }
+        if (e.isFile()) copiedFiles.insert(name);
         if (plan.reportEach && !e.isDir()) rep.processed(e);
         return true;
     });
