@@ -383,6 +383,15 @@ TEST_F(XarTest, SharedStoredDataAndUnwritableNamesStayBounded) {
     std::uint64_t total = 0;
     for (const auto& [name, content] : tree(dir() / "out")) total += content.size();
     EXPECT_LE(total, 64u << 20);
+    // Data whose checksum is of an unknown kind is read, with a warning that it is unchecked.
+    writeFile(dir() / "sum.xar",
+              handmade(file("1", "a",
+                            "<type>file</type><data><offset>0</offset><length>5</length><size>5</size>"
+                            "<extracted-checksum style=\"whirl\">00</extracted-checksum></data>"),
+                       "hello"));
+    host_.clear();
+    test(dir() / "sum.xar");
+    EXPECT_TRUE(says("does not know (whirl): its data cannot be checked")) << host_.errorText();
     // A name that is no valid UTF-8 cannot go into a zip: the conversion says so.
     writeFile(
         dir() / "latin.xar",
@@ -390,6 +399,19 @@ TEST_F(XarTest, SharedStoredDataAndUnwritableNamesStayBounded) {
     host_.clear();
     convert(dir() / "latin.xar", dir() / "latin.zip", kFormatZip);
     EXPECT_TRUE(says("no valid UTF-8")) << host_.errorText();
+    // Links that lead out, or to an entry left out, stay out of a converted archive.
+    writeFile(dir() / "links.xar",
+              handmade(file("1", "../up", stored(0, 5, 5)) + file("2", "h", "<type link=\"1\">hardlink</type>") +
+                           file("3", "abs", "<type>symlink</type><link>/etc/passwd</link>") +
+                           file("4", "climb", "<type>symlink</type><link>../../x</link>") +
+                           file("5", "ok", "<type>symlink</type><link>sub/y</link>"),
+                       "hello"));
+    host_.clear();
+    convert(dir() / "links.xar", dir() / "links.tar", kFormatTar);
+    EXPECT_TRUE(says("the hard link's target is not in the new archive: ../up")) << host_.errorText();
+    host_.clear();
+    list(dir() / "links.tar");
+    EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"ok"}) << host_.errorText();
 }
 
 }  // namespace
