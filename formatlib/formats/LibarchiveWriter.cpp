@@ -2,7 +2,12 @@
 
 #include <archive_entry.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "formatlib/core/Abort.h"
 #include "formatlib/formats/TarStream.h"
@@ -21,20 +26,29 @@ LibarchiveWriter::LibarchiveWriter(const std::filesystem::path& path, const Setu
         takeError("cannot set up the writer");
         return;
     }
-    if (archive_write_open_filename(a_, path.c_str()) != ARCHIVE_OK) {
-        takeError("cannot create the file");
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A regular file: the last block is not padded out.
+    if (fd_ < 0 || archive_write_set_bytes_in_last_block(a_, 1) != ARCHIVE_OK ||
+        archive_write_open2(a_, this, nullptr, writeOut, nullptr, nullptr) != ARCHIVE_OK) {
+        if (fd_ < 0) error_ = std::string("cannot create the file: ") + std::strerror(errno);
+        else takeError("cannot create the file");
         return;
     }
     open_ = true;
 }
 
-namespace {
-
-la_ssize_t writeToSink(struct archive*, void* context, const void* buffer, std::size_t size) {
-    return static_cast<TarSink*>(context)->write(buffer, size) ? static_cast<la_ssize_t>(size) : -1;
+la_ssize_t LibarchiveWriter::writeOut(struct archive* a, void* self, const void* buffer, std::size_t size) {
+    auto* w = static_cast<LibarchiveWriter*>(self);
+    if (w->broken_) return -1;
+    if (w->sink_) return w->sink_->write(buffer, size) ? static_cast<la_ssize_t>(size) : -1;
+    for (;;) {
+        const ssize_t n = ::write(w->fd_, buffer, size);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        archive_set_error(a, errno, "%s", std::strerror(errno));
+        return -1;
+    }
 }
-
-}  // namespace
 
 LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needsSize)
     : needsSize_(needsSize), sink_(&sink) {
@@ -48,7 +62,7 @@ LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needs
         takeError("cannot set up the writer");
         return;
     }
-    if (archive_write_open2(a_, &sink, nullptr, writeToSink, nullptr, nullptr) != ARCHIVE_OK) {
+    if (archive_write_open2(a_, this, nullptr, writeOut, nullptr, nullptr) != ARCHIVE_OK) {
         takeError("cannot create the file");
         return;
     }
@@ -58,6 +72,7 @@ LibarchiveWriter::LibarchiveWriter(TarSink& sink, const Setup& setup, bool needs
 LibarchiveWriter::~LibarchiveWriter() {
     Utf8Locale::Scope utf8(utf8_);
     if (a_) archive_write_free(a_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 void LibarchiveWriter::takeError(const char* fallback) {
@@ -102,6 +117,13 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
         error_ = "the name is no valid UTF-8, which this archive cannot hold";
         return false;
     }
+    std::uint64_t written = 0;
+    auto broken = [this] {
+        // A zip entry is closed as it is, not padded (and its compressor is freed only
+        // when the close can write).
+        broken_ = (archive_format(a_) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_ZIP;
+        return false;
+    };
     bool good = archive_write_header(a_, e) >= ARCHIVE_WARN;
     archive_entry_free(e);
     if (!good) {
@@ -110,14 +132,13 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
     }
     if (data && !info.isDir() && !info.isSymlink()) {
         std::vector<char> buf(64 * 1024);
-        std::uint64_t written = 0;
         for (;;) {
             const long n = readUnlessAborted(*data, buf.data(), buf.size(), error_);
-            if (n < 0) return false;
+            if (n < 0) return broken();
             if (n == 0) break;
             if (info.sizeKnown && written + static_cast<std::uint64_t>(n) > info.size) {
                 error_ = "the data is longer than its recorded size";
-                return false;
+                return broken();
             }
             if (archive_write_data(a_, buf.data(), static_cast<std::size_t>(n)) < 0) {
                 takeError("cannot write the data");
@@ -127,7 +148,7 @@ bool LibarchiveWriter::add(const EntryInfo& info, DataSource* data) {
         }
         if (info.sizeKnown && written != info.size) {
             error_ = "the data is shorter than its recorded size";
-            return false;
+            return broken();
         }
     }
     if (archive_write_finish_entry(a_) < ARCHIVE_WARN) {

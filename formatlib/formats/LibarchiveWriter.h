@@ -28,8 +28,14 @@ public:
 
 private:
     void takeError(const char* fallback);
+    static la_ssize_t writeOut(struct archive*, void* self, const void* buffer, std::size_t size);
     Utf8Locale utf8_;  // names are handed over as UTF-8
     struct archive* a_ = nullptr;
+    int fd_ = -1;  // the file written, when not a sink
+    // The source failed inside an entry: nothing more is written, so that closing
+    // does not pad that entry out to its declared size (a damaged source can
+    // declare exabytes); the failing write ends the close at once.
+    bool broken_ = false;
     bool open_ = false;
     bool needsSize_;
     TarSink* sink_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <zlib.h>
 
+#include <sys/resource.h>
+
 #include "FormatLibTestSupport.h"
 
 namespace quarva::formatlib::testing {
@@ -412,6 +414,19 @@ TEST_F(XarTest, SharedStoredDataAndUnwritableNamesStayBounded) {
     host_.clear();
     list(dir() / "links.tar");
     EXPECT_EQ(host_.listedNames(), std::vector<std::string>{"ok"}) << host_.errorText();
+    // Five bytes declared as 2^63: the conversion fails without padding the entry out
+    // to that size (past the file size limit set here, the process would end).
+    writeFile(dir() / "huge.xar", handmade(file("1", "a", stored(0, 5, 1ull << 63)), "hello"));
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit limited = old;
+    limited.rlim_cur = 64u << 20;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    host_.clear();
+    convert(dir() / "huge.xar", dir() / "huge.tar", kFormatTar);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(says("shorter than the table of contents says")) << host_.errorText();
+    EXPECT_FALSE(fs::exists(dir() / "huge.tar"));
 }
 
 }  // namespace

@@ -343,7 +343,7 @@ TEST_F(ReadingTest, AbortEndsAnOutsideProgramAndAllItStarted) {
     auto extractWith =
         lib_->entry<void (*)(const char*, const char*, const char*, int, int, const char*, platform::WindowHandle)>(
             "ExtractFileWithPassword");
-    const std::string password = "-x \"it's\" \xC3\xA9t\xC3\xA9 " + std::string(180, 'p');
+    const std::string password = "-x \"it's\" \xC3\xA9t\xC3\xA9 " + std::string(190, 'p');
     for (const std::string& pw : {std::string(), password}) {
         fs::remove(dir() / "pids");
         host_.clear();
