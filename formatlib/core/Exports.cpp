@@ -110,6 +110,7 @@ __attribute__((visibility("default"))) void Encode(const char* source, const cha
 }
 
 __attribute__((visibility("default"))) int FileCount(const char* archive) {
+    qf::abortFlag().store(false);  // an Abort of an earlier operation does not stop this one
     try {
         return qf::fileCount(text(archive));
     } catch (...) {

@@ -107,6 +107,20 @@ int exitStatus(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// True once the program has ended (or cannot be waited for); it is not reaped yet,
+// so that its session still names what it left running.
+bool hasEnded(pid_t pid) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return errno != EINTR;
+    return info.si_pid == pid;
+}
+
+// The exit status of a program that has ended; what it left running ends too.
+int reap(pid_t pid) {
+    kill(-pid, SIGKILL);
+    return exitStatus(pid);
+}
+
 }  // namespace
 
 int runListing(const std::vector<std::string>& args, const std::string& folder, std::string& out, std::size_t most,
@@ -130,14 +144,36 @@ int runListing(const std::vector<std::string>& args, const std::string& folder, 
             endProgram(pid);
             return -1;
         }
-        if (poll(&p, 1, 100) == 0) continue;
+        // Its output ends when it and all it started close it; a program that ended
+        // while something it left running holds the output open ends the listing too.
+        const int ready = poll(&p, 1, 100);
+        if (ready == 0 && hasEnded(pid)) break;
+        if (ready <= 0) continue;
         const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) break;
         if (out.size() < most) out.append(buf, static_cast<std::size_t>(std::min<std::size_t>(n, most - out.size())));
     }
+    while (!hasEnded(pid)) {
+        if (abortRequested()) {
+            ::close(pipeFds[0]);
+            endProgram(pid);
+            return -1;
+        }
+        struct timespec pause {
+            0, 20 * 1000 * 1000
+        };
+        nanosleep(&pause, nullptr);
+    }
+    const int status = reap(pid);
+    // What it printed before it ended.
+    struct pollfd p {
+        pipeFds[0], POLLIN, 0
+    };
+    for (ssize_t n; poll(&p, 1, 0) > 0 && (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+        if (out.size() < most) out.append(buf, static_cast<std::size_t>(std::min<std::size_t>(n, most - out.size())));
     ::close(pipeFds[0]);
-    return exitStatus(pid);
+    return status;
 }
 
 namespace {
@@ -163,17 +199,15 @@ int runUnpack(const std::vector<std::string>& args, const std::string& folder, s
     if (pid < 0) return -1;
     long pauseMs = 10;  // short at first, so that a small bomb is caught early; longer for big archives
     for (;;) {
-        int status = 0;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
+        if (hasEnded(pid)) {
+            const int status = reap(pid);
             // What was written in the last moments counts too.
             if (bytesBelow(folder, listed) > ceiling) {
                 *overflow = true;
                 return -1;
             }
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return status;
         }
-        if (done < 0 && errno != EINTR) return -1;
         const bool over = bytesBelow(folder, listed) > ceiling;
         if (over || abortRequested()) {
             *(over ? overflow : aborted) = true;
@@ -259,14 +293,11 @@ int runAnswering(const std::vector<std::string>& args, const std::string& folder
                 }
                 pauseMs = 10;  // more may follow at once
             }
-            int st = 0;
-            const pid_t ended = waitpid(pid, &st, WNOHANG);
-            if (ended == pid) {
-                status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+            if (hasEnded(pid)) {
+                status = reap(pid);
                 if (ceiling && bytesBelow(folder, listed) > ceiling) *overflow = true;
                 break;
             }
-            if (ended < 0 && errno != EINTR) break;
             if (ceiling && bytesBelow(folder, listed) > ceiling) stop(overflow);
             else if (abortRequested()) stop(aborted);
         }
