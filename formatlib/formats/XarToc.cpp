@@ -322,35 +322,54 @@ private:
     }
 
     // Hard links name their file by its id: each one is resolved to a file's name,
-    // and put right after that file when the file comes later.
+    // and put right after that file when the file comes later. A chain of links is
+    // walked once: every link on it learns the end of it.
     void resolveLinks() {
         std::map<std::string, std::size_t> byId;
         for (std::size_t i = 0; i < records_.size(); ++i) byId.emplace(records_[i].id, i);
-        std::vector<std::size_t> targetOf(toc_.items.size(), SIZE_MAX);
-        for (std::size_t i = 0; i < toc_.items.size(); ++i) {
-            Item& it = toc_.items[i];
-            if (!it.info.isHardlink() || !it.problem.empty()) continue;
-            std::set<std::size_t> seen{i};
-            std::string id = records_[i].linkId;
+        const std::size_t n = toc_.items.size();
+        std::vector<std::size_t> targetOf(n, SIZE_MAX);
+        std::vector<char> done(n, 0), onPath(n, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!toc_.items[i].info.isHardlink() || !toc_.items[i].problem.empty() || done[i]) continue;
+            std::vector<std::size_t> path{i};
+            onPath[i] = 1;
+            std::string problem, id = records_[i].linkId;
+            std::size_t target = SIZE_MAX;
             for (;;) {
                 const auto found = byId.find(id);
-                if (found == byId.end() || !seen.insert(found->second).second) {
-                    it.problem = found == byId.end() ? "the hard link names no entry of the archive (id " + id + ")"
-                                                     : "hard links of the archive point at each other";
+                if (found == byId.end() || onPath[found->second]) {
+                    problem = found == byId.end() ? "the hard link names no entry of the archive (id " + id + ")"
+                                                  : "hard links of the archive point at each other";
                     break;
                 }
-                const Item& target = toc_.items[found->second];
-                if (target.info.isHardlink()) {
-                    id = records_[found->second].linkId;
+                const std::size_t j = found->second;
+                const Item& t = toc_.items[j];
+                if (t.info.isHardlink() && done[j]) {
+                    target = targetOf[j];
+                    problem = t.problem;
+                } else if (t.info.isHardlink() && t.problem.empty()) {
+                    path.push_back(j);
+                    onPath[j] = 1;
+                    id = records_[j].linkId;
                     continue;
-                }
-                if (!target.info.isFile() || !target.problem.empty())
-                    it.problem = "the hard link points at an entry that is no file: " + target.info.name;
-                else {
-                    it.info.linkTarget = target.info.name;
-                    targetOf[i] = found->second;
+                } else if (!t.info.isFile() || !t.problem.empty()) {
+                    problem = "the hard link points at an entry that is no file: " + t.info.name;
+                } else {
+                    target = j;
                 }
                 break;
+            }
+            for (std::size_t k : path) {
+                onPath[k] = 0;
+                done[k] = 1;
+                Item& link = toc_.items[k];
+                if (target == SIZE_MAX) {
+                    link.problem = problem.empty() ? "the hard link points at an entry that is no file" : problem;
+                } else {
+                    link.info.linkTarget = toc_.items[target].info.name;
+                    targetOf[k] = target;
+                }
             }
         }
         std::vector<std::vector<std::size_t>> after(toc_.items.size());

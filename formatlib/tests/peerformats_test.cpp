@@ -385,6 +385,15 @@ TEST_F(XarTest, SharedStoredDataAndUnwritableNamesStayBounded) {
     std::uint64_t total = 0;
     for (const auto& [name, content] : tree(dir() / "out")) total += content.size();
     EXPECT_LE(total, 64u << 20);
+    // A long chain of hard links, each naming the one before, is resolved in one walk.
+    files = file("0", "f0", stored(0, 5, 5));
+    for (int i = 1; i < 20000; ++i)
+        files += file(std::to_string(i), "h" + std::to_string(i),
+                      "<type link=\"" + std::to_string(i - 1) + "\">hardlink</type>");
+    writeFile(dir() / "chain.xar", handmade(files, "hello"));
+    host_.clear();
+    list(dir() / "chain.xar");
+    EXPECT_EQ(host_.listedNames().size(), 20000u) << host_.errorText();
     // Data whose checksum is of an unknown kind is read, with a warning that it is unchecked.
     writeFile(dir() / "sum.xar",
               handmade(file("1", "a",
