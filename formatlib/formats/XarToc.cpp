@@ -21,6 +21,10 @@ namespace {
 
 // Deeper folders than this are refused (libxml2 stops well before on its own).
 constexpr int kMaxDepth = 1000;
+// Longer names cannot be made on this system; an entry with a longer one keeps only
+// its own part, so that deep folders of long names cannot make every entry below
+// them take that much memory over and over.
+constexpr std::size_t kMaxName = 4096;
 
 std::string trimmed(const std::string& s) {
     const auto from = s.find_first_not_of(" \t\r\n");
@@ -302,7 +306,12 @@ private:
         else if (r.name.empty()) it.problem = "an entry of the archive has no name";
         else if (r.depth > kMaxDepth) it.problem = "the entry lies in too many folders";
         const std::string& parent = r.parent == SIZE_MAX ? std::string() : toc_.items[r.parent].info.name;
-        it.info.name = parent.empty() ? r.name : parent + "/" + r.name;
+        if (parent.size() + 1 + r.name.size() > kMaxName) {
+            if (it.problem.empty()) it.problem = "the entry's name is longer than a path may be";
+            it.info.name = r.name;
+        } else {
+            it.info.name = parent.empty() ? r.name : parent + "/" + r.name;
+        }
         if (it.info.name.empty()) it.info.name = "(no name)";
         if (r.kind == "directory") it.info.kind = EntryKind::Folder;
         else if (r.kind == "symlink") it.info.kind = EntryKind::Symlink;

@@ -394,6 +394,14 @@ TEST_F(XarTest, SharedStoredDataAndUnwritableNamesStayBounded) {
     host_.clear();
     list(dir() / "chain.xar");
     EXPECT_EQ(host_.listedNames().size(), 20000u) << host_.errorText();
+    // Names longer than a path may be are refused, and do not grow further below.
+    files = file("x", "x", "<type>file</type>");
+    for (int i = 0; i < 20; ++i)
+        files = file("d" + std::to_string(i), std::string(255, 'n'), "<type>directory</type>" + files);
+    writeFile(dir() / "long.xar", handmade(files));
+    host_.clear();
+    list(dir() / "long.xar");
+    EXPECT_TRUE(says("the entry's name is longer than a path may be")) << host_.errorText();
     // Data whose checksum is of an unknown kind is read, with a warning that it is unchecked.
     writeFile(dir() / "sum.xar",
               handmade(file("1", "a",
