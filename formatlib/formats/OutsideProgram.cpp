@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "formatlib/core/Abort.h"
@@ -52,40 +53,47 @@ void endProgram(pid_t pid) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
 }
 
-// Starts a program in `folder`, in a session of its own without a terminal to ask
-// on, holding no descriptor of ours but its standard ones. `input`, when given, is
-// written to its standard input (a password: never on the command line, where every
-// local user could read it).
-pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo,
-              const std::string& input) {
+// Starts `args` in `folder`, in a session of its own, with the standard
+// descriptors `standardFds` sets up and none other of ours. -1 when it cannot start.
+pid_t spawnSession(const std::vector<std::string>& args, const std::string& folder,
+                   const std::function<void(posix_spawn_file_actions_t&)>& standardFds) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    int inFds[2] = {-1, -1};
-    if (!input.empty() && pipe2(inFds, O_CLOEXEC) != 0) return -1;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-    if (!input.empty()) {
-        posix_spawn_file_actions_adddup2(&fa, inFds[0], 0);
-    } else {
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    }
-    if (outFd >= 0) posix_spawn_file_actions_adddup2(&fa, outFd, 1);
-    else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    if (outFd >= 0 && errorsToo) posix_spawn_file_actions_adddup2(&fa, outFd, 2);
-    else posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    standardFds(fa);
     posix_spawn_file_actions_addclosefrom_np(&fa, 3);
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     posix_spawnattr_destroy(&attr);
+    return rc == 0 ? pid : -1;
+}
+
+// Starts a program in `folder`, in a session of its own without a terminal to ask
+// on, holding no descriptor of ours but its standard ones. `input`, when given, is
+// written to its standard input (a password: never on the command line, where every
+// local user could read it).
+pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, int outFd, bool errorsToo,
+              const std::string& input) {
+    int inFds[2] = {-1, -1};
+    if (!input.empty() && pipe2(inFds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = spawnSession(args, folder, [&](posix_spawn_file_actions_t& fa) {
+        if (!input.empty()) posix_spawn_file_actions_adddup2(&fa, inFds[0], 0);
+        else posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        if (outFd >= 0) posix_spawn_file_actions_adddup2(&fa, outFd, 1);
+        else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        if (outFd >= 0 && errorsToo) posix_spawn_file_actions_adddup2(&fa, outFd, 2);
+        else posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    });
     if (!input.empty()) {
         ::close(inFds[0]);
-        if (rc == 0) {
+        if (pid > 0) {
             // A few bytes, well within the pipe's buffer: written at once.
             const std::string line = input + "\n";
             struct sigaction ignore {
@@ -97,7 +105,7 @@ pid_t spawnIn(const std::vector<std::string>& args, const std::string& folder, i
         }
         ::close(inFds[1]);
     }
-    return rc == 0 ? pid : -1;
+    return pid;
 }
 
 int exitStatus(pid_t pid) {
@@ -240,26 +248,14 @@ int runAnswering(const std::vector<std::string>& args, const std::string& folder
         tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
         tcsetattr(slave, TCSANOW, &tio);
     }
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
     // A session of its own, in which the terminal opened first becomes its controlling one.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-    posix_spawn_file_actions_addopen(&fa, 0, name, O_RDWR, 0);
-    posix_spawn_file_actions_adddup2(&fa, 0, 1);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&fa, 3);
-    posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    posix_spawnattr_destroy(&attr);
+    const pid_t pid = spawnSession(args, folder, [&](posix_spawn_file_actions_t& fa) {
+        posix_spawn_file_actions_addopen(&fa, 0, name, O_RDWR, 0);
+        posix_spawn_file_actions_adddup2(&fa, 0, 1);
+        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    });
     int status = -1;
-    if (rc == 0) {
+    if (pid > 0) {
         std::string pending;  // printed since the last answer
         bool answered = false, done = false;
         long pauseMs = 10;

@@ -189,8 +189,13 @@ void Listing::add(const ListedEntry& e) {
     if (e.isDir) ++folders_;
     else ++files_;
     if (!e.isDir) {
-        size_ += e.size.value_or(0);
-        if (e.packed) packed_ += *e.packed;
+        // Totals stop at the largest number instead of wrapping round (the sizes
+        // a damaged archive declares may add up beyond it).
+        const auto add = [](std::uint64_t& total, std::uint64_t v) {
+            total = v > UINT64_MAX - total ? UINT64_MAX : total + v;
+        };
+        add(size_, e.size.value_or(0));
+        if (e.packed) add(packed_, *e.packed);
         else packedKnown_ = false;
     }
     const auto ratio = ratioOf(e.size, e.packed);
