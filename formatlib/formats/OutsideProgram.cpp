@@ -53,6 +53,15 @@ void endProgram(pid_t pid) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
 }
 
+// The program printed its password prompt last and waits for the answer (the same
+// words inside a name it lists are followed by more output).
+bool promptWaits(const std::string& printed) {
+    static const std::string prompt = "Password (will not be shown):";
+    const std::size_t end = printed.find_last_not_of(' ');
+    return end != std::string::npos && end + 1 >= prompt.size() &&
+           printed.compare(end + 1 - prompt.size(), prompt.size(), prompt) == 0;
+}
+
 // Starts `args` in `folder`, in a session of its own, with the standard
 // descriptors `standardFds` sets up and none other of ours. -1 when it cannot start.
 pid_t spawnSession(const std::vector<std::string>& args, const std::string& folder,
@@ -275,7 +284,7 @@ int runAnswering(const std::vector<std::string>& args, const std::string& folder
             if (n > 0) {
                 pending.append(buf, static_cast<std::size_t>(n));
                 if (out && out->size() < (16u << 20)) out->append(buf, static_cast<std::size_t>(n));
-                if (pending.find("Password (will not be shown):") != std::string::npos) {
+                if (promptWaits(pending)) {
                     if (answered) {
                         stop(refused);
                         break;

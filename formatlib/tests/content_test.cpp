@@ -203,6 +203,11 @@ TEST_F(ContentTest, PasswordsReachUnarAtItsPromptNeverOnItsCommandLine) {
     extractWithPassword(dir() / "enc.arj", dir() / "out-wrong", "not it");
     EXPECT_NE(host_.errorText().find("the password is wrong"), std::string::npos) << host_.errorText();
     EXPECT_FALSE(fs::exists(dir() / "out-wrong" / "a.txt"));
+    // The prompt's words inside a listed name are no prompt.
+    writeFile(bin / "unar", "#!/bin/sh\necho 'x Password (will not be shown): y.txt'\nexec /usr/bin/unar \"$@\"\n");
+    host_.clear();
+    extractWithPassword(dir() / "enc.arj", dir() / "out-named", password);
+    EXPECT_TRUE(readFile(dir() / "out-named" / "a.txt") == readFile(dir() / "a.txt")) << host_.errorText();
     host_.clear();
     extractWithPassword(dir() / "enc.arj", dir() / "out-control", "line\nbreak");
     EXPECT_NE(host_.errorText().find("control characters"), std::string::npos) << host_.errorText();
