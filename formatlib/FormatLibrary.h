@@ -209,6 +209,11 @@ typedef void (*QzExtractFileFn)(const char* archive, const char* files, const ch
                                 int useStoredPaths, quarva::platform::WindowHandle window);
 typedef void (*QzDeleteFileFn)(const char* archive, const char* files, quarva::platform::WindowHandle window);
 typedef void (*QzTestArchiveFn)(const char* archive, const char* files, quarva::platform::WindowHandle window);
+typedef void (*QzExtractFileWithPasswordFn)(const char* archive, const char* files, const char* destination,
+                                            int overwrite, int useStoredPaths, const char* password,
+                                            quarva::platform::WindowHandle window);
+typedef void (*QzTestArchiveWithPasswordFn)(const char* archive, const char* files, const char* password,
+                                            quarva::platform::WindowHandle window);
 typedef void (*QzArcToSFXFn)(const char* archive, const char* output, const char* systemFolder,
                              quarva::platform::WindowHandle window);
 typedef void (*QzArcToArcFn)(const char* source, const char* target, int formatCode, int reserved,

@@ -1,5 +1,8 @@
 #include "archive/core/FormatLibraryBackend.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "archive/core/PathText.h"
 #include "formatlib/FormatLibrary.h"
 
@@ -131,13 +134,93 @@ std::uint16_t CFormatLibraryBackend::add(const std::string& archive, const std::
         options.savePathInfo, options.includeSubfolders, window.window()));
 }
 
+namespace {
+
+// Passes a run's events on, but holds back those of entries refused for want of
+// the right password: the run is repeated for them once the user gives one.
+class PasswordWatch : public IArchiveEventSink {
+public:
+    explicit PasswordWatch(IArchiveEventSink& sink) : sink_(sink) {}
+    std::vector<std::string> refused;  // entries that need (another) password
+    bool whole = false;                // the archive as a whole does
+
+    void listedEntry(const EntryValues& v) override { sink_.listedEntry(v); }
+    void fileProcessed(const EntryValues& v) override { sink_.fileProcessed(v); }
+    void fileSkipped(const std::string& name, std::int16_t reason, const std::string& why) override {
+        if (!held(name)) sink_.fileSkipped(name, reason, why);
+    }
+    void fileTested(const std::string& name) override { sink_.fileTested(name); }
+    void entryDeleted(const std::string& name) override { sink_.entryDeleted(name); }
+    void fileError(const FileErrorReport& r) override {
+        if ((r.cause + r.details).find("password") != std::string::npos) {
+            // No entry named: the archive itself cannot be opened without it.
+            if (r.listedName.empty()) whole = true;
+            else refused.push_back(r.listedName);
+            errors_.push_back(r);
+            return;
+        }
+        sink_.fileError(r);
+    }
+    void archiveKindReported(ArchiveKind kind) override { sink_.archiveKindReported(kind); }
+    DiskAnswer diskRequested(std::int16_t disk) override { return sink_.diskRequested(disk); }
+    std::optional<std::string> passwordRequested(const std::string& archive, const std::string& current) override {
+        return sink_.passwordRequested(archive, current);
+    }
+    // What was held back goes on after all (no password was given).
+    void release() {
+        for (const auto& r : errors_) sink_.fileError(r);
+        for (const auto& name : skipped_) sink_.fileSkipped(name, 0, {});
+    }
+
+private:
+    bool held(const std::string& name) {
+        if (std::find(refused.begin(), refused.end(), name) == refused.end()) return false;
+        skipped_.push_back(name);
+        return true;
+    }
+    IArchiveEventSink& sink_;
+    std::vector<FileErrorReport> errors_;
+    std::vector<std::string> skipped_;
+};
+
+// Runs `once` (with no password first), then again for the entries that needed
+// one, with each password the user gives, until they all read or the user gives up.
+std::uint16_t withPasswords(
+    const std::string& archive, const std::string& names, IArchiveEventSink& sink,
+    const std::function<int(const std::string&, const std::string&, IArchiveEventSink&)>& once) {
+    std::string list = names, password;
+    for (int round = 0;; ++round) {
+        PasswordWatch watch(sink);
+        const int status = once(list, password, watch);
+        if ((watch.refused.empty() && !watch.whole) || status != 0) {
+            watch.release();
+            return static_cast<std::uint16_t>(status);
+        }
+        const auto given = round < 8 ? sink.passwordRequested(archive, password) : std::nullopt;
+        if (!given || given->empty()) {
+            watch.release();
+            return static_cast<std::uint16_t>(status);
+        }
+        password = *given;
+        if (!watch.whole) list = libraryNameList(watch.refused);
+    }
+}
+
+}  // namespace
+
 std::uint16_t CFormatLibraryBackend::extract(const std::string& archive, const std::vector<std::string>& names,
                                              const ExtractOptions& options, IArchiveEventSink& sink) {
     // A gzip file holds one member, whatever name was selected.
     std::string list = extensionOf(archive) == "gz" ? std::string("*.*") : libraryNameList(names);
-    CLibraryMessages window(sink);
-    return static_cast<std::uint16_t>(library_->extractFile(archive, list, options.destination, options.overwrite != 0,
-                                                            options.useStoredPaths, window.window()));
+    return withPasswords(
+        archive, list, sink, [&](const std::string& files, const std::string& password, IArchiveEventSink& events) {
+            CLibraryMessages window(events);
+            return password.empty()
+                       ? library_->extractFile(archive, files, options.destination, options.overwrite != 0,
+                                               options.useStoredPaths, window.window())
+                       : library_->extractFileWithPassword(archive, files, options.destination, options.overwrite != 0,
+                                                           options.useStoredPaths, password, window.window());
+        });
 }
 
 std::uint16_t CFormatLibraryBackend::remove(const std::string& archive, const std::vector<std::string>& names,
@@ -148,8 +231,13 @@ std::uint16_t CFormatLibraryBackend::remove(const std::string& archive, const st
 
 std::uint16_t CFormatLibraryBackend::test(const std::string& archive, const std::vector<std::string>& names,
                                           const TestOptions&, IArchiveEventSink& sink) {
-    CLibraryMessages window(sink);
-    return static_cast<std::uint16_t>(library_->testArchive(archive, libraryNameList(names), window.window()));
+    return withPasswords(archive, libraryNameList(names), sink,
+                         [&](const std::string& files, const std::string& password, IArchiveEventSink& events) {
+                             CLibraryMessages window(events);
+                             return password.empty()
+                                        ? library_->testArchive(archive, files, window.window())
+                                        : library_->testArchiveWithPassword(archive, files, password, window.window());
+                         });
 }
 
 }  // namespace quarva::archive

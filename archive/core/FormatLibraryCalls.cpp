@@ -34,6 +34,19 @@ public:
     int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) override {
         return call<QzTestArchiveFn>("TestArchive", [&](auto fn) { fn(archive.c_str(), files.c_str(), window); });
     }
+    int extractFileWithPassword(const std::string& archive, const std::string& files, const std::string& destination,
+                                bool overwrite, bool useStoredPaths, const std::string& password,
+                                platform::WindowHandle window) override {
+        return call<QzExtractFileWithPasswordFn>("ExtractFileWithPassword", [&](auto fn) {
+            fn(archive.c_str(), files.c_str(), destination.c_str(), overwrite, useStoredPaths, password.c_str(),
+               window);
+        });
+    }
+    int testArchiveWithPassword(const std::string& archive, const std::string& files, const std::string& password,
+                                platform::WindowHandle window) override {
+        return call<QzTestArchiveWithPasswordFn>(
+            "TestArchiveWithPassword", [&](auto fn) { fn(archive.c_str(), files.c_str(), password.c_str(), window); });
+    }
     int arcToSfx(const std::string& archive, const std::string& output, const std::string& systemFolder,
                  platform::WindowHandle window) override {
         return call<QzArcToSFXFn>("ArcToSFX",

@@ -24,6 +24,20 @@ public:
                             bool overwrite, bool useStoredPaths, platform::WindowHandle window) = 0;
     virtual int deleteFile(const std::string& archive, const std::string& files, platform::WindowHandle window) = 0;
     virtual int testArchive(const std::string& archive, const std::string& files, platform::WindowHandle window) = 0;
+    // The same with a password for encrypted entries; a library without them
+    // answers LibraryNoEntryPoint.
+    virtual int extractFileWithPassword(const std::string& archive, const std::string& files,
+                                        const std::string& destination, bool overwrite, bool useStoredPaths,
+                                        const std::string& password, platform::WindowHandle window) {
+        (void)archive, (void)files, (void)destination, (void)overwrite, (void)useStoredPaths, (void)password,
+            (void)window;
+        return code(OutcomeCode::LibraryNoEntryPoint);
+    }
+    virtual int testArchiveWithPassword(const std::string& archive, const std::string& files,
+                                        const std::string& password, platform::WindowHandle window) {
+        (void)archive, (void)files, (void)password, (void)window;
+        return code(OutcomeCode::LibraryNoEntryPoint);
+    }
     virtual int arcToSfx(const std::string& archive, const std::string& output, const std::string& systemFolder,
                          platform::WindowHandle window) = 0;
     // Conversion to another format (the codes of the Save As types) and UU/XX

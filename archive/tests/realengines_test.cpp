@@ -345,4 +345,47 @@ TEST_F(RealEngines, HiddenRunWithoutAWindow) {
 }
 
 }  // namespace
+// Answers the password question from a list and counts what reaches the window.
+class PasswordAnswers : public ListedEntries {
+public:
+    std::vector<std::optional<std::string>> answers;
+    int asked = 0, errors = 0;
+    void fileError(const FileErrorReport&) override { ++errors; }
+    std::optional<std::string> passwordRequested(const std::string&, const std::string&) override {
+        return asked < static_cast<int>(answers.size()) ? answers[asked++] : std::nullopt;
+    }
+};
+
+TEST_F(RealEngines, AnEncryptedArchiveOfTheLibraryAsksForItsPassword) {
+    if (app->libraryPath.empty()) GTEST_SKIP() << "libqzip32.so is not built";
+    if (std::system("command -v 7z >/dev/null") != 0) GTEST_SKIP() << "7z is not installed";
+    quarva::testing::writeFile(dir() / "a.txt", "first secret\n");
+    const std::string archive = (dir() / "enc.7z").string();
+    ASSERT_EQ(std::system(("cd '" + dir().string() + "' && 7z a -bd -p'Pass word' enc.7z a.txt >/dev/null").c_str()),
+              0);
+    CFormatLibraryBackend library(createFormatLibrary(app->libraryPath));
+    ExtractOptions options;
+
+    // A wrong password is asked again; the right one extracts; nothing failed is shown.
+    PasswordAnswers sink;
+    sink.answers = {std::string("wrong"), std::string("Pass word")};
+    options.destination = (dir() / "out").string();
+    EXPECT_EQ(library.extract(archive, {}, options, sink), 0);
+    EXPECT_EQ(sink.asked, 2);
+    EXPECT_EQ(sink.errors, 0);
+    EXPECT_EQ(quarva::testing::readFile(dir() / "out" / "a.txt"), "first secret\n");
+    PasswordAnswers tester;
+    tester.answers = {std::string("Pass word")};
+    EXPECT_EQ(library.test(archive, {}, TestOptions{}, tester), 0);
+    EXPECT_EQ(tester.errors, 0);
+
+    // Given up: the refusal is shown and nothing is written.
+    PasswordAnswers cancelled;
+    options.destination = (dir() / "none").string();
+    library.extract(archive, {}, options, cancelled);
+    EXPECT_EQ(cancelled.asked, 0);
+    EXPECT_GT(cancelled.errors, 0);
+    EXPECT_FALSE(fs::exists(dir() / "none" / "a.txt"));
+}
+
 }  // namespace quarva::archive
