@@ -421,7 +421,10 @@ void compressFiles(const std::string& archive, const std::string& files, const A
     const std::vector<Prepared> prepared = prepareItems(unique, *h, rep);
     if (prepared.empty()) return;  // every file was skipped, each with its error record
     // Progress: the old archive read through, then the new files.
-    const std::uint64_t oldBytes = exists ? fs::file_size(archive) : 0;
+    // (A size that cannot be read only leaves the figure short; it fails nothing.)
+    std::error_code sizeEc;
+    std::uint64_t oldBytes = exists ? fs::file_size(archive, sizeEc) : 0;
+    if (sizeEc) oldBytes = 0;
     std::uint64_t work = oldBytes;
     for (const auto& p : prepared) work += p.info.size;
     rep.setProgressTotal(work);
